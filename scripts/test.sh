@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the engine twice (plain, and with AddressSanitizer + UBSan), runs the whole
+# CTest suite in both, then runs every fuzz target for a bounded time.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+
+jobs=$(nproc)
+# Headless everywhere: no display, no sound card, message boxes on stderr.
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy QX_MSGBOX=stderr
+export LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+status=0
+run_variant() {
+  local name=$1; shift
+  local dir="build/$name"
+  echo "== $name build"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  echo "== $name tests"
+  if ! (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300); then
+    status=1
+  fi
+}
+
+run_variant normal -DQX_SANITIZE=OFF
+run_variant asan -DQX_SANITIZE=ON -DQX_BUILD_BENCH=OFF
+
+if [ -d tests/fuzz ] && [ "${QX_SKIP_FUZZ:-0}" != 1 ]; then
+  echo "== fuzz build"
+  cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DQX_BUILD_FUZZ=ON -DQX_BUILD_TESTS=OFF -DQX_BUILD_BENCH=OFF >/dev/null
+  cmake --build build/fuzz -j "$jobs" --target fuzz_all
+  bash scripts/fuzz.sh build/fuzz "${QX_FUZZ_SECONDS:-20}" || status=1
+fi
+
+exit $status
