@@ -1,21 +1,37 @@
-# qx_subsystem_library(<target> [LINKS ...]): a static library of every .cpp under
-# the calling folder. A folder with no sources yet becomes an interface target.
-function(qx_subsystem_library target)
-  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
-  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(srcs)
-    add_library(${target} STATIC ${srcs})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${target} PUBLIC ${ARG_LINKS})
-  else()
-    add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${target} INTERFACE ${ARG_LINKS})
+# Each subsystem folder (platform, runtime, script, ...) is split into areas, one
+# subfolder each, and each area is its own static library so that areas build and test
+# independently. qx_area_library(<subsystem>_<area> LINKS ...) globs the calling folder;
+# qx_subsystem(<target>) adds every area folder and makes <target> the union of them.
+
+function(qx_area_library target)
+  cmake_parse_arguments(ARG "" "" "LINKS;SYSTEM_INCLUDES" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  add_library(${target} STATIC ${srcs})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(ARG_SYSTEM_INCLUDES)
+    target_include_directories(${target} SYSTEM PUBLIC ${ARG_SYSTEM_INCLUDES})
   endif()
+  target_link_libraries(${target} PUBLIC ${ARG_LINKS})
+  set_property(GLOBAL APPEND PROPERTY QX_AREAS_${QX_CURRENT_SUBSYSTEM} ${target})
 endfunction()
 
-# qx_gtest(<name> SOURCES ... LINKS ... [LABELS ...]): one GoogleTest executable
-# registered case by case with CTest.
+function(qx_subsystem target)
+  cmake_parse_arguments(ARG "" "" "LINKS" ${ARGN})
+  set(QX_CURRENT_SUBSYSTEM ${target})
+  file(GLOB dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(d IN LISTS dirs)
+    if(IS_DIRECTORY ${d} AND EXISTS ${d}/CMakeLists.txt)
+      add_subdirectory(${d})
+    endif()
+  endforeach()
+  add_library(${target} INTERFACE)
+  target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
+  get_property(areas GLOBAL PROPERTY QX_AREAS_${target})
+  target_link_libraries(${target} INTERFACE ${areas} ${ARG_LINKS})
+endfunction()
+
+# qx_gtest(<name> SOURCES ... LINKS ... [LABELS ...] [ENV ...]): one GoogleTest
+# executable whose cases are registered one by one with CTest.
 function(qx_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -26,4 +42,22 @@ function(qx_gtest name)
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENV}"
     DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# qx_fuzz(<name> SOURCES ... LINKS ...): a libFuzzer target (fuzz builds only), named
+# fuzz_<name>, with its seed corpus in tests/fuzz/corpus/<name>.
+function(qx_fuzz name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(fuzz_${name} ${ARG_SOURCES})
+  target_link_libraries(fuzz_${name} PRIVATE ${ARG_LINKS})
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  add_dependencies(fuzz_all fuzz_${name})
+endfunction()
+
+# qx_benchmark(<name> SOURCES ... LINKS ...): a Google Benchmark executable (built, not run by the tests).
+function(qx_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} benchmark::benchmark benchmark::benchmark_main)
+  target_compile_definitions(${name} PRIVATE QX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endfunction()
