@@ -1,1 +1,193 @@
+// Checksums, digests, encodings and integer text of the core services.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/core/core.h"
+
+namespace {
+
+std::string hex(const uint8_t* p, size_t n) {
+  static const char d[] = "0123456789abcdef";
+  std::string s;
+  for (size_t i = 0; i < n; ++i) {
+    s += d[p[i] >> 4];
+    s += d[p[i] & 15];
+  }
+  return s;
+}
+
+std::string hmac(const std::string& key, const std::string& data) {
+  uint8_t digest[20];
+  HMAC_SHA1(digest, key.data(), key.size(), data.data(), data.size());
+  return hex(digest, 20);
+}
+
+std::string b64(const std::string& s) {
+  char out[64];
+  size_t n = base64(out, sizeof out, s.data(), s.size());
+  return std::string(out, n);
+}
+
+TEST(Checksum, Crc32MatchesTheStandardCheckValue) {
+  EXPECT_EQ(GetMemCRC32("123456789", 9), 0xCBF43926u);
+  EXPECT_EQ(GetMemCRC32("", 0), 0u);
+}
+
+TEST(Checksum, HmacSha1Rfc2202Vectors) {
+  EXPECT_EQ(hmac(std::string(20, '\x0b'), "Hi There"), "b617318655057264e28bc0b6fb378c8ef146be00");
+  EXPECT_EQ(hmac("Jefe", "what do ya want for nothing?"), "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
+  EXPECT_EQ(hmac(std::string(20, '\xaa'), std::string(50, '\xdd')), "125d7342b9ac11cd91a39af48aa17b4f63f175d3");
+  // A key longer than the block is hashed first.
+  EXPECT_EQ(hmac(std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First"),
+            "aa4ae5e15272d00e95705637ce8a3b55ed402112");
+  EXPECT_EQ(hmac("", ""), "fbdb1d1b18aa6c08324b7d64b71fb76370690e1d");
+}
+
+TEST(Checksum, Base64Rfc4648Vectors) {
+  EXPECT_EQ(b64(""), "");
+  EXPECT_EQ(b64("f"), "Zg==");
+  EXPECT_EQ(b64("fo"), "Zm8=");
+  EXPECT_EQ(b64("foo"), "Zm9v");
+  EXPECT_EQ(b64("foob"), "Zm9vYg==");
+  EXPECT_EQ(b64("fooba"), "Zm9vYmE=");
+  EXPECT_EQ(b64("foobar"), "Zm9vYmFy");
+}
+
+TEST(Checksum, Base64RefusesADestinationThatIsTooSmall) {
+  char out[8];
+  std::memset(out, 'x', sizeof out);
+  EXPECT_EQ(base64(out, 7, "foobar", 6), 0u);
+  EXPECT_EQ(out[0], 'x');
+  // Exactly the encoded size: written without the terminator.
+  EXPECT_EQ(base64(out, 8, "foobar", 6), 8u);
+  EXPECT_EQ(std::string(out, 8), "Zm9vYmFy");
+}
+
+TEST(UrlEncoding, EveryByteFollowsTheUnreservedSet) {
+  for (int c = 0; c < 256; ++c) {
+    char in = static_cast<char>(c);
+    char out[8];
+    size_t n = url_encode_OAUTH(out, sizeof out, &in, 1);
+    bool keep = std::isalnum(c) && c < 128;
+    keep = keep || c == '-' || c == '.' || c == '_' || c == '~';
+    if (keep) {
+      ASSERT_EQ(n, 1u) << c;
+      EXPECT_EQ(out[0], in);
+    } else {
+      char want[4];
+      std::snprintf(want, sizeof want, "%%%02X", c);
+      ASSERT_EQ(n, 3u) << c;
+      EXPECT_EQ(std::string(out, 3), want) << c;
+    }
+  }
+}
+
+TEST(UrlEncoding, SpaceAndReservedCharacters) {
+  EXPECT_EQ(qcore::urlEncode("a b+c&d=e/f"), "a%20b%2Bc%26d%3De%2Ff");
+  EXPECT_EQ(qcore::urlEncode("\xE3\x81\x82"), "%E3%81%82");
+  EXPECT_EQ(qcore::urlDecode("a%20b+c%zz%4", true), "a b c%zz%4");
+}
+
+TEST(UrlEncoding, NeverSplitsAnEscapeAtTheEndOfTheBuffer) {
+  char out[5];
+  size_t n = url_encode(out, sizeof out, "ab c", 4);
+  EXPECT_EQ(std::string(out, n), "ab");  // "%20" would not fit with the terminator
+  EXPECT_EQ(out[n], '\0');
+}
+
+TEST(UrlParts, HostPathAndPort) {
+  char host[128], uri[256];
+  ASSERT_TRUE(url_extractHost_C("http://api.example.com/1/statuses/home.json?count=5", host, sizeof host));
+  ASSERT_TRUE(url_extractURI_C("http://api.example.com/1/statuses/home.json?count=5", uri, sizeof uri));
+  EXPECT_STREQ(host, "api.example.com");
+  EXPECT_STREQ(uri, "1/statuses/home.json?count=5");
+  EXPECT_EQ(url_extractPort_C("http://api.example.com/"), 80);
+  EXPECT_EQ(url_extractPort_C("https://api.example.com/"), 443);
+  EXPECT_EQ(url_extractPort_C("http://user:pw@127.0.0.1:8080/x"), 8080);
+  ASSERT_TRUE(url_extractHost_C("http://user:pw@127.0.0.1:8080/x", host, sizeof host));
+  EXPECT_STREQ(host, "127.0.0.1");
+}
+
+TEST(UrlParts, MalformedUrlsFailCleanly) {
+  char host[8];
+  EXPECT_FALSE(url_extractHost_C("ftp://x/", host, sizeof host));
+  EXPECT_STREQ(host, "");
+  EXPECT_FALSE(url_extractHost_C("http://averyverylonghost.example/", host, sizeof host));
+  EXPECT_STREQ(host, "");
+  EXPECT_EQ(url_extractPort_C("http://h:99999/"), 0);
+  EXPECT_EQ(url_extractPort_C("http://h:12a/"), 0);
+  EXPECT_EQ(url_extractPort_C("http:///"), 0);
+  EXPECT_EQ(url_extractPort_C("nonsense"), 0);
+}
+
+TEST(IntegerText, StrictParsersRefuseOverflowAndJunk) {
+  EXPECT_EQ(qcore::parseI64("9223372036854775807"), INT64_MAX);
+  EXPECT_EQ(qcore::parseI64("-9223372036854775808"), INT64_MIN);
+  EXPECT_FALSE(qcore::parseI64("9223372036854775808"));
+  EXPECT_FALSE(qcore::parseI64("-9223372036854775809"));
+  EXPECT_FALSE(qcore::parseI64("12x"));
+  EXPECT_FALSE(qcore::parseI64(""));
+  EXPECT_FALSE(qcore::parseI64("-"));
+  EXPECT_EQ(qcore::parseU64("18446744073709551615"), UINT64_MAX);
+  EXPECT_FALSE(qcore::parseU64("18446744073709551616"));
+  EXPECT_EQ(qcore::parseI32("7fffffff", 16), INT32_MAX);
+  EXPECT_FALSE(qcore::parseI32("80000000", 16));
+  EXPECT_EQ(qcore::parseI32("-2147483648"), INT32_MIN);
+}
+
+TEST(IntegerText, CoreConversions) {
+  char buf[32];
+  EXPECT_STREQ(I64ToStr(buf, sizeof buf, -1234567890123LL, 1), "-1234567890123");
+  EXPECT_STREQ(I64ToStr(buf, sizeof buf, -1, 0), "18446744073709551615");
+  EXPECT_EQ(I64ToStr(buf, 3, 12345, 1), nullptr);
+
+  bool ok = false;
+  EXPECT_EQ(StrToI64("  -42abc", &ok), -42);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(StrToI64("99999999999999999999", &ok), INT64_MAX);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(StrToI64("x", &ok), 0);
+  EXPECT_FALSE(ok);
+
+  EXPECT_EQ(StrToHex4("00e9", &ok), 0xE9);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(StrToHex4("12\0" "4", &ok), 0);  // a terminator before the fourth digit
+  EXPECT_FALSE(ok);
+
+  EXPECT_EQ(StrToI32B("1a2b\r\n", 6, 16, &ok), 0x1A2B);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(StrToI32B("123456789012345", 15, 16, &ok), INT32_MAX);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(StrToI32B("\r\n", 2, 16, &ok), 0);
+  EXPECT_FALSE(ok);
+}
+
+TEST(IntegerText, DoublesRoundTripInTheCLocale) {
+  for (double v : {0.1, -2.5e-300, 1.0 / 3.0, 123456789.125, 1e21}) {
+    auto back = qcore::parseDouble(qcore::formatDouble(v));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, v);
+  }
+  EXPECT_EQ(qcore::formatDouble(0.5), "0.5");
+  EXPECT_FALSE(qcore::parseDouble("1,5"));
+}
+
+TEST(SmallAllocator, LuaAllocContractAndCounts) {
+  SMA* sma = NewSMA(SMAPolicy{});
+  void* p = LuaAlloc(sma, nullptr, 0, 24);
+  ASSERT_NE(p, nullptr);
+  std::memset(p, 7, 24);
+  p = LuaAlloc(sma, p, 24, 4000);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(static_cast<unsigned char*>(p)[23], 7);
+  EXPECT_EQ(sma->liveBlocks.load(), 1);
+  EXPECT_EQ(sma->liveBytes.load(), 4000);
+  EXPECT_EQ(LuaAlloc(sma, p, 4000, 0), nullptr);
+  EXPECT_EQ(sma->liveBlocks.load(), 0);
+  EXPECT_EQ(sma->liveBytes.load(), 0);
+  DeleteSMA(sma);
+}
+
+}  // namespace

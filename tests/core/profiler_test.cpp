@@ -1,1 +1,120 @@
+// The profiler's statistics and report text, on a fake clock.
 #include <gtest/gtest.h>
+
+#include "runtime/core/profiler.h"
+
+namespace {
+
+struct FakeClock {
+  int64_t t = 0;
+  ProfClock clock() {
+    return ProfClock{[this] { return t; }, 1000.0};  // counts are milliseconds
+  }
+};
+
+TEST(Profiler, NestedSampleReport) {
+  FakeClock fc;
+  Profiler p(fc.clock());
+  p.beginFrame();
+  p.beginSample("MAIN");
+  fc.t += 2;
+  p.beginSample("draw");
+  fc.t += 5;
+  p.endSample("draw");
+  fc.t += 3;
+  p.endSample("MAIN");
+  fc.t += 10;  // 20 ms frame
+  p.endFrame();
+
+  // MAIN own time 5 ms of 20 (25 %), draw 5 ms (25 %), the rest 10 ms (50 %); the first
+  // fold moves each average 4 % of the way and sets the maximum.
+  std::string report;
+  p.buildReport(report);
+  EXPECT_EQ(report,
+            "   Ave :   Min :   Max :   # : Profile Name\n"
+            "--------------------------------------------\n"
+            "1.0 :   0.0 :  25.0 :   1 :    MAIN\n"
+            "1.0 :   0.0 :  25.0 :   1 :       draw\n"
+            "-----------\n"
+            "2");
+}
+
+TEST(Profiler, SampleClosedInsideTwoParentsIsListedAfterTheRule) {
+  FakeClock fc;
+  Profiler p(fc.clock());
+  p.beginFrame();
+  for (const char* parent : {"a", "b"}) {
+    p.beginSample(parent);
+    p.beginSample("shared");
+    fc.t += 1;
+    p.endSample("shared");
+    p.endSample(parent);
+  }
+  fc.t += 8;
+  p.endFrame();
+  std::string report;
+  p.buildReport(report);
+  auto rule = report.find("-----------\n");
+  ASSERT_NE(rule, std::string::npos);
+  EXPECT_NE(report.find("shared", rule), std::string::npos);
+  EXPECT_EQ(report.find("shared"), report.find("shared", rule));
+}
+
+TEST(Profiler, SectionsNotEnteredThisFrameAreFoldedButNotListed) {
+  FakeClock fc;
+  Profiler p(fc.clock());
+  p.beginFrame();
+  p.beginSample("once");
+  fc.t += 5;
+  p.endSample("once");
+  fc.t += 5;
+  p.endFrame();
+  p.beginFrame();
+  fc.t += 10;
+  p.endFrame();
+  ASSERT_EQ(p.samples().size(), 1u);
+  EXPECT_EQ(p.samples()[0].framesFolded, 2u);
+  EXPECT_FLOAT_EQ(p.samples()[0].active.maxShare, 50.0f);
+  std::string report;
+  p.buildReport(report);
+  EXPECT_EQ(report.find("once"), std::string::npos);
+}
+
+TEST(Profiler, SkippedFrameChangesNoStatistic) {
+  FakeClock fc;
+  Profiler p(fc.clock());
+  p.beginFrame();
+  p.beginSample("x");
+  fc.t += 4;
+  p.endSample("x");
+  p.endFrame(true);
+  EXPECT_EQ(p.samples()[0].framesFolded, 0u);
+  EXPECT_EQ(p.samples()[0].all.aveShare, 0.0f);
+  EXPECT_EQ(p.remainder().aveShare, 0.0f);
+}
+
+TEST(Profiler, MinAndMaxDecayOnePercentTowardsTheAverage) {
+  ProfStats s;
+  s.update(0.5, 1.0);  // 50 %
+  EXPECT_FLOAT_EQ(s.maxShare, 50.0f);
+  float ave = s.aveShare;
+  float max = s.maxShare;
+  s.update(0.1, 1.0);  // 10 %: below the maximum
+  EXPECT_FLOAT_EQ(s.maxShare, max + (ave - max) * 0.01f);
+}
+
+TEST(Profiler, DepthBeyondSixteenAndStrayEndsAreIgnored) {
+  FakeClock fc;
+  Profiler p(fc.clock());
+  p.beginFrame();
+  p.endSample("nothing open");
+  EXPECT_EQ(p.depth(), 0u);
+  for (int i = 0; i < 20; ++i) p.beginSample(("s" + std::to_string(i)).c_str());
+  EXPECT_EQ(p.depth(), 16u);
+  for (int i = 19; i >= 0; --i) p.endSample(("s" + std::to_string(i)).c_str());
+  EXPECT_EQ(p.depth(), 0u);
+  EXPECT_EQ(p.samples().size(), 16u);  // the four beyond the limit were never created
+  p.endFrame();
+}
+
+}  // namespace

@@ -1,1 +1,103 @@
+// Lock lanes handed out per thread, and the per-thread profiler slot.
 #include <gtest/gtest.h>
+
+#include <thread>
+
+#include "runtime/core/profiler.h"
+#include "runtime/core/thread_ctx.h"
+
+namespace {
+
+// Each test runs its lane work on fresh threads so the gtest thread's lane stays out of it.
+template <class F>
+void onThread(F f) {
+  std::thread(f).join();
+}
+
+TEST(ThreadLanes, StackOrderAndReuseAfterDetach) {
+  int before = freeThreadLaneCount();
+  int first = 0, again = 0;
+  uint64_t unit = 0;
+  onThread([&] {
+    attachThreadLane();
+    first = threadCtx().laneIndex;
+    unit = threadCtx().laneUnit;
+    detachThreadLane();
+  });
+  onThread([&] {
+    attachThreadLane();
+    again = threadCtx().laneIndex;
+    detachThreadLane();
+  });
+  EXPECT_EQ(first, before);  // the top of the stack
+  EXPECT_EQ(unit, uint64_t(1) << (8 * (first - 1)));
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(freeThreadLaneCount(), before);
+}
+
+TEST(ThreadLanes, FirstAttachOfTheProcessGetsTheHighestLane) {
+  // Nothing else in this test binary attaches the main test thread.
+  if (freeThreadLaneCount() != kesto::kLaneCount) GTEST_SKIP() << "lanes already in use";
+  onThread([] {
+    attachThreadLane();
+    EXPECT_EQ(threadCtx().laneIndex, 8);
+    EXPECT_EQ(threadCtx().laneUnit, uint64_t(1) << 56);
+    detachThreadLane();
+  });
+}
+
+TEST(ThreadLanes, ConcurrentThreadsGetDistinctLanesAndExitReturnsThem) {
+  int before = freeThreadLaneCount();
+  int a = 0, b = 0;
+  std::atomic<int> attached{0};
+  std::atomic<bool> release{false};
+  auto body = [&](int& out) {
+    out = ensureThreadLane();
+    ++attached;
+    while (!release) std::this_thread::yield();
+    // No explicit detach: thread exit gives the lane back.
+  };
+  std::thread t1(body, std::ref(a)), t2(body, std::ref(b));
+  while (attached < 2) std::this_thread::yield();
+  EXPECT_NE(a, b);
+  EXPECT_EQ(freeThreadLaneCount(), before - 2);
+  release = true;
+  t1.join();
+  t2.join();
+  EXPECT_EQ(freeThreadLaneCount(), before);
+}
+
+TEST(ThreadLanes, EnsureIsIdempotent) {
+  onThread([] {
+    int l = ensureThreadLane();
+    EXPECT_EQ(ensureThreadLane(), l);
+    detachThreadLane();
+    EXPECT_EQ(threadCtx().laneIndex, -1);
+  });
+}
+
+TEST(ThreadProfiler, CreatedOnRequestAndDestroyed) {
+  onThread([] {
+    EXPECT_EQ(getThreadProfiler(), nullptr);
+    EXPECT_EQ(getThreadProfileReport(), nullptr);
+    Profiler* p = createThreadProfiler();
+    EXPECT_EQ(getThreadProfiler(), p);
+    ASSERT_NE(getThreadProfileReport(), nullptr);
+    {
+      ProfScope scope("scoped");
+      EXPECT_EQ(p->depth(), 1u);
+    }
+    EXPECT_EQ(p->depth(), 0u);
+    destroyThreadProfiler();
+    EXPECT_EQ(getThreadProfiler(), nullptr);
+    ProfScope noProfiler("nothing happens");
+  });
+}
+
+TEST(ThreadLanes, UIThreadId) {
+  setUIThreadId(77);
+  EXPECT_EQ(getUIThreadId(), 77u);
+  setUIThreadId(0);
+}
+
+}  // namespace

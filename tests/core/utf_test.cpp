@@ -1,1 +1,133 @@
+// UTF-8 <-> UTF-16 conversions, code point helpers, byte-order marks and extensions.
 #include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/core/utf.h"
+#include "runtime/core/text_encoding.h"
+
+namespace {
+
+TEST(Utf, RoundTripsBmpAndAstralCodePoints) {
+  std::string s = "A\xC3\xA9\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80z";  // A é 日本 😀 z
+  std::u16string w = qcore::utf8ToUtf16(s);
+  EXPECT_EQ(w, u"A\u00E9\u65E5\u672C\U0001F600z");
+  EXPECT_EQ(qcore::utf16ToUtf8(w), s);
+  EXPECT_EQ(qcore::utf32ToUtf8(qcore::utf8ToUtf32(s)), s);
+}
+
+TEST(Utf, EveryCodePointRoundTrips) {
+  for (uint32_t cp = 1; cp <= 0x10FFFF; cp += (cp < 0x3000 ? 1 : 97)) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    std::string s;
+    qcore::appendUtf8(s, cp);
+    std::u16string w = qcore::utf8ToUtf16(s);
+    ASSERT_EQ(qcore::utf16ToUtf8(w), s) << cp;
+    uint32_t back = 0;
+    int len = 0;
+    uint32_t packed = w[0] | (w.size() > 1 ? uint32_t(w[1]) << 16 : 0);
+    UTF16To32(packed, &back, &len);
+    ASSERT_EQ(back, cp);
+    ASSERT_EQ(len, static_cast<int>(w.size() * 2));
+  }
+}
+
+TEST(Utf, MalformedUtf8BecomesReplacementCharacters) {
+  EXPECT_EQ(qcore::utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(qcore::utf8ToUtf16("\xC0\xAF"), u"\uFFFD");              // overlong
+  EXPECT_EQ(qcore::utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");          // encoded surrogate
+  EXPECT_EQ(qcore::utf8ToUtf16("\xF4\x90\x80\x80"), u"\uFFFD");      // beyond U+10FFFF
+  EXPECT_EQ(qcore::utf8ToUtf16("\xE6\x97"), u"\uFFFD");              // truncated at the end
+  EXPECT_EQ(qcore::utf8ToUtf16("\xE6" "A"), u"\uFFFDA");             // broken, resyncs on A
+}
+
+TEST(Utf, UnpairedSurrogatesBecomeReplacementCharacters) {
+  std::u16string lone = u"x";
+  lone += char16_t(0xD83D);
+  lone += u"y";
+  lone += char16_t(0xDE00);
+  EXPECT_EQ(qcore::utf16ToUtf8(lone), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
+  char16_t units[2];
+  int len;
+  UTF32To16(0xD800, units, &len);
+  EXPECT_EQ(units[0], 0xFFFD);
+  UTF32To16(0x110000, units, &len);
+  EXPECT_EQ(units[0], 0xFFFD);
+  EXPECT_EQ(len, 2);
+}
+
+TEST(Utf, ConvertersStayWithinTheirCapacity) {
+  char16_t w[3] = {1, 1, 1};
+  // Two astral characters need four units; only one pair fits in three.
+  EXPECT_EQ(UTFConvert8T(w, 3, "\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 8), 2u);
+  char b[5] = "zzzz";
+  const char16_t src[] = u"\u65E5\u672C";
+  EXPECT_EQ(UTFConvertT8(b, 4, src, 2), 3u);
+  EXPECT_EQ(b[3], 'z');
+}
+
+TEST(Utf, RandomBytesNeverOverrunAndAlwaysReencode) {
+  std::mt19937 rng(12345);
+  for (int round = 0; round < 2000; ++round) {
+    std::string s(rng() % 24, '\0');
+    for (auto& c : s) c = static_cast<char>(rng());
+    std::u16string w = qcore::utf8ToUtf16(s);
+    ASSERT_LE(w.size(), s.size());
+    std::string back = qcore::utf16ToUtf8(w);
+    ASSERT_EQ(qcore::utf8ToUtf16(back), w);  // the cleaned text is stable
+  }
+}
+
+TEST(Utf, CharacterClasses) {
+  EXPECT_TRUE(utf16_isPrivate(0xE000));
+  EXPECT_TRUE(utf16_isPrivate(0xE004));
+  EXPECT_FALSE(utf16_isPrivate(0xDFFF));
+  EXPECT_TRUE(utf16_isSpace(0x3000));
+  EXPECT_TRUE(utf16_isSpace(' '));
+  EXPECT_FALSE(utf16_isSpace('a'));
+  EXPECT_TRUE(utf16_isLF('\n'));
+  EXPECT_FALSE(utf16_isLF('\r'));
+}
+
+TEST(TextEncoding, ByteOrderMarks) {
+  auto bom = [](std::initializer_list<uint8_t> b) {
+    uint8_t buf[4] = {};
+    size_t i = 0;
+    for (uint8_t x : b) buf[i++] = x;
+    return detectBOM(buf, i);
+  };
+  EXPECT_EQ(bom({0xFF, 0xFE, 0x00, 0x00}).encoding, TextEncoding::Utf32LE);
+  EXPECT_EQ(bom({0xFF, 0xFE, 0x00, 0x00}).length, 4);
+  EXPECT_EQ(bom({0xFF, 0xFE, 0x41, 0x00}).encoding, TextEncoding::Utf16LE);
+  EXPECT_EQ(bom({0xEF, 0xBB, 0xBF, 0x7B}).encoding, TextEncoding::Utf8);
+  EXPECT_EQ(bom({0xEF, 0xBB, 0xBF, 0x7B}).length, 3);
+  EXPECT_EQ(bom({0x00, 0x00, 0xFE, 0xFF}).encoding, TextEncoding::Utf32BE);
+  EXPECT_EQ(bom({0xFE, 0xFF, 0x00, 0x41}).encoding, TextEncoding::Utf16BE);
+  EXPECT_EQ(bom({0x7B, 0x0A, 0x20, 0x20}).encoding, TextEncoding::None);
+  EXPECT_EQ(bom({0xEF, 0xBB}).encoding, TextEncoding::None);  // a short text is no mark
+}
+
+TEST(TextEncoding, FileExtensions) {
+  char16_t out[16];
+  EXPECT_TRUE(getFileExtension(u"image.png", out, 16));
+  EXPECT_EQ(std::u16string(out), u"png");
+  EXPECT_TRUE(getFileExtension(u"archive.tar.gz", out, 16));
+  EXPECT_EQ(std::u16string(out), u"gz");
+  EXPECT_FALSE(getFileExtension(u"noext", out, 16));
+  EXPECT_FALSE(getFileExtension(u"trailing.", out, 16));
+  EXPECT_FALSE(getFileExtension(u"a.abcdefghijklmnop", out, 16));  // 16 characters
+  EXPECT_TRUE(getFileExtension(u"a.abcdefghijklmno", out, 16));    // 15 characters
+  EXPECT_FALSE(getFileExtension(u"x.png", out, 1));
+}
+
+TEST(TextEncoding, CjkCharacterIsOneUnit) {
+  std::u16string w;
+  utf8ToWstring("\xE6\x97\xA5", w);
+  EXPECT_EQ(w.size(), 1u);
+  std::string back;
+  wstringToUtf8(w, back);
+  EXPECT_EQ(back, "\xE6\x97\xA5");
+  EXPECT_EQ(toUtf8String(u"\u00E9t\u00E9"), "\xC3\xA9t\xC3\xA9");
+}
+
+}  // namespace
