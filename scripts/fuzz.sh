@@ -17,5 +17,5 @@ for bin in "$dir"/tests/fuzz/fuzz_*; do
   fi
   rm -rf "$work" "$work.log"
 done
-echo "fuzz: $passes passed, $fails failed"
+echo "fuzz targets: $passes clean, $fails crashed"
 [ $fails -eq 0 ]

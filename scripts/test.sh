@@ -15,6 +15,8 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 status=0
+total_pass=0
+total_fail=0
 run_variant() {
   local name=$1; shift
   local dir="build/$name"
@@ -22,7 +24,20 @@ run_variant() {
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   echo "== $name tests"
-  if ! (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300); then
+  local log="$dir/ctest-output.txt"
+  # pipefail makes the pipeline fail when ctest does
+  if ! (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300) 2>&1 | tee "$log"; then
+    status=1
+  fi
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [ -n "$line" ]; then
+    local failed total
+    failed=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$line")
+    total_pass=$((total_pass + total - failed))
+    total_fail=$((total_fail + failed))
+  else
     status=1
   fi
 }
@@ -39,4 +54,6 @@ if [ -d tests/fuzz ] && [ "${QX_SKIP_FUZZ:-0}" != 1 ]; then
   bash scripts/fuzz.sh build/fuzz "${QX_FUZZ_SECONDS:-20}" || status=1
 fi
 
+echo "== summary (both builds)"
+echo "$total_pass passed, $total_fail failed"
 exit $status
