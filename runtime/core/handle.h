@@ -29,6 +29,12 @@ constexpr uint32_t formHandle(uint32_t index, uint32_t mgrId, uint32_t generatio
 // The next generation after gen: 1..0x3FFF, never 0.
 constexpr uint32_t nextGeneration(uint32_t gen) { return gen >= kHandleGenMax ? 1 : gen + 1; }
 
+class ResBasePtr;
+// The registry's manager of that id (null when none) and the reference count of a
+// handle's object (0 when it is not live); provided by the resource-manager library.
+ResBasePtr* managerById(uint32_t id);
+uint32_t handleRefCount(uint32_t value);
+
 // The bare handle value and its accessors; holds no reference.
 struct HdlBase {
   uint32_t value = 0;
@@ -43,11 +49,14 @@ struct HdlBase {
   constexpr bool isNull() const { return value == 0; }
   constexpr bool isValid() const { return value != 0; }
   constexpr bool operator==(const HdlBase& o) const { return value == o.value; }
+  ResBasePtr* manager() const { return managerById(mgrId()); }
+  uint32_t refCount() const { return handleRefCount(value); }
 };
 
 // A counted handle bound to its manager type. Mgr provides the static
-// addRefValue(uint32_t) and releaseValue(uint32_t), which reach the manager's one
-// instance and do nothing for a stale or foreign value.
+// addRefValue(uint32_t) and releaseValue(uint32_t), which reach the manager that made
+// the value and do nothing for a stale or foreign value; fromValue also needs
+// addRefIfLive(uint32_t, bool wait).
 template <class Mgr, class Data>
 class Handle : public HdlBase {
  public:
@@ -64,6 +73,14 @@ class Handle : public HdlBase {
   }
   Handle(Handle&& o) noexcept : HdlBase(o.value) { o.value = 0; }
   ~Handle() { reset(); }
+
+  // A counted handle of a raw value when it names a live object of this manager type,
+  // else null. With wait false, a manager lock held elsewhere also gives null.
+  static Handle fromValue(uint32_t v, bool wait = true) {
+    Handle h;
+    if (v && Mgr::addRefIfLive(v, wait)) h.value = v;
+    return h;
+  }
 
   // The new reference is added before the old one is released, so assigning a handle
   // the value it already holds never frees the object.

@@ -1,0 +1,117 @@
+// The catalogue's construction order and ids, with stand-ins for missing subsystems.
+// Manager ids are never handed out twice in a process, so each case needs the
+// registry as the program starts: keep the catalogue in one case, and run the case
+// that uses up every id last.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/res/catalogue.h"
+#include "runtime/res/res_registry.h"
+#include "runtime/res/stand_in_mgr.h"
+#include "tests/res/res_test_types.h"
+
+namespace {
+
+using kesto::ManagerCatalogue;
+using kesto::ManagerKind;
+
+std::vector<std::string> gEnded;
+int gCamUpdates = 0;
+
+struct CamData {
+  float fov = 1.0f;
+};
+class CamMgr : public kesto::ResourceMgrNoName<CamMgr, CamData> {
+ public:
+  ~CamMgr() override { gEnded.push_back("CamMgr"); }
+  const char* dataTypeName() const override { return "CamData"; }
+  void update(float) override { ++gCamUpdates; }
+};
+
+class TexMgr : public kesto::ResourceMgr<TexMgr, restest::Counted, kesto::MultiP, 1> {
+ public:
+  TexMgr() {
+    for (const char16_t* e : {u"dds", u"png", u"tga", u"bmp", u"jpg"}) addExtension(e);
+  }
+  ~TexMgr() override { gEnded.push_back("TexMgr"); }
+  const char* dataTypeName() const override { return "TexData"; }
+};
+
+TEST(ManagerCatalogue, BuildsInOrderWithStandIns) {
+  ResRegistry& reg = ResRegistry::instance();
+  ASSERT_EQ(reg.managerCount(), 0u) << "the catalogue must be the first to register";
+  ManagerCatalogue cat;
+  cat.provide(ManagerKind::camera, [] { return std::make_unique<CamMgr>(); });
+  cat.provide(ManagerKind::texture, [] { return std::make_unique<TexMgr>(); });
+  cat.provide(ManagerKind::sound, [] { return std::unique_ptr<kesto::ResBasePtr>(); });
+  ASSERT_TRUE(cat.constructAll());
+
+  const char* names[] = {"SoundMgr", "MemMgr",   "MtlMgr", "TextureMgr", "ResInput",  "ColMgr",
+                         "ColPipeMgr", "GobjMgr", "CamMgr", "EffectMgr",  "AnimMgr", "ScriptMgr"};
+  const char* types[] = {"SPPtr",   "MemItem", "MtlData", "TexData", "RIData",    "TopCUC",
+                         "ColPipe", "Gobj",    "CamData", "FxData",  "Animation", "LuaWrap"};
+  for (uint32_t i = 0; i < ManagerCatalogue::kCount; ++i) {
+    auto kind = static_cast<ManagerKind>(i);
+    kesto::ResBasePtr* m = cat.manager(kind);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->id(), i);
+    EXPECT_EQ(reg.managerById(i), m);
+    EXPECT_STREQ(ManagerCatalogue::entry(kind).className, names[i]);
+    EXPECT_STREQ(m->dataTypeName(), types[i]) << i;
+    const bool provided = kind == ManagerKind::camera || kind == ManagerKind::texture;
+    EXPECT_EQ(cat.isStandIn(kind), !provided) << i;
+    if (!provided) {
+      EXPECT_STREQ(static_cast<kesto::StandInMgr*>(m)->className(), names[i]);
+    }
+  }
+  EXPECT_EQ(CamMgr::instance(), cat.manager(ManagerKind::camera));
+  EXPECT_EQ(cat.manager(ManagerKind::camera)->id(), 8u);
+
+  EXPECT_EQ(reg.findManagerForFile(u"ui\\hud.png"), cat.manager(ManagerKind::texture));
+  EXPECT_EQ(reg.findManagerForFile(u"walk.spr"), cat.manager(ManagerKind::animation));
+  EXPECT_EQ(reg.findManagerForFile(u"stone.mtl"), cat.manager(ManagerKind::material));
+  EXPECT_EQ(reg.findManagerForFile(u"x.jpg"), cat.manager(ManagerKind::texture));
+  EXPECT_EQ(reg.findManagerForFile(u"main.lua"), nullptr);
+  EXPECT_EQ(reg.findManagerForFile(u"a.fx"), nullptr);  // effects never claim files
+  std::u16string capitals = u"Walk.SPR";
+  EXPECT_EQ(reg.findManagerForFile(capitals), nullptr);
+  ASSERT_TRUE(cat.manager(ManagerKind::animation)->normalizeName(capitals));
+  EXPECT_EQ(reg.findManagerForFile(capitals), cat.manager(ManagerKind::animation));
+
+  // Objects of a provided manager carry its catalogue id.
+  auto cam = CamMgr::instance()->create().handle;
+  EXPECT_EQ(cam.mgrId(), 8u);
+  reg.updateAll(1.0f / 60);
+  EXPECT_EQ(gCamUpdates, 1);
+  cam.reset();
+
+  // A second build keeps what exists and reports it.
+  EXPECT_FALSE(cat.constructAll());
+
+  cat.destroyAll();
+  EXPECT_EQ(gEnded, (std::vector<std::string>{"CamMgr", "TexMgr"}));
+  for (uint32_t i = 0; i < ManagerCatalogue::kCount; ++i) EXPECT_EQ(reg.managerById(i), nullptr);
+  EXPECT_EQ(CamMgr::instance(), nullptr);
+}
+
+TEST(ManagerCatalogue, ManagerWithoutAnIdMakesNothing) {
+  ResRegistry& reg = ResRegistry::instance();
+  std::vector<std::unique_ptr<kesto::StandInMgr>> fillers;
+  while (reg.managerCount() < ResRegistry::kMaxManagers) {
+    fillers.push_back(std::make_unique<kesto::StandInMgr>("filler", "Filler"));
+    EXPECT_EQ(fillers.back()->id(), reg.managerCount() - 1);
+  }
+  restest::CountedMgr late;
+  EXPECT_EQ(late.id(), kesto::kNoManagerId);
+  EXPECT_EQ(reg.managerById(kesto::kNoManagerId), nullptr);
+  auto r = late.create();
+  EXPECT_FALSE(r.created);
+  EXPECT_TRUE(r.handle.isNull());
+  // A catalogue built now cannot give its managers their ids.
+  ManagerCatalogue cat;
+  EXPECT_FALSE(cat.constructAll());
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// Named lookups: case folding, one load per name, failed loads, generated names.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+
+#include "tests/res/res_test_types.h"
+
+namespace {
+
+using restest::Counted;
+using restest::NamedMgr;
+using restest::StrictNamedMgr;
+
+// Read sources as named lookups see them: a set of lower-case file names, all in one
+// source that is never opened (the test loaders only compare its address).
+class FakeSources : public ResFileSources {
+ public:
+  explicit FakeSources(std::set<std::u16string> names) : names_(std::move(names)) {
+    ResRegistry::instance().attachFileSources(this);
+  }
+  ~FakeSources() override { ResRegistry::instance().attachFileSources(nullptr); }
+  qx::IFiles* findFile(const std::u16string& name) override {
+    asked.push_back(name);
+    return names_.count(name) ? source() : nullptr;
+  }
+  static qx::IFiles* source() { return reinterpret_cast<qx::IFiles*>(&sourceToken); }
+  std::vector<std::u16string> asked;
+
+ private:
+  static inline char sourceToken = 0;
+  std::set<std::u16string> names_;
+};
+
+TEST(NamedMgr, CaseInsensitiveNamesLoadOnce) {
+  FakeSources files({u"foo.png"});
+  NamedMgr mgr;
+  auto first = mgr.acquireByName(u"Foo.PNG");
+  ASSERT_TRUE(first.created);
+  auto second = mgr.acquireByName(u"foo.png");
+  EXPECT_FALSE(second.created);
+  EXPECT_EQ(second.handle.value, first.handle.value);
+  EXPECT_EQ(mgr.refCount(first.handle.value), 2u);
+  EXPECT_EQ(mgr.loads, (std::vector<std::u16string>{u"foo.png"}));
+  EXPECT_EQ(mgr.sources.front(), FakeSources::source());
+  EXPECT_EQ(files.asked.front(), u"foo.png");  // sources are asked with the folded name
+  EXPECT_EQ(mgr.nameOf(first.handle.value), u"foo.png");
+  EXPECT_EQ(Counted::alive.load(), 1);
+
+  // Once both references are gone the name is forgotten and the next lookup loads anew.
+  const uint32_t old = first.handle.value;
+  first.handle.reset();
+  EXPECT_EQ(mgr.nameCount(), 1u);
+  second.handle.reset();
+  EXPECT_EQ(mgr.nameCount(), 0u);
+  EXPECT_EQ(Counted::alive.load(), 0);
+  auto third = mgr.acquireByName(u"FOO.png");
+  EXPECT_TRUE(third.created);
+  EXPECT_NE(third.handle.value, old);
+  EXPECT_EQ(mgr.loads.size(), 2u);
+  EXPECT_EQ(mgr.refCount(third.handle.value), 1u);
+}
+
+TEST(NamedMgr, UnknownAndOverlongNamesGiveNull) {
+  FakeSources files({u"a.png"});
+  NamedMgr mgr;
+  auto r = mgr.acquireByName(u"missing.png");
+  EXPECT_TRUE(r.handle.isNull());
+  EXPECT_FALSE(r.created);
+  EXPECT_EQ(mgr.highWater(), 0u);
+  EXPECT_TRUE(mgr.loads.empty());
+
+  std::u16string longName(260, u'a');
+  EXPECT_TRUE(mgr.acquireByName(longName).handle.isNull());
+  std::u16string longest(255, u'a');
+  longest += u".png";
+  EXPECT_TRUE(mgr.acquireByName(longest).handle.isNull());  // 259 units but not mounted
+  EXPECT_EQ(files.asked.back(), longest);
+}
+
+TEST(NamedMgr, FailedLoadLeavesNothingBehind) {
+  FakeSources files({u"bad.png", u"good.png"});
+  NamedMgr mgr;
+  auto r = mgr.acquireByName(u"bad.png");
+  EXPECT_TRUE(r.handle.isNull());
+  EXPECT_FALSE(r.created);
+  EXPECT_EQ(mgr.usedCount(), 0u);
+  EXPECT_EQ(mgr.nameCount(), 0u);
+  EXPECT_EQ(Counted::alive.load(), 0);
+  // The freed slot serves the next object, and the failed name is tried again.
+  auto good = mgr.acquireByName(u"good.png");
+  EXPECT_EQ(good.handle.index(), 0u);
+  EXPECT_TRUE(mgr.acquireByName(u"bad.png").handle.isNull());
+  EXPECT_EQ(mgr.loads.size(), 3u);
+}
+
+// A loader that throws is a failed load.
+class ThrowingMgr : public kesto::ResourceMgr<ThrowingMgr, Counted, kesto::MultiP, 1> {
+ public:
+  const char* dataTypeName() const override { return "Throwing"; }
+  bool loadData(Counted&, qx::IFiles*, const std::u16string&) { throw std::runtime_error("corrupt"); }
+};
+
+TEST(NamedMgr, ThrowingLoaderIsAFailedLoad) {
+  FakeSources files({u"x.png"});
+  ThrowingMgr mgr;
+  EXPECT_TRUE(mgr.acquireByName(u"x.png").handle.isNull());
+  EXPECT_EQ(mgr.usedCount(), 0u);
+  EXPECT_EQ(Counted::alive.load(), 0);
+}
+
+TEST(NamedMgr, EmptyNamesMakeGeneratedNamesFromOneCounter) {
+  FakeSources files({});
+  NamedMgr a;
+  restest::NamedMgrT<2> b;  // another named manager shares the counter
+  auto r1 = a.acquireByName(u"");
+  auto r2 = b.acquireByName(u"");
+  auto r3 = a.acquireByName(u"");
+  ASSERT_TRUE(r1.created && r2.created && r3.created);
+  EXPECT_NE(r1.handle.value, r3.handle.value);
+  const std::u16string n1 = a.nameOf(r1.handle.value);
+  ASSERT_EQ(n1.rfind(u"@no_name_", 0), 0u);
+  int k = 0;
+  for (char16_t c : n1.substr(9)) k = k * 10 + (c - u'0');
+  auto numbered = [](int n) {
+    std::u16string s = u"@no_name_";
+    for (char c : std::to_string(n)) s.push_back(static_cast<char16_t>(c));
+    return s;
+  };
+  EXPECT_EQ(b.nameOf(r2.handle.value), numbered(k + 1));
+  EXPECT_EQ(a.nameOf(r3.handle.value), numbered(k + 2));
+  // Generated names have no source and never reach the file sources.
+  EXPECT_EQ(a.sources, (std::vector<qx::IFiles*>{nullptr, nullptr}));
+  EXPECT_TRUE(files.asked.empty());
+}
+
+TEST(NamedMgr, StrictManagerRefusesEmptyNames) {
+  FakeSources files({});
+  StrictNamedMgr mgr;
+  auto r1 = mgr.acquireByName(u"");
+  auto r2 = mgr.acquireByName(u"");
+  EXPECT_TRUE(r1.handle.isNull());
+  EXPECT_FALSE(r2.created);
+  EXPECT_EQ(mgr.highWater(), 0u);
+  EXPECT_TRUE(mgr.loads.empty());
+}
+
+TEST(NamedMgr, ExtensionsAndNormalisation) {
+  NamedMgr mgr;
+  EXPECT_EQ(mgr.extensionIndex(u"a.png"), 0);
+  EXPECT_EQ(mgr.extensionIndex(u"dir\\b.c.dds"), 1);
+  EXPECT_EQ(mgr.extensionIndex(u"a.PNG"), -1);
+  EXPECT_EQ(mgr.extensionIndex(u"png"), -1);
+  EXPECT_EQ(mgr.extensionIndex(u"a."), -1);
+  EXPECT_EQ(mgr.extensionIndex(u"a.jpg"), -1);
+  std::u16string name = u"Dir\\A.PNG\u00C4";
+  EXPECT_TRUE(mgr.normalizeName(name));
+  EXPECT_EQ(name, u"dir\\a.png\u00C4");  // only ASCII letters fold
+  restest::CountedMgr unnamed;
+  EXPECT_EQ(unnamed.extensionIndex(u"a.png"), -1);
+}
+
+}  // namespace

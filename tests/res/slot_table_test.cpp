@@ -1,0 +1,258 @@
+// Slot indices, page growth, reuse order, generations and the end of objects.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "tests/res/res_test_types.h"
+
+namespace {
+
+using kesto::HdlBase;
+using kesto::HdlSlotTable;
+using restest::Counted;
+using restest::CountedHandle;
+using restest::CountedMgr;
+
+TEST(SlotTable, IndexToPageAndSlot) {
+  using T = HdlSlotTable<int>;
+  const uint32_t pages[] = {0, 0, 1, 1, 2, 2, 2, 2, 3};
+  const uint32_t slots[] = {0, 1, 0, 1, 0, 1, 2, 3, 0};
+  for (uint32_t i = 0; i < 9; ++i) {
+    EXPECT_EQ(T::pageOf(i), pages[i]) << i;
+    EXPECT_EQ(T::slotInPage(i), slots[i]) << i;
+  }
+  EXPECT_EQ(T::pageOf(4095), 11u);
+  EXPECT_EQ(T::slotInPage(4095), 2047u);
+  EXPECT_EQ(T::pageOf(2048), 11u);
+  EXPECT_EQ(T::slotInPage(2048), 0u);
+}
+
+TEST(ResourceMgr, IndicesAndPageGrowth) {
+  CountedMgr mgr;
+  EXPECT_EQ(mgr.capacity(), 2u);
+  EXPECT_EQ(mgr.pageCount(), 1u);
+  std::vector<CountedHandle> hs;
+  for (int i = 0; i < 3; ++i) hs.push_back(mgr.create().handle);
+  EXPECT_EQ(hs[0].index(), 0u);
+  EXPECT_EQ(hs[1].index(), 1u);
+  EXPECT_EQ(hs[2].index(), 2u);
+  EXPECT_EQ(mgr.capacity(), 4u);
+  EXPECT_EQ(mgr.pageCount(), 2u);
+  hs.push_back(mgr.create().handle);
+  EXPECT_EQ(mgr.capacity(), 4u);
+  hs.push_back(mgr.create().handle);
+  EXPECT_EQ(hs[4].index(), 4u);
+  EXPECT_EQ(mgr.capacity(), 8u);
+  EXPECT_EQ(mgr.pageCount(), 3u);
+  for (const auto& h : hs) {
+    EXPECT_EQ(h.mgrId(), mgr.id());
+    EXPECT_NE(h.generation(), 0u);
+    EXPECT_EQ(h.refCount(), 1u);
+  }
+  EXPECT_EQ(mgr.usedCount(), 5u);
+  EXPECT_EQ(Counted::alive.load(), 5);
+}
+
+TEST(ResourceMgr, FreedSlotsAreReusedLastInFirstOut) {
+  CountedMgr mgr;
+  std::vector<CountedHandle> hs;
+  for (int i = 0; i < 4; ++i) hs.push_back(mgr.create().handle);
+  hs[3].reset();
+  hs[1].reset();
+  EXPECT_EQ(mgr.usedCount(), 2u);
+  CountedHandle a = mgr.create().handle;
+  CountedHandle b = mgr.create().handle;
+  EXPECT_EQ(a.index(), 1u);
+  EXPECT_EQ(b.index(), 3u);
+  EXPECT_EQ(mgr.highWater(), 4u);
+}
+
+TEST(ResourceMgr, ReleasedHandleIsStaleAndReuseGetsNewGeneration) {
+  CountedMgr mgr;
+  CountedHandle h = mgr.create().handle;
+  const uint32_t old = h.value;
+  EXPECT_TRUE(mgr.isValidHandle(old));
+  h.reset();
+  EXPECT_EQ(Counted::alive.load(), 0);
+  EXPECT_FALSE(mgr.isValidHandle(old));
+
+  CountedHandle again = mgr.create().handle;
+  EXPECT_EQ(again.index(), HdlBase(old).index());
+  EXPECT_NE(again.value, old);
+  EXPECT_EQ(again.generation(), kesto::nextGeneration(HdlBase(old).generation()));
+
+  // The stale value can neither pin, free nor lock the new object.
+  CountedMgr::addRefValue(old);
+  CountedMgr::releaseValue(old);
+  CountedMgr::releaseValue(old);
+  EXPECT_EQ(mgr.refCount(again.value), 1u);
+  EXPECT_EQ(mgr.refCount(old), 0u);
+  EXPECT_EQ(mgr.lockExclusive(old), nullptr);
+  EXPECT_EQ(mgr.lockShared(old), nullptr);
+  mgr.unlockExclusive(old);
+  EXPECT_TRUE(CountedHandle::fromValue(old).isNull());
+  EXPECT_EQ(Counted::alive.load(), 1);
+}
+
+TEST(ResourceMgr, ForgedHandlesAreRejected) {
+  CountedMgr mgr;
+  CountedHandle h = mgr.create().handle;
+  const uint32_t gen = h.generation();
+  EXPECT_FALSE(mgr.isValidHandle(0));
+  EXPECT_FALSE(mgr.isValidHandle(kesto::formHandle(0, mgr.id() + 1, gen)));  // other manager
+  EXPECT_FALSE(mgr.isValidHandle(kesto::formHandle(1, mgr.id(), gen)));      // beyond high water
+  EXPECT_FALSE(mgr.isValidHandle(kesto::formHandle(4095, mgr.id(), gen)));   // beyond every page
+  EXPECT_FALSE(mgr.isValidHandle(kesto::formHandle(0, mgr.id(), gen + 1)));  // wrong generation
+  EXPECT_FALSE(mgr.isValidHandle(kesto::formHandle(0, kesto::kNoManagerId, gen)));
+  EXPECT_TRUE(mgr.isValidHandle(h.value));
+  // A handle of another manager type with this manager's id is not taken for ours.
+  restest::SingleMgr other;
+  EXPECT_EQ(restest::SingleMgr::ofValue(h.value), nullptr);
+  EXPECT_EQ(CountedMgr::ofValue(h.value), &mgr);
+}
+
+TEST(ResourceMgr, FullTableGivesNullHandle) {
+  CountedMgr mgr;
+  std::vector<CountedHandle> hs;
+  hs.reserve(kesto::kMaxSlots);
+  for (uint32_t i = 0; i < kesto::kMaxSlots; ++i) {
+    auto r = mgr.create();
+    ASSERT_TRUE(r.created) << i;
+    ASSERT_EQ(r.handle.index(), i);
+    ASSERT_EQ(r.handle.mgrId(), mgr.id());
+    hs.push_back(std::move(r.handle));
+  }
+  EXPECT_EQ(mgr.capacity(), kesto::kMaxSlots);
+  auto full = mgr.create();
+  EXPECT_FALSE(full.created);
+  EXPECT_TRUE(full.handle.isNull());
+  EXPECT_EQ(Counted::alive.load(), static_cast<int>(kesto::kMaxSlots));
+  // Freeing one slot makes room again.
+  hs[100].reset();
+  auto again = mgr.create();
+  EXPECT_TRUE(again.created);
+  EXPECT_EQ(again.handle.index(), 100u);
+}
+
+TEST(ResourceMgr, CountedHandlesAndFromValue) {
+  CountedMgr mgr;
+  CountedHandle a = mgr.create().handle;
+  {
+    CountedHandle b = a;
+    CountedHandle c;
+    c = b;
+    EXPECT_EQ(a.refCount(), 3u);
+    c = c;  // self-assignment keeps the object
+    EXPECT_EQ(a.refCount(), 3u);
+  }
+  EXPECT_EQ(a.refCount(), 1u);
+  CountedHandle d = CountedHandle::fromValue(a.value);
+  EXPECT_EQ(d.value, a.value);
+  EXPECT_EQ(a.refCount(), 2u);
+  EXPECT_TRUE(CountedHandle::fromValue(0).isNull());
+
+  // The try form gives null while another thread holds the manager lock.
+  std::atomic<int> stage{0};
+  std::thread holder([&] {
+    mgr.managerLock().lock();
+    stage = 1;
+    while (stage.load() != 2) std::this_thread::yield();
+    mgr.managerLock().unlock();
+  });
+  while (stage.load() != 1) std::this_thread::yield();
+  EXPECT_TRUE(CountedHandle::fromValue(a.value, false).isNull());
+  stage = 2;
+  holder.join();
+  EXPECT_FALSE(CountedHandle::fromValue(a.value, false).isNull());
+  EXPECT_EQ(a.refCount(), 2u);
+}
+
+TEST(ResourceMgr, ForEachLiveVisitsOnlyLiveObjects) {
+  CountedMgr mgr;
+  std::vector<CountedHandle> hs;
+  for (int i = 0; i < 5; ++i) {
+    hs.push_back(mgr.create().handle);
+    kesto::HdlLock<CountedHandle>(hs.back())->value = i;
+  }
+  hs[2].reset();
+  std::vector<int> seen;
+  mgr.forEachLive([&](uint32_t h, Counted& c) {
+    EXPECT_TRUE(mgr.isValidHandle(h));
+    seen.push_back(c.value);
+  });
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 3, 4}));
+}
+
+// Objects that hold a handle of another object of the same manager and record whether
+// their destructor ran inside the manager lock.
+struct Link;
+class LinkMgr : public kesto::ResourceMgrNoName<LinkMgr, Link> {
+ public:
+  const char* dataTypeName() const override { return "Link"; }
+};
+struct Link {
+  static inline int destroyedUnderLock = 0;
+  static inline int destroyed = 0;
+  kesto::Handle<LinkMgr, Link> next;
+  ~Link() {
+    if (LinkMgr::instance() && LinkMgr::instance()->managerLock().heldByMe()) ++destroyedUnderLock;
+    ++destroyed;
+  }
+};
+
+TEST(ResourceMgr, DestructorsRunOutsideTheManagerLock) {
+  LinkMgr mgr;
+  auto a = mgr.create().handle;
+  {
+    auto b = mgr.create().handle;
+    auto c = mgr.create().handle;
+    kesto::HdlLock<decltype(b)>(b)->next = c;
+    kesto::HdlLock<decltype(a)>(a)->next = b;
+  }
+  EXPECT_EQ(mgr.usedCount(), 3u);
+  a.reset();  // ends a, which ends b, which ends c
+  EXPECT_EQ(Link::destroyed, 3);
+  EXPECT_EQ(Link::destroyedUnderLock, 0);
+  EXPECT_EQ(mgr.usedCount(), 0u);
+}
+
+TEST(ResourceMgr, EndingTheManagerEndsItsObjects) {
+  uint32_t stale = 0;
+  {
+    CountedMgr mgr;
+    auto h = mgr.create().handle;
+    stale = h.detach();
+    mgr.create().handle.detach();
+    EXPECT_EQ(Counted::alive.load(), 2);
+    EXPECT_EQ(CountedMgr::instance(), &mgr);
+  }
+  EXPECT_EQ(Counted::alive.load(), 0);
+  EXPECT_EQ(CountedMgr::instance(), nullptr);
+  // Handles that outlive their manager do nothing.
+  CountedMgr::releaseValue(stale);
+  EXPECT_TRUE(CountedHandle::fromValue(stale).isNull());
+  kesto::HdlLock<CountedHandle> lock(stale);
+  EXPECT_FALSE(lock.locked());
+}
+
+TEST(ResourceMgr, SingleThreadPolicyNeverRefusesALock) {
+  restest::SingleMgr mgr;
+  auto h = mgr.create().handle;
+  void* a = mgr.lockExclusive(h.value);
+  ASSERT_NE(a, nullptr);
+  std::thread other([&] {
+    EXPECT_EQ(mgr.lockExclusive(h.value), a);
+    mgr.unlockExclusive(h.value);
+  });
+  other.join();
+  EXPECT_EQ(mgr.lockShared(h.value), a);
+  EXPECT_EQ(mgr.pageLockCount(h.index()), 2u);
+  mgr.unlockShared(h.value);
+  mgr.unlockExclusive(h.value);
+  EXPECT_EQ(mgr.pageLockCount(h.index()), 0u);
+  mgr.unlockExclusive(h.value);  // nothing left to undo
+  EXPECT_EQ(mgr.pageLockCount(h.index()), 0u);
+}
+
+}  // namespace
