@@ -1,0 +1,109 @@
+// The pretty writer: its layout, and that what it writes reads back as the same tree.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "runtime/json/json.h"
+#include "tests/json/json_test_util.h"
+
+namespace {
+
+std::string pretty(const JSONValue& v) {
+  std::string out;
+  jsonWritePretty(out, v);
+  return out;
+}
+
+JSONValue readBack(const std::string& text) {
+  JSONValue v;
+  JSONParseResult r = jsonParse(text, v);
+  EXPECT_TRUE(r.ok()) << text << ": " << (r.error ? r.error : "");
+  return v;
+}
+
+TEST(JsonWriter, OneMemberObject) {
+  JSONValue v = JSONValue::object();
+  v.addMember("k", JSONValue(JSONScalar::fromInt(7)));
+  EXPECT_EQ(pretty(v), "{\n    \"k\": 7\n}\n");
+}
+
+TEST(JsonWriter, NestedLayoutRootAndElementsWithoutKeys) {
+  JSONValue v;
+  ASSERT_TRUE(jsonParse(std::string_view("{\"a\": [1, {\"b\": null}, []], \"c\": {}}"), v).ok());
+  v.setKey(JSONScalar::fromRaw("root"));  // a root's key is never written
+  EXPECT_EQ(pretty(v),
+            "{\n"
+            "    \"a\": [\n"
+            "        1,\n"
+            "        {\n"
+            "            \"b\": null\n"
+            "        },\n"
+            "        [\n"
+            "        ]\n"
+            "    ],\n"
+            "    \"c\": {\n"
+            "    }\n"
+            "}\n");
+  std::string out;
+  jsonWritePretty(out, *v.at(0)->at(0), kJsonUnescapeAll, 2, 3);
+  EXPECT_EQ(out, "      1\n");
+}
+
+TEST(JsonWriter, StringsAreEscapedSoTheyReadBack) {
+  JSONValue v = JSONValue::array();
+  v.append(JSONValue(JSONScalar::fromText("quote \" backslash \\ line\nreturn\r tab\t bell\x07")));
+  std::string text = pretty(v);
+  EXPECT_NE(text.find("quote \\\" backslash \\\\ line\\nreturn\\r tab\\u0009 bell\\u0007"), std::string::npos)
+      << text;
+  EXPECT_TRUE(jsonTreesEqual(readBack(text), v));
+}
+
+TEST(JsonWriter, EscapesOfTheSourceAreDecodedOnce) {
+  JSONValue v = readBack("[\"a\\tb\", \"\\u3042\\/\"]");
+  EXPECT_EQ(pretty(v), "[\n    \"a    b\",\n    \"\xE3\x81\x82/\"\n]\n");
+}
+
+TEST(JsonWriter, RealsKeepEnoughDigitsAndStayReal) {
+  const double values[] = {0.1, 1.0 / 3.0, 2.0, -0.0, 1e-300, 1.7976931348623157e308, 123456789.125, 5e-324};
+  JSONValue v = JSONValue::array();
+  for (double d : values) v.append(JSONValue(JSONScalar::fromReal(d)));
+  JSONValue back = readBack(pretty(v));
+  ASSERT_EQ(back.size(), std::size(values));
+  for (size_t i = 0; i < back.size(); ++i) {
+    EXPECT_EQ(back.at(i)->tag(), JSONType::Real) << i;
+    EXPECT_EQ(back.at(i)->asReal(), values[i]) << i;
+    EXPECT_EQ(std::signbit(back.at(i)->asReal()), std::signbit(values[i])) << i;
+  }
+}
+
+TEST(JsonWriter, NonFiniteRealsBecomeNull) {
+  JSONValue v = JSONValue::array();
+  v.append(JSONValue(JSONScalar::fromReal(std::numeric_limits<double>::infinity())));
+  v.append(JSONValue(JSONScalar::fromReal(std::numeric_limits<double>::quiet_NaN())));
+  EXPECT_EQ(pretty(v), "[\n    null,\n    null\n]\n");
+}
+
+TEST(JsonWriter, KeylessObjectMembersGetAnEmptyKey) {
+  JSONValue v = JSONValue::object();
+  v.append(JSONValue(JSONScalar::fromInt(1)));
+  EXPECT_EQ(pretty(v), "{\n    \"\": 1\n}\n");
+  EXPECT_EQ(readBack(pretty(v)).at(0)->keyRaw(), "");
+}
+
+TEST(JsonWriter, WriteThenReadGivesTheSameTree) {
+  const std::string doc =
+      "// a timeline\n"
+      "[{\"id\": 9007199254740993, \"id_str\": \"9007199254740993\", \"text\": \"\xE4\xBB\x8A\xE6\x97\xA5\xE3\x81\xAF "
+      "\\\"quoted\\\"\\nnext \\ud83d\\ude00\", \"geo\": null, \"truncated\": false, \"score\": -12.75,"
+      "\"user\": {\"screen_name\": \"a_b\", \"followers\": 0, \"tags\": [\"x\", [], {}]},"
+      "\"\\u540d\\u524d\": \"key with escapes\"}, 1e-7, true]";
+  JSONValue v = readBack(doc);
+  JSONValue back = readBack(pretty(v));
+  EXPECT_TRUE(jsonTreesEqual(v, back));
+  EXPECT_EQ(pretty(back), pretty(v));
+  EXPECT_EQ(back.at(0)->find("id")->asInt64(), 9007199254740993);
+}
+
+}  // namespace
