@@ -223,14 +223,17 @@ class ResourceMgrBase : public ResBasePtr {
 
   ResourceMgrBase() : ResBasePtr(&kTypeTag) { registerSelf(); }
 
+  // Once out of the registry (and, by now, the singleton pointer) no handle reaches
+  // this manager, so the remaining objects end without the lock; a destructor that
+  // releases a handle of this manager then does nothing.
   ~ResourceMgrBase() override {
     deregisterSelf();
-    SyncloGuard g(lock_);
     for (uint32_t i = 0; i < slots_.highWater(); ++i) {
       Slot& s = slots_.at(i);
       if (s.state == SlotState::live) {
-        s.state = SlotState::free;
+        s.state = SlotState::dying;
         s.data()->~Data();
+        s.state = SlotState::free;
       }
     }
   }
@@ -275,7 +278,7 @@ class ResourceMgrBase : public ResBasePtr {
   Synclo lock_;
 
  private:
-  static inline const char kTypeTag = 0;
+  static inline char kTypeTag = 0;  // its address names the manager class
   HdlSlotTable<Data> slots_;
 };
 

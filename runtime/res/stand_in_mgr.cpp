@@ -3,7 +3,7 @@
 namespace kesto {
 
 namespace {
-const char kStandInTag = 0;
+char kStandInTag = 0;
 }
 
 StandInMgr::StandInMgr(const char* className, const char* dataTypeName)

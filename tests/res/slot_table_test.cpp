@@ -168,6 +168,31 @@ TEST(ResourceMgr, CountedHandlesAndFromValue) {
   EXPECT_EQ(a.refCount(), 2u);
 }
 
+TEST(ResourceMgr, ThreadsShareObjectsWithoutLosingCounts) {
+  CountedMgr mgr;
+  CountedHandle shared = mgr.create().handle;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 500; ++i) {
+        CountedHandle mine = mgr.create().handle;
+        CountedHandle copy = shared;
+        {
+          kesto::HdlLock<CountedHandle> lock(copy);
+          ++lock->value;
+        }
+        kesto::HdlLock<CountedHandle> reader(mine, kesto::HdlLock<CountedHandle>::kShared);
+        ASSERT_TRUE(reader.locked());
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(kesto::HdlLock<CountedHandle>(shared)->value, 2000);
+  EXPECT_EQ(shared.refCount(), 1u);
+  EXPECT_EQ(mgr.usedCount(), 1u);
+  EXPECT_EQ(Counted::alive.load(), 1);
+}
+
 TEST(ResourceMgr, ForEachLiveVisitsOnlyLiveObjects) {
   CountedMgr mgr;
   std::vector<CountedHandle> hs;
