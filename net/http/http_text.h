@@ -1,0 +1,39 @@
+#pragma once
+#include <string_view>
+
+// Small text rules shared by the framers and the parsers, so both read a header alike.
+namespace httptext {
+
+inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+inline bool equalsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+  return true;
+}
+
+inline std::string_view trimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// A Transfer-Encoding value whose last coding is "chunked" (any case): "chunked",
+// "gzip, chunked".
+inline bool isChunkedCoding(std::string_view value) {
+  size_t comma = value.rfind(',');
+  return equalsNoCase(trimBlanks(comma == std::string_view::npos ? value : value.substr(comma + 1)), "chunked");
+}
+
+// A Connection value that lists "close" (any case).
+inline bool listsClose(std::string_view value) {
+  while (true) {
+    size_t comma = value.find(',');
+    if (equalsNoCase(trimBlanks(value.substr(0, comma)), "close")) return true;
+    if (comma == std::string_view::npos) return false;
+    value.remove_prefix(comma + 1);
+  }
+}
+
+}  // namespace httptext
