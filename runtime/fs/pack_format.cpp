@@ -1,0 +1,247 @@
+#include "runtime/fs/pack_format.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/core/utf.h"
+#include "runtime/fs/huffman.h"
+
+namespace qx {
+
+namespace {
+
+// Smallest records: a name of one zero unit, then the fixed fields.
+constexpr int64_t kMinDirRecordBytes = 2 + 1 + 4 + 4;
+constexpr int64_t kMinFileRecordBytes = 2 + 8 + 4;
+
+class DirectoryReader {
+ public:
+  explicit DirectoryReader(ibitstream& in) : in_(in), end_(in.sourceSize()) {}
+
+  bool readDir(PackDirNode& dir, int depth) {
+    if (depth > kPackMaxDepth) return false;
+    uint32_t flag, fileCount, dirCount;
+    if (!readName(dir.name) || !readU8(flag) || !readU32(fileCount)) return false;
+    dir.flag = flag != 0;
+    if (!plausible(fileCount, kMinFileRecordBytes)) return false;
+    dir.files.resize(fileCount);
+    for (PackFileRecord& f : dir.files)
+      if (!readFile(f)) return false;
+    if (!readU32(dirCount) || !plausible(dirCount, kMinDirRecordBytes)) return false;
+    dir.dirs.resize(dirCount);
+    for (PackDirNode& d : dir.dirs)
+      if (!readDir(d, depth + 1)) return false;
+    return true;
+  }
+
+ private:
+  bool has(int64_t bytes) const { return in_.tell() + bytes <= end_; }
+
+  // Each record needs at least minBytes, so a count the rest of the part cannot hold is
+  // refused before anything is allocated for it.
+  bool plausible(uint32_t count, int64_t minBytes) {
+    records_ += count;
+    return records_ <= kPackMaxRecords && static_cast<int64_t>(count) * minBytes <= end_ - in_.tell();
+  }
+
+  bool readU8(uint32_t& v) {
+    if (!has(1)) return false;
+    v = in_.readBits(8);
+    return true;
+  }
+
+  bool readU32(uint32_t& v) {
+    if (!has(4)) return false;
+    v = in_.readBits(32);
+    return true;
+  }
+
+  bool readName(std::u16string& name) {
+    in_.alignToByte();
+    name.clear();
+    while (name.size() < kPackNameUnits) {
+      if (!has(2)) return false;
+      const uint16_t unit = in_.read16();
+      if (unit == 0) break;
+      name.push_back(static_cast<char16_t>(unit));
+    }
+    return true;
+  }
+
+  bool readFile(PackFileRecord& f) {
+    if (!readName(f.name) || !has(8 + 4)) return false;
+    for (uint8_t& b : f.reserved) b = static_cast<uint8_t>(in_.readBits(8));
+    f.entryPos = static_cast<uint64_t>(in_.tell());
+    const uint32_t length = in_.readBits(32);
+    if (length == kPackDeletedMark) {
+      f.deleted = true;
+      return true;
+    }
+    if (!readU32(f.size)) return false;
+    // L counts the size field and the coded data that follows it.
+    const int64_t coded = length >= 4 ? int64_t{length} - 4 : 0;
+    if (coded > end_ - in_.tell()) return false;
+    in_.skip(coded);
+    return true;
+  }
+
+  ibitstream& in_;
+  const int64_t end_;
+  uint64_t records_ = 0;
+};
+
+class VectorSink final : public OBuffer {
+ public:
+  explicit VectorSink(std::vector<uint8_t>& out) : out_(out) {}
+  void close() override {}
+  bool isOpen() const override { return true; }
+  size_t write(const void* src, size_t n) override {
+    const auto* p = static_cast<const uint8_t*>(src);
+    out_.insert(out_.end(), p, p + n);
+    return n;
+  }
+  int64_t seek(int64_t) override { return -1; }
+  int64_t seekRelative(int64_t) override { return -1; }
+  void setFileTime(FileTime, FileTime, FileTime) override {}
+
+ private:
+  std::vector<uint8_t>& out_;
+};
+
+void putU32(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v >> 24));
+  out.push_back(static_cast<uint8_t>(v >> 16));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+  out.push_back(static_cast<uint8_t>(v));
+}
+
+bool readHostFile(const std::string& path, std::vector<uint8_t>& out, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    if (error) *error = "cannot read " + path;
+    return false;
+  }
+  if (st.st_size > static_cast<off_t>(kPackMaxEntryBytes)) {
+    ::close(fd);
+    if (error) *error = "too large for a pack entry: " + path;
+    return false;
+  }
+  out.resize(static_cast<size_t>(st.st_size));
+  size_t done = 0;
+  while (done < out.size()) {
+    ssize_t got = ::read(fd, out.data() + done, out.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  ::close(fd);
+  if (done != out.size()) {
+    if (error) *error = "short read of " + path;
+    return false;
+  }
+  return true;
+}
+
+bool checkName(const std::u16string& name, std::string* error) {
+  if (name.size() <= kPackNameUnits && name.find(u'\0') == std::u16string::npos) return true;
+  if (error) *error = "name does not fit a pack record (63 UTF-16 units at most): " + qcore::utf16ToUtf8(name);
+  return false;
+}
+
+void writeName(obitstream& out, const std::u16string& name) {
+  for (char16_t unit : name) out.writeBits(swap16(static_cast<uint16_t>(unit)), 16);
+  if (name.size() < kPackNameUnits) out.writeBits(0, 16);
+}
+
+bool writeDir(obitstream& out, const PackWriteDir& dir, std::string* error) {
+  if (!checkName(dir.name, error)) return false;
+  writeName(out, dir.name);
+  out.writeBits(0, 8);  // flag
+  out.writeBits(static_cast<uint32_t>(dir.files.size()), 32);
+  static const uint8_t kReserved[8] = {};
+  for (const PackWriteFile& f : dir.files) {
+    if (!checkName(f.name, error)) return false;
+    writeName(out, f.name);
+    out.writeBytes(kReserved, sizeof(kReserved));
+    if (f.deleted) {
+      out.writeBits(kPackDeletedMark, 32);
+      continue;
+    }
+    std::vector<uint8_t> loaded;
+    const std::vector<uint8_t>* data = &f.data;
+    if (!f.hostPath.empty()) {
+      if (!readHostFile(f.hostPath, loaded, error)) return false;
+      data = &loaded;
+    }
+    if (data->size() > kPackMaxEntryBytes) {
+      if (error) *error = "too large for a pack entry: " + qcore::utf16ToUtf8(f.name);
+      return false;
+    }
+    const std::vector<uint8_t> entry = encodePackEntry(data->data(), data->size());
+    out.writeBytes(entry.data(), entry.size());
+  }
+  out.writeBits(static_cast<uint32_t>(dir.dirs.size()), 32);
+  for (const PackWriteDir& d : dir.dirs)
+    if (!writeDir(out, d, error)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool readPackDirectory(ibitstream& in, PackDirNode& root) {
+  root = PackDirNode{};
+  DirectoryReader reader(in);
+  return reader.readDir(root, 0);
+}
+
+PackWriteDir& PackWriteDir::dir(const std::u16string& childName) {
+  for (PackWriteDir& d : dirs)
+    if (d.name == childName) return d;
+  dirs.push_back(PackWriteDir{childName, {}, {}});
+  return dirs.back();
+}
+
+PackWriteFile& PackWriteDir::file(const std::u16string& childName) {
+  for (PackWriteFile& f : files)
+    if (f.name == childName) return f;
+  files.push_back(PackWriteFile{childName, false, {}, {}});
+  return files.back();
+}
+
+std::vector<uint8_t> encodePackEntry(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> coded;
+  if (size > 0) {
+    uint64_t counts[256] = {};
+    for (size_t i = 0; i < size; ++i) ++counts[data[i]];
+    HuffmanEncoder code;
+    code.build(counts);
+    coded.reserve(code.codedBits(counts) / 8 + 600);
+    obitstream bits(std::make_unique<VectorSink>(coded));
+    code.writeTree(bits);
+    for (size_t i = 0; i < size; ++i) code.writeSymbol(bits, data[i]);
+    bits.flush();
+  }
+  std::vector<uint8_t> entry;
+  entry.reserve(coded.size() + 8);
+  putU32(entry, static_cast<uint32_t>(coded.size() + 4));
+  putU32(entry, static_cast<uint32_t>(size));
+  entry.insert(entry.end(), coded.begin(), coded.end());
+  return entry;
+}
+
+bool writePackDirectory(obitstream& out, const PackWriteDir& root, std::string* error) {
+  if (!writeDir(out, root, error)) return false;
+  if (!out.flush()) {
+    if (error) *error = "write failed";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace qx

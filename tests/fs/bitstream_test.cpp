@@ -1,0 +1,339 @@
+#include "runtime/fs/bitstream.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+
+#include "runtime/fs/mem_files.h"
+#include "temp_dir.h"
+
+namespace {
+
+using qx::BufFile;
+using qx::BufFileCopy;
+using qx::ibitstream;
+using qx::IBuffer;
+using qx::obitstream;
+using qx::OBuffer;
+
+std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> v(n);
+  for (auto& b : v) b = static_cast<uint8_t>(rng());
+  return v;
+}
+
+std::unique_ptr<ibitstream> overMemory(const std::vector<uint8_t>& v) {
+  return std::make_unique<ibitstream>(std::make_unique<BufFileCopy>(v.data(), v.size()));
+}
+
+// A source that hands out at most a few bytes per read, as a pipe or a decoder might.
+class TrickleSource final : public IBuffer {
+ public:
+  TrickleSource(const std::vector<uint8_t>& data, size_t claimed) : data_(data), claimed_(claimed) {}
+  void close() override {}
+  bool isOpen() const override { return true; }
+  bool eof() const override { return pos_ >= data_.size(); }
+  size_t read(void* dst, size_t n) override {
+    const size_t m = std::min({n, size_t{7}, data_.size() - std::min(pos_, data_.size())});
+    std::copy_n(data_.begin() + static_cast<ptrdiff_t>(pos_), m, static_cast<uint8_t*>(dst));
+    pos_ += m;
+    return m;
+  }
+  int64_t size() const override { return static_cast<int64_t>(claimed_); }
+  int64_t seek(int64_t p) override { return static_cast<int64_t>(pos_ = static_cast<size_t>(p)); }
+  int64_t seekRelative(int64_t d) override { return seek(static_cast<int64_t>(pos_) + d); }
+
+ private:
+  const std::vector<uint8_t>& data_;
+  size_t claimed_;
+  size_t pos_ = 0;
+};
+
+// The plain meaning of each stream operation over a byte array, one bit at a time.
+struct Model {
+  const std::vector<uint8_t>& data;
+  uint64_t bit = 0;
+  uint32_t bitAt(uint64_t b) const {
+    return b / 8 < data.size() ? (data[b / 8] >> (7 - b % 8)) & 1 : 0;
+  }
+  uint32_t readBits(unsigned n) {
+    uint32_t v = 0;
+    for (unsigned i = 0; i < n; ++i) v = (v << 1) | bitAt(bit++);
+    return v;
+  }
+  void align() { bit = (bit + 7) / 8 * 8; }
+  int64_t tell() const { return std::min<int64_t>(static_cast<int64_t>(bit / 8), static_cast<int64_t>(data.size())); }
+  void seek(int64_t p) {
+    align();
+    bit = static_cast<uint64_t>(std::clamp<int64_t>(p, 0, static_cast<int64_t>(data.size()))) * 8;
+  }
+  size_t readBytes(uint8_t* out, size_t n) {
+    align();
+    const size_t at = static_cast<size_t>(tell());
+    const size_t m = std::min(n, data.size() - at);
+    std::copy_n(data.begin() + static_cast<ptrdiff_t>(at), m, out);
+    bit = (at + m) * 8;
+    return m;
+  }
+  bool eof() const { return bit >= data.size() * 8; }
+};
+
+void randomWalk(ibitstream& s, const std::vector<uint8_t>& data, uint32_t seed) {
+  Model m{data};
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> got(12000), want(12000);
+  for (int step = 0; step < 3000; ++step) {
+    switch (rng() % 7) {
+      case 0:
+      case 1: {
+        const unsigned n = rng() % 33;
+        ASSERT_EQ(s.readBits(n), m.readBits(n)) << "step " << step << " n " << n;
+        break;
+      }
+      case 2:
+        ASSERT_EQ(s.read16(), static_cast<uint16_t>(__builtin_bswap16(static_cast<uint16_t>(m.readBits(16)))));
+        break;
+      case 3: {
+        const int64_t target = static_cast<int64_t>(rng() % (data.size() + 40)) - 20;
+        m.seek(target);
+        ASSERT_EQ(s.seek(target), m.tell()) << "step " << step;
+        break;
+      }
+      case 4: {
+        const size_t n = (rng() % 4 == 0) ? rng() % 12000 : rng() % 40;
+        const size_t k = m.readBytes(want.data(), n);
+        ASSERT_EQ(s.readBytes(got.data(), n), k) << "step " << step;
+        ASSERT_TRUE(std::equal(got.begin(), got.begin() + static_cast<ptrdiff_t>(k), want.begin()));
+        break;
+      }
+      case 5: {
+        const int64_t d = static_cast<int64_t>(rng() % 9000) - 4500;
+        m.align();
+        m.seek(m.tell() + d);
+        ASSERT_EQ(s.skip(d), m.tell());
+        break;
+      }
+      case 6:
+        m.align();
+        s.alignToByte();
+        break;
+    }
+    ASSERT_EQ(s.tell(), m.tell()) << "step " << step;
+    ASSERT_EQ(s.eof(), m.eof()) << "step " << step;
+  }
+}
+
+TEST(BitStream, ReadsBitsMostSignificantFirst) {
+  const std::vector<uint8_t> v{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0x11, 0x22};
+  auto s = overMemory(v);
+  EXPECT_EQ(s->readBits(4), 0x1u);
+  EXPECT_EQ(s->readBits(12), 0x234u);
+  EXPECT_EQ(s->readBits(16), 0x5678u);
+  EXPECT_EQ(s->readBits(0), 0u);
+  EXPECT_EQ(s->readBits(32), 0x9ABCDEF0u);
+  EXPECT_EQ(s->tell(), 8);
+  EXPECT_EQ(s->readBits(16), 0x1122u);
+  EXPECT_TRUE(s->eof());
+  EXPECT_EQ(s->readBits(32), 0u);  // past the end: zero bits
+  EXPECT_EQ(s->tell(), 10);
+}
+
+TEST(BitStream, String16StopsAtZeroOrSixtyThreeUnits) {
+  const std::vector<uint8_t> v{0x41, 0x00, 0x42, 0x00, 0x00, 0x00, 0x43, 0x00};
+  auto s = overMemory(v);
+  char16_t out[64];
+  EXPECT_EQ(s->readString16(out), 2u);
+  EXPECT_EQ(std::u16string(out), u"AB");
+  EXPECT_EQ(s->tell(), 6);
+
+  std::vector<uint8_t> longName;
+  for (int i = 0; i < 70; ++i) longName.insert(longName.end(), {0x61, 0x00});
+  auto t = overMemory(longName);
+  EXPECT_EQ(t->readString16(out), 63u);
+  EXPECT_EQ(t->tell(), 126);
+  EXPECT_EQ(std::u16string(out).size(), 63u);
+}
+
+TEST(BitStream, ShortSourcesReadAsZeroPadded) {
+  const std::vector<uint8_t> v{0xAB};
+  auto s = overMemory(v);
+  EXPECT_EQ(s->readBits(8), 0xABu);
+  EXPECT_TRUE(s->eof());
+  EXPECT_EQ(s->readBits(24), 0u);
+
+  const std::vector<uint8_t> empty;
+  auto e = overMemory(empty);
+  EXPECT_TRUE(e->eof());
+  uint8_t b[4];
+  EXPECT_EQ(e->readBytes(b, 4), 0u);
+}
+
+TEST(BitStream, SeeksFarAndBackInLargeSource) {
+  const auto v = randomBytes(20000, 1);
+  auto s = overMemory(v);
+  uint8_t b = 0;
+  EXPECT_EQ(s->seek(5000), 5000);
+  ASSERT_EQ(s->readBytes(&b, 1), 1u);
+  EXPECT_EQ(b, v[5000]);
+  EXPECT_EQ(s->seek(10), 10);
+  ASSERT_EQ(s->readBytes(&b, 1), 1u);
+  EXPECT_EQ(b, v[10]);
+  EXPECT_EQ(s->seek(999999), 20000);
+  EXPECT_TRUE(s->eof());
+}
+
+TEST(BitStream, ReadBytesAfterHalfWordCopiesExactlyTheNextBytes) {
+  const auto v = randomBytes(64, 2);
+  auto s = overMemory(v);
+  s->read16();
+  uint8_t out[8];
+  ASSERT_EQ(s->readBytes(out, 8), 8u);
+  EXPECT_TRUE(std::equal(out, out + 8, v.begin() + 2));
+  EXPECT_EQ(s->tell(), 10);
+  EXPECT_EQ(s->readBits(8), v[10]);
+}
+
+TEST(BitStream, RandomOperationsMatchPlainModel) {
+  for (size_t size : {size_t{3}, size_t{4093}, size_t{4096}, size_t{4100}, size_t{20000}}) {
+    const auto v = randomBytes(size, static_cast<uint32_t>(size));
+    auto s = overMemory(v);
+    randomWalk(*s, v, 7u + static_cast<uint32_t>(size));
+  }
+}
+
+TEST(BitStream, RandomOperationsOverHostFileAndTrickleSource) {
+  fstest::TempDir dir;
+  const auto v = randomBytes(30011, 3);
+  dir.write("data.bin", v);
+  auto file = std::make_unique<BufFile>();
+  ASSERT_TRUE(file->open(dir.at("data.bin")));
+  ibitstream fromFile(std::move(file));
+  randomWalk(fromFile, v, 11);
+
+  ibitstream trickle(std::make_unique<TrickleSource>(v, v.size()));
+  randomWalk(trickle, v, 12);
+}
+
+TEST(BitStream, SourceShorterThanItClaimsEndsDataEarly) {
+  const auto v = randomBytes(5000, 4);
+  ibitstream s(std::make_unique<TrickleSource>(v, 9000));
+  std::vector<uint8_t> out(9000);
+  EXPECT_EQ(s.readBytes(out.data(), out.size()), 5000u);
+  EXPECT_TRUE(std::equal(v.begin(), v.end(), out.begin()));
+  EXPECT_TRUE(s.eof());
+  EXPECT_EQ(s.readBits(32), 0u);
+}
+
+TEST(BitStream, FileWindowsOnOneDescriptorKeepTheirOwnPositions) {
+  fstest::TempDir dir;
+  const auto v = randomBytes(10000, 5);
+  dir.write("shared.bin", v);
+  const int fd = ::open(dir.at("shared.bin").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  {
+    auto a = std::make_unique<BufFile>();
+    auto b = std::make_unique<BufFile>();
+    ASSERT_TRUE(a->attach(fd, 100, false));
+    ASSERT_TRUE(b->attach(fd, 6000, false));
+    EXPECT_EQ(a->size(), 9900);
+    ibitstream sa(std::move(a)), sb(std::move(b));
+    for (int i = 0; i < 3000; ++i) {
+      ASSERT_EQ(sa.readBits(8), v[100 + i]);
+      ASSERT_EQ(sb.readBits(8), v[6000 + i]);
+    }
+  }
+  // Borrowed descriptors stay open.
+  EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), 0);
+  ::close(fd);
+}
+
+class VectorSink final : public OBuffer {
+ public:
+  explicit VectorSink(std::vector<uint8_t>& out, size_t limit = SIZE_MAX) : out_(out), limit_(limit) {}
+  void close() override { ++closes; }
+  bool isOpen() const override { return true; }
+  size_t write(const void* src, size_t n) override {
+    ++writes;
+    const size_t m = std::min(n, limit_ - std::min(limit_, out_.size()));
+    out_.insert(out_.end(), static_cast<const uint8_t*>(src), static_cast<const uint8_t*>(src) + m);
+    return m;
+  }
+  int64_t seek(int64_t) override { return -1; }
+  int64_t seekRelative(int64_t) override { return -1; }
+  void setFileTime(qx::FileTime, qx::FileTime, qx::FileTime) override {}
+  int writes = 0;
+  int closes = 0;
+
+ private:
+  std::vector<uint8_t>& out_;
+  size_t limit_;
+};
+
+TEST(BitStream, WriterPadsLastByteOnDestruction) {
+  std::vector<uint8_t> out;
+  {
+    obitstream s(std::make_unique<VectorSink>(out));
+    s.writeZeroBits(3);
+  }
+  EXPECT_EQ(out, std::vector<uint8_t>{0});
+}
+
+TEST(BitStream, WrittenBitsReadBack) {
+  std::mt19937 rng(9);
+  std::vector<std::pair<uint32_t, unsigned>> fields;
+  std::vector<uint8_t> out;
+  {
+    obitstream s(std::make_unique<VectorSink>(out));
+    for (int i = 0; i < 20000; ++i) {
+      const unsigned n = 1 + rng() % 32;
+      const uint32_t v = static_cast<uint32_t>(rng()) & (n == 32 ? ~0u : (1u << n) - 1);
+      fields.emplace_back(v, n);
+      s.writeBits(v, n);
+    }
+    const auto big = randomBytes(10000, 10);
+    s.writeBytes(big.data(), big.size());  // larger than the window: goes straight to the sink
+    s.writeBits(5, 3);
+    EXPECT_TRUE(s.flush());
+  }
+  auto in = overMemory(out);
+  for (auto [v, n] : fields) ASSERT_EQ(in->readBits(n), v);
+  std::vector<uint8_t> big(10000);
+  ASSERT_EQ(in->readBytes(big.data(), big.size()), big.size());
+  EXPECT_EQ(big, randomBytes(10000, 10));
+  EXPECT_EQ(in->readBits(3), 5u);
+}
+
+TEST(BitStream, WriterReportsShortSink) {
+  std::vector<uint8_t> out;
+  obitstream s(std::make_unique<VectorSink>(out, 10));
+  const auto data = randomBytes(100, 11);
+  s.writeBytes(data.data(), data.size());
+  EXPECT_FALSE(s.flush());
+  EXPECT_TRUE(s.failed());
+  EXPECT_EQ(out.size(), 10u);
+}
+
+TEST(MemFileWriter, SeekGrowsFileWithZeros) {
+  qx::MemNode node;
+  node.bytes = std::make_shared<qx::MemBytes>();
+  qx::BufMemFileO sink;
+  ASSERT_TRUE(sink.attach(&node));
+  EXPECT_EQ(sink.seek(100), 100);
+  EXPECT_EQ(*node.bytes, qx::MemBytes(100, 0));
+  const uint8_t abc[3] = {'a', 'b', 'c'};
+  EXPECT_EQ(sink.write(abc, 3), 3u);
+  EXPECT_EQ(node.bytes->size(), 103u);
+  EXPECT_EQ(sink.seekRelative(-103), 0);
+  EXPECT_EQ(sink.write(abc, 1), 1u);
+  EXPECT_EQ((*node.bytes)[0], 'a');
+  EXPECT_EQ(node.bytes->size(), 103u);
+  sink.close();
+  EXPECT_FALSE(sink.isOpen());
+  EXPECT_EQ(sink.write(abc, 3), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#include "runtime/fs/file_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "runtime/fs/pack_format.h"
+#include "runtime/fs/raw_files.h"
+#include "temp_dir.h"
+
+namespace {
+
+using fstest::TempDir;
+using fstest::w;
+using qx::FileRegistry;
+
+std::string text(const FileData& d) { return d.empty() ? "<none>" : std::string(d.chars(), d.size()); }
+
+TEST(FileRegistry, MountsEachKindOfSource) {
+  TempDir dir;
+  dir.write("folder/f.txt", "folder");
+  qx::PackWriteDir root;
+  root.file(u"p.txt").data = {'p', 'a', 'c', 'k'};
+  {
+    auto sink = std::make_unique<qx::BufFileO>();
+    ASSERT_TRUE(sink->open(dir.at("game.pak"), true));
+    qx::obitstream out(std::move(sink));
+    ASSERT_TRUE(qx::writePackDirectory(out, root, nullptr));
+  }
+  FileRegistry reg;
+  EXPECT_TRUE(reg.mountRead(u"$"));
+  EXPECT_TRUE(reg.mountRead(w(dir.at("folder"))));
+  EXPECT_TRUE(reg.mountRead(w(dir.at("game.pak"))));
+  EXPECT_FALSE(reg.mountRead(w(dir.at("nothing"))));
+  EXPECT_EQ(reg.readSourceCount(), 3u);
+  EXPECT_EQ(text(reg.readFile(u"f.txt")), "folder");
+  EXPECT_EQ(text(reg.readFile(u"p.txt")), "pack");
+  EXPECT_EQ(reg.findFile(u"p.txt"), reg.readSource(2));
+  EXPECT_EQ(reg.findFile(u"none.txt"), nullptr);
+  FileData none = reg.readFile(u"none.txt");
+  EXPECT_TRUE(none.empty());
+  EXPECT_TRUE(none.owned());
+
+  // Packs are never write targets.
+  EXPECT_FALSE(reg.mountWrite(w(dir.at("game.pak"))));
+  EXPECT_FALSE(reg.mountWrite(w(dir.at("nothing"))));
+  EXPECT_EQ(reg.writeTargetCount(), 0u);
+}
+
+TEST(FileRegistry, MountOrderDecidesWhichFileIsRead) {
+  TempDir dir;
+  dir.write("resource/same.lua", "from resource");
+  dir.write("resource/script/same.lua", "from script");
+  dir.write("resource/script/only.lua", "only script");
+  FileRegistry reg;
+  ASSERT_TRUE(reg.mountRead(u"$"));
+  ASSERT_TRUE(reg.mountRead(w(dir.at("resource"))));
+  ASSERT_TRUE(reg.mountRead(w(dir.path()) + u"\\resource\\script"));
+  EXPECT_EQ(text(reg.readFile(u"same.lua")), "from resource");
+  EXPECT_EQ(text(reg.readFile(u"only.lua")), "only script");
+  EXPECT_EQ(reg.findFile(u"only.lua"), reg.readSource(2));
+  EXPECT_EQ(reg.findFile(u"SAME.LUA"), reg.readSource(1));
+}
+
+TEST(FileRegistry, EmptyInMemoryFileDoesNotHideLaterSources) {
+  TempDir dir;
+  dir.write("r/$reg_empty", "on disk");
+  FileRegistry reg;
+  ASSERT_TRUE(reg.mountRead(u"$"));
+  ASSERT_TRUE(reg.mountRead(w(dir.at("r"))));
+  ASSERT_TRUE(reg.mountWrite(u"$"));
+  ASSERT_EQ(reg.writeTarget(0)->writeWhole(u"$reg_empty", true, nullptr, 0), 0);
+  EXPECT_EQ(text(reg.readFile(u"$reg_empty")), "on disk");
+  EXPECT_EQ(reg.findFile(u"$reg_empty"), reg.readSource(0));  // it exists, with size 0
+}
+
+TEST(FileRegistry, WritesGoToFirstTargetThatCreates) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.at("save"));
+  FileRegistry reg;
+  ASSERT_TRUE(reg.mountWrite(u"$"));
+  ASSERT_TRUE(reg.mountWrite(w(dir.at("save"))));
+  ASSERT_TRUE(reg.mountWrite(dir.wide()));
+  ASSERT_TRUE(reg.mountRead(u"$"));
+
+  qx::IFiles* mem = reg.createFile(u"$reg_slot", false);
+  EXPECT_EQ(mem, reg.writeTarget(0));
+  qx::IFiles* save = reg.createFile(u"slot.dat", false);
+  EXPECT_EQ(save, reg.writeTarget(1));
+  EXPECT_TRUE(dir.exists("save/slot.dat"));
+  // Exists in "save" now: a new-only create falls through to the next target.
+  EXPECT_EQ(reg.createFile(u"slot.dat", false), reg.writeTarget(2));
+  EXPECT_EQ(reg.createFile(u"missing\\slot.dat", false), nullptr);
+
+  ASSERT_EQ(mem->writeWhole(u"$reg_slot", true, "mem", 3), 3);
+  EXPECT_EQ(text(reg.readFile(u"$REG_SLOT")), "mem");
+}
+
+TEST(FileRegistry, LockSerialisesThreads) {
+  FileRegistry reg;
+  ASSERT_TRUE(reg.mountRead(u"$"));
+  ASSERT_TRUE(reg.mountWrite(u"$"));
+  auto worker = [&](int id) {
+    const std::u16string name = u"$reg_thread\\" + w(std::to_string(id));
+    for (int i = 0; i < 200; ++i) {
+      const std::string v = std::to_string(i);
+      reg.writeTarget(0)->writeWhole(name, true, v.data(), static_cast<uint32_t>(v.size()));
+      EXPECT_EQ(text(reg.readFile(name)), v);
+    }
+  };
+  std::thread a(worker, 1), b(worker, 2);
+  a.join();
+  b.join();
+}
+
+TEST(FileRegistry, TeardownEndsEverySource) {
+  FileRegistry reg;
+  ASSERT_TRUE(reg.mountRead(u"$"));
+  ASSERT_TRUE(reg.mountWrite(u"$"));
+  reg.teardown();
+  EXPECT_EQ(reg.readSourceCount(), 0u);
+  EXPECT_EQ(reg.writeTargetCount(), 0u);
+  EXPECT_EQ(reg.findFile(u"$anything"), nullptr);
+}
+
+}  // namespace
