@@ -1,0 +1,130 @@
+// Transform nodes and spline poly-lines.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+#include "runtime/math/spline.h"
+#include "runtime/math/xform.h"
+#include "tests/math/math_test_util.h"
+
+namespace {
+
+TEST(Xform2D, FreshNodeIsTheIdentity) {
+  Xform2D x;
+  Vec2 p = x.mapPoint({3, -4});
+  EXPECT_EQ(p.x, 3.0f);
+  EXPECT_EQ(p.y, -4.0f);
+}
+
+TEST(Xform2D, ScaleThenRotateThenMove) {
+  Xform2D x;
+  x.set({2, 2}, {1, 0}, 0);
+  EXPECT_EQ(x.changes, 1u);
+  EXPECT_EQ(x.dirty, kXformDirtyAll);
+  Vec2 p = x.mapPoint({1, 1});
+  EXPECT_EQ(p.x, 3.0f);
+  EXPECT_EQ(p.y, 2.0f);
+  EXPECT_EQ(x.dirty, 0u);
+
+  x.set({2, 1}, {10, 0}, std::numbers::pi_v<float> / 2);
+  p = x.mapPoint({1, 0});
+  EXPECT_NEAR(p.x, 10.0f, 1e-6f);
+  EXPECT_NEAR(p.y, 2.0f, 1e-6f);
+  const Vec3 keep = x.mapPointKeepZ({1, 0, 7});
+  EXPECT_EQ(keep.z, 7.0f);
+  const Segment2 s = x.mapSegment({0, 0, 1, 0});
+  EXPECT_NEAR(s.x0, 10.0f, 1e-6f);
+  EXPECT_NEAR(s.y1, 2.0f, 1e-6f);
+  const Rect2 r = x.mapBox({0, 0, 1, 0});
+  EXPECT_NEAR(r.x1, 10.0f, 1e-6f);
+  EXPECT_NEAR(r.y1, 2.0f, 1e-6f);
+}
+
+TEST(Xform2D, MovingOnlyKeepsTheLinearPart) {
+  Xform2D x;
+  x.set({3, 3}, {0, 0}, 0);
+  x.matrix();
+  x.position = {5, 5};
+  x.dirty = kXformDirtyPosition;
+  EXPECT_EQ(x.mapPoint({1, 0}).x, 8.0f);
+}
+
+TEST(Xform3D, ScaleThenRotateThenMove) {
+  Xform3D x;
+  EXPECT_VEC3_NEAR(mat3MulVec3(x.matrix(), Vec3(1, 2, 3)), Vec3(1, 2, 3), 0);
+  const Quat q = Quat::fromAxisAngle(Vec3(0, 0, 1), std::numbers::pi_v<float> / 2);
+  x.set({2, 3, 4}, {1, 1, 1}, q);
+  Vec3 expected = Vec3(2, 3, 4);  // (1, 1, 1) scaled
+  expected.mulMat33(q.toMat33());
+  EXPECT_VEC3_NEAR(mat3MulVec3(x.matrix(), Vec3(1, 1, 1)), expected + Vec3(1, 1, 1), 1e-6f);
+  EXPECT_VEC3_NEAR(mat3MulVec3(x.matrix(), Vec3(1, 0, 0)), Vec3(1, 3, 1), 1e-6f);
+}
+
+float xs(const std::vector<Vec3>& v, size_t i) { return v[i].x; }
+
+TEST(Spline, EvenControlPointsGiveEvenSteps) {
+  const std::vector<Vec3> pts = {{0, 0, 0}, {10, 0, 0}, {20, 0, 0}};
+  std::vector<Vec3> out;
+  EXPECT_EQ(subdividePolylineByStep(out, 5, pts), 5u);
+  ASSERT_EQ(out.size(), 5u);
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_NEAR(xs(out, i), 5.0f * static_cast<float>(i), 1e-5f);
+    EXPECT_EQ(out[i].y, 0.0f);
+  }
+}
+
+TEST(Spline, ShortSegmentsAndShortLists) {
+  std::vector<Vec3> out;
+  // The first segment is shorter than two steps: only its start point.
+  subdividePolylineByStep(out, 5, std::vector<Vec3>{{0, 0, 0}, {9, 0, 0}, {29, 0, 0}});
+  ASSERT_EQ(out.size(), 6u);
+  EXPECT_EQ(xs(out, 0), 0.0f);
+  EXPECT_EQ(xs(out, 1), 9.0f);
+  EXPECT_EQ(xs(out, 5), 29.0f);
+  // Two points are appended unchanged, after what out already holds.
+  EXPECT_EQ(subdividePolylineByStep(out, 1, std::vector<Vec3>{{1, 2, 3}, {4, 5, 6}}), 8u);
+  EXPECT_EQ(out[7], Vec3(4, 5, 6));
+}
+
+TEST(Spline, ByCountGivesFixedPartsPerSegment) {
+  const std::vector<Vec3> pts = {{0, 0, 0}, {1, 1, 0}, {2, 0, 0}, {3, 1, 0}};
+  std::vector<Vec3> out;
+  EXPECT_EQ(subdividePolylineByCount(out, 4, pts), 13u);
+  for (size_t s = 0; s < 4; ++s) EXPECT_EQ(out[s * 4], pts[s]);  // every control point is on the curve
+  out.clear();
+  EXPECT_EQ(subdividePolylineByCount(out, 0, pts), 4u);
+  out.clear();
+  EXPECT_EQ(subdividePolylineByCount(out, -7, pts), 4u);
+}
+
+TEST(Spline, StepsThatAreNoPositiveNumberStayBounded) {
+  const std::vector<Vec3> pts = {{0, 0, 0}, {10, 0, 0}, {20, 0, 0}};
+  for (float step : {0.0f, -5.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    std::vector<Vec3> out;
+    EXPECT_EQ(subdividePolylineByStep(out, step, pts), 3u) << step;
+  }
+  std::vector<Vec3> out;
+  EXPECT_EQ(subdividePolylineByStep(out, 1e-30f, pts), 2u * kSplineMaxParts + 1);
+  out.clear();
+  EXPECT_EQ(subdividePolylineByCount(out, 1 << 30, pts), 2u * kSplineMaxParts + 1);
+  const std::vector<Vec3> far = {{0, 0, 0}, {std::numeric_limits<float>::infinity(), 0, 0}, {1, 0, 0}};
+  out.clear();
+  EXPECT_EQ(subdividePolylineByStep(out, 1, far), 3u);
+}
+
+TEST(Spline, EachBasisRunsFromStartToEnd) {
+  for (const Mat44* basis : {&kSplineBasisFirst, &kSplineBasisMiddle, &kSplineBasisLast}) {
+    EXPECT_NEAR(splineValue(*basis, 7, 2, 5, 11, 0), 2.0f, 1e-6f);
+    EXPECT_NEAR(splineValue(*basis, 7, 2, 5, 11, 1), 5.0f, 1e-6f);
+  }
+  // The end bases ignore the missing neighbour.
+  EXPECT_EQ(splineValue(kSplineBasisFirst, 100, 2, 5, 11, 0.3f), splineValue(kSplineBasisFirst, -3, 2, 5, 11, 0.3f));
+  EXPECT_EQ(splineValue(kSplineBasisLast, 7, 2, 5, 100, 0.3f), splineValue(kSplineBasisLast, 7, 2, 5, -3, 0.3f));
+  const Vec3 p = splinePoint(kSplineBasisMiddle, {0, 0, 0}, {1, 2, 3}, {4, 5, 6}, {9, 9, 9}, 0);
+  EXPECT_VEC3_NEAR(p, Vec3(1, 2, 3), 1e-6f);
+}
+
+}  // namespace
