@@ -1,5 +1,7 @@
 #include "runtime/res/catalogue.h"
 
+#include <utility>
+
 #include "runtime/res/stand_in_mgr.h"
 
 namespace kesto {

@@ -23,6 +23,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
