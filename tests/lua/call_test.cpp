@@ -1,0 +1,184 @@
+// Script calls: protected calls, resumes of the main coroutine, failures and results.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "lua_test_support.h"
+#include "runtime/res/hdl_lock.h"
+#include "script/lua/lstk_ref.h"
+#include "script/lua/lua_func_path.h"
+#include "script/lua/lua_glue.h"
+
+namespace {
+
+using luatest::run;
+
+class ScriptCall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state_ = ScriptMgr::instance()->createState();
+    ASSERT_TRUE(state_.value);
+    lock_.lock(state_.value);
+    ASSERT_TRUE(lock_);
+    ASSERT_EQ(run(L(), R"(
+      function three() return 1, 2, 3 end
+      function fails() local x = nil; return x.field end
+      function main(a)
+        local b, c = coroutine.yield("first", a)
+        coroutine.yield("second", b + c)
+        return "done"
+      end
+    )"),
+              "");
+  }
+  void TearDown() override { lock_.unlock(); }
+
+  LuaWrap<LVPolicyHdl>& wrap() { return *lock_; }
+  lua_State* L() { return lock_->state(); }
+
+  // Pushes the global function name and calls it with the integers given.
+  LuaCallRes callGlobal(const char* name, std::initializer_list<int> args, bool resume = false) {
+    wrap().dropResults();
+    int base = lua_gettop(L());
+    LuaFuncPath(name, resume ? 1 : 0).push(L(), wrap().yieldFlag());
+    for (int a : args) lua_pushinteger(L(), a);
+    return wrap().call(base, static_cast<int>(args.size()), resume);
+  }
+
+  ScriptHdl state_;
+  kesto::HdlLock<ScriptHdl> lock_;
+};
+
+TEST_F(ScriptCall, AProtectedCallKeepsItsResults) {
+  LuaCallRes r = callGlobal("three", {});
+  EXPECT_EQ(r.status(), 0);
+  EXPECT_EQ(r.first(), -3);
+  EXPECT_EQ(r.step(), 1);
+  EXPECT_EQ(lua_tointeger(L(), r.indexOf(0)), 1);
+  LuaCallRes rest = r.part();
+  EXPECT_EQ(rest.first(), -2);
+  EXPECT_EQ(lua_tointeger(L(), rest.first()), 2);
+}
+
+TEST_F(ScriptCall, CallsWithoutDroppingStackTheirResults) {
+  wrap().dropResults();
+  int base = lua_gettop(L());
+  lua_getglobal(L(), "three");
+  { LuaCallRes r = wrap().call(base, 0, false); }
+  base = lua_gettop(L());
+  lua_getglobal(L(), "three");
+  { LuaCallRes r = wrap().call(base, 0, false); }
+  EXPECT_EQ(lua_gettop(L()), 6);
+  EXPECT_EQ(wrap().pendingResults(), 3);
+  wrap().dropResults();
+  EXPECT_EQ(lua_gettop(L()), 3);
+  lua_settop(L(), 0);
+}
+
+TEST_F(ScriptCall, AFailingCallLeavesTheStackAsItFoundIt) {
+  lua_pushstring(L(), "below");
+  int top = lua_gettop(L());
+  for (int i = 0; i < 30; ++i) {
+    LuaCallRes r = callGlobal("fails", {});
+    EXPECT_NE(r.status(), 0);
+    EXPECT_EQ(r.first(), 0);
+    EXPECT_EQ(r.step(), 0);
+    EXPECT_NE(r.errorText().find("attempt to index"), std::string::npos);
+  }
+  EXPECT_EQ(lua_gettop(L()), top);
+  EXPECT_NE(qcore::utf16ToUtf8(wrap().errorText()).find("attempt to index"), std::string::npos);
+  lua_settop(L(), 0);
+}
+
+TEST_F(ScriptCall, ResumingMainYieldsValuesUntilItFinishes) {
+  {
+    LuaCallRes r = callGlobal("main", {7}, true);
+    EXPECT_EQ(r.status(), LUA_YIELD);
+    EXPECT_EQ(r.first(), -2);
+    EXPECT_EQ(wrap().yieldFlag(), 1);
+    EXPECT_STREQ(lua_tostring(L(), -2), "first");
+    EXPECT_EQ(lua_tointeger(L(), -1), 7);
+  }
+  // While main is suspended, other calls run on the same state.
+  { EXPECT_EQ(callGlobal("three", {}).first(), -3); }
+  {
+    // A resumable path pushes nothing while suspended: the arguments resume main.
+    LuaCallRes r = callGlobal("", {2, 3}, true);
+    EXPECT_EQ(r.status(), LUA_YIELD);
+    EXPECT_EQ(lua_tointeger(L(), -1), 5);
+  }
+  {
+    LuaCallRes r = callGlobal("", {}, true);
+    EXPECT_EQ(r.status(), 0);
+    EXPECT_EQ(wrap().yieldFlag(), 0);
+    EXPECT_EQ(r.first(), -1);
+    EXPECT_STREQ(lua_tostring(L(), -1), "done");
+  }
+}
+
+TEST_F(ScriptCall, TheCallingThreadSeesTheCalledStateAsCurrent) {
+  static uint32_t seen = 0;
+  lua_pushcfunction(L(), [](lua_State*) -> int {
+    seen = ScriptMgr::instance()->lookupThreadEntry();
+    return 0;
+  });
+  lua_setglobal(L(), "probe");
+  uint32_t before = ScriptMgr::instance()->lookupThreadEntry();
+  { LuaCallRes r = callGlobal("probe", {}); }
+  EXPECT_EQ(seen, state_.value);
+  EXPECT_EQ(ScriptMgr::instance()->lookupThreadEntry(), before);
+}
+
+int throwsStd(lua_State*) { throw std::runtime_error("engine fault"); }
+int throwsQX(lua_State*) { throw QXExcept{u"caption", u"qx fault"}; }
+
+TEST_F(ScriptCall, EngineExceptionsBecomeLuaErrors) {
+  lua_pushcfunction(L(), luaGuarded<throwsStd>);
+  lua_setglobal(L(), "throws_std");
+  lua_pushcfunction(L(), luaGuarded<throwsQX>);
+  lua_setglobal(L(), "throws_qx");
+  EXPECT_EQ(run(L(), R"(
+    local ok, err = pcall(throws_std)
+    assert(not ok and err == "engine fault", err)
+    ok, err = pcall(throws_qx)
+    assert(not ok and err == "qx fault", err)
+  )"),
+            "");
+  LuaCallRes r = callGlobal("throws_std", {});
+  EXPECT_EQ(r.errorText(), "engine fault");
+}
+
+TEST_F(ScriptCall, RefResultPinsTheFirstResult) {
+  ASSERT_EQ(run(L(), "function maker() return { tag = 'made' } end"), "");
+  LStkRef ref;
+  {
+    LuaCallRes r = callGlobal("maker", {});
+    ref = r.refResult();
+  }
+  wrap().dropResults();
+  ASSERT_TRUE(ref.push());
+  lua_getfield(L(), -1, "tag");
+  EXPECT_STREQ(lua_tostring(L(), -1), "made");
+  lua_settop(L(), 0);
+}
+
+TEST(LuaFuncPathTest, WalksDottedPathsAndGivesNilForMissingSteps) {
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  luatest::Locked L(h);
+  ASSERT_EQ(run(L, "QXL = { vec3 = { new = 'found' } } plain = 5"), "");
+  LuaFuncPath("QXL.vec3.new", 0).push(L, 0);
+  EXPECT_STREQ(lua_tostring(L, -1), "found");
+  LuaFuncPath("", 0).push(L, 0);
+  EXPECT_TRUE(lua_isnil(L, -1));
+  LuaFuncPath("nothing.here.at.all", 0).push(L, 0);
+  EXPECT_TRUE(lua_isnil(L, -1));
+  LuaFuncPath("plain.field", 0).push(L, 0);
+  EXPECT_TRUE(lua_isnil(L, -1));
+  EXPECT_EQ(lua_gettop(L), 4);
+  LuaFuncPath("main", 1).push(L, 1);  // suspended: nothing
+  EXPECT_EQ(lua_gettop(L), 4);
+  lua_settop(L, 0);
+}
+
+}  // namespace

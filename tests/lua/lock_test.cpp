@@ -1,0 +1,103 @@
+// The script-state lock: re-entry by the holder, waiting by other threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "lua_test_support.h"
+#include "platform/thread/thread.h"
+
+namespace {
+
+TEST(ScriptLock, NestedLocksOnOneThreadTakeTheSlotOnce) {
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  LVPolicyHdl p(h);
+  lua_State* a = p.lock();
+  lua_State* b = p.lock();
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(p.depth(), 2);
+  // A second policy of the same state on the same thread does not block.
+  LVPolicyHdl other(h);
+  EXPECT_EQ(other.lock(), a);
+  other.unlock();
+  p.unlock();
+  EXPECT_TRUE(p.heldByMe());
+  p.unlock();
+  EXPECT_FALSE(p.heldByMe());
+  EXPECT_EQ(p.depth(), 0);
+}
+
+TEST(ScriptLock, TwoThreadsContendForOneState) {
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  LVPolicyHdl mine(h);
+  ASSERT_NE(mine.lock(), nullptr);
+  ASSERT_NE(mine.lock(), nullptr);
+
+  std::atomic<int> phase{0};
+  std::thread other([&] {
+    LVPolicyHdl theirs(h);
+    phase = 1;
+    lua_State* L = theirs.lock();  // waits for both levels to be undone
+    phase = L ? 2 : -1;
+    lua_pushinteger(L, 1);
+    lua_setglobal(L, "from_other");
+    theirs.unlock();
+  });
+  while (phase.load() < 1) qxplat::yieldThread();
+  qxplat::sleepMs(20);
+  EXPECT_EQ(phase.load(), 1);
+  mine.unlock();
+  qxplat::sleepMs(20);
+  EXPECT_EQ(phase.load(), 1);  // one level is still held
+  mine.unlock();
+  other.join();
+  EXPECT_EQ(phase.load(), 2);
+
+  lua_State* L = mine.lock();
+  lua_getglobal(L, "from_other");
+  EXPECT_EQ(lua_tointeger(L, -1), 1);
+  lua_pop(L, 1);
+  mine.unlock();
+}
+
+TEST(ScriptLock, OnePolicyObjectSharedByTwoThreadsWaitsInsteadOfReentering) {
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  LVPolicyHdl shared(h);
+  ASSERT_NE(shared.lock(), nullptr);
+  std::atomic<bool> entered{false};
+  std::thread other([&] {
+    shared.lock();
+    entered = true;
+    shared.unlock();
+  });
+  qxplat::sleepMs(20);
+  EXPECT_FALSE(entered.load());
+  shared.unlock();
+  other.join();
+  EXPECT_TRUE(entered.load());
+}
+
+TEST(ScriptLockDeathTest, UnlockByANonOwnerAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  EXPECT_DEATH(
+      {
+        LVPolicyHdl p(h);
+        p.unlock();
+      },
+      "does not hold it");
+}
+
+TEST(ScriptLock, APolicyOfAReleasedStateLocksNothing) {
+  uint32_t value;
+  {
+    ScriptHdl h = ScriptMgr::instance()->createState();
+    value = h.value;
+  }
+  LVPolicyHdl p(value);
+  EXPECT_FALSE(p.isValid());
+  EXPECT_EQ(p.lock(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+// Pinned values in "QX_LStk": slots, keys, copies, release and use from other threads.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "lua_test_support.h"
+#include "script/lua/lstk_ref.h"
+
+namespace {
+
+using luatest::Locked;
+using luatest::run;
+
+// Number of entries in the anchor table.
+int anchorCount(lua_State* L) {
+  pushAnchorTable(L);
+  int n = 0;
+  lua_pushnil(L);
+  while (lua_next(L, -2)) {
+    ++n;
+    lua_pop(L, 1);
+  }
+  lua_pop(L, 1);
+  return n;
+}
+
+class Pins : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state_ = ScriptMgr::instance()->createState();
+    lock_ = std::make_unique<Locked>(state_);
+    L = lock_->L();
+    ASSERT_EQ(run(L, "obj = { name = 'obj', inner = { v = 1 } }"), "");
+  }
+  void TearDown() override { lock_.reset(); }
+
+  LStkRef pinGlobal(const char* g, const LuaVar* key = nullptr) {
+    lua_getglobal(L, g);
+    LStkRef r;
+    EXPECT_TRUE(r.pin(LVPolicyHdl(state_), 1, -1, key));
+    return r;
+  }
+
+  ScriptHdl state_;
+  std::unique_ptr<Locked> lock_;
+  lua_State* L = nullptr;
+};
+
+TEST_F(Pins, SlotsAdvanceByTwoAndReleaseClearsBoth) {
+  int top = lua_gettop(L);
+  LStkRef a = pinGlobal("obj");
+  LStkRef b = pinGlobal("obj");
+  EXPECT_EQ(lua_gettop(L), top);
+  EXPECT_EQ(b.slot(), a.slot() + 2);
+  EXPECT_EQ(a.type(), LUA_TTABLE);
+  EXPECT_EQ(anchorCount(L), 2);
+  // Something a script stored in the companion slot goes too.
+  pushAnchorTable(L);
+  lua_pushinteger(L, static_cast<lua_Integer>(a.slot() + 1));
+  lua_pushboolean(L, 1);
+  lua_rawset(L, -3);
+  lua_pop(L, 1);
+  a.release();
+  EXPECT_EQ(anchorCount(L), 1);
+  b.release();
+  EXPECT_EQ(anchorCount(L), 0);
+}
+
+TEST_F(Pins, AKeyedReferenceDesignatesALiveField) {
+  LuaVar key("name");
+  LStkRef name = pinGlobal("obj", &key);
+  int top = lua_gettop(L);
+  ASSERT_TRUE(name.push());
+  EXPECT_STREQ(lua_tostring(L, -1), "obj");
+  lua_pop(L, 1);
+  EXPECT_EQ(lua_gettop(L), top);
+  EXPECT_EQ(name.type(), LUA_TSTRING);
+  ASSERT_EQ(run(L, "obj.name = 42"), "");
+  EXPECT_EQ(name.type(), LUA_TNUMBER);  // read live
+
+  // Assigning to a keyed reference writes into the field.
+  ASSERT_EQ(run(L, "replacement = { 'r' }"), "");
+  LStkRef repl = pinGlobal("replacement");
+  name.assign(repl);
+  ASSERT_EQ(run(L, "assert(obj.name == replacement)"), "");
+}
+
+TEST_F(Pins, CopiesPinAgainAndEveryPinIsReleased) {
+  {
+    LStkRef a = pinGlobal("obj");
+    LStkRef b(a);
+    EXPECT_NE(a.slot(), b.slot());
+    LuaVar holder;
+    holder.adoptRef(new LStkRef(a));
+    LuaVar copy(holder);
+    EXPECT_EQ(anchorCount(L), 4);
+  }
+  EXPECT_EQ(anchorCount(L), 0);
+}
+
+TEST_F(Pins, AssigningAnEmptyReferenceEmptiesTheDestination) {
+  LStkRef a = pinGlobal("obj");
+  LStkRef empty;
+  a.assign(empty);
+  EXPECT_EQ(a.getState(), 0u);
+  EXPECT_EQ(anchorCount(L), 0);  // the old pin went with it
+}
+
+TEST_F(Pins, LockFreeReferencesAndLengths) {
+  lua_pushstring(L, "hello");
+  LStkRefNL s;
+  s.pin(L, nullptr, 1);
+  EXPECT_EQ(s.len(), 5u);
+  lua_pushnumber(L, 3);
+  LStkRefNL n;
+  n.pinTop(L);
+  lua_pop(L, 1);
+  EXPECT_EQ(n.len(), 0u);
+
+  LStkRefNL table;
+  table.newTable(L);
+  LStkRefNL meta;
+  meta.newTable(L);
+  LStkRefNL::setMetatable(table, meta);
+  table.push();
+  ASSERT_TRUE(lua_getmetatable(L, -1));
+  meta.push();
+  EXPECT_TRUE(lua_rawequal(L, -1, -2));
+  lua_pop(L, 3);
+}
+
+TEST_F(Pins, ABorrowedViewHoldsTheLendersLock) {
+  LStkRef a = pinGlobal("obj");
+  LStkRefNL view;
+  ASSERT_TRUE(view.borrow(a));
+  EXPECT_TRUE(a.policy().heldByMe());
+  view.push();
+  EXPECT_TRUE(lua_istable(L, -1));
+  lua_pop(L, 1);
+  view.release();
+  EXPECT_FALSE(a.policy().heldByMe());
+  EXPECT_EQ(anchorCount(L), 1);  // the pin stays with the lender
+}
+
+TEST_F(Pins, AReferenceIsPushedAndReleasedFromAnotherThread) {
+  LStkRef a = pinGlobal("obj");
+  lock_.reset();  // let the other thread in
+  std::thread worker([&a] {
+    LStkRef copy(a);
+    LVPolicyHdl p(copy.getState());
+    lua_State* wl = p.lock();
+    copy.push();
+    lua_getfield(wl, -1, "name");
+    lua_setglobal(wl, "seen_by_worker");
+    lua_pop(wl, 1);
+    p.unlock();
+  });
+  worker.join();
+  lock_ = std::make_unique<Locked>(state_);
+  L = lock_->L();
+  ASSERT_EQ(run(L, "assert(seen_by_worker == 'obj')"), "");
+  EXPECT_EQ(anchorCount(L), 1);
+}
+
+TEST_F(Pins, ForEachPairVisitsUntilTheVisitorStops) {
+  ASSERT_EQ(run(L, "params = { a = 1, b = 2, c = 3 }"), "");
+  LStkRef p = pinGlobal("params");
+  int top = lua_gettop(L);
+  int visits = 0;
+  p.forEachPair(
+      [](lua_State*, void* arg) {
+        ++*static_cast<int*>(arg);
+        return false;
+      },
+      &visits);
+  EXPECT_EQ(visits, 3);
+  visits = 0;
+  p.forEachPair(
+      [](lua_State*, void* arg) {
+        ++*static_cast<int*>(arg);
+        return true;
+      },
+      &visits);
+  EXPECT_EQ(visits, 1);
+  EXPECT_EQ(lua_gettop(L), top);
+}
+
+TEST_F(Pins, FieldOfAPinnedTableReadsItsPairs) {
+  lua_getglobal(L, "obj");
+  LuaVar v;
+  LuaVar::fromLua(L, -1, v);
+  lua_pop(L, 1);
+  ASSERT_EQ(v.kind(), LuaVar::kRef);
+  EXPECT_STREQ(v.field("name").asCStr(), "obj");
+  EXPECT_TRUE(v.isTable());
+}
+
+TEST_F(Pins, XmoveValueToThreadPinsInTheTargetState) {
+  lua_State* co = lua_newthread(L);
+  lua_pushstring(co, "from coroutine");
+  LStkRef ref;
+  ref.pin(LVPolicyHdl(state_), 0, -1);  // pins the thread itself; replaced below
+  ASSERT_TRUE(xmoveValueToThread(ref, co, -1));
+  lua_pop(L, 1);
+  ASSERT_TRUE(ref.push());
+  EXPECT_STREQ(lua_tostring(L, -1), "from coroutine");
+  lua_pop(L, 1);
+  EXPECT_EQ(anchorCount(L), 1);
+}
+
+}  // namespace

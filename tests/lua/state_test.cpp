@@ -1,0 +1,143 @@
+// The state: globals, collector settings, the module loader and "QXMain.lua".
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lua_test_support.h"
+#include "script/lua/script_report.h"
+
+namespace {
+
+using luatest::Locked;
+using luatest::putFile;
+using luatest::run;
+
+class ScriptState : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    luatest::clearFiles();
+    setScriptMessageBoxSink([this](std::string_view text, std::string_view caption) {
+      boxes.push_back({std::string(caption), std::string(text)});
+    });
+    setScriptDebugLogSink([this](std::string_view line) { log.emplace_back(line); });
+  }
+  void TearDown() override {
+    setScriptMessageBoxSink(nullptr);
+    setScriptDebugLogSink(nullptr);
+    luatest::clearFiles();
+  }
+
+  std::vector<std::pair<std::string, std::string>> boxes;
+  std::vector<std::string> log;
+};
+
+TEST_F(ScriptState, NewStateHasTheEngineGlobalsAndCollectorSettings) {
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  ASSERT_TRUE(h.value);
+  Locked L(h);
+  ASSERT_TRUE(L.L());
+  lua_getglobal(L, "QXLS");
+  EXPECT_EQ(lua_touserdata(L, -1), static_cast<void*>(L.L()));
+  lua_getglobal(L, "QX_LStk");
+  EXPECT_TRUE(lua_istable(L, -1));
+  lua_pop(L, 2);
+  // Setting a value gives back the one in force.
+  EXPECT_EQ(lua_gc(L, LUA_GCSETPAUSE, 80), 80);
+  EXPECT_EQ(lua_gc(L, LUA_GCSETSTEPMUL, 150), 150);
+  EXPECT_EQ(run(L, R"(
+    assert(package.path == "" and package.cpath == "")
+    assert(#package.loaders == 5, #package.loaders)
+  )"),
+            "");
+  EXPECT_EQ(ScriptMgr::instance()->handleOfMainState(L), h.value);
+}
+
+TEST_F(ScriptState, ReleasingTheLastHandleClosesTheState) {
+  ScriptMgr* m = ScriptMgr::instance();
+  uint32_t before = m->usedCount();
+  lua_State* raw = nullptr;
+  {
+    ScriptHdl h = m->createState();
+    Locked L(h);
+    raw = L.L();
+    EXPECT_EQ(m->usedCount(), before + 1);
+  }
+  EXPECT_EQ(m->usedCount(), before);
+  EXPECT_EQ(m->handleOfMainState(raw), 0u);
+}
+
+TEST_F(ScriptState, RequireFindsModulesWithAndWithoutByteOrderMark) {
+  putFile("ui.button.lua", "return { name = 'button' }");
+  putFile("bom.lua", "\xEF\xBB\xBFreturn 'bom'");
+  putFile("wide.lua", std::string("\xFF\xFEr\0e\0t\0", 8));
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  Locked L(h);
+  EXPECT_EQ(run(L, R"(
+    assert(require("ui.button").name == "button")
+    assert(require("bom") == "bom")
+    local ok, err = pcall(require, "wide")
+    assert(not ok and err:find("wide"), err)
+    local ok2, err2 = pcall(require, "missing")
+    assert(not ok2 and err2:find("missing.lua"), err2)
+  )"),
+            "");
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ScriptState, ASyntaxErrorInAModuleShowsABoxAndRequireFailsCleanly) {
+  putFile("broken.lua", "local x = = 1");
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  Locked L(h);
+  int top = lua_gettop(L);
+  EXPECT_EQ(run(L, R"(
+    local ok, err = pcall(require, "broken")
+    assert(not ok, "require should fail")
+    broken_error = err
+  )"),
+            "");
+  EXPECT_EQ(lua_gettop(L), top);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].first, "lua構文エラー");
+  EXPECT_NE(boxes[0].second.find("broken.lua"), std::string::npos);
+  // The state stays usable.
+  EXPECT_EQ(run(L, "assert(1 + 1 == 2)"), "");
+}
+
+TEST_F(ScriptState, QXMainRunsAtCreationAndAFailureIsReported) {
+  putFile("QXMain.lua", "ran_main = 42");
+  ScriptHdl ok = ScriptMgr::instance()->createState();
+  {
+    Locked L(ok);
+    lua_getglobal(L, "ran_main");
+    EXPECT_EQ(lua_tointeger(L, -1), 42);
+    lua_pop(L, 1);
+  }
+
+  putFile("QXMain.lua", "error('main broke')");
+  std::u16string err;
+  ScriptHdl failed = ScriptMgr::instance()->createState(&err);
+  ASSERT_TRUE(failed.value);  // the state is returned all the same
+  EXPECT_NE(qcore::utf16ToUtf8(err).find("main broke"), std::string::npos);
+  ASSERT_FALSE(log.empty());
+  EXPECT_NE(log.back().find("main broke"), std::string::npos);
+  Locked L(failed);
+  EXPECT_EQ(lua_gettop(L), 0);  // the error value does not stay behind
+  EXPECT_TRUE(boxes.empty());   // no message box for QXMain.lua
+}
+
+TEST_F(ScriptState, AMissingQXMainRunsNothing) {
+  std::u16string err;
+  ScriptHdl h = ScriptMgr::instance()->createState(&err);
+  EXPECT_TRUE(h.value);
+  EXPECT_TRUE(err.empty());
+}
+
+TEST_F(ScriptState, AnErrorOutsideEveryProtectedCallThrowsInsteadOfEndingTheProcess) {
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  Locked L(h);
+  lua_pushstring(L, "stray");
+  EXPECT_THROW(lua_error(L), std::runtime_error);
+}
+
+}  // namespace
