@@ -322,6 +322,19 @@ TEST_F(PackFiles, EmptyEntriesCannotBeOpened) {
   EXPECT_TRUE(d.owned());
 }
 
+TEST_F(PackFiles, DocumentedExampleReads) {
+  // The example part of docs/pack-format.md.
+  const std::vector<uint8_t> part{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x61, 0x00, 0x2E, 0x00, 0x74,
+                                  0x00, 0x78, 0x00, 0x74, 0x00, 0x00, 0x00, 0,    0,    0,    0,    0,
+                                  0,    0,    0,    0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0x03, 0x58,
+                                  0xAC, 0x38, 0x00, 0x00, 0x00, 0x00};
+  writePart("doc.pak", part);
+  auto pack = open("doc.pak");
+  ASSERT_NE(pack, nullptr);
+  FileData d = pack->readWhole(u"a.txt", 0);
+  EXPECT_EQ(std::string(d.chars(), d.size()), "aab");
+}
+
 TEST_F(PackFiles, RecordEdgeCasesParse) {
   const auto entry = qx::encodePackEntry(reinterpret_cast<const uint8_t*>("data"), 4);
   const std::u16string name63(63, u'n');

@@ -1,0 +1,125 @@
+#include "runtime/fs/pack_builder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/core/utf.h"
+#include "runtime/fs/host_path.h"
+#include "runtime/fs/path_stack.h"
+
+namespace qx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool utf16Name(const std::string& utf8, std::u16string& out, std::string* error) {
+  out = qcore::utf8ToUtf16(utf8);
+  if (qcore::utf16ToUtf8(out) != utf8) {
+    if (error) *error = "file name is not UTF-8: " + utf8;
+    return false;
+  }
+  if (out.empty() || out.size() > kPackNameUnits) {
+    if (error) *error = "name does not fit a pack record (63 UTF-16 units at most): " + utf8;
+    return false;
+  }
+  return true;
+}
+
+bool addFolder(const fs::path& dir, PackWriteDir& node, std::string* error) {
+  std::error_code ec;
+  std::vector<fs::directory_entry> entries;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
+  if (ec) {
+    if (error) *error = "cannot list " + dir.string() + ": " + ec.message();
+    return false;
+  }
+  // Sorted, so that the same folder always gives the same part.
+  std::sort(entries.begin(), entries.end(),
+            [](const fs::directory_entry& a, const fs::directory_entry& b) { return a.path().filename() < b.path().filename(); });
+  for (const fs::directory_entry& e : entries) {
+    std::u16string name;
+    if (!utf16Name(e.path().filename().string(), name, error)) return false;
+    const bool isLink = e.is_symlink(ec);
+    if (e.is_directory(ec) && !isLink) {
+      if (!addFolder(e.path(), node.dir(name), error)) return false;
+    } else if (e.is_regular_file(ec)) {
+      PackWriteFile& f = node.file(name);
+      f.deleted = false;
+      f.data.clear();
+      f.hostPath = e.path().string();
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool addFolderToPack(const std::string& hostDir, PackWriteDir& root, std::string* error) {
+  if (!isHostDirectory(hostDir)) {
+    if (error) *error = "not a folder: " + hostDir;
+    return false;
+  }
+  return addFolder(fs::path(hostDir), root, error);
+}
+
+bool addDeletionToPack(PackWriteDir& root, std::u16string_view key, std::string* error) {
+  PackWriteDir* dir = &root;
+  size_t start = 0;
+  for (;;) {
+    size_t end = key.find_first_of(u"\\/", start);
+    const bool last = end == std::u16string_view::npos;
+    if (last) end = key.size();
+    const std::u16string part(key.substr(start, end - start));
+    if (part.empty() || part.size() > kPackNameUnits) {
+      if (error) *error = "not a usable key: " + qcore::utf16ToUtf8(key);
+      return false;
+    }
+    if (last) {
+      PackWriteFile& f = dir->file(part);
+      f.deleted = true;
+      f.hostPath.clear();
+      f.data.clear();
+      return true;
+    }
+    dir = &dir->dir(part);
+    start = end + 1;
+  }
+}
+
+bool writePackPartFile(const std::string& hostPath, const PackWriteDir& root, std::string* error) {
+  const std::string temp = hostPath + ".partial";
+  {
+    auto sink = std::make_unique<BufFileO>();
+    if (!sink->open(temp, true)) {
+      if (error) *error = "cannot create " + temp;
+      return false;
+    }
+    obitstream out(std::move(sink));
+    if (!writePackDirectory(out, root, error)) {
+      out.close();
+      std::remove(temp.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temp.c_str(), hostPath.c_str()) != 0) {
+    std::remove(temp.c_str());
+    if (error) *error = "cannot rename " + temp + " to " + hostPath;
+    return false;
+  }
+  return true;
+}
+
+std::string packPartHostPath(const std::string& packHostPath, int n) {
+  try {
+    PathStack path(qcore::utf8ToUtf16(packHostPath));
+    for (int i = 0; i < n; ++i)
+      if (path.nextNumberedExtension() < 0) return {};
+    return toHostPath(path.str()).value_or(std::string());
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+}  // namespace qx

@@ -1,0 +1,99 @@
+// Runs the qx_packer tool end to end and reads its packs back through the engine's reader.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "runtime/fs/pack_files.h"
+#include "temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+using fstest::TempDir;
+using fstest::w;
+
+struct ToolRun {
+  int status;
+  std::string out;
+};
+
+ToolRun runPacker(const TempDir& dir, std::vector<std::string> args) {
+  args.insert(args.begin(), QX_PACKER_PATH);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const std::string outPath = dir.at("packer.out");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  int status = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) waitpid(pid, &status, 0);
+  posix_spawn_file_actions_destroy(&actions);
+  std::ifstream f(outPath);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ss.str()};
+}
+
+std::string text(qx::PackFile& pack, const char16_t* name) {
+  FileData d = pack.readWhole(name, 0);
+  return d.empty() ? "<none>" : std::string(d.chars(), d.size());
+}
+
+TEST(PackerTool, BuildAppendAndList) {
+  TempDir dir;
+  dir.write("v1/readme.txt", "version one");
+  dir.write("v1/Data/Level1.json", "{\"level\":1}");
+  dir.write("v1/Data/old.bin", std::string(5000, 'o'));
+  dir.write("v2/Data/Level1.json", "{\"level\":2}");
+  const std::string pak = dir.at("game.pak");
+
+  ASSERT_EQ(runPacker(dir, {"build", pak, dir.at("v1")}).status, 0);
+  ASSERT_EQ(runPacker(dir, {"append", pak, dir.at("v2"), "--delete", "data/old.bin"}).status, 0);
+  EXPECT_TRUE(dir.exists("game.pak1"));
+
+  auto pack = qx::PackFile::create(w(pak));
+  ASSERT_NE(pack, nullptr);
+  EXPECT_EQ(pack->partCount(), 2u);
+  EXPECT_EQ(text(*pack, u"readme.txt"), "version one");
+  EXPECT_EQ(text(*pack, u"data\\level1.json"), "{\"level\":2}");
+  EXPECT_EQ(text(*pack, u"data\\old.bin"), "<none>");
+
+  const ToolRun listed = runPacker(dir, {"list", pak});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.out, "Data\\Level1.json\t11\t1\nreadme.txt\t11\t0\n");
+}
+
+TEST(PackerTool, BuildWritesOnePartPerFolderAndDropsStaleParts) {
+  TempDir dir;
+  dir.write("a/x.txt", "a");
+  dir.write("b/x.txt", "b");
+  const std::string pak = dir.at("p.dat");
+  ASSERT_EQ(runPacker(dir, {"build", pak, dir.at("a"), dir.at("b"), dir.at("a")}).status, 0);
+  EXPECT_TRUE(dir.exists("p.dat2"));
+  ASSERT_EQ(runPacker(dir, {"build", pak, dir.at("a"), dir.at("b")}).status, 0);
+  EXPECT_FALSE(dir.exists("p.dat2"));
+  auto pack = qx::PackFile::create(w(pak));
+  ASSERT_NE(pack, nullptr);
+  EXPECT_EQ(text(*pack, u"x.txt"), "b");
+}
+
+TEST(PackerTool, RefusesWhatTheFormatCannotHold) {
+  TempDir dir;
+  dir.write("src/" + std::string(64, 'n'), "x");
+  EXPECT_EQ(runPacker(dir, {"build", dir.at("bad.pak"), dir.at("src")}).status, 1);
+  EXPECT_FALSE(dir.exists("bad.pak"));
+  EXPECT_FALSE(dir.exists("bad.pak.partial"));
+  EXPECT_EQ(runPacker(dir, {"append", dir.at("missing.pak"), dir.at("src")}).status, 1);
+  EXPECT_EQ(runPacker(dir, {"build"}).status, 2);
+  EXPECT_EQ(runPacker(dir, {"list", dir.at("missing.pak")}).status, 1);
+}
+
+}  // namespace
