@@ -1,0 +1,55 @@
+// An offscreen GL device for tests, skipped only where no GL context can be made at all.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/device.h"
+
+namespace qxtest {
+
+inline qxgfx::Ref<qxgfx::Device> makeGLDevice(uint32_t w, uint32_t h, std::string* why) {
+  qxgfx::GLDeviceParams p;
+  p.width = w;
+  p.height = h;
+  return qxgfx::createGLDevice(p, why);
+}
+
+// The back buffer (or another render target) as A8R8G8B8 words, top row first.
+inline std::vector<uint32_t> readPixels(qxgfx::Device& d, qxgfx::Surface* rt = nullptr) {
+  qxgfx::Ref<qxgfx::Surface> src = rt ? qxgfx::Ref<qxgfx::Surface>(rt) : d.getBackBuffer();
+  const uint32_t w = src->desc().width, h = src->desc().height;
+  auto sys = d.createOffscreenPlainSurface(w, h, src->desc().format, qxgfx::D3DPOOL_SYSTEMMEM);
+  std::vector<uint32_t> out(size_t(w) * h);
+  if (!sys || d.getRenderTargetData(src.get(), sys.get()) != qxgfx::D3D_OK) return {};
+  qxgfx::LockedRect lr;
+  if (!sys->lockRect(lr, nullptr, 0)) return {};
+  for (uint32_t y = 0; y < h; ++y) std::memcpy(&out[size_t(y) * w], static_cast<uint8_t*>(lr.bits) + y * lr.pitch, w * 4);
+  sys->unlockRect();
+  return out;
+}
+
+class GLTest : public ::testing::Test {
+ protected:
+  static constexpr uint32_t kW = 64, kH = 48;
+  void SetUp() override {
+    std::string why;
+    dev = makeGLDevice(kW, kH, &why);
+    if (!dev) GTEST_SKIP() << "no GL context: " << why;
+  }
+  uint32_t pixel(const std::vector<uint32_t>& px, uint32_t x, uint32_t y) const { return px.at(size_t(y) * kW + x); }
+  qxgfx::Ref<qxgfx::Device> dev;
+};
+
+// Channels within a tolerance (llvmpipe rounds like real hardware, not exactly).
+inline bool near(uint32_t a, uint32_t b, int tol = 2) {
+  for (int s = 0; s < 32; s += 8) {
+    int ca = int((a >> s) & 0xFF), cb = int((b >> s) & 0xFF);
+    if (ca - cb > tol || cb - ca > tol) return false;
+  }
+  return true;
+}
+
+}  // namespace qxtest
