@@ -1,0 +1,175 @@
+#include "platform/window/ui_thread.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "platform/thread/thread.h"
+#include "platform/window/message_box.h"
+#include "platform/window/request_queue.h"
+#include "platform/window/url_opener.h"
+
+namespace qxplat {
+
+namespace {
+
+// Without a wake event (one dropped by a full SDL queue), the pump still looks at its
+// requests and the main thread this often.
+constexpr int kPumpPollMs = 100;
+
+struct UiState {
+  RequestQueue queue;
+  std::atomic<bool> running{false};
+  std::atomic<uint32_t> threadId{0};
+  std::atomic<bool> pumpEnded{false};
+  std::atomic<bool> mainEnded{false};
+  std::atomic<uint32_t> wakeEvent{0};
+  std::vector<std::unique_ptr<Window>> windows;  // UI thread only
+};
+
+UiState& ui() {
+  static UiState state;
+  return state;
+}
+
+bool onUiThread() {
+  const uint32_t id = ui().threadId.load(std::memory_order_acquire);
+  return id != 0 && id == currentThreadId();
+}
+
+void pushWake() {
+  SDL_Event e{};
+  e.type = ui().wakeEvent.load(std::memory_order_relaxed);
+  SDL_PushEvent(&e);
+}
+
+void dispatchToWindows(const SDL_Event& e) {
+  // A handler may create a window: walk by index over the windows present now.
+  const size_t n = ui().windows.size();
+  for (size_t i = 0; i < n; ++i) ui().windows[i]->dispatch(e);
+}
+
+// Handles one pumped event; true when the pump must end.
+bool handleEvent(const SDL_Event& e) {
+  UiState& s = ui();
+  if (e.type == s.wakeEvent.load(std::memory_order_relaxed)) {
+    if (s.mainEnded.load(std::memory_order_acquire)) return true;
+    s.queue.drain();
+    return false;
+  }
+  if (e.type == SDL_QUIT) {
+    for (auto& w : s.windows) w->markClosed();
+    return true;
+  }
+  dispatchToWindows(e);
+  if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
+    for (auto& w : s.windows) {
+      if (w->sdlWindowId() == e.window.windowID) w->markClosed();
+    }
+    return true;
+  }
+  return false;
+}
+
+void pump() {
+  UiState& s = ui();
+  for (;;) {
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, kPumpPollMs) == 0) {
+      if (s.mainEnded.load(std::memory_order_acquire)) return;
+      s.queue.drain();
+      continue;
+    }
+    do {
+      if (handleEvent(e)) return;
+    } while (SDL_PollEvent(&e));
+  }
+}
+
+}  // namespace
+
+int runUiThread(const std::function<void(uint32_t)>& mainThread) {
+  UiState& s = ui();
+  if (s.running.exchange(true)) {
+    std::fputs("runUiThread: a UI thread is already running\n", stderr);
+    return 1;
+  }
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    showMessageBox(SDL_GetError(), "SDL", kMbIconError);
+    s.running.store(false);
+    return 1;
+  }
+  std::srand(monotonicMs());
+  s.wakeEvent.store(SDL_RegisterEvents(1), std::memory_order_relaxed);
+  s.pumpEnded.store(false);
+  s.mainEnded.store(false);
+  const uint32_t id = currentThreadId();
+  s.threadId.store(id, std::memory_order_release);
+  s.queue.open(pushWake);
+
+  std::thread main([&mainThread, id] {
+    try {
+      mainThread(id);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "main thread ended by an exception: %s\n", e.what());
+    } catch (...) {
+      std::fputs("main thread ended by an exception\n", stderr);
+    }
+    ui().mainEnded.store(true, std::memory_order_release);
+    pushWake();
+  });
+
+  pump();
+
+  // From here every request answers at once, so the main thread cannot hang on us.
+  s.pumpEnded.store(true, std::memory_order_release);
+  s.queue.close();
+  main.join();
+  // The engine thread, and with it the GL context, is gone: the windows may go too.
+  s.windows.clear();
+  s.threadId.store(0, std::memory_order_release);
+  SDL_Quit();
+  s.running.store(false);
+  return 0;
+}
+
+uint32_t uiThreadId() { return ui().threadId.load(std::memory_order_acquire); }
+
+bool uiPumpEnded() { return ui().pumpEnded.load(std::memory_order_acquire); }
+
+bool uiRunWaiting(std::function<void()> task) {
+  if (onUiThread()) {
+    if (!ui().queue.isOpen()) return false;
+    task();
+    return true;
+  }
+  return ui().queue.runWaiting(std::move(task));
+}
+
+bool uiPost(std::function<void()> task) { return ui().queue.post(std::move(task)); }
+
+Window* uiCreateWindow(const WindowSpec& spec) {
+  Window* made = nullptr;
+  uiRunWaiting([&] {
+    std::unique_ptr<Window> w = Window::create(spec);
+    if (!w) return;
+    made = w.get();
+    ui().windows.push_back(std::move(w));
+  });
+  return made;
+}
+
+bool uiOpenUrl(std::string url) {
+  return uiPost([url = std::move(url)] {
+    // Waiting for the browser must not stall the pump.
+    std::thread([url, program = urlOpener()] { openUrl(url, program); }).detach();
+  });
+}
+
+}  // namespace qxplat

@@ -1,0 +1,44 @@
+// The UI thread: the process's first thread. It owns SDL's video and event pump, starts
+// the engine's main thread and serves requests from other threads (creating the window,
+// running closures, opening URLs) until the main thread ends or the window is closed.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/window/window.h"
+
+namespace qxplat {
+
+// Run on the process's first thread. Initialises SDL video, starts `mainThread` on a new
+// thread with this thread's id, and pumps events and requests until the main thread
+// returns, the window is closed or SDL asks to quit (SIGINT/SIGTERM). Then the request
+// queue closes, the main thread is waited for, the windows are destroyed and SDL quits.
+// Returns 0; 1 (after a message box) when SDL video cannot start, in which case
+// `mainThread` never runs.
+int runUiThread(const std::function<void(uint32_t uiThreadId)>& mainThread);
+
+// The running UI thread's id (qxplat::currentThreadId), 0 when none runs.
+uint32_t uiThreadId();
+// True once the pump has ended (window closed, quit asked, or the main thread ended): the
+// main thread's frame loop stops when it sees this.
+bool uiPumpEnded();
+
+// Requests, callable from any thread. While no pump runs (before it starts, after it
+// ended, or without a UI thread at all) each completes at once with a null result.
+// Closures run on the UI thread; a waiting request made from the UI thread itself runs
+// in place.
+
+// Runs `task` and waits for it: false when it never ran. An exception from it is
+// rethrown to the caller.
+bool uiRunWaiting(std::function<void()> task);
+// Fire and forget: false (and `task` destroyed unrun) when the queue is closed. Tasks
+// still queued when the pump ends are destroyed unrun.
+bool uiPost(std::function<void()> task);
+// Creates a window and waits for it; null when the queue is closed or SDL failed.
+Window* uiCreateWindow(const WindowSpec& spec);
+// Opens the URL in the browser on a short-lived thread of its own (urlOpener(), the URL as
+// its one argument); a failure shows a message box. False when the queue is closed.
+bool uiOpenUrl(std::string url);
+
+}  // namespace qxplat
