@@ -3,45 +3,57 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <map>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 
 #include "platform/core/utf.h"
 #include "runtime/core/thread_ctx.h"
-#include "script/lua/script_files_seam.h"
+#include "runtime/fs/file_registry.h"
+#include "script/lua/script_files.h"
 #include "script/lua/script_mgr.h"
 
 namespace luatest {
 
-inline std::map<std::u16string, std::string>& files() {
-  static std::map<std::u16string, std::string> f;
-  return f;
+// The folder mounted as the read source of every test state.
+inline std::filesystem::path& scriptDir() {
+  static std::filesystem::path dir;
+  return dir;
 }
 
-inline void putFile(const std::string& name, const std::string& text) { files()[qcore::utf8ToUtf16(name)] = text; }
-inline void clearFiles() { files().clear(); }
+inline void putFile(const std::string& name, const std::string& text) {
+  std::ofstream(scriptDir() / name, std::ios::binary) << text;
+}
+
+inline void clearFiles() {
+  for (const auto& e : std::filesystem::directory_iterator(scriptDir())) std::filesystem::remove_all(e.path());
+}
 
 class Environment : public ::testing::Environment {
  public:
   void SetUp() override {
     attachThreadLane();
-    mgr_ = new ScriptMgr;
-    setScriptFileReader([](const std::u16string& name, uint32_t) {
-      auto it = files().find(name);
-      if (it == files().end()) return FileData();
-      auto* bytes = new uint8_t[it->second.size() + 2]();
-      std::memcpy(bytes, it->second.data(), it->second.size());
-      return FileData(bytes, static_cast<uint32_t>(it->second.size()), true);
-    });
+    char pattern[] = "/tmp/qxlua-test-XXXXXX";
+    scriptDir() = mkdtemp(pattern);
+    files_ = std::make_unique<qx::FileRegistry>();
+    files_->mountRead(qcore::utf8ToUtf16(scriptDir().string()));
+    attached_ = std::make_unique<AttachedFileSources>(*files_);
+    mgr_ = std::make_unique<ScriptMgr>();
   }
   void TearDown() override {
-    delete mgr_;
-    setScriptFileReader(nullptr);
+    mgr_.reset();
+    attached_.reset();
+    files_.reset();
+    std::filesystem::remove_all(scriptDir());
   }
 
  private:
-  ScriptMgr* mgr_ = nullptr;
+  std::unique_ptr<qx::FileRegistry> files_;
+  std::unique_ptr<AttachedFileSources> attached_;
+  std::unique_ptr<ScriptMgr> mgr_;
 };
 
 // Holds a state locked for the test body.

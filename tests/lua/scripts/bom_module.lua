@@ -1,0 +1,1 @@
+﻿return "loaded with a byte-order mark"

@@ -1,0 +1,1 @@
+return { kind = "button", label = "OK" }
