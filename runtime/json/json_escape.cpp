@@ -25,18 +25,51 @@ int32_t hex4At(std::string_view raw, size_t i) {
   return v;
 }
 
+// True when run is well-formed UTF-8 (no overlong forms, surrogates or code points above
+// U+10FFFF), so it can be copied as it is.
+bool isWellFormedUtf8(std::string_view run) {
+  const auto* p = reinterpret_cast<const unsigned char*>(run.data());
+  const auto* end = p + run.size();
+  while (p < end) {
+    unsigned c = *p;
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    int extra;
+    unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2;
+      if (c == 0xE0) lo = 0xA0;
+      if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3;
+      if (c == 0xF0) lo = 0x90;
+      if (c == 0xF4) hi = 0x8F;
+    } else {
+      return false;
+    }
+    if (end - p <= extra || p[1] < lo || p[1] > hi) return false;
+    for (int k = 2; k <= extra; ++k) {
+      if ((p[k] & 0xC0) != 0x80) return false;
+    }
+    p += extra + 1;
+  }
+  return true;
+}
+
 struct Utf8Sink {
   std::string& out;
   void put(uint32_t cp) { qcore::appendUtf8(out, cp); }
   void putAscii(char c) { out.push_back(c); }
   void putBytes(std::string_view run) {
-    for (unsigned char c : run) {
-      if (c >= 0x80) {
-        out += qcore::utf16ToUtf8(qcore::utf8ToUtf16(run));  // invalid bytes become U+FFFD
-        return;
-      }
+    if (isWellFormedUtf8(run)) {
+      out.append(run);
+    } else {
+      out += qcore::utf16ToUtf8(qcore::utf8ToUtf16(run));  // bad sequences become U+FFFD
     }
-    out.append(run);
   }
   void removeLast(size_t floor) {
     if (out.size() <= floor) return;

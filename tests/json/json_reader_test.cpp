@@ -12,6 +12,7 @@
 
 #include "platform/core/checksum.h"
 #include "platform/core/smalloc.h"
+#include "platform/core/utf.h"
 #include "runtime/json/json.h"
 
 namespace {
@@ -196,6 +197,14 @@ TEST(JsonReader, Utf8TextSurvives) {
   EXPECT_EQ(v.at(0)->asString(), u"日本語のツイート 🍣");
   // Bytes that are not UTF-8 read as replacement characters, one per bad sequence.
   EXPECT_EQ(decoded("\"a\xFF" "b\""), "a\xEF\xBF\xBD" "b");
+  // Overlong forms, encoded surrogates and cut sequences decode as the core conversion
+  // does, in both output forms.
+  for (const std::string bad : {"\xC0\x80", "\xED\xA0\x80", "x\xE3\x81", "\xF4\x90\x80\x80", "\xF0\x9F\x98"}) {
+    JSONValue v = parsed("\"" + bad + "\"");
+    EXPECT_EQ(v.asUtf8(), qcore::utf16ToUtf8(qcore::utf8ToUtf16(bad)));
+    EXPECT_EQ(v.asString(), qcore::utf8ToUtf16(bad));
+    EXPECT_EQ(v.asUtf8().find('\xC0'), std::string::npos);
+  }
 }
 
 TEST(JsonReader, UnescapeFlagsSelectWhatIsDecoded) {
