@@ -105,6 +105,10 @@ int runUiThread(const std::function<void(uint32_t)>& mainThread) {
     s.running.store(false);
     return 1;
   }
+  // Keeps the GL library loaded until the process ends: SDL would otherwise terminate
+  // EGL when the last window goes, and Mesa unloads its driver with caches it never
+  // frees, which leak checks then cannot even name.
+  SDL_GL_LoadLibrary(nullptr);
   std::srand(monotonicMs());
   s.wakeEvent.store(SDL_RegisterEvents(1), std::memory_order_relaxed);
   s.pumpEnded.store(false);
