@@ -1,6 +1,7 @@
 #include "script/lua/stack_readers.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "platform/core/utf.h"
 
@@ -139,4 +140,8 @@ void tostringAt(lua_State* L, int index, std::string& out) {
   const char* s = lua_tolstring(L, -1, &n);
   out.assign(s ? s : "", s ? n : 0);
   lua_pop(L, 1);
+}
+
+int vsprintf64(char (&buffer)[64], const char* format, va_list args) {
+  return std::vsnprintf(buffer, sizeof buffer, format, args);
 }

@@ -1,6 +1,7 @@
 // Readers that bound-method glue uses to take arguments off a Lua stack. None of them
 // changes the stack; all need the caller to hold the state.
 #pragma once
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 
@@ -33,6 +34,9 @@ uint8_t toBoolAt(lua_State* L, int index);
 // The text the global "tostring" gives for the value; a failing "tostring" gives its
 // error message.
 void tostringAt(lua_State* L, int index, std::string& out);
+
+// Formats into a 64-byte buffer (truncating); gives what vsnprintf gives.
+int vsprintf64(char (&buffer)[64], const char* format, va_list args);
 
 // Turns an index counting from the top into one counting from the bottom.
 inline int absIndex(lua_State* L, int index) {
