@@ -201,4 +201,15 @@ TEST_F(UiThreadTest, MainThreadExceptionStillEndsTheRunCleanly) {
   EXPECT_TRUE(ran);
 }
 
+TEST_F(UiThreadTest, NoVideoMeansAMessageAndNoMainThread) {
+  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+  bool ran = false;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(runUiThread([&](uint32_t) { ran = true; }), 1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("SDL: "), std::string::npos);
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(uiThreadId(), 0u);
+  EXPECT_FALSE(uiRunWaiting([] {}));
+}
+
 }  // namespace

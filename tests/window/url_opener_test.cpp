@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -33,8 +34,7 @@ class UrlOpenerTest : public testing::Test {
   }
   void TearDown() override {
     setUrlOpener("xdg-open");
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(system(cmd.c_str()), 0);
+    std::filesystem::remove_all(dir_);
   }
 
   static void writeScript(const std::string& path, const std::string& body) {
