@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/window/message_box.h"
+
 namespace {
 
 std::mutex& sinkMutex() {
@@ -49,8 +51,7 @@ void scriptMessageBox(std::string_view text, std::string_view caption) {
   if (sink) {
     sink(text, caption);
   } else {
-    std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(caption.size()), caption.data(),
-                 static_cast<int>(text.size()), text.data());
+    qxplat::showMessageBox(text, caption, qxplat::kMbOk | qxplat::kMbIconWarning);
   }
 }
 
