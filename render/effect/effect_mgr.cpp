@@ -1,0 +1,24 @@
+#include "render/effect/effect_mgr.h"
+
+#include <cstdio>
+
+#include "platform/core/utf.h"
+#include "runtime/fs/files.h"
+
+EffectMgr::EffectMgr() {
+  log_ = [](std::string_view msg) { std::fprintf(stderr, "%.*s\n", int(msg.size()), msg.data()); };
+}
+
+bool EffectMgr::loadData(FxData& data, qx::IFiles* source, const std::u16string& name) {
+  if (!source) return false;
+  FileData file = source->readWhole(name, 0);
+  const std::string utf8Name = qcore::utf16ToUtf8(name);
+  if (!file) {
+    if (log_) log_(utf8Name + ": cannot be read");
+    return false;
+  }
+  std::string why;
+  if (data.createEffect(std::string_view(file.chars(), file.size()), utf8Name, &why)) return true;
+  if (log_) log_(why);
+  return false;
+}

@@ -1,0 +1,83 @@
+#include "render/effect/fx_data.h"
+
+#include "render/device/device_mgr.h"
+
+bool FxData::createEffect(std::string_view text, std::string_view fileName, std::string* log) {
+  effect_.reset();
+  passState_ = kNotBegun;
+  qxgfx::Device* d = DeviceMgr::currentDevice();
+  if (!d) {
+    if (log) *log = std::string(fileName) + ": no device to build the effect on";
+    return false;
+  }
+  effect_ = qxfx::createEffect(*d, text, fileName, log);
+  return effect_ != nullptr;
+}
+
+void FxData::adopt(std::unique_ptr<qxfx::IEffect> effect) {
+  effect_ = std::move(effect);
+  passState_ = kNotBegun;
+}
+
+int32_t FxData::set_tech(std::string_view name) {
+  if (!effect_) return 0;
+  const qxfx::FxHandle tech = effect_->getTechniqueByName(name);
+  if (!tech) return 0;
+  if (passState_ >= 0) effect_->endPass();
+  if (passState_ >= kBegun) effect_->end();
+  effect_->setTechnique(tech);
+  passState_ = kNotBegun;
+  qxfx::TechniqueInfo info;
+  return effect_->getTechniqueInfo(tech, info) ? int32_t(info.passes) : 0;
+}
+
+void FxData::pass(int32_t n) {
+  if (!effect_ || n < 0) return;
+  if (passState_ >= 0 && passState_ != n) {
+    effect_->endPass();
+    passState_ = kBegun;
+  }
+  if (passState_ == kNotBegun) {
+    uint32_t passes = 0;
+    if (effect_->begin(&passes, kBeginFlags) != qxgfx::D3D_OK) return;
+    passState_ = kBegun;
+  }
+  if (effect_->beginPass(uint32_t(n)) == qxgfx::D3D_OK) passState_ = n;
+}
+
+uint32_t FxData::begin() {
+  if (!effect_) return 0;
+  if (passState_ >= 0) effect_->endPass();
+  if (passState_ >= kBegun) effect_->end();
+  uint32_t passes = 0;
+  passState_ = effect_->begin(&passes, kBeginFlags) == qxgfx::D3D_OK ? kBegun : kNotBegun;
+  return passState_ == kBegun ? passes : 0;
+}
+
+void FxData::beginPass(int32_t n) {
+  if (!effect_) return;
+  effect_->beginPass(uint32_t(n));
+  passState_ = n;
+}
+
+void FxData::commit() {
+  if (effect_) effect_->commitChanges();
+}
+
+void FxData::setMatrix(qxfx::FxHandle param, const float m[16]) {
+  if (effect_ && param) effect_->setMatrix(param, m);
+}
+
+void FxData::setMatrix43(qxfx::FxHandle param, const float m[12]) {
+  const float full[16] = {m[0], m[1], m[2],  0.0f, m[3], m[4],  m[5],  0.0f,
+                          m[6], m[7], m[8],  0.0f, m[9], m[10], m[11], 1.0f};
+  setMatrix(param, full);
+}
+
+void FxData::setVector(qxfx::FxHandle param, const float v[4]) {
+  if (effect_ && param) effect_->setVector(param, v);
+}
+
+void FxData::setTexture(qxfx::FxHandle param, qxgfx::Texture* texture) {
+  if (effect_ && param) effect_->setTexture(param, texture);
+}

@@ -1,0 +1,241 @@
+// The primitive batcher against a fake draw context and the recording device.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "render/device/prim_batcher.h"
+#include "tests/gfx/rec_fixture.h"
+
+using namespace qxgfx;
+
+namespace {
+
+// Stands in for the application object: one format key, strides, a mode, and the
+// stream state it would hand to the device.
+class FakeContext : public IDrawContext {
+ public:
+  uint32_t format = 2;
+  uint16_t strides[16] = {16, 12};
+  int32_t mode = 2;
+  uint32_t streamIds[16] = {};
+  uint32_t streamStride[16] = {};
+  uint32_t indexId = 0;
+  int applies = 0;
+  int binds = 0;
+
+  uint32_t vertexFormatKey() const override { return format; }
+  const uint16_t* streamStrides() const override { return strides; }
+  int32_t drawMode() const override { return mode; }
+  void setStream(uint32_t s, uint32_t id, uint32_t, uint32_t stride) override {
+    streamIds[s] = id;
+    streamStride[s] = stride;
+  }
+  void setIndices(uint32_t id) override { indexId = id; }
+  void applyState() override {
+    ++applies;
+    Device* d = DeviceMgr::currentDevice();
+    for (uint32_t s = 0; s < 4; ++s) d->setStreamSource(s, d->findVertexBuffer(streamIds[s]), 0, streamStride[s]);
+    d->setIndices(d->findIndexBuffer(indexId));
+    if (!decl) {
+      const VertexElement e[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                                 {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                 {1, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_TEXCOORD, 0}};
+      decl = d->createVertexDeclaration(e, 3);
+    }
+    d->setVertexDeclaration(decl.get());
+  }
+  void bindEffectParams() override { ++binds; }
+  Ref<VertexDecl> decl;
+};
+
+struct PosColor {
+  float x, y, z;
+  uint32_t color;
+};
+struct Tex3 {
+  float u, v, w;
+};
+
+class BatcherTest : public qxtest::RecDeviceTest {
+ protected:
+  // A quad of two triangles: four vertices in two streams.
+  bool submitQuad(float tag, uint32_t type = D3DPT_TRIANGLELIST) {
+    PosColor pos[4];
+    Tex3 uv[4];
+    for (int i = 0; i < 4; ++i) {
+      pos[i] = PosColor{tag, float(i), 0.5f, 0xFF000000u | uint32_t(i)};
+      uv[i] = Tex3{float(i), tag, 1.0f};
+    }
+    static const uint16_t quad[] = {0, 1, 2, 0, 2, 3};
+    IdxCopy idx(quad);
+    const void* streams[] = {pos, uv};
+    return batcher.submit(type, streams, 2, ctx, 4, 2, idx);
+  }
+
+  PrimBatcher batcher;
+  FakeContext ctx;
+};
+
+TEST_F(BatcherTest, RunsOfOneTypeAndFormatDrawOnce) {
+  ASSERT_TRUE(submitQuad(1));
+  ASSERT_TRUE(submitQuad(2));
+  ASSERT_TRUE(submitQuad(3));
+  EXPECT_TRUE(rec->draws.empty());
+  batcher.flush(ctx);
+  ASSERT_EQ(rec->draws.size(), 1u);
+  const RecordedDraw& d = rec->draws[0];
+  EXPECT_EQ(d.primType, D3DPT_TRIANGLELIST);
+  EXPECT_EQ(d.primCount, 6u);
+  EXPECT_EQ(d.numVertices, 12u);
+  EXPECT_EQ(d.baseVertex, 0);
+  EXPECT_EQ(d.startIndex, 0u);
+  ASSERT_EQ(d.indices.size(), 18u);
+  const std::vector<uint32_t> second(d.indices.begin() + 6, d.indices.begin() + 12);
+  EXPECT_EQ(second, (std::vector<uint32_t>{4, 5, 6, 4, 6, 7})) << "offset by the first run's vertices";
+  // The streams carry each run's vertices in order, with the format's strides.
+  ASSERT_GE(d.streamBytes.size(), 2u);
+  PosColor p;
+  std::memcpy(&p, d.streamBytes[0].data() + 5 * sizeof(PosColor), sizeof p);
+  EXPECT_EQ(p.x, 2.0f);
+  EXPECT_EQ(p.color, 0xFF000001u);
+  Tex3 t;
+  std::memcpy(&t, d.streamBytes[1].data() + 9 * sizeof(Tex3), sizeof t);
+  EXPECT_EQ(t.v, 3.0f);
+  EXPECT_EQ(ctx.streamStride[0], 16u);
+  EXPECT_EQ(ctx.streamStride[1], 12u);
+  EXPECT_EQ(ctx.streamIds[2], 0u) << "streams past the format are unbound";
+  EXPECT_EQ(ctx.binds, 2) << "the first submit's flush had nothing to draw";
+}
+
+TEST_F(BatcherTest, LinesAfterTrianglesFlushTheTriangles) {
+  submitQuad(1);
+  NonIdxCopy lines(0);
+  PosColor pos[2] = {};
+  Tex3 uv[2] = {};
+  const void* streams[] = {pos, uv};
+  ASSERT_TRUE(batcher.submit(D3DPT_LINELIST, streams, 2, ctx, 2, 1, lines));
+  ASSERT_EQ(rec->draws.size(), 1u);
+  EXPECT_EQ(rec->draws[0].primType, D3DPT_TRIANGLELIST);
+  batcher.flush(ctx);
+  ASSERT_EQ(rec->draws.size(), 2u);
+  EXPECT_EQ(rec->draws[1].primType, D3DPT_LINELIST);
+  EXPECT_EQ(rec->draws[1].primCount, 1u);
+  EXPECT_EQ(rec->draws[1].indices, (std::vector<uint32_t>{0, 1}));
+}
+
+TEST_F(BatcherTest, OtherPrimitiveTypesQueueVerticesButDrawNothing) {
+  ASSERT_TRUE(submitQuad(1, D3DPT_TRIANGLESTRIP));
+  EXPECT_EQ(batcher.queuedVertices(), 4u);
+  EXPECT_EQ(batcher.queuedIndices(), 0u);
+  batcher.flush(ctx);
+  EXPECT_TRUE(rec->draws.empty());
+  EXPECT_EQ(batcher.queuedVertices(), 0u);
+}
+
+TEST_F(BatcherTest, EmptyFlushStillBindsParameters) {
+  batcher.flush(ctx);
+  batcher.flush(ctx);
+  EXPECT_TRUE(rec->draws.empty());
+  EXPECT_EQ(ctx.binds, 2);
+  EXPECT_EQ(ctx.applies, 0);
+}
+
+TEST_F(BatcherTest, ModeThreeMarkDirtyAndFormatChangesFlush) {
+  ctx.mode = 3;
+  submitQuad(1);
+  submitQuad(2);
+  EXPECT_EQ(rec->draws.size(), 1u) << "in mode 3 each submit draws the one before";
+  ctx.mode = 2;
+  submitQuad(3);
+  EXPECT_EQ(rec->draws.size(), 1u) << "back in mode 2 runs merge again";
+  batcher.markDirty();
+  submitQuad(4);
+  ASSERT_EQ(rec->draws.size(), 2u);
+  EXPECT_EQ(rec->draws[1].primCount, 4u);
+  ctx.format = 4;
+  ctx.strides[0] = 28;
+  ctx.strides[1] = 0;
+  PosColor verts[3] = {};
+  NonIdxCopy idx(0);
+  const void* one[] = {verts};
+  std::vector<uint8_t> wide(28 * 3, 0x11);
+  one[0] = wide.data();
+  ASSERT_TRUE(batcher.submit(D3DPT_TRIANGLELIST, one, 1, ctx, 3, 1, idx));
+  EXPECT_EQ(rec->draws.size(), 3u);
+  batcher.flush(ctx);
+  ASSERT_EQ(rec->draws.size(), 4u);
+  EXPECT_EQ(ctx.streamStride[0], 28u) << "strides follow the new format";
+  EXPECT_EQ(ctx.streamIds[1], 0u);
+  EXPECT_EQ(rec->draws[3].streamBytes[0][27], 0x11);
+}
+
+TEST_F(BatcherTest, SixteenBitIndicesNeverWrap) {
+  std::vector<PosColor> many(40000);
+  std::vector<Tex3> uvs(40000);
+  const void* streams[] = {many.data(), uvs.data()};
+  NonIdxCopy a(0);
+  ASSERT_TRUE(batcher.submit(D3DPT_LINELIST, streams, 2, ctx, 40000, 20000, a));
+  NonIdxCopy b(0);
+  ASSERT_TRUE(batcher.submit(D3DPT_LINELIST, streams, 2, ctx, 30000, 15000, b));
+  ASSERT_EQ(rec->draws.size(), 1u) << "the first run is drawn before indices would pass 65535";
+  batcher.flush(ctx);
+  ASSERT_EQ(rec->draws.size(), 2u);
+  EXPECT_EQ(rec->draws[1].indices.back(), 29999u);
+  std::vector<PosColor> tooMany(70000);
+  std::vector<Tex3> tooManyUV(70000);
+  const void* big[] = {tooMany.data(), tooManyUV.data()};
+  NonIdxCopy c(0);
+  EXPECT_FALSE(batcher.submit(D3DPT_LINELIST, big, 2, ctx, 70000, 35000, c));
+}
+
+TEST_F(BatcherTest, EachFlushRestartsItsBuffersWithDiscard) {
+  submitQuad(1);
+  batcher.flush(ctx);
+  rec->clearLog();
+  submitQuad(2);
+  batcher.flush(ctx);
+  auto locks = callsStarting("Lock ");
+  ASSERT_EQ(locks.size(), 3u);  // two vertex streams and the indices
+  for (const std::string& l : locks) {
+    EXPECT_NE(l.find(" 0x2000"), std::string::npos) << l;
+    EXPECT_NE(l.find(" 0 "), std::string::npos) << l;
+  }
+  EXPECT_TRUE(callsStarting("Create").empty()) << "buffers are reused across flushes";
+}
+
+TEST_F(BatcherTest, LargeBatchesGrowPastTheSpeculativeCap) {
+  std::vector<PosColor> pos(60000);
+  std::vector<Tex3> uv(60000);
+  for (size_t i = 0; i < pos.size(); ++i) pos[i].x = float(i);
+  const void* streams[] = {pos.data(), uv.data()};
+  for (int run = 0; run < 2; ++run) {
+    NonIdxCopy idx(0);
+    ASSERT_TRUE(batcher.submit(D3DPT_LINELIST, streams, 2, ctx, 30000, 15000, idx));
+  }
+  batcher.flush(ctx);
+  ASSERT_EQ(rec->draws.size(), 1u);
+  EXPECT_EQ(rec->draws[0].numVertices, 60000u);
+  PosColor last;
+  std::memcpy(&last, rec->draws[0].streamBytes[0].data() + 59999 * sizeof(PosColor), sizeof last);
+  EXPECT_EQ(last.x, 29999.0f);
+}
+
+TEST(IndexWriters, WriteTheirPatternsOffsetByTheBase) {
+  uint16_t out[9];
+  FanIdxCopy fan(0);
+  fan.copy(out, 6, 10);
+  EXPECT_EQ(std::vector<uint16_t>(out, out + 6), (std::vector<uint16_t>{10, 11, 12, 10, 12, 13}));
+  StripIdxCopy strip(0);
+  strip.copy(out, 9, 0);  // five vertices, three triangles
+  EXPECT_EQ(std::vector<uint16_t>(out, out + 9), (std::vector<uint16_t>{0, 1, 2, 2, 1, 3, 2, 3, 4}));
+  NonIdxCopy plain(3);
+  plain.copy(out, 3, 100);
+  EXPECT_EQ(std::vector<uint16_t>(out, out + 3), (std::vector<uint16_t>{103, 104, 105}));
+  const uint16_t mine[] = {2, 0, 1, 5};
+  IdxCopy list(mine);
+  list.copy(out, 2, 1);
+  list.copy(out + 2, 2, 1);
+  EXPECT_EQ(std::vector<uint16_t>(out, out + 4), (std::vector<uint16_t>{3, 1, 2, 6}));
+}
+
+}  // namespace
