@@ -33,7 +33,7 @@ std::unique_ptr<HTTPBody> TEXTBody::take() {
 size_t RAWBody::parse(const char* data, size_t length) {
   clear();
   if (length == 0) return 0;
-  data_.reset(new char[length]);
+  data_.reset(new uint8_t[length]);
   std::memcpy(data_.get(), data, length);
   size_ = length;
   return length;
@@ -52,7 +52,7 @@ void RAWBody::clear() {
   size_ = 0;
 }
 
-std::unique_ptr<char[]> RAWBody::release(size_t& size) {
+std::unique_ptr<uint8_t[]> RAWBody::release(size_t& size) {
   size = size_;
   size_ = 0;
   return std::move(data_);

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -83,18 +84,19 @@ class RAWBody : public HTTPBody {
  public:
   const char* mimeType() const override { return "application/octet-stream"; }
   bool accepts(std::string_view) const override { return true; }
-  void write(std::string& out) const override { out.append(data_.get(), size_); }
+  void write(std::string& out) const override { out.append(data(), size_); }
   size_t parse(const char* data, size_t length) override;
   std::unique_ptr<HTTPBody> take() override;
   Kind kind() const override { return kRaw; }
   void clear() override;
 
-  const char* data() const { return data_.get(); }
+  const char* data() const { return reinterpret_cast<const char*>(data_.get()); }
   size_t size() const { return size_; }
-  // Hands the buffer over (for a script value that adopts it); the body is left empty.
-  std::unique_ptr<char[]> release(size_t& size);
+  // Hands the buffer (allocated with new uint8_t[]) over, for a script value that adopts
+  // it; the body is left empty.
+  std::unique_ptr<uint8_t[]> release(size_t& size);
 
  private:
-  std::unique_ptr<char[]> data_;
+  std::unique_ptr<uint8_t[]> data_;
   size_t size_ = 0;
 };

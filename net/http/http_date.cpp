@@ -24,6 +24,9 @@ int64_t daysFromCivil(int64_t year, int month, int64_t day) {
 }
 
 std::string ctimeText(int64_t t) {
+  // Far beyond any calendar a header carries; keeps the arithmetic below in range.
+  const int64_t kLimit = int64_t(1) << 55;
+  t = t < -kLimit ? -kLimit : (t > kLimit ? kLimit : t);
   int64_t days = floorDiv(t, 86400);
   int64_t secs = t - days * 86400;
   int weekday = static_cast<int>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday

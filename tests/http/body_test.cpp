@@ -92,7 +92,7 @@ TEST(Bodies, TakeLeavesTheSourceEmpty) {
   auto& m = static_cast<RAWBody&>(*moved);
   size_t n = 0;
   auto bytes = m.release(n);
-  EXPECT_EQ(std::string_view(bytes.get(), n), "abc");
+  EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(bytes.get()), n), "abc");
   EXPECT_EQ(m.size(), 0u);
   EXPECT_EQ(m.release(n), nullptr);
   EXPECT_EQ(n, 0u);

@@ -71,6 +71,7 @@ TEST(TypedValue, Texts) {
   EXPECT_EQ(TypedValue::time(784111777).text(), "Sun Nov  6 08:49:37 1994");
   EXPECT_EQ(TypedValue::time(-1).text(), "Wed Dec 31 23:59:59 1969");
   EXPECT_EQ(TypedValue::time(951782400).text(), "Tue Feb 29 00:00:00 2000");
+  EXPECT_FALSE(TypedValue::time(INT64_MIN).text().empty());
 }
 
 TEST(HeaderTokens, SkipBlanks) {
