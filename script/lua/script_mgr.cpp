@@ -34,14 +34,21 @@ ScriptHdl ScriptMgr::createState(std::u16string* errorText) {
 
 uint32_t ScriptMgr::lookupThreadEntry() {
   kesto::SyncloGuard g(mapLock_);
-  return threadEntries_[qxplat::currentThreadId()];
+  auto it = threadEntries_.find(qxplat::currentThreadId());
+  return it == threadEntries_.end() ? 0 : it->second;
 }
 
 uint32_t ScriptMgr::exchangeThreadEntry(uint32_t handle) {
   kesto::SyncloGuard g(mapLock_);
-  uint32_t& entry = threadEntries_[qxplat::currentThreadId()];
-  uint32_t old = entry;
-  entry = handle;
+  const uint32_t me = qxplat::currentThreadId();
+  auto it = threadEntries_.find(me);
+  uint32_t old = it == threadEntries_.end() ? 0 : it->second;
+  // A thread without a current state keeps no entry, so ended threads leave nothing.
+  if (handle) {
+    threadEntries_[me] = handle;
+  } else if (it != threadEntries_.end()) {
+    threadEntries_.erase(it);
+  }
   return old;
 }
 
