@@ -3,6 +3,9 @@
 // the plain framer and the response parser.
 #include <benchmark/benchmark.h>
 
+#include "net/http/json_body.h"
+#include "net/values/body_values.h"
+
 #include <cstdio>
 #include <string>
 
@@ -103,8 +106,12 @@ void BM_StreamFrameAndParse(benchmark::State& state) {
         header = false;
         return;
       }
-      JSONValue v;
-      if (jsonParse(d.data, d.length, v)) ++count;
+      // framed, parsed and converted to the script value a game object receives
+      JSONBody body;
+      if (body.parse(d.data, d.length) == 0) return;
+      LuaVar value;
+      takeScriptValue(body, value);
+      if (value.kind() == LuaVar::kJSON) ++count;
     });
     if (count != kMessages) state.SkipWithError("lost messages");
   }
