@@ -1,0 +1,199 @@
+// Effects, the batcher and the shipped HUD effect on the GL device, checked by pixels.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "render/device/prim_batcher.h"
+#include "tests/gfx/gl_fixture.h"
+#include "tests/gfx/hud_context.h"
+
+using namespace qxgfx;
+using qxtest::HudContext;
+using qxtest::readPixels;
+using qxtest::submitRect;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+
+class GLEffectTest : public qxtest::GLTest {
+ protected:
+  void SetUp() override {
+    GLTest::SetUp();
+    if (!dev) return;
+    mgr.adopt(dev);
+  }
+  void TearDown() override { mgr.release(); }
+
+  // Loads an effect into fx, with the screen size set.
+  void load(const std::string& text, const char* name = "test.fx") {
+    std::string log;
+    ASSERT_TRUE(fx.createEffect(text, name, &log)) << log;
+    const float size[4] = {float(kW), float(kH), 0, 0};
+    fx.setVector(fx.effect()->getParameterBySemantic("screensize"), size);
+  }
+  void loadHud() { load(readFile(std::string(QX_SOURCE_DIR) + "/resource/effect/hud.fx"), "hud.fx"); }
+
+  DeviceMgr mgr;
+  FxData fx;
+  PrimBatcher batcher;
+};
+
+TEST_F(GLEffectTest, HudColoredRectanglesLandOnWholePixels) {
+  loadHud();
+  HudContext ctx(&fx);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+  ASSERT_EQ(fx.set_tech("Colored"), 1);
+  fx.pass(0);
+  ASSERT_TRUE(submitRect(batcher, ctx, 10, 10, 30, 20, kRed));
+  ASSERT_TRUE(submitRect(batcher, ctx, 40, 30, 50, 40, 0xFF00FF00));
+  batcher.flush(ctx);
+  auto px = readPixels(*dev);
+  EXPECT_EQ(pixel(px, 10, 10), kRed);
+  EXPECT_EQ(pixel(px, 29, 19), kRed);
+  EXPECT_EQ(pixel(px, 9, 10), kBlack);
+  EXPECT_EQ(pixel(px, 30, 19), kBlack);
+  EXPECT_EQ(pixel(px, 10, 20), kBlack);
+  EXPECT_EQ(pixel(px, 45, 35), kGreen);
+
+  // A half-pixel band whose top-left edges lie on pixel centres covers exactly one row
+  // and starts at the column of its left edge (the wire frames are built so).
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+  submitRect(batcher, ctx, 2.5f, 5.5f, 12.0f, 6.0f, kRed);
+  submitRect(batcher, ctx, 20.5f, 5.5f, 21.0f, 15.0f, kBlue);
+  batcher.flush(ctx);
+  px = readPixels(*dev);
+  EXPECT_EQ(pixel(px, 2, 5), kRed);
+  EXPECT_EQ(pixel(px, 11, 5), kRed);
+  EXPECT_EQ(pixel(px, 2, 4), kBlack);
+  EXPECT_EQ(pixel(px, 2, 6), kBlack);
+  EXPECT_EQ(pixel(px, 1, 5), kBlack);
+  EXPECT_EQ(pixel(px, 20, 5), kBlue);
+  EXPECT_EQ(pixel(px, 20, 14), kBlue);
+  EXPECT_EQ(pixel(px, 21, 10), kBlack);
+  EXPECT_EQ(pixel(px, 19, 10), kBlack);
+}
+
+TEST_F(GLEffectTest, HudAlphaBlendsAndSkipsTransparentPixels) {
+  loadHud();
+  HudContext ctx(&fx);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
+  fx.set_tech("Colored");
+  fx.pass(0);
+  const float half[4] = {0.5f, 0, 0, 0};
+  fx.setVector(fx.effect()->getParameterBySemantic("ALPHA"), half);
+  submitRect(batcher, ctx, 0, 0, 32, 48, kRed);
+  submitRect(batcher, ctx, 32, 0, 64, 48, kRed, 0.0f);  // vertex alpha 0: nothing
+  batcher.flush(ctx);
+  auto px = readPixels(*dev);
+  EXPECT_TRUE(qxtest::near(pixel(px, 5, 5), 0xFF800080)) << std::hex << pixel(px, 5, 5);
+  EXPECT_EQ(pixel(px, 40, 5), kBlue);
+}
+
+TEST_F(GLEffectTest, HudTexturedQuadAndGlyphPages) {
+  loadHud();
+  HudContext ctx(&fx);
+  auto tex = dev->createTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+  LockedRect lr;
+  ASSERT_TRUE(tex->lockRect(0, lr, nullptr, 0));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x)
+      reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.bits) + y * lr.pitch)[x] = x < 2 ? kGreen : kBlue;
+  tex->unlockRect(0);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+  fx.set_tech("Textured");
+  fx.pass(0);
+  fx.setTexture(fx.effect()->getParameterBySemantic("DIFFUSE"), tex.get());
+  submitRect(batcher, ctx, 0, 0, 32, 32, 0xFFFFFFFF);
+  batcher.flush(ctx);
+  auto px = readPixels(*dev);
+  EXPECT_EQ(pixel(px, 3, 3), kGreen);
+  EXPECT_EQ(pixel(px, 28, 28), kBlue);
+  EXPECT_EQ(pixel(px, 40, 10), kBlack);
+
+  // An alpha-only page with "cadd" 1 draws in the vertex colour where the glyph is.
+  auto glyphs = dev->createTexture(4, 4, 1, 0, D3DFMT_A8, D3DPOOL_MANAGED);
+  ASSERT_TRUE(glyphs->lockRect(0, lr, nullptr, 0));
+  for (int y = 0; y < 4; ++y) std::memset(static_cast<uint8_t*>(lr.bits) + y * lr.pitch, y < 2 ? 255 : 0, 4);
+  glyphs->unlockRect(0);
+  fx.setTexture(fx.effect()->getParameterBySemantic("DIFFUSE"), glyphs.get());
+  const float one[4] = {1, 0, 0, 0};
+  fx.setVector(fx.effect()->getParameterBySemantic("CADD"), one);
+  submitRect(batcher, ctx, 32, 0, 64, 48, 0xFFFF0000);
+  batcher.flush(ctx);
+  px = readPixels(*dev);
+  EXPECT_EQ(pixel(px, 40, 3), kRed);
+  EXPECT_EQ(pixel(px, 40, 44), kBlack) << "no glyph, nothing drawn";
+}
+
+const char* kDepthFx = R"fx(
+vertex_shader vs %{
+layout(location = QX_POSITION) in vec3 p;
+layout(location = QX_COLOR0) in vec4 c;
+out vec4 vc;
+void main() { gl_Position = vec4(p.x / 32.0 - 1.0, 1.0 - p.y / 24.0, 0.5, 1.0); vc = c; }
+%}
+fragment_shader fs %{
+in vec4 vc;
+void main() { qx_Color = vc; }
+%}
+technique NoWrite { pass { ZEnable = true; ZWriteEnable = false; CullMode = None; VertexShader = vs; FragmentShader = fs; } }
+technique Write { pass { ZEnable = true; ZWriteEnable = true; ZFunc = LessEqual; CullMode = None; VertexShader = vs; FragmentShader = fs; } }
+technique Cutout { pass { ZEnable = false; CullMode = None; AlphaBlendEnable = false;
+  AlphaTestEnable = true; AlphaFunc = GreaterEqual; AlphaRef = 128; VertexShader = vs; FragmentShader = fs; } }
+)fx";
+
+TEST_F(GLEffectTest, DepthClearWorksAfterAPassDisabledDepthWrites) {
+  load(kDepthFx);
+  HudContext ctx(&fx);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 0.0f, 0);
+  fx.set_tech("NoWrite");
+  fx.pass(0);
+  submitRect(batcher, ctx, 0, 0, 64, 48, kGreen);
+  batcher.flush(ctx);
+  EXPECT_EQ(pixel(readPixels(*dev), 5, 5), kBlack) << "depth 0 hides everything";
+  dev->clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  fx.set_tech("Write");
+  fx.pass(0);
+  submitRect(batcher, ctx, 0, 0, 64, 48, kRed);
+  batcher.flush(ctx);
+  EXPECT_EQ(pixel(readPixels(*dev), 5, 5), kRed);
+}
+
+TEST_F(GLEffectTest, AlphaTestDiscardsWithDiscard) {
+  load(kDepthFx);
+  HudContext ctx(&fx);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+  fx.set_tech("Cutout");
+  fx.pass(0);
+  submitRect(batcher, ctx, 0, 0, 32, 48, 0x7FFF0000);
+  submitRect(batcher, ctx, 32, 0, 64, 48, 0x80FF0000);
+  batcher.flush(ctx);
+  auto px = readPixels(*dev);
+  EXPECT_EQ(pixel(px, 5, 5), kBlack);
+  EXPECT_EQ(pixel(px, 40, 5), kRed);
+  dev->setRenderState(D3DRS_ALPHATESTENABLE, 0);  // the device state drives the test
+  submitRect(batcher, ctx, 0, 0, 32, 48, 0x7F00FF00);
+  batcher.flush(ctx);
+  EXPECT_EQ(pixel(readPixels(*dev), 5, 5), kGreen);
+}
+
+TEST_F(GLEffectTest, CompileErrorsNameTheFileAndItsLine) {
+  std::string text = kDepthFx;
+  text.replace(text.find("qx_Color = vc;"), 0, "undefinedThing = 1;\n");
+  std::string log;
+  EXPECT_FALSE(fx.createEffect(text, "broken.fx", &log));
+  EXPECT_EQ(fx.effect(), nullptr);
+  EXPECT_NE(log.find("broken.fx: technique 'NoWrite' pass 0 (vs, fs)"), std::string::npos) << log;
+  EXPECT_NE(log.find(":10("), std::string::npos) << "line 10 of the file:\n" << log;
+}
+
+}  // namespace
