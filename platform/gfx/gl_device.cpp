@@ -594,7 +594,9 @@ void GLDevice::doPresent() {
     renderStatesDirty_ = true;
     dirty_ |= kDirtyTargets;
   } else {
-    glFlush();
+    // Nothing else paces an offscreen device: finishing keeps the queue from growing
+    // without bound and makes a presented frame a finished one.
+    glFinish();
   }
 }
 
