@@ -69,6 +69,16 @@ class ibitstream final : public bitstream {
     }
     return readBits(1);
   }
+  // The next n bits (n <= 24) without taking them.
+  uint32_t peekBits(unsigned n) {
+    if (n <= bitsLeft_) return word_ >> (32 - n);
+    // The bits after the current word sit in the window's next four bytes.
+    if (index_ + 8 > valid_ && sourceHasMore()) compact();
+    const uint8_t* p = window_ + index_ + 4;
+    const uint32_t next = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+    const uint64_t bits = (uint64_t{word_} << 32) | (uint64_t{next} << (32 - bitsLeft_));
+    return static_cast<uint32_t>(bits >> (64 - n));
+  }
   // A 16-bit unit stored low byte first.
   uint16_t read16() { return swap16(static_cast<uint16_t>(readBits(16))); }
   // Aligns to a byte, then reads units stored low byte first up to and including a zero

@@ -24,7 +24,10 @@ bool HuffmanDecoder::readTree(ibitstream& in, uint64_t& bitBudget) {
       node.leaf = 1;
       node.symbol = static_cast<uint8_t>(in.readBits(8));
       node.child0 = node.child1 = 0;
-      if (pendingCount == 0) return true;
+      if (pendingCount == 0) {
+        buildFastSteps();
+        return true;
+      }
       parent = pending[--pendingCount];
       secondChild = true;
     } else {
@@ -35,6 +38,20 @@ bool HuffmanDecoder::readTree(ibitstream& in, uint64_t& bitBudget) {
       parent = index;
       secondChild = false;
     }
+  }
+}
+
+void HuffmanDecoder::buildFastSteps() {
+  for (uint32_t prefix = 0; prefix < (1u << kFastBits); ++prefix) {
+    uint16_t index = 0;
+    uint8_t bits = 0;
+    while (!nodes_[index].leaf && bits < kFastBits) {
+      const uint32_t bit = (prefix >> (kFastBits - 1 - bits)) & 1;
+      index = bit ? nodes_[index].child1 : nodes_[index].child0;
+      ++bits;
+    }
+    const Node& n = nodes_[index];
+    fast_[prefix] = n.leaf ? FastStep{n.symbol, bits, 1} : FastStep{index, bits, 0};
   }
 }
 

@@ -23,6 +23,16 @@ class HuffmanDecoder {
   // budget runs out before a leaf is reached.
   int decode(ibitstream& in, uint64_t& bitBudget) const {
     const Node* node = &nodes_[0];
+    if (node->leaf) return node->symbol;
+    if (bitBudget >= kFastBits) {
+      // The first levels in one step: the table maps the next 8 bits to a leaf and the
+      // bits it took, or to the node reached after all 8.
+      const FastStep step = fast_[in.peekBits(kFastBits)];
+      in.readBits(step.bits);
+      bitBudget -= step.bits;
+      if (step.leaf) return step.value;
+      node = &nodes_[step.value];
+    }
     while (!node->leaf) {
       if (bitBudget == 0) return -1;
       --bitBudget;
@@ -38,7 +48,16 @@ class HuffmanDecoder {
     uint16_t child0 = 0;
     uint16_t child1 = 0;
   };
+  struct FastStep {
+    uint16_t value;  // the symbol, or the node reached
+    uint8_t bits;
+    uint8_t leaf;
+  };
+  static constexpr unsigned kFastBits = 8;
+  void buildFastSteps();
+
   Node nodes_[kMaxNodes];
+  FastStep fast_[1u << kFastBits];
   int count_ = 0;
 };
 

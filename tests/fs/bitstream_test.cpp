@@ -87,7 +87,7 @@ void randomWalk(ibitstream& s, const std::vector<uint8_t>& data, uint32_t seed) 
   std::mt19937 rng(seed);
   std::vector<uint8_t> got(12000), want(12000);
   for (int step = 0; step < 3000; ++step) {
-    switch (rng() % 7) {
+    switch (rng() % 8) {
       case 0:
       case 1: {
         const unsigned n = rng() % 33;
@@ -121,6 +121,12 @@ void randomWalk(ibitstream& s, const std::vector<uint8_t>& data, uint32_t seed) 
         m.align();
         s.alignToByte();
         break;
+      case 7: {
+        const unsigned n = 1 + rng() % 24;
+        Model ahead = m;
+        ASSERT_EQ(s.peekBits(n), ahead.readBits(n)) << "step " << step;
+        break;
+      }
     }
     ASSERT_EQ(s.tell(), m.tell()) << "step " << step;
     ASSERT_EQ(s.eof(), m.eof()) << "step " << step;

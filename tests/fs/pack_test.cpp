@@ -455,12 +455,13 @@ TEST_F(PackFiles, CorruptedBytesNeverCrash) {
 }
 
 TEST_F(PackFiles, UnreadablePartRaisesBadException) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  // A write-only kernel setting is a regular file that nobody, root included, may read.
+  const char* writeOnly = "/proc/sys/vm/drop_caches";
+  if (::access(writeOnly, F_OK) != 0) GTEST_SKIP() << "no write-only file to stand for an unreadable part";
   PackWriteDir root;
   addFile(root, "a.txt", bytesOf("a"));
   writePart("locked.pak", root);
-  writePart("locked.pak1", root);
-  ::chmod(dir.at("locked.pak1").c_str(), 0);
+  ASSERT_EQ(::symlink(writeOnly, dir.at("locked.pak1").c_str()), 0);
   try {
     open("locked.pak");
     FAIL();
