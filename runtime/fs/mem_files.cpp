@@ -21,9 +21,10 @@ struct MemTree {
   MemTree() { root.children = std::make_unique<std::map<std::u16string, std::unique_ptr<MemNode>>>(); }
 };
 
+// Never destroyed: write streams and sources may still reach it while statics end.
 MemTree& tree() {
-  static MemTree t;
-  return t;
+  static MemTree* t = new MemTree;
+  return *t;
 }
 
 // The name after '$', lower-cased (A-Z only), as a path; empty for a name that is not an

@@ -146,6 +146,13 @@ TEST(BitStream, ReadsBitsMostSignificantFirst) {
   EXPECT_TRUE(s->eof());
   EXPECT_EQ(s->readBits(32), 0u);  // past the end: zero bits
   EXPECT_EQ(s->tell(), 10);
+  s->close();
+  EXPECT_FALSE(s->isOpen());
+  EXPECT_TRUE(s->eof());
+  EXPECT_EQ(s->readBits(32), 0u);
+  uint8_t b;
+  EXPECT_EQ(s->readBytes(&b, 1), 0u);
+  EXPECT_EQ(s->seek(5), 0);
 }
 
 TEST(BitStream, String16StopsAtZeroOrSixtyThreeUnits) {
