@@ -273,12 +273,21 @@ Device::Device() : ownerThread_(qxplat::currentThreadId()) {
 
 Device::~Device() = default;
 
+uint32_t Device::addRef() const {
+  const uint32_t before = userRefs_.fetch_add(1, std::memory_order_relaxed);
+  // Reached again through one of its resources: the outside share counts once more.
+  if (before == 0) total_.fetch_add(1, std::memory_order_relaxed);
+  return before + 1;
+}
+
 uint32_t Device::release() const {
   uint32_t left = userRefs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-  // Nobody outside can reach the device any more: drop what it holds so that resources
-  // only the device kept alive go now; the device itself waits for the rest.
-  if (left == 0) const_cast<Device*>(this)->unbindAll();
-  dropTotal();
+  if (left == 0) {
+    // Nobody outside can reach the device any more: drop what it holds so that resources
+    // only the device kept alive go now; the device itself waits for the rest.
+    const_cast<Device*>(this)->unbindAll();
+    dropTotal();
+  }
   return left;
 }
 

@@ -213,7 +213,7 @@ class Device {
  public:
   Device(const Device&) = delete;
   Device& operator=(const Device&) = delete;
-  uint32_t addRef() const { return userRefs_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  uint32_t addRef() const;
   uint32_t release() const;
   uint32_t refCount() const { return userRefs_.load(std::memory_order_relaxed); }
 
@@ -347,7 +347,7 @@ class Device {
   void dropTotal() const;
 
   mutable std::atomic<uint32_t> userRefs_{1};
-  mutable std::atomic<uint32_t> total_{1};  // outside references plus live resources
+  mutable std::atomic<uint32_t> total_{1};  // 1 while outside references exist, plus live resources
 
   uint32_t ownerThread_;
   mutable std::mutex registryMutex_;

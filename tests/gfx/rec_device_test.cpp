@@ -1,0 +1,170 @@
+// The device rules every backend shares, on the recording device.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/gfx/device.h"
+
+using namespace qxgfx;
+
+namespace {
+
+class RecDevice : public ::testing::Test {
+ protected:
+  Ref<RecordingDevice> dev = createRecordingDevice(32, 16);
+};
+
+TEST_F(RecDevice, ResourcesKeepTheDeviceAfterItsLastOutsideReference) {
+  Ref<Device> a = dev, b = dev, c(dev.get());
+  auto tex = dev->createTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+  auto vb = dev->createVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT);
+  dev->setStreamSource(0, vb.get(), 0, 16);
+  Device* raw = dev.get();
+  dev = nullptr;
+  a = nullptr;
+  b = nullptr;
+  c = nullptr;
+  EXPECT_EQ(raw->refCount(), 0u);
+  EXPECT_EQ(raw->liveResourceCount(), 2u) << "bindings went with the last reference; the back buffer too";
+  LockedRect lr;
+  ASSERT_TRUE(tex->lockRect(0, lr, nullptr, 0));
+  tex->unlockRect(0);
+  vb = nullptr;
+  EXPECT_EQ(raw->liveResourceCount(), 1u);
+  tex = nullptr;  // the device goes with its last resource (the sanitizer build checks)
+}
+
+TEST_F(RecDevice, IdsNameLiveResourcesOfTheirOwnKind) {
+  auto vb = dev->createVertexBuffer(64, 0, 0, D3DPOOL_DEFAULT);
+  auto ib = dev->createIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_DEFAULT);
+  EXPECT_NE(vb->id(), ib->id());
+  EXPECT_EQ(dev->findVertexBuffer(vb->id()), vb.get());
+  EXPECT_EQ(dev->findIndexBuffer(vb->id()), nullptr);
+  EXPECT_EQ(dev->findIndexBuffer(ib->id()), ib.get());
+  const uint32_t gone = vb->id();
+  vb = nullptr;
+  EXPECT_EQ(dev->findVertexBuffer(gone), nullptr);
+  auto again = dev->createVertexBuffer(64, 0, 0, D3DPOOL_DEFAULT);
+  EXPECT_NE(again->id(), gone) << "ids are never reused";
+  EXPECT_EQ(dev->findVertexBuffer(0), nullptr);
+  EXPECT_EQ(dev->findVertexBuffer(0xFFFFFFFF), nullptr);
+}
+
+TEST_F(RecDevice, LocksCheckTheirRange) {
+  auto vb = dev->createVertexBuffer(100, 0, 0, D3DPOOL_DEFAULT);
+  EXPECT_EQ(vb->lock(100, 1, 0), nullptr);
+  EXPECT_EQ(vb->lock(60, 41, 0), nullptr);
+  void* p = vb->lock(60, 0, 0);  // to the end
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(vb->lock(0, 4, 0), nullptr) << "already locked";
+  EXPECT_TRUE(vb->unlock());
+  EXPECT_FALSE(vb->unlock());
+  // A discard leaves nothing to rely on.
+  auto* bytes = static_cast<uint8_t*>(vb->lock(0, 0, 0));
+  std::memset(bytes, 7, 100);
+  vb->unlock();
+  bytes = static_cast<uint8_t*>(vb->lock(0, 10, D3DLOCK_DISCARD));
+  vb->unlock();
+  bytes = static_cast<uint8_t*>(vb->lock(50, 10, D3DLOCK_READONLY));
+  EXPECT_NE(bytes[0], 7);
+  vb->unlock();
+}
+
+TEST_F(RecDevice, DrawsNeedIndicesADeclarationAndIndicesInRange) {
+  auto ib = dev->createIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_DEFAULT);
+  EXPECT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
+  dev->setIndices(ib.get());
+  EXPECT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL) << "no declaration";
+  const VertexElement pos = {0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0};
+  auto decl = dev->createVertexDeclaration(&pos, 1);
+  dev->setVertexDeclaration(decl.get());
+  EXPECT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 2), D3D_OK);
+  EXPECT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 1, 2), D3DERR_INVALIDCALL) << "past the buffer";
+  EXPECT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->drawIndexedPrimitive(99, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->draws.size(), 1u);
+}
+
+TEST_F(RecDevice, VertexDeclarationsAreChecked) {
+  const VertexElement dup[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                               {1, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}};
+  EXPECT_FALSE(dev->createVertexDeclaration(dup, 2));
+  const VertexElement farStream = {16, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0};
+  EXPECT_FALSE(dev->createVertexDeclaration(&farStream, 1));
+  const VertexElement badType = {0, 0, D3DDECLTYPE_UNUSED, 0, D3DDECLUSAGE_POSITION, 0};
+  EXPECT_FALSE(dev->createVertexDeclaration(&badType, 1));
+  const VertexElement ok[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
+                              {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                              {15, 0, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 7}};
+  auto d = dev->createVertexDeclaration(ok, 3);
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->elements().size(), 3u);
+  EXPECT_EQ(declTypeSize(D3DDECLTYPE_FLOAT16_4), 8u);
+  EXPECT_EQ(attribLocation(D3DDECLUSAGE_TEXCOORD, 7), kAttribTexcoord0 + 7);
+  EXPECT_EQ(attribLocation(D3DDECLUSAGE_BLENDWEIGHT, 0), -1);
+}
+
+TEST_F(RecDevice, TargetsViewportsAndReadBack) {
+  auto rt = dev->createTexture(8, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+  auto plain = dev->createTexture(8, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+  auto rtSurface = rt->getSurfaceLevel(0);
+  EXPECT_EQ(dev->setRenderTarget(0, plain->getSurfaceLevel(0).get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->setRenderTarget(4, rtSurface.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->setDepthStencilSurface(rtSurface.get()), D3DERR_INVALIDCALL);
+  ASSERT_EQ(dev->setViewport(Viewport{0, 0, 32, 16, 0, 1}), D3D_OK);
+  ASSERT_EQ(dev->setRenderTarget(0, rtSurface.get()), D3D_OK);
+  EXPECT_EQ(dev->viewport().width, 8u);
+  EXPECT_EQ(dev->setViewport(Viewport{4, 0, 8, 4, 0, 1}), D3DERR_INVALIDCALL) << "past the target";
+  EXPECT_EQ(dev->setViewport(Viewport{0, 0, 8, 4, 0.5f, 0.2f}), D3DERR_INVALIDCALL);
+  LockedRect lr;
+  EXPECT_FALSE(rt->lockRect(0, lr, nullptr, 0)) << "render targets are not locked";
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0);
+  auto sys = dev->createOffscreenPlainSurface(8, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
+  ASSERT_EQ(dev->getRenderTargetData(rtSurface.get(), sys.get()), D3D_OK);
+  ASSERT_TRUE(sys->lockRect(lr, nullptr, 0));
+  EXPECT_EQ(static_cast<uint32_t*>(lr.bits)[7], 0xFF123456u);
+  sys->unlockRect();
+  auto wrongSize = dev->createOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
+  EXPECT_EQ(dev->getRenderTargetData(rtSurface.get(), wrongSize.get()), D3DERR_INVALIDCALL);
+  dev->setDepthStencilSurface(nullptr);
+  EXPECT_EQ(dev->clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL) << "no depth buffer";
+}
+
+TEST_F(RecDevice, TexturesLevelsAndPartialLocks) {
+  auto tex = dev->createTexture(16, 4, 0, 0, D3DFMT_A8, D3DPOOL_MANAGED);
+  ASSERT_TRUE(tex);
+  EXPECT_EQ(tex->levelCount(), 5u);
+  EXPECT_EQ(tex->width(4), 1u);
+  EXPECT_EQ(tex->height(3), 1u);
+  LockedRect lr;
+  const Rect r{2, 1, 6, 3};
+  ASSERT_TRUE(tex->lockRect(0, lr, &r, 0));
+  EXPECT_EQ(lr.pitch, 16);
+  static_cast<uint8_t*>(lr.bits)[0] = 9;
+  EXPECT_FALSE(tex->lockRect(0, lr, nullptr, 0)) << "one lock per level";
+  tex->unlockRect(0);
+  ASSERT_TRUE(tex->lockRect(0, lr, nullptr, 0));
+  EXPECT_EQ(static_cast<uint8_t*>(lr.bits)[16 + 2], 9) << "the level keeps what was written";
+  tex->unlockRect(0);
+  const Rect outside{0, 0, 17, 1};
+  EXPECT_FALSE(tex->lockRect(0, lr, &outside, 0));
+  EXPECT_FALSE(tex->lockRect(5, lr, nullptr, 0));
+  EXPECT_FALSE(dev->createTexture(0, 4, 1, 0, D3DFMT_A8, D3DPOOL_MANAGED));
+  EXPECT_FALSE(dev->createTexture(4, 4, 1, 0, 12345, D3DPOOL_MANAGED));
+  EXPECT_FALSE(dev->createTexture(4, 4, 1, 0, D3DFMT_D24S8, D3DPOOL_DEFAULT)) << "depth needs the usage";
+}
+
+TEST_F(RecDevice, CallsAreTracedAsText) {
+  dev->clearLog();
+  dev->setRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+  dev->beginScene();
+  dev->endScene();
+  dev->present();
+  EXPECT_EQ(dev->calls,
+            (std::vector<std::string>{"SetRenderState 8 2", "BeginScene", "EndScene", "Present"}));
+  EXPECT_EQ(dev->renderState(D3DRS_FILLMODE), D3DFILL_WIREFRAME);
+  EXPECT_EQ(dev->endScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->frameCount(), 1u);
+}
+
+}  // namespace
