@@ -1,0 +1,40 @@
+// The program: the first thread becomes the UI thread, which runs the engine's main thread
+// until the script ends or the window is closed.
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "app/main/main_thread.h"
+#include "platform/core/utf.h"
+#include "platform/window/program_folder.h"
+#include "platform/window/ui_thread.h"
+#include "runtime/fs/path_stack.h"
+
+namespace {
+
+bool hasResourceFolder(const std::string& folder) {
+  std::error_code ec;
+  return std::filesystem::is_directory(std::filesystem::path(folder) / "resource", ec);
+}
+
+}  // namespace
+
+int main() {
+  const std::string folder = qxplat::programFolder();
+  if (folder.empty()) {
+    std::fputs("qx: the program's folder cannot be found\n", stderr);
+    return 1;
+  }
+  try {
+    programPath().set(qcore::utf8ToUtf16(folder));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "qx: the program's folder cannot be used (%s)\n", e.what());
+    return 1;
+  }
+  // Run from the build tree, the program reads the resources of the tree it was built from.
+  std::u16string resourceBase;
+  if (!hasResourceFolder(folder)) resourceBase = qcore::utf8ToUtf16(QX_SOURCE_DIR);
+  return qxplat::runUiThread([&resourceBase](uint32_t uiThreadId) { mainThreadProc(uiThreadId, resourceBase); });
+}

@@ -1,0 +1,233 @@
+// The frame loop as the script sees it: what each resume passes, the rate of update steps,
+// draws dropped but never updates, and how the loop ends.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/thread/thread.h"
+#include "tests/main/engine_fixture.h"
+
+namespace {
+
+using maintest::EngineTest;
+using maintest::Record;
+
+// Update records between the n-th draw record and the next one.
+int updatesAfterDraw(const std::vector<Record>& records, size_t drawIndex) {
+  size_t draws = 0;
+  int updates = 0;
+  for (const Record& r : records) {
+    if (r[0] == "2") {
+      if (draws++ == drawIndex + 1) return updates;
+      continue;
+    }
+    if (r[0] == "1" && draws == drawIndex + 1) ++updates;
+  }
+  return -1;
+}
+
+TEST_F(EngineTest, UpdatesAndDrawsCarryTheirArgumentsAtSixtyStepsASecond) {
+  writeMain(maintest::kRecordingMain);
+  options_.stopRequested = [this] { return clock_.seconds() >= 2.0; };
+  EngineRunReport report = run();
+
+  ASSERT_FALSE(records_.empty());
+  EXPECT_EQ(records_[0], (Record{"start", "0"}));
+  const auto updates = recordsOf("1");
+  const auto draws = recordsOf("2");
+  // Two seconds of clock time: 120 steps, give or take the edges.
+  EXPECT_GE(updates.size(), 118u);
+  EXPECT_LE(updates.size(), 122u);
+  EXPECT_GT(draws.size(), 100u);
+  EXPECT_EQ(report.updateSteps, updates.size());
+  EXPECT_EQ(report.draws, draws.size());
+  EXPECT_TRUE(report.stopRequested);
+
+  ASSERT_EQ(updates[0].size(), 5u);
+  // The first step knows of no earlier update, draw or second.
+  EXPECT_EQ(updates[0][2], "0");
+  EXPECT_EQ(updates[0][3], "0");
+  EXPECT_EQ(updates[0][4], "0");
+  int lastFps = 0;
+  for (const Record& u : updates) {
+    ASSERT_EQ(u.size(), 5u);
+    EXPECT_FLOAT_EQ(std::stof(u[1]), 1.0f / 60.0f);
+    EXPECT_GE(std::stod(u[2]), 0.0);
+    EXPECT_GE(std::stod(u[3]), 0.0);
+    lastFps = std::stoi(u[4]);
+  }
+  // After the first whole second the count of draws in it is handed on.
+  EXPECT_GE(lastFps, 50);
+  EXPECT_LE(lastFps, 61);
+  for (const Record& d : draws) EXPECT_EQ(d, (Record{"2", "0"}));
+  // The pacer paces this loop: each frame has one update step and room for its draw.
+  EXPECT_EQ(updatesAfterDraw(records_, 10), 1);
+
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AboutSixtyUpdateStepsPerWallClockSecond) {
+  writeMain(maintest::kRecordingMain);
+  options_.clock = nullptr;  // the real clock
+  uint64_t begin = 0;
+  options_.stopRequested = [&] {
+    if (begin == 0) begin = qxplat::monotonicMs();
+    return qxplat::monotonicMs() - begin >= 500;
+  };
+  EngineRunReport report = run();
+  // Half a second: about 30 steps. Generous bounds: only the rate is in question.
+  EXPECT_GE(report.updateSteps, 20u);
+  EXPECT_LE(report.updateSteps, 40u);
+  EXPECT_GT(report.draws, 0u);
+}
+
+TEST_F(EngineTest, ALoopBehindScheduleCatchesUpOnUpdatesAndForcesTheDraw) {
+  // The tenth update stalls for 110 ms: the next frame owes six steps and draws after
+  // them; a stall of seconds owes a single step.
+  writeMain(R"(
+function main()
+  local n = 0
+  local phase = coroutine.yield(true)
+  while true do
+    record(phase)
+    if phase == 1 then
+      n = n + 1
+      if n == 10 then stall(110) record("stalled") end
+      if n == 40 then stall(5000) record("stalled") end
+    end
+    phase = coroutine.yield(n < 60)
+  end
+end
+)");
+  run();
+  // Find the frames that follow each stall.
+  std::vector<int> after;
+  for (size_t i = 0; i < records_.size(); ++i) {
+    if (records_[i][0] != "stalled") continue;
+    size_t j = i + 1;
+    while (j < records_.size() && records_[j][0] != "2") ++j;  // the stalled frame's draw
+    int updates = 0;
+    for (++j; j < records_.size() && records_[j][0] != "2"; ++j) updates += records_[j][0] == "1";
+    after.push_back(updates);
+  }
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[0], 6);
+  EXPECT_EQ(after[1], 1);
+}
+
+TEST_F(EngineTest, AFirstYieldOfFalseEndsBeforeAnyFrame) {
+  writeMain(R"(
+function main()
+  record("start")
+  local a = coroutine.yield(false)
+  record("resumed", a)
+end
+)");
+  EngineRunReport report = run();
+  EXPECT_EQ(records_, (std::vector<Record>{{"start"}}));
+  EXPECT_EQ(report.frames, 0u);
+  EXPECT_EQ(report.lastStatus, LUA_YIELD);
+  EXPECT_FALSE(report.keepRunning);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AMainThatReturnsAtOnceRunsNoFrame) {
+  writeMain(R"(function main() record("start") return true end)");
+  EngineRunReport report = run();
+  EXPECT_EQ(records_.size(), 1u);
+  EXPECT_EQ(report.frames, 0u);
+  EXPECT_EQ(report.lastStatus, 0);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, YieldingFalseInAnUpdateEndsTheFrameAtOnce) {
+  writeMain(R"(
+function main()
+  local phase = coroutine.yield(true)
+  local n = 0
+  while true do
+    record(phase)
+    if phase == 1 then n = n + 1 end
+    phase = coroutine.yield(n < 3)
+  end
+end
+)");
+  EngineRunReport report = run();
+  // Neither a draw nor another step follows the update that said stop.
+  ASSERT_FALSE(records_.empty());
+  EXPECT_EQ(records_.back(), Record{"1"});
+  EXPECT_EQ(recordsOf("1").size(), 3u);
+  EXPECT_EQ(report.lastStatus, LUA_YIELD);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AnErrorInAnUpdateEndsTheRunCleanly) {
+  writeMain(R"(
+function main()
+  local phase = coroutine.yield(true)
+  local n = 0
+  while true do
+    record(phase)
+    if phase == 1 then
+      n = n + 1
+      if n == 3 then local t = nil; t.field = 1 end
+    end
+    phase = coroutine.yield(true)
+  end
+end
+)");
+  EngineRunReport report = run();
+  EXPECT_EQ(recordsOf("1").size(), 3u);
+  EXPECT_EQ(records_.back(), Record{"1"});
+  EXPECT_EQ(report.lastStatus, LUA_ERRRUN);
+  EXPECT_FALSE(report.caughtException);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AnErrorInADrawEndsTheLoopAtTheNextFrame) {
+  writeMain(R"(
+function main()
+  local phase = coroutine.yield(true)
+  while true do
+    record(phase)
+    if phase == 2 then error("draw failed") end
+    phase = coroutine.yield(true)
+  end
+end
+)");
+  EngineRunReport report = run();
+  ASSERT_FALSE(records_.empty());
+  EXPECT_EQ(records_.back(), Record{"2"});
+  EXPECT_EQ(recordsOf("2").size(), 1u);
+  EXPECT_EQ(report.frames, 1u);
+  EXPECT_EQ(report.lastStatus, LUA_ERRRUN);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AMissingMainEndsAfterTheFirstCall) {
+  writeMain("-- no main here\n");
+  EngineRunReport report = run();
+  EXPECT_TRUE(report.stateCreated);
+  EXPECT_NE(report.lastStatus, 0);
+  EXPECT_NE(report.lastStatus, LUA_YIELD);
+  EXPECT_EQ(report.frames, 0u);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AMissingMainScriptEndsAfterTheFirstCall) {
+  EngineRunReport report = run();
+  EXPECT_EQ(report.frames, 0u);
+  EXPECT_NE(report.lastStatus, LUA_YIELD);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AMainScriptThatDoesNotCompileEndsAfterTheFirstCall) {
+  writeMain("function main( coroutine.yield(true) end\n\xff\xfe garbage");
+  EngineRunReport report = run();
+  EXPECT_TRUE(records_.empty());
+  EXPECT_EQ(report.frames, 0u);
+  EXPECT_NE(report.lastStatus, LUA_YIELD);
+  expectEverythingEnded();
+}
+
+}  // namespace
