@@ -1,0 +1,151 @@
+// Start-up and shutdown: the mounted roots, failures on the way up, and the whole program
+// chain from the UI thread.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/main/engine_files.h"
+#include "app/main/main_thread.h"
+#include "platform/window/ui_thread.h"
+#include "render/device/device_mgr.h"
+#include "runtime/fs/files.h"
+#include "runtime/res/stand_in_mgr.h"
+#include "script/lua/lua_call_res.h"
+#include "tests/main/engine_fixture.h"
+
+namespace {
+
+using maintest::EngineTest;
+
+TEST_F(EngineTest, StartUpBuildsTheManagersInTheirPlacesAndMountsTheRoots) {
+  std::filesystem::create_directories(root_ / "resource" / "data");
+  std::ofstream(root_ / "resource" / "both.txt") << "resource";
+  std::ofstream(root_ / "resource" / "script" / "both.txt") << "script";
+  writeMain(R"(function main() record("start", require("helper")) end)");
+  std::ofstream(root_ / "resource" / "script" / "helper.lua") << "return 'from the script folder'";
+  bool checked = false;
+  onScriptReady = [&](lua_State*) {
+    checked = true;
+    EXPECT_NE(DeviceMgr::instance(), nullptr);
+    ResRegistry& reg = ResRegistry::instance();
+    const char* types[] = {"SPPtr", "MemItem", "MtlData", "TexData", "RIData", "TopCUC",
+                           "ColPipe", "Gobj", "CamData", "FxData", "Animation", "LuaWrap"};
+    for (uint32_t id = 0; id < kesto::ManagerCatalogue::kCount; ++id) {
+      ASSERT_NE(reg.managerById(id), nullptr) << id;
+      EXPECT_STREQ(reg.managerById(id)->dataTypeName(), types[id]) << id;
+    }
+    EXPECT_EQ(ScriptMgr::instance()->id(), 11u);
+    // "resource" is asked before "resource\script".
+    qx::IFiles* source = reg.findFile(u"both.txt");
+    ASSERT_NE(source, nullptr);
+    FileData data = source->readWhole(u"both.txt", 0);
+    EXPECT_EQ(std::string(data.chars(), data.size()), "resource");
+  };
+  EngineRunReport report = run();
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(report.singletonsBuilt);
+  EXPECT_EQ(records_, (std::vector<maintest::Record>{{"start", "from the script folder"}}));
+  EXPECT_EQ(DeviceMgr::instance(), nullptr);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AnEngineExceptionDuringStartUpIsShownAndEverythingShutsDown) {
+  writeMain(maintest::kRecordingMain);
+  onScriptReady = [](lua_State*) { throw QXExcept{u"Start-up caption", u"start-up went wrong"}; };
+  ::testing::internal::CaptureStderr();
+  EngineRunReport report = run();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(report.caughtException);
+  EXPECT_NE(err.find("start-up went wrong"), std::string::npos) << err;
+  EXPECT_NE(err.find("Start-up caption"), std::string::npos) << err;
+  EXPECT_TRUE(records_.empty());  // main never started
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, ManagersThatCannotGetTheirIdsStopStartUpCleanly) {
+  // Someone registered before the engine: every place would be off by one.
+  auto early = std::make_unique<kesto::StandInMgr>("Early", "Early");
+  ASSERT_EQ(early->id(), 0u);
+  writeMain(maintest::kRecordingMain);
+  ::testing::internal::CaptureStderr();
+  EngineRunReport report = run();
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(report.singletonsBuilt);
+  EXPECT_FALSE(report.stateCreated);
+  EXPECT_TRUE(records_.empty());
+  EXPECT_EQ(ResRegistry::instance().managerById(0), early.get());
+  for (uint32_t id = 1; id < ResRegistry::instance().managerCount(); ++id) {
+    EXPECT_EQ(ResRegistry::instance().managerById(id), nullptr) << id;
+  }
+  EXPECT_EQ(ScriptMgr::instance(), nullptr);
+  EXPECT_EQ(DeviceMgr::instance(), nullptr);
+  EXPECT_EQ(getUIThreadId(), 0u);
+  EXPECT_EQ(freeThreadLaneCount(), kesto::kLaneCount);
+}
+
+TEST_F(EngineTest, TheProgramRunsFromTheUiThreadAndReturnsWhenMainEnds) {
+  writeMain(R"(
+function main()
+  local n = 0
+  while n < 5 do
+    local phase = coroutine.yield(true)
+    if phase == 1 then n = n + 1 end
+  end
+end
+)");
+  uint32_t seenUiThread = 0;
+  const int rc = qxplat::runUiThread([&](uint32_t uiThreadId) {
+    seenUiThread = uiThreadId;
+    mainThreadProc(uiThreadId, qcore::utf8ToUtf16(root_.string()));
+  });
+  EXPECT_EQ(rc, 0);
+  EXPECT_NE(seenUiThread, 0u);
+  EXPECT_TRUE(qxplat::uiPumpEnded());
+  EXPECT_EQ(ScriptMgr::instance(), nullptr);
+  EXPECT_EQ(getUIThreadId(), 0u);
+}
+
+// The roots on their own (no engine run, so these may share a process).
+class EngineFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qxfiles-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+};
+
+TEST_F(EngineFilesTest, MountsWhatExistsInOrderAndSkipsTheRest) {
+  std::filesystem::create_directories(dir_ / "resource" / "script");
+  PathStack base(qcore::utf8ToUtf16(dir_.string()));
+  EngineFiles files;
+  files.mount(base, base);
+  // "$", resource, resource\script; writes "$" and the folder itself ("save" is missing).
+  EXPECT_EQ(files.registry().readSourceCount(), 3u);
+  EXPECT_EQ(files.registry().writeTargetCount(), 2u);
+  EXPECT_NE(ResRegistry::instance().fileSources(), nullptr);
+  files.unmount();
+  EXPECT_EQ(ResRegistry::instance().fileSources(), nullptr);
+  EXPECT_EQ(files.registry().readSourceCount(), 0u);
+
+  std::filesystem::create_directories(dir_ / "save");
+  files.mount(base, base);
+  EXPECT_EQ(files.registry().writeTargetCount(), 3u);
+}
+
+TEST_F(EngineFilesTest, RootsThatDoNotFitAPathAreLeftOut) {
+  // Long enough that pushing "resource\script" overflows the path.
+  std::u16string longPath = u"/" + std::u16string(PathStack::kCapacity - 10, u'x');
+  PathStack base(longPath);
+  PathStack none;
+  EngineFiles files;
+  files.mount(base, none);
+  EXPECT_EQ(files.registry().readSourceCount(), 1u);   // only "$"
+  EXPECT_EQ(files.registry().writeTargetCount(), 1u);  // an empty program folder is no root
+}
+
+}  // namespace
