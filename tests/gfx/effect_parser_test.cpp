@@ -1,6 +1,8 @@
 // Reading effect files, well-formed and hostile.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
 #include <string>
 
 #include "platform/effect/effect_desc.h"
@@ -98,6 +100,11 @@ struct Bad {
   const char* text;
   const char* message;  // part of the error
 };
+
+// Stable test names: the expected message, letters and digits only.
+void PrintTo(const Bad& b, std::ostream* os) {
+  for (const char* c = b.message; *c; ++c) *os << (std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_');
+}
 
 class EffectParserRejects : public ::testing::TestWithParam<Bad> {};
 
