@@ -1,9 +1,17 @@
 #include "script/lua/script_mgr.h"
 
+#include <atomic>
+
 #include "platform/thread/thread.h"
 #include "runtime/res/hdl_lock.h"
 
+namespace {
+std::atomic<ScriptMgr::StateSetupFn> gStateSetup{nullptr};
+}
+
 ScriptMgr::~ScriptMgr() = default;
+
+void ScriptMgr::setStateSetup(StateSetupFn fn) { gStateSetup.store(fn, std::memory_order_release); }
 
 ScriptHdl ScriptMgr::createState(std::u16string* errorText) {
   ScriptHdl h = create(1).handle;
@@ -27,6 +35,7 @@ ScriptHdl ScriptMgr::createState(std::u16string* errorText) {
       lua_pop(L, 1);
     }
     lua_pop(L, 1);
+    if (StateSetupFn setup = gStateSetup.load(std::memory_order_acquire)) setup(L);
     if (w.runMainScript() != 0 && errorText) *errorText = w.errorText();
   }
   return h;

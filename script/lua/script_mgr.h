@@ -23,6 +23,11 @@ class ScriptMgr : public kesto::ResourceMgrNoName<ScriptMgr, LuaWrap<LVPolicyHdl
   // returned even when "QXMain.lua" fails; errorText then receives Lua's message.
   ScriptHdl createState(std::u16string* errorText = nullptr);
 
+  // Completes every new main state before its "QXMain.lua" runs (the engine's global
+  // functions are registered this way); set once at start-up.
+  using StateSetupFn = void (*)(lua_State* L);
+  static void setStateSetup(StateSetupFn fn);
+
   // The state handle current on the calling thread (0 when none).
   uint32_t lookupThreadEntry();
   // Makes handle current on the calling thread and gives the previous entry.

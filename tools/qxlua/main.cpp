@@ -19,10 +19,12 @@
 #include "platform/core/utf.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/fs/file_registry.h"
+#include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
 #include "runtime/res/hdl_lock.h"
 #include "script/lua/script_files.h"
 #include "script/lua/script_mgr.h"
+#include "script/qx/qx_globals.h"
 #include "tools/qxlua/test_api.h"
 
 namespace {
@@ -86,7 +88,9 @@ int main(int argc, char** argv) {
   TestTally tally;
   {
     kesto::ManagerCatalogue managers;
+    managers.provide(kesto::ManagerKind::memory, [] { return std::make_unique<MemMgr<kesto::MultiP>>(); });
     managers.provide(kesto::ManagerKind::script, [] { return std::make_unique<ScriptMgr>(); });
+    ScriptMgr::setStateSetup(registerQXGlobals);
     if (!managers.constructAll()) {
       std::fprintf(stderr, "qxlua: the managers did not get their ids\n");
       return 2;
