@@ -38,6 +38,8 @@ struct Leaf {
   }
 };
 
+Multi* gNestMgr = nullptr;
+
 // Builds a Leaf in its own constructor and keeps it.
 struct Nest {
   uint32_t selfBefore = 0;
@@ -45,7 +47,7 @@ struct Nest {
   Multi::HandleType child;
   Nest() {
     selfBefore = MemMgrBase::threadCurrentHandle();
-    child = Multi::instance()->createByName("MemTest.Leaf");
+    child = gNestMgr->createByName("MemTest.Leaf");
     selfAfter = MemMgrBase::threadCurrentHandle();
   }
 };
@@ -75,6 +77,7 @@ class MemTest : public ::testing::Test {
     registerTestClasses();
     Journal::events.clear();
     Journal::alive = 0;
+    gNestMgr = &mgr;
   }
   Multi mgr;
 };

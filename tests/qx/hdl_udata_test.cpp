@@ -1,0 +1,286 @@
+// Strong and weak handle userdata: references, metatables, lock depth and release.
+#include <thread>
+
+#include "script/qx/hdl_udata.h"
+#include "tests/qx/qx_test_support.h"
+
+namespace {
+
+using qxtest::StateTest;
+using qxtest::ThingHandle;
+using qxtest::ThingMgr;
+
+class HdlUdataTest : public StateTest {
+ protected:
+  ThingMgr& things() { return *ThingMgr::instance(); }
+  // Pushes a strong userdata of h and stores it as global name.
+  void setStrong(const char* name, uint32_t h, uint32_t word = 0) {
+    ASSERT_TRUE(things().pushStrong(L, h, word));
+    lua_setglobal(L, name);
+  }
+};
+
+TEST_F(HdlUdataTest, StrongUserdataHolds16BytesAndOneReferenceUntilCollected) {
+  ThingHandle h = things().create().handle;
+  ASSERT_EQ(things().refCount(h.value), 1u);
+  ASSERT_TRUE(things().pushStrong(L, h.value, 0x1234));
+  EXPECT_EQ(lua_objlen(L, -1), 16u);
+  const auto* r = static_cast<const HdlRef*>(lua_touserdata(L, -1));
+  EXPECT_EQ(r->handle, h.value);
+  EXPECT_EQ(r->word, 0x1234u);
+  EXPECT_EQ(r->depth, 0);
+  EXPECT_EQ(r->mgrId, things().id());
+  EXPECT_EQ(things().refCount(h.value), 2u);
+  lua_pop(L, 1);
+  fullGc();
+  EXPECT_EQ(things().refCount(h.value), 1u);
+}
+
+TEST_F(HdlUdataTest, WeakUserdataHolds4BytesAndNoReference) {
+  ThingHandle h = things().create().handle;
+  uint32_t v = h.value;
+  ASSERT_TRUE(things().pushWeak(L, v));
+  EXPECT_EQ(lua_objlen(L, -1), 4u);
+  EXPECT_EQ(things().refCount(v), 1u);
+  lua_setglobal(L, "w");
+  h.reset();
+  EXPECT_EQ(qxtest::Thing::alive, 0);
+  EXPECT_EQ(evalNumber("QX.GetHdlID(w)"), static_cast<double>(kesto::HdlBase(v).index()));
+  EXPECT_FALSE(evalBool("QX.validHdl(w)"));
+  EXPECT_EQ(evalString("tostring(QX.getStrong(w))"), "nil");
+}
+
+TEST_F(HdlUdataTest, NullAndDeadHandlesPushNil) {
+  int top = lua_gettop(L);
+  EXPECT_FALSE(pushHandleUdata(L, 0, 0));
+  EXPECT_TRUE(lua_isnil(L, -1));
+  EXPECT_FALSE(pushWeakHandleUdata(L, 0));
+  EXPECT_TRUE(lua_isnil(L, -1));
+  uint32_t dead = things().create().handle.value;  // freed at once
+  EXPECT_FALSE(things().pushStrong(L, dead, 0));
+  EXPECT_TRUE(lua_isnil(L, -1));
+  EXPECT_EQ(lua_gettop(L), top + 3);
+}
+
+TEST_F(HdlUdataTest, ClassMetatablesComeFromQXMGRMT) {
+  ASSERT_EQ(run("QXMGRMT = {[" + std::to_string(things().id()) +
+                "] = {mt = {__index = {kind = 'strong'}, __gc = QX_Release}, mt_w = {__index = {kind = 'weak'}}}}"),
+            "");
+  ThingHandle h = things().create().handle;
+  setStrong("s", h.value);
+  ASSERT_TRUE(things().pushWeak(L, h.value));
+  lua_setglobal(L, "w");
+  EXPECT_EQ(evalString("s.kind"), "strong");
+  EXPECT_EQ(evalString("w.kind"), "weak");
+  EXPECT_EQ(evalString("QX.getWeak(s).kind"), "weak");
+  EXPECT_EQ(evalString("QX.getStrong(w).kind"), "strong");
+}
+
+TEST_F(HdlUdataTest, AStrongUserdataWithoutClassStillGivesItsReferenceBack) {
+  ASSERT_EQ(run("QXMGRMT = 5"), "");  // a broken directory must not strand references
+  ThingHandle h = things().create().handle;
+  ASSERT_TRUE(things().pushStrong(L, h.value, 0));
+  lua_pop(L, 1);
+  fullGc();
+  EXPECT_EQ(things().refCount(h.value), 1u);
+}
+
+TEST_F(HdlUdataTest, NestedLocksCountDepthAndUnlockOneUndoesOneLevel) {
+  ThingHandle h = things().create().handle;
+  ASSERT_TRUE(pushHandleUdata(L, h.value, 0));
+  HdlRef* r = toHdlRef(L, -1);
+  ASSERT_NE(r, nullptr);
+  ASSERT_NE(r->lockExclusive(), nullptr);
+  ASSERT_NE(r->lockExclusive(), nullptr);
+  EXPECT_EQ(r->depth, 2);
+  auto otherLaneCanLock = [&] {
+    bool got = false;
+    std::thread t([&] {
+      kesto::SlotLockResult why;
+      if (things().tryLockSlot(h.value, true, why)) {
+        got = true;
+        things().unlockSlot(h.value, true);
+      }
+    });
+    t.join();
+    return got;
+  };
+  EXPECT_FALSE(otherLaneCanLock());
+  r->unlockOne();
+  r->unlockOne();
+  EXPECT_EQ(r->depth, 0);
+  EXPECT_TRUE(otherLaneCanLock());
+  r->unlockOne();
+  EXPECT_EQ(r->depth, 0);
+
+  ASSERT_NE(r->lockShared(), nullptr);
+  EXPECT_EQ(r->depth, -1);
+  r->unlockOne();
+  EXPECT_EQ(r->depth, 0);
+  EXPECT_TRUE(otherLaneCanLock());
+  r->release();  // a bare record has no metatable, so no collector would
+  lua_pop(L, 1);
+}
+
+TEST_F(HdlUdataTest, LockGivesUpOnADeadObjectAndOnItsOwnSharedHolds) {
+  ThingHandle h = things().create().handle;
+  ASSERT_TRUE(pushHandleUdata(L, h.value, 0));
+  HdlRef* r = toHdlRef(L, -1);
+  for (int i = 0; i < 3; ++i) ASSERT_NE(r->lockShared(), nullptr);
+  ASSERT_NE(r->lockShared(), nullptr);  // a fourth shared hold of this lane
+  EXPECT_EQ(r->lockExclusive(), nullptr);
+  EXPECT_EQ(r->depth, -4);
+  while (r->depth) r->unlockOne();
+  r->release();
+  EXPECT_EQ(r->handle, 0u);
+  EXPECT_EQ(r->lockExclusive(), nullptr);
+  lua_pop(L, 1);
+}
+
+TEST_F(HdlUdataTest, CollectingALockedUserdataUndoesItsLocksFirst) {
+  ThingHandle h = things().create().handle;
+  ASSERT_TRUE(pushHandleUdata(L, h.value, 0));
+  HdlRef* r = toHdlRef(L, -1);
+  ASSERT_NE(r->lockExclusive(), nullptr);
+  ASSERT_NE(r->lockExclusive(), nullptr);
+  lua_pushcfunction(L, QX_Release);
+  lua_pushvalue(L, -2);
+  ASSERT_EQ(lua_pcall(L, 1, 0, 0), 0);
+  EXPECT_EQ(r->handle, 0u);
+  EXPECT_EQ(r->depth, 0);
+  EXPECT_EQ(things().refCount(h.value), 1u);
+  bool got = false;
+  std::thread t([&] {
+    kesto::SlotLockResult why;
+    got = things().tryLockSlot(h.value, true, why) != nullptr;
+    if (got) things().unlockSlot(h.value, true);
+  });
+  t.join();
+  EXPECT_TRUE(got);
+  lua_pop(L, 1);
+}
+
+TEST_F(HdlUdataTest, ReleaseActsOnceAndOnlyOnGenuineStrongRecords) {
+  ThingHandle h = things().create().handle;
+  setStrong("s", h.value);
+  ASSERT_TRUE(things().pushWeak(L, h.value));
+  lua_setglobal(L, "w");
+  EXPECT_EQ(things().refCount(h.value), 2u);
+  ASSERT_EQ(run("QX_Release(w); QX_Release(42); QX_Release({udata = w}); QX_Release()"), "");
+  EXPECT_EQ(things().refCount(h.value), 2u);
+  // A 16-byte userdata that merely looks like a record: its first word names the object.
+  auto* forged = static_cast<HdlRef*>(lua_newuserdata(L, sizeof(HdlRef)));
+  *forged = HdlRef{h.value, 0, 0, things().id()};
+  lua_setglobal(L, "forged");
+  ASSERT_EQ(run("QX_Release(forged)"), "");
+  EXPECT_EQ(things().refCount(h.value), 2u);
+  ASSERT_EQ(run("QX_Release(s); QX_Release(s)"), "");
+  EXPECT_EQ(things().refCount(h.value), 1u);
+  ASSERT_EQ(run("s = nil"), "");
+  fullGc();
+  EXPECT_EQ(things().refCount(h.value), 1u);
+}
+
+TEST_F(HdlUdataTest, AttachedTableOnAWeakUserdataReleasesNothing) {
+  ThingHandle h = things().create().handle;
+  ASSERT_TRUE(things().pushWeak(L, h.value));
+  lua_setglobal(L, "w");
+  ASSERT_EQ(run("local t = QX.AttatchTbl(w); t.x = 1; w = nil"), "");
+  fullGc();
+  EXPECT_EQ(things().refCount(h.value), 1u);
+}
+
+TEST_F(HdlUdataTest, AttachedTableTakesFieldsAndKeepsTheOldLookup) {
+  ASSERT_EQ(run("QXMGRMT = {[" + std::to_string(things().id()) +
+                "] = {mt = {__index = {kind = 'strong'}, __gc = QX_Release}}}"),
+            "");
+  ThingHandle h = things().create().handle;
+  setStrong("s", h.value);
+  ASSERT_EQ(run("t = QX.AttatchTbl(s); s.extra = 7"), "");
+  EXPECT_EQ(evalNumber("t.extra"), 7);
+  EXPECT_EQ(evalNumber("s.extra"), 7);
+  EXPECT_EQ(evalString("s.kind"), "strong");
+  EXPECT_EQ(evalString("tostring(QX.AttatchTbl(QXLS))"), "nil");  // light userdata refused
+  EXPECT_EQ(evalString("tostring(QX.AttatchTbl(3))"), "nil");
+  ASSERT_EQ(run("s = nil; t = nil"), "");
+  fullGc();
+  EXPECT_EQ(things().refCount(h.value), 1u);
+}
+
+// A manager of its own type, so ending it leaves ThingMgr's published instance alone.
+class LaterThingMgr : public kesto::ResourceMgrNoName<LaterThingMgr, qxtest::Thing> {
+ public:
+  const char* dataTypeName() const override { return "LaterThing"; }
+};
+
+TEST_F(HdlUdataTest, ReleaseAfterTheManagerEndedDoesNothing) {
+  auto other = std::make_unique<LaterThingMgr>();
+  uint32_t v = other->create().handle.detach();
+  ASSERT_TRUE(other->pushStrong(L, v, 0));
+  lua_setglobal(L, "s");
+  other.reset();
+  EXPECT_EQ(qxtest::Thing::alive, 0);
+  ASSERT_EQ(run("QX_Release(s); s = nil"), "");
+  fullGc();
+  EXPECT_FALSE(evalBool("QX.validHdl(nil)"));
+}
+
+TEST_F(HdlUdataTest, SelfArgumentIsTheUserdataOrTheTablesUdataField) {
+  ThingHandle h = things().create().handle;
+  setStrong("s", h.value);
+  ASSERT_TRUE(things().pushWeak(L, h.value));
+  lua_setglobal(L, "w");
+  auto selfOf = [&](const char* expr) {
+    eval(expr);
+    lua_insert(L, 1);
+    HdlRef* r = getUdataArg1(L);
+    lua_remove(L, 1);
+    return r;
+  };
+  ASSERT_NE(selfOf("s"), nullptr);
+  EXPECT_EQ(selfOf("s")->handle, h.value);
+  EXPECT_EQ(selfOf("{udata = s}"), selfOf("s"));
+  EXPECT_EQ(selfOf("w"), nullptr);
+  EXPECT_EQ(selfOf("{udata = w}"), nullptr);
+  EXPECT_EQ(selfOf("setmetatable({}, {__index = {udata = s}})"), nullptr);  // raw field only
+  EXPECT_EQ(selfOf("7"), nullptr);
+}
+
+TEST_F(HdlUdataTest, HandleQueriesFromScripts) {
+  ThingHandle h = things().create().handle;
+  setStrong("s", h.value);
+  kesto::HdlBase b(h.value);
+  EXPECT_EQ(evalNumber("QX.GetHdlID(s)"), b.index());
+  EXPECT_EQ(evalNumber("QX.GetHdlID({udata = s})"), b.index());
+  EXPECT_EQ(evalNumber("QX.GetHdlID('text')"), 0);
+  EXPECT_EQ(evalNumber("QX.GetRefCount(s)"), 2);
+  EXPECT_TRUE(evalBool("QX.validHdl(s)"));
+  ASSERT_EQ(run("info = QX.HdlInfo(s)"), "");
+  EXPECT_EQ(evalNumber("info.r_index"), b.mgrId());
+  EXPECT_EQ(evalNumber("info.index"), b.index());
+  EXPECT_EQ(evalNumber("info.magic"), b.magic());
+  EXPECT_EQ(evalString("info.name"), "Thing");
+  EXPECT_EQ(evalNumber("info.ref_count"), 2);
+  EXPECT_TRUE(evalBool("info.valid"));
+  EXPECT_FALSE(evalBool("QX.HdlInfo(nil).valid"));
+  EXPECT_EQ(evalNumber("QX.GetRefCount(nil)"), 0);
+}
+
+TEST_F(HdlUdataTest, TableUtilities) {
+  lua_newtable(L);
+  getOrCreateSubtable(L, "sub");
+  ASSERT_TRUE(lua_istable(L, -1));
+  const void* first = lua_topointer(L, -1);
+  lua_pop(L, 1);
+  getOrCreateSubtable(L, "sub");
+  EXPECT_EQ(lua_topointer(L, -1), first);
+  lua_pushinteger(L, 5);
+  lua_setfield(L, -2, "n");
+  lua_pop(L, 1);
+  getOrCreateSubtable(L, "sub");
+  getFieldOfTop(L, "n");
+  EXPECT_EQ(lua_tointeger(L, -1), 5);
+  lua_pop(L, 3);
+}
+
+}  // namespace
