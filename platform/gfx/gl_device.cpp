@@ -257,9 +257,11 @@ void GLDevice::deleteNow(uint32_t kind, GLuint name) {
       glDeleteBuffers(1, &name);
       break;
     case kDeferTexture:
+      forgetAttachment(name, false);
       glDeleteTextures(1, &name);
       break;
     case kDeferRenderbuffer:
+      forgetAttachment(name, true);
       glDeleteRenderbuffers(1, &name);
       break;
     case kDeferProgram:
@@ -279,13 +281,12 @@ void GLDevice::releaseName(uint32_t kind, GLuint name) {
 }
 
 void GLDevice::forgetAttachment(GLuint name, bool renderbuffer) {
-  const bool current = onOwnerThread() && ctx_ && ctx_->makeCurrent();
   for (size_t i = 0; i < fbos_.size();) {
     const FboKey& k = fbos_[i].key;
     bool uses = k.depth.name == name && k.depth.renderbuffer == renderbuffer;
     for (const Attachment& a : k.color) uses = uses || (a.name == name && a.renderbuffer == renderbuffer);
     if (uses) {
-      if (current) glDeleteFramebuffers(1, &fbos_[i].name);
+      glDeleteFramebuffers(1, &fbos_[i].name);
       fbos_[i] = fbos_.back();
       fbos_.pop_back();
       dirty_ |= kDirtyTargets;

@@ -132,8 +132,6 @@ class GLDevice final : public Device {
 
   // Makes the context current and frees what other threads released; false off-thread.
   bool enter();
-  // Forgets cached framebuffers that use a texture or renderbuffer about to be deleted.
-  void forgetAttachment(GLuint name, bool renderbuffer);
   // Uploads bind textures on unit 0; the stage binding is restored before the next draw.
   void touchedUnit0() {
     textureDirtyMask_ |= 1;
@@ -178,6 +176,9 @@ class GLDevice final : public Device {
   void applyVertexInput();
   void applySamplers();
   void deleteNow(uint32_t kind, GLuint name);
+  // Drops cached framebuffers that use a texture or renderbuffer about to be deleted
+  // (owner thread, context current).
+  void forgetAttachment(GLuint name, bool renderbuffer);
 
   std::unique_ptr<GLContext> ctx_;
   uint32_t width_, height_;

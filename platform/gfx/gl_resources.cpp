@@ -79,13 +79,7 @@ GLTexture::GLTexture(GLDevice& d, uint32_t w, uint32_t h, uint32_t levels, uint3
                      uint32_t pool)
     : Texture(d, w, h, levels, usage, format, pool) {}
 
-GLTexture::~GLTexture() {
-  GLDevice& d = glDev(*this);
-  if (name) {
-    d.forgetAttachment(name, false);
-    d.releaseName(kDeferTexture, name);
-  }
-}
+GLTexture::~GLTexture() { glDev(*this).releaseName(kDeferTexture, name); }
 
 bool GLTexture::init() {
   GLDevice& d = glDev(*this);
@@ -168,14 +162,8 @@ GLSurface::GLSurface(GLDevice& d, SurfaceKind kind, const SurfaceDesc& desc) : S
 
 GLSurface::~GLSurface() {
   GLDevice& d = glDev(*this);
-  if (texture) {
-    d.forgetAttachment(texture, false);
-    d.releaseName(kDeferTexture, texture);
-  }
-  if (renderbuffer) {
-    d.forgetAttachment(renderbuffer, true);
-    d.releaseName(kDeferRenderbuffer, renderbuffer);
-  }
+  d.releaseName(kDeferTexture, texture);
+  d.releaseName(kDeferRenderbuffer, renderbuffer);
 }
 
 // ---- programs

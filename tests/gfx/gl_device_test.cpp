@@ -334,6 +334,23 @@ TEST_F(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
   EXPECT_EQ(dev->liveResourceCount(), before - 1);
   // The GL buffer itself goes at the next call on this thread.
   EXPECT_EQ(dev->clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
+
+  // A render target drawn to, then released elsewhere: its framebuffer goes with it
+  // on this thread, and drawing goes on.
+  auto rt = dev->createTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+  dev->setRenderTarget(0, rt->getSurfaceLevel(0).get());
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kRed, 1.0f, 0);
+  dev->setRenderTarget(0, dev->getBackBuffer().get());
+  std::thread([&] { rt = nullptr; }).join();
+  for (int i = 0; i < 3; ++i) {
+    auto again = dev->createTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+    ASSERT_EQ(dev->setRenderTarget(0, again->getSurfaceLevel(0).get()), D3D_OK);
+    dev->clear(0, nullptr, D3DCLEAR_TARGET, kGreen, 1.0f, 0);
+    EXPECT_EQ(readPixels(*dev, dev->getRenderTarget(0).get())[0], kGreen);
+    dev->setRenderTarget(0, dev->getBackBuffer().get());
+  }
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
+  EXPECT_EQ(readPixels(*dev)[0], kBlue);
 }
 
 TEST_F(GLDeviceTest, TexturesOutliveTheLastDeviceReference) {
