@@ -157,6 +157,8 @@ class Effect final : public IEffect {
   FxHandle getParameterByName(std::string_view name) const override {
     for (size_t i = 0; i < desc_.params.size(); ++i)
       if (desc_.params[i].name == name) return kKindParam | uint32_t(i);
+    for (size_t i = 0; i < desc_.params.size(); ++i)
+      if (equalsNoCase(desc_.params[i].name, name)) return kKindParam | uint32_t(i);
     return 0;
   }
   FxHandle getParameterBySemantic(std::string_view semantic) const override {

@@ -36,7 +36,8 @@ class IEffect {
  public:
   virtual ~IEffect() = default;
 
-  // Names compare exactly; semantics without regard to ASCII case.
+  // Parameters: an exact name first, else the first whose name or semantic matches
+  // without regard to ASCII case. Techniques compare exactly.
   virtual FxHandle getParameterByName(std::string_view name) const = 0;
   virtual FxHandle getParameterBySemantic(std::string_view semantic) const = 0;
   virtual FxHandle getParameter(uint32_t index) const = 0;

@@ -48,7 +48,8 @@ TEST_F(EffectTest, FindsParametersByNameAndSemanticIgnoringCase) {
   const FxHandle h = fx->getParameterBySemantic("worldviewprojection");
   ASSERT_NE(h, 0u);
   EXPECT_EQ(h, fx->getParameterByName("wvp"));
-  EXPECT_EQ(fx->getParameterByName("WVP"), 0u) << "names compare exactly";
+  EXPECT_EQ(fx->getParameterByName("WVP"), h) << "names match without regard to case";
+  EXPECT_EQ(fx->getParameterByName("nothing"), 0u);
   EXPECT_EQ(fx->getParameterBySemantic("ALPHA"), fx->getParameterByName("alpha"));
   EXPECT_EQ(fx->getParameterBySemantic(""), 0u) << "count has no semantic to match";
   ParamInfo info;
