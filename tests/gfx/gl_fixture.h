@@ -2,6 +2,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,7 +11,14 @@
 
 namespace qxtest {
 
+// Pixels are compared as llvmpipe draws them; an environment that asks otherwise wins.
+inline void preferSoftwareGL() {
+  setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+}
+
 inline qxgfx::Ref<qxgfx::Device> makeGLDevice(uint32_t w, uint32_t h, std::string* why) {
+  preferSoftwareGL();
   qxgfx::GLDeviceParams p;
   p.width = w;
   p.height = h;

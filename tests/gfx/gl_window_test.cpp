@@ -2,7 +2,6 @@
 // buffer takes the window's size and Present reaches the window.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 #include "platform/window/ui_thread.h"
 #include "render/device/device_mgr.h"
@@ -13,7 +12,7 @@ namespace {
 using namespace qxgfx;
 
 TEST(GLWindowDevice, DrawsIntoTheWindowsBackBufferAndPresents) {
-  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  qxtest::preferSoftwareGL();
   std::string why;
   bool made = false;
   uint32_t firstPixel = 0, width = 0, height = 0;
