@@ -30,17 +30,22 @@ function(qx_subsystem target)
   target_link_libraries(${target} INTERFACE ${areas} ${ARG_LINKS})
 endfunction()
 
-# qx_gtest(<name> SOURCES ... LINKS ... [LABELS ...] [ENV ...]): one GoogleTest
-# executable whose cases are registered one by one with CTest.
+# qx_gtest(<name> SOURCES ... LINKS ... [LABELS ...] [ENV VAR=value ...]): one GoogleTest
+# executable whose cases are registered one by one with CTest. LABELS apply to every test
+# of the calling folder; ENV is set by the executable itself before its tests run.
 function(qx_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;LABELS;ENV" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/test_env.cpp)
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gtest_main GTest::gmock)
+  string(REPLACE ";" "|" env "${ARG_ENV}")
   target_compile_definitions(${name} PRIVATE
-    QX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QX_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    QX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" QX_BINARY_DIR="${PROJECT_BINARY_DIR}" QX_TEST_ENV="${env}")
+  if(ARG_LABELS)
+    # gtest_discover_tests flattens list-valued properties, so labels go on the folder.
+    set_property(DIRECTORY APPEND PROPERTY LABELS ${ARG_LABELS})
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${ARG_ENV}"
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
