@@ -2,7 +2,9 @@
 // thread's own).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -18,10 +20,15 @@ namespace {
 
 using Multi = MemMgr<kesto::MultiP>;
 
-// What the test classes record, reset by each test.
+// What the test classes record, reset by each test; items may end on any thread.
 struct Journal {
+  static inline std::mutex mutex;
   static inline std::vector<std::string> events;
-  static inline int alive = 0;
+  static inline std::atomic<int> alive = 0;
+  static void note(const char* what) {
+    std::lock_guard<std::mutex> g(mutex);
+    events.push_back(what);
+  }
 };
 
 struct Leaf {
@@ -30,11 +37,11 @@ struct Leaf {
   Leaf() {
     self = MemMgrBase::threadCurrentHandle();
     ++Journal::alive;
-    Journal::events.push_back("leaf+");
+    Journal::note("leaf+");
   }
   ~Leaf() {
     --Journal::alive;
-    Journal::events.push_back("leaf-");
+    Journal::note("leaf-");
   }
 };
 
