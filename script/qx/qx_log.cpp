@@ -25,6 +25,9 @@ LogFile& logFile() {
 }
 
 std::optional<std::string> logHostPath() {
+  // Without a program folder there is no place for the log (it never goes to the
+  // process's current directory).
+  if (programPath().empty()) return std::nullopt;
   try {
     PathStack p = programPath();
     p.push(u"log.txt");

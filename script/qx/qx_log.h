@@ -6,7 +6,8 @@
 #include <string_view>
 
 // Opens the log in the program's folder as it is now, emptying an existing file. False
-// when it cannot be created (lines are then dropped until the next open).
+// when it cannot be created or no program folder is set (lines are then dropped until
+// the next open).
 bool openQXLog();
 void closeQXLog();
 // Writes one line, opening the log first when it has not been opened.

@@ -340,3 +340,18 @@ TEST_F(QXTest, NewQXLObjectCallsTheLibraryConstructor) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(QXTest, WithoutAProgramFolderTheLogIsDropped) {
+  std::u16string saved = programPath().str();
+  programPath().reset();
+  EXPECT_FALSE(openQXLog());
+  EXPECT_EQ(run("QX.log('nowhere')"), "");
+  EXPECT_EQ(qxLogPath(), "");
+  programPath().set(saved);
+  EXPECT_TRUE(openQXLog());
+  EXPECT_EQ(qxLogPath(), (qxtest::tempDir() / "log.txt").string());
+}
+
+}  // namespace
