@@ -1,0 +1,93 @@
+// The bind order: its fixed table, how subsystems fill in their steps, and a run.
+#include "script/bind/bind_order.h"
+#include "script/gobj/gobj_bind.h"
+#include "tests/bind/bind_test_support.h"
+
+namespace {
+
+using bindtest::StateTest;
+using qxbind::BindKind;
+using qxbind::BindOrder;
+
+TEST(BindOrderTable, HoldsThe32StepsInTheirOrder) {
+  EXPECT_STREQ(BindOrder::step(1).className, "GUIConsole");
+  EXPECT_EQ(BindOrder::step(3).scriptBase, u"TwiAPI");
+  EXPECT_EQ(BindOrder::step(5).scriptBase, u"L_Qeldrin");
+  EXPECT_EQ(BindOrder::step(4).kind, BindKind::manager);
+  EXPECT_STREQ(BindOrder::step(4).className, "sound");
+  EXPECT_STREQ(BindOrder::step(4).secondName, "SSPtr");
+  EXPECT_STREQ(BindOrder::step(9).className, "GobjMgr");
+  EXPECT_EQ(BindOrder::step(21).kind, BindKind::derived);
+  EXPECT_STREQ(BindOrder::step(21).secondName, "HUDText");
+  EXPECT_STREQ(BindOrder::step(26).secondName, "BillboardBase");
+  EXPECT_EQ(BindOrder::step(24).kind, BindKind::pointer);
+  EXPECT_STREQ(BindOrder::step(32).className, "HUDUnit_meter");
+  for (int n = 1; n <= BindOrder::kStepCount; ++n) EXPECT_EQ(BindOrder::step(n).number, n);
+  // Every derived class comes after the step that binds its base, where one does.
+  for (int n = 1; n <= BindOrder::kStepCount; ++n) {
+    const auto& s = BindOrder::step(n);
+    if (s.kind != BindKind::derived) continue;
+    const auto* base = BindOrder::stepOf(s.secondName);
+    if (base) {
+      EXPECT_LT(base->number, n) << s.className;
+    }
+  }
+  EXPECT_EQ(BindOrder::stepOf("Gobj")->number, 9);
+  EXPECT_EQ(BindOrder::stepOf("Widget"), nullptr);
+}
+
+TEST(BindOrderProvide, AcceptsOnlyTheClassesAndKindsOfItsSteps) {
+  BindOrder order;
+  EXPECT_FALSE(order.provide(bindtest::widgetBinding()));  // no step binds it
+  EXPECT_TRUE(order.provide(gobjBinding()));
+  EXPECT_TRUE(order.isProvided(9));
+  EXPECT_FALSE(order.isProvided(10));
+  // Right name, wrong kind.
+  EXPECT_FALSE(order.provide(qxbind::objectBinding(qxbind::objectClass<bindtest::Panel>("HUDText3D", nullptr))));
+  // Right derived class over the wrong base.
+  EXPECT_FALSE(order.provide(qxbind::derivedBinding<bindtest::FancyWidget, bindtest::Widget>(
+      qxbind::objectClass<bindtest::FancyWidget>("HUDText3D", nullptr),
+      qxbind::objectClass<bindtest::Widget>("NotHUDText", nullptr))));
+  EXPECT_FALSE(order.isProvided(21));
+}
+
+class BindOrderRun : public StateTest {
+ protected:
+  void runOrder(const BindOrder& order, int expected) {
+    // Steps take the state's lock themselves, as at start-up.
+    policy_->unlock();
+    EXPECT_EQ(order.run(state_), expected);
+    L = policy_->lock();
+  }
+};
+
+TEST_F(BindOrderRun, BindsGameObjectsAsStep9) {
+  BindOrder order;
+  ASSERT_TRUE(order.provide(gobjBinding()));
+  runOrder(order, 1);
+  EXPECT_TRUE(evalBool("GobjMgr.fvt_ptr.newGobj ~= nil and GobjMgr.fvt_b.newGobj == false"));
+  EXPECT_TRUE(evalBool("Gobj.fvt_b._pos == true and Gobj.fvt_b._upd_level == true"));
+  EXPECT_TRUE(evalBool("QXMGRMT[" + std::to_string(GobjMgr::instance()->id()) + "] == Gobj"));
+  EXPECT_EQ(GobjMgr::instance()->id(), 7u);
+}
+
+TEST_F(BindOrderRun, ScriptBaseOfTheTableIsRequiredAndAFailingStepDoesNotStopTheRest) {
+  BindOrder order;
+  // A stand-in for the service client class, bound over a test type.
+  ASSERT_TRUE(order.provide(qxbind::objectBinding(qxbind::objectClass<bindtest::Panel>(
+      "TwiAPI", [](qxbind::ClassTable& t) { t.field<&bindtest::Panel::width>("width"); }))));
+  ASSERT_TRUE(order.provide(gobjBinding()));
+  runOrder(order, 1);  // no module "TwiAPI": that step is skipped
+  EXPECT_TRUE(evalBool("QXMGRMT[7] == Gobj"));
+  EXPECT_TRUE(evalBool("QXMEMMT == nil or QXMEMMT.TwiAPI == nil"));
+
+  bindtest::putFile("TwiAPI.lua", "TwiAPI = { kind = function(self) return 'client' end }\n");
+  runOrder(order, 2);
+  EXPECT_TRUE(evalBool("QXMEMMT.TwiAPI == TwiAPI"));
+  ASSERT_EQ(run("c = TwiAPI.new() c.width = 4"), "");
+  EXPECT_EQ(evalString("c:kind()"), "client");
+  EXPECT_EQ(evalNumber("c.width"), 4);
+  std::filesystem::remove(bindtest::tempDir() / "TwiAPI.lua");
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+// Generated class definitions: the tables they build, failures that skip a class, and
+// classes with a script base.
+#include "script/bind/bind_class.h"
+#include "script/bind/class_def.h"
+#include "tests/bind/bind_test_support.h"
+
+namespace {
+
+using bindtest::StateTest;
+
+class ClassDefTest : public StateTest {};
+
+TEST_F(ClassDefTest, DefinitionBuildsMethodTablesMetatablesAndWeakTwin) {
+  ASSERT_TRUE(qxbind::bindClass(L, bindtest::widgetBinding()));
+  EXPECT_TRUE(evalBool("type(Widget.fvt_hdl) == 'table' and type(Widget.fvt_ptr) == 'table' and "
+                       "type(Widget.fvt_b) == 'table'"));
+  EXPECT_EQ(evalString("Widget.name"), "Widget");
+  EXPECT_EQ(evalNumber("Widget.size"), static_cast<double>(sizeof(bindtest::Widget)));
+  EXPECT_TRUE(evalBool("Widget_W.isweak == true and Widget.isweak == false and Widget_W.name == 'Widget'"));
+  EXPECT_TRUE(evalBool("type(rawget(Widget, 'mt_w')) == 'table' and rawget(Widget, 'mt_w').__index == Widget_W"));
+  EXPECT_TRUE(evalBool("getmetatable(Widget).__index == Widget.PtrR"));
+  EXPECT_TRUE(evalBool("Widget.mt.__index == Widget.HdlR and Widget.mt.__gc == QX_Release"));
+  EXPECT_TRUE(evalBool("QXMEMMT.Widget == Widget"));
+  // An object class has no engine object of its own.
+  EXPECT_TRUE(evalBool("rawget(Widget, 'pointer') == nil"));
+}
+
+TEST_F(ClassDefTest, DirectoriesAreCreatedOnceAndReused) {
+  EXPECT_TRUE(evalBool("QXMEMMT == nil or QXMEMMT.Panel == nil"));
+  ASSERT_TRUE(qxbind::bindClass(L, bindtest::panelBinding()));
+  ASSERT_EQ(run("firstDir = QXMEMMT"), "");
+  ASSERT_TRUE(qxbind::bindClass(L, bindtest::widgetBinding()));
+  EXPECT_TRUE(evalBool("QXMEMMT == firstDir and QXMEMMT.Panel == Panel and QXMEMMT.Widget == Widget"));
+}
+
+TEST_F(ClassDefTest, ChunkThatFailsIsLoggedAndTheClassSkipped) {
+  ASSERT_EQ(run("QXL = nil"), "");
+  const int top = lua_gettop(L);
+  EXPECT_FALSE(qxbind::defineLuaClass(L, "Broken", 4, {}, nullptr));
+  EXPECT_EQ(lua_gettop(L), top);
+  ASSERT_FALSE(bindtest::logLines().empty());
+  EXPECT_NE(bindtest::logLines().back().find("Broken"), std::string::npos);
+  // The registration function never ran, so nothing was bound.
+  EXPECT_FALSE(qxbind::bindClass(L, bindtest::widgetBinding()));
+  EXPECT_TRUE(evalBool("QXMEMMT == nil or QXMEMMT.Widget == nil"));
+}
+
+TEST_F(ClassDefTest, FailingRequireOfTheScriptBaseSkipsTheClass) {
+  const int top = lua_gettop(L);
+  EXPECT_FALSE(qxbind::defineLuaClass(L, "Orphan", 4, "no_such_module", nullptr));
+  EXPECT_EQ(lua_gettop(L), top);
+  EXPECT_NE(bindtest::logLines().back().find("no_such_module"), std::string::npos);
+}
+
+TEST_F(ClassDefTest, NamesThatCannotBeWrittenIntoTheDefinitionAreRefused) {
+  EXPECT_TRUE(qxbind::isBindableClassName("HUDText3D"));
+  EXPECT_FALSE(qxbind::isBindableClassName("3D"));
+  EXPECT_FALSE(qxbind::isBindableClassName("a b"));
+  EXPECT_FALSE(qxbind::isBindableClassName("x=1 os.exit() y"));
+  EXPECT_FALSE(qxbind::isBindableClassName(std::string(63, 'a')));
+  EXPECT_TRUE(qxbind::isBindableClassName(std::string(62, 'a')));
+  EXPECT_FALSE(qxbind::isBindableModuleName("a\")os.exit()--"));
+  EXPECT_TRUE(qxbind::isBindableModuleName("ui.button"));
+  EXPECT_FALSE(qxbind::defineLuaClass(L, "bad name", 4, {}, nullptr));
+  EXPECT_FALSE(qxbind::defineLuaClass(L, "Good", 4, "bad\"base", nullptr));
+}
+
+TEST_F(ClassDefTest, TextFollowsTheDefinitionLayout) {
+  std::string plain = qxbind::classDefinitionText("Foo", 12, {});
+  EXPECT_EQ(plain.rfind("if Foo==nil then Foo={} end \r\nQXL.join(Foo,{name=\"Foo\",size=12,", 0), 0u);
+  EXPECT_NE(plain.find("rawset(Foo,\"mt_w\", {__index=Foo_W,__newindex=Foo_W, __tostring=Foo.tostring})\n"),
+            std::string::npos);
+  EXPECT_EQ(plain.find("derived_fromC"), std::string::npos);
+  std::string based = qxbind::classDefinitionText("Foo", 12, "FooBase");
+  EXPECT_EQ(based.rfind("require(\"FooBase\")if Foo==nil", 0), 0u);
+  EXPECT_NE(based.find("_Foo=Foo\nFoo=derived_fromC(_Foo)\nfor k,v in pairs(_Foo) do if k~=\"new\" then Foo[k]=v "
+                       "end end\n_Foo= nil\n"),
+            std::string::npos);
+}
+
+TEST_F(ClassDefTest, ScriptBaseClassKeepsScriptMethodsAndReachesTheEngineObject) {
+  bindtest::putFile("ScriptPanel.lua",
+                    "ScriptPanel = { hello = function(self) return 'hello ' .. self.name end }\n"
+                    "function ScriptPanel:init(w) self.width = w end\n");
+  qxbind::ClassBinding b = qxbind::objectBinding(qxbind::objectClass<bindtest::Panel>("ScriptPanel", [](qxbind::ClassTable& t) {
+    t.method<&bindtest::Panel::grow>("grow").field<&bindtest::Panel::width>("width");
+  }));
+  ASSERT_TRUE(qxbind::bindClass(L, b, "ScriptPanel"));
+  EXPECT_TRUE(evalBool("_ScriptPanel == nil and QXMEMMT.ScriptPanel == ScriptPanel"));
+  ASSERT_EQ(run("p = ScriptPanel.new(3)"), "");
+  EXPECT_EQ(evalString("p:hello()"), "hello ScriptPanel");
+  EXPECT_EQ(evalNumber("p.width"), 3);
+  EXPECT_TRUE(evalBool("p:grow(2) == p"));
+  EXPECT_EQ(evalNumber("p.width"), 5);
+  // Fields of the instance that are not the engine's stay in the script table.
+  ASSERT_EQ(run("p.note = 'kept'"), "");
+  EXPECT_EQ(evalString("rawget(p, 'note')"), "kept");
+}
+
+}  // namespace
