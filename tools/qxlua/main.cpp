@@ -25,6 +25,7 @@
 #include "script/lua/script_files.h"
 #include "script/lua/script_mgr.h"
 #include "script/qx/qx_globals.h"
+#include "tools/qxlua/extension.h"
 #include "tools/qxlua/test_api.h"
 
 namespace {
@@ -91,6 +92,7 @@ int main(int argc, char** argv) {
     managers.provide(kesto::ManagerKind::memory, [] { return std::make_unique<MemMgr<kesto::MultiP>>(); });
     managers.provide(kesto::ManagerKind::script, [] { return std::make_unique<ScriptMgr>(); });
     ScriptMgr::setStateSetup(registerQXGlobals);
+    QxluaExtension::provideManagers(managers);
     if (!managers.constructAll()) {
       std::fprintf(stderr, "qxlua: the managers did not get their ids\n");
       return 2;
@@ -113,6 +115,7 @@ int main(int argc, char** argv) {
       std::printf("FAIL QXMain.lua\n  %s\n", qcore::utf16ToUtf8(mainError).c_str());
       ++tally.failed;
     }
+    QxluaExtension::setUpState(state);
     {
       kesto::HdlLock<ScriptHdl> record(state);
       registerTestApi(record->state(), &tally);
