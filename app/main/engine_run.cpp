@@ -72,13 +72,14 @@ bool EngineRun::startUp() {
   if (!options.resourceBase.empty()) resourceBase.set(options.resourceBase);
   files.mount(resourceBase, programPath());
 
+  installScriptStateSetup();
   state = ScriptMgr::instance()->createState(&startError);
   if (!state.value) {
     std::fputs("engine start-up: the script state could not be created\n", stderr);
     return false;
   }
   report.stateCreated = true;
-  prepareScriptState(state);
+  bindEngineClasses(state);
   if (options.scriptReady) options.scriptReady(state);
 
   pacer.emplace(clock);

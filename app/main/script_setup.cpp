@@ -1,8 +1,22 @@
 #include "app/main/script_setup.h"
 
-void prepareScriptState(const ScriptHdl&) {}
+#include "script/bind/bind_order.h"
+#include "script/gobj/gobj_bind.h"
+#include "script/gobj/gobj_mgr.h"
+#include "script/lua/script_mgr.h"
+#include "script/qx/qx_globals.h"
 
-void deliverFrameMessages() {}
+void installScriptStateSetup() { ScriptMgr::setStateSetup(registerQXGlobals); }
+
+void bindEngineClasses(const ScriptHdl& state) {
+  qxbind::BindOrder order;
+  order.provide(gobjBinding());
+  order.run(state);
+}
+
+void deliverFrameMessages() {
+  if (GobjMgr* messages = GobjMgr::instance()) messages->deliverMsgs(0);
+}
 
 // The texture manager is a stand-in without a lock of its own until its subsystem lands.
 void waitForTextureUsers() {}

@@ -1,10 +1,14 @@
-// What the main state gets between its creation and the start of `main`, and the engine
-// services the frame loop calls on subsystems that may not be built yet.
+// What a main state gets around its creation, and the per-frame and shutdown services the
+// main thread asks of subsystems that may not be built yet.
 #pragma once
 #include "script/lua/script_fwd.h"
 
-// Installs the "QX" globals and binds the engine classes in their bind order.
-void prepareScriptState(const ScriptHdl& state);
+// Has every new main state get the "QX" globals before its "QXMain.lua" runs.
+void installScriptStateSetup();
+
+// Binds the engine classes into the state in their bind order (a step whose subsystem is
+// not built is skipped).
+void bindEngineClasses(const ScriptHdl& state);
 
 // Delivers every queued game-object message (once per frame, after the update steps).
 void deliverFrameMessages();

@@ -1,6 +1,9 @@
 -- The program's first script. The engine starts main as a coroutine and resumes it for
 -- every 1/60 s update step with (1, dt, update ms, draw ms, fps) and for every draw with
 -- (2, 0); yielding true asks for more, returning ends the program.
+require("QXL")     -- the engine's classes are bound over it once this file has run
+require("QXGobj")
+
 local runSeconds = 3
 
 local function log(text)
