@@ -115,6 +115,27 @@ end
   EXPECT_EQ(after[1], 1);
 }
 
+TEST_F(EngineTest, TheScriptSeesQXWhileLoadingAndTheFrameProfileOnceDrawn) {
+  writeMain(R"(
+local qxAtLoad = type(QX) == "table" and type(QX.log) == "function"
+function main()
+  record("qx at load", qxAtLoad)
+  record("profile at start", QX.profStr())
+  local phase, n = coroutine.yield(true), 0
+  while n < 30 do
+    if phase == 1 then n = n + 1 end
+    phase = coroutine.yield(true)
+  end
+  record("profile", QX.profStr())
+end
+)");
+  run();
+  ASSERT_EQ(records_.size(), 3u);
+  EXPECT_EQ(records_[0], (Record{"qx at load", "true"}));
+  EXPECT_EQ(records_[1], (Record{"profile at start", ""}));
+  EXPECT_NE(records_[2][1].find("MAIN"), std::string::npos) << records_[2][1];
+}
+
 TEST_F(EngineTest, AFirstYieldOfFalseEndsBeforeAnyFrame) {
   writeMain(R"(
 function main()
