@@ -5,7 +5,7 @@
 //   float, double          number
 //   int32_t, uint32_t      integer: a number truncated toward zero, or a QXInteger
 //   bool                   boolean (nil and false are false)
-//   const char*, std::string, std::u16string   string (UTF-8; wide converted)
+//   const char*, std::string(_view), std::u16string   string (UTF-8; wide converted)
 //   Vec3, Vec4, Quat       vector: a table t[1..n] (QXL.vec3 ...) or a userdata of n floats
 //   QXInt                  identifier / QXInteger: number, hexadecimal string or QXInteger
 //   ObjectRef              handle object: strong or weak handle userdata, or a table's "udata"
@@ -25,6 +25,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 
@@ -129,6 +130,16 @@ struct ArgReader<std::string> {
     size_t n = 0;
     const char* s = lua_isstring(L, i) ? lua_tolstring(L, i, &n) : nullptr;
     return s ? std::string(s, n) : std::string();
+  }
+};
+// Valid while the call lasts (the string stays on the stack).
+template <>
+struct ArgReader<std::string_view> {
+  static constexpr int kSlots = 1;
+  static std::string_view read(lua_State* L, int i) {
+    size_t n = 0;
+    const char* s = lua_isstring(L, i) ? lua_tolstring(L, i, &n) : nullptr;
+    return s ? std::string_view(s, n) : std::string_view();
   }
 };
 template <>

@@ -42,6 +42,9 @@ inline std::vector<std::string>& logLines() {
 
 class Environment : public ::testing::Environment {
  public:
+  using ExtraManagers = void (*)(kesto::ManagerCatalogue&);
+  explicit Environment(ExtraManagers extra = nullptr) : extra_(extra) {}
+
   void SetUp() override {
     attachThreadLane();
     char pattern[] = "/tmp/qxbind-test-XXXXXX";
@@ -55,6 +58,7 @@ class Environment : public ::testing::Environment {
     managers_->provide(kesto::ManagerKind::memory, [] { return std::make_unique<MemMgr<kesto::MultiP>>(); });
     managers_->provide(kesto::ManagerKind::gameObject, [] { return std::make_unique<GobjMgr>(); });
     managers_->provide(kesto::ManagerKind::script, [] { return std::make_unique<ScriptMgr>(); });
+    if (extra_) extra_(*managers_);
     ScriptMgr::setStateSetup(registerQXGlobals);
     ASSERT_TRUE(managers_->constructAll());
     things_ = std::make_unique<ThingMgr>();
@@ -70,6 +74,7 @@ class Environment : public ::testing::Environment {
   }
 
  private:
+  ExtraManagers extra_;
   std::unique_ptr<qx::FileRegistry> files_;
   std::unique_ptr<AttachedFileSources> attached_;
   std::unique_ptr<kesto::ManagerCatalogue> managers_;
