@@ -5,9 +5,14 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include "app/main/engine_files.h"
 #include "app/main/main_thread.h"
+#include "platform/thread/thread.h"
 #include "platform/window/ui_thread.h"
 #include "render/device/device_mgr.h"
 #include "runtime/fs/files.h"
@@ -105,6 +110,30 @@ end
   EXPECT_TRUE(qxplat::uiPumpEnded());
   EXPECT_EQ(ScriptMgr::instance(), nullptr);
   EXPECT_EQ(getUIThreadId(), 0u);
+}
+
+TEST_F(EngineTest, AQuitRequestToTheUiThreadEndsTheFrameLoop) {
+  // Runs for ten seconds unless the loop is stopped from outside.
+  writeMain(R"(
+function main()
+  local n = 0
+  while n < 600 do
+    if coroutine.yield(true) == 1 then n = n + 1 end
+  end
+end
+)");
+  std::thread interrupter([] {
+    while (ScriptMgr::instance() == nullptr || qxplat::uiThreadId() == 0) qxplat::sleepMs(1);
+    qxplat::sleepMs(100);
+    kill(getpid(), SIGINT);  // what closing the window does: the pump ends
+  });
+  const uint64_t begin = qxplat::monotonicMs();
+  const int rc = qxplat::runUiThread(
+      [&](uint32_t uiThreadId) { mainThreadProc(uiThreadId, qcore::utf8ToUtf16(root_.string())); });
+  interrupter.join();
+  EXPECT_EQ(rc, 0);
+  EXPECT_LT(qxplat::monotonicMs() - begin, 5000u);
+  EXPECT_EQ(ScriptMgr::instance(), nullptr);
 }
 
 // The roots on their own (no engine run, so these may share a process).
