@@ -28,7 +28,6 @@ struct EngineRun {
   EngineRunReport report;
   EngineFiles files;
   ScriptHdl state;
-  std::u16string scratchPath;
   std::u16string startError;  // createState's error slot; the script log has the text
   std::optional<FramePacer> pacer;
 
@@ -150,7 +149,6 @@ void EngineRun::shutDown() {
   if (pacer) pacer->close();
   pacer.reset();
   state.reset();
-  scratchPath.clear();
   startError.clear();
   waitForTextureUsers();
   detachThreadLane();
@@ -164,6 +162,7 @@ void EngineRun::shutDown() {
 
 EngineRunReport runEngine(const EngineRunOptions& options) {
   EngineRun run(options, options.clock ? *options.clock : monotonicPacerClock());
+  // The socket managers of the network client join start-up here once it exists.
   run.report.singletonsBuilt = initEngineSingletons(options.uiThreadId);
   if (run.report.singletonsBuilt) {
     attachThreadLane();
