@@ -10,7 +10,7 @@
 
 namespace qxbind {
 
-bool readBool(lua_State* L, int index) { return index != 0 && toBoolAt(L, index) != 0; }
+bool readBool(lua_State* L, int index) { return toBoolAt(L, index) != 0; }
 
 int32_t readInteger(lua_State* L, int index) {
   if (lua_type(L, index) == LUA_TLIGHTUSERDATA) return static_cast<int32_t>(qxIntOf(L, index));

@@ -128,7 +128,8 @@ std::u16string toWStringAt(lua_State* L, int index) {
 
 const char* toCStringAt(lua_State* L, int index) { return lua_tolstring(L, index, nullptr); }
 
-uint8_t toBoolAt(lua_State* L, int index) { return lua_toboolean(L, index) ? 1 : 0; }
+// Index 0 names no value (a call that left no result): false.
+uint8_t toBoolAt(lua_State* L, int index) { return index != 0 && lua_toboolean(L, index) ? 1 : 0; }
 
 void tostringAt(lua_State* L, int index, std::string& out) {
   index = absIndex(L, index);

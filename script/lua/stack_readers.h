@@ -30,6 +30,7 @@ void getVec4At(lua_State* L, int index, float out[4]);
 // UTF-8 text of the value converted to UTF-16 (empty for a null state or a non-string).
 std::u16string toWStringAt(lua_State* L, int index);
 const char* toCStringAt(lua_State* L, int index);
+// Index 0 (no such value) reads as false.
 uint8_t toBoolAt(lua_State* L, int index);
 // The text the global "tostring" gives for the value; a failing "tostring" gives its
 // error message.

@@ -71,6 +71,11 @@ TEST_F(GlueTest, IntegerBooleanAndQXIntegerArguments) {
   EXPECT_TRUE(evalBool("w:both(true, 1)"));
   EXPECT_FALSE(evalBool("w:both(true, nil)"));
   EXPECT_FALSE(evalBool("w:both(true)"));
+  // Index 0 is no value at all.
+  lua_pushboolean(L, 1);
+  EXPECT_EQ(toBoolAt(L, 0), 0);
+  EXPECT_EQ(toBoolAt(L, -1), 1);
+  lua_pop(L, 1);
 }
 
 TEST_F(GlueTest, VectorsGoInAsTablesOrFloatUserdataAndComeBackThroughQXL) {
