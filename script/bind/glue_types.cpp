@@ -38,6 +38,19 @@ void readVector(lua_State* L, int index, int n, float* out, const char* what) {
   luaL_error(L, "%s expected, got %s", what, luaL_typename(L, index));
 }
 
+void readVectorField(lua_State* L, int index, int n, float* out) {
+  if (lua_istable(L, index)) {
+    lua_getfield(L, index, "dim");
+    const bool vector = lua_isnumber(L, -1) && lua_tonumber(L, -1) >= n;
+    lua_pop(L, 1);
+    if (!vector) luaL_error(L, "vec%d expected, got a table without \"dim\"", n);
+  }
+  char what[8] = "vec";
+  what[3] = static_cast<char>('0' + n);
+  what[4] = 0;
+  readVector(L, index, n, out, what);
+}
+
 void pushVectorResult(lua_State* L, const char* className, const float* values, int n) {
   newQXLObject(L, className, values, n);
 }

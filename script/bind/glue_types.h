@@ -60,6 +60,9 @@ uint32_t readHandle(lua_State* L, int index);
 // n floats of a vector argument: a table's t[1..n] or the first n floats of a full
 // userdata of at least 4n bytes; anything else raises a Lua error naming what.
 void readVector(lua_State* L, int index, int n, float* out, const char* what);
+// A vector written to a field: only a userdata of at least n floats or a vector table
+// (one with a numeric "dim" of at least n); anything else raises a Lua error.
+void readVectorField(lua_State* L, int index, int n, float* out);
 void pushVectorResult(lua_State* L, const char* className, const float* values, int n);
 void pushObject(lua_State* L, uint32_t handle);
 void pushQXInt(lua_State* L, uint32_t value);

@@ -170,7 +170,7 @@ struct FieldIO {
       return S(h);
     } else if constexpr (std::is_same_v<S, Vec3>) {
       float f[3];
-      readVector(L, i, 3, f, "vec3 (a vector table or a userdata of three floats)");
+      readVectorField(L, i, 3, f);
       return {f[0], f[1], f[2]};
     } else {
       return ArgReader<S>::read(L, i);

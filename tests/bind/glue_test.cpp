@@ -100,6 +100,9 @@ TEST_F(GlueTest, Vec3FieldsGiveBareUserdataAndAcceptOnlyVectors) {
   EXPECT_TRUE(evalBool("v.x == 1 and v.y == 2 and v.z == 3"));
   EXPECT_NE(run("w.pos = 5").find("vec3"), std::string::npos);
   EXPECT_NE(run("w.pos = QX.getWeak(w)").find("vec3"), std::string::npos);  // 4 bytes: too short
+  EXPECT_NE(run("w.pos = {1, 2, 3}").find("dim"), std::string::npos);     // not a vector table
+  ASSERT_EQ(run("w.pos = setmetatable({7, 8, 9}, {__index = {dim = 3}})"), "");
+  EXPECT_TRUE(evalBool("w:scaled(w.pos, 1).x == 7"));
 }
 
 TEST_F(GlueTest, ColourFieldsTakeNumbersTextOrQXInteger) {
