@@ -5,9 +5,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DQX_BUILD_TESTS=OFF -DQX_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release -j "$(nproc)"
-if [ -x build/release/app/qx ]; then
-  exec build/release/app/qx "$@"
-fi
-echo "run: the program itself is not built yet; running the engine self-check instead"
-exec build/release/tools/qxcheck/qxcheck
+cmake --build build/release -j "$(nproc)" --target qx
+exec build/release/app/qx "$@"
