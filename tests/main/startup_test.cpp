@@ -56,6 +56,28 @@ TEST_F(EngineTest, StartUpBuildsTheManagersInTheirPlacesAndMountsTheRoots) {
   expectEverythingEnded();
 }
 
+TEST_F(EngineTest, TheBoundEngineClassesAreThereWhenMainRuns) {
+  std::filesystem::create_directories(root_ / "resource" / "effect");
+  std::ifstream hud(std::string(QX_SOURCE_DIR) + "/resource/effect/hud.fx", std::ios::binary);
+  std::ofstream(root_ / "resource" / "effect" / "hud.fx", std::ios::binary) << hud.rdbuf();
+  ::testing::internal::CaptureStderr();
+  writeMain(R"(require("QXL")
+  function main()
+    record("classes", type(GobjMgr), type(Gobj), type(EffectMgr), type(FxData))
+    local fx = EffectMgr:create("effect\\hud.fx")
+    record("effect", fx ~= nil and fx ~= false, fx and fx:set_tech("Textured") or -1)
+  end)");
+  run();
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("no device"), std::string::npos);
+  EXPECT_EQ(recordsOf("classes"), (std::vector<maintest::Record>{{"classes", "table", "table", "table", "table"}}));
+  auto effect = recordsOf("effect");
+  ASSERT_EQ(effect.size(), 1u);
+  // No window has opened, so there is no device to build the effect on: create gives nil
+  // and the script carries on.
+  EXPECT_EQ(effect[0], (maintest::Record{"effect", "false", "-1"}));
+  expectEverythingEnded();
+}
+
 TEST_F(EngineTest, AnEngineExceptionDuringStartUpIsShownAndEverythingShutsDown) {
   writeMain(maintest::kRecordingMain);
   onScriptReady = [](lua_State*) { throw QXExcept{u"Start-up caption", u"start-up went wrong"}; };
