@@ -30,12 +30,17 @@ function(qx_subsystem target)
   target_link_libraries(${target} INTERFACE ${areas} ${ARG_LINKS})
 endfunction()
 
-# qx_gtest(<name> SOURCES ... LINKS ... [LABELS ...] [ENV VAR=value ...]): one GoogleTest
-# executable whose cases are registered one by one with CTest. LABELS apply to every test
-# of the calling folder; ENV is set by the executable itself before its tests run.
+# qx_gtest(<name> SOURCES ... LINKS ... [LABELS ...] [ENV VAR=value ...] [GL]): one
+# GoogleTest executable whose cases are registered one by one with CTest. LABELS apply to
+# every test of the calling folder; ENV is set by the executable itself before its tests
+# run; GL marks executables that render through Mesa (no leak check at exit).
 function(qx_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;LABELS;ENV" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/test_env.cpp)
+  cmake_parse_arguments(ARG "GL" "" "SOURCES;LINKS;LABELS;ENV" ${ARGN})
+  set(support ${PROJECT_SOURCE_DIR}/tests/support/test_env.cpp)
+  if(ARG_GL)
+    list(APPEND support ${PROJECT_SOURCE_DIR}/tests/support/no_leak_check.cpp)
+  endif()
+  add_executable(${name} ${ARG_SOURCES} ${support})
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gtest_main GTest::gmock)
   string(REPLACE ";" "|" env "${ARG_ENV}")
   target_compile_definitions(${name} PRIVATE
