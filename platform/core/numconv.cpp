@@ -1,5 +1,8 @@
 #include "platform/core/numconv.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -104,13 +107,22 @@ std::string formatDouble(double value) {
 }
 
 std::optional<double> parseDouble(std::string_view text) {
-  double v = 0;
-  const char* b = text.data();
-  const char* e = b + text.size();
-  if (b != e && *b == '+') ++b;
-  auto r = std::from_chars(b, e, v);
-  if (r.ec != std::errc() || r.ptr != e) return std::nullopt;
+  if (text.empty() || text.front() == ' ' || (text.front() >= '\t' && text.front() <= '\r')) return std::nullopt;
+  const std::string copy(text);  // strtod wants a terminator; an embedded NUL ends early and fails
+  char* end = nullptr;
+  const double v = strtodC(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size()) return std::nullopt;
   return v;
+}
+
+double strtodC(const char* text, char** end) {
+  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
+  return strtod_l(text, end, cLocale);
+}
+
+int hexDigitValue(char c) {
+  const int d = digitValue(c);
+  return d < 16 ? d : -1;
 }
 
 }  // namespace qcore

@@ -16,8 +16,13 @@ std::string formatU64(uint64_t value);
 // Shortest decimal text that reads back as the same double ("%.17g" at worst), in the C
 // locale; "nan"/"inf" for non-finite values.
 std::string formatDouble(double value);
-// Locale-independent strtod over the whole text.
+// The whole text read as strtod reads it in the C locale (no leading blanks): a value
+// beyond the double range gives +-inf, one below it 0 or a subnormal.
 std::optional<double> parseDouble(std::string_view text);
+// strtod of NUL-terminated text in the C locale, whatever the process locale.
+double strtodC(const char* text, char** end = nullptr);
+// The value of a hexadecimal digit, -1 for any other character.
+int hexDigitValue(char c);
 }  // namespace qcore
 
 // Writes the decimal text of value (as signed or unsigned 64-bit) into buffer and returns

@@ -2,18 +2,33 @@
 
 #include <cstring>
 
+#include "platform/core/numconv.h"
+
 namespace {
 bool unreserved(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '.' || c == '_' || c == '~';
 }
-const char kHex[] = "0123456789ABCDEF";
+// The escaped form of one byte (itself or "%XX"); returns its length.
+size_t encodeByte(unsigned char c, char out[3]) {
+  static const char kHex[] = "0123456789ABCDEF";
+  if (unreserved(c)) {
+    out[0] = static_cast<char>(c);
+    return 1;
+  }
+  out[0] = '%';
+  out[1] = kHex[c >> 4];
+  out[2] = kHex[c & 15];
+  return 3;
+}
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+// Bytes that never stand raw in a URL: controls, space and DEL. A host or path holding one
+// would reach a request line or header as it is.
+bool hasForbiddenByte(std::string_view url) {
+  for (unsigned char c : url) {
+    if (c <= 0x20 || c == 0x7F) return true;
+  }
+  return false;
 }
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
@@ -23,16 +38,10 @@ size_t url_encode(char* dest, size_t destSize, const char* text, size_t length) 
   if (dest == nullptr || destSize == 0) return 0;
   size_t o = 0;
   for (size_t i = 0; i < length; ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (unreserved(c)) {
-      if (o + 1 >= destSize) break;
-      dest[o++] = static_cast<char>(c);
-    } else {
-      if (o + 3 >= destSize) break;
-      dest[o++] = '%';
-      dest[o++] = kHex[c >> 4];
-      dest[o++] = kHex[c & 15];
-    }
+    char e[3];
+    const size_t n = encodeByte(static_cast<unsigned char>(text[i]), e);
+    if (o + n >= destSize) break;
+    for (size_t k = 0; k < n; ++k) dest[o++] = e[k];
   }
   dest[o] = '\0';
   return o;
@@ -48,13 +57,8 @@ std::string urlEncode(std::string_view text) {
   std::string out;
   out.reserve(text.size() * 3);
   for (unsigned char c : text) {
-    if (unreserved(c)) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
+    char e[3];
+    out.append(e, encodeByte(c, e));
   }
   return out;
 }
@@ -65,7 +69,7 @@ std::string urlDecode(std::string_view text, bool plusIsSpace) {
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (c == '%' && i + 2 < text.size()) {
-      int hi = hexValue(text[i + 1]), lo = hexValue(text[i + 2]);
+      int hi = hexDigitValue(text[i + 1]), lo = hexDigitValue(text[i + 2]);
       if (hi >= 0 && lo >= 0) {
         out.push_back(static_cast<char>(hi * 16 + lo));
         i += 2;
@@ -79,6 +83,7 @@ std::string urlDecode(std::string_view text, bool plusIsSpace) {
 
 bool parseUrl(std::string_view url, UrlParts& out) {
   out = UrlParts{};
+  if (hasForbiddenByte(url)) return false;
   size_t sep = url.find("://");
   if (sep == std::string_view::npos || sep == 0) return false;
   std::string scheme;

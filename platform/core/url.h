@@ -19,7 +19,8 @@ std::string urlDecode(std::string_view text, bool plusIsSpace);
 
 // The parts of an "http" or "https" URL. Host is lower-case-preserving; path starts after
 // the host's "/" (without it) and keeps any query; port is the explicit one or the
-// scheme's default (80 or 443); 0 when the URL cannot be read.
+// scheme's default (80 or 443); 0 when the URL cannot be read. A URL holding a control
+// character, a space or DEL cannot be read.
 struct UrlParts {
   std::string scheme;
   std::string host;

@@ -1,5 +1,6 @@
 #include "platform/thread/thread.h"
 
+#include <errno.h>
 #include <sched.h>
 #include <time.h>
 
@@ -33,7 +34,7 @@ uint32_t monotonicMs() { return static_cast<uint32_t>(monotonicNs() / 1000000ull
 
 void sleepNs(uint64_t ns) {
   timespec ts{static_cast<time_t>(ns / 1000000000ull), static_cast<long>(ns % 1000000000ull)};
-  while (clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) != 0) {
+  while (clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) == EINTR) {
   }
 }
 

@@ -32,6 +32,8 @@ BOMInfo detectBOM(const void* data, size_t size) {
   uint32_t v = 0;
   for (size_t i = 0; i < 4 && i < size; ++i) v |= uint32_t(p[i]) << (8 * i);
   BOMInfo b = detectBOM(v);
+  // FF FE read as UTF-32 only because the missing bytes count as zeros: it is UTF-16.
+  if (b.encoding == TextEncoding::Utf32LE && size < 4) b = {TextEncoding::Utf16LE, 2};
   return static_cast<size_t>(b.length) <= size ? b : BOMInfo{TextEncoding::None, 0};
 }
 

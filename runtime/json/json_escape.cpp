@@ -2,23 +2,17 @@
 
 #include <cstdint>
 
+#include "platform/core/numconv.h"
 #include "platform/core/utf.h"
 
 namespace {
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The four hexadecimal digits at raw[i..i+4), or -1 when they are not all there.
 int32_t hex4At(std::string_view raw, size_t i) {
   if (i > raw.size() || raw.size() - i < 4) return -1;
   int32_t v = 0;
   for (size_t k = 0; k < 4; ++k) {
-    int d = hexValue(raw[i + k]);
+    int d = qcore::hexDigitValue(raw[i + k]);
     if (d < 0) return -1;
     v = v * 16 + d;
   }

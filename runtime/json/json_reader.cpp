@@ -4,12 +4,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
+
+#include "platform/core/numconv.h"
 
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isHex(char c) { return qcore::hexDigitValue(c) >= 0; }
 
 const char* skipBlanks(const char* p, const char* end) {
   while (p < end) {
@@ -65,21 +68,11 @@ const char* scanString(const char* p, const char* end, std::string_view& raw, co
   return q + 1;
 }
 
-// A real from validated number text; false when it lies beyond the double range.
+// A real from validated number text; false when it lies beyond the double range (a value
+// too small for it reads as 0 or a subnormal).
 bool toReal(const char* b, const char* e, double& out) {
   auto r = std::from_chars(b, e, out);
-  if (r.ec == std::errc()) return true;
-  long double wide = 0;  // out of range for double: decide between overflow and underflow
-  auto rw = std::from_chars(b, e, wide);
-  if (rw.ec == std::errc()) {
-    out = static_cast<double>(wide);
-  } else {
-    const char* x = b;
-    while (x < e && *x != 'e' && *x != 'E') ++x;
-    bool tiny = x + 1 < e && x[1] == '-';
-    out = tiny ? 0.0 : HUGE_VAL;
-    if (*b == '-') out = -out;
-  }
+  if (r.ec != std::errc()) out = qcore::strtodC(std::string(b, e).c_str());
   return std::isfinite(out);
 }
 

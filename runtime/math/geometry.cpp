@@ -192,17 +192,13 @@ bool sphereVsTriangle(const Sphere& s, const Vec3& a, const Vec3& b, const Vec3&
       return true;
     }
   }
+  // The closest point of an edge is a corner whenever the centre lies beyond that end, so
+  // the edges cover the corners too.
   const Vec3* edges[3][2] = {{&a, &b}, {&b, &c}, {&c, &a}};
   for (auto& e : edges) {
     const ClosestPoint cp = closestPointOnSegment(*e[0], *e[1], centre);
-    if (cp.distanceSquared < r2) {
+    if (cp.distanceSquared <= r2) {
       if (at) *at = cp.point;
-      return true;
-    }
-  }
-  for (const Vec3* corner : {&a, &b, &c}) {
-    if (distanceSquared3(*corner, centre) <= r2) {
-      if (at) *at = *corner;
       return true;
     }
   }

@@ -1,6 +1,7 @@
 // Checksums, digests, encodings and integer text of the core services.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -122,6 +123,19 @@ TEST(UrlParts, MalformedUrlsFailCleanly) {
   EXPECT_EQ(url_extractPort_C("nonsense"), 0);
 }
 
+TEST(UrlParts, ControlCharactersAndSpacesNeverReachTheParts) {
+  // A host or path carrying CR LF would end up in the request line or a header as it is.
+  char host[128], uri[256];
+  for (const char* bad : {"http://h\r\nX-Injected: 1/x", "http://h/a\r\nX: y", "http://h/a b", "http://h\t/",
+                          "http://h/\x7F"}) {
+    EXPECT_FALSE(url_extractHost_C(bad, host, sizeof host)) << bad;
+    EXPECT_FALSE(url_extractURI_C(bad, uri, sizeof uri)) << bad;
+    EXPECT_STREQ(uri, "");
+  }
+  EXPECT_TRUE(url_extractURI_C("http://h/a%20b?q=%0D", uri, sizeof uri));
+  EXPECT_STREQ(uri, "a%20b?q=%0D");
+}
+
 TEST(IntegerText, StrictParsersRefuseOverflowAndJunk) {
   EXPECT_EQ(qcore::parseI64("9223372036854775807"), INT64_MAX);
   EXPECT_EQ(qcore::parseI64("-9223372036854775808"), INT64_MIN);
@@ -172,6 +186,13 @@ TEST(IntegerText, DoublesRoundTripInTheCLocale) {
   }
   EXPECT_EQ(qcore::formatDouble(0.5), "0.5");
   EXPECT_FALSE(qcore::parseDouble("1,5"));
+  EXPECT_EQ(qcore::parseDouble("+2.5"), 2.5);
+  for (const char* bad : {"+-5", "-+5", "++5", " 5", "5 ", "", "-", "1e"}) EXPECT_FALSE(qcore::parseDouble(bad)) << bad;
+  // Beyond the range as strtod reads it: overflow gives infinity, underflow zero.
+  EXPECT_EQ(qcore::parseDouble("1e5000"), HUGE_VAL);
+  EXPECT_EQ(qcore::parseDouble("-1e5000"), -HUGE_VAL);
+  EXPECT_EQ(qcore::parseDouble("1e-5000"), 0.0);
+  EXPECT_EQ(qcore::parseDouble("inf"), HUGE_VAL);
 }
 
 TEST(SmallAllocator, LuaAllocContractAndCounts) {

@@ -1,6 +1,8 @@
 // Lock lanes handed out per thread, and the per-thread profiler slot.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "runtime/core/profiler.h"
@@ -92,6 +94,26 @@ TEST(ThreadProfiler, CreatedOnRequestAndDestroyed) {
     EXPECT_EQ(getThreadProfiler(), nullptr);
     ProfScope noProfiler("nothing happens");
   });
+}
+
+TEST(ThreadLanesDeathTest, RunningOutOfLanesAbortsWithAMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        // Every free lane is taken by a thread that keeps it; one more attach has none left.
+        const int free = freeThreadLaneCount();
+        std::atomic<int> holding{0};
+        for (int i = 0; i < free; ++i) {
+          std::thread([&holding] {
+            attachThreadLane();
+            ++holding;
+            for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+          }).detach();
+        }
+        while (holding < free) std::this_thread::yield();
+        attachThreadLane();
+      },
+      "all 8 lock lanes are taken");
 }
 
 TEST(ThreadLanes, UIThreadId) {

@@ -105,6 +105,12 @@ TEST(TextEncoding, ByteOrderMarks) {
   EXPECT_EQ(bom({0xFE, 0xFF, 0x00, 0x41}).encoding, TextEncoding::Utf16BE);
   EXPECT_EQ(bom({0x7B, 0x0A, 0x20, 0x20}).encoding, TextEncoding::None);
   EXPECT_EQ(bom({0xEF, 0xBB}).encoding, TextEncoding::None);  // a short text is no mark
+  // A UTF-16 mark with little or nothing after it is still UTF-16, not a cut UTF-32 mark.
+  EXPECT_EQ(bom({0xFF, 0xFE}).encoding, TextEncoding::Utf16LE);
+  EXPECT_EQ(bom({0xFF, 0xFE}).length, 2);
+  EXPECT_EQ(bom({0xFF, 0xFE, 0x00}).encoding, TextEncoding::Utf16LE);
+  EXPECT_EQ(bom({0xFE, 0xFF}).encoding, TextEncoding::Utf16BE);
+  EXPECT_EQ(bom({0x00, 0x00, 0xFE}).encoding, TextEncoding::None);
 }
 
 TEST(TextEncoding, FileExtensions) {

@@ -101,7 +101,8 @@ TEST(FloatList, CustomConverterAndLocale) {
 }
 
 TEST(FloatList, AtofCMatchesAtofInTheCLocale) {
-  for (const char* t : {"1.5", "  -2e3x", "+7", "abc", "", ".25", "1e999", "-1e999", "1e-999", "--1", "0x10"}) {
+  for (const char* t : {"1.5", "  -2e3x", "+7", "abc", "", ".25", "1e999", "-1e999", "1e-999", "1e-5000", "-1e-5000",
+                        "1e5000", "--1", "0x10", "0x1p-99999", "\t4"}) {
     EXPECT_EQ(atofC(t), std::atof(t)) << t;
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -112,6 +113,12 @@ TEST(JsonReader, Numbers) {
   EXPECT_EQ(s.asReal(), 18446744073709551616.0);
   EXPECT_EQ(scalar("1e-400", s), 6u);
   EXPECT_EQ(s.asReal(), 0.0);
+  // Far below even the long double range the value is still 0, not a failure or infinity.
+  EXPECT_EQ(scalar("-1e-5000", s), 8u);
+  EXPECT_EQ(s.asReal(), 0.0);
+  EXPECT_TRUE(std::signbit(s.asReal()));
+  EXPECT_EQ(scalar("5e-324", s), 6u);
+  EXPECT_GT(s.asReal(), 0.0);
 }
 
 TEST(JsonReader, MalformedNumbersAreNoNumbers) {

@@ -120,6 +120,10 @@ TEST(Triangles, SphereAgainstTriangle) {
   EXPECT_TRUE(sphereVsTriangle({2, -1, 0.5f, 1.5f}, t, &at));  // over an edge, outside the face
   EXPECT_VEC3_NEAR(at, Vec3(2, 0, 0), 1e-6f);
   EXPECT_FALSE(sphereVsTriangle({2, -2, 0, 1.5f}, t));
+  EXPECT_TRUE(sphereVsTriangle({2, -1, 0, 1}, t, &at));  // touching an edge from beside it
+  EXPECT_VEC3_NEAR(at, Vec3(2, 0, 0), 0);
+  EXPECT_TRUE(sphereVsTriangle({-3, -4, 0, 5}, t, &at));  // touching a corner
+  EXPECT_VEC3_NEAR(at, Vec3(0, 0, 0), 0);
   EXPECT_TRUE(sphereVsTriangle({-1, -1, 0, 1.5f}, t, &at));  // by a corner
   EXPECT_VEC3_NEAR(at, Vec3(0, 0, 0), 1e-6f);
   TriangleNode flat;
