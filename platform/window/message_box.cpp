@@ -7,14 +7,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/window/display_env.h"
+
 namespace qxplat {
 
 namespace {
-
-bool envSet(const char* name) {
-  const char* v = std::getenv(name);
-  return v != nullptr && *v != '\0';
-}
 
 void writeToStderr(std::string_view text, std::string_view caption) {
   std::string line;
@@ -53,7 +50,7 @@ bool messageBoxesGoToStderr() {
   if (driver != nullptr && (strcasecmp(driver, "offscreen") == 0 || strcasecmp(driver, "dummy") == 0)) {
     return true;
   }
-  return !envSet("DISPLAY") && !envSet("WAYLAND_DISPLAY");
+  return !displayAvailable();
 }
 
 void showMessageBox(std::string_view text, std::string_view caption, uint32_t type) {

@@ -10,7 +10,19 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define QX_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QX_LEAK_CHECKED 1
+#endif
+#endif
+#if QX_LEAK_CHECKED
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "platform/thread/thread.h"
+#include "platform/window/display_env.h"
 #include "platform/window/message_box.h"
 #include "platform/window/request_queue.h"
 #include "platform/window/url_opener.h"
@@ -31,6 +43,7 @@ struct UiState {
   std::atomic<bool> mainEnded{false};
   std::atomic<uint32_t> wakeEvent{0};
   std::vector<std::unique_ptr<Window>> windows;  // UI thread only
+  bool glPinned = false;                          // UI thread only
 };
 
 UiState& ui() {
@@ -41,6 +54,33 @@ UiState& ui() {
 bool onUiThread() {
   const uint32_t id = ui().threadId.load(std::memory_order_acquire);
   return id != 0 && id == currentThreadId();
+}
+
+// SDL video, headless when there is no display and no driver is named.
+bool initVideo() {
+  const char* fallback = fallbackVideoDriver();
+  if (fallback) SDL_SetHint(SDL_HINT_VIDEODRIVER, fallback);
+  const bool ok = SDL_Init(SDL_INIT_VIDEO) == 0;
+  // The choice holds for this run only: a later run looks at its own environment.
+  if (fallback) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  return ok;
+}
+
+// Keeps the GL library loaded until the process ends, from the first GL window on: SDL
+// would otherwise terminate EGL with the last window, and Mesa unloads its driver with
+// caches it never frees, which leak checks then cannot even name. SDL_Quit drops its
+// record of the loaded library without freeing it; that one record is no leak of ours.
+void pinGlLibrary() {
+  UiState& s = ui();
+  if (s.glPinned) return;
+  s.glPinned = true;
+#if QX_LEAK_CHECKED
+  __lsan_disable();
+#endif
+  SDL_GL_LoadLibrary(nullptr);
+#if QX_LEAK_CHECKED
+  __lsan_enable();
+#endif
 }
 
 void pushWake() {
@@ -100,15 +140,12 @@ int runUiThread(const std::function<void(uint32_t)>& mainThread) {
     std::fputs("runUiThread: a UI thread is already running\n", stderr);
     return 1;
   }
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+  if (!initVideo()) {
     showMessageBox(SDL_GetError(), "SDL", kMbIconError);
     s.running.store(false);
     return 1;
   }
-  // Keeps the GL library loaded until the process ends: SDL would otherwise terminate
-  // EGL when the last window goes, and Mesa unloads its driver with caches it never
-  // frees, which leak checks then cannot even name.
-  SDL_GL_LoadLibrary(nullptr);
+  s.glPinned = false;
   std::srand(monotonicMs());
   s.wakeEvent.store(SDL_RegisterEvents(1), std::memory_order_relaxed);
   s.pumpEnded.store(false);
@@ -161,6 +198,7 @@ bool uiPost(std::function<void()> task) { return ui().queue.post(std::move(task)
 Window* uiCreateWindow(const WindowSpec& spec) {
   Window* made = nullptr;
   uiRunWaiting([&] {
+    pinGlLibrary();
     std::unique_ptr<Window> w = Window::create(spec);
     if (!w) return;
     made = w.get();

@@ -201,6 +201,21 @@ TEST_F(UiThreadTest, MainThreadExceptionStillEndsTheRunCleanly) {
   EXPECT_TRUE(ran);
 }
 
+TEST_F(UiThreadTest, WithoutADisplayTheRunIsHeadless) {
+  qxtest::ClearedEnv env{"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"};
+  std::string driver;
+  bool windowMade = false;
+  EXPECT_EQ(runUiThread([&](uint32_t) {
+              uiRunWaiting([&] { driver = SDL_GetCurrentVideoDriver(); });
+              windowMade = uiCreateWindow({64, 64, "headless", {}}) != nullptr;
+            }),
+            0);
+  EXPECT_EQ(driver, "offscreen");
+  EXPECT_TRUE(windowMade);
+  // The fallback was for that run only.
+  EXPECT_EQ(SDL_GetHint(SDL_HINT_VIDEODRIVER), nullptr);
+}
+
 TEST_F(UiThreadTest, NoVideoMeansAMessageAndNoMainThread) {
   setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
   bool ran = false;

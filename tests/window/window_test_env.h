@@ -1,6 +1,11 @@
 // Shared set-up of the window tests: never a real screen, boxes on stderr.
 #pragma once
 #include <cstdlib>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace qxtest {
 
@@ -9,5 +14,29 @@ inline void useHeadlessVideo() {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   setenv("QX_MSGBOX", "stderr", 1);
 }
+
+// Unsets the named variables for its lifetime and puts them back afterwards, so cases
+// that play with the environment leave none of it to the next.
+class ClearedEnv {
+ public:
+  ClearedEnv(std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+      const char* v = std::getenv(name);
+      saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+      unsetenv(name);
+    }
+  }
+  ~ClearedEnv() {
+    for (const auto& [name, value] : saved_) {
+      if (value) setenv(name.c_str(), value->c_str(), 1);
+      else unsetenv(name.c_str());
+    }
+  }
+  ClearedEnv(const ClearedEnv&) = delete;
+  ClearedEnv& operator=(const ClearedEnv&) = delete;
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
 
 }  // namespace qxtest
