@@ -1,5 +1,6 @@
 #include "runtime/core/profiler.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -124,11 +125,19 @@ void Profiler::endSample(const char* name) {
   samples_[idx].time += elapsed;
 }
 
+namespace {
+// A share as "%3.1f" writes it in the C locale; printf would follow the process locale.
+void share(char (&out)[16], float v) {
+  auto r = std::to_chars(out, out + sizeof out - 1, static_cast<double>(v), std::chars_format::fixed, 1);
+  *(r.ec == std::errc() ? r.ptr : out) = '\0';
+}
+}  // namespace
+
 void Profiler::writeLine(std::string& out, const ProfSample& s, int level) const {
   char ave[16], mn[16], mx[16], num[16], name[256];
-  std::snprintf(ave, sizeof ave, "%3.1f", static_cast<double>(s.all.aveShare));
-  std::snprintf(mn, sizeof mn, "%3.1f", static_cast<double>(s.all.minShare));
-  std::snprintf(mx, sizeof mx, "%3.1f", static_cast<double>(s.all.maxShare));
+  share(ave, s.all.aveShare);
+  share(mn, s.all.minShare);
+  share(mx, s.all.maxShare);
   std::snprintf(num, sizeof num, "%3d", static_cast<int>(s.calls));
   std::string indented;
   for (int i = 0; i <= level; ++i) indented += "   ";

@@ -187,7 +187,7 @@ class JSONReader {
     const char c = *p_;
     if (c == '{' || c == '[') {
       if (depth >= kJsonMaxDepth) return fail("nesting too deep", p_);
-      return c == '{' ? readObject(v, depth + 1) : readArray(v, depth + 1);
+      return readContainer(v, depth + 1, c == '{');
     }
     if (c == '"') {
       std::string_view raw;
@@ -212,60 +212,50 @@ class JSONReader {
     return true;
   }
 
-  bool readObject(JSONValue& v, int depth) {
+  // '{' members '}' or '[' values ']', the items separated by ','.
+  bool readContainer(JSONValue& v, int depth, bool object) {
+    const char close = object ? '}' : ']';
     ++p_;
-    v.setObject();
+    if (object) {
+      v.setObject();
+    } else {
+      v.setArray();
+    }
     p_ = skipBlanks(p_, end_);
-    if (p_ < end_ && *p_ == '}') {
+    if (p_ < end_ && *p_ == close) {
       ++p_;
       return true;
     }
     for (;;) {
-      p_ = skipBlanks(p_, end_);
-      if (p_ >= end_) return fail("unexpected end of text", p_);
-      if (*p_ != '"') return fail("expected a member name", p_);
-      std::string_view raw;
-      const char* why = nullptr;
-      const char* next = scanString(p_, end_, raw, why);
-      if (next == nullptr) return fail(why, p_);
-      p_ = skipBlanks(next, end_);
-      if (p_ >= end_) return fail("unexpected end of text", p_);
-      if (*p_ != ':') return fail("expected ':' after a member name", p_);
-      ++p_;
       JSONValue& child = v.kids_.emplace_back();
-      child.setKey(JSONScalar::fromRaw(raw));
+      if (object && !readMemberName(child)) return false;
       if (!readValue(child, depth)) return false;
       p_ = skipBlanks(p_, end_);
       if (p_ >= end_) return fail("unexpected end of text", p_);
-      if (*p_ == '}') {
+      if (*p_ == close) {
         ++p_;
         return true;
       }
-      if (*p_ != ',') return fail("expected ',' or '}'", p_);
+      if (*p_ != ',') return fail(object ? "expected ',' or '}'" : "expected ',' or ']'", p_);
       ++p_;
     }
   }
 
-  bool readArray(JSONValue& v, int depth) {
-    ++p_;
-    v.setArray();
+  // A member's name and the ':' after it; the name becomes child's key.
+  bool readMemberName(JSONValue& child) {
     p_ = skipBlanks(p_, end_);
-    if (p_ < end_ && *p_ == ']') {
-      ++p_;
-      return true;
-    }
-    for (;;) {
-      JSONValue& child = v.kids_.emplace_back();
-      if (!readValue(child, depth)) return false;
-      p_ = skipBlanks(p_, end_);
-      if (p_ >= end_) return fail("unexpected end of text", p_);
-      if (*p_ == ']') {
-        ++p_;
-        return true;
-      }
-      if (*p_ != ',') return fail("expected ',' or ']'", p_);
-      ++p_;
-    }
+    if (p_ >= end_) return fail("unexpected end of text", p_);
+    if (*p_ != '"') return fail("expected a member name", p_);
+    std::string_view raw;
+    const char* why = nullptr;
+    const char* next = scanString(p_, end_, raw, why);
+    if (next == nullptr) return fail(why, p_);
+    p_ = skipBlanks(next, end_);
+    if (p_ >= end_) return fail("unexpected end of text", p_);
+    if (*p_ != ':') return fail("expected ':' after a member name", p_);
+    ++p_;
+    child.setKey(JSONScalar::fromRaw(raw));
+    return true;
   }
 
   const char* begin_;

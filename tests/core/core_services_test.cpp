@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/core/core.h"
+#include "tests/core/comma_locale.h"
 
 namespace {
 
@@ -193,6 +194,15 @@ TEST(IntegerText, DoublesRoundTripInTheCLocale) {
   EXPECT_EQ(qcore::parseDouble("-1e5000"), -HUGE_VAL);
   EXPECT_EQ(qcore::parseDouble("1e-5000"), 0.0);
   EXPECT_EQ(qcore::parseDouble("inf"), HUGE_VAL);
+}
+
+TEST(IntegerText, DoubleTextIgnoresTheProcessLocale) {
+  CommaDecimalLocale comma;
+  ASSERT_TRUE(comma.active()) << "could not build a comma-decimal locale";
+  EXPECT_EQ(qcore::formatDouble(2.5), "2.5");
+  EXPECT_EQ(qcore::parseDouble("2.5"), 2.5);
+  EXPECT_FALSE(qcore::parseDouble("2,5"));
+  EXPECT_EQ(qcore::strtodC("0.125"), 0.125);
 }
 
 TEST(SmallAllocator, LuaAllocContractAndCounts) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/core/profiler.h"
+#include "tests/core/comma_locale.h"
 
 namespace {
 
@@ -37,6 +38,23 @@ TEST(Profiler, NestedSampleReport) {
             "1.0 :   0.0 :  25.0 :   1 :       draw\n"
             "-----------\n"
             "2");
+}
+
+TEST(Profiler, ReportIgnoresTheProcessLocale) {
+  CommaDecimalLocale comma;
+  ASSERT_TRUE(comma.active()) << "could not build a comma-decimal locale";
+  FakeClock fc;
+  Profiler p(fc.clock());
+  p.beginFrame();
+  p.beginSample("MAIN");
+  fc.t += 5;
+  p.endSample("MAIN");
+  fc.t += 15;
+  p.endFrame();
+  std::string report;
+  p.buildReport(report);
+  EXPECT_NE(report.find("1.0 :   0.0 :  25.0 :   1 :    MAIN\n"), std::string::npos) << report;
+  EXPECT_EQ(report.substr(report.size() - 1), "3");
 }
 
 TEST(Profiler, SampleClosedInsideTwoParentsIsListedAfterTheRule) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/json/float_list.h"
+#include "tests/core/comma_locale.h"
 
 namespace {
 
@@ -93,11 +94,11 @@ TEST(FloatList, CustomConverterAndLocale) {
   float out[2];
   EXPECT_TRUE(parseFloatList(out, "1.5 2", 2, [](const char* t) { return std::atof(t) * 2; }));
   EXPECT_EQ(out[0], 3.0f);
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) {
-    EXPECT_TRUE(parseFloatList(out, "1.5 2.25", 2));
-    EXPECT_EQ(out[1], 2.25f);
-    std::setlocale(LC_NUMERIC, "C");
-  }
+  CommaDecimalLocale comma;
+  ASSERT_TRUE(comma.active()) << "could not build a comma-decimal locale";
+  EXPECT_TRUE(parseFloatList(out, "1.5 2.25", 2));
+  EXPECT_EQ(out[0], 1.5f);
+  EXPECT_EQ(out[1], 2.25f);
 }
 
 TEST(FloatList, AtofCMatchesAtofInTheCLocale) {
