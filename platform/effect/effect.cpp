@@ -1,5 +1,6 @@
 #include "platform/effect/effect.h"
 
+#include <cstdint>
 #include <cstring>
 #include <map>
 
@@ -49,25 +50,6 @@ UniformType uniformType(ParamType t) {
   return UniformType::Vec4;
 }
 
-uint32_t componentCount(ParamType t) {
-  switch (t) {
-    case ParamType::Float:
-    case ParamType::Int:
-      return 1;
-    case ParamType::Vec2:
-      return 2;
-    case ParamType::Vec3:
-      return 3;
-    case ParamType::Vec4:
-      return 4;
-    case ParamType::Mat4:
-      return 16;
-    case ParamType::Texture:
-      return 0;
-  }
-  return 0;
-}
-
 const char* kHeader =
     "#version 330 core\n"
     "#define QX_POSITION 0\n"
@@ -104,6 +86,15 @@ const char* kAlphaTest =
     "  qx_alphaTest(qx_Color.a);\n"
     "}\n";
 
+// Int parameters hold their value as a float (setInt(INT_MAX) rounds up to 2^31): the
+// conversion back saturates instead of overflowing.
+int32_t toInt(float f) {
+  if (!(f == f)) return 0;
+  if (f >= 2147483647.0f) return INT32_MAX;
+  if (f <= -2147483648.0f) return INT32_MIN;
+  return int32_t(f);
+}
+
 void appendBlock(std::string& out, const ShaderBlock& b) {
   // Compiler messages then name the effect file's own lines.
   out += "#line " + std::to_string(b.line) + "\n";
@@ -128,6 +119,7 @@ class Effect final : public IEffect {
 
   bool build(std::string_view fileName, std::string* log) {
     std::map<std::pair<std::string, std::string>, Ref<Program>> built;
+    size_t sourceBytes = 0;
     passes_.resize(desc_.techniques.size());
     for (size_t t = 0; t < desc_.techniques.size(); ++t) {
       const TechniqueDecl& tech = desc_.techniques[t];
@@ -138,6 +130,13 @@ class Effect final : public IEffect {
         if (it == built.end()) {
           ProgramSource src = buildProgramSource(desc_, *findShader(desc_.vertexShaders, pass.vertexShader),
                                                  *findShader(desc_.fragmentShaders, pass.fragmentShader));
+          // Every program repeats the common blocks: many passes over a large common
+          // block would otherwise turn one small file into gigabytes of GLSL to compile.
+          sourceBytes += src.vertex.size() + src.fragment.size();
+          if (sourceBytes > kMaxProgramSourceBytes) {
+            if (log) *log = std::string(fileName) + ": its programs hold more than 32 MiB of GLSL in all";
+            return false;
+          }
           std::string why;
           Ref<Program> prog = dev_->createProgram(src, &why);
           if (!prog) {
@@ -282,7 +281,7 @@ class Effect final : public IEffect {
   int32_t setVector(FxHandle h, const float v[4]) override {
     Param* p = value(h);
     if (!p || !v || p->type == ParamType::Mat4 || p->type == ParamType::Texture) return D3DERR_INVALIDCALL;
-    return store(*p, v, componentCount(p->type));
+    return store(*p, v, uniformComponents(uniformType(p->type)));
   }
   int32_t setMatrix(FxHandle h, const float m[16]) override {
     Param* p = value(h);
@@ -355,7 +354,7 @@ class Effect final : public IEffect {
     if (p.type == ParamType::Texture) {
       prog.setUniform(i, &p.stage);
     } else if (p.type == ParamType::Int) {
-      const int32_t v = int32_t(p.value[0]);
+      const int32_t v = toInt(p.value[0]);
       prog.setUniform(i, &v);
     } else {
       prog.setUniform(i, p.value);

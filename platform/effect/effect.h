@@ -36,8 +36,8 @@ class IEffect {
  public:
   virtual ~IEffect() = default;
 
-  // Parameters: an exact name first, else the first whose name or semantic matches
-  // without regard to ASCII case. Techniques compare exactly.
+  // Parameters by name: an exact name first, else the first name equal without regard
+  // to ASCII case; by semantic: without regard to ASCII case. Techniques compare exactly.
   virtual FxHandle getParameterByName(std::string_view name) const = 0;
   virtual FxHandle getParameterBySemantic(std::string_view semantic) const = 0;
   virtual FxHandle getParameter(uint32_t index) const = 0;
@@ -75,6 +75,9 @@ class IEffect {
   virtual bool getValue(FxHandle param, float out[16]) const = 0;
   virtual qxgfx::Texture* getTexture(FxHandle param) const = 0;
 };
+
+// The GLSL of all the programs of one effect, common blocks included, is capped.
+constexpr size_t kMaxProgramSourceBytes = 32u << 20;
 
 // Reads and builds an effect for the device. Every pass's program is built now: a file
 // that does not read or compile gives null, with the reason in log.

@@ -1,5 +1,7 @@
 // Reader of effect files: parameters, GLSL blocks, techniques and passes.
+#include <cfloat>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "platform/effect/effect_desc.h"
@@ -418,7 +420,15 @@ class Parser {
       uint32_t n = 0;
       do {
         if (n >= type->count) fail("too many values for " + std::string(type->name));
-        p.defaults[n++] = float(number());
+        const int vline = tok_.line;
+        const double v = number();
+        // Defaults are kept as floats and an int goes to GLSL as an int: both conversions
+        // must be exact or in range.
+        const bool fits = type->type == ParamType::Int
+                              ? v == std::trunc(v) && v >= -2147483648.0 && v <= 2147483647.0
+                              : std::fabs(v) <= double(FLT_MAX);
+        if (!fits) failAt(vline, "value out of range for " + std::string(type->name));
+        p.defaults[n++] = float(v);
       } while (bracketed && accept(','));
       if (bracketed) expect(close);
       if (n != type->count) failAt(line, std::string(type->name) + " takes " + std::to_string(type->count) + " values");

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/core/utf.h"
+#include "platform/effect/effect_desc.h"
 #include "runtime/fs/files.h"
 
 EffectMgr::EffectMgr() {
@@ -11,8 +12,13 @@ EffectMgr::EffectMgr() {
 
 bool EffectMgr::loadData(FxData& data, qx::IFiles* source, const std::u16string& name) {
   if (!source) return false;
-  FileData file = source->readWhole(name, 0);
   const std::string utf8Name = qcore::utf16ToUtf8(name);
+  // A file too large to be an effect is refused before it is read into memory.
+  if (source->size(name) > int64_t(qxfx::kMaxEffectBytes)) {
+    if (log_) log_(utf8Name + ": larger than 1 MiB");
+    return false;
+  }
+  FileData file = source->readWhole(name, 0);
   if (!file) {
     if (log_) log_(utf8Name + ": cannot be read");
     return false;

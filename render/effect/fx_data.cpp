@@ -55,9 +55,9 @@ uint32_t FxData::begin() {
 }
 
 void FxData::beginPass(int32_t n) {
-  if (!effect_) return;
-  effect_->beginPass(uint32_t(n));
-  passState_ = n;
+  // A refused pass (no such index, nothing begun) leaves the state as it is: recording
+  // it would make the next set_tech skip the End the effect still needs.
+  if (effect_ && n >= 0 && effect_->beginPass(uint32_t(n)) == qxgfx::D3D_OK) passState_ = n;
 }
 
 void FxData::commit() {

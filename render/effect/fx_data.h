@@ -35,7 +35,7 @@ class FxData {
   void pass(int32_t n);
   // Closes what is open, then Begin; returns the pass count.
   uint32_t begin();
-  // BeginPass(n) without checks.
+  // BeginPass(n) without the checks of pass(); the state follows only when it succeeds.
   void beginPass(int32_t n);
   void commit();
 

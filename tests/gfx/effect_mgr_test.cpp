@@ -31,7 +31,10 @@ class MemSources : public ResFileSources, public qx::IFiles {
     std::memcpy(bytes, it->second.data(), it->second.size());
     return FileData(bytes, uint32_t(it->second.size()), true);
   }
-  int32_t size(std::u16string_view) override { return -1; }
+  int32_t size(std::u16string_view name) override {
+    auto it = files.find(std::u16string(name));
+    return it == files.end() ? -1 : int32_t(it->second.size());
+  }
   std::unique_ptr<qx::obitstream> openWrite(std::u16string_view, bool) override { return nullptr; }
   int32_t writeWhole(std::u16string_view, bool, const void*, uint32_t) override { return -1; }
   bool create(std::u16string_view, bool) override { return false; }
@@ -77,6 +80,11 @@ TEST_F(EffectMgrTest, AFileThatDoesNotBuildGivesNullAndIsLogged) {
   EXPECT_NE(logged[0].find("broken.fx(1)"), std::string::npos) << logged[0];
   EXPECT_EQ(effects.nameCount(), 0u) << "no name stays behind";
   EXPECT_FALSE(effects.create(u"missing.fx").isValid());
+  sources.files[u"huge.fx"] = std::string((2u << 20), ' ');
+  const int readsBefore = sources.reads;
+  EXPECT_FALSE(effects.create(u"huge.fx").isValid());
+  EXPECT_EQ(sources.reads, readsBefore) << "too large to read at all";
+  EXPECT_EQ(logged.back(), "huge.fx: larger than 1 MiB");
   EXPECT_FALSE(effects.create(u"").isValid()) << "an effect needs a file";
 }
 

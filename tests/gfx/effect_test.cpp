@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+
 #include "platform/effect/effect.h"
 #include "render/effect/fx_data.h"
 #include "tests/gfx/rec_fixture.h"
@@ -157,6 +160,66 @@ TEST_F(EffectTest, AProgramThatDoesNotBuildGivesNullAndItsLog) {
   EXPECT_NE(log.find("broken.fx: technique 'Two' pass 0 (vs, fs)"), std::string::npos) << log;
   EXPECT_FALSE(createEffect(*rec, "technique", "cut.fx", &log));
   EXPECT_EQ(log.rfind("cut.fx(1): ", 0), 0u) << log;
+}
+
+TEST_F(EffectTest, IntParametersSaturateOnTheWayToTheProgram) {
+  ASSERT_EQ(fx->setTechnique(fx->getTechniqueByName("One")), D3D_OK);
+  ASSERT_EQ(fx->begin(nullptr, 7), D3D_OK);
+  ASSERT_EQ(fx->beginPass(0), D3D_OK);
+  Program* prog = rec->program();
+  ASSERT_TRUE(prog);
+  const FxHandle count = fx->getParameterByName("count");
+  auto sent = [&] {
+    fx->commitChanges();
+    return *static_cast<const int32_t*>(prog->uniformData(size_t(prog->findUniform("count"))));
+  };
+  fx->setInt(count, INT32_MAX);  // held as the float 2^31
+  EXPECT_EQ(sent(), INT32_MAX);
+  fx->setInt(count, INT32_MIN);
+  EXPECT_EQ(sent(), INT32_MIN);
+  fx->setFloat(count, 1e30f);
+  EXPECT_EQ(sent(), INT32_MAX);
+  fx->setFloat(count, std::nanf(""));
+  EXPECT_EQ(sent(), 0);
+  fx->setInt(count, -42);
+  EXPECT_EQ(sent(), -42);
+}
+
+TEST_F(EffectTest, ProgramsOfOneFileAreCappedInSize) {
+  // Well under the file limit, but 64 programs that each repeat a 600 kB common block.
+  std::string text = "common %{\n// " + std::string(600000, 'x') + "\n%}\n";
+  for (int i = 0; i < 8; ++i) {
+    text += "vertex_shader v" + std::to_string(i) + " %{ void main() {} %}\n";
+    text += "fragment_shader f" + std::to_string(i) + " %{ void main() {} %}\n";
+  }
+  for (int t = 0; t < 2; ++t) {
+    text += "technique T" + std::to_string(t) + " {\n";
+    for (int p = 0; p < 32; ++p)
+      text += "pass { VertexShader = v" + std::to_string(p % 8) + "; FragmentShader = f" +
+              std::to_string(t * 4 + p / 8) + "; }\n";
+    text += "}\n";
+  }
+  const size_t before = rec->liveResourceCount();
+  std::string log;
+  EXPECT_FALSE(createEffect(*rec, text, "huge.fx", &log));
+  EXPECT_NE(log.find("huge.fx: its programs hold more than 32 MiB"), std::string::npos) << log.substr(0, 200);
+  EXPECT_EQ(rec->liveResourceCount(), before) << "the programs built so far are gone";
+}
+
+TEST_F(EffectTest, FxDataKeepsItsStateWhenAPassIsRefused) {
+  FxData data;
+  data.adopt(std::move(fx));
+  ASSERT_EQ(data.set_tech("Two"), 2);
+  EXPECT_EQ(data.begin(), 2u);
+  data.beginPass(5);
+  EXPECT_EQ(data.passState(), FxData::kBegun) << "no pass 5";
+  data.beginPass(-7);
+  EXPECT_EQ(data.passState(), FxData::kBegun);
+  // Still known as begun, the effect is ended before the switch, so the switch takes.
+  EXPECT_EQ(data.set_tech("One"), 1);
+  EXPECT_EQ(data.effect()->currentTechnique(), data.effect()->getTechniqueByName("One"));
+  data.pass(0);
+  EXPECT_EQ(data.passState(), 0);
 }
 
 TEST(EffectSource, FragmentShadersEndWithTheAlphaTest) {
