@@ -55,21 +55,23 @@ bool ITP_Base::append(const void* data, uint32_t count) {
     return true;
   }
 
-  // Restart at offset 0, dropping what the batch held.
+  // Restart at offset 0. What the batch held is dropped now, so that a failure below
+  // leaves an empty batch rather than a range over a new or discarded buffer.
   missEnd_ = writePos_ + needed;
   missLocks_ = locks_;
-  uint32_t grown = growth_(capacity_, locks_, needed);
+  const int32_t locksBefore = locks_;
+  batchStart_ = writePos_ = 0;
+  locks_ = 0;
+  uint32_t grown = growth_(capacity_, locksBefore, needed);
   if (grown < needed && capacity_ < needed) {
     // The rule's cap bounds speculative growth only: data that is here must fit.
-    grown = std::max(grown, defaultGrowth(capacity_, locks_, needed));
+    grown = std::max(grown, defaultGrowth(capacity_, locksBefore, needed));
     if (grown < needed) return false;
   }
   uint32_t flags = qxgfx::D3DLOCK_DISCARD;
   if (grown > 0) {
     if (!create(grown)) {
       capacity_ = 0;
-      batchStart_ = writePos_ = 0;
-      locks_ = 0;
       return false;
     }
     capacity_ = grown;
@@ -79,7 +81,6 @@ bool ITP_Base::append(const void* data, uint32_t count) {
   if (!p) return false;
   lockState_ = 1;
   std::memcpy(p, data, needed);
-  batchStart_ = 0;
   writePos_ = needed;
   locks_ = 1;
   unlock();
@@ -95,6 +96,15 @@ void ITP_Base::reset() {
   locks_ = 0;
 }
 
+void* ITP_Base::lock(uint32_t offset, uint32_t size, uint32_t flags) {
+  qxgfx::Buffer* b = buffer();
+  return b ? b->lock(offset, size, flags) : nullptr;
+}
+
+void ITP_Base::unlock() {
+  if (qxgfx::Buffer* b = buffer()) b->unlock();
+}
+
 DrawRange ITP_Base::drawRange() const {
   qxgfx::Buffer* b = buffer();
   return DrawRange{b, b ? b->id() : 0, startIndex(), count()};
@@ -108,26 +118,10 @@ bool TP_Vert::create(uint32_t bytes) {
   return bool(vb_);
 }
 
-void* TP_Vert::lock(uint32_t offset, uint32_t size, uint32_t flags) {
-  return vb_ ? vb_->lock(offset, size, flags) : nullptr;
-}
-
-void TP_Vert::unlock() {
-  if (vb_) vb_->unlock();
-}
-
 bool TP_Index::create(uint32_t bytes) {
   ib_ = nullptr;
   qxgfx::Device* d = DeviceMgr::currentDevice();
   if (!d) return false;
   ib_ = d->createIndexBuffer(bytes, kUsage, qxgfx::D3DFMT_INDEX16, qxgfx::D3DPOOL_DEFAULT);
   return bool(ib_);
-}
-
-void* TP_Index::lock(uint32_t offset, uint32_t size, uint32_t flags) {
-  return ib_ ? ib_->lock(offset, size, flags) : nullptr;
-}
-
-void TP_Index::unlock() {
-  if (ib_) ib_->unlock();
 }

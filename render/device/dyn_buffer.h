@@ -61,11 +61,12 @@ class ITP_Base {
  protected:
   // Makes the device buffer anew at that size (releasing the old one).
   virtual bool create(uint32_t bytes) = 0;
-  virtual void* lock(uint32_t offset, uint32_t size, uint32_t flags) = 0;
-  virtual void unlock() = 0;
   virtual qxgfx::Buffer* buffer() const = 0;
 
  private:
+  void* lock(uint32_t offset, uint32_t size, uint32_t flags);
+  void unlock();
+
   uint32_t batchStart_ = 0;
   uint32_t writePos_ = 0;
   uint32_t stride_ = 0;
@@ -85,8 +86,6 @@ class TP_Vert final : public ITP_Base {
 
  protected:
   bool create(uint32_t bytes) override;
-  void* lock(uint32_t offset, uint32_t size, uint32_t flags) override;
-  void unlock() override;
   qxgfx::Buffer* buffer() const override { return vb_.get(); }
 
  private:
@@ -101,8 +100,6 @@ class TP_Index final : public ITP_Base {
 
  protected:
   bool create(uint32_t bytes) override;
-  void* lock(uint32_t offset, uint32_t size, uint32_t flags) override;
-  void unlock() override;
   qxgfx::Buffer* buffer() const override { return ib_.get(); }
 
  private:

@@ -52,6 +52,23 @@ bool PrimBatcher::submit(uint32_t primType, const void* const* streams, uint32_t
   }
 
   const uint32_t base = vertices_.count;
+  if (indexCount) {
+    // Indices are written first: a run whose indices leave its own vertices would make
+    // the GPU read outside the buffers, so it is dropped before anything else is queued.
+    const size_t at = indices_.cpu.size();
+    indices_.cpu.resize(at + indexCount);
+    uint16_t* written = indices_.cpu.data() + at;
+    indexWriter.copy(written, indexCount, base);
+    for (uint32_t i = 0; i < indexCount; ++i) {
+      if (written[i] < base || written[i] - base >= vertexCount) {
+        indices_.cpu.resize(at);
+        return false;
+      }
+    }
+    indices_.count += indexCount;
+    indices_.hasData = true;
+  }
+
   if (!vertices_.hasData) {
     vertices_.active = streamCount;
     vertices_.hasData = true;
@@ -67,14 +84,6 @@ bool PrimBatcher::submit(uint32_t primType, const void* const* streams, uint32_t
       std::memset(s.cpu.data() + at, 0, bytes);
   }
   vertices_.count += vertexCount;
-
-  if (indexCount) {
-    const size_t at = indices_.cpu.size();
-    indices_.cpu.resize(at + indexCount);
-    indexWriter.copy(indices_.cpu.data() + at, indexCount, base);
-    indices_.count += indexCount;
-    indices_.hasData = true;
-  }
   return true;
 }
 

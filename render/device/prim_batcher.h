@@ -20,8 +20,8 @@ class PrimBatcher {
   // stream) and the indices of primCount primitives from the index writer. Flushes first
   // when the type, the context's format or mode asks for it, when markDirty was called,
   // or when the run's vertices would take indices past 65535. Only line and triangle
-  // lists get indices. False for a run that can never be drawn (more than 65536
-  // vertices, more than four streams).
+  // lists get indices. False, with nothing queued, for a run that can never be drawn
+  // (more than 65536 vertices, more than four streams, an index outside its vertices).
   bool submit(uint32_t primType, const void* const* streams, uint32_t streamCount, IDrawContext& ctx,
               uint32_t vertexCount, uint32_t primCount, IFIdxCopy& indices);
   // Draws what is queued, then lets the context update its effect parameters (also when

@@ -188,6 +188,25 @@ TEST_F(BatcherTest, SixteenBitIndicesNeverWrap) {
   EXPECT_FALSE(batcher.submit(D3DPT_LINELIST, big, 2, ctx, 70000, 35000, c));
 }
 
+TEST_F(BatcherTest, IndicesOutsideTheirRunAreRefused) {
+  ASSERT_TRUE(submitQuad(1));
+  PosColor pos[3] = {};
+  Tex3 uv[3] = {};
+  const void* streams[] = {pos, uv};
+  static const uint16_t past[] = {0, 1, 3};  // a run of three vertices has no vertex 3
+  IdxCopy a(past);
+  EXPECT_FALSE(batcher.submit(D3DPT_TRIANGLELIST, streams, 2, ctx, 3, 1, a));
+  static const uint16_t wrapping[] = {0, 1, 0xFFFF};  // 4 + 65535 wraps into the first run
+  IdxCopy b(wrapping);
+  EXPECT_FALSE(batcher.submit(D3DPT_TRIANGLELIST, streams, 2, ctx, 3, 1, b));
+  EXPECT_EQ(batcher.queuedVertices(), 4u) << "refused runs queue nothing";
+  EXPECT_EQ(batcher.queuedIndices(), 6u);
+  batcher.flush(ctx);
+  ASSERT_EQ(rec->draws.size(), 1u);
+  EXPECT_EQ(rec->draws[0].numVertices, 4u);
+  EXPECT_EQ(rec->draws[0].primCount, 2u);
+}
+
 TEST_F(BatcherTest, EachFlushRestartsItsBuffersWithDiscard) {
   submitQuad(1);
   batcher.flush(ctx);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <thread>
 
 #include "render/device/dyn_buffer.h"
 #include "tests/gfx/rec_fixture.h"
@@ -108,6 +109,23 @@ TEST_F(DynBufferTest, CappedGrowthStillMakesRoomForTheData) {
   ASSERT_TRUE(vb.append(more.data(), 700));
   EXPECT_GE(vb.capacity(), 700u * 4096);
   EXPECT_EQ(vb.count(), 700u);
+}
+
+TEST_F(DynBufferTest, AFailedRestartLeavesAnEmptyBatch) {
+  TP_Vert vb;
+  vb.setStride(4);
+  auto a = seq(25, 0);
+  ASSERT_TRUE(vb.append(a.data(), 25));
+  auto big = seq(200, 0);  // does not fit: restarts in a bigger buffer
+  bool ok = true;
+  // Off the device's thread the new buffer is made but cannot be locked.
+  std::thread([&] { ok = vb.append(big.data(), 200); }).join();
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(vb.count(), 0u) << "no range over a buffer that holds nothing of the batch";
+  EXPECT_EQ(vb.drawRange().count, 0u);
+  ASSERT_TRUE(vb.append(a.data(), 25));
+  EXPECT_EQ(vb.count(), 25u);
+  EXPECT_EQ(readBack(vb, 25), a);
 }
 
 TEST_F(DynBufferTest, StrideZeroCountsNothing) {
