@@ -4,6 +4,7 @@
 
 #include "script/lua/script_mgr.h"
 #include "script/lua/stack_readers.h"
+#include "script/lua/table_access.h"
 
 int64_t nextPinSlot() {
   static std::atomic<int64_t> counter{0};
@@ -23,65 +24,6 @@ void pushAnchorTable(lua_State* L) {
 
 namespace {
 
-int indexProtected(lua_State* L) {
-  lua_gettable(L, 1);
-  return 1;
-}
-
-// With a value and a key on top: replaces the key by value[key] and keeps the value
-// below it. Metamethods apply but cannot raise out of here: a failing lookup, or a value
-// that cannot be indexed, gives nil.
-void indexTop(lua_State* L) {
-  int t = lua_type(L, -2);
-  if (t == LUA_TTABLE && !lua_getmetatable(L, -2)) {
-    lua_rawget(L, -2);
-    return;
-  }
-  if (t == LUA_TTABLE) lua_pop(L, 1);  // the metatable just pushed
-  if (t != LUA_TTABLE && t != LUA_TUSERDATA) {
-    lua_pop(L, 1);
-    lua_pushnil(L);
-    return;
-  }
-  lua_pushcfunction(L, indexProtected);
-  lua_pushvalue(L, -3);
-  lua_pushvalue(L, -3);
-  if (lua_pcall(L, 2, 1, 0) != 0) {
-    lua_pop(L, 1);
-    lua_pushnil(L);
-  }
-  lua_remove(L, -2);  // the key
-}
-
-int storeProtected(lua_State* L) {
-  lua_settable(L, 1);
-  return 0;
-}
-
-// With a table, a key and a value on top: table[key] = value, pops key and value.
-void storeTop(lua_State* L) {
-  int t = lua_type(L, -3);
-  if (t == LUA_TTABLE && !lua_getmetatable(L, -3)) {
-    if (lua_isnil(L, -2) || (lua_type(L, -2) == LUA_TNUMBER && lua_tonumber(L, -2) != lua_tonumber(L, -2))) {
-      lua_pop(L, 2);
-      return;
-    }
-    lua_rawset(L, -3);
-    return;
-  }
-  if (t == LUA_TTABLE) lua_pop(L, 1);
-  if (t != LUA_TTABLE && t != LUA_TUSERDATA) {
-    lua_pop(L, 2);
-    return;
-  }
-  lua_pushcfunction(L, storeProtected);
-  lua_insert(L, -3);
-  lua_pushvalue(L, -4);
-  lua_insert(L, -3);
-  // table, then function, table, key, value
-  if (lua_pcall(L, 3, 0, 0) != 0) lua_pop(L, 1);
-}
-
 // Pushes anchor[slot] (the anchor is not left on the stack).
 void pushPinned(lua_State* L, int64_t slot) {
   pushAnchorTable(L);
@@ -95,7 +37,7 @@ void pushDesignated(lua_State* L, int64_t slot, const LuaVar& key) {
   pushPinned(L, slot);
   if (!key.isSet()) return;
   if (key.push(L) != 1) lua_pushnil(L);
-  indexTop(L);
+  indexTopSafe(L);
   lua_remove(L, -2);
 }
 
@@ -106,6 +48,57 @@ void clearSlots(lua_State* L, int64_t slot) {
     lua_pushnil(L);
     lua_rawset(L, -3);
   }
+  lua_pop(L, 1);
+}
+
+// Stores the value at index under a fresh slot of the anchor and gives the slot.
+int64_t pinValueAt(lua_State* L, int index) {
+  index = absIndex(L, index);
+  int64_t slot = nextPinSlot();
+  pushAnchorTable(L);
+  lua_pushinteger(L, static_cast<lua_Integer>(slot));
+  lua_pushvalue(L, index);
+  lua_rawset(L, -3);
+  lua_pop(L, 1);
+  return slot;
+}
+
+// Pins a new empty table and gives its slot.
+int64_t pinNewTable(lua_State* L) {
+  lua_createtable(L, 0, 0);
+  int64_t slot = pinValueAt(L, -1);
+  lua_pop(L, 1);
+  return slot;
+}
+
+int pushKeepTopAt(lua_State* L, int64_t slot, const LuaVar& key) {
+  int top = lua_gettop(L);
+  pushAnchorTable(L);
+  lua_pushinteger(L, static_cast<lua_Integer>(slot));
+  lua_rawget(L, -2);
+  if (key.isSet()) {
+    lua_pushvalue(L, -1);
+    if (key.push(L) != 1) lua_pushnil(L);
+    indexTopSafe(L);
+    lua_remove(L, -2);
+  }
+  return top;
+}
+
+int designatedType(lua_State* L, int64_t slot, const LuaVar& key) {
+  pushDesignated(L, slot, key);
+  int t = lua_type(L, -1);
+  lua_pop(L, 1);
+  return t;
+}
+
+// A reference with a key designates a field: assigning to it stores the source's
+// designated value into that field instead of pinning anew.
+void storeIntoField(lua_State* L, int64_t slot, const LuaVar& key, int64_t sourceSlot, const LuaVar& sourceKey) {
+  pushPinned(L, slot);
+  if (key.push(L) != 1) lua_pushnil(L);
+  pushDesignated(L, sourceSlot, sourceKey);
+  storeTopSafe(L);
   lua_pop(L, 1);
 }
 
@@ -129,15 +122,10 @@ void LStkRef::newTable(const LVPolicyHdl& policy) {
   LVPolicyHdl p(policy);
   release();
   policy_.swap(p);
-  lua_State* L = policy_.lock();
-  if (!L) return;
-  slot_ = nextPinSlot();
+  LVLockGuard<LVPolicyHdl> lock(policy_);
+  if (!lock.state()) return;
+  slot_ = pinNewTable(lock.state());
   type_ = LUA_TTABLE;
-  lua_createtable(L, 0, 0);
-  pushAnchorTable(L);
-  setFieldFromBelow(L, slot_);
-  lua_pop(L, 2);
-  policy_.unlock();
 }
 
 bool LStkRef::pin(const LVPolicyHdl& policy, int popCount, int index, const LuaVar* key) {
@@ -147,54 +135,33 @@ bool LStkRef::pin(const LVPolicyHdl& policy, int popCount, int index, const LuaV
   release();
   policy_.swap(p);
   key_.swap(k);
-  lua_State* L = policy_.lock();
+  LVLockGuard<LVPolicyHdl> lock(policy_);
+  lua_State* L = lock.state();
   if (!L) return false;
-  index = absIndex(L, index);
   type_ = key_.isSet() ? -1 : lua_type(L, index);
-  slot_ = nextPinSlot();
-  pushAnchorTable(L);
-  lua_pushinteger(L, static_cast<lua_Integer>(slot_));
-  lua_pushvalue(L, index);
-  lua_rawset(L, -3);
-  lua_settop(L, -2 - popCount);
-  policy_.unlock();
+  slot_ = pinValueAt(L, index);
+  lua_pop(L, popCount);
   return true;
 }
 
 bool LStkRef::push(lua_State* target) {
   if (slot_ < 0) return false;
-  lua_State* L = policy_.lock();
-  if (!L) return false;
+  LVLockGuard<LVPolicyHdl> lock(policy_);
+  lua_State* L = lock.state();
+  // A value cannot leave its Lua universe.
+  if (!L || (target && !sameLuaUniverse(L, target))) return false;
   pushDesignated(L, slot_, key_);
   if (target && target != L) lua_xmove(L, target, 1);
-  policy_.unlock();
   return true;
 }
 
-int LStkRef::pushKeepTop(lua_State* L) const {
-  int top = lua_gettop(L);
-  pushAnchorTable(L);
-  lua_pushinteger(L, static_cast<lua_Integer>(slot_));
-  lua_rawget(L, -2);
-  if (key_.isSet()) {
-    lua_pushvalue(L, -1);
-    if (key_.push(L) != 1) lua_pushnil(L);
-    indexTop(L);
-    lua_remove(L, -2);
-  }
-  return top;
-}
+int LStkRef::pushKeepTop(lua_State* L) const { return pushKeepTopAt(L, slot_, key_); }
 
 int LStkRef::type() {
   if (!key_.isSet()) return type_;
   if (slot_ < 0) return LUA_TNONE;
-  lua_State* L = policy_.lock();
-  if (!L) return LUA_TNONE;
-  pushDesignated(L, slot_, key_);
-  int t = lua_type(L, -1);
-  lua_pop(L, 1);
-  policy_.unlock();
-  return t;
+  LVLockGuard<LVPolicyHdl> lock(policy_);
+  return lock.state() ? designatedType(lock.state(), slot_, key_) : LUA_TNONE;
 }
 
 void LStkRef::release() {
@@ -222,12 +189,7 @@ void LStkRef::assign(const LStkRef& source) {
     return;
   }
   if (key_.isSet() && slot_ >= 0 && policy_.handle() == source.policy_.handle()) {
-    // This reference designates a field: the source's value is stored into it.
-    pushPinned(L, slot_);
-    if (key_.push(L) != 1) lua_pushnil(L);
-    pushDesignated(L, source.slot_, source.key_);
-    storeTop(L);
-    lua_pop(L, 1);
+    storeIntoField(L, slot_, key_, source.slot_, source.key_);
   } else {
     pushAnchorTable(L);
     lua_pushinteger(L, static_cast<lua_Integer>(source.slot_));
@@ -298,12 +260,8 @@ void LStkRefNL::init() {
 void LStkRefNL::newTable(lua_State* L) {
   release();
   L_ = L;
-  slot_ = nextPinSlot();
+  slot_ = pinNewTable(L);
   type_ = LUA_TTABLE;
-  lua_createtable(L, 0, 0);
-  pushAnchorTable(L);
-  setFieldFromBelow(L, slot_);
-  lua_pop(L, 2);
 }
 
 void LStkRefNL::pin(lua_State* L, const LuaVar* key, int popCount) {
@@ -313,40 +271,22 @@ void LStkRefNL::pin(lua_State* L, const LuaVar* key, int popCount) {
   L_ = L;
   key_.swap(k);
   type_ = key_.isSet() ? -1 : lua_type(L, -1);
-  slot_ = nextPinSlot();
-  pushAnchorTable(L);
-  lua_pushinteger(L, static_cast<lua_Integer>(slot_));
-  lua_pushvalue(L, -3);
-  lua_rawset(L, -3);
-  lua_settop(L, -2 - popCount);
+  slot_ = pinValueAt(L, -1);
+  lua_pop(L, popCount);
 }
 
-void LStkRefNL::push() {
-  if (!L_ || slot_ < 0) return;
+bool LStkRefNL::push() {
+  if (!L_ || slot_ < 0) return false;
   pushDesignated(L_, slot_, key_);
+  return true;
 }
 
-int LStkRefNL::pushKeepTop() const {
-  int top = lua_gettop(L_);
-  pushAnchorTable(L_);
-  lua_pushinteger(L_, static_cast<lua_Integer>(slot_));
-  lua_rawget(L_, -2);
-  if (key_.isSet()) {
-    lua_pushvalue(L_, -1);
-    if (key_.push(L_) != 1) lua_pushnil(L_);
-    indexTop(L_);
-    lua_remove(L_, -2);
-  }
-  return top;
-}
+int LStkRefNL::pushKeepTop() const { return L_ ? pushKeepTopAt(L_, slot_, key_) : 0; }
 
 int LStkRefNL::type() {
   if (!key_.isSet()) return type_;
   if (!L_ || slot_ < 0) return LUA_TNONE;
-  pushDesignated(L_, slot_, key_);
-  int t = lua_type(L_, -1);
-  lua_pop(L_, 1);
-  return t;
+  return designatedType(L_, slot_, key_);
 }
 
 void LStkRefNL::assign(const LStkRefNL& source) {
@@ -359,19 +299,13 @@ void LStkRefNL::assign(const LStkRefNL& source) {
     return;
   }
   if (key_.isSet() && L_ == L && slot_ >= 0) {
-    pushPinned(L, slot_);
-    if (key_.push(L) != 1) lua_pushnil(L);
-    pushDesignated(L, source.slot_, source.key_);
-    storeTop(L);
-    lua_pop(L, 1);
+    storeIntoField(L, slot_, key_, source.slot_, source.key_);
     return;
   }
   LuaVar key(source.key_);
-  int32_t type = source.type_;
   pushPinned(L, source.slot_);
   release();
   pin(L, key.isSet() ? &key : nullptr, 1);
-  if (!key.isSet()) type_ = type;
 }
 
 void LStkRefNL::release() {
@@ -433,18 +367,19 @@ bool xmoveValueToThread(LStkRef& ref, lua_State* source, int index) {
     if (ScriptMgr* m = ScriptMgr::instance()) target = m->lookupThreadEntry();
   }
   LVPolicyHdl p(target);
-  lua_State* L = p.lock();
-  if (!L) return false;
+  LVLockGuard<LVPolicyHdl> lock(p);
+  lua_State* L = lock.state();
+  if (!L || !sameLuaUniverse(source, L)) return false;
   lua_pushvalue(source, index);
   if (source != L) lua_xmove(source, L, 1);
   ref.release();
   ref.pin(p, 1, -1);
-  p.unlock();
   return true;
 }
 
 void xmoveValueToRefNL(LStkRefNL& ref, lua_State* source) {
   lua_State* target = ref.state() ? ref.state() : source;
+  if (!sameLuaUniverse(source, target)) return;
   lua_pushvalue(source, -1);
   if (source != target) lua_xmove(source, target, 1);
   ref.pin(target, nullptr, 1);
@@ -478,6 +413,11 @@ void setFieldToRef(lua_State* L, const LuaVar& key, LStkRef& ref, int index) {
 void setFieldToRefNL(lua_State* L, const LuaVar& key, LStkRefNL& ref, int index) {
   index = absIndex(L, index);
   if (key.push(L) != 1) return;
-  ref.push();
+  lua_State* from = ref.state();
+  if (!from || !sameLuaUniverse(from, L) || !ref.push()) {
+    lua_pushnil(L);
+  } else if (from != L) {
+    lua_xmove(from, L, 1);
+  }
   lua_settable(L, index);
 }

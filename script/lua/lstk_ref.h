@@ -87,7 +87,9 @@ class LStkRefNL {
   // Pins the value on top of the stack, then pops popCount values.
   void pin(lua_State* L, const LuaVar* key, int popCount);
   void pinTop(lua_State* L) { pin(L, nullptr, 0); }
-  void push();
+  // Pushes the designated value onto the reference's own state; false (nothing pushed)
+  // for an empty reference.
+  bool push();
   int pushKeepTop() const;
   int type();
   lua_State* state() const { return L_; }
@@ -112,9 +114,11 @@ class LStkRefNL {
 };
 
 // Moves the value at index of source into ref's state (the calling thread's current
-// state when ref has none) and pins it there; ref's old pin is released first.
+// state when ref has none) and pins it there; ref's old pin is released first. False when
+// that state is gone or belongs to another Lua universe than source.
 bool xmoveValueToThread(LStkRef& ref, lua_State* source, int index);
-// The same for the value on top of source, lock-free; the target is ref's state or source.
+// The same for the value on top of source, lock-free; the target is ref's state or source
+// (nothing happens when they belong to different universes).
 void xmoveValueToRefNL(LStkRefNL& ref, lua_State* source);
 
 // With a table on top and a value below it: table[n] = value (the value stays).

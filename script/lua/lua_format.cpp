@@ -8,6 +8,10 @@
 
 namespace {
 
+// A script chooses the depth, and tables that hold themselves (or share children) grow
+// the text exponentially with it: the text stops here.
+constexpr size_t kMaxTextChars = size_t{1} << 20;
+
 void appendAscii(std::u16string& out, const std::string& s) { out.append(s.begin(), s.end()); }
 
 void appendUtf8(std::u16string& out, const char* s, size_t n) {
@@ -90,6 +94,10 @@ void formatLuaValue(lua_State* L, int index, std::u16string& out, int depth, int
           if (lua_next(L, index)) out += u"...";
         } else {
           while (lua_next(L, index)) {
+            if (out.size() >= kMaxTextChars) {
+              out += u"...";
+              break;
+            }
             out.append(static_cast<size_t>(level + 1), u'\t');
             int kt = lua_type(L, -2);
             appendAscii(out, std::string("(") + lua_typename(L, kt) + ")");
@@ -136,6 +144,12 @@ void formatLuaValue(lua_State* L, int index, std::u16string& out, int depth, int
 
 std::u16string luaStackToWString(lua_State* L, int depth) {
   std::u16string out;
-  for (int i = lua_gettop(L); i >= 1; --i) formatLuaValue(L, i, out, depth, 0);
+  for (int i = lua_gettop(L); i >= 1; --i) {
+    if (out.size() >= kMaxTextChars) {
+      out += u"...\n";
+      break;
+    }
+    formatLuaValue(L, i, out, depth, 0);
+  }
   return out;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "script/lua/table_access.h"
+
 LuaFuncPath::LuaFuncPath(const char* name, uint32_t flags) : flags_(flags) {
   size_t n = name ? strnlen(name, sizeof name_ - 1) : 0;
   if (n) std::memcpy(name_, name, n);
@@ -10,18 +12,16 @@ LuaFuncPath::LuaFuncPath(const char* name, uint32_t flags) : flags_(flags) {
 
 int LuaFuncPath::push(lua_State* L, int yieldFlag) const {
   if (isResume() && yieldFlag) return 0;
+  // The engine walks paths on its own (each frame, on delivery, on pushes of vectors):
+  // a missing step or a metamethod that raises ends the walk with nil, never an error.
+  if (!lua_checkstack(L, 6)) luaL_error(L, "stack overflow (path %s)", name_);
   lua_pushvalue(L, LUA_GLOBALSINDEX);
   const char* p = name_;
   for (;;) {
     const char* dot = std::strchr(p, '.');
     size_t len = dot ? static_cast<size_t>(dot - p) : std::strlen(p);
-    int t = lua_type(L, -1);
-    if (t == LUA_TTABLE || t == LUA_TUSERDATA) {
-      lua_pushlstring(L, p, len);
-      lua_gettable(L, -2);
-    } else {
-      lua_pushnil(L);  // a missing step ends the walk with nil instead of raising
-    }
+    lua_pushlstring(L, p, len);
+    indexTopSafe(L);
     lua_remove(L, -2);
     if (!dot) break;
     p = dot + 1;

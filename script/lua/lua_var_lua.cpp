@@ -10,6 +10,7 @@
 #include "script/lua/lua_var_json.h"
 #include "script/lua/script_mgr.h"
 #include "script/lua/stack_readers.h"
+#include "script/lua/table_access.h"
 
 namespace {
 
@@ -72,12 +73,21 @@ int tableAsVector(lua_State* L, int index, float out[4]) {
   return n;
 }
 
+// Pins the value in the anchor of the state L runs in. L may be a coroutine of that
+// state, whose stack is not the state's own: the value is moved over first.
 void pinInto(lua_State* L, int index, LuaVar& dest) {
+  auto* ref = new LStkRef;
+  dest.adoptRef(ref);
   uint32_t state = 0;
   if (ScriptMgr* m = ScriptMgr::instance()) state = m->stateFor(L);
-  auto* ref = new LStkRef;
-  if (state) ref->pin(LVPolicyHdl(state), 0, index);
-  dest.adoptRef(ref);
+  if (!state) return;
+  LVPolicyHdl policy(state);
+  LVLockGuard<LVPolicyHdl> lock(policy);
+  lua_State* target = lock.state();
+  if (!target || !sameLuaUniverse(L, target)) return;
+  lua_pushvalue(L, index);
+  if (L != target) lua_xmove(L, target, 1);
+  ref->pin(policy, 1, -1);
 }
 
 }  // namespace

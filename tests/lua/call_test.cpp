@@ -209,4 +209,25 @@ TEST(LuaFuncPathTest, WalksDottedPathsAndGivesNilForMissingSteps) {
   lua_settop(L, 0);
 }
 
+TEST(LuaFuncPathTest, MetamethodsThatRaiseGiveNilOutsideEveryCall) {
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  luatest::Locked L(h);
+  // Strict globals, a common script idiom: reading an undefined global raises.
+  ASSERT_EQ(run(L, R"(
+    QXL = { vec3 = setmetatable({}, { __index = function(t, k) error("no " .. k) end }) }
+    found = setmetatable({}, { __index = function(t, k) return k .. "!" end })
+    setmetatable(_G, { __index = function(t, k) error("undefined global " .. k) end })
+  )"),
+            "");
+  // No protected call is running here: an escaping error would end in the panic handler.
+  LuaFuncPath("delete_gobj", 0).push(L, 0);
+  EXPECT_TRUE(lua_isnil(L, -1));
+  LuaFuncPath("QXL.vec3.new", 0).push(L, 0);
+  EXPECT_TRUE(lua_isnil(L, -1));
+  LuaFuncPath("found.it", 0).push(L, 0);
+  EXPECT_STREQ(lua_tostring(L, -1), "it!");
+  EXPECT_EQ(lua_gettop(L), 3);
+  lua_settop(L, 0);
+}
+
 }  // namespace

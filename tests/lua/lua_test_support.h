@@ -15,6 +15,7 @@
 #include "runtime/fs/file_registry.h"
 #include "script/lua/script_files.h"
 #include "script/lua/script_mgr.h"
+#include "tests/lua/lua_chunks.h"
 
 namespace luatest {
 
@@ -70,15 +71,5 @@ class Locked {
   LVPolicyHdl policy_;
   lua_State* L_;
 };
-
-// Runs a chunk protected; "" on success, else the error text.
-inline std::string run(lua_State* L, const std::string& code) {
-  if (luaL_loadbuffer(L, code.data(), code.size(), "test") != 0 || lua_pcall(L, 0, 0, 0) != 0) {
-    std::string e = lua_tostring(L, -1) ? lua_tostring(L, -1) : "?";
-    lua_pop(L, 1);
-    return e;
-  }
-  return "";
-}
 
 }  // namespace luatest

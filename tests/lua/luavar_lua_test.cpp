@@ -108,6 +108,46 @@ TEST_F(LuaVarLua, AVectorWithoutItsConstructorPushesNil) {
   lua_settop(L, top);
 }
 
+TEST_F(LuaVarLua, AVectorWhoseConstructorLookupRaisesPushesNil) {
+  ASSERT_EQ(run(L, "QXL = setmetatable({}, { __index = function(t, k) error('strict ' .. k) end })"), "");
+  float c[3] = {1, 2, 3};
+  LuaVar v;
+  v.setVec(3, c);
+  int top = lua_gettop(L);
+  EXPECT_EQ(v.push(L), 1);  // outside every protected call
+  EXPECT_TRUE(lua_isnil(L, -1));
+  lua_settop(L, top);
+}
+
+LuaVar* gCaptured = nullptr;
+
+TEST_F(LuaVarLua, ATableReadInsideACoroutineIsPinnedItself) {
+  // A native function called from a script's coroutine reads a table argument; the
+  // coroutine's stack is not the state's own.
+  LuaVar captured;
+  gCaptured = &captured;
+  lua_pushcfunction(L, [](lua_State* co) -> int {
+    LuaVar::fromLua(co, 2, *gCaptured);
+    return 0;
+  });
+  lua_setglobal(L, "capture");
+  uint32_t previous = ScriptMgr::instance()->exchangeThreadEntry(state_.value);
+  ASSERT_EQ(run(L, R"(
+    t = { "the table" }
+    local co = coroutine.create(function(a, b) capture(a, b) end)
+    assert(coroutine.resume(co, "first", t))
+  )"),
+            "");
+  ScriptMgr::instance()->exchangeThreadEntry(previous);
+  gCaptured = nullptr;
+  ASSERT_EQ(captured.kind(), LuaVar::kRef);
+  EXPECT_EQ(captured.ref()->type(), LUA_TTABLE);
+  ASSERT_TRUE(captured.ref()->push());
+  lua_getglobal(L, "t");
+  EXPECT_TRUE(lua_rawequal(L, -1, -2));
+  lua_pop(L, 2);
+}
+
 TEST_F(LuaVarLua, TablesWithoutAVectorDimAreThePinnedTable) {
   ASSERT_EQ(run(L, "t = { 1, 2 } five = { 1, 2, 3, 4, 5, dim = 5 }"), "");
   int top = lua_gettop(L);

@@ -129,6 +129,47 @@ TEST_F(Pins, LockFreeReferencesAndLengths) {
   lua_pop(L, 3);
 }
 
+TEST_F(Pins, AnEmptyLockFreeReferenceStoresNilAndKeepsTheStack) {
+  ASSERT_EQ(run(L, "target = { old = 1 }"), "");
+  lua_getglobal(L, "target");
+  int top = lua_gettop(L);
+  LStkRefNL empty;
+  EXPECT_FALSE(empty.push());
+  LuaVar key("old");
+  setFieldToRefNL(L, key, empty, -1);
+  EXPECT_EQ(lua_gettop(L), top);
+  ASSERT_TRUE(lua_istable(L, -1));
+  lua_getfield(L, -1, "old");
+  EXPECT_TRUE(lua_isnil(L, -1));
+  lua_settop(L, top - 1);
+}
+
+TEST_F(Pins, ValuesNeverMoveBetweenLuaUniverses) {
+  ScriptHdl other = ScriptMgr::instance()->createState();
+  Locked O(other);
+  LStkRef a = pinGlobal("obj");
+  int top = lua_gettop(O);
+  EXPECT_FALSE(a.push(O));
+  EXPECT_EQ(lua_gettop(O), top);
+  EXPECT_EQ(lua_gettop(L), 0);
+  // A value of the other universe cannot be pinned into this reference's state.
+  lua_pushstring(O, "foreign");
+  EXPECT_FALSE(xmoveValueToThread(a, O, -1));
+  EXPECT_EQ(lua_gettop(L), 0);
+  lua_pop(O, 1);
+  // Within one universe a coroutine's value moves over.
+  ASSERT_EQ(run(L, "co = coroutine.create(function() end)"), "");
+  lua_getglobal(L, "co");
+  lua_State* co = lua_tothread(L, -1);
+  lua_pushstring(co, "from the coroutine");
+  LStkRef moved;
+  moved.pin(LVPolicyHdl(state_), 0, 1);  // bind it to this state first
+  ASSERT_TRUE(xmoveValueToThread(moved, co, -1));
+  ASSERT_TRUE(moved.push());
+  EXPECT_STREQ(lua_tostring(L, -1), "from the coroutine");
+  lua_settop(L, 0);
+}
+
 TEST_F(Pins, ABorrowedViewHoldsTheLendersLock) {
   LStkRef a = pinGlobal("obj");
   LStkRefNL view;

@@ -115,6 +115,19 @@ TEST_F(Readers, ValueTextFollowsTheEngineFormat) {
   EXPECT_EQ(text(-1, 1), "(table){\t(string)\"name\"=(string)x\n}\n");
 }
 
+TEST_F(Readers, TablesThatHoldThemselvesPrintABoundedText) {
+  // Ten pairs a level, sixteen levels deep: without a bound the text would never end.
+  ASSERT_EQ(run(L, "t = {} for i = 1, 10 do t[i] = t end"), "");
+  lua_getglobal(L, "t");
+  lua_pushstring(L, "after");
+  std::u16string s = luaStackToWString(L, 16);
+  EXPECT_LT(s.size(), size_t{2} << 20);
+  EXPECT_NE(s.find(u"..."), std::u16string::npos);
+  EXPECT_EQ(s.rfind(u"[2:string] after\n", 0), 0u);  // the topmost value still comes first
+  EXPECT_EQ(lua_gettop(L), 2);
+  lua_settop(L, 0);
+}
+
 TEST_F(Readers, StacksPrintFromTheTop) {
   lua_pushstring(L, "one");
   lua_pushboolean(L, 0);

@@ -24,6 +24,7 @@
 #include "script/qx/qx_globals.h"
 #include "script/qx/qx_log.h"
 #include "script/qx/qx_msgbox.h"
+#include "tests/lua/lua_chunks.h"
 
 namespace qxtest {
 
@@ -115,39 +116,12 @@ class StateTest : public ::testing::Test {
     state_.reset();
   }
 
-  // Runs a chunk protected; "" on success, else the error text.
-  std::string run(const std::string& code) {
-    if (luaL_loadbuffer(L, code.data(), code.size(), "test") != 0 || lua_pcall(L, 0, 0, 0) != 0) {
-      std::string e = lua_tostring(L, -1) ? lua_tostring(L, -1) : "?";
-      lua_pop(L, 1);
-      return e;
-    }
-    return "";
-  }
-  // Runs "return <expr>" and leaves its one value on the stack.
-  void eval(const std::string& expr) {
-    std::string code = "return " + expr;
-    ASSERT_EQ(luaL_loadbuffer(L, code.data(), code.size(), "test"), 0) << lua_tostring(L, -1);
-    ASSERT_EQ(lua_pcall(L, 0, 1, 0), 0) << lua_tostring(L, -1);
-  }
-  std::string evalString(const std::string& expr) {
-    eval(expr);
-    std::string s = lua_tostring(L, -1) ? lua_tostring(L, -1) : "<not a string>";
-    lua_pop(L, 1);
-    return s;
-  }
-  double evalNumber(const std::string& expr) {
-    eval(expr);
-    double d = lua_tonumber(L, -1);
-    lua_pop(L, 1);
-    return d;
-  }
-  bool evalBool(const std::string& expr) {
-    eval(expr);
-    bool b = lua_toboolean(L, -1);
-    lua_pop(L, 1);
-    return b;
-  }
+  // Lua text run in the held state.
+  std::string run(const std::string& code) { return luatest::run(L, code); }
+  void eval(const std::string& expr) { luatest::eval(L, expr); }
+  std::string evalString(const std::string& expr) { return luatest::evalString(L, expr); }
+  double evalNumber(const std::string& expr) { return luatest::evalNumber(L, expr); }
+  bool evalBool(const std::string& expr) { return luatest::evalBool(L, expr); }
   void fullGc() { lua_gc(L, LUA_GCCOLLECT, 0); }
 
   ScriptHdl state_;
