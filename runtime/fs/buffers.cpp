@@ -91,25 +91,21 @@ int64_t BufFileCopy::seek(int64_t pos) {
   return pos_;
 }
 
-int openHostFileForWrite(const std::string& osPath, bool overwrite) {
+bool BufFileO::open(const std::string& osPath, bool overwrite) {
+  close();
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
   int fd;
   do {
     fd = ::open(osPath.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return -1;
+  if (fd < 0) return false;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return -1;
+    return false;
   }
-  return fd;
-}
-
-bool BufFileO::open(const std::string& osPath, bool overwrite) {
-  close();
-  fd_ = openHostFileForWrite(osPath, overwrite);
-  return fd_ >= 0;
+  fd_ = fd;
+  return true;
 }
 
 void BufFileO::close() {

@@ -121,7 +121,4 @@ class BufFileO final : public OBuffer {
   int fd_ = -1;
 };
 
-// Opens a host file for writing as BufFileO does and gives its descriptor (-1 on failure).
-int openHostFileForWrite(const std::string& osPath, bool overwrite);
-
 }  // namespace qx

@@ -16,15 +16,9 @@ namespace {
 
 bool utf16Name(const std::string& utf8, std::u16string& out, std::string* error) {
   out = qcore::utf8ToUtf16(utf8);
-  if (qcore::utf16ToUtf8(out) != utf8) {
-    if (error) *error = "file name is not UTF-8: " + utf8;
-    return false;
-  }
-  if (out.empty() || out.size() > kPackNameUnits) {
-    if (error) *error = "name does not fit a pack record (63 UTF-16 units at most): " + utf8;
-    return false;
-  }
-  return true;
+  if (qcore::utf16ToUtf8(out) == utf8) return true;
+  if (error) *error = "file name is not UTF-8: " + utf8;
+  return false;
 }
 
 bool addFolder(const fs::path& dir, PackWriteDir& node, std::string* error) {

@@ -158,7 +158,10 @@ bool PackFile::addPart(const PackDirNode& root, size_t part) {
     PackFile& pack;
     size_t part;
     PathStack path;
+    // Each name is taken off again by restoring the mark, not by popping: a name that
+    // holds separators would otherwise leave part of itself in front of later keys.
     bool dir(const PackDirNode& node) {
+      const PathMark here = path.saveMark();
       for (const PackFileRecord& f : node.files) {
         path.push(f.name);
         const std::u16string key = path.str();
@@ -167,12 +170,12 @@ bool PackFile::addPart(const PackDirNode& root, size_t part) {
         } else {
           pack.index_.insert_or_assign(packKey(key), Entry{key, part, f.size, f.entryPos});
         }
-        path.pop();
+        path.restoreMark(here);
       }
       for (const PackDirNode& d : node.dirs) {
         path.push(d.name);
         dir(d);
-        path.pop();
+        path.restoreMark(here);
       }
       return true;
     }

@@ -1,14 +1,10 @@
 #include "runtime/fs/pack_format.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "platform/core/utf.h"
 #include "runtime/fs/huffman.h"
+#include "runtime/fs/path_stack.h"
 
 namespace qx {
 
@@ -119,39 +115,41 @@ void putU32(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v));
 }
 
+bool fail(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
 bool readHostFile(const std::string& path, std::vector<uint8_t>& out, std::string* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st;
-  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (fd >= 0) ::close(fd);
-    if (error) *error = "cannot read " + path;
-    return false;
-  }
-  if (st.st_size > static_cast<off_t>(kPackMaxEntryBytes)) {
-    ::close(fd);
-    if (error) *error = "too large for a pack entry: " + path;
-    return false;
-  }
-  out.resize(static_cast<size_t>(st.st_size));
-  size_t done = 0;
-  while (done < out.size()) {
-    ssize_t got = ::read(fd, out.data() + done, out.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
-  }
-  ::close(fd);
-  if (done != out.size()) {
-    if (error) *error = "short read of " + path;
-    return false;
-  }
+  BufFile file;
+  if (!file.open(path)) return fail(error, "cannot read " + path);
+  if (file.size() > static_cast<int64_t>(kPackMaxEntryBytes)) return fail(error, "too large for a pack entry: " + path);
+  out.resize(static_cast<size_t>(file.size()));
+  if (file.read(out.data(), out.size()) != out.size()) return fail(error, "short read of " + path);
   return true;
 }
 
 bool checkName(const std::u16string& name, std::string* error) {
-  if (name.size() <= kPackNameUnits && name.find(u'\0') == std::u16string::npos) return true;
-  if (error) *error = "name does not fit a pack record (63 UTF-16 units at most): " + qcore::utf16ToUtf8(name);
-  return false;
+  if (name.size() > kPackNameUnits || name.find(u'\0') != std::u16string::npos)
+    return fail(error, "name does not fit a pack record (63 UTF-16 units at most): " + qcore::utf16ToUtf8(name));
+  return true;
+}
+
+// A record below the root must have a name of its own without separators (the reader
+// would split it into folders), and its key must fit the path stack the reader joins
+// keys in.
+bool checkKeyPart(const std::u16string& name, size_t prefixLength, std::string* error) {
+  if (!checkName(name, error)) return false;
+  if (name.empty() || name.find_first_of(u"\\/") != std::u16string::npos)
+    return fail(error, "name is empty or holds a path separator: " + qcore::utf16ToUtf8(name));
+  if (prefixLength + 1 + name.size() > PathStack::kCapacity)
+    return fail(error, "key longer than " + std::to_string(PathStack::kCapacity) + " characters, ending in " +
+                           qcore::utf16ToUtf8(name));
+  return true;
+}
+
+size_t keyLength(size_t prefixLength, const std::u16string& name) {
+  return prefixLength == 0 ? name.size() : prefixLength + 1 + name.size();
 }
 
 void writeName(obitstream& out, const std::u16string& name) {
@@ -159,14 +157,14 @@ void writeName(obitstream& out, const std::u16string& name) {
   if (name.size() < kPackNameUnits) out.writeBits(0, 16);
 }
 
-bool writeDir(obitstream& out, const PackWriteDir& dir, std::string* error) {
-  if (!checkName(dir.name, error)) return false;
+// prefixLength: the length of the key of this directory (0 for the root).
+bool writeDir(obitstream& out, const PackWriteDir& dir, int depth, size_t prefixLength, std::string* error) {
   writeName(out, dir.name);
   out.writeBits(0, 8);  // flag
   out.writeBits(static_cast<uint32_t>(dir.files.size()), 32);
   static const uint8_t kReserved[8] = {};
   for (const PackWriteFile& f : dir.files) {
-    if (!checkName(f.name, error)) return false;
+    if (!checkKeyPart(f.name, prefixLength, error)) return false;
     writeName(out, f.name);
     out.writeBytes(kReserved, sizeof(kReserved));
     if (f.deleted) {
@@ -179,16 +177,16 @@ bool writeDir(obitstream& out, const PackWriteDir& dir, std::string* error) {
       if (!readHostFile(f.hostPath, loaded, error)) return false;
       data = &loaded;
     }
-    if (data->size() > kPackMaxEntryBytes) {
-      if (error) *error = "too large for a pack entry: " + qcore::utf16ToUtf8(f.name);
-      return false;
-    }
+    if (data->size() > kPackMaxEntryBytes) return fail(error, "too large for a pack entry: " + qcore::utf16ToUtf8(f.name));
     const std::vector<uint8_t> entry = encodePackEntry(data->data(), data->size());
     out.writeBytes(entry.data(), entry.size());
   }
   out.writeBits(static_cast<uint32_t>(dir.dirs.size()), 32);
-  for (const PackWriteDir& d : dir.dirs)
-    if (!writeDir(out, d, error)) return false;
+  for (const PackWriteDir& d : dir.dirs) {
+    if (depth + 1 > kPackMaxDepth) return fail(error, "folders nested deeper than " + std::to_string(kPackMaxDepth) + " levels");
+    if (!checkKeyPart(d.name, prefixLength, error)) return false;
+    if (!writeDir(out, d, depth + 1, keyLength(prefixLength, d.name), error)) return false;
+  }
   return true;
 }
 
@@ -236,12 +234,8 @@ std::vector<uint8_t> encodePackEntry(const uint8_t* data, size_t size) {
 }
 
 bool writePackDirectory(obitstream& out, const PackWriteDir& root, std::string* error) {
-  if (!writeDir(out, root, error)) return false;
-  if (!out.flush()) {
-    if (error) *error = "write failed";
-    return false;
-  }
-  return true;
+  if (!checkName(root.name, error) || !writeDir(out, root, 0, 0, error)) return false;
+  return out.flush() || fail(error, "write failed");
 }
 
 }  // namespace qx

@@ -1,10 +1,5 @@
 #include "runtime/fs/raw_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <new>
 #include <stdexcept>
@@ -17,43 +12,6 @@ namespace qx {
 namespace {
 
 bool isAbsoluteName(std::u16string_view name) { return !name.empty() && name[0] == u'/'; }
-
-// Reads up to n bytes, retrying short reads; gives the count read.
-size_t readFully(int fd, uint8_t* dst, size_t n) {
-  size_t done = 0;
-  while (done < n) {
-    ssize_t got = ::read(fd, dst + done, n - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
-  }
-  return done;
-}
-
-size_t writeFully(int fd, const uint8_t* src, size_t n) {
-  size_t done = 0;
-  while (done < n) {
-    ssize_t put = ::write(fd, src + done, n - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;
-    done += static_cast<size_t>(put);
-  }
-  return done;
-}
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -108,38 +66,36 @@ std::optional<std::string> RawFile::writePath(std::u16string_view name) const {
   return hostPathForWrite(*host);
 }
 
-int32_t RawFile::size(std::u16string_view name) {
-  checkRoot(name);
-  auto path = locate(name);
-  if (!path) return -1;
-  Fd fd(::open(path->c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat st;
-  if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  if (st.st_size > INT32_MAX) return -1;
-  return static_cast<int32_t>(st.st_size);
-}
-
-std::unique_ptr<ibitstream> RawFile::openRead(std::u16string_view name) {
-  if (size(name) < 0) return nullptr;
+std::unique_ptr<BufFile> RawFile::openExisting(std::u16string_view name) const {
   auto path = locate(name);
   if (!path) return nullptr;
   auto file = std::make_unique<BufFile>();
-  if (!file->open(*path)) return nullptr;
+  // Sizes are reported as signed 32-bit values.
+  if (!file->open(*path) || file->size() > INT32_MAX) return nullptr;
+  return file;
+}
+
+int32_t RawFile::size(std::u16string_view name) {
+  checkRoot(name);
+  auto file = openExisting(name);
+  return file ? static_cast<int32_t>(file->size()) : -1;
+}
+
+std::unique_ptr<ibitstream> RawFile::openRead(std::u16string_view name) {
+  checkRoot(name);
+  auto file = openExisting(name);
+  if (!file) return nullptr;
   return std::make_unique<ibitstream>(std::move(file));
 }
 
 FileData RawFile::readWhole(std::u16string_view name, uint32_t /*flag*/) {
-  auto path = locate(name);
-  if (!path) return {};
-  Fd fd(::open(path->c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat st;
-  if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  if (st.st_size > INT32_MAX) return {};
-  const size_t n = static_cast<size_t>(st.st_size);
+  auto file = openExisting(name);
+  if (!file) return {};
+  const auto n = static_cast<size_t>(file->size());
   // Two zero bytes follow the data so that text can be used as a narrow or wide C string.
   uint8_t* block = new (std::nothrow) uint8_t[n + 2];
   if (block == nullptr) return {};
-  const size_t got = readFully(fd.get(), block, n);
+  const size_t got = file->read(block, n);
   block[got] = 0;
   block[got + 1] = 0;
   return FileData(block, static_cast<uint32_t>(got), true);
@@ -156,17 +112,15 @@ std::unique_ptr<obitstream> RawFile::openWrite(std::u16string_view name, bool ov
 int32_t RawFile::writeWhole(std::u16string_view name, bool overwrite, const void* data, uint32_t count) {
   if (count > INT32_MAX || (data == nullptr && count > 0)) return -1;
   auto path = writePath(name);
-  if (!path) return -1;
-  Fd fd(openHostFileForWrite(*path, overwrite));
-  if (fd.get() < 0) return -1;
-  return static_cast<int32_t>(writeFully(fd.get(), static_cast<const uint8_t*>(data), count));
+  BufFileO file;
+  if (!path || !file.open(*path, overwrite)) return -1;
+  return static_cast<int32_t>(file.write(data, count));
 }
 
 bool RawFile::create(std::u16string_view name, bool overwrite) {
   auto path = writePath(name);
-  if (!path) return false;
-  Fd fd(openHostFileForWrite(*path, overwrite));
-  return fd.get() >= 0;
+  BufFileO file;
+  return path && file.open(*path, overwrite);
 }
 
 }  // namespace qx

@@ -34,6 +34,8 @@ class RawFile final : public IFiles {
   std::optional<std::string> joined(std::u16string_view name) const;
   // The host path of an existing regular file under the name.
   std::optional<std::string> locate(std::u16string_view name) const;
+  // That file opened for reading; null when it is missing, unreadable or too large.
+  std::unique_ptr<BufFile> openExisting(std::u16string_view name) const;
   std::optional<std::string> writePath(std::u16string_view name) const;
 
   std::u16string root_;

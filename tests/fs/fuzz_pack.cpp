@@ -1,9 +1,14 @@
-// Fuzzes the pack reader: the input is one part file. Its directory is parsed, and every
-// live entry it names is opened, streamed, sought and streamed again; the whole input is
-// also decoded as a single entry, which reaches the Huffman decoder with any tree.
+// Fuzzes the pack reader: the input is one part file. It is mounted as a pack source (the
+// directory is parsed and merged into the index) and every live entry is read whole,
+// streamed, sought and streamed again; the whole input is also decoded as a single entry,
+// which reaches the Huffman decoder with any tree.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "runtime/fs/pack_files.h"
@@ -14,40 +19,55 @@ namespace {
 // Bounds the work per entry: a single-leaf tree may claim a 2 GiB size.
 constexpr uint32_t kMaxDecode = 64 * 1024;
 
-void exerciseEntry(const uint8_t* data, size_t size, uint32_t seed) {
-  qx::BufPack entry;
-  if (!entry.open(std::make_unique<qx::BufFileCopy>(data, size))) return;
+void exercise(qx::ibitstream& in, uint32_t seed) {
   static uint8_t buf[4096];
-  const auto limit = static_cast<uint32_t>(std::min<int64_t>(entry.size(), kMaxDecode));
+  const auto limit = static_cast<uint32_t>(std::min<int64_t>(in.sourceSize(), kMaxDecode));
   uint32_t total = 0;
   while (total < limit) {
-    const size_t got = entry.read(buf, std::min<size_t>(sizeof(buf), limit - total));
+    const size_t got = in.readBytes(buf, std::min<size_t>(sizeof(buf), limit - total));
     if (got == 0) break;
     total += static_cast<uint32_t>(got);
   }
   if (limit > 0) {
-    entry.seek(seed % limit);
-    entry.read(buf, 100);
-    entry.seek(0);
-    entry.read(buf, 100);
+    in.seek(seed % limit);
+    in.readBits(seed % 33);
+    in.readBytes(buf, 100);
+    in.seek(0);
+    in.readBytes(buf, 100);
   }
 }
 
-void walk(const qx::PackDirNode& dir, const uint8_t* data, size_t size, uint32_t& seed) {
-  for (const qx::PackFileRecord& f : dir.files) {
-    if (f.deleted || f.entryPos >= size) continue;
-    exerciseEntry(data + f.entryPos, size - f.entryPos, seed++);
+// The part as a file without a name on disk: /proc/self/fd/<n> names it, and its
+// continuation name (<n>.1) does not exist.
+void exercisePackSource(const uint8_t* data, size_t size, uint32_t& seed) {
+  const int fd = ::memfd_create("fuzz_pack", MFD_CLOEXEC);
+  if (fd < 0) return;
+  if (::write(fd, data, size) == static_cast<ssize_t>(size)) {
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    std::unique_ptr<qx::PackFile> pack;
+    try {
+      pack = qx::PackFile::create(std::u16string(path.begin(), path.end()));
+    } catch (const qx::PackOpenError&) {
+    }
+    if (pack) {
+      for (const auto& [key, entry] : pack->index()) {
+        if (entry.size <= kMaxDecode) pack->readWhole(key, 0);
+        if (auto in = pack->openRead(key)) exercise(*in, seed++);
+      }
+    }
   }
-  for (const qx::PackDirNode& d : dir.dirs) walk(d, data, size, seed);
+  ::close(fd);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  qx::ibitstream in(std::make_unique<qx::BufFileCopy>(data, size));
-  qx::PackDirNode root;
   uint32_t seed = size > 0 ? data[size - 1] * 977u : 0;
-  if (qx::readPackDirectory(in, root)) walk(root, data, size, seed);
-  exerciseEntry(data, size, seed);
+  exercisePackSource(data, size, seed);
+  auto entry = std::make_unique<qx::BufPack>();
+  if (entry->open(std::make_unique<qx::BufFileCopy>(data, size))) {
+    qx::ibitstream in(std::move(entry));
+    exercise(in, seed);
+  }
   return 0;
 }

@@ -7,6 +7,7 @@
 #include "runtime/fs/huffman.h"
 #include "runtime/fs/pack_files.h"
 #include "runtime/fs/pack_format.h"
+#include "runtime/fs/path_stack.h"
 #include "temp_dir.h"
 
 namespace {
@@ -372,6 +373,80 @@ TEST_F(PackFiles, RecordEdgeCasesParse) {
   std::string error;
   EXPECT_FALSE(qx::writePackDirectory(s, bad, &error));
   EXPECT_NE(error.find("63"), std::string::npos);
+}
+
+TEST_F(PackFiles, NameHoldingSeparatorsKeepsLaterKeysApart) {
+  const auto entry = qx::encodePackEntry(reinterpret_cast<const uint8_t*>("data"), 4);
+  RawPart p;
+  p.name(u"root");
+  p.u8(0);
+  p.u32(2);
+  for (const char16_t* n : {u"x\\y\\z.txt", u"plain.txt"}) {
+    p.name(n);
+    p.reserved();
+    p.append(entry);
+  }
+  p.u32(1);
+  p.name(u"d/e");
+  p.u8(0);
+  p.u32(1);
+  p.name(u"in.txt");
+  p.reserved();
+  p.append(entry);
+  p.u32(0);
+  p.u32(0);
+  writePart("sep.pak", p.bytes);
+  auto pack = open("sep.pak");
+  ASSERT_NE(pack, nullptr);
+  EXPECT_EQ(pack->size(u"x\\y\\z.txt"), 4);
+  EXPECT_EQ(pack->size(u"plain.txt"), 4);
+  EXPECT_EQ(pack->size(u"d\\e\\in.txt"), 4);
+  EXPECT_EQ(pack->index().size(), 3u);
+}
+
+TEST_F(PackFiles, WriterRefusesWhatTheReaderWouldNotRead) {
+  auto refuses = [](const PackWriteDir& root, const char* why) {
+    std::vector<uint8_t> out;
+    qx::obitstream s(std::make_unique<VectorSink>(out));
+    std::string error;
+    EXPECT_FALSE(qx::writePackDirectory(s, root, &error)) << why;
+    EXPECT_FALSE(error.empty()) << why;
+  };
+  PackWriteDir separator;
+  separator.file(u"a\\b.txt").data = bytesOf("x");
+  refuses(separator, "separator in a file name");
+  PackWriteDir slashDir;
+  slashDir.dir(u"a/b").file(u"c.txt").data = bytesOf("x");
+  refuses(slashDir, "separator in a folder name");
+  PackWriteDir unnamed;
+  unnamed.file(u"").data = bytesOf("x");
+  refuses(unnamed, "empty name");
+
+  // Folders as deep as the reader takes are written and read; one more level is refused.
+  PackWriteDir deep;
+  PackWriteDir* d = &deep;
+  for (int i = 0; i < qx::kPackMaxDepth; ++i) d = &d->dir(u"d");
+  d->file(u"f").data = bytesOf("deep");
+  writePart("deep.pak", deep);
+  auto pack = open("deep.pak");
+  ASSERT_NE(pack, nullptr);
+  EXPECT_EQ(pack->index().size(), 1u);
+  d->dir(u"d");
+  refuses(deep, "too deep");
+
+  // A key of exactly a path's capacity is written and read; a longer one is refused.
+  PackWriteDir longKey;
+  PackWriteDir* k = &longKey;
+  for (int i = 0; i < 7; ++i) k = &k->dir(std::u16string(63, static_cast<char16_t>(u'a' + i)));
+  k = &k->dir(std::u16string(62, u'h'));  // 7 x (63 + 1) + 62 = 510 units so far
+  k->file(u"q").data = bytesOf("q");        // 512 units
+  writePart("long.pak", longKey);
+  pack = open("long.pak");
+  ASSERT_NE(pack, nullptr);
+  ASSERT_EQ(pack->index().size(), 1u);
+  EXPECT_EQ(pack->index().begin()->second.key.size(), PathStack::kCapacity);
+  k->file(u"qq").data = bytesOf("qq");
+  refuses(longKey, "key longer than a path holds");
 }
 
 TEST_F(PackFiles, EveryTruncationFailsCleanly) {
