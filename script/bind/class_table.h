@@ -78,13 +78,6 @@ class ClassTable {
     return *this;
   }
 
-  // A function that reads its arguments and pushes its results itself (self included).
-  ClassTable& raw(const char* name, lua_CFunction fn, bool isField = false) {
-    lua_pushnil(L_);  // keeps the closure's shape; raw functions ignore it
-    storeGlue(L_, kind_ == Kind::pointer ? "fvt_ptr" : "fvt_hdl", name, fn, 1, isField);
-    return *this;
-  }
-
  private:
   template <auto Field, FieldKind K>
   ClassTable& storeField(const char* name) {

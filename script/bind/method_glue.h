@@ -167,7 +167,7 @@ struct FieldIO {
     } else if constexpr (IsHandle<S>::value) {
       uint32_t h = readHandle(L, i);
       if (h && !S::Manager::ofValue(h)) luaL_error(L, "a handle of another kind");
-      return S(h);
+      return S::fromValue(h);  // null for an object that is gone
     } else if constexpr (std::is_same_v<S, Vec3>) {
       float f[3];
       readVectorField(L, i, 3, f);
@@ -215,8 +215,13 @@ int fieldGlue(lua_State* L) {
     };
     if (write) {
       S value = FieldIO<S, K>::read(L, 2);
-      SelfHold hold;
-      lockSelf(hold, true)->*Field = std::move(value);
+      {
+        SelfHold hold;
+        using std::swap;
+        swap(lockSelf(hold, true)->*Field, value);
+      }
+      // The old value ends here, unlocked: releasing a counted handle may run a script
+      // (a game object's delete_gobj).
       return 0;
     }
     std::optional<S> value;

@@ -78,6 +78,21 @@ TEST_F(GlueTest, IntegerBooleanAndQXIntegerArguments) {
   lua_pop(L, 1);
 }
 
+TEST_F(GlueTest, ObjectTableAndWideTextArguments) {
+  // An object argument is a strong or weak handle or a table's "udata"; it comes back strong.
+  EXPECT_TRUE(evalBool("getmetatable(w:pass(w)) == Widget.mt and w:pass(w):getAlpha() == 1"));
+  EXPECT_TRUE(evalBool("getmetatable(w:pass(QX.getWeak(w))) == Widget.mt"));
+  EXPECT_TRUE(evalBool("getmetatable(w:pass({ udata = w })) == Widget.mt"));
+  EXPECT_TRUE(evalBool("w:pass(5) == nil and w:pass() == nil"));
+  // A raw stack argument is what the method reads itself.
+  EXPECT_EQ(evalNumber("w:length({ 1, 2, 3 })"), 3);
+  EXPECT_EQ(evalNumber("w:length('abc')"), -1);
+  EXPECT_EQ(evalNumber("w:length()"), -1);
+  // Wide text crosses as UTF-8 both ways.
+  EXPECT_EQ(evalString("w:wideEcho('\xE6\x97\xA5\xE6\x9C\xAC')"), "\xE6\x97\xA5\xE6\x9C\xAC\xC3\xA9");
+  EXPECT_EQ(evalString("w:wideEcho()"), "\xC3\xA9");
+}
+
 TEST_F(GlueTest, VectorsGoInAsTablesOrFloatUserdataAndComeBackThroughQXL) {
   ASSERT_EQ(run("v = w:scaled(QXL.vec3(1, 2, 3), 2)"), "");
   EXPECT_TRUE(evalBool("getmetatable(v) == QXL.vec3 and v.x == 2 and v.y == 4 and v.z == 6 and v.dim == 3"));

@@ -37,6 +37,9 @@ void registerWidget(qxbind::ClassTable& t) {
       .method<&Widget::echo>("echo")
       .method<&Widget::pushTwo>("pushTwo")
       .method<&Widget::fail>("fail")
+      .method<&Widget::pass>("pass")
+      .method<&Widget::length>("length")
+      .method<&Widget::wideEcho>("wideEcho")
       .field<&Widget::alpha>("alpha")
       .field<&Widget::count>("count")
       .field<&Widget::flag>("flag")
@@ -54,7 +57,10 @@ void registerFancy(qxbind::ClassTable& t) {
 void registerThingMgr(qxbind::ClassTable& t) { t.method<&ThingMgr::make>("make").method<&ThingMgr::liveCount>("live"); }
 
 void registerThing(qxbind::ClassTable& t) {
-  t.method<&Thing::twice>("twice").field<&Thing::value>("value").handleField<&Thing::friendHandle>("friend");
+  t.method<&Thing::twice>("twice")
+      .field<&Thing::value>("value")
+      .handleField<&Thing::friendHandle>("friend")
+      .field<&Thing::keeper>("keeper");
 }
 
 void registerService(qxbind::ClassTable& t) { t.method<&Service::ping>("ping").field<&Service::calls>("calls"); }

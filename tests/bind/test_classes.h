@@ -16,6 +16,7 @@
 #include "runtime/math/vec.h"
 #include "runtime/res/resource_mgr.h"
 #include "script/bind/class_binding.h"
+#include "script/gobj/gobj_mgr.h"
 #include "script/lua/lua_var.h"
 
 namespace bindtest {
@@ -61,6 +62,11 @@ struct Widget {
     return {2};
   }
   void fail() { throw std::runtime_error("widget failed"); }
+  qxbind::ObjectRef pass(qxbind::ObjectRef o) const { return o; }
+  int32_t length(qxbind::StackArg t) const {
+    return lua_istable(t.L, t.index) ? static_cast<int32_t>(lua_objlen(t.L, t.index)) : -1;
+  }
+  std::u16string wideEcho(std::u16string s) const { return s + u"\u00e9"; }
 };
 
 struct FancyWidget : Widget {
@@ -73,6 +79,7 @@ struct Thing {
   static inline std::atomic<int> alive{0};
   int32_t value = 0;
   uint32_t friendHandle = 0;
+  GobjHdl keeper;  // a counted handle field
   Thing() { ++alive; }
   ~Thing() { --alive; }
   int32_t twice() const { return value * 2; }

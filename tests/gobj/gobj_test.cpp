@@ -299,6 +299,47 @@ TEST_F(GobjTest, LastReleaseCallsDeleteGobjOnceAndListsTheHandle) {
   EXPECT_TRUE(lost.empty());
 }
 
+TEST_F(GobjTest, CountedHandleFieldLetsItsOldObjectGoOutsideTheOwnersLock) {
+  ASSERT_TRUE(qxbind::bindClass(L, bindtest::thingBinding()));
+  // locksOn(obj): slot locks held on the page of obj's slot.
+  lua_pushcfunction(L, [](lua_State* S) -> int {
+    const uint32_t h = getHandleAt(S, 1);
+    lua_pushnumber(S, bindtest::ThingMgr::instance()->pageLockCount(kesto::HdlBase(h).index()));
+    return 1;
+  });
+  lua_setglobal(L, "locksOn");
+  ASSERT_EQ(run(R"(
+    owner = ThingMgr:make(1)
+    g = Recv.new(0)
+    owner.keeper = g
+    sameObject = rawequal(owner.keeper, g)
+    g = nil
+    collectgarbage('collect') collectgarbage('collect')
+    local engineDelete = delete_gobj
+    function delete_gobj(w)
+      locksDuringDelete = locksOn(owner)
+      engineDelete(w)
+    end
+  )"),
+            "");
+  EXPECT_TRUE(evalBool("sameObject"));
+  EXPECT_EQ(evalNumber("deaths"), 0);  // the field still holds it
+  ASSERT_EQ(run("owner.keeper = nil"), "");
+  EXPECT_EQ(evalNumber("locksDuringDelete"), 0);
+  EXPECT_TRUE(evalBool("owner.keeper == nil"));
+  // A game object that is gone is stored as no object, not as a stale value.
+  ASSERT_EQ(run("dead = Recv.new(0) weak = QX.getWeak(dead.udata) dead = nil"), "");
+  fullGc();
+  fullGc();
+  ASSERT_EQ(run("owner.keeper = weak"), "");
+  lua_getglobal(L, "owner");
+  const uint32_t owner = getHandleAt(L, -1);
+  lua_pop(L, 1);
+  kesto::HdlLock<bindtest::ThingMgr::HandleType> lock(owner, kesto::HdlLock<bindtest::ThingMgr::HandleType>::kShared);
+  ASSERT_TRUE(lock);
+  EXPECT_EQ(lock->keeper.value, 0u);
+}
+
 TEST_F(GobjTest, ConcurrentReleasesTellTheScriptExactlyOnce) {
   for (int round = 0; round < 20; ++round) {
     GobjHdl h = gobjs().newGobj(0);
