@@ -85,7 +85,6 @@ GobjHdl GobjMgr::newGobj(int32_t upriority) {
 GobjMsg& GobjMgr::appendLocked(uint32_t target, const char* name) {
   std::vector<GobjMsg>& list = queue_[target];
   list.emplace_back(target, name);
-  ++queued_;
   return list.back();
 }
 
@@ -118,7 +117,9 @@ void GobjMgr::postMsg3(uint32_t target, const char* name, LuaVar v1, LuaVar v2, 
 
 size_t GobjMgr::queuedCount() {
   kesto::SyncloGuard g(msgLock_);
-  return queued_;
+  size_t n = 0;
+  for (const auto& entry : queue_) n += entry.second.size();
+  return n;
 }
 
 // ---- delivery -------------------------------------------------------------------------
@@ -129,11 +130,7 @@ void GobjMgr::deliverMsgs(uint32_t target) {
     kesto::SyncloGuard g(msgLock_);
     if (target == 0) {
       batch.swap(queue_);
-      queued_ = 0;
-    } else {
-      auto it = queue_.find(target);
-      if (it == queue_.end()) return;
-      queued_ -= it->second.size();
+    } else if (auto it = queue_.find(target); it != queue_.end()) {
       batch.insert(queue_.extract(it));
     }
   }
@@ -187,6 +184,8 @@ bool GobjMgr::release(uint32_t handle) {
     lock_.unlock();
     return false;
   }
+  // The count is read and lowered in one hold of the lock, so of releases racing each
+  // other exactly one sees the last reference.
   if (s->refs == 1 && !s->data()->deathHeard) {
     s->data()->deathHeard = true;
     const uint32_t state = s->data()->scriptState;

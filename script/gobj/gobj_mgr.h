@@ -85,7 +85,6 @@ class GobjMgr : public kesto::ResourceMgrNoName<GobjMgr, Gobj> {
 
   kesto::Synclo msgLock_;
   Queue queue_;
-  size_t queued_ = 0;
 
   kesto::Synclo lostLock_;
   std::vector<uint32_t> lost_[2];
