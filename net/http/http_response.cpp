@@ -97,9 +97,10 @@ bool HTTPResponse::parse(std::string_view t) {
   } else {
     const HTTPHeader* cl = header("Content-Length");
     if (!cl || cl->valueCount() == 0) return false;
-    const TypedValue& len = cl->valueAt(0);
-    if (!len.isInteger() || len.asInteger() < 0) return false;
-    bodyLength = static_cast<size_t>(std::min<uint64_t>(len.asInteger(), rest.size()));
+    // An integer token, or digits the tokenizer kept as a string ("005").
+    std::optional<uint64_t> len = httptext::contentLengthValue(cl->valueAt(0).text());
+    if (!len) return false;
+    bodyLength = static_cast<size_t>(std::min<uint64_t>(*len, rest.size()));
   }
   const HTTPHeader* ct = header("Content-Type");
   if (ct && ct->valueCount() > 0 && ct->valueAt(0).isString() && bodyLength > 0)

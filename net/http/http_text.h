@@ -1,5 +1,9 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string_view>
+
+#include "platform/core/numconv.h"
 
 // Small text rules shared by the framers and the parsers, so both read a header alike.
 namespace httptext {
@@ -34,6 +38,16 @@ inline bool listsClose(std::string_view value) {
     if (comma == std::string_view::npos) return false;
     value.remove_prefix(comma + 1);
   }
+}
+
+// A Content-Length value: decimal digits alone (leading zeros allowed), within 64 bits. The
+// framer and the parser both read it so, or a reply the framer delivers could be refused.
+inline std::optional<uint64_t> contentLengthValue(std::string_view value) {
+  value = trimBlanks(value);
+  if (value.empty()) return std::nullopt;
+  for (char c : value)
+    if (c < '0' || c > '9') return std::nullopt;
+  return qcore::parseU64(value);
 }
 
 }  // namespace httptext

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "net/http/http_text.h"
-#include "platform/core/numconv.h"
 
 HTTPTermChk::HTTPTermChk(bool keepAlive, bool dechunk)
     : keepAlive_(keepAlive), keepAliveInit_(keepAlive), dechunk_(dechunk) {}
@@ -115,13 +114,11 @@ bool HTTPTermChk::valueEnded() {
       info_.chunked = httptext::isChunkedCoding(v) ? 1 : 0;
       return true;
     case kContentLength: {
-      if (v.empty() || !std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-      bool ok = false;
-      int32_t len = StrToI32B(v.data(), v.size(), 10, &ok);
-      if (!ok || static_cast<uint32_t>(len) > framing::kMaxMessage) return false;
-      if (info_.contentLength >= 0 && info_.contentLength != len) return false;  // conflicting lengths
-      info_.contentLength = len;
+      std::optional<uint64_t> len = httptext::contentLengthValue(v);
+      if (!len || *len > framing::kMaxMessage) return false;
+      if (info_.contentLength >= 0 && static_cast<uint64_t>(info_.contentLength) != *len)
+        return false;  // conflicting lengths
+      info_.contentLength = static_cast<int32_t>(*len);
       return true;
     }
     default:

@@ -2,6 +2,7 @@
 
 #include "net/http/http_response.h"
 #include "net/http/json_body.h"
+#include "net/http/term_chk.h"
 
 namespace {
 HTTPResponse parsed(std::string_view text, bool expectOk = true) {
@@ -111,4 +112,29 @@ TEST(HTTPResponse, AParseNeverKeepsTheEarlierBody) {
   EXPECT_EQ(r.header("Content-Type"), nullptr);
   EXPECT_FALSE(r.parse("garbage"));
   EXPECT_EQ(r.status(), 0);
+}
+
+// What the plain framer delivers, the parser must read: both must agree on the framing
+// headers, or a well-framed reply is refused.
+TEST(HTTPResponse, ParsesWhatThePlainFramerDelivers) {
+  struct Case {
+    std::string reply;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 007\r\n\r\n1234567", "1234567"},
+      {"HTTP/1.1 200 OK\r\ncontent-type: text/plain\r\ncontent-length:  3 \r\n\r\nabc", "abc"},
+      {"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: gzip, Chunked\r\n\r\n"
+       "2\r\nab\r\n1;x=y\r\nc\r\n0\r\n\r\n",
+       "abc"},
+  };
+  for (const Case& c : cases) {
+    HTTPTermChk framer(false);
+    ASSERT_EQ(framer.feed(c.reply.data(), static_cast<int>(c.reply.size())), static_cast<int>(c.reply.size()));
+    ASSERT_EQ(framer.state(), IHeaderCheck::kLast) << c.reply;
+    FramedData d = framer.buffered();
+    HTTPResponse r = parsed(std::string_view(d.data, d.length));
+    ASSERT_NE(r.body(), nullptr) << c.reply;
+    EXPECT_EQ(static_cast<TEXTBody*>(r.body())->text(), c.body);
+  }
 }
