@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cstring>
+#include <optional>
 
 #include "net/http/http_date.h"
+#include "platform/core/numconv.h"
 
 namespace httptok {
 namespace {
@@ -152,10 +154,10 @@ HeaderToken readNumberToken(std::string_view text) {
       return tok;
     }
   }
-  double d = 0;
-  auto r = std::from_chars(b, b + k, d);  // out of range still reads as +-inf or 0
-  if (r.ptr != b + k) return tok;
-  tok.value = TypedValue::real(d);
+  // strtod's reading: out of range gives +-inf or 0 (from_chars would leave 0 for both).
+  std::optional<double> d = qcore::parseDouble(t.substr(0, k));
+  if (!d) return tok;
+  tok.value = TypedValue::real(*d);
   tok.length = i + k;
   return tok;
 }

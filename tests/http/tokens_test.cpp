@@ -32,6 +32,10 @@ TEST(HeaderTokens, IntegersAreSixtyFourBit) {
   HeaderToken big = tok("99999999999999999999");
   EXPECT_EQ(big.value.tag(), TypedValue::kReal);
   EXPECT_EQ(big.value.integerValue(), INT64_MAX);
+  // Beyond the double range a real reads as an infinity, not as 0.
+  EXPECT_EQ(tok("1e400").value, TypedValue::real(HUGE_VAL));
+  EXPECT_EQ(tok("-1e400").value, TypedValue::real(-HUGE_VAL));
+  EXPECT_EQ(tok("-1e400").value.integerValue(), INT64_MIN);
   EXPECT_EQ(TypedValue::real(-3.9).integerValue(), -3);
   EXPECT_EQ(TypedValue::real(std::nan("")).integerValue(), 0);
   EXPECT_EQ(TypedValue::string("12").integerValue(), 0);
