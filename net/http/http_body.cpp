@@ -4,6 +4,7 @@
 
 #include "net/http/http_text.h"
 #include "net/http/json_body.h"
+#include "runtime/fs/bitstream.h"
 
 bool mimeEquals(std::string_view a, std::string_view b) { return httptext::equalsNoCase(a, b); }
 
@@ -38,6 +39,8 @@ size_t RAWBody::parse(const char* data, size_t length) {
   size_ = length;
   return length;
 }
+
+size_t RAWBody::writeBytes(qx::obitstream& out) const { return size_ ? out.writeBytes(data_.get(), size_) : 0; }
 
 std::unique_ptr<HTTPBody> RAWBody::take() {
   auto b = std::make_unique<RAWBody>();

@@ -8,6 +8,10 @@
 
 #include "net/http/header_values.h"
 
+namespace qx {
+class obitstream;
+}
+
 // A typed HTTP body: the form text of a request, or the content of a reply typed by its
 // Content-Type. Each kind is handed to scripts by the script-value conversion, which reads
 // the kind-specific accessors below.
@@ -22,6 +26,9 @@ class HTTPBody {
   virtual void listPairs(HeaderPairs&) const {}
   // Appends the content as the text sent on the wire.
   virtual void write(std::string& out) const = 0;
+  // Writes the content into a stream (a download's file); only raw bodies hold bytes for
+  // one. Gives the bytes the stream took.
+  virtual size_t writeBytes(qx::obitstream&) const { return 0; }
   // Replaces the content with the bytes; returns a non-zero count on success.
   virtual size_t parse(const char* data, size_t length) = 0;
   // A new body of the same kind takes over the content; this one is left empty.
@@ -85,6 +92,7 @@ class RAWBody : public HTTPBody {
   const char* mimeType() const override { return "application/octet-stream"; }
   bool accepts(std::string_view) const override { return true; }
   void write(std::string& out) const override { out.append(data(), size_); }
+  size_t writeBytes(qx::obitstream& out) const override;
   size_t parse(const char* data, size_t length) override;
   std::unique_ptr<HTTPBody> take() override;
   Kind kind() const override { return kRaw; }

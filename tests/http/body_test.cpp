@@ -8,8 +8,24 @@
 
 #include "net/http/http_body.h"
 #include "net/http/json_body.h"
+#include "runtime/fs/bitstream.h"
 
 namespace {
+// Collects what a stream hands over, as a download's file would.
+struct CollectingSink : qx::OBuffer {
+  std::string* bytes;
+  explicit CollectingSink(std::string* b) : bytes(b) {}
+  void close() override {}
+  bool isOpen() const override { return true; }
+  size_t write(const void* src, size_t n) override {
+    bytes->append(static_cast<const char*>(src), n);
+    return n;
+  }
+  int64_t seek(int64_t) override { return -1; }
+  int64_t seekRelative(int64_t) override { return -1; }
+  void setFileTime(qx::FileTime, qx::FileTime, qx::FileTime) override {}
+};
+
 std::unique_ptr<HTTPBody> typed(const char* type, std::string_view bytes) {
   return makeBody(type, bytes.data(), bytes.size());
 }
@@ -162,4 +178,29 @@ TEST(URLBody, RoundTripsWithPythonUrllib) {
   URLBody back;
   ASSERT_GT(back.parse(pyEncoded.data(), pyEncoded.size()), 0u) << pyEncoded;
   EXPECT_EQ(back.params(), ours.params()) << pyEncoded;
+}
+
+// A download writes a raw body's exact bytes into its file; the other kinds write nothing.
+TEST(Bodies, OnlyRawBodiesWriteBytesToAStream) {
+  std::string big(10000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  for (const std::string& bytes : {std::string("\x89PNG\r\n\0", 7), big}) {
+    std::string file;
+    {
+      qx::obitstream out(std::make_unique<CollectingSink>(&file));
+      auto raw = typed("image/png", bytes);
+      EXPECT_EQ(raw->writeBytes(out), bytes.size());
+      EXPECT_TRUE(out.flush());
+    }
+    EXPECT_EQ(file, bytes);
+  }
+  std::string file;
+  {
+    qx::obitstream out(std::make_unique<CollectingSink>(&file));
+    EXPECT_EQ(typed("text/plain", "text")->writeBytes(out), 0u);
+    EXPECT_EQ(typed("application/json", "[1]")->writeBytes(out), 0u);
+    EXPECT_EQ(typed("application/x-www-form-urlencoded", "a=1")->writeBytes(out), 0u);
+    EXPECT_EQ(RAWBody().writeBytes(out), 0u);
+  }
+  EXPECT_EQ(file, "");
 }

@@ -54,6 +54,11 @@ TEST(BodyValues, RawBytesAreAdoptedWhole) {
   ASSERT_EQ(taken.size(), 11u);
   EXPECT_EQ(std::memcmp(taken.bytes(), bytes.data(), 11), 0);
   EXPECT_EQ(static_cast<RAWBody&>(*body).size(), 0u);
+  // Taken a second time, the emptied body gives an empty byte value.
+  LuaVar again;
+  takeScriptValue(*body, again);
+  EXPECT_EQ(again.kind(), LuaVar::kBytes);
+  EXPECT_EQ(again.size(), 0u);
 }
 
 }  // namespace
