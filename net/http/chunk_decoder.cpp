@@ -14,21 +14,21 @@ size_t ChunkDecoder::framing(const char* p, size_t n) {
     case kSizeLine:
       return sizeLine(p, n);
     case kDataEnd:
-      if (n >= 1 && p[0] != '\r') return fail();
-      if (n < 2) return 0;
-      if (p[1] != '\n') return fail();
-      phase_ = kSizeLine;
-      return 2;
+      return lineEnd(p, n, kSizeLine);
     case kLastLine:
       // Trailer fields are not taken: the last chunk must be followed by the blank line.
-      if (n >= 1 && p[0] != '\r') return fail();
-      if (n < 2) return 0;
-      if (p[1] != '\n') return fail();
-      phase_ = kDone;
-      return 2;
+      return lineEnd(p, n, kDone);
     default:
       return 0;
   }
+}
+
+size_t ChunkDecoder::lineEnd(const char* p, size_t n, Phase next) {
+  if (n >= 1 && p[0] != '\r') return fail();
+  if (n < 2) return 0;
+  if (p[1] != '\n') return fail();
+  phase_ = next;
+  return 2;
 }
 
 size_t ChunkDecoder::sizeLine(const char* p, size_t n) {

@@ -25,6 +25,8 @@ class ChunkDecoder {
  private:
   enum Phase { kSizeLine, kData, kDataEnd, kLastLine, kDone, kFailed };
   size_t sizeLine(const char* p, size_t n);
+  // A CR LF, after which the decoder goes on in phase next.
+  size_t lineEnd(const char* p, size_t n, Phase next);
   size_t fail() {
     phase_ = kFailed;
     return 0;

@@ -7,32 +7,6 @@
 #include "net/http/http_date.h"
 #include "platform/core/numconv.h"
 
-TypedValue TypedValue::string(std::string s) {
-  TypedValue v;
-  v.value_.emplace<kString>(std::move(s));
-  return v;
-}
-TypedValue TypedValue::integer(int64_t i) {
-  TypedValue v;
-  v.value_.emplace<kInteger>(i);
-  return v;
-}
-TypedValue TypedValue::real(double d) {
-  TypedValue v;
-  v.value_.emplace<kReal>(d);
-  return v;
-}
-TypedValue TypedValue::boolean(bool b) {
-  TypedValue v;
-  v.value_.emplace<kBoolean>(b);
-  return v;
-}
-TypedValue TypedValue::time(int64_t t) {
-  TypedValue v;
-  v.value_.emplace<kTime>(Time{t});
-  return v;
-}
-
 const std::string& TypedValue::str() const {
   static const std::string kNone;
   const std::string* s = std::get_if<kString>(&value_);

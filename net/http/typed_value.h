@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
 
 // A header value that arrives already typed: a length reads as an integer, a date as a
@@ -10,12 +11,12 @@ class TypedValue {
   enum Tag : uint32_t { kEmpty = 0, kString = 1, kInteger = 2, kReal = 3, kBoolean = 4, kTime = 5 };
 
   TypedValue() = default;
-  static TypedValue string(std::string s);
-  static TypedValue integer(int64_t v);
-  static TypedValue real(double v);
-  static TypedValue boolean(bool v);
+  static TypedValue string(std::string s) { return make<kString>(std::move(s)); }
+  static TypedValue integer(int64_t v) { return make<kInteger>(v); }
+  static TypedValue real(double v) { return make<kReal>(v); }
+  static TypedValue boolean(bool v) { return make<kBoolean>(v); }
   // Seconds since 1970-01-01 00:00 UTC.
-  static TypedValue time(int64_t secondsSinceEpoch);
+  static TypedValue time(int64_t secondsSinceEpoch) { return make<kTime>(Time{secondsSinceEpoch}); }
 
   Tag tag() const { return static_cast<Tag>(value_.index()); }
   bool isString() const { return tag() == kString; }
@@ -43,6 +44,13 @@ class TypedValue {
     int64_t seconds;
     bool operator==(const Time&) const = default;
   };
+  template <Tag T, class V>
+  static TypedValue make(V&& v) {
+    TypedValue t;
+    t.value_.template emplace<T>(std::forward<V>(v));
+    return t;
+  }
+
   // Alternative order matches the tag values.
   std::variant<std::monostate, std::string, int64_t, double, bool, Time> value_;
 };
