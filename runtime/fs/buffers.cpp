@@ -21,12 +21,13 @@ bool BufFile::open(const std::string& osPath) {
   return true;
 }
 
-bool BufFile::attach(int fd, int64_t offset, bool owned) {
+bool BufFile::attach(int fd, int64_t offset, bool owned, std::shared_ptr<const void> keepAlive) {
   close();
   struct stat st;
   if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   fd_ = fd;
   owned_ = owned;
+  keepAlive_ = std::move(keepAlive);
   fileSize_ = st.st_size;
   offset_ = std::clamp<int64_t>(offset, 0, fileSize_);
   pos_ = offset_;
@@ -37,6 +38,7 @@ void BufFile::close() {
   if (fd_ >= 0 && owned_) ::close(fd_);
   fd_ = -1;
   owned_ = false;
+  keepAlive_.reset();
   fileSize_ = 0;
   offset_ = 0;
   pos_ = 0;

@@ -50,8 +50,9 @@ class BufFile final : public IBuffer {
 
   // Opens a host path (UTF-8, '/' separators); the window owns the descriptor.
   bool open(const std::string& osPath);
-  // Attaches to a descriptor at an offset; a borrowed descriptor is never closed here.
-  bool attach(int fd, int64_t offset, bool owned);
+  // Attaches to a descriptor at an offset; a borrowed descriptor is never closed here, and
+  // keepAlive (when given) keeps it open for as long as this window lives.
+  bool attach(int fd, int64_t offset, bool owned, std::shared_ptr<const void> keepAlive = {});
 
   void close() override;
   bool isOpen() const override { return fd_ >= 0; }
@@ -64,6 +65,7 @@ class BufFile final : public IBuffer {
  private:
   int fd_ = -1;
   bool owned_ = false;
+  std::shared_ptr<const void> keepAlive_;
   int64_t fileSize_ = 0;
   int64_t offset_ = 0;
   int64_t pos_ = 0;  // absolute file position of the next read

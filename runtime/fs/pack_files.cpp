@@ -115,9 +115,6 @@ int64_t BufPack::seek(int64_t target) {
   return pos_;
 }
 
-PackFile::~PackFile() {
-  for (int fd : parts_) ::close(fd);
-}
 
 std::unique_ptr<PackFile> PackFile::create(std::u16string_view path) {
   std::unique_ptr<PackFile> pack(new PackFile());
@@ -134,7 +131,10 @@ std::unique_ptr<PackFile> PackFile::create(std::u16string_view path) {
     if (pack->parts_.size() == kMaxParts) return nullptr;
     const int fd = ::open(found->c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw PackOpenError();
-    pack->parts_.push_back(fd);
+    pack->parts_.push_back(std::shared_ptr<const int>(new int(fd), [](const int* p) {
+      ::close(*p);
+      delete p;
+    }));
     auto window = std::make_unique<BufFile>();
     if (!window->attach(fd, 0, false)) throw PackOpenError();
     ibitstream in(std::move(window));
@@ -203,7 +203,8 @@ std::unique_ptr<ibitstream> PackFile::openRead(std::u16string_view name) {
   const Entry* e = find(name);
   if (e == nullptr) return nullptr;
   auto window = std::make_unique<BufFile>();
-  if (!window->attach(parts_[e->part], static_cast<int64_t>(e->entryPos), false)) return nullptr;
+  const auto& part = parts_[e->part];
+  if (!window->attach(*part, static_cast<int64_t>(e->entryPos), false, part)) return nullptr;
   auto entry = std::make_unique<BufPack>();
   if (!entry->open(std::move(window))) return nullptr;
   return std::make_unique<ibitstream>(std::move(entry));
@@ -213,7 +214,7 @@ FileData PackFile::readWhole(std::u16string_view name, uint32_t /*flag*/) {
   const Entry* e = find(name);
   if (e == nullptr) return {};
   auto window = std::make_unique<BufFile>();
-  if (!window->attach(parts_[e->part], static_cast<int64_t>(e->entryPos), false)) return {};
+  if (!window->attach(*parts_[e->part], static_cast<int64_t>(e->entryPos), false)) return {};
   BufPack entry;
   // An entry whose coded bits cannot hold its size is refused before its block is made.
   if (!entry.open(std::move(window)) || !entry.plausible()) return {};

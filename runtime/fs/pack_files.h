@@ -76,7 +76,6 @@ class PackFile final : public IFiles {
   // The pack factory: null when the path names no file or a part's directory is malformed;
   // throws PackOpenError when a part exists but cannot be opened.
   static std::unique_ptr<PackFile> create(std::u16string_view path);
-  ~PackFile() override;
 
   std::unique_ptr<ibitstream> openRead(std::u16string_view name) override;
   // The whole decoded entry in a block of its size (owned); empty for an entry that cannot
@@ -97,7 +96,9 @@ class PackFile final : public IFiles {
   const Entry* find(std::u16string_view name) const;
   bool addPart(const PackDirNode& root, size_t part);
 
-  std::vector<int> parts_;  // one descriptor per part, in part order
+  // One descriptor per part, in part order. Streams share it, so a stream that outlives
+  // the pack still reads its own part, never whatever file takes the number next.
+  std::vector<std::shared_ptr<const int>> parts_;
   std::u16string name_;
   std::map<std::u16string, Entry> index_;
 };

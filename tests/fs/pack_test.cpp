@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -263,6 +264,25 @@ TEST_F(PackFiles, SeeksIntoTheMiddleOfEntries) {
     ASSERT_EQ(p.read(&b, 1), 1u);
     EXPECT_EQ(b, data[500]);
   }
+}
+
+TEST_F(PackFiles, StreamOutlivesItsPack) {
+  const auto data = randomBytes(20000, 14);
+  PackWriteDir root;
+  addFile(root, "kept.bin", data);
+  writePart("short.pak", root);
+  auto pack = open("short.pak");
+  ASSERT_NE(pack, nullptr);
+  auto s = pack->openRead(u"kept.bin");
+  ASSERT_NE(s, nullptr);
+  pack.reset();
+  // Files opened now may take the descriptor number the pack's part had.
+  const std::string other = dir.write("other.bin", std::vector<uint8_t>(30000, 0xEE));
+  std::vector<int> fds;
+  for (int i = 0; i < 4; ++i) fds.push_back(::open(other.c_str(), O_RDONLY | O_CLOEXEC));
+  EXPECT_EQ(readAll(*s), data);
+  for (int fd : fds)
+    if (fd >= 0) ::close(fd);
 }
 
 TEST_F(PackFiles, LaterPartsOverrideAndDelete) {
