@@ -174,6 +174,10 @@ EngineRunReport runEngine(const EngineRunOptions& options) {
     } catch (const std::exception& e) {
       run.report.caughtException = true;
       std::fprintf(stderr, "engine stopped by an exception: %s\n", e.what());
+    } catch (...) {
+      // Whatever it was, the engine still goes down in order.
+      run.report.caughtException = true;
+      std::fputs("engine stopped by an exception\n", stderr);
     }
   } else {
     std::fputs("engine start-up: the resource managers did not get their ids\n", stderr);

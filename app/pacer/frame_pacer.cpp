@@ -33,7 +33,7 @@ FramePacer::FramePacer(PacerClock& clock)
 
 int64_t FramePacer::read() { return clock_->now() - origin_; }
 
-PacerWait FramePacer::wait() {
+void FramePacer::accumulate() {
   const int64_t d = read() * scale_ - last_;
   if (d > frequency_ * scale_) {
     backlog_ = stepLength_;  // after a stall, one step: never a burst for the lost time
@@ -41,7 +41,10 @@ PacerWait FramePacer::wait() {
     backlog_ += d;
   }
   last_ += d;
+}
 
+PacerWait FramePacer::wait() {
+  accumulate();
   if (backlog_ >= stepLength_) {
     const int64_t n = backlog_ / stepLength_;
     backlog_ -= n * stepLength_;
@@ -56,12 +59,9 @@ PacerWait FramePacer::wait() {
   const uint64_t remaining = static_cast<uint64_t>(stepLength_ - backlog_);
   const uint64_t ms = remaining * 1000 / scale_ / static_cast<uint64_t>(frequency_);
   if (ms >= 2) clock_->sleepMs(static_cast<uint32_t>(ms - 1));
-  // The sleep may end up to a scheduler tick late or early; the spin lands on the step.
-  while (backlog_ < stepLength_) {
-    const int64_t now = read() * scale_;
-    backlog_ += now - last_;
-    last_ = now;
-  }
+  // The sleep may end up to a scheduler tick late or early; the spin lands on the step. A
+  // stall during the sleep (a suspended process) counts as one step, as it does above.
+  while (backlog_ < stepLength_) accumulate();
   backlog_ -= stepLength_;
   catchUp_ = 0;
   return {1, false};

@@ -47,6 +47,9 @@ class FramePacer {
   // Clock reading relative to construction, so that multiplying by the scale cannot
   // overflow however long the machine has been up.
   int64_t read();
+  // Adds the time since the last reading to the backlog; a gap of more than a second
+  // counts as exactly one step.
+  void accumulate();
 
   PacerClock* clock_;
   int64_t origin_;

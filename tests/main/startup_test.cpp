@@ -91,6 +91,22 @@ TEST_F(EngineTest, AnEngineExceptionDuringStartUpIsShownAndEverythingShutsDown) 
   expectEverythingEnded();
 }
 
+TEST_F(EngineTest, AnExceptionOfAnyOtherKindAlsoShutsEverythingDown) {
+  writeMain(maintest::kRecordingMain);
+  int frames = 0;
+  options_.stopRequested = [&] {
+    if (++frames == 3) throw 42;  // not a std::exception
+    return false;
+  };
+  ::testing::internal::CaptureStderr();
+  EngineRunReport report = run();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(report.caughtException);
+  EXPECT_NE(err.find("engine stopped by an exception"), std::string::npos) << err;
+  EXPECT_EQ(report.frames, 2u);
+  expectEverythingEnded();
+}
+
 TEST_F(EngineTest, ManagersThatCannotGetTheirIdsStopStartUpCleanly) {
   // Someone registered before the engine: every place would be off by one.
   auto early = std::make_unique<kesto::StandInMgr>("Early", "Early");

@@ -22,12 +22,14 @@ class FakeClock final : public PacerClock {
   }
   void sleepMs(uint32_t ms) override {
     sleeps.push_back(ms);
-    t_ += static_cast<int64_t>(ms) * frequency_ / 1000;
+    t_ += static_cast<int64_t>(ms) * frequency_ / 1000 + oversleep;
+    oversleep = 0;
   }
   void advance(int64_t ticks) { t_ += ticks; }
   int64_t time() const { return t_; }
 
   std::vector<uint32_t> sleeps;
+  int64_t oversleep = 0;  // added to the next sleep only
 
  private:
   int64_t frequency_;
@@ -80,6 +82,21 @@ TEST(FramePacer, LongStallCountsOneStep) {
   // Just under a second is still owed in full.
   clock.advance(kNs - 2000000);
   EXPECT_EQ(pacer.wait().steps, 59u);
+}
+
+TEST(FramePacer, AStallDuringTheSleepAlsoCountsOneStep) {
+  FakeClock clock(kNs, 0, 1000);
+  FramePacer pacer(clock);
+  clock.oversleep = 5 * kNs;  // the process was stopped while it slept
+  const PacerWait w = pacer.wait();
+  EXPECT_EQ(w.steps, 1u);
+  ASSERT_EQ(clock.sleeps.size(), 1u);
+  // The stall is not owed afterwards: the next wait sleeps again instead of a burst.
+  const PacerWait next = pacer.wait();
+  EXPECT_EQ(next.steps, 1u);
+  EXPECT_FALSE(next.drawForced);
+  EXPECT_EQ(clock.sleeps.size(), 2u);
+  EXPECT_EQ(pacer.remainingMs(), 16);
 }
 
 TEST(FramePacer, OwedStepsForceEveryFourthDraw) {
