@@ -1,5 +1,6 @@
 #include "script/bind/class_def.h"
 
+#include <locale>
 #include <sstream>
 
 #include "script/lua/script_report.h"
@@ -29,6 +30,7 @@ bool isBindableModuleName(std::string_view name) {
 
 std::string classDefinitionText(std::string_view N, uint32_t size, std::string_view B) {
   std::ostringstream s;
+  s.imbue(std::locale::classic());  // the size is Lua text: no digit grouping
   if (!B.empty()) s << "require(\"" << B << "\")";
   s << "if " << N << "==nil then " << N << "={} end \r\n";
   s << "QXL.join(" << N << ",{name=\"" << N << "\"," << "size=" << size << ","

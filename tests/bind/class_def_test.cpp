@@ -1,5 +1,7 @@
 // Generated class definitions: the tables they build, failures that skip a class, and
 // classes with a script base.
+#include <locale>
+
 #include "script/bind/bind_class.h"
 #include "script/bind/class_def.h"
 #include "tests/bind/bind_test_support.h"
@@ -76,6 +78,17 @@ TEST_F(ClassDefTest, TextFollowsTheDefinitionLayout) {
   EXPECT_NE(based.find("_Foo=Foo\nFoo=derived_fromC(_Foo)\nfor k,v in pairs(_Foo) do if k~=\"new\" then Foo[k]=v "
                        "end end\n_Foo= nil\n"),
             std::string::npos);
+}
+
+TEST(ClassDefText, SizeIsWrittenWithoutTheGlobalLocalesGrouping) {
+  struct Grouping : std::numpunct<char> {
+    char do_thousands_sep() const override { return ','; }
+    std::string do_grouping() const override { return "\3"; }
+  };
+  const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new Grouping));
+  const std::string text = qxbind::classDefinitionText("Foo", 1234567, {});
+  std::locale::global(previous);
+  EXPECT_NE(text.find("size=1234567,"), std::string::npos);
 }
 
 TEST_F(ClassDefTest, ScriptBaseClassKeepsScriptMethodsAndReachesTheEngineObject) {
