@@ -8,6 +8,7 @@
 #include "runtime/mem/mem_mgr.h"
 #include "script/lua/script_report.h"
 #include "script/lua/stack_readers.h"
+#include "script/lua/table_access.h"
 
 namespace {
 
@@ -31,23 +32,25 @@ void pushRegistryTable(lua_State* L, void* key, bool withGc) {
   lua_rawset(L, LUA_REGISTRYINDEX);
 }
 
-// Pushes dir[key][field] when every step is a table, else nil. Runs before a strong
-// userdata is made, so a script error raised by a lookup cannot strand a reference.
+// Pushes dir[key][field] when it is a table, else nil. Engine code pushes handles outside
+// any script call too, so a lookup never raises (strict globals, say); it also runs
+// before the strong userdata is made, which therefore never strands its reference.
 template <class PushKey>
 void pushClassMetatable(lua_State* L, const char* dir, PushKey pushKey, const char* field) {
-  lua_getglobal(L, dir);
-  if (lua_istable(L, -1)) {
-    pushKey();
-    lua_gettable(L, -2);
-    lua_remove(L, -2);
-    if (lua_istable(L, -1)) {
-      lua_getfield(L, -1, field);
-      lua_remove(L, -2);
-      if (lua_istable(L, -1)) return;
-    }
+  lua_pushvalue(L, LUA_GLOBALSINDEX);
+  lua_pushstring(L, dir);
+  indexTopSafe(L);
+  lua_remove(L, -2);
+  pushKey();
+  indexTopSafe(L);
+  lua_remove(L, -2);
+  lua_pushstring(L, field);
+  indexTopSafe(L);
+  lua_remove(L, -2);
+  if (!lua_istable(L, -1)) {
+    lua_pop(L, 1);
+    lua_pushnil(L);
   }
-  lua_pop(L, 1);
-  lua_pushnil(L);
 }
 
 // With the class metatable (or nil) below a new userdata: gives the userdata that

@@ -1,6 +1,7 @@
 #include "script/qx/qx_support.h"
 
 #include "script/lua/stack_readers.h"
+#include "script/lua/table_access.h"
 
 namespace {
 
@@ -14,8 +15,9 @@ void setPinned(LStkRef& ref, const char* name, T value) {
   if (!L) return;
   int top = ref.pushKeepTop(L);
   if (lua_istable(L, -1)) {
+    lua_pushstring(L, name);
     pushValue(L, value);
-    lua_setfield(L, -2, name);
+    storeTopSafe(L);
   }
   lua_settop(L, top);
   ref.policy().unlock();
@@ -41,14 +43,19 @@ void setVarKey(lua_State* L, int index, const LuaVar& key, T value) {
   lua_settable(L, index);
 }
 
+// With a value on top: pushes value[name] (nil when it cannot be read; a raising
+// metamethod does not escape).
+void pushFieldOfTop(lua_State* L, const char* name) {
+  lua_pushvalue(L, -1);
+  lua_pushstring(L, name);
+  indexTopSafe(L);
+  lua_remove(L, -2);
+}
+
 // Pushes "_G".COL, or nil when "_G" is not a table.
 void pushColTable(lua_State* L) {
   lua_getglobal(L, "_G");
-  if (lua_istable(L, -1)) {
-    lua_getfield(L, -1, "COL");
-  } else {
-    lua_pushnil(L);
-  }
+  pushFieldOfTop(L, "COL");
   lua_remove(L, -2);
 }
 
@@ -56,11 +63,7 @@ void pushColTable(lua_State* L) {
 
 void refField(lua_State* L, LStkRef& ref, const char* name, LStkRefNL& out) {
   if (!ref.push(L)) lua_pushnil(L);
-  if (lua_istable(L, -1)) {
-    lua_getfield(L, -1, name);
-  } else {
-    lua_pushnil(L);
-  }
+  pushFieldOfTop(L, name);
   out.pin(L, nullptr, 2);
 }
 
@@ -69,11 +72,7 @@ bool refFieldOfTop(const LVPolicyHdl& policy, const char* name, LStkRef& out) {
   LVLockGuard<LVPolicyHdl> lock(p);
   lua_State* L = lock.state();
   if (!L) return false;
-  if (lua_istable(L, -1)) {
-    lua_getfield(L, -1, name);
-  } else {
-    lua_pushnil(L);
-  }
+  pushFieldOfTop(L, name);
   return out.pin(policy, 1, -1);
 }
 

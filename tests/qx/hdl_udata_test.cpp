@@ -85,6 +85,21 @@ TEST_F(HdlUdataTest, AStrongUserdataWithoutClassStillGivesItsReferenceBack) {
   EXPECT_EQ(things().refCount(h.value), 1u);
 }
 
+TEST_F(HdlUdataTest, PushesOutsideEveryCallSurviveStrictGlobals) {
+  ASSERT_EQ(run("setmetatable(_G, { __index = function(t, k) error('undefined global ' .. k) end })"), "");
+  ThingHandle h = things().create().handle;
+  int top = lua_gettop(L);
+  // No protected call runs here: a raising lookup would end in the panic handler.
+  ASSERT_TRUE(things().pushStrong(L, h.value, 0));
+  ASSERT_TRUE(things().pushWeak(L, h.value));
+  EXPECT_EQ(lua_gettop(L), top + 2);
+  EXPECT_EQ(things().refCount(h.value), 2u);
+  lua_settop(L, top);
+  ASSERT_EQ(run("setmetatable(_G, nil)"), "");
+  fullGc();
+  EXPECT_EQ(things().refCount(h.value), 1u);
+}
+
 TEST_F(HdlUdataTest, NestedLocksCountDepthAndUnlockOneUndoesOneLevel) {
   ThingHandle h = things().create().handle;
   ASSERT_TRUE(pushHandleUdata(L, h.value, 0));

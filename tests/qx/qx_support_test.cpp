@@ -61,6 +61,38 @@ TEST_F(QXSupportTest, PinnedFieldSettersWriteIntoTheTableOnly) {
   EXPECT_EQ(lua_gettop(L), top);
 }
 
+TEST_F(QXSupportTest, MetamethodsThatRaiseNeverEscapeTheHelpers) {
+  // Strict globals and guarded tables, read and written by engine code outside any call.
+  ASSERT_EQ(run(R"(
+    guarded = setmetatable({}, { __index = function(t, k) error("read " .. k) end,
+                                 __newindex = function(t, k) error("write " .. k) end })
+    setmetatable(_G, { __index = function(t, k) error("undefined global " .. k) end })
+  )"),
+            "");
+  int top = lua_gettop(L);
+  LStkRef col;
+  ASSERT_TRUE(getColTable(*policy_, col));
+  EXPECT_EQ(col.type(), LUA_TNIL);
+  lua_getglobal(L, "guarded");
+  LStkRef g;
+  ASSERT_TRUE(g.pin(*policy_, 0, -1));
+  LStkRef field;
+  ASSERT_TRUE(refFieldOfTop(*policy_, "missing", field));
+  EXPECT_EQ(field.type(), LUA_TNIL);
+  lua_pop(L, 1);
+  LStkRefNL viaRef;
+  refField(L, g, "missing", viaRef);
+  EXPECT_EQ(viaRef.type(), LUA_TNIL);
+  setPinnedField(g, "x", true);
+  EXPECT_EQ(lua_gettop(L), top);
+  ASSERT_TRUE(g.push());
+  lua_pushstring(L, "x");
+  lua_rawget(L, -2);
+  EXPECT_TRUE(lua_isnil(L, -1));
+  lua_settop(L, top);
+  ASSERT_EQ(run("setmetatable(_G, nil)"), "");
+}
+
 TEST_F(QXSupportTest, TableSetters) {
   lua_newtable(L);
   setIntKeyField(L, 1, lua_Integer{10});

@@ -123,10 +123,7 @@ void setUpState(const ScriptHdl& state) {
                           {"part_of", partOf},    {"items", items},              {"constructing", constructing},
                           {"log_path", logPath},  {"frame", frame},              {nullptr, nullptr}};
   lua_createtable(L, 0, 8);
-  for (const luaL_Reg* r = fns; r->name; ++r) {
-    lua_pushcfunction(L, r->func);
-    lua_setfield(L, -2, r->name);
-  }
+  luaL_register(L, nullptr, fns);
   lua_setglobal(L, "qxext");
 }
 
