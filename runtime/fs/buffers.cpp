@@ -88,6 +88,12 @@ size_t BufFileCopy::read(void* dst, size_t n) {
   return m;
 }
 
+size_t BufVectorO::write(const void* src, size_t n) {
+  const auto* p = static_cast<const uint8_t*>(src);
+  out_.insert(out_.end(), p, p + n);
+  return n;
+}
+
 int64_t BufFileCopy::seek(int64_t pos) {
   pos_ = std::max<int64_t>(pos, 0);
   return pos_;

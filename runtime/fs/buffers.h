@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qx {
 
@@ -99,6 +100,22 @@ class BufFileCopy final : public IBuffer {
   int64_t pos_ = 0;
   bool owned_ = false;
   std::shared_ptr<const void> keepAlive_;
+};
+
+// Appends to a byte vector that the caller keeps (encoding into memory).
+class BufVectorO final : public OBuffer {
+ public:
+  explicit BufVectorO(std::vector<uint8_t>& out) : out_(out) {}
+  void close() override {}
+  bool isOpen() const override { return true; }
+  size_t write(const void* src, size_t n) override;
+  // Only appending is supported.
+  int64_t seek(int64_t) override { return -1; }
+  int64_t seekRelative(int64_t) override { return -1; }
+  void setFileTime(FileTime, FileTime, FileTime) override {}
+
+ private:
+  std::vector<uint8_t>& out_;
 };
 
 // Writes a host file.

@@ -90,24 +90,6 @@ class DirectoryReader {
   uint64_t records_ = 0;
 };
 
-class VectorSink final : public OBuffer {
- public:
-  explicit VectorSink(std::vector<uint8_t>& out) : out_(out) {}
-  void close() override {}
-  bool isOpen() const override { return true; }
-  size_t write(const void* src, size_t n) override {
-    const auto* p = static_cast<const uint8_t*>(src);
-    out_.insert(out_.end(), p, p + n);
-    return n;
-  }
-  int64_t seek(int64_t) override { return -1; }
-  int64_t seekRelative(int64_t) override { return -1; }
-  void setFileTime(FileTime, FileTime, FileTime) override {}
-
- private:
-  std::vector<uint8_t>& out_;
-};
-
 void putU32(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v >> 24));
   out.push_back(static_cast<uint8_t>(v >> 16));
@@ -220,7 +202,7 @@ std::vector<uint8_t> encodePackEntry(const uint8_t* data, size_t size) {
     HuffmanEncoder code;
     code.build(counts);
     coded.reserve(code.codedBits(counts) / 8 + 600);
-    obitstream bits(std::make_unique<VectorSink>(coded));
+    obitstream bits(std::make_unique<BufVectorO>(coded));
     code.writeTree(bits);
     for (size_t i = 0; i < size; ++i) code.writeSymbol(bits, data[i]);
     bits.flush();

@@ -18,26 +18,9 @@ using fstest::w;
 using qx::PackFile;
 using qx::PackWriteDir;
 
-class VectorSink final : public qx::OBuffer {
- public:
-  explicit VectorSink(std::vector<uint8_t>& out) : out_(out) {}
-  void close() override {}
-  bool isOpen() const override { return true; }
-  size_t write(const void* src, size_t n) override {
-    out_.insert(out_.end(), static_cast<const uint8_t*>(src), static_cast<const uint8_t*>(src) + n);
-    return n;
-  }
-  int64_t seek(int64_t) override { return -1; }
-  int64_t seekRelative(int64_t) override { return -1; }
-  void setFileTime(qx::FileTime, qx::FileTime, qx::FileTime) override {}
-
- private:
-  std::vector<uint8_t>& out_;
-};
-
 std::vector<uint8_t> partBytes(const PackWriteDir& root) {
   std::vector<uint8_t> out;
-  qx::obitstream s(std::make_unique<VectorSink>(out));
+  qx::obitstream s(std::make_unique<qx::BufVectorO>(out));
   std::string error;
   EXPECT_TRUE(qx::writePackDirectory(s, root, &error)) << error;
   s.close();
@@ -54,21 +37,20 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed, int alphabet = 256) {
   return v;
 }
 
-void addFile(PackWriteDir& root, const std::string& key, std::vector<uint8_t> data) {
+// The file record of a key (dir\sub\name), made with its folders when missing.
+qx::PackWriteFile& fileAt(PackWriteDir& root, const std::string& key) {
   PackWriteDir* dir = &root;
   size_t start = 0;
   for (size_t sep; (sep = key.find('\\', start)) != std::string::npos; start = sep + 1)
     dir = &dir->dir(w(key.substr(start, sep - start)));
-  dir->file(w(key.substr(start))).data = std::move(data);
+  return dir->file(w(key.substr(start)));
 }
 
-void addDeletion(PackWriteDir& root, const std::string& key) {
-  PackWriteDir* dir = &root;
-  size_t start = 0;
-  for (size_t sep; (sep = key.find('\\', start)) != std::string::npos; start = sep + 1)
-    dir = &dir->dir(w(key.substr(start, sep - start)));
-  dir->file(w(key.substr(start))).deleted = true;
+void addFile(PackWriteDir& root, const std::string& key, std::vector<uint8_t> data) {
+  fileAt(root, key).data = std::move(data);
 }
+
+void addDeletion(PackWriteDir& root, const std::string& key) { fileAt(root, key).deleted = true; }
 
 std::vector<uint8_t> readAll(qx::ibitstream& s) {
   std::vector<uint8_t> out(static_cast<size_t>(s.sourceSize()));
@@ -194,12 +176,7 @@ TEST_F(PackFiles, EveryFileOfAFolderReadsBackIdentical) {
       std::string rel = key;
       std::replace(rel.begin(), rel.end(), '\\', '/');
       const std::string host = dir.write("src/" + rel, data);
-      addFile(root, key, {});
-      PackWriteDir* d = &root;
-      size_t start = 0;
-      for (size_t sep; (sep = key.find('\\', start)) != std::string::npos; start = sep + 1)
-        d = &d->dir(w(key.substr(start, sep - start)));
-      d->file(w(key.substr(start))).hostPath = host;
+      fileAt(root, key).hostPath = host;
     } else {
       addFile(root, key, data);
     }
@@ -389,7 +366,7 @@ TEST_F(PackFiles, RecordEdgeCasesParse) {
   PackWriteDir bad;
   addFile(bad, std::string(64, 'n'), bytesOf("x"));
   std::vector<uint8_t> out;
-  qx::obitstream s(std::make_unique<VectorSink>(out));
+  qx::obitstream s(std::make_unique<qx::BufVectorO>(out));
   std::string error;
   EXPECT_FALSE(qx::writePackDirectory(s, bad, &error));
   EXPECT_NE(error.find("63"), std::string::npos);
@@ -427,7 +404,7 @@ TEST_F(PackFiles, NameHoldingSeparatorsKeepsLaterKeysApart) {
 TEST_F(PackFiles, WriterRefusesWhatTheReaderWouldNotRead) {
   auto refuses = [](const PackWriteDir& root, const char* why) {
     std::vector<uint8_t> out;
-    qx::obitstream s(std::make_unique<VectorSink>(out));
+    qx::obitstream s(std::make_unique<qx::BufVectorO>(out));
     std::string error;
     EXPECT_FALSE(qx::writePackDirectory(s, root, &error)) << why;
     EXPECT_FALSE(error.empty()) << why;
