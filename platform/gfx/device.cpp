@@ -90,11 +90,7 @@ void* Buffer::lock(uint32_t offset, uint32_t size, uint32_t flags) {
   if (size == 0) size = length_ - offset;
   if (size > length_ - offset) return nullptr;
   void* p = doLock(offset, size, flags);
-  if (p) {
-    locked_ = true;
-    lockOffset_ = offset;
-    lockSize_ = size;
-  }
+  locked_ = p != nullptr;
   return p;
 }
 

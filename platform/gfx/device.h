@@ -64,7 +64,6 @@ class Buffer : public Resource {
 
  private:
   uint32_t length_, usage_, pool_;
-  uint32_t lockOffset_ = 0, lockSize_ = 0;
   bool locked_ = false;
 };
 

@@ -45,20 +45,16 @@ bool ITP_Base::append(const void* data, uint32_t count) {
   if (buffer() && capacity_ - writePos_ >= needed) {
     void* p = lock(writePos_, needed, nextFlags_);
     if (!p) return false;
-    lockState_ = 2;
     ++locks_;
     std::memcpy(p, data, needed);
     writePos_ += needed;
     nextFlags_ = qxgfx::D3DLOCK_NOOVERWRITE;
     unlock();
-    lockState_ = 0;
     return true;
   }
 
   // Restart at offset 0. What the batch held is dropped now, so that a failure below
   // leaves an empty batch rather than a range over a new or discarded buffer.
-  missEnd_ = writePos_ + needed;
-  missLocks_ = locks_;
   const int32_t locksBefore = locks_;
   batchStart_ = writePos_ = 0;
   locks_ = 0;
@@ -79,12 +75,10 @@ bool ITP_Base::append(const void* data, uint32_t count) {
   }
   void* p = lock(0, 0, flags);
   if (!p) return false;
-  lockState_ = 1;
   std::memcpy(p, data, needed);
   writePos_ = needed;
   locks_ = 1;
   unlock();
-  lockState_ = 0;
   nextFlags_ = qxgfx::D3DLOCK_NOOVERWRITE;
   return true;
 }

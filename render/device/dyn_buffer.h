@@ -74,9 +74,6 @@ class ITP_Base {
   int32_t locks_ = 0;
   uint32_t nextFlags_ = 0;
   GrowthRule growth_ = defaultGrowth;
-  uint32_t lockState_ = 0;  // 1 locked from the start, 2 locked for an append
-  uint32_t missEnd_ = 0;    // the last append that did not fit: the end it needed
-  int32_t missLocks_ = 0;   // and the lock count then
 };
 
 // Dynamic, write-only vertex buffer on the device that DeviceMgr holds.

@@ -40,7 +40,6 @@ bool PrimBatcher::submit(uint32_t primType, const void* const* streams, uint32_t
     lastType_ = primType;
     if (format != lastFormat_) {
       lastFormat_ = format;
-      streamCount_ = int32_t(streamCount);
       const uint16_t* strides = ctx.streamStrides();
       for (uint32_t i = 0; i < kStreams; ++i) {
         const uint32_t stride = (i < streamCount && strides) ? strides[i] : 0;
@@ -66,7 +65,6 @@ bool PrimBatcher::submit(uint32_t primType, const void* const* streams, uint32_t
       }
     }
     indices_.count += indexCount;
-    indices_.hasData = true;
   }
 
   if (!vertices_.hasData) {
@@ -131,7 +129,6 @@ void PrimBatcher::resetSets() {
     s.buffer.reset();
   }
   indices_.count = 0;
-  indices_.hasData = false;
   indices_.cpu.clear();
   indices_.buffer.reset();
 }

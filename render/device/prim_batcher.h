@@ -46,7 +46,6 @@ class PrimBatcher {
   };
   struct IndexSet {
     uint32_t count = 0;
-    bool hasData = false;
     std::vector<uint16_t> cpu;
     TP_Index buffer;
   };
@@ -58,6 +57,5 @@ class PrimBatcher {
   IndexSet indices_;
   uint32_t lastType_ = 0x7FFFFFFF;
   uint32_t lastFormat_ = 0;
-  int32_t streamCount_ = 0;
   uint32_t dirty_ = 0;
 };
