@@ -146,7 +146,6 @@ void EngineRun::frameLoop() {
 
 void EngineRun::shutDown() {
   destroyThreadProfiler();
-  if (pacer) pacer->close();
   pacer.reset();
   state.reset();
   startError.clear();

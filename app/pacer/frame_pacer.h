@@ -36,9 +36,6 @@ class FramePacer {
   // With reset, restarts the one-second mark. Otherwise true once for each whole second
   // of clock time since the mark.
   bool secondElapsed(bool reset);
-  // Nothing to release: the sleep needs no timer handle. Kept so that shutdown reads as
-  // the pacer's end.
-  void close() {}
 
   uint32_t scale() const { return scale_; }
   uint32_t stepLength() const { return stepLength_; }
