@@ -2,6 +2,7 @@
 
 #include "net/http/header_tokens.h"
 #include "net/http/http_body.h"
+#include "net/http/http_text.h"
 #include "platform/core/url.h"
 
 bool URLBody::accepts(std::string_view type) const {
@@ -25,11 +26,6 @@ void URLBody::write(std::string& out) const {
 
 namespace {
 size_t skipSpaces(std::string_view t, size_t i) { return i + httptok::skipBlanks(t.substr(i), false); }
-size_t endOfLine(std::string_view t, size_t i) {
-  ++i;
-  while (i < t.size() && t[i] == '\n') ++i;
-  return i;
-}
 }  // namespace
 
 size_t URLBody::parse(const char* data, size_t length) {
@@ -46,7 +42,7 @@ size_t URLBody::parse(const char* data, size_t length) {
     i = skipSpaces(t, i + name.length);
     // A name alone on its line ends the form; a form without any pair is not one (an
     // HTML page must stay text, not become an empty form).
-    if (i < t.size() && (t[i] == '\r' || t[i] == '\n')) return params_.empty() ? fail() : endOfLine(t, i);
+    if (i < t.size() && (t[i] == '\r' || t[i] == '\n')) return params_.empty() ? fail() : httptext::pastLineEnd(t, i);
     if (i >= t.size() || t[i] != '=') return fail();
     // An empty value is a value: "a=&b=1" holds a = "".
     HeaderToken value = httptok::readStringToken(t.substr(i + 1), httptok::kFormDelims);
@@ -54,7 +50,7 @@ size_t URLBody::parse(const char* data, size_t length) {
     params_[qcore::urlDecode(name.value.str(), true)] = qcore::urlDecode(value.value.str(), true);
     i = skipSpaces(t, i);
     if (i >= t.size() || t[i] == '\0') return i;
-    if (t[i] == '\r' || t[i] == '\n') return endOfLine(t, i);
+    if (t[i] == '\r' || t[i] == '\n') return httptext::pastLineEnd(t, i);
     if (t[i] != '&') return fail();
     ++i;
   }

@@ -4,19 +4,13 @@
 #include <typeinfo>
 
 #include "net/http/header_tokens.h"
+#include "net/http/http_text.h"
 
 namespace {
 
 struct NotImplemented : std::exception {
   const char* what() const noexcept override { return "not implemented"; }
 };
-
-// A line end is CR or LF; LFs that follow it belong to it.
-size_t skipLineEnd(std::string_view t, size_t i) {
-  ++i;
-  while (i < t.size() && t[i] == '\n') ++i;
-  return i;
-}
 
 // Inside a list, only integers keep their type; anything else is kept as its text.
 TypedValue listItem(const HeaderToken& tok, std::string_view raw) {
@@ -70,13 +64,13 @@ size_t HTTPNmlH::parse(std::string_view t) {
       if (t[i] == ';' || t[i] == ',') {
         ++i;
       } else if (t[i] == '\r' || t[i] == '\n') {
-        return skipLineEnd(t, i);
+        return httptext::pastLineEnd(t, i);
       } else {
         return 0;
       }
     } else if (c == '\r' || c == '\n') {
       values_.push_back(std::move(tok.value));
-      return skipLineEnd(t, i);
+      return httptext::pastLineEnd(t, i);
     } else {
       return 0;
     }

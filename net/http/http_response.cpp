@@ -20,9 +20,7 @@ size_t rawHeaderLine(std::string_view t, HTTPNmlH& out) {
   if (e == std::string_view::npos) return 0;
   out.clear();
   out.addTyped(TypedValue::string(std::string(trimBlanks(t.substr(0, e)))));
-  ++e;
-  while (e < t.size() && t[e] == '\n') ++e;
-  return e;
+  return httptext::pastLineEnd(t, e);
 }
 
 }  // namespace

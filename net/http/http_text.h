@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -21,6 +22,13 @@ inline std::string_view trimBlanks(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
+}
+
+// The index just past the line end at t[i] (a CR or an LF) and any LFs that follow it.
+inline size_t pastLineEnd(std::string_view t, size_t i) {
+  ++i;
+  while (i < t.size() && t[i] == '\n') ++i;
+  return i;
 }
 
 // A Transfer-Encoding value whose last coding is "chunked" (any case): "chunked",
