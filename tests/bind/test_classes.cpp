@@ -1,6 +1,11 @@
 #include "tests/bind/test_classes.h"
 
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "runtime/res/hdl_lock.h"
+#include "script/lua/stack_readers.h"
 
 namespace bindtest {
 
@@ -84,6 +89,74 @@ qxbind::ClassBinding thingBinding() {
 
 qxbind::ClassBinding serviceBinding() {
   return qxbind::pointerBinding(qxbind::pointerClass<Service>("Service", &registerService, &service()));
+}
+
+namespace {
+
+bool isVectorTable(lua_State* L, int index) {
+  lua_getfield(L, index, "dim");
+  bool vec = lua_isnumber(L, -1) != 0;
+  lua_pop(L, 1);
+  return vec;
+}
+
+void toValue(lua_State* L, int index, LuaVar& out, int depth) {
+  index = absIndex(L, index);
+  if (!lua_istable(L, index) || isVectorTable(L, index) || depth > 8) {
+    LuaVar::fromLua(L, index, out);
+    return;
+  }
+  out.resetToTable();
+  lua_pushnil(L);
+  while (lua_next(L, index)) {
+    LuaVar key, value;
+    LuaVar::fromLua(L, -2, key);
+    toValue(L, -1, value, depth + 1);
+    out.table()->insertTaking(std::move(key), std::move(value));
+    lua_pop(L, 1);
+  }
+}
+
+std::vector<LuaVar> messageValues(lua_State* L, int first) {
+  std::vector<LuaVar> values;
+  for (int i = first; i <= lua_gettop(L) && values.size() < 3; ++i) {
+    values.emplace_back();
+    toValue(L, i, values.back(), 0);
+  }
+  return values;
+}
+
+}  // namespace
+
+int postMsgHere(lua_State* L) {
+  std::vector<LuaVar> v = messageValues(L, 3);
+  GobjMgr::instance()->postMsg(getHandleAt(L, 1), luaL_checkstring(L, 2), v.data(), static_cast<uint32_t>(v.size()));
+  return 0;
+}
+
+int postMsgFromThread(lua_State* L) {
+  std::vector<LuaVar> v = messageValues(L, 3);
+  const uint32_t target = getHandleAt(L, 1);
+  const std::string name = luaL_checkstring(L, 2);
+  std::thread worker([&] {
+    GobjMgr* m = GobjMgr::instance();
+    switch (v.size()) {
+      case 0:
+        m->postMsg0(target, name.c_str());
+        break;
+      case 1:
+        m->postMsg1(target, name.c_str(), std::move(v[0]));
+        break;
+      case 2:
+        m->postMsg2(target, name.c_str(), std::move(v[0]), std::move(v[1]));
+        break;
+      default:
+        m->postMsg3(target, name.c_str(), std::move(v[0]), std::move(v[1]), std::move(v[2]));
+        break;
+    }
+  });
+  worker.join();
+  return 0;
 }
 
 }  // namespace bindtest

@@ -107,4 +107,11 @@ qxbind::ClassBinding fancyBinding();  // derived from Widget
 qxbind::ClassBinding thingBinding();
 qxbind::ClassBinding serviceBinding();
 
+// Lua functions that post game-object messages as engine threads do: (obj, name, up to
+// three values). Tables without "dim" become table values, as the network layer builds
+// them. postMsgHere posts on the calling thread; postMsgFromThread posts from a new
+// thread (through postMsg0 .. postMsg3) and waits for it.
+int postMsgHere(lua_State* L);
+int postMsgFromThread(lua_State* L);
+
 }  // namespace bindtest

@@ -16,40 +16,13 @@ using bindtest::StateTest;
 
 GobjMgr& gobjs() { return *GobjMgr::instance(); }
 
-// Lua arguments from index 2 on as message values.
-std::vector<LuaVar> valuesFrom(lua_State* L, int first) {
-  std::vector<LuaVar> values;
-  for (int i = first; i <= lua_gettop(L) && values.size() < 3; ++i) {
-    values.emplace_back();
-    LuaVar::fromLua(L, i, values.back());
-  }
-  return values;
-}
-
-// post(obj, name, ...): posts on this thread.
-int luaPost(lua_State* L) {
-  std::vector<LuaVar> v = valuesFrom(L, 3);
-  gobjs().postMsg(getHandleAt(L, 1), luaL_checkstring(L, 2), v.data(), static_cast<uint32_t>(v.size()));
-  return 0;
-}
-
-// postFromThread(obj, name, ...): posts from a new thread and waits for it.
-int luaPostFromThread(lua_State* L) {
-  std::vector<LuaVar> v = valuesFrom(L, 3);
-  uint32_t target = getHandleAt(L, 1);
-  std::string name = luaL_checkstring(L, 2);
-  std::thread t([&] { gobjs().postMsg(target, name.c_str(), v.data(), static_cast<uint32_t>(v.size())); });
-  t.join();
-  return 0;
-}
-
 class GobjTest : public StateTest {
  protected:
   void SetUp() override {
     StateTest::SetUp();
     ASSERT_TRUE(qxbind::bindClass(L, gobjBinding()));
-    lua_register(L, "post", luaPost);
-    lua_register(L, "postFromThread", luaPostFromThread);
+    lua_register(L, "post", bindtest::postMsgHere);
+    lua_register(L, "postFromThread", bindtest::postMsgFromThread);
     ASSERT_EQ(run(R"(
       Recv = QXL.gobj_class()
       got = {}
