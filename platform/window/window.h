@@ -58,7 +58,7 @@ class Window {
   bool isOpen() const { return open_.load(std::memory_order_acquire); }
 
   // UI thread only (post them through the request queue): more receivers of the pumped
-  // events, called after the spec's handler in the order added. The id removes one.
+  // events, called after the WindowSpec's own handler in the order added. The id removes one.
   int addEventHandler(WindowEventHandler handler);
   void removeEventHandler(int id);
 
