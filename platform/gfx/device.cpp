@@ -120,9 +120,8 @@ bool Surface::lockRect(LockedRect& out, const Rect* rect, uint32_t flags) {
       return false;
     r = *rect;
   }
-  const FormatInfo* f = formatInfo(desc_.format);
   out.pitch = int32_t(pitch_);
-  out.bits = memory_.data() + size_t(r.top) * pitch_ + size_t(r.left) * f->bytesPerPixel;
+  out.bits = memory_.data() + formatOffset(desc_.format, pitch_, r.left, r.top);
   locked_ = true;
   return true;
 }

@@ -27,6 +27,13 @@ uint32_t formatPitch(uint32_t format, uint32_t width) {
   return width * f->bytesPerPixel;
 }
 
+size_t formatOffset(uint32_t format, uint32_t pitch, int32_t left, int32_t top) {
+  const FormatInfo* f = formatInfo(format);
+  if (!f) return 0;
+  if (f->blockBytes) return size_t(top / 4) * pitch + size_t(left / 4) * f->blockBytes;
+  return size_t(top) * pitch + size_t(left) * f->bytesPerPixel;
+}
+
 uint32_t formatRows(uint32_t format, uint32_t height) {
   const FormatInfo* f = formatInfo(format);
   if (!f) return 0;

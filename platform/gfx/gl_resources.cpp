@@ -117,10 +117,8 @@ void* GLTexture::doLock(uint32_t level, const Rect& r, uint32_t, int32_t& pitch)
       glGetTexImage(GL_TEXTURE_2D, GLint(level), fmt.format, fmt.type, mem.data());
     stale_[level] = 0;
   }
-  const FormatInfo* f = formatInfo(format());
   pitch = int32_t(formatPitch(format(), width(level)));
-  if (f->blockBytes) return mem.data() + size_t(r.top / 4) * pitch + size_t(r.left / 4) * f->blockBytes;
-  return mem.data() + size_t(r.top) * pitch + size_t(r.left) * f->bytesPerPixel;
+  return mem.data() + formatOffset(format(), uint32_t(pitch), r.left, r.top);
 }
 
 void GLTexture::doUnlock(uint32_t level, const Rect& r) {
@@ -135,11 +133,10 @@ void GLTexture::doUnlock(uint32_t level, const Rect& r) {
                               fmt.internalFormat, GLsizei(mem.size()), mem.data());
     return;
   }
-  const FormatInfo* f = formatInfo(format());
   const uint32_t pitch = formatPitch(format(), width(level));
   glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(width(level)));
   glTexSubImage2D(GL_TEXTURE_2D, GLint(level), r.left, r.top, r.right - r.left, r.bottom - r.top, fmt.format,
-                  fmt.type, mem.data() + size_t(r.top) * pitch + size_t(r.left) * f->bytesPerPixel);
+                  fmt.type, mem.data() + formatOffset(format(), pitch, r.left, r.top));
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
@@ -173,6 +170,17 @@ GLProgram::GLProgram(GLDevice& d, std::vector<UniformDecl> decls) : Program(d, s
 GLProgram::~GLProgram() { glDev(*this).releaseName(kDeferProgram, name); }
 
 namespace {
+// The info log of a shader or program, without its trailing NUL and line ends.
+template <class GetIv, class GetLog>
+std::string infoLog(GLuint object, GetIv getIv, GetLog getLog) {
+  GLint n = 0;
+  getIv(object, GL_INFO_LOG_LENGTH, &n);
+  std::string msg(size_t(n > 0 ? n : 0), '\0');
+  if (n > 0) getLog(object, n, nullptr, msg.data());
+  while (!msg.empty() && (msg.back() == '\0' || msg.back() == '\n')) msg.pop_back();
+  return msg;
+}
+
 GLuint compileShader(GLenum stage, const std::string& src, std::string* log) {
   GLuint sh = glCreateShader(stage);
   const char* text = src.c_str();
@@ -182,14 +190,9 @@ GLuint compileShader(GLenum stage, const std::string& src, std::string* log) {
   GLint ok = 0;
   glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
   if (!ok) {
-    if (log) {
-      GLint n = 0;
-      glGetShaderiv(sh, GL_INFO_LOG_LENGTH, &n);
-      std::string msg(size_t(n > 0 ? n : 0), '\0');
-      if (n > 0) glGetShaderInfoLog(sh, n, nullptr, msg.data());
-      while (!msg.empty() && (msg.back() == '\0' || msg.back() == '\n')) msg.pop_back();
-      *log += (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") + msg + "\n";
-    }
+    if (log)
+      *log += (stage == GL_VERTEX_SHADER ? "vertex shader: " : "fragment shader: ") +
+              infoLog(sh, glGetShaderiv, glGetShaderInfoLog) + "\n";
     glDeleteShader(sh);
     return 0;
   }
@@ -216,14 +219,7 @@ bool GLProgram::build(const ProgramSource& src, std::string* log) {
   GLint ok = 0;
   glGetProgramiv(name, GL_LINK_STATUS, &ok);
   if (!ok) {
-    if (log) {
-      GLint n = 0;
-      glGetProgramiv(name, GL_INFO_LOG_LENGTH, &n);
-      std::string msg(size_t(n > 0 ? n : 0), '\0');
-      if (n > 0) glGetProgramInfoLog(name, n, nullptr, msg.data());
-      while (!msg.empty() && (msg.back() == '\0' || msg.back() == '\n')) msg.pop_back();
-      *log += "link: " + msg + "\n";
-    }
+    if (log) *log += "link: " + infoLog(name, glGetProgramiv, glGetProgramInfoLog) + "\n";
     return false;
   }
   locations_.resize(uniformCount());

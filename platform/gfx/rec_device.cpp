@@ -47,10 +47,8 @@ class RecTexture final : public Texture {
 
  protected:
   void* doLock(uint32_t level, const Rect& r, uint32_t, int32_t& pitch) override {
-    const FormatInfo* f = formatInfo(format());
     pitch = int32_t(formatPitch(format(), width(level)));
-    if (f->blockBytes) return mem[level].data() + size_t(r.top / 4) * pitch + size_t(r.left / 4) * f->blockBytes;
-    return mem[level].data() + size_t(r.top) * pitch + size_t(r.left) * f->bytesPerPixel;
+    return mem[level].data() + formatOffset(format(), uint32_t(pitch), r.left, r.top);
   }
   void doUnlock(uint32_t, const Rect&) override {}
   void doGenerateMips() override {}
