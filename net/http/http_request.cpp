@@ -6,8 +6,12 @@
 
 HTTPHeader* HTTPRequest::setHeader(std::string_view name, std::unique_ptr<HTTPHeader> value) {
   auto it = headers_.find(name);
+  if (it != headers_.end() && current_ == it->second.get()) current_ = nullptr;
+  if (!value) {  // setting nothing removes the header: no entry is ever empty
+    if (it != headers_.end()) headers_.erase(it);
+    return nullptr;
+  }
   if (it == headers_.end()) it = headers_.emplace(std::string(name), nullptr).first;
-  if (current_ == it->second.get()) current_ = nullptr;
   it->second = std::move(value);
   return it->second.get();
 }

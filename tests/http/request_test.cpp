@@ -105,3 +105,14 @@ TEST(HTTPRequest, HeadersSelectReplaceAndClear) {
   r.serialize(nullptr, out, nullptr);
   EXPECT_EQ(out, "GET /p HTTP/1.1\r\nHost: h\r\n\r\n");
 }
+
+TEST(HTTPRequest, SettingNoHeaderRemovesIt) {
+  HTTPRequest r = makeRequest("GET", "api.example.com", "x");
+  r.selectHeader("X-Test").addValue("1");
+  EXPECT_EQ(r.setHeader("X-Test", nullptr), nullptr);
+  EXPECT_EQ(r.findHeader("X-Test"), nullptr);
+  r.addValue("ignored");  // the selected header went with it
+  std::string out;
+  r.serialize(nullptr, out, nullptr);
+  EXPECT_EQ(out, "GET /x HTTP/1.1\r\nHost: api.example.com\r\n\r\n");
+}
