@@ -21,6 +21,7 @@
 //   kesto::HdlLock<CamHandle> lock(cam);        // lock->fov = 0.5f;
 //   auto tex = TextureMgr::instance()->acquireByName(u"Foo.PNG").handle;
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -98,15 +99,21 @@ class ResourceMgr : public ResourceMgrBase<Mgr, Data, Policy>, public Singleton<
       }
       return r;
     }
+    // A file that refers to itself, directly or through other files, would load for ever:
+    // the lookup made while that name is loading gets nothing. Loads run under the
+    // manager lock, so the names loading are those of the calling thread.
+    if (std::find(loading_.begin(), loading_.end(), key) != loading_.end()) return r;
     uint32_t h = this->takeSlot();
     if (h == 0) return r;
     const uint32_t index = HdlBase(h).index();
     bool loaded = false;
+    loading_.push_back(key);
     try {
       loaded = static_cast<Mgr*>(this)->loadData(*this->slotAt(index).data(), source, key);
     } catch (...) {
       loaded = false;
     }
+    loading_.pop_back();
     if (!loaded) {
       this->discardSlot(h);
       return r;
@@ -155,6 +162,7 @@ class ResourceMgr : public ResourceMgrBase<Mgr, Data, Policy>, public Singleton<
 
  private:
   std::map<std::u16string, uint32_t> names_;
+  std::vector<std::u16string> loading_;  // names whose loader is running, innermost last
   std::vector<const std::u16string*> nameOf_;  // by slot index, into names_
 };
 

@@ -1,6 +1,7 @@
 // Named lookups: case folding, one load per name, failed loads, generated names.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <stdexcept>
 
@@ -107,6 +108,58 @@ TEST(NamedMgr, ThrowingLoaderIsAFailedLoad) {
   EXPECT_TRUE(mgr.acquireByName(u"x.png").handle.isNull());
   EXPECT_EQ(mgr.usedCount(), 0u);
   EXPECT_EQ(Counted::alive.load(), 0);
+}
+
+// Objects whose files name other objects of the same manager, loaded as they load.
+struct Linked {
+  kesto::Handle<class LinkingMgr, Linked> ref;
+  bool refFound = false;
+};
+class LinkingMgr : public kesto::ResourceMgr<LinkingMgr, Linked, kesto::MultiP, 1> {
+ public:
+  const char* dataTypeName() const override { return "Linking"; }
+  bool loadData(Linked& data, qx::IFiles*, const std::u16string& name) {
+    ++loads;
+    auto it = refs.find(name);
+    if (it != refs.end()) {
+      data.ref = acquireByName(it->second).handle;
+      data.refFound = !data.ref.isNull();
+    }
+    return true;
+  }
+  std::map<std::u16string, std::u16string> refs;
+  int loads = 0;
+};
+
+TEST(NamedMgr, FilesThatReferToThemselvesLoadOnce) {
+  FakeSources files({u"self.png", u"b.png", u"c.png", u"d.png"});
+  LinkingMgr mgr;
+  mgr.refs = {{u"self.png", u"SELF.png"}, {u"b.png", u"c.png"}, {u"c.png", u"b.png"}, {u"d.png", u"c.png"}};
+  auto self = mgr.acquireByName(u"self.png");
+  ASSERT_TRUE(self.created);
+  EXPECT_EQ(mgr.loads, 1);
+  EXPECT_FALSE(kesto::HdlLock<LinkingMgr::HandleType>(self.handle)->refFound);
+  EXPECT_EQ(mgr.nameCount(), 1u);
+
+  // b loads c, whose reference back to b is refused while b is loading.
+  auto b = mgr.acquireByName(u"b.png");
+  ASSERT_TRUE(b.created);
+  EXPECT_EQ(mgr.loads, 3);
+  EXPECT_EQ(mgr.nameCount(), 3u);
+  const uint32_t c = mgr.acquireByName(u"c.png").handle.value;
+  EXPECT_EQ(kesto::HdlLock<LinkingMgr::HandleType>(b.handle)->ref.value, c);
+  EXPECT_FALSE(kesto::HdlLock<LinkingMgr::HandleType>(c)->refFound);
+  // Once loaded, c is found by name like any other object.
+  auto d = mgr.acquireByName(u"d.png");
+  EXPECT_EQ(kesto::HdlLock<LinkingMgr::HandleType>(d.handle)->ref.value, c);
+  EXPECT_EQ(mgr.loads, 4);
+
+  // Releasing ends each object once and forgets every name.
+  self.handle.reset();
+  b.handle.reset();
+  d.handle.reset();
+  EXPECT_EQ(mgr.nameCount(), 0u);
+  EXPECT_EQ(mgr.usedCount(), 0u);
 }
 
 TEST(NamedMgr, EmptyNamesMakeGeneratedNamesFromOneCounter) {
