@@ -95,6 +95,13 @@ TEST(PackerTool, RefusesWhatTheFormatCannotHold) {
   dir.write("slash/a\\b.txt", "x");
   EXPECT_EQ(runPacker(dir, {"build", dir.at("slash.pak"), dir.at("slash")}).status, 1);
   EXPECT_FALSE(dir.exists("slash.pak"));
+  // A folder that is not there leaves an existing pack as it was.
+  dir.write("good/g.txt", "g");
+  ASSERT_EQ(runPacker(dir, {"build", dir.at("kept.pak"), dir.at("good")}).status, 0);
+  const auto before = dir.read("kept.pak");
+  dir.write("other/o.txt", "o");
+  EXPECT_EQ(runPacker(dir, {"build", dir.at("kept.pak"), dir.at("other"), dir.at("nowhere")}).status, 1);
+  EXPECT_EQ(dir.read("kept.pak"), before);
   EXPECT_EQ(runPacker(dir, {"append", dir.at("missing.pak"), dir.at("src")}).status, 1);
   EXPECT_EQ(runPacker(dir, {"build"}).status, 2);
   EXPECT_EQ(runPacker(dir, {"list", dir.at("missing.pak")}).status, 1);

@@ -30,14 +30,16 @@ int fail(const std::string& message) {
 bool exists(const std::string& path) { return qx::isHostRegularFile(path); }
 
 int build(const std::string& pack, const std::vector<std::string>& folders) {
+  // Every folder is listed before any part is written, so a wrong folder changes nothing.
+  std::vector<qx::PackWriteDir> roots(folders.size());
+  std::string error;
+  for (size_t i = 0; i < folders.size(); ++i)
+    if (!qx::addFolderToPack(folders[i], roots[i], &error)) return fail(error);
   int part = 0;
-  for (const std::string& folder : folders) {
-    qx::PackWriteDir root;
-    std::string error;
+  for (const qx::PackWriteDir& root : roots) {
     const std::string name = qx::packPartHostPath(pack, part);
     if (name.empty()) return fail("part name does not fit a path");
-    if (!qx::addFolderToPack(folder, root, &error) || !qx::writePackPartFile(name, root, &error))
-      return fail(error);
+    if (!qx::writePackPartFile(name, root, &error)) return fail(error);
     std::printf("%s\n", name.c_str());
     ++part;
   }
