@@ -41,7 +41,7 @@ SelfHold::~SelfHold() {
   if (counted_) mgr_->release(handle_);
 }
 
-void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* what) {
+void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* what, bool keepAlive) {
   HdlRef* ref = getUdataArg1(L);
   if (!ref || ref->handle == 0) {
     luaL_error(L, "%s: self is not an engine object (call it with ':')", what);
@@ -50,8 +50,7 @@ void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* 
   const uint32_t handle = ref->handle;
   kesto::ResBasePtr* mgr = kesto::managerById(kesto::HdlBase(handle).mgrId());
   if (!mgr) return luaL_error(L, "%s: the object's manager is gone", what), nullptr;
-  const bool viaTable = lua_istable(L, 1);
-  if (viaTable) {
+  if (keepAlive || lua_istable(L, 1)) {
     if (!mgr->addRef(handle)) return luaL_error(L, "%s: the object was released", what), nullptr;
     mgr_ = mgr;
     handle_ = handle;

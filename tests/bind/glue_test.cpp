@@ -173,6 +173,13 @@ TEST_F(GlueTest, ReleasedObjectRaises) {
   EXPECT_NE(run("Widget.fvt_hdl.setAlpha(t, 1)").find("self"), std::string::npos);
 }
 
+TEST_F(GlueTest, MethodThatRunsScriptCodeKeepsItsObjectAliveThroughIt) {
+  const int before = bindtest::Widget::alive;
+  ASSERT_EQ(run("lived = w:survives(function() w:release() collectgarbage('collect') end)"), "");
+  EXPECT_TRUE(evalBool("lived"));
+  EXPECT_EQ(bindtest::Widget::alive, before - 1);  // it went once the call ended
+}
+
 TEST_F(GlueTest, TableWithUdataWorksAsSelf) {
   ASSERT_EQ(run("t = { udata = w }"), "");
   EXPECT_TRUE(evalBool("Widget.fvt_hdl.setAlpha(t, 0.125) == t"));

@@ -45,6 +45,7 @@ void registerWidget(qxbind::ClassTable& t) {
       .method<&Widget::pass>("pass")
       .method<&Widget::length>("length")
       .method<&Widget::wideEcho>("wideEcho")
+      .method<&Widget::survives>("survives")
       .field<&Widget::alpha>("alpha")
       .field<&Widget::count>("count")
       .field<&Widget::flag>("flag")

@@ -67,6 +67,14 @@ struct Widget {
     return lua_istable(t.L, t.index) ? static_cast<int32_t>(lua_objlen(t.L, t.index)) : -1;
   }
   std::u16string wideEcho(std::u16string s) const { return s + u"\u00e9"; }
+  // Calls the Lua function fn and reports whether this object lived through it.
+  bool survives(lua_State* L, qxbind::StackArg fn) {
+    const int before = alive;
+    lua_pushvalue(L, fn.index);
+    lua_call(L, 0, 0);
+    alpha = 0.5f;
+    return alive == before;
+  }
 };
 
 struct FancyWidget : Widget {
