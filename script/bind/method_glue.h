@@ -81,16 +81,6 @@ inline const char* glueName(lua_State* L, int upvalue) {
   return s ? s : "method";
 }
 
-// Whether a call with these arguments and result can reach the Lua state (and so run
-// script code) while self is locked.
-template <class T>
-inline constexpr bool kReachesLua = std::is_same_v<T, lua_State*> || std::is_same_v<T, StackArg>;
-template <class R, class Tuple>
-struct MayRunLua;
-template <class R, class... A>
-struct MayRunLua<R, std::tuple<A...>>
-    : std::bool_constant<std::is_same_v<std::decay_t<R>, Pushed> || (kReachesLua<A> || ...)> {};
-
 // Runs the call, converting an escaping C++ exception into a Lua error (Lua's own
 // errors are not std::exceptions and pass through).
 template <class F>
@@ -140,12 +130,9 @@ int callAndPush(lua_State* L, Lock&& lockSelf) {
 // Methods of handle classes (fvt_hdl); upvalue 1: the name.
 template <auto Fn, bool Exclusive>
 int handleMethodGlue(lua_State* L) {
-  using Tr = FnTraits<decltype(Fn)>;
-  using C = typename Tr::Class;
-  constexpr bool keepAlive = MayRunLua<typename Tr::Ret, typename Tr::Args>::value;
+  using C = typename FnTraits<decltype(Fn)>::Class;
   return guardedCall(L, [L] {
-    return callAndPush<Fn>(
-        L, [L](SelfHold& hold) { return hold.lock(L, kindKey<C>(), Exclusive, glueName(L, 1), keepAlive); });
+    return callAndPush<Fn>(L, [L](SelfHold& hold) { return hold.lock(L, kindKey<C>(), Exclusive, glueName(L, 1)); });
   });
 }
 

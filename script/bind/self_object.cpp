@@ -38,10 +38,10 @@ SelfHold::~SelfHold() {
       mgr_->unlockShared(handle_);
     }
   }
-  if (counted_) mgr_->release(handle_);
+  mgr_->release(handle_);
 }
 
-void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* what, bool keepAlive) {
+void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* what) {
   HdlRef* ref = getUdataArg1(L);
   if (!ref || ref->handle == 0) {
     luaL_error(L, "%s: self is not an engine object (call it with ':')", what);
@@ -50,12 +50,9 @@ void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* 
   const uint32_t handle = ref->handle;
   kesto::ResBasePtr* mgr = kesto::managerById(kesto::HdlBase(handle).mgrId());
   if (!mgr) return luaL_error(L, "%s: the object's manager is gone", what), nullptr;
-  if (keepAlive || lua_istable(L, 1)) {
-    if (!mgr->addRef(handle)) return luaL_error(L, "%s: the object was released", what), nullptr;
-    mgr_ = mgr;
-    handle_ = handle;
-    counted_ = true;
-  }
+  if (!mgr->addRef(handle)) return luaL_error(L, "%s: the object was released", what), nullptr;
+  mgr_ = mgr;
+  handle_ = handle;
   void* data = nullptr;
   for (;;) {
     kesto::SlotLockResult why;
@@ -67,8 +64,6 @@ void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* 
     }
     qxplat::yieldThread();
   }
-  mgr_ = mgr;
-  handle_ = handle;
   exclusive_ = exclusive;
   locked_ = true;
 

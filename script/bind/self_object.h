@@ -3,9 +3,10 @@
 //
 // Handle classes: argument 1 is a strong handle userdata or a table holding one in
 // "udata" (a sub-object proxy also names its field in "_sub"). The object is locked
-// through its manager for the length of the call and, when self came through a table
-// or the call may run script code, also held by a reference of its own, so a script
-// that drops or releases self meanwhile cannot free it under the method. A self that carries no strong handle, an
+// through its manager for the length of the call and held by a reference of its own:
+// the lock alone does not keep an object from being destroyed, and a call may reach
+// script code (a callback, a handle whose release calls delete_gobj) that drops or
+// releases self. A self that carries no strong handle, an
 // object that is gone, and an object of another kind raise a Lua error.
 //
 // Pointer classes: the glue holds the class's engine object and its kind as upvalues;
@@ -29,17 +30,14 @@ class SelfHold {
   SelfHold& operator=(const SelfHold&) = delete;
 
   // The object of kind key behind argument 1, locked exclusively (or shared); raises a
-  // Lua error naming what (the method or field) when there is none. With keepAlive the
-  // hold also takes a reference, for calls that may run script code (which could
-  // release self: the lock alone does not keep an object from being destroyed).
-  void* lock(lua_State* L, const void* key, bool exclusive, const char* what, bool keepAlive = false);
+  // Lua error naming what (the method or field) when there is none.
+  void* lock(lua_State* L, const void* key, bool exclusive, const char* what);
 
  private:
   kesto::ResBasePtr* mgr_ = nullptr;
   uint32_t handle_ = 0;
   bool exclusive_ = true;
   bool locked_ = false;
-  bool counted_ = false;
 };
 
 // The engine object of a pointer class (upvalue 1) when its kind (upvalue 2) is key and
