@@ -18,7 +18,7 @@ packages=(
   libfaudio-dev
   zlib1g-dev
   python3 python3-oauthlib openssl
-  locales
+  locales xdg-utils
   clang libclang-rt-14-dev
 )
 
