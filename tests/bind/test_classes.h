@@ -49,7 +49,8 @@ struct Widget {
   float getAlpha() const { return alpha; }
   void setLabel(const char* s) { label = s; }
   std::string getLabel() const { return label; }
-  int32_t add(int32_t a, int32_t b) const { return a + b; }
+  // Wraps like the engine's 32-bit integers instead of overflowing.
+  int32_t add(int32_t a, int32_t b) const { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
   qxbind::QXInt mask(qxbind::QXInt a, qxbind::QXInt b) const { return {a.value & b.value}; }
   bool both(bool a, bool b) const { return a && b; }
   Vec3 scaled(const Vec3& v, float s) const { return v * s; }
