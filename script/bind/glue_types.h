@@ -265,13 +265,10 @@ struct ResultPusher<Vec4> {
     return 1;
   }
 };
+// A quaternion reaches scripts as the vec4 of its components.
 template <>
 struct ResultPusher<Quat> {
-  static int push(lua_State* L, const Quat& v) {
-    const float f[4] = {v.x, v.y, v.z, v.w};
-    pushVectorResult(L, "vec4", f, 4);
-    return 1;
-  }
+  static int push(lua_State* L, const Quat& q) { return ResultPusher<Vec4>::push(L, Vec4(q.x, q.y, q.z, q.w)); }
 };
 template <>
 struct ResultPusher<QXInt> {
