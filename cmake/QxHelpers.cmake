@@ -79,3 +79,12 @@ function(qx_benchmark name)
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} benchmark::benchmark benchmark::benchmark_main)
   target_compile_definitions(${name} PRIVATE QX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endfunction()
+
+# qx_qxlua(<name> [SOURCES ext.cpp ...] [LINKS ...]): a qxlua runner, booting the engine as
+# the program does, with the extensions (see tools/qxlua/extension.h) of SOURCES.
+function(qx_qxlua name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  set(dir ${PROJECT_SOURCE_DIR}/tools/qxlua)
+  add_executable(${name} ${dir}/main.cpp ${dir}/test_api.cpp ${dir}/extension.cpp ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} qx_app_main)
+endfunction()

@@ -22,16 +22,22 @@ kesto::ManagerCatalogue::Factory make() {
 
 }  // namespace
 
-bool initEngineSingletons(uint32_t uiThreadId) {
+// One line per built subsystem; a kind left out gets its stand-in.
+void provideEngineManagers(kesto::ManagerCatalogue& managers) {
+  using kesto::ManagerKind;
+  managers.provide(ManagerKind::memory, make<MemMgrMulti>());
+  managers.provide(ManagerKind::gameObject, make<GobjMgr>());
+  managers.provide(ManagerKind::effect, make<EffectMgr>());
+  managers.provide(ManagerKind::script, make<ScriptMgr>());
+}
+
+bool initEngineSingletons(uint32_t uiThreadId, const std::function<void(kesto::ManagerCatalogue&)>& adjust) {
   setUIThreadId(uiThreadId);
   if (!gDeviceMgr) gDeviceMgr = std::make_unique<DeviceMgr>();
   if (gManagers) return false;
   gManagers = std::make_unique<kesto::ManagerCatalogue>();
-  using kesto::ManagerKind;
-  gManagers->provide(ManagerKind::memory, make<MemMgrMulti>());
-  gManagers->provide(ManagerKind::gameObject, make<GobjMgr>());
-  gManagers->provide(ManagerKind::effect, make<EffectMgr>());
-  gManagers->provide(ManagerKind::script, make<ScriptMgr>());
+  provideEngineManagers(*gManagers);
+  if (adjust) adjust(*gManagers);
   return gManagers->constructAll();
 }
 

@@ -3,15 +3,20 @@
 // subsystem is not built are stand-ins that hold its place).
 #pragma once
 #include <cstdint>
+#include <functional>
 
 namespace kesto {
 class ManagerCatalogue;
 }
 
-// Stores the UI thread's id and builds every singleton. False when a manager did not get
-// the id its place requires (another manager registered first): what was built stays
+// Gives the catalogue the factory of every manager whose subsystem is built.
+void provideEngineManagers(kesto::ManagerCatalogue& managers);
+
+// Stores the UI thread's id and builds every singleton; adjust (qxlua's test runners) may
+// replace or add factories before the managers are built. False when a manager did not
+// get the id its place requires (another manager registered first): what was built stays
 // until destroyEngineSingletons, which must follow either way.
-bool initEngineSingletons(uint32_t uiThreadId);
+bool initEngineSingletons(uint32_t uiThreadId, const std::function<void(kesto::ManagerCatalogue&)>& adjust = {});
 // Destroys them in reverse order of construction, skipping what was never built, then
 // clears the stored UI thread id. Safe to call again.
 void destroyEngineSingletons();

@@ -9,10 +9,15 @@
 
 void installScriptStateSetup() { ScriptMgr::setStateSetup(registerQXGlobals); }
 
-void bindEngineClasses(const ScriptHdl& state) {
-  qxbind::BindOrder order;
+// One line per built subsystem; a step nobody provides is skipped.
+void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(gobjBinding());
   order.provide(effectBinding());
+}
+
+void bindEngineClasses(const ScriptHdl& state) {
+  qxbind::BindOrder order;
+  provideEngineBindings(order);
   order.run(state);
 }
 

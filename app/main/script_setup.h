@@ -6,6 +6,13 @@
 // Has every new main state get the "QX" globals before its "QXMain.lua" runs.
 void installScriptStateSetup();
 
+namespace qxbind {
+class BindOrder;
+}
+
+// Fills in the bind order's step of every built subsystem.
+void provideEngineBindings(qxbind::BindOrder& order);
+
 // Binds the engine classes into the state in their bind order (a step whose subsystem is
 // not built is skipped).
 void bindEngineClasses(const ScriptHdl& state);

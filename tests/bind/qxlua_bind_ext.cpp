@@ -1,5 +1,4 @@
-// qxlua with the game-object manager, the bind order's game-object step and the test
-// classes bound, plus the table "gobjtest":
+// qxlua with the test classes bound, plus the table "gobjtest":
 //   gobjtest.deliver([obj])               one frame's delivery (of one object's messages)
 //   gobjtest.queued()                     messages waiting
 //   gobjtest.post(obj, name, ...)         posts on this thread (at most three values)
@@ -8,8 +7,6 @@
 #include <memory>
 
 #include "script/bind/bind_class.h"
-#include "script/bind/bind_order.h"
-#include "script/gobj/gobj_bind.h"
 #include "script/gobj/gobj_mgr.h"
 #include "script/lua/lv_policy.h"
 #include "script/lua/stack_readers.h"
@@ -33,15 +30,8 @@ int queued(lua_State* L) {
   return 1;
 }
 
-void provideManagers(kesto::ManagerCatalogue& managers) {
-  managers.provide(kesto::ManagerKind::gameObject, [] { return std::make_unique<GobjMgr>(); });
-}
-
 void setUpState(const ScriptHdl& state) {
   if (!things()) things() = std::make_unique<bindtest::ThingMgr>();
-  qxbind::BindOrder order;
-  order.provide(gobjBinding());
-  order.run(state);
   qxbind::bindClass(state, bindtest::panelBinding());
   qxbind::bindClass(state, bindtest::widgetBinding());
   qxbind::bindClass(state, bindtest::fancyBinding());
@@ -62,6 +52,6 @@ void setUpState(const ScriptHdl& state) {
   lua_setglobal(L, "gobjtest");
 }
 
-QxluaExtension extension{&provideManagers, &setUpState};
+QxluaExtension extension{nullptr, &setUpState};
 
 }  // namespace

@@ -2,10 +2,10 @@
 //
 //   qxlua [--root FOLDER | --root $] TESTFILE
 //
-// Boots the thread lane and the resource managers (those not built yet are stand-ins),
-// mounts FOLDER (by default the test file's folder) or the in-memory tree as the read
-// source, creates the script state (which runs that source's "QXMain.lua" when it has
-// one), then runs TESTFILE. The file calls test(name, fn) for each case and the check
+// Boots the engine's singletons as the program does (every built manager; those not
+// built yet are stand-ins), mounts FOLDER (by default the test file's folder) or the
+// in-memory tree as the read source, creates the script state (which runs that source's
+// "QXMain.lua" when it has one), runs the bind order, then runs TESTFILE. The file calls test(name, fn) for each case and the check
 // functions inside them. Prints "N passed, N failed"; the exit code is 0 only when
 // nothing failed.
 #include <cstdio>
@@ -16,15 +16,15 @@
 #include <memory>
 #include <string>
 
+#include "app/main/engine_singletons.h"
+#include "app/main/script_setup.h"
 #include "platform/core/utf.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/fs/file_registry.h"
-#include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
 #include "runtime/res/hdl_lock.h"
 #include "script/lua/script_files.h"
 #include "script/lua/script_mgr.h"
-#include "script/qx/qx_globals.h"
 #include "tools/qxlua/extension.h"
 #include "tools/qxlua/test_api.h"
 
@@ -63,6 +63,37 @@ bool runTestFile(LuaWrap<LVPolicyHdl>& wrap, const std::string& path, const std:
   return true;
 }
 
+// Mounts the root, creates and binds the state and runs the test file; 0, or 2 when the
+// engine could not be set up.
+int runWithManagers(const std::string& root, const std::string& testFile, const std::string& text,
+                    TestTally& tally) {
+  qx::FileRegistry files;
+  if (!files.mountRead(qcore::utf8ToUtf16(root))) {
+    std::fprintf(stderr, "qxlua: cannot mount %s\n", root.c_str());
+    return 2;
+  }
+  files.mountWrite(u"$");
+  AttachedFileSources attached(files);
+
+  installScriptStateSetup();
+  std::u16string mainError;
+  ScriptHdl state = ScriptMgr::instance()->createState(&mainError);
+  if (!state.value) {
+    std::fprintf(stderr, "qxlua: no script state\n");
+    return 2;
+  }
+  if (!mainError.empty()) {
+    std::printf("FAIL QXMain.lua\n  %s\n", qcore::utf16ToUtf8(mainError).c_str());
+    ++tally.failed;
+  }
+  bindEngineClasses(state);
+  QxluaExtension::setUpState(state);
+  kesto::HdlLock<ScriptHdl> record(state);
+  registerTestApi(record->state(), &tally);
+  if (!runTestFile(*record, testFile, text)) ++tally.failed;
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,43 +116,19 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  attachThreadLane();
   TestTally tally;
-  {
-    kesto::ManagerCatalogue managers;
-    managers.provide(kesto::ManagerKind::memory, [] { return std::make_unique<MemMgr<kesto::MultiP>>(); });
-    managers.provide(kesto::ManagerKind::script, [] { return std::make_unique<ScriptMgr>(); });
-    ScriptMgr::setStateSetup(registerQXGlobals);
-    QxluaExtension::provideManagers(managers);
-    if (!managers.constructAll()) {
-      std::fprintf(stderr, "qxlua: the managers did not get their ids\n");
-      return 2;
-    }
-    qx::FileRegistry files;
-    if (!files.mountRead(qcore::utf8ToUtf16(root))) {
-      std::fprintf(stderr, "qxlua: cannot mount %s\n", root.c_str());
-      return 2;
-    }
-    files.mountWrite(u"$");
-    AttachedFileSources attached(files);
-
-    std::u16string mainError;
-    ScriptHdl state = ScriptMgr::instance()->createState(&mainError);
-    if (!state.value) {
-      std::fprintf(stderr, "qxlua: no script state\n");
-      return 2;
-    }
-    if (!mainError.empty()) {
-      std::printf("FAIL QXMain.lua\n  %s\n", qcore::utf16ToUtf8(mainError).c_str());
-      ++tally.failed;
-    }
-    QxluaExtension::setUpState(state);
-    {
-      kesto::HdlLock<ScriptHdl> record(state);
-      registerTestApi(record->state(), &tally);
-      if (!runTestFile(*record, testFile, text)) ++tally.failed;
-    }
+  if (!initEngineSingletons(0, QxluaExtension::provideManagers)) {
+    destroyEngineSingletons();
+    std::fprintf(stderr, "qxlua: the managers did not get their ids\n");
+    return 2;
   }
+  attachThreadLane();
+  int code = runWithManagers(root, testFile, text, tally);
+  detachThreadLane();
+  destroyEngineSingletons();
+  // Releasing the state's handles took a lane again for this thread.
+  detachThreadLane();
+  if (code != 0) return code;
   std::printf("%d passed, %d failed\n", tally.passed, tally.failed);
   return tally.failed == 0 ? 0 : 1;
 }
