@@ -8,6 +8,7 @@
 
 #include "app/main/main_thread.h"
 #include "platform/core/utf.h"
+#include "platform/window/message_box.h"
 #include "platform/window/program_folder.h"
 #include "platform/window/ui_thread.h"
 #include "runtime/fs/path_stack.h"
@@ -33,8 +34,12 @@ int main() {
     std::fprintf(stderr, "qx: the program's folder cannot be used (%s)\n", e.what());
     return 1;
   }
-  // Run from the build tree, the program reads the resources of the tree it was built from.
-  std::u16string resourceBase;
-  if (!hasResourceFolder(folder)) resourceBase = qcore::utf8ToUtf16(QX_SOURCE_DIR);
-  return qxplat::runUiThread([&resourceBase](uint32_t uiThreadId) { mainThreadProc(uiThreadId, resourceBase); });
+  if (!hasResourceFolder(folder)) {
+    qxplat::showMessageBox("There is no \"resource\" folder beside the program in " + folder, "qx",
+                           qxplat::kMbIconError);
+    return 1;
+  }
+  int code = 0;
+  const int uiCode = qxplat::runUiThread([&code](uint32_t uiThreadId) { code = mainThreadProc(uiThreadId); });
+  return uiCode != 0 ? uiCode : code;
 }

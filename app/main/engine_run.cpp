@@ -10,12 +10,14 @@
 #include "app/main/script_setup.h"
 #include "platform/core/utf.h"
 #include "platform/window/message_box.h"
+#include "platform/window/ui_thread.h"
 #include "runtime/core/profiler.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/fs/path_stack.h"
 #include "runtime/res/hdl_lock.h"
 #include "runtime/res/res_registry.h"
 #include "script/lua/script_mgr.h"
+#include "script/lua/script_report.h"
 
 namespace {
 
@@ -49,22 +51,43 @@ struct EngineRun {
   // Keeps the status and the first yielded value of one call. A state that cannot be
   // locked any more counts as a failed call.
   template <class Call>
-  void callMain(Call call) {
+  void callMain(const char* phase, Call call) {
     StateLock record(state);
     if (!record) {
       status = LUA_ERRRUN;
       keepRunning = false;
+      fail(phase, "the script state no longer exists");
       return;
     }
     LuaCallRes result = call(*record);
     LuaCallRes rest = readMainResults(result, keepRunning);
     status = result.status();
+    if (status != 0 && status != LUA_YIELD) fail(phase, result.errorText());
   }
+
+  // Keeps the first failure; the user sees it once the run is over.
+  void fail(const char* caption, std::string text) {
+    if (!report.failureCaption.empty()) return;
+    report.failureCaption = caption;
+    report.failureText = std::move(text);
+  }
+
+  bool mainIsFunction();
 
   bool startUp();
   void frameLoop();
   void shutDown();
 };
+
+bool EngineRun::mainIsFunction() {
+  StateLock record(state);
+  lua_State* L = record ? record->state() : nullptr;
+  if (!L) return false;
+  lua_getglobal(L, "main");
+  const bool isFunction = lua_isfunction(L, -1);
+  lua_pop(L, 1);
+  return isFunction;
+}
 
 bool EngineRun::startUp() {
   PathStack resourceBase = programPath();
@@ -74,7 +97,7 @@ bool EngineRun::startUp() {
   installScriptStateSetup();
   state = ScriptMgr::instance()->createState(&startError);
   if (!state.value) {
-    std::fputs("engine start-up: the script state could not be created\n", stderr);
+    fail("QXMain.lua", "the script state could not be created");
     return false;
   }
   report.stateCreated = true;
@@ -82,8 +105,15 @@ bool EngineRun::startUp() {
   if (options.scriptReady) options.scriptReady(state);
 
   pacer.emplace(clock);
+  if (!startError.empty()) {
+    fail("QXMain.lua", qcore::utf16ToUtf8(startError));
+  } else if (!mainIsFunction()) {
+    fail("main", "QXMain.lua defines no function main");
+    scriptDebugLog(report.failureText);
+  }
+  if (!report.failureCaption.empty()) return true;
   const LuaFuncPath mainPath("main", 1);
-  callMain([&](LuaWrap<LVPolicyHdl>& w) { return callGlobal0(w, mainPath); });
+  callMain("main", [&](LuaWrap<LVPolicyHdl>& w) { return callGlobal0(w, mainPath); });
   createThreadProfiler();
   pacer->wait();
   pacer->secondElapsed(true);
@@ -108,7 +138,7 @@ void EngineRun::frameLoop() {
     for (uint32_t step = 0; step < due.steps; ++step) {
       const int64_t start = clock.now();
       ResRegistry::instance().updateAll(kUpdateStepSeconds);
-      callMain([&](LuaWrap<LVPolicyHdl>& w) {
+      callMain("update", [&](LuaWrap<LVPolicyHdl>& w) {
         return callFrameUpdate(w, resumePath, kUpdateStepSeconds, updateMs, drawMs, fps);
       });
       ++report.updateSteps;
@@ -128,7 +158,7 @@ void EngineRun::frameLoop() {
       ++drawsThisSecond;
       const int64_t start = clock.now();
       // Its status and keep-running value are looked at by the next frame's head.
-      callMain([&](LuaWrap<LVPolicyHdl>& w) { return callFrameDraw(w, resumePath, 0); });
+      callMain("draw", [&](LuaWrap<LVPolicyHdl>& w) { return callFrameDraw(w, resumePath, 0); });
       ++report.draws;
       drawMs = msSince(start);
     }
@@ -157,6 +187,12 @@ void EngineRun::shutDown() {
   files.unmount();
 }
 
+// A box shown from this thread would have no owner on the UI thread's display.
+void showOnUiThread(const std::string& text, const std::string& caption) {
+  auto show = [&] { qxplat::showMessageBox(text, caption, qxplat::kMbIconError); };
+  if (!qxplat::uiRunWaiting(show)) show();
+}
+
 }  // namespace
 
 EngineRunReport runEngine(const EngineRunOptions& options) {
@@ -181,6 +217,7 @@ EngineRunReport runEngine(const EngineRunOptions& options) {
   } else {
     std::fputs("engine start-up: the resource managers did not get their ids\n", stderr);
   }
+  if (!run.report.failureCaption.empty()) showOnUiThread(run.report.failureText, run.report.failureCaption);
   run.report.lastStatus = run.status;
   run.report.keepRunning = run.keepRunning;
   run.shutDown();

@@ -32,6 +32,15 @@ struct EngineRunReport {
   uint64_t frames = 0;
   uint64_t updateSteps = 0;
   uint64_t draws = 0;
+  // What ended the run when it failed (the message box shown): caption "QXMain.lua"
+  // (it did not load or run), "main" (start, or no `main`), "update" or "draw"; the text
+  // is the Lua message with its traceback. Both empty after a clean end.
+  std::string failureCaption;
+  std::string failureText;
+
+  // The process's exit code: 0 when `main` returned or yielded false or the window was
+  // closed, 1 when a failure ended the run.
+  int exitCode() const { return failureCaption.empty() && singletonsBuilt && !caughtException ? 0 : 1; }
 };
 
 // One 1/60 s update step as the script receives it.

@@ -5,7 +5,7 @@
 #include "script/lua/script_report.h"
 #include "script/qx/qx_log.h"
 
-void mainThreadProc(uint32_t uiThreadId, const std::u16string& resourceBase) {
+int mainThreadProc(uint32_t uiThreadId, const std::u16string& resourceBase) {
   // The script bridge's reports (failed calls, load errors) join the script's own lines.
   openQXLog();
   setScriptDebugLogSink(writeQXLog);
@@ -14,8 +14,9 @@ void mainThreadProc(uint32_t uiThreadId, const std::u16string& resourceBase) {
   options.uiThreadId = uiThreadId;
   options.resourceBase = resourceBase;
   options.stopRequested = [] { return qxplat::uiPumpEnded(); };
-  runEngine(options);
+  const int code = runEngine(options).exitCode();
 
   setScriptDebugLogSink(nullptr);
   closeQXLog();
+  return code;
 }

@@ -27,6 +27,38 @@ std::string errorMessageOnTop(lua_State* L, int status) {
   return std::string("error object is a ") + luaL_typename(L, -1);
 }
 
+// L's call stack from level on, as debug.traceback writes it. Lua leaves the stack of a
+// coroutine that died of an error in place, so this works after a failed resume too.
+std::string stackTraceback(lua_State* L, int level) {
+  std::string out = "stack traceback:";
+  lua_Debug ar;
+  for (int shown = 0; shown < 20 && lua_getstack(L, level, &ar); ++level, ++shown) {
+    lua_getinfo(L, "Snl", &ar);
+    out += "\n\t";
+    out += ar.short_src;
+    out += ':';
+    if (ar.currentline > 0) out += std::to_string(ar.currentline) + ':';
+    if (ar.namewhat && *ar.namewhat) {
+      out += std::string(" in function '") + (ar.name ? ar.name : "?") + "'";
+    } else if (*ar.what == 'm') {
+      out += " in main chunk";
+    } else if (*ar.what == 'C') {
+      out += " ?";
+    } else {
+      out += std::string(" in function <") + ar.short_src + ':' + std::to_string(ar.linedefined) + '>';
+    }
+  }
+  return out;
+}
+
+// Message handler of protected runs: the message with the stack where it was raised.
+int addTraceback(lua_State* L) {
+  if (!lua_isstring(L, 1)) return 1;
+  std::string text = std::string(lua_tostring(L, 1)) + "\n" + stackTraceback(L, 1);
+  lua_pushlstring(L, text.data(), text.size());
+  return 1;
+}
+
 }  // namespace
 
 template <class Policy>
@@ -112,14 +144,17 @@ int LuaWrap<Policy>::runMainScript() {
     }
     int skip = bom.encoding == TextEncoding::Utf8 ? bom.length : 0;
     if (static_cast<uint32_t>(skip) > file.size()) skip = 0;
-    int status = luaL_loadbuffer(L, file.chars() + skip, file.size() - skip, "");
-    if (status == 0) status = lua_pcall(L, 0, 0, 0);
+    const int handler = lua_gettop(L) + 1;
+    lua_pushcfunction(L, addTraceback);
+    int status = luaL_loadbuffer(L, file.chars() + skip, file.size() - skip, "@QXMain.lua");
+    if (status == 0) status = lua_pcall(L, 0, 0, handler);
     if (status != 0) {
       std::string msg = errorMessageOnTop(L, status);
       lua_pop(L, 1);
       scriptDebugLog("QXMain.lua: " + msg);
       errorText_ = qcore::utf8ToUtf16(msg);
     }
+    lua_remove(L, handler);
     policy_.unlock();
     return status;
   } else {
@@ -213,7 +248,10 @@ typename LuaWrap<Policy>::CallResult LuaWrap<Policy>::call(int base, int nargs, 
   } else {
     error = errorMessageOnTop(L, status);
     lua_pop(L, 1);
-    if (resume) yieldFlag_ = 0;
+    if (resume) {
+      yieldFlag_ = 0;
+      error += "\n" + stackTraceback(L, 0);
+    }
     errorText_ = qcore::utf8ToUtf16(error);
     scriptDebugLog("script call failed: " + error);
   }
@@ -271,7 +309,8 @@ int luaScriptLoader(lua_State* L) {
   }
   uint32_t skip = bom.encoding == TextEncoding::Utf8 ? static_cast<uint32_t>(bom.length) : 0;
   if (skip > file.size()) skip = 0;
-  if (luaL_loadbuffer(L, file.chars() + skip, file.size() - skip, fileName.c_str()) == 0) return 1;
+  const std::string chunkName = "@" + fileName;
+  if (luaL_loadbuffer(L, file.chars() + skip, file.size() - skip, chunkName.c_str()) == 0) return 1;
   std::string msg = lua_tostring(L, -1) ? lua_tostring(L, -1) : "syntax error";
   lua_pop(L, 1);
   scriptMessageBox(msg, "lua構文エラー");

@@ -1,0 +1,72 @@
+#!/bin/sh
+# Runs the built program (a copy, beside a resource folder of its own) on broken main
+# scripts: each must exit non-zero, show its error (on stderr, headless) and log it.
+# Usage: broken_scripts.sh PROGRAM SHIPPED_SCRIPT_FOLDER
+set -u
+program=$1
+shipped=$2
+dir=$(mktemp -d /tmp/qx-broken-XXXXXX)
+trap 'rm -rf "$dir"' EXIT
+cp "$program" "$dir/qx"
+mkdir -p "$dir/resource/script"
+cp "$shipped/QXL.lua" "$shipped/QXGobj.lua" "$dir/resource/script/"
+printf 'error("inside a module")\n' > "$dir/resource/script/broken.lua"
+failures=0
+
+# case NAME EXPECTED_CODE STDERR_TEXT LOG_TEXT SCRIPT
+case_() {
+  [ ! -d "$dir/resource" ] || printf '%s' "$5" > "$dir/resource/script/QXMain.lua"
+  rm -f "$dir/log.txt"
+  "$dir/qx" > "$dir/out" 2> "$dir/err"
+  code=$?
+  ok=1
+  [ "$code" -eq "$2" ] || ok=0
+  [ -z "$3" ] || grep -qF -- "$3" "$dir/err" || ok=0
+  [ -z "$4" ] || grep -qF -- "$4" "$dir/log.txt" || ok=0
+  if [ $ok -eq 0 ]; then
+    echo "FAIL $1: exit $code (want $2); stderr:"; cat "$dir/err"; echo "log:"; cat "$dir/log.txt" 2>/dev/null
+    failures=$((failures + 1))
+  else
+    echo "ok $1"
+  fi
+}
+
+case_ syntax 1 "QXMain.lua: QXMain.lua:2: '=' expected near 'main'" "QXMain.lua:2: '=' expected" \
+  'x = 1
+oops main() end
+'
+case_ raise_at_load 1 "QXMain.lua: QXMain.lua:1: at load" "in main chunk" \
+  'error("at load")
+'
+case_ raise_in_update 1 "update: QXMain.lua:4: in update" "QXMain.lua:4: in function 'fail'" \
+  'function main()
+  coroutine.yield(true)
+  local function fail()
+    error("in update")
+  end
+  fail()
+end
+'
+case_ raise_in_draw 1 "draw: QXMain.lua:4: in draw" "QXMain.lua:4: in draw" \
+  'function main()
+  while true do
+    local phase = coroutine.yield(true)
+    if phase == 2 then error("in draw") end
+  end
+end
+'
+case_ no_main 1 "main: QXMain.lua defines no function main" "defines no function main" \
+  'local function mian() end
+'
+case_ required_module_raises 1 "QXMain.lua: broken.lua:1: inside a module" "" \
+  'require("broken")
+'
+case_ main_returns 0 "" "" \
+  'function main() coroutine.yield(true) end
+'
+case_ main_yields_false 0 "" "" \
+  'function main() coroutine.yield(false) end
+'
+rm -rf "$dir/resource"
+case_ no_resources 1 'no "resource" folder beside the program' "" ""
+[ $failures -eq 0 ]
