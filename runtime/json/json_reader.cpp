@@ -68,12 +68,13 @@ const char* scanString(const char* p, const char* end, std::string_view& raw, co
   return q + 1;
 }
 
-// A real from validated number text; false when it lies beyond the double range (a value
-// too small for it reads as 0 or a subnormal).
-bool toReal(const char* b, const char* e, double& out) {
+// A real from validated number text. Beyond the double range it reads as an infinity of
+// its sign (too small, as 0 or a subnormal), so one odd number does not lose a document.
+double toReal(const char* b, const char* e) {
+  double out = 0;
   auto r = std::from_chars(b, e, out);
   if (r.ec != std::errc()) out = qcore::strtodC(std::string(b, e).c_str());
-  return std::isfinite(out);
+  return out;
 }
 
 // A number at p. Returns the characters consumed, 0 when the text there is no number.
@@ -122,9 +123,7 @@ size_t scanNumber(const char* p, const char* end, JSONScalar& out) {
       return static_cast<size_t>(q - p);
     }
   }
-  double v = 0;
-  if (!toReal(p, q, v)) return 0;
-  out = JSONScalar::fromReal(v);
+  out = JSONScalar::fromReal(toReal(p, q));
   return static_cast<size_t>(q - p);
 }
 

@@ -21,7 +21,7 @@ bool lessByAddress(const T* a, const T* b) {
 }
 
 // NaN sorts after every number and equals every other NaN.
-bool floatLess(float a, float b) {
+bool floatLess(double a, double b) {
   if (std::isnan(a)) return false;
   if (std::isnan(b)) return true;
   return a < b;
@@ -49,7 +49,7 @@ bool LuaVarLess::operator()(const LuaVar& a, const LuaVar& b) const {
     case LuaVar::kCFunction:
       return reinterpret_cast<uintptr_t>(a.u_.fn) < reinterpret_cast<uintptr_t>(b.u_.fn);
     case LuaVar::kNumber:
-      return floatLess(a.u_.f[0], b.u_.f[0]);
+      return floatLess(a.u_.d, b.u_.d);
     case LuaVar::kString:
       return a.u_.str->compare(*b.u_.str) < 0;  // unsigned bytes, shorter first
     case LuaVar::kVec3:
@@ -156,10 +156,10 @@ void LuaVar::setInt(int32_t i) {
   kind_ = kInt;
 }
 
-void LuaVar::setNumber(float f) {
+void LuaVar::setNumber(double d) {
   destroy();
   u_.p = nullptr;
-  u_.f[0] = f;
+  u_.d = d;
   kind_ = kNumber;
 }
 
@@ -319,16 +319,24 @@ const char* LuaVar::asCStr() const { return kind_ == kString ? u_.str->c_str() :
 
 int32_t LuaVar::asInt() const {
   if (kind_ == kInt) return u_.i;
-  float f = u_.f[0];
-  if (std::isnan(f)) return 0;
-  if (f >= 2147483648.0f) return std::numeric_limits<int32_t>::max();
-  if (f < -2147483648.0f) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(f);
+  double d = u_.d;
+  if (std::isnan(d)) return 0;
+  if (d >= 2147483648.0) return std::numeric_limits<int32_t>::max();
+  if (d < -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(d);
+}
+
+double LuaVar::asNumber() const {
+  if (kind_ == kNumber) return u_.d;
+  return static_cast<double>(u_.i);
 }
 
 float LuaVar::asFloat() const {
-  if (kind_ == kNumber) return u_.f[0];
-  return static_cast<float>(u_.i);
+  if (kind_ != kNumber) return static_cast<float>(u_.i);
+  const double d = u_.d;
+  if (d > std::numeric_limits<float>::max()) return std::numeric_limits<float>::infinity();
+  if (d < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(d);
 }
 
 void LuaVar::becomeTableForChildren() {

@@ -98,7 +98,7 @@ class LuaVar {
   // Scalars: store the value and set the kind; nothing is freed.
   void setBool(bool b);
   void setInt(int32_t i);
-  void setNumber(float f);
+  void setNumber(double d);
   void setLightUdata(void* p);
   void setCFunction(lua_CFunction f);
   void setNewTable();
@@ -131,6 +131,8 @@ class LuaVar {
   const std::string* asString() const { return kind_ == kString ? u_.str : nullptr; }
   bool asBool() const { return (u_.w[0] & 0xFF) != 0; }
   int32_t asInt() const;
+  // A number keeps the script's double; asFloat narrows it where a float is wanted.
+  double asNumber() const;
   float asFloat() const;
   void* asPointer() const { return u_.p; }
   lua_CFunction asCFunction() const { return kind_ == kCFunction ? u_.fn : nullptr; }
@@ -164,6 +166,7 @@ class LuaVar {
   union Payload {
     uint32_t w[4];
     float f[4];
+    double d;
     int32_t i;
     void* p;
     std::string* str;

@@ -106,11 +106,7 @@ namespace {
 void convert(const JSONValue& node, LuaVar& out, int depth) {
   switch (node.tag()) {
     case JSONType::Real: {
-      double d = node.asReal();
-      float f = d > std::numeric_limits<float>::max()     ? std::numeric_limits<float>::infinity()
-                : d < -std::numeric_limits<float>::max()  ? -std::numeric_limits<float>::infinity()
-                                                          : static_cast<float>(d);
-      out.setNumber(f);
+      out.setNumber(node.asReal());
       break;
     }
     case JSONType::Integer: {

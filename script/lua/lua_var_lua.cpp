@@ -105,7 +105,7 @@ void LuaVar::fromLua(lua_State* L, int index, LuaVar& dest) {
       dest.setLightUdata(lua_touserdata(L, index));
       break;
     case LUA_TNUMBER:
-      dest.setNumber(narrowToFloat(lua_tonumber(L, index)));
+      dest.setNumber(lua_tonumber(L, index));
       break;
     case LUA_TSTRING: {
       const char* s = lua_tostring(L, index);
@@ -195,7 +195,7 @@ int pushValue(lua_State* L, const LuaVar& v, int depth) {
       lua_pushinteger(L, v.asInt());
       return 1;
     case LuaVar::kNumber:
-      lua_pushnumber(L, v.asFloat());
+      lua_pushnumber(L, v.asNumber());
       return 1;
     case LuaVar::kString:
       lua_pushlstring(L, v.asString()->data(), v.asString()->size());

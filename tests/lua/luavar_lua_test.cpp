@@ -2,6 +2,7 @@
 // hostile tables and values built on another thread.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <thread>
 
@@ -56,6 +57,16 @@ TEST_F(LuaVarLua, ScalarsCrossBothWays) {
   EXPECT_EQ(n.kind(), LuaVar::kNumber);  // numbers from Lua never become integers
   EXPECT_FLOAT_EQ(n.asFloat(), 2.5f);
   EXPECT_STREQ(global("s").asCStr(), "hi");
+  // A number keeps the script's double (ids and colours beyond 2^24); float users narrow.
+  LuaVar big = global("big");
+  EXPECT_EQ(big.asNumber(), 16777217.0);
+  EXPECT_EQ(big.asInt(), 16777217);
+  big.push(L);
+  EXPECT_EQ(lua_tonumber(L, -1), 16777217.0);
+  lua_pop(L, 1);
+  LuaVar huge;
+  huge.setNumber(1e300);
+  EXPECT_EQ(huge.asFloat(), std::numeric_limits<float>::infinity());
 
   LuaVar i;
   i.setInt(16777217);  // integers are pushed without rounding
@@ -277,7 +288,7 @@ TEST_F(LuaVarLua, ATreeBuiltOnAnotherThreadPushesCorrectly) {
 }
 
 TEST_F(LuaVarLua, JsonTreesPushAsTablesBothWays) {
-  const char* text = R"({"id": 1234567890123, "n": 5, "neg": -1, "r": 0.25, "s": "a\nb",
+  const char* text = R"({"id": 1234567890123, "n": 5, "neg": -1, "r": 0.25, "tenth": 0.1, "s": "a\nb",
                          "ok": true, "nothing": null, "list": [1, {"x": 2}]})";
   JSONValue doc;
   ASSERT_TRUE(jsonParse(text, doc).ok());
@@ -289,6 +300,8 @@ TEST_F(LuaVarLua, JsonTreesPushAsTablesBothWays) {
   EXPECT_EQ(tree.field("n").asInt(), 5);
   EXPECT_EQ(tree.field("neg").asInt(), -1);
   EXPECT_STREQ(tree.field("s").asCStr(), "a\nb");
+  EXPECT_EQ(tree.field("r").asNumber(), 0.25);
+  EXPECT_EQ(tree.field("tenth").asNumber(), 0.1);  // a double, not the float nearest 0.1
   EXPECT_EQ(tree.field("list").item(2).field("x").asInt(), 2);
 
   LuaVar held;
