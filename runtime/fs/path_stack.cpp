@@ -48,7 +48,8 @@ void PathStack::push(std::u16string_view element) {
   int separators = 0;
   for (size_t i = 0; i < m; ++i) {
     char16_t c = element[i];
-    if (isSep(c) && !(wasEmpty && i == 0)) {
+    // As in set, a leading '/' on an empty stack marks an absolute host path.
+    if (isSep(c) && !(wasEmpty && i == 0 && c == u'/')) {
       c = kSep;
       ++separators;
     }

@@ -20,15 +20,13 @@ class RawFile final : public IFiles {
 
   std::unique_ptr<ibitstream> openRead(std::u16string_view name) override;
   FileData readWhole(std::u16string_view name, uint32_t flag) override;
-  // Throws std::runtime_error("内部ルートパスが不正") when a relative name is asked of a
-  // source whose root is no longer a directory.
+  // -1 when the file is missing, also when the root folder itself has gone.
   int32_t size(std::u16string_view name) override;
   std::unique_ptr<obitstream> openWrite(std::u16string_view name, bool overwrite) override;
   int32_t writeWhole(std::u16string_view name, bool overwrite, const void* data, uint32_t count) override;
   bool create(std::u16string_view name, bool overwrite) override;
 
  private:
-  void checkRoot(std::u16string_view name) const;
   // The root and the name joined through a path stack, as a host path; empty when it does
   // not fit or is not a valid path.
   std::optional<std::string> joined(std::u16string_view name) const;

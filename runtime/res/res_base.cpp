@@ -38,6 +38,9 @@ int32_t ResBasePtr::extensionIndex(const std::u16string&) const { return -1; }
 
 bool ResBasePtr::normalizeName(std::u16string& name) const {
   foldAsciiCase(name);
+  for (char16_t& c : name) {
+    if (c == u'/') c = u'\\';
+  }
   return true;
 }
 

@@ -39,7 +39,7 @@ class ResBasePtr {
   virtual void update(float dt);
   // Position of the name's extension in the accepted list, -1 when not accepted.
   virtual int32_t extensionIndex(const std::u16string& fileName) const;
-  // Folds A-Z to a-z; resource names are compared after this.
+  // Folds A-Z to a-z and '/' to '\'; resource names are compared after this.
   virtual bool normalizeName(std::u16string& name) const;
 
   // The counted-handle and lock callbacks. A stale or foreign handle does nothing

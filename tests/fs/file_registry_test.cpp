@@ -62,6 +62,21 @@ TEST(FileRegistry, MountOrderDecidesWhichFileIsRead) {
   EXPECT_EQ(reg.findFile(u"SAME.LUA"), reg.readSource(1));
 }
 
+TEST(FileRegistry, AVanishedFolderIsAMissingFileNotAnError) {
+  TempDir dir;
+  dir.write("gone/a.lua", "gone");
+  dir.write("kept/a.lua", "kept");
+  FileRegistry reg;
+  ASSERT_TRUE(reg.mountRead(w(dir.at("gone"))));
+  ASSERT_TRUE(reg.mountRead(w(dir.at("kept"))));
+  std::filesystem::remove_all(dir.at("gone"));
+  EXPECT_EQ(reg.findFile(u"a.lua"), reg.readSource(1));
+  EXPECT_EQ(reg.findFile(u"b.lua"), nullptr);
+  EXPECT_EQ(reg.readSource(0)->size(u"a.lua"), -1);
+  EXPECT_EQ(reg.readSource(0)->openRead(u"a.lua"), nullptr);
+  EXPECT_EQ(text(reg.readFile(u"a.lua")), "kept");
+}
+
 TEST(FileRegistry, EmptyInMemoryFileDoesNotHideLaterSources) {
   TempDir dir;
   dir.write("r/$reg_empty", "on disk");

@@ -81,6 +81,20 @@ TEST(PathStack, PushAndPopElements) {
   EXPECT_EQ(single.depth(), 0);
   single.push(u"x");
   EXPECT_EQ(single.str(), u"x");
+
+  // Onto an empty stack only a leading '/' (the absolute mark) stays uncounted; a leading
+  // '\\' counts as any separator does, so popFront walks the same elements.
+  PathStack lead;
+  lead.push(u"\\lead\\x");
+  EXPECT_EQ(lead.str(), u"\\lead\\x");
+  EXPECT_EQ(lead.depth(), 3);
+  lead.popFront();
+  EXPECT_EQ(lead.str(), u"lead\\x");
+  EXPECT_EQ(lead.depth(), 2);
+  PathStack absolute;
+  absolute.push(u"/abs/x");
+  EXPECT_EQ(absolute.str(), u"/abs\\x");
+  EXPECT_EQ(absolute.depth(), 2);
 }
 
 TEST(PathStack, RingWrapsAfterPopFront) {

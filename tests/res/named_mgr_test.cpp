@@ -62,6 +62,17 @@ TEST(NamedMgr, CaseInsensitiveNamesLoadOnce) {
   EXPECT_EQ(mgr.refCount(third.handle.value), 1u);
 }
 
+TEST(NamedMgr, EitherSeparatorNamesTheSameObject) {
+  FakeSources files({u"ui\\a.png"});
+  NamedMgr mgr;
+  auto slash = mgr.acquireByName(u"UI/a.png");
+  auto backslash = mgr.acquireByName(u"ui\\A.png");
+  ASSERT_TRUE(slash.created);
+  EXPECT_FALSE(backslash.created);
+  EXPECT_EQ(backslash.handle.value, slash.handle.value);
+  EXPECT_EQ(mgr.loads.size(), 1u);
+}
+
 TEST(NamedMgr, UnknownAndOverlongNamesGiveNull) {
   FakeSources files({u"a.png"});
   NamedMgr mgr;
@@ -206,9 +217,9 @@ TEST(NamedMgr, ExtensionsAndNormalisation) {
   EXPECT_EQ(mgr.extensionIndex(u"png"), -1);
   EXPECT_EQ(mgr.extensionIndex(u"a."), -1);
   EXPECT_EQ(mgr.extensionIndex(u"a.jpg"), -1);
-  std::u16string name = u"Dir\\A.PNG\u00C4";
+  std::u16string name = u"Dir/sub\\A.PNG\u00C4";
   EXPECT_TRUE(mgr.normalizeName(name));
-  EXPECT_EQ(name, u"dir\\a.png\u00C4");  // only ASCII letters fold
+  EXPECT_EQ(name, u"dir\\sub\\a.png\u00C4");  // only ASCII letters fold
   restest::CountedMgr unnamed;
   EXPECT_EQ(unnamed.extensionIndex(u"a.png"), -1);
 }
