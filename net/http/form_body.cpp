@@ -44,8 +44,9 @@ size_t URLBody::parse(const char* data, size_t length) {
     // HTML page must stay text, not become an empty form).
     if (i < t.size() && (t[i] == '\r' || t[i] == '\n')) return params_.empty() ? fail() : httptext::pastLineEnd(t, i);
     if (i >= t.size() || t[i] != '=') return fail();
-    // An empty value is a value: "a=&b=1" holds a = "".
+    // An empty value ("a=&b=1", "a=") is no form.
     HeaderToken value = httptok::readStringToken(t.substr(i + 1), httptok::kFormDelims);
+    if (value.value.str().empty()) return fail();
     i += 1 + value.length;
     params_[qcore::urlDecode(name.value.str(), true)] = qcore::urlDecode(value.value.str(), true);
     i = skipSpaces(t, i);

@@ -27,6 +27,8 @@ class HTTPHeader {
   virtual void list(HeaderPairs& out) const = 0;
   // A new header of the same kind takes over the contents; this one is left empty.
   virtual std::unique_ptr<HTTPHeader> detach() = 0;
+  // A new header of the same kind with a copy of the contents.
+  virtual std::unique_ptr<HTTPHeader> clone() const = 0;
 
   std::string text() const {
     std::string s;
@@ -48,6 +50,7 @@ class HTTPNmlH : public HTTPHeader {
   void write(std::string& out) const override;
   void list(HeaderPairs& out) const override;
   std::unique_ptr<HTTPHeader> detach() override;
+  std::unique_ptr<HTTPHeader> clone() const override { return std::make_unique<HTTPNmlH>(*this); }
 
   void addTyped(TypedValue v) { values_.push_back(std::move(v)); }
   // Attributes this header lacks are taken over, values appended; other is left empty.
@@ -72,6 +75,7 @@ class HTTPOAuthH : public HTTPHeader {
   void write(std::string& out) const override;
   void list(HeaderPairs& out) const override;
   std::unique_ptr<HTTPHeader> detach() override;
+  std::unique_ptr<HTTPHeader> clone() const override { return std::make_unique<HTTPOAuthH>(*this); }
 
   const std::map<std::string, std::string>& params() const { return params_; }
 

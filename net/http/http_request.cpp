@@ -52,7 +52,18 @@ std::string HTTPRequest::url(bool withSchemeHost) const {
   return u;
 }
 
-void HTTPRequest::serialize(HTTPHMod* modifier, std::string& out, const HTTPBody* body) {
+void HTTPRequest::serialize(HTTPHMod* modifier, std::string& out, const HTTPBody* body) const {
+  HTTPRequest copy;
+  copy.method_ = method_;
+  copy.host_ = host_;
+  copy.path_ = path_;
+  copy.scheme_ = scheme_;
+  copy.port_ = port_;
+  for (const auto& [name, value] : headers_) copy.headers_.emplace(name, value->clone());
+  copy.writeInto(modifier, out, body);
+}
+
+void HTTPRequest::writeInto(HTTPHMod* modifier, std::string& out, const HTTPBody* body) {
   out.clear();
   out += method_;
   out += " /";

@@ -55,10 +55,13 @@ class HTTPRequest {
   // Replaces out with the request text: the request line (a GET carries the body's pairs
   // as its query), the body's Content-Type and Content-Length for a POST, the modifier's
   // changes, every header in byte order of names, "Host" last, the blank line and a
-  // POST's body.
-  void serialize(HTTPHMod* modifier, std::string& out, const HTTPBody* body);
+  // POST's body. The body headers and the modifier go to a copy: writing leaves this
+  // request as it was, so a retry or a re-signed request writes the same headers.
+  void serialize(HTTPHMod* modifier, std::string& out, const HTTPBody* body) const;
 
  private:
+  void writeInto(HTTPHMod* modifier, std::string& out, const HTTPBody* body);
+
   std::map<std::string, std::unique_ptr<HTTPHeader>, std::less<>> headers_;
   HTTPHeader* current_ = nullptr;
   std::string method_;

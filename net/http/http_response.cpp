@@ -88,6 +88,8 @@ bool HTTPResponse::parse(std::string_view t) {
   i += 2;
   std::string_view rest = t.substr(i);
 
+  // These never carry a body, whatever their headers say (the framer ends them alike).
+  if (httptext::statusHasNoBody(status_)) return true;
   size_t bodyLength;
   const HTTPHeader* te = header("Transfer-Encoding");
   if (te && te->valueCount() > 0 && httptext::isChunkedCoding(te->valueAt(te->valueCount() - 1).text())) {

@@ -58,4 +58,21 @@ inline std::optional<uint64_t> contentLengthValue(std::string_view value) {
   return qcore::parseU64(value);
 }
 
+// Statuses that never carry a body, whatever their headers say: 1xx, 204 and 304.
+inline bool statusHasNoBody(int status) {
+  return (status >= 100 && status < 200) || status == 204 || status == 304;
+}
+
+// The status code of a status line ("HTTP/1.1 204 No Content"), -1 when it has none.
+inline int statusOfLine(std::string_view line) {
+  size_t sp = line.find(' ');
+  if (sp == std::string_view::npos || line.size() < sp + 4) return -1;
+  int code = 0;
+  for (size_t i = sp + 1; i < sp + 4; ++i) {
+    if (line[i] < '0' || line[i] > '9') return -1;
+    code = code * 10 + (line[i] - '0');
+  }
+  return code;
+}
+
 }  // namespace httptext

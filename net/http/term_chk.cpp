@@ -127,6 +127,11 @@ bool HTTPTermChk::valueEnded() {
 }
 
 void HTTPTermChk::headersEnded() {
+  // The buffer starts with the status line.
+  if (httptext::statusHasNoBody(httptext::statusOfLine(buffer_))) {
+    complete();
+    return;
+  }
   if (info_.chunked) {
     if (dechunk_) {
       phase_ = kChunks;

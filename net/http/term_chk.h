@@ -7,7 +7,8 @@
 
 // Frames one HTTP/1.1 response from its headers: Content-Length gives the body, a chunked
 // body is de-chunked into the buffer (unless the stream framer takes the chunks itself),
-// and a response with neither ends with its headers. The buffer holds the status line,
+// and a response with neither ends with its headers, as do 1xx, 204 and 304 responses,
+// which never carry a body. The buffer holds the status line,
 // the headers and the body bytes.
 class HTTPTermChk : public IHeaderCheck {
  public:

@@ -58,8 +58,8 @@ void takeScriptValue(HTTPBody& body, LuaVar& out) {
       return;
     }
     default:
+      // Form and text content is copied: the body keeps it.
       toScriptValue(body, out);
-      body.clear();
       return;
   }
 }

@@ -69,6 +69,13 @@ TEST(HTTPRequest, PostWritesFormBodyHeadersInByteOrderHostLast) {
   // The modifier runs after the body headers are settled and sees the body.
   EXPECT_EQ(auth.seenBody, &b);
   EXPECT_EQ(auth.seenLength, "23");
+
+  // Writing changes nothing: a retry writes the same text, the request keeps its headers.
+  std::string again;
+  r.serialize(&auth, again, &b);
+  EXPECT_EQ(again, out);
+  EXPECT_EQ(r.headers().size(), 1u);
+  EXPECT_EQ(r.findHeader("Connection")->text(), "Keep-Alive");
 }
 
 TEST(HTTPRequest, PostWithEmptyBodyAndPortInHost) {

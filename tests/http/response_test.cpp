@@ -87,6 +87,21 @@ TEST(HTTPResponse, ChunkedBodyIsWhatTheFramerDeChunked) {
   EXPECT_EQ(s.body(), nullptr);
 }
 
+TEST(HTTPResponse, StatusesWithoutBodyNeedNoLength) {
+  // Each as the plain framer delivers it: complete at the blank line, even with a length.
+  for (const char* reply : {"HTTP/1.1 204 No Content\r\n\r\n", "HTTP/1.1 100 Continue\r\n\r\n",
+                            "HTTP/1.1 304 Not Modified\r\nContent-Type: text/plain\r\nContent-Length: 9\r\n\r\n"}) {
+    HTTPTermChk framer(false);
+    const std::string text(reply);
+    ASSERT_EQ(framer.feed(text.data(), static_cast<int>(text.size())), static_cast<int>(text.size())) << reply;
+    EXPECT_EQ(framer.state(), IHeaderCheck::kLast) << reply;
+    HTTPResponse r;
+    ASSERT_TRUE(r.parse(std::string_view(framer.buffered().data, framer.buffered().length))) << reply;
+    EXPECT_EQ(r.body(), nullptr);
+  }
+  parsed("HTTP/1.1 205 Reset Content\r\n\r\n", false);  // other statuses keep the rule
+}
+
 TEST(HTTPResponse, RefusesMalformedReplies) {
   parsed("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", false);
   parsed("HTTP/1.1 OK\r\nContent-Length: 0\r\n\r\n", false);

@@ -40,6 +40,11 @@ TEST(BodyValues, JsonIsTakenWithoutCopyAndTextKeepsItsField) {
   takeScriptValue(*text, t);
   ASSERT_TRUE(t.isTable());
   EXPECT_EQ(*t.field("text").asString(), "<p>rate limited</p>");
+  EXPECT_EQ(static_cast<TEXTBody&>(*text).text(), "<p>rate limited</p>");  // copied, not taken
+  auto form = parsed("application/x-www-form-urlencoded", "a=1");
+  LuaVar f;
+  takeScriptValue(*form, f);
+  EXPECT_EQ(*form->get("a"), "1");
 }
 
 TEST(BodyValues, RawBytesAreAdoptedWhole) {
