@@ -39,7 +39,9 @@ std::string classDefinitionText(std::string_view N, uint32_t size, std::string_v
   s << "newS=function(...) " << "return " << N << ".new_base(true, ...) end,";
   s << "new_base=function(bSingle, ...) local ret=QX.createAux(\"" << N << "\", bSingle) " << "if " << N
     << ".fvt_hdl.init then ret:init(...) elseif " << N << ".fvt_hdl.load then ret:load(...) end \t\treturn ret end,";
-  s << "tostring=function(obj) return \"" << N << ": id=\" .. QX.GetHdlID(obj.udata) end, "
+  // A script object keeps its handle in "udata"; a plain handle is its own.
+  s << "tostring=function(obj) return \"" << N
+    << ": id=\" .. QX.GetHdlID(type(obj)==\"userdata\" and obj or obj.udata) end, "
     << "valid=function(self) return QX.validHdl(self) end," << "isweak=false,"
     << "getweak=function(self) return QX.getWeak(self) end})" << "\n";
   s << "local Dummy=function() local base=" << N
@@ -59,7 +61,7 @@ std::string classDefinitionText(std::string_view N, uint32_t size, std::string_v
     << "isweak=true," << "tostring=function(obj) return \"" << N << "(Weak): id=\" .. QX.GetHdlID(obj) end, "
     << "valid=function(self) return QX.validHdl(self) end}";
   s << "rawset(" << N << ",\"mt_w\", {__index=" << N << "_W,__newindex=" << N << "_W, __tostring=" << N
-    << ".tostring})" << "\n";
+    << "_W.tostring})" << "\n";
   if (!B.empty()) {
     const std::string D = "_" + std::string(N);
     s << D << "=" << N << "\n";

@@ -198,6 +198,8 @@ bool GobjMgr::release(uint32_t handle) {
       lock_.unlock();
       return false;
     }
+    // Revived by delete_gobj: alive, so not lost, and its real death is told again.
+    if (s->refs > 1) s->data()->deathHeard = false;
   }
   if (--s->refs > 0) {
     lock_.unlock();
@@ -205,6 +207,8 @@ bool GobjMgr::release(uint32_t handle) {
   }
   discardSlot(handle);
   lock_.unlock();
+  kesto::SyncloGuard g(lostLock_);
+  lost_[lostIndex_].push_back(handle);
   return true;
 }
 
@@ -223,8 +227,6 @@ void GobjMgr::hearDeath(uint32_t handle, uint32_t state) {
       }
     }
   }
-  kesto::SyncloGuard g(lostLock_);
-  lost_[lostIndex_].push_back(handle);
 }
 
 // ---- lost handles ---------------------------------------------------------------------

@@ -70,7 +70,7 @@ TEST_F(ClassDefTest, NamesThatCannotBeWrittenIntoTheDefinitionAreRefused) {
 TEST_F(ClassDefTest, TextFollowsTheDefinitionLayout) {
   std::string plain = qxbind::classDefinitionText("Foo", 12, {});
   EXPECT_EQ(plain.rfind("if Foo==nil then Foo={} end \r\nQXL.join(Foo,{name=\"Foo\",size=12,", 0), 0u);
-  EXPECT_NE(plain.find("rawset(Foo,\"mt_w\", {__index=Foo_W,__newindex=Foo_W, __tostring=Foo.tostring})\n"),
+  EXPECT_NE(plain.find("rawset(Foo,\"mt_w\", {__index=Foo_W,__newindex=Foo_W, __tostring=Foo_W.tostring})\n"),
             std::string::npos);
   EXPECT_EQ(plain.find("derived_fromC"), std::string::npos);
   std::string based = qxbind::classDefinitionText("Foo", 12, "FooBase");

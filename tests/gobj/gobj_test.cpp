@@ -272,6 +272,37 @@ TEST_F(GobjTest, LastReleaseCallsDeleteGobjOnceAndListsTheHandle) {
   EXPECT_TRUE(lost.empty());
 }
 
+TEST_F(GobjTest, AnObjectRevivedInDeleteGobjIsNotLostAndItsLaterDeathIsHeard) {
+  ASSERT_EQ(run(R"(
+    g = GobjMgr:newGobj(0)
+    local heard = delete_gobj
+    function delete_gobj(w)
+      heard(w)
+      if deaths == 1 then revived = QX.getStrong(w) end
+    end
+  )"),
+            "");
+  const uint32_t h = handleOf("g");
+  std::vector<uint32_t> lost;
+  gobjs().flipLostList();
+  ASSERT_EQ(run("g = nil"), "");
+  fullGc();
+  EXPECT_EQ(evalNumber("deaths"), 1);
+  EXPECT_TRUE(gobjs().isValidHandle(h));
+  gobjs().flipLostList();
+  gobjs().copyLostList(lost);
+  EXPECT_TRUE(lost.empty());  // alive again: not lost
+
+  ASSERT_EQ(run("revived = nil"), "");
+  fullGc();
+  fullGc();
+  EXPECT_EQ(evalNumber("deaths"), 2);
+  EXPECT_FALSE(gobjs().isValidHandle(h));
+  gobjs().flipLostList();
+  gobjs().copyLostList(lost);
+  EXPECT_EQ(lost, std::vector<uint32_t>{h});
+}
+
 TEST_F(GobjTest, CountedHandleFieldLetsItsOldObjectGoOutsideTheOwnersLock) {
   ASSERT_TRUE(qxbind::bindClass(L, bindtest::thingBinding()));
   // locksOn(obj): slot locks held on the page of obj's slot.

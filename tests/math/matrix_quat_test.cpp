@@ -169,6 +169,10 @@ TEST(Quat, AimRotationTurnsPlusZToTheDirectionWithUpUpright) {
   Quat q = Quat::aimRotation(Vec3(0, 1, 0), Vec3(0, 0, 5));
   EXPECT_VEC3_NEAR(q.axisZ(), Vec3(0, 0, 1), 1e-6f);
   EXPECT_VEC3_NEAR(q.axisX(), Vec3(1, 0, 0), 1e-6f);
+  // Aimed along +X with +Y up: +Z turns to +X and +Y stays up.
+  q = Quat::aimRotation(Vec3(0, 1, 0), Vec3(1, 0, 0));
+  EXPECT_VEC3_NEAR(q.axisZ(), Vec3(1, 0, 0), 1e-6f);
+  EXPECT_VEC3_NEAR(Vec3(0, 1, 0).mulMat33(q.toMat33()), Vec3(0, 1, 0), 1e-6f);
   // A rolled up vector rolls the camera about its view direction.
   const float r = 0.4f;
   q = Quat::aimRotation(Vec3(std::sin(r), std::cos(r), 0), Vec3(0, 0, 1));
