@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   liblua5.1-0-dev
   libssl-dev
