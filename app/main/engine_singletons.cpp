@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/input/res_input.h"
 #include "render/device/device_mgr.h"
 #include "render/effect/effect_mgr.h"
 #include "runtime/core/thread_ctx.h"
@@ -29,6 +30,7 @@ bool initEngineSingletons(uint32_t uiThreadId) {
   gManagers = std::make_unique<kesto::ManagerCatalogue>();
   using kesto::ManagerKind;
   gManagers->provide(ManagerKind::memory, make<MemMgrMulti>());
+  gManagers->provide(ManagerKind::input, make<ResInput>());
   gManagers->provide(ManagerKind::gameObject, make<GobjMgr>());
   gManagers->provide(ManagerKind::effect, make<EffectMgr>());
   gManagers->provide(ManagerKind::script, make<ScriptMgr>());
