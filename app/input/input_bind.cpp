@@ -23,7 +23,7 @@ void setRepeat(RIData& d, int32_t delay, int32_t interval) {
 }
 
 void registerInput(qxbind::ClassTable& t) {
-  t.method<&ResInput::create>("create")
+  t.method<&ResInput::createDevice>("create")
       .method<&ResInput::enumDevices>("enum")
       .method<&ResInput::repeated>("repeated")
       .method<&ResInput::pressed>("pressed")

@@ -54,7 +54,7 @@ ResInput::Hdl ResInput::adopt(std::unique_ptr<qxin::IFCtrl> ctrl) {
   return h;
 }
 
-ResInput::Hdl ResInput::create(std::string guid, bool background) {
+ResInput::Hdl ResInput::createDevice(std::string guid, bool background) {
   qxinput::DeviceId id{};
   if (guid.size() != id.size()) return Hdl();
   std::copy(guid.begin(), guid.end(), id.begin());

@@ -66,7 +66,7 @@ class ResInput : public kesto::ResourceMgrNoName<ResInput, RIData>, public qxin:
   qxinput::InputHub& hub() { return *hub_; }
 
   // ---- the script class "input" ----
-  Hdl create(std::string guid, bool background);
+  Hdl createDevice(std::string guid, bool background);
   qxbind::Pushed enumDevices(lua_State* L, std::string_view kind);
   bool repeated(const std::string& name) const;
   bool pressed(const std::string& name) const;
