@@ -21,6 +21,12 @@ std::optional<std::string> hostPathOf(const std::string& utf8, bool forWrite) {
   return forWrite ? qx::hostPathForWrite(*host) : qx::findHostPath(*host);
 }
 
+// Removes pair i; later pairs move down one place.
+void removePair(ResInput::InputBinding& b, int32_t i) {
+  std::move(b.pairs.begin() + i + 1, b.pairs.begin() + b.count, b.pairs.begin() + i);
+  b.pairs[--b.count] = ResInput::Pair{};
+}
+
 }  // namespace
 
 ResInput::ResInput() : hub_(std::make_shared<qxinput::InputHub>()) {}
@@ -136,8 +142,7 @@ void ResInput::remove_upd(qxbind::ObjectRef ctrl) {
   for (auto& [name, b] : bindings_) {
     for (int32_t i = 0; i < b.count; ++i) {
       if (b.pairs[i].ctrl.value != ctrl.handle) continue;
-      for (int32_t j = i; j + 1 < b.count; ++j) b.pairs[j] = b.pairs[j + 1];
-      b.pairs[--b.count] = Pair{};
+      removePair(b, i);
       break;
     }
   }
@@ -167,8 +172,7 @@ void ResInput::unbind(const std::string& name, uint32_t ctrl, int32_t channel) {
   InputBinding& b = it->second;
   for (int32_t i = 0; i < b.count; ++i) {
     if (b.pairs[i].ctrl.value != ctrl || b.pairs[i].channel != channel) continue;
-    for (int32_t j = i; j + 1 < b.count; ++j) b.pairs[j] = b.pairs[j + 1];
-    b.pairs[--b.count] = Pair{};
+    removePair(b, i);
     return;
   }
 }

@@ -80,10 +80,12 @@ TEST_F(InputTest, RepeatResetAndRemovalFromTheUpdateList) {
   EXPECT_TRUE(evalBool("input:pressed('a')"));
   // Out of the update list the keyboard keeps its last level; each binding loses only
   // its first pair naming it.
-  ASSERT_EQ(run("input:bind('b', kb, 0x30):remove_upd(kb)"), "");
-  ASSERT_EQ(input->binding("b")->count, 1);
+  ASSERT_EQ(run("input:bind('b', ms, 6):bind('b', kb, 0x30):remove_upd(kb)"), "");
+  ASSERT_EQ(input->binding("b")->count, 2);
   EXPECT_EQ(input->binding("a")->count, 1);
-  EXPECT_EQ(input->binding("b")->pairs[0].channel, 0x30);
+  EXPECT_EQ(input->binding("b")->pairs[0].channel, 6);
+  EXPECT_EQ(input->binding("b")->pairs[1].channel, 0x30);
+  EXPECT_EQ(input->binding("b")->pairs[2].ctrl.value, 0u);
   key(kA, false);
   tick();
   EXPECT_TRUE(evalBool("input:pressing('a') and kb:get_value(0x1E) == 100"));

@@ -132,8 +132,19 @@ TEST(InputControllers, KeyboardCountersClearAndRepeat) {
   EXPECT_FALSE(ctrl->pressed(256));
 }
 
+TEST(InputControllers, EachControllerTakesOnlyItsOwnKindOfDevice) {
+  InputHub hub;
+  hub.padAdded(u"Pad", false);
+  EXPECT_EQ(IFKeybdCtrl::create(first(hub, DeviceClass::mouse), true), nullptr);
+  EXPECT_EQ(IFMouseCtrl::create(first(hub, DeviceClass::keyboard), hub.systemValues()), nullptr);
+  EXPECT_EQ(IFJoypadCtrl::create(first(hub, DeviceClass::keyboard), true), nullptr);
+  EXPECT_EQ(IFMouseCtrl::create(nullptr, hub.systemValues()), nullptr);
+  EXPECT_NE(IFJoypadCtrl::create(first(hub, DeviceClass::gamepad), false), nullptr);
+}
+
 TEST(InputControllers, ForegroundKeyboardLosesKeysWithTheFocus) {
   InputHub hub;
+  auto mouse = IFMouseCtrl::create(first(hub, DeviceClass::mouse), hub.systemValues());
   auto fg = IFKeybdCtrl::create(first(hub, DeviceClass::keyboard), true);
   auto bg = IFKeybdCtrl::create(first(hub, DeviceClass::keyboard), false);
   hub.keyEvent(0x1E, true);
@@ -141,6 +152,7 @@ TEST(InputControllers, ForegroundKeyboardLosesKeysWithTheFocus) {
   bg->update();
   hub.focus(false);
   EXPECT_FALSE(fg->update());
+  EXPECT_FALSE(mouse->update());
   EXPECT_TRUE(fg->released(0x1E));
   EXPECT_TRUE(bg->update());
   EXPECT_TRUE(bg->held(0x1E));

@@ -163,6 +163,11 @@ TEST(InputLogReader, QueuesThirtyRecordsAheadAndRebindsOnANewKeymap) {
   EXPECT_EQ(binder.bound, (std::vector<Bound>{{"a", 77, 0}, {"b", 77, 1}, {"c", 77, 0}}));
   EXPECT_EQ(binder.unbound, (std::vector<Bound>{{"a", 77, 0}, {"b", 77, 1}}));
   EXPECT_EQ(log.names(), std::vector<std::string>{"c"});
+  // Over-long lines keep their first kMaxLine bytes.
+  qxin::IFLogCtrl longName(std::make_unique<std::istringstream>("%keymap\n" + std::string(3000, 'n') + "\n"), nullptr);
+  longName.update();
+  ASSERT_EQ(longName.names().size(), 1u);
+  EXPECT_EQ(longName.names()[0].size(), qxin::IFLogCtrl::kMaxLine);
   // clear sets counters to 0: nothing reads as released.
   log.clear();
   EXPECT_FALSE(log.released(0));

@@ -83,6 +83,8 @@ TEST(InputSdl, EventsReachTheDevicesOfTheirClass) {
   ASSERT_EQ(n, 4u);
   EXPECT_EQ(ev[2].offset, qxinput::kMouseOffsetZ);
   EXPECT_EQ(static_cast<int32_t>(ev[2].data), 240);
+  ms->unacquire();
+  EXPECT_EQ(ms->mouseState(m), qxinput::Result::notAcquired);
   int32_t x, y, w, h;
   hub.cursor(x, y, w, h);
   EXPECT_EQ(x, 5);
@@ -118,6 +120,52 @@ TEST(InputSdl, TheBufferHoldsThirtyTwoEventsAndDropsLaterOnes) {
   kb->getData(ev, 64, n);
   EXPECT_EQ(n, 0u);
   EXPECT_EQ(hub.createDevice(qxinput::DeviceId{}), nullptr);
+}
+
+// Virtual SDL joysticks stand in for pads: a mapped one as a game controller, a flight
+// stick through its raw axes.
+TEST(InputSdl, PadsArriveReportScaledAxesAndGoAway) {
+  ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+  qxinput::InputHub hub;
+  auto pump = [&] {
+    SDL_Event e;
+    SDL_PumpEvents();
+    while (SDL_PollEvent(&e)) qxinput::feedSdlEvent(hub, e);
+  };
+  const int mapped = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0);
+  const int raw = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_FLIGHT_STICK, 4, 2, 0);
+  ASSERT_GE(raw, 0) << SDL_GetError();
+  SDL_Joystick* js[2] = {SDL_JoystickOpen(mapped), SDL_JoystickOpen(raw)};
+  pump();
+  const auto pads = hub.enumDevices(DeviceClass::gamepad);
+  ASSERT_EQ(pads.size(), 2u);
+  EXPECT_EQ(pads[0].type, qxinput::kTypeGamepad);
+  EXPECT_EQ(pads[1].type, qxinput::kTypeJoystick);
+  EXPECT_NE(pads[0].id, pads[1].id);
+  std::unique_ptr<qxinput::Device> dev[2] = {hub.createDevice(pads[0].id), hub.createDevice(pads[1].id)};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_NE(dev[i], nullptr);
+    dev[i]->acquire();
+    SDL_JoystickSetVirtualAxis(js[i], 0, 32767);
+    SDL_JoystickSetVirtualAxis(js[i], 3, -32768);
+    SDL_JoystickSetVirtualButton(js[i], 1, 1);
+  }
+  pump();
+  for (int i = 0; i < 2; ++i) {
+    qxinput::JoyState s;
+    ASSERT_EQ(dev[i]->joyState(s), qxinput::Result::ok);
+    EXPECT_EQ(s.x, 1000) << i;
+    EXPECT_EQ(s.rz, -1000) << i;
+    EXPECT_EQ(s.y, 0) << i;
+    EXPECT_EQ(s.buttons[1], 0x80) << i;
+  }
+  for (SDL_Joystick* j : js) SDL_JoystickClose(j);
+  SDL_JoystickDetachVirtual(raw);
+  SDL_JoystickDetachVirtual(mapped);
+  pump();
+  EXPECT_TRUE(hub.enumDevices(DeviceClass::gamepad).empty());
+  EXPECT_EQ(dev[0]->poll(), qxinput::Result::inputLost);
+  SDL_Quit();
 }
 
 }  // namespace

@@ -73,6 +73,7 @@ TEST(InputKeyStops, SpecificationsParse) {
       {"@A|_x", {0x241, 0x578}},
       {"%PAGEUP%PAGEDOWN%LEFT%RIGHT%DOWN", {0x86, 0x87, 0x82, 0x83, 0x81}},
       {"%NOPE%", {-1, -1}},
+      {"%UP9_x", {-1, 0x178}},
       {"\xE9", {-23}},
   };
   for (const Case& c : cases) {
