@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/input/res_input.h"
 #include "render/device/device_mgr.h"
 #include "render/effect/effect_mgr.h"
 #include "runtime/core/thread_ctx.h"
@@ -26,6 +27,7 @@ kesto::ManagerCatalogue::Factory make() {
 void provideEngineManagers(kesto::ManagerCatalogue& managers) {
   using kesto::ManagerKind;
   managers.provide(ManagerKind::memory, make<MemMgrMulti>());
+  managers.provide(ManagerKind::input, make<ResInput>());
   managers.provide(ManagerKind::gameObject, make<GobjMgr>());
   managers.provide(ManagerKind::effect, make<EffectMgr>());
   managers.provide(ManagerKind::script, make<ScriptMgr>());

@@ -1,5 +1,6 @@
 #include "app/main/script_setup.h"
 
+#include "app/input/input_bind.h"
 #include "render/effect_bind/effect_bind.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
@@ -11,6 +12,7 @@ void installScriptStateSetup() { ScriptMgr::setStateSetup(registerQXGlobals); }
 
 // One line per built subsystem; a step nobody provides is skipped.
 void provideEngineBindings(qxbind::BindOrder& order) {
+  order.provide(inputBinding());
   order.provide(gobjBinding());
   order.provide(effectBinding());
 }

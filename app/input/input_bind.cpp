@@ -1,0 +1,73 @@
+#include "app/input/input_bind.h"
+
+#include "app/input/res_input.h"
+
+namespace {
+
+// A controller-less RIData (never filled) reads as idle.
+void active(RIData& d, bool on) {
+  if (d.ctrl) d.ctrl->setActive(on);
+}
+int32_t getValue(RIData& d, int32_t ch) { return d.ctrl ? d.ctrl->level(ch) : 0; }
+int32_t getType(RIData& d) { return d.ctrl ? d.ctrl->kind() : -1; }
+int32_t getAxis(RIData& d, int32_t ch) { return d.ctrl ? d.ctrl->axis(ch) : 0; }
+bool pressed(RIData& d, int32_t ch) { return d.ctrl && d.ctrl->pressed(ch); }
+bool pressing(RIData& d, int32_t ch) { return d.ctrl && d.ctrl->held(ch); }
+bool clicked(RIData& d, int32_t ch) { return d.ctrl && d.ctrl->released(ch); }
+bool repeated(RIData& d, int32_t ch) { return d.ctrl && d.ctrl->repeat(ch); }
+void scan(RIData& d) {
+  if (d.ctrl) d.ctrl->update();
+}
+void setRepeat(RIData& d, int32_t delay, int32_t interval) {
+  if (d.ctrl) d.ctrl->setRepeat(delay, interval);
+}
+
+void registerInput(qxbind::ClassTable& t) {
+  t.method<&ResInput::createDevice>("create")
+      .method<&ResInput::enumDevices>("enum")
+      .method<&ResInput::repeated>("repeated")
+      .method<&ResInput::pressed>("pressed")
+      .method<&ResInput::pressing>("pressing")
+      .method<&ResInput::clicked>("clicked")
+      .method<&ResInput::entry_upd>("entry_upd")
+      .method<&ResInput::remove_upd>("remove_upd")
+      .method<&ResInput::registerName>("register")
+      .method<&ResInput::bind>("bind")
+      .method<&ResInput::rbind>("rbind")
+      .method<&ResInput::clearName>("clear")
+      .method<&ResInput::start_log>("start_log")
+      .method<&ResInput::stop_log>("stop_log")
+      .method<&ResInput::log_load>("log_load")
+      .method<&ResInput::get_cspos>("get_cspos")
+      .method<&ResInput::keybuff>("keybuff")
+      .method<&ResInput::settrace>("settrace")
+      .method<&ResInput::getkeybuff>("getkeybuff")
+      .method<&ResInput::setkeystop>("setkeystop")
+      .method<&ResInput::getkeybddelay>("getkeybddelay")
+      .method<&ResInput::getkeybdspeed>("getkeybdspeed")
+      .method<&ResInput::getcaretblink>("getcaretblink")
+      .method<&ResInput::reg_mpos>("reg_mpos")
+      .method<&ResInput::get_mposaxis>("get_mposaxis")
+      .method<&ResInput::get_mposbtn>("get_mposbtn")
+      .method<&ResInput::rem_mpos>("rem_mpos")
+      .method<&ResInput::reset>("reset");
+}
+
+void registerRIData(qxbind::ClassTable& t) {
+  t.method<&active>("active")
+      .method<&getValue, false>("get_value")
+      .method<&getType, false>("get_type")
+      .method<&getAxis, false>("get_axis")
+      .method<&pressed, false>("pressed")
+      .method<&pressing, false>("pressing")
+      .method<&clicked, false>("clicked")
+      .method<&repeated, false>("repeated")
+      .method<&scan>("scan")
+      .method<&setRepeat>("set_repeat");
+}
+
+}  // namespace
+
+qxbind::ClassBinding inputBinding() {
+  return qxbind::managerBinding<ResInput>("input", &registerInput, "RIData", &registerRIData);
+}

@@ -1,0 +1,137 @@
+// Named bindings and the controller class as scripts use them.
+#include "tests/input/input_fixture.h"
+
+namespace {
+
+using inputtest::InputTest;
+using namespace inputtest;
+
+// The engine's managers with a stand-in in the input manager's place: each test makes
+// its own ResInput.
+const auto* kEnv = ::testing::AddGlobalTestEnvironment(new bindtest::Environment());
+
+TEST_F(InputTest, DevicesAreListedAndCreatedByTheirSixteenByteIds) {
+  hub().padAdded(u"Pad", true);
+  EXPECT_EQ(evalNumber("#input:enum('keyboard')"), 1);
+  EXPECT_EQ(evalNumber("#input:enum('keyboard')[1].guid"), 16);
+  EXPECT_EQ(evalString("input:enum('mouse')[1].instanceN"), "Mouse");
+  EXPECT_EQ(evalString("input:enum('gamepad')[1].productN"), "Pad");
+  EXPECT_EQ(evalNumber("#input:enum('joystick')"), 0);
+  EXPECT_EQ(evalNumber("input:create(input:enum('gamepad')[1].guid, true):get_type()"), 2);
+  EXPECT_EQ(evalNumber("input:create(input:enum('mouse')[1].guid):get_type()"), 1);
+  EXPECT_TRUE(evalBool("input:create(input:enum('keyboard')[1].guid .. 'x') == nil"));
+  EXPECT_TRUE(evalBool("input:create(string.rep('\\0', 16)) == nil"));
+  EXPECT_TRUE(evalBool("input:create() == nil"));
+}
+
+TEST_F(InputTest, ABindingTakesTheLargestLevelOfUpToThreeChannels) {
+  makeKeyboardAndMouse();
+  ASSERT_EQ(run("input:register('fire'):bind('fire', kb, 0x39):bind('fire', kb, 0x1E):bind('fire', ms, 6)"
+                ":bind('fire', kb, 0x30)"),
+            "");
+  key(kSpace, true);
+  tick();
+  EXPECT_TRUE(evalBool("input:pressed('fire') and input:pressing('fire')"));
+  // The second channel going down while the first is held does not restart the counter.
+  key(kA, true);
+  key(kSpace, false);
+  tick();
+  EXPECT_TRUE(evalBool("not input:pressed('fire') and input:pressing('fire') and not input:clicked('fire')"));
+  key(kA, false);
+  hub().mouseButton(0, true);  // the third pair
+  tick();
+  EXPECT_TRUE(evalBool("input:pressing('fire')"));
+  hub().mouseButton(0, false);
+  key(kB, true);  // a fourth bind was ignored
+  tick();
+  EXPECT_TRUE(evalBool("input:clicked('fire')"));
+  tick();
+  EXPECT_TRUE(evalBool("not input:clicked('fire') and not input:pressing('fire')"));
+  // A release followed by a press on the next tick counts from 1 again.
+  key(kSpace, true);
+  tick();
+  key(kSpace, false);
+  tick();
+  key(kSpace, true);
+  tick();
+  EXPECT_TRUE(evalBool("input:pressed('fire')"));
+  EXPECT_TRUE(evalBool("not input:pressed('nothing') and not input:clicked('nothing')"));
+}
+
+TEST_F(InputTest, RepeatResetAndRemovalFromTheUpdateList) {
+  makeKeyboardAndMouse();
+  ASSERT_EQ(run("input:register('a'):bind('a', kb, 0x1E):bind('a', kb, 0x1E):register('b'):bind('b', kb, 0x1E):rbind('b', 20, 3)"
+                ":rbind('ghost', 1, 1)"),
+            "");
+  EXPECT_EQ(input->binding("ghost"), nullptr);
+  key(kA, true);
+  std::vector<int> repA, repB;
+  for (int t = 1; t <= 33; ++t) {
+    tick();
+    if (evalBool("input:repeated('a')")) repA.push_back(t);
+    if (evalBool("input:repeated('b')")) repB.push_back(t);
+  }
+  EXPECT_EQ(repA, std::vector<int>{1});
+  EXPECT_EQ(repB, (std::vector<int>{25, 29, 33}));
+  // reset: clicked now, and a new press on the next tick while the key is down.
+  ASSERT_EQ(run("input:reset('a')"), "");
+  EXPECT_TRUE(evalBool("input:clicked('a') and not input:pressing('a')"));
+  tick();
+  EXPECT_TRUE(evalBool("input:pressed('a')"));
+  // Out of the update list the keyboard keeps its last level; each binding loses only
+  // its first pair naming it.
+  ASSERT_EQ(run("input:bind('b', ms, 6):bind('b', kb, 0x30):remove_upd(kb)"), "");
+  ASSERT_EQ(input->binding("b")->count, 2);
+  EXPECT_EQ(input->binding("a")->count, 1);
+  EXPECT_EQ(input->binding("b")->pairs[0].channel, 6);
+  EXPECT_EQ(input->binding("b")->pairs[1].channel, 0x30);
+  EXPECT_EQ(input->binding("b")->pairs[2].ctrl.value, 0u);
+  key(kA, false);
+  tick();
+  EXPECT_TRUE(evalBool("input:pressing('a') and kb:get_value(0x1E) == 100"));
+  ASSERT_EQ(run("input:clear('a')"), "");
+  EXPECT_EQ(input->binding("a"), nullptr);
+}
+
+TEST_F(InputTest, ControllerMethodsForwardAndCheckTheirChannels) {
+  makeKeyboardAndMouse();
+  key(kSpace, true);
+  ASSERT_EQ(run("kb:scan():set_repeat(0, 0)"), "");
+  EXPECT_TRUE(evalBool("kb:pressed(0x39) and kb:pressing(0x39) and not kb:clicked(0x39)"));
+  EXPECT_TRUE(evalBool("not kb:repeated(0x39)"));
+  ASSERT_EQ(run("kb:scan()"), "");
+  EXPECT_TRUE(evalBool("kb:repeated(0x39)"));
+  EXPECT_EQ(evalNumber("kb:get_value(0x39)"), 100);
+  EXPECT_EQ(evalNumber("kb:get_value(256) + kb:get_value(-1) + kb:get_value(1e12)"), 0);
+  hub().mouseMotion(-70, 0);
+  ASSERT_EQ(run("ms:scan()"), "");
+  EXPECT_EQ(evalNumber("ms:get_axis(0)"), -70);
+  EXPECT_EQ(evalNumber("ms:get_axis(13)"), 0);
+  // Inactive: the device is let go and its polls read nothing.
+  ASSERT_EQ(run("kb:active(false):scan()"), "");
+  EXPECT_TRUE(evalBool("kb:clicked(0x39)"));
+  ASSERT_EQ(run("kb:active(true):scan()"), "");
+  EXPECT_TRUE(evalBool("kb:pressed(0x39)"));
+}
+
+TEST_F(InputTest, SystemValuesAndCursor) {
+  struct Case {
+    int32_t delay, speed;
+    uint32_t blink;
+    double wantDelay, wantSpeed, wantBlink;
+  };
+  const Case cases[] = {{0, 0, 530, 15, 25, 33}, {3, 31, UINT32_MAX, 62, 2, 0}, {2, 16, 1000, 46, 3, 62}};
+  for (const Case& c : cases) {
+    hub().setSystemValues({c.delay, c.speed, c.blink, false});
+    EXPECT_EQ(evalNumber("input:getkeybddelay()"), c.wantDelay);
+    EXPECT_EQ(evalNumber("input:getkeybdspeed()"), c.wantSpeed);
+    EXPECT_EQ(evalNumber("input:getcaretblink()"), c.wantBlink);
+  }
+  hub().setClientSize(640, 480);
+  hub().cursorAt(700, -5);
+  EXPECT_EQ(evalString("table.concat({input:get_cspos()}, ',')"), "640,0");
+  hub().cursorAt(10, 20);
+  EXPECT_EQ(evalString("table.concat({input:get_cspos()}, ',')"), "10,20");
+}
+
+}  // namespace

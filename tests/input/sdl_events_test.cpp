@@ -1,0 +1,171 @@
+// SDL events as the UI thread hands them to the hub.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include "platform/input/sdl_input.h"
+
+namespace {
+
+using qxinput::DeviceClass;
+
+TEST(InputSdl, ScancodesMapToScanCodesByKeyPosition) {
+  const std::pair<SDL_Scancode, int> cases[] = {
+      {SDL_SCANCODE_ESCAPE, 0x01}, {SDL_SCANCODE_1, 0x02}, {SDL_SCANCODE_9, 0x0A}, {SDL_SCANCODE_0, 0x0B},
+      {SDL_SCANCODE_Q, 0x10}, {SDL_SCANCODE_P, 0x19}, {SDL_SCANCODE_A, 0x1E}, {SDL_SCANCODE_L, 0x26},
+      {SDL_SCANCODE_Z, 0x2C}, {SDL_SCANCODE_M, 0x32}, {SDL_SCANCODE_F1, 0x3B}, {SDL_SCANCODE_F10, 0x44},
+      {SDL_SCANCODE_F11, 0x57}, {SDL_SCANCODE_RETURN, 0x1C}, {SDL_SCANCODE_KP_ENTER, 0x9C},
+      {SDL_SCANCODE_RCTRL, 0x9D}, {SDL_SCANCODE_RALT, 0xB8}, {SDL_SCANCODE_UP, 0xC8}, {SDL_SCANCODE_LEFT, 0xCB},
+      {SDL_SCANCODE_RIGHT, 0xCD}, {SDL_SCANCODE_DOWN, 0xD0}, {SDL_SCANCODE_HOME, 0xC7}, {SDL_SCANCODE_END, 0xCF},
+      {SDL_SCANCODE_PAGEUP, 0xC9}, {SDL_SCANCODE_PAGEDOWN, 0xD1}, {SDL_SCANCODE_INSERT, 0xD2},
+      {SDL_SCANCODE_DELETE, 0xD3}, {SDL_SCANCODE_INTERNATIONAL1, 0x73}, {SDL_SCANCODE_INTERNATIONAL2, 0x70},
+      {SDL_SCANCODE_INTERNATIONAL3, 0x7D}, {SDL_SCANCODE_INTERNATIONAL4, 0x79},
+      {SDL_SCANCODE_INTERNATIONAL5, 0x7B}, {SDL_SCANCODE_KP_DIVIDE, 0xB5}, {SDL_SCANCODE_UNKNOWN, 0},
+  };
+  for (const auto& [sdl, dik] : cases) EXPECT_EQ(qxinput::dikFromScancode(sdl), dik) << sdl;
+  EXPECT_EQ(qxinput::dikFromScancode(-1), 0);
+  EXPECT_EQ(qxinput::dikFromScancode(SDL_NUM_SCANCODES), 0);
+}
+
+TEST(InputSdl, EventsReachTheDevicesOfTheirClass) {
+  qxinput::InputHub hub;
+  auto kb = hub.createDevice(hub.enumDevices(DeviceClass::keyboard)[0].id);
+  auto ms = hub.createDevice(hub.enumDevices(DeviceClass::mouse)[0].id);
+  kb->setBuffered(true);
+  ms->setBuffered(true);
+  kb->acquire();
+  ms->acquire();
+
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.keysym.scancode = SDL_SCANCODE_SPACE;
+  qxinput::feedSdlEvent(hub, e);
+  e.key.repeat = 1;  // auto-repeat is no new press
+  qxinput::feedSdlEvent(hub, e);
+  e = {};
+  e.type = SDL_MOUSEMOTION;
+  e.motion.x = 5;
+  e.motion.y = 6;
+  e.motion.xrel = -3;
+  e.motion.yrel = 4;
+  qxinput::feedSdlEvent(hub, e);
+  e = {};
+  e.type = SDL_MOUSEWHEEL;
+  e.wheel.y = 2;
+  qxinput::feedSdlEvent(hub, e);
+  e.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
+  qxinput::feedSdlEvent(hub, e);
+  for (uint8_t b : {SDL_BUTTON_RIGHT, SDL_BUTTON_X2}) {
+    e = {};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.button = b;
+    qxinput::feedSdlEvent(hub, e);
+  }
+
+  qxinput::KeyboardState ks;
+  ASSERT_EQ(kb->keyboardState(ks), qxinput::Result::ok);
+  EXPECT_EQ(ks.keys[0x39], 0x80);
+  qxinput::DeviceEvent ev[qxinput::kEventBufferSize];
+  uint32_t n = 0;
+  kb->getData(ev, qxinput::kEventBufferSize, n);
+  ASSERT_EQ(n, 1u);
+  EXPECT_EQ(ev[0].offset, 0x39u);
+  EXPECT_EQ(ev[0].data, 0x80u);
+
+  qxinput::MouseState m;
+  ASSERT_EQ(ms->mouseState(m), qxinput::Result::ok);
+  EXPECT_EQ(m.x, -3);
+  EXPECT_EQ(m.y, 4);
+  EXPECT_EQ(m.z, 0);  // two notches up, then two flipped
+  EXPECT_EQ(m.buttons[1], 0x80);
+  EXPECT_EQ(m.buttons[4], 0x80);
+  EXPECT_EQ(m.buttons[0], 0);
+  ms->getData(ev, 4, n);
+  ASSERT_EQ(n, 4u);
+  EXPECT_EQ(ev[2].offset, qxinput::kMouseOffsetZ);
+  EXPECT_EQ(static_cast<int32_t>(ev[2].data), 240);
+  ms->unacquire();
+  EXPECT_EQ(ms->mouseState(m), qxinput::Result::notAcquired);
+  int32_t x, y, w, h;
+  hub.cursor(x, y, w, h);
+  EXPECT_EQ(x, 5);
+  EXPECT_EQ(y, 6);
+
+  e = {};
+  e.type = SDL_WINDOWEVENT;
+  e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  kb->setCooperative(true);
+  qxinput::feedSdlEvent(hub, e);
+  EXPECT_EQ(kb->poll(), qxinput::Result::notAcquired);
+  EXPECT_EQ(kb->acquire(), qxinput::Result::otherError);
+  e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+  qxinput::feedSdlEvent(hub, e);
+  EXPECT_EQ(kb->acquire(), qxinput::Result::ok);
+}
+
+TEST(InputSdl, TheBufferHoldsThirtyTwoEventsAndDropsLaterOnes) {
+  qxinput::InputHub hub;
+  auto kb = hub.createDevice(hub.enumDevices(DeviceClass::keyboard)[0].id);
+  kb->setBuffered(true);
+  kb->acquire();
+  for (int i = 0; i < 20; ++i) {
+    hub.keyEvent(static_cast<uint8_t>(0x10 + i), true);
+    hub.keyEvent(static_cast<uint8_t>(0x10 + i), false);
+  }
+  qxinput::DeviceEvent ev[64];
+  uint32_t n = 0;
+  kb->getData(ev, 64, n);
+  ASSERT_EQ(n, 32u);
+  EXPECT_EQ(ev[31].offset, 0x1Fu);
+  EXPECT_LT(ev[0].sequence, ev[31].sequence);
+  kb->getData(ev, 64, n);
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(hub.createDevice(qxinput::DeviceId{}), nullptr);
+}
+
+// Virtual SDL joysticks stand in for pads: a mapped one as a game controller, a flight
+// stick through its raw axes.
+TEST(InputSdl, PadsArriveReportScaledAxesAndGoAway) {
+  ASSERT_EQ(SDL_Init(SDL_INIT_GAMECONTROLLER), 0) << SDL_GetError();
+  qxinput::InputHub hub;
+  auto pump = [&] {
+    SDL_Event e;
+    SDL_PumpEvents();
+    while (SDL_PollEvent(&e)) qxinput::feedSdlEvent(hub, e);
+  };
+  const int mapped = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 0);
+  const int raw = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_FLIGHT_STICK, 4, 2, 0);
+  ASSERT_GE(raw, 0) << SDL_GetError();
+  SDL_Joystick* js[2] = {SDL_JoystickOpen(mapped), SDL_JoystickOpen(raw)};
+  pump();
+  const auto pads = hub.enumDevices(DeviceClass::gamepad);
+  ASSERT_EQ(pads.size(), 2u);
+  EXPECT_EQ(pads[0].type, qxinput::kTypeGamepad);
+  EXPECT_EQ(pads[1].type, qxinput::kTypeJoystick);
+  EXPECT_NE(pads[0].id, pads[1].id);
+  std::unique_ptr<qxinput::Device> dev[2] = {hub.createDevice(pads[0].id), hub.createDevice(pads[1].id)};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_NE(dev[i], nullptr);
+    dev[i]->acquire();
+    SDL_JoystickSetVirtualAxis(js[i], 0, 32767);
+    SDL_JoystickSetVirtualAxis(js[i], 3, -32768);
+    SDL_JoystickSetVirtualButton(js[i], 1, 1);
+  }
+  pump();
+  for (int i = 0; i < 2; ++i) {
+    qxinput::JoyState s;
+    ASSERT_EQ(dev[i]->joyState(s), qxinput::Result::ok);
+    EXPECT_EQ(s.x, 1000) << i;
+    EXPECT_EQ(s.rz, -1000) << i;
+    EXPECT_EQ(s.y, 0) << i;
+    EXPECT_EQ(s.buttons[1], 0x80) << i;
+  }
+  for (SDL_Joystick* j : js) SDL_JoystickClose(j);
+  SDL_JoystickDetachVirtual(raw);
+  SDL_JoystickDetachVirtual(mapped);
+  pump();
+  EXPECT_TRUE(hub.enumDevices(DeviceClass::gamepad).empty());
+  EXPECT_EQ(dev[0]->poll(), qxinput::Result::inputLost);
+  SDL_Quit();
+}
+
+}  // namespace
