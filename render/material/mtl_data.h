@@ -1,5 +1,6 @@
 // One material: its values in one table per type, keyed by member name, and the other
-// materials it refers to.
+// materials it refers to. Include render/material/mtl_mgr.h to use it (its handles need
+// the manager).
 //
 //   auto m = MtlMgr::instance()->acquire(u"stone.mtl");
 //   kesto::HdlLock<MtlMgr::MtlHandle> lock(m, kesto::HdlLock<MtlMgr::MtlHandle>::kShared);

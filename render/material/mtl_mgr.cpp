@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "platform/core/utf.h"
-#include "platform/thread/thread.h"
 #include "render/json/json_doc.h"
 #include "runtime/fs/files.h"
 

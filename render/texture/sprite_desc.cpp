@@ -13,10 +13,14 @@ namespace {
 int32_t wrap(int64_t v) { return static_cast<int32_t>(v); }
 int32_t cell(int32_t size, int32_t count) { return count == 0 ? 0 : wrap(int64_t(size) / count); }
 
+const Json::Value* member(const Json::Value& e, std::string_view key) {
+  return e.isObject() ? e.find(key.data(), key.data() + key.size()) : nullptr;
+}
+
 }  // namespace
 
 void SpriteDesc::parse(const Json::Value& e, int32_t textureWidth, int32_t textureHeight) {
-  const Json::Value* nameValue = e.isObject() ? e.find("name", "name" + 4) : nullptr;
+  const Json::Value* nameValue = member(e, "name");
   if (nameValue && nameValue->isString()) {
     name = qcore::utf8ToUtf16(nameValue->asString());
     if (name.size() > kMaxName) {
@@ -34,7 +38,7 @@ void SpriteDesc::parse(const Json::Value& e, int32_t textureWidth, int32_t textu
   cellWidth = cell(width, nwidth);
   cellHeight = cell(height, nheight);
   frame = qxjson::intMember(e, "frame", 1);
-  const Json::Value* spots = e.isObject() ? e.find("hotspot", "hotspot" + 7) : nullptr;
+  const Json::Value* spots = member(e, "hotspot");
   if (spots && spots->isArray()) {
     const Json::ArrayIndex n = spots->size() / 3;
     hotspots.resize(n);

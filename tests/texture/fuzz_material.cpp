@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "render/material/mtl_data.h"
+#include "render/material/mtl_mgr.h"
 
 namespace {
 
