@@ -66,6 +66,12 @@ TEST(Dds, PixelFormatsTaken) {
   ASSERT_TRUE(qxtex::readDds(f.data(), f.size(), img, nullptr));
   EXPECT_EQ(img.format, qxgfx::D3DFMT_X8R8G8B8);
 
+  // The largest side is taken, either way round.
+  f = ddsFile(16384, 1, 0x2, 0, 8, alphaOnly, 16384);
+  EXPECT_TRUE(qxtex::readDds(f.data(), f.size(), img, nullptr));
+  f = ddsFile(1, 16384, 0x2, 0, 8, alphaOnly, 16384);
+  EXPECT_TRUE(qxtex::readDds(f.data(), f.size(), img, nullptr));
+
   f = ddsFile(5, 5, 0x2, 0, 8, alphaOnly, 25);
   ASSERT_TRUE(qxtex::readDds(f.data(), f.size(), img, nullptr));
   EXPECT_EQ(img.format, qxgfx::D3DFMT_A8);
@@ -91,7 +97,8 @@ TEST(Dds, HostileFilesAreRefused) {
   } cases[] = {
       {"payload one byte short", ddsFile(2, 2, 0x41, 0, 32, argb, 15)},
       {"zero width", ddsFile(0, 2, 0x41, 0, 32, argb, 16)},
-      {"side past the limit", ddsFile(16385, 1, 0x41, 0, 32, argb, 16)},
+      {"width past the limit", ddsFile(16385, 1, 0x41, 0, 32, argb, 16)},
+      {"height past the limit", ddsFile(1, 16385, 0x41, 0, 32, argb, 16)},
       {"too many pixels", ddsFile(16384, 16384, 0x41, 0, 32, argb, 16)},
       {"16-bit colour", ddsFile(1, 1, 0x40, 0, 16, odd, 2)},
       {"unknown four-cc", ddsFile(4, 4, 0x4, 0x31495441, 0, odd, 64)},
