@@ -99,8 +99,7 @@ ImageFileFormat fileFormatFor(std::u16string_view fileName) {
 std::vector<uint8_t> encodeImage(ImageFileFormat file, uint32_t format, uint32_t width, uint32_t height,
                                  const uint8_t* bits, size_t pitch, std::string* why) {
   std::vector<uint8_t> rgba;
-  if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide ||
-      !toRGBA(format, width, height, bits, pitch, rgba)) {
+  if (width == 0 || height == 0 || !toRGBA(format, width, height, bits, pitch, rgba)) {
     fail(why, "texture format " + std::to_string(format) + " cannot be saved");
     return {};
   }

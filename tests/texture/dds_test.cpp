@@ -71,6 +71,8 @@ TEST(Dds, PixelFormatsTaken) {
   EXPECT_TRUE(qxtex::readDds(f.data(), f.size(), img, nullptr));
   f = ddsFile(1, 16384, 0x2, 0, 8, alphaOnly, 16384);
   EXPECT_TRUE(qxtex::readDds(f.data(), f.size(), img, nullptr));
+  f = ddsFile(16384, 1024, 0x2, 0, 8, alphaOnly, 16384 * 1024);  // the most pixels taken
+  EXPECT_TRUE(qxtex::readDds(f.data(), f.size(), img, nullptr));
 
   f = ddsFile(5, 5, 0x2, 0, 8, alphaOnly, 25);
   ASSERT_TRUE(qxtex::readDds(f.data(), f.size(), img, nullptr));
@@ -91,6 +93,7 @@ TEST(Dds, PixelFormatsTaken) {
 TEST(Dds, HostileFilesAreRefused) {
   const uint32_t argb[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000u};
   const uint32_t odd[4] = {0xF800, 0x7E0, 0x1F, 0};
+  const uint32_t sameRB[4] = {0xFF0000, 0xFF00, 0xFF0000, 0xFF000000u};
   struct Case {
     const char* what;
     std::vector<uint8_t> file;
@@ -101,6 +104,7 @@ TEST(Dds, HostileFilesAreRefused) {
       {"height past the limit", ddsFile(1, 16385, 0x41, 0, 32, argb, 16)},
       {"too many pixels", ddsFile(16384, 16384, 0x41, 0, 32, argb, 16)},
       {"16-bit colour", ddsFile(1, 1, 0x40, 0, 16, odd, 2)},
+      {"red and blue in one place", ddsFile(1, 1, 0x41, 0, 32, sameRB, 4)},
       {"unknown four-cc", ddsFile(4, 4, 0x4, 0x31495441, 0, odd, 64)},
       {"header only", std::vector<uint8_t>(ddsFile(1, 1, 0x41, 0, 32, argb, 0))},
       {"cut header", std::vector<uint8_t>{'D', 'D', 'S', ' ', 124, 0, 0}},

@@ -139,6 +139,26 @@ TEST_F(TextureMgrTest, CreatedTexturesWithoutDeviceAndSizeLimits) {
   EXPECT_EQ(qxtex::fileFormatFor(u"x.Bmp"), qxtex::ImageFileFormat::bmp);
 }
 
+// The header's size is checked before any pixel is decoded.
+TEST(ImageCodec, OversizedImagesAreRefused) {
+  textest::FolderSources files;
+  files.putPng("one.png", 1, 1, kRed);
+  const std::string png = files.get("one.png");
+  qxtex::Image img;
+  ASSERT_TRUE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(png.data()), png.size(), img, nullptr));
+  const std::pair<uint32_t, uint32_t> sizes[] = {{16385, 1}, {1, 16385}, {4097, 4096}};
+  for (auto [w, h] : sizes) {
+    std::string big = png;
+    for (int i = 0; i < 4; ++i) {
+      big[16 + i] = char(w >> (24 - 8 * i));  // IHDR width and height, big-endian
+      big[20 + i] = char(h >> (24 - 8 * i));
+    }
+    std::string why;
+    EXPECT_FALSE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(big.data()), big.size(), img, &why)) << w;
+    EXPECT_EQ(why, "image size out of range") << w;
+  }
+}
+
 TEST(TextureIlog2, FloorOfLog2) {
   const std::pair<int32_t, int32_t> cases[] = {{0, -1}, {-5, -1}, {1, 0}, {2, 1}, {3, 1}, {255, 7}, {256, 8}, {0x7FFFFFFF, 30}};
   for (auto [n, want] : cases) EXPECT_EQ(ilog2(n), want) << n;
