@@ -10,6 +10,29 @@
 #include "tests/gfx/gl_fixture.h"
 #include "tests/texture/texture_fixture.h"
 
+namespace qxtest {
+
+// A DDS header of the given pixel format.
+inline std::string ddsHeader(uint32_t w, uint32_t h, uint32_t pfFlags, uint32_t fourCC, uint32_t bits,
+                             const uint32_t masks[4]) {
+  std::string f(128, '\0');
+  auto put = [&f](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = char(v >> (8 * i));
+  };
+  f.replace(0, 4, "DDS ");
+  put(4, 124);
+  put(12, h);
+  put(16, w);
+  put(76, 32);
+  put(80, pfFlags);
+  put(84, fourCC);
+  put(88, bits);
+  for (int i = 0; i < 4; ++i) put(92 + 4 * i, masks[i]);
+  return f;
+}
+
+}  // namespace qxtest
+
 namespace {
 
 using TexHandle = TextureMgr::TexHandle;
@@ -119,6 +142,22 @@ TEST_F(GLTextureTest, AlphaTextureWrittenOnTheCpuSavesAsAlpha) {
   EXPECT_EQ(img.bits[(4 + 2) * 4 + 3], 0x80);
   EXPECT_EQ(img.bits[(4 + 2) * 4 + 0], 0);
   EXPECT_EQ(img.bits[3], 0);
+}
+
+TEST_F(GLTextureTest, CompressedDdsLoadsOntoTheDevice) {
+  // One DXT1 block of 8 bytes: both end colours pure red, every index 0.
+  const uint32_t argb[4] = {0, 0, 0, 0};
+  std::string dds = qxtest::ddsHeader(4, 4, 0x4, qxgfx::D3DFMT_DXT1, 0, argb);
+  dds += std::string("\x00\xF8\x00\xF8\x00\x00\x00\x00", 8);
+  files.put("red.dds", dds);
+  TexHandle t = textures.load(u"red.dds", 0, 1);
+  Lock lock(t);
+  ASSERT_TRUE(lock);
+  EXPECT_EQ(lock->width, 4);
+  ASSERT_NE(lock->texture(), nullptr) << (logged.empty() ? "" : logged[0]);
+  EXPECT_EQ(lock->texture()->format(), qxgfx::D3DFMT_DXT1);
+  EXPECT_EQ(lock->texture()->levelCount(), 1u);
+  EXPECT_FALSE(textures.saveAsFile(t.value, u"red.png"));
 }
 
 }  // namespace
