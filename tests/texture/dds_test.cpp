@@ -6,29 +6,11 @@
 #include <cstring>
 
 #include "platform/gfx/gfx_types.h"
+#include "tests/texture/texture_fixture.h"
 
 namespace {
 
-void put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) f[at + i] = uint8_t(v >> (8 * i));
-}
-
-// A header of the given pixel format and size, followed by payload bytes.
-std::vector<uint8_t> ddsFile(uint32_t w, uint32_t h, uint32_t pfFlags, uint32_t fourCC, uint32_t bits,
-                             const uint32_t masks[4], size_t payload) {
-  std::vector<uint8_t> f(128 + payload, 0x5A);
-  std::memset(f.data(), 0, 128);
-  std::memcpy(f.data(), "DDS ", 4);
-  put32(f, 4, 124);
-  put32(f, 12, h);
-  put32(f, 16, w);
-  put32(f, 76, 32);
-  put32(f, 80, pfFlags);
-  put32(f, 84, fourCC);
-  put32(f, 88, bits);
-  for (int i = 0; i < 4; ++i) put32(f, 92 + 4 * i, masks[i]);
-  return f;
-}
+using textest::ddsFile;
 
 TEST(Dds, WrittenLevelsReadBack) {
   const uint8_t bgra[2 * 2 * 4 + 4] = {1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0, 9, 10, 11, 12, 13, 14, 15, 16};

@@ -10,29 +10,6 @@
 #include "tests/gfx/gl_fixture.h"
 #include "tests/texture/texture_fixture.h"
 
-namespace qxtest {
-
-// A DDS header of the given pixel format.
-inline std::string ddsHeader(uint32_t w, uint32_t h, uint32_t pfFlags, uint32_t fourCC, uint32_t bits,
-                             const uint32_t masks[4]) {
-  std::string f(128, '\0');
-  auto put = [&f](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) f[at + i] = char(v >> (8 * i));
-  };
-  f.replace(0, 4, "DDS ");
-  put(4, 124);
-  put(12, h);
-  put(16, w);
-  put(76, 32);
-  put(80, pfFlags);
-  put(84, fourCC);
-  put(88, bits);
-  for (int i = 0; i < 4; ++i) put(92 + 4 * i, masks[i]);
-  return f;
-}
-
-}  // namespace qxtest
-
 namespace {
 
 using TexHandle = TextureMgr::TexHandle;
@@ -147,9 +124,10 @@ TEST_F(GLTextureTest, AlphaTextureWrittenOnTheCpuSavesAsAlpha) {
 TEST_F(GLTextureTest, CompressedDdsLoadsOntoTheDevice) {
   // One DXT1 block of 8 bytes: both end colours pure red, every index 0.
   const uint32_t argb[4] = {0, 0, 0, 0};
-  std::string dds = qxtest::ddsHeader(4, 4, 0x4, qxgfx::D3DFMT_DXT1, 0, argb);
-  dds += std::string("\x00\xF8\x00\xF8\x00\x00\x00\x00", 8);
-  files.put("red.dds", dds);
+  std::vector<uint8_t> dds = textest::ddsFile(4, 4, 0x4, qxgfx::D3DFMT_DXT1, 0, argb, 8);
+  const uint8_t block[8] = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+  std::copy(block, block + 8, dds.begin() + 128);
+  files.put("red.dds", std::string(dds.begin(), dds.end()));
   TexHandle t = textures.load(u"red.dds", 0, 1);
   Lock lock(t);
   ASSERT_TRUE(lock);
