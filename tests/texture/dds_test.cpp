@@ -1,5 +1,6 @@
 // The DDS reader and writer: round trips, the pixel formats taken, and hostile headers.
 #include "render/texture/dds.h"
+#include "render/texture/dxt.h"
 
 #include <gtest/gtest.h>
 
@@ -99,6 +100,38 @@ TEST(Dds, HostileFilesAreRefused) {
     EXPECT_FALSE(why.empty()) << c.what;
     EXPECT_TRUE(img.bits.empty()) << c.what;
   }
+}
+
+// Pixels 0..3 of the first row of a decoded 4x4 block, as R, G, B, A words.
+std::vector<uint32_t> firstRow(uint32_t format, const std::vector<uint8_t>& block) {
+  uint8_t rgba[64];
+  qxtex::decodeDxt(format, 4, 4, block.data(), block.size(), rgba);
+  std::vector<uint32_t> out;
+  for (int i = 0; i < 4; ++i) out.push_back(uint32_t(rgba[4 * i]) << 24 | rgba[4 * i + 1] << 16 | rgba[4 * i + 2] << 8 | rgba[4 * i + 3]);
+  return out;
+}
+
+TEST(Dxt, BlocksDecodeToTheirPalettes) {
+  // Red and blue ends; the first row's indices are 0, 1, 2, 3.
+  const std::vector<uint8_t> four = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0, 0, 0};
+  EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT1, four), (std::vector<uint32_t>{0xFF0000FF, 0x0000FFFF, 0xAA0055FF, 0x5500AAFF}));
+  // Ends swapped: three colours, and index 3 is transparent black.
+  const std::vector<uint8_t> three = {0x1F, 0x00, 0x00, 0xF8, 0xE4, 0, 0, 0};
+  EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT1, three), (std::vector<uint32_t>{0x0000FFFF, 0xFF0000FF, 0x7F007FFF, 0}));
+
+  std::vector<uint8_t> dxt3(16, 0);
+  dxt3[0] = 0xF0, dxt3[1] = 0x38;  // alpha nibbles 0, 15, 8, 3
+  dxt3[8] = 0xFF, dxt3[9] = 0xFF;  // white
+  EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT3, dxt3), (std::vector<uint32_t>{0xFFFFFF00, 0xFFFFFFFF, 0xFFFFFF88, 0xFFFFFF33}));
+
+  // Alpha ends 255 and 0: eight steps; then 0 and 255: six steps plus 0 and 255.
+  std::vector<uint8_t> dxt5(16, 0);
+  dxt5[0] = 255, dxt5[1] = 0;
+  dxt5[2] = 0x88, dxt5[3] = 0x0E;  // indices 0, 1, 2, 7 (3 bits each)
+  EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT5, dxt5), (std::vector<uint32_t>{0x000000FF, 0x00000000, 0x000000DA, 0x00000024}));
+  dxt5[0] = 0, dxt5[1] = 255;
+  dxt5[2] = 0xB0, dxt5[3] = 0x0F;  // indices 0, 6, 6, 7
+  EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT5, dxt5), (std::vector<uint32_t>{0x00000000, 0x00000000, 0x00000000, 0x000000FF}));
 }
 
 }  // namespace
