@@ -124,6 +124,14 @@ TEST(Dxt, BlocksDecodeToTheirPalettes) {
   dxt3[8] = 0xFF, dxt3[9] = 0xFF;  // white
   EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT3, dxt3), (std::vector<uint32_t>{0xFFFFFF00, 0xFFFFFFFF, 0xFFFFFF88, 0xFFFFFF33}));
 
+  // A level smaller than its block writes only its own pixels.
+  std::vector<uint8_t> small(64, 0xEE);
+  qxtex::decodeDxt(qxgfx::D3DFMT_DXT1, 2, 2, four.data(), 8, small.data());
+  EXPECT_EQ(small[6], 0xFF);   // (1, 0): blue
+  EXPECT_EQ(small[12], 0xFF);  // (1, 1): red
+  EXPECT_EQ(small[16], 0xEE);
+  EXPECT_EQ(small[63], 0xEE);
+
   // Alpha ends 255 and 0: eight steps; then 0 and 255: six steps plus 0 and 255.
   std::vector<uint8_t> dxt5(16, 0);
   dxt5[0] = 255, dxt5[1] = 0;

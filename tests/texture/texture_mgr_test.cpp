@@ -131,6 +131,7 @@ TEST_F(TextureMgrTest, CreatedTexturesWithoutDeviceAndSizeLimits) {
     ASSERT_TRUE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img, nullptr)) << name;
     EXPECT_EQ(img.width, 8u);
     const size_t bpp = img.format == qxgfx::D3DFMT_A8 ? 1 : 4;
+    EXPECT_EQ(bpp, name[7] == 'D' ? 1u : 4u) << name;
     EXPECT_EQ(img.bits[(3 * 8 + 7) * bpp + (bpp - 1)], 200) << name;
     EXPECT_EQ(img.bits[0], 0) << name;
   }
