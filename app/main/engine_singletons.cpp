@@ -3,8 +3,11 @@
 #include <memory>
 
 #include "app/input/res_input.h"
+#include "render/camera/cam_mgr.h"
 #include "render/device/device_mgr.h"
 #include "render/effect/effect_mgr.h"
+#include "render/material/mtl_mgr.h"
+#include "render/texture/texture_mgr.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
@@ -31,6 +34,9 @@ void provideEngineManagers(kesto::ManagerCatalogue& managers) {
   managers.provide(ManagerKind::gameObject, make<GobjMgr>());
   managers.provide(ManagerKind::effect, make<EffectMgr>());
   managers.provide(ManagerKind::script, make<ScriptMgr>());
+  managers.provide(ManagerKind::material, make<MtlMgr>());
+  managers.provide(ManagerKind::texture, make<TextureMgr>());
+  managers.provide(ManagerKind::camera, make<CamMgr>());
 }
 
 bool initEngineSingletons(uint32_t uiThreadId, const std::function<void(kesto::ManagerCatalogue&)>& adjust) {
