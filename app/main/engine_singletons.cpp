@@ -7,6 +7,7 @@
 #include "runtime/core/thread_ctx.h"
 #include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
+#include "scene/sound/sound_mgr.h"
 #include "script/gobj/gobj_mgr.h"
 #include "script/lua/script_mgr.h"
 
@@ -28,6 +29,7 @@ bool initEngineSingletons(uint32_t uiThreadId) {
   if (gManagers) return false;
   gManagers = std::make_unique<kesto::ManagerCatalogue>();
   using kesto::ManagerKind;
+  gManagers->provide(ManagerKind::sound, make<SoundMgr>());
   gManagers->provide(ManagerKind::memory, make<MemMgrMulti>());
   gManagers->provide(ManagerKind::gameObject, make<GobjMgr>());
   gManagers->provide(ManagerKind::effect, make<EffectMgr>());

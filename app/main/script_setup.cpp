@@ -1,6 +1,7 @@
 #include "app/main/script_setup.h"
 
 #include "render/effect_bind/effect_bind.h"
+#include "scene/sound_bind/sound_bind.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
 #include "script/gobj/gobj_mgr.h"
@@ -11,6 +12,7 @@ void installScriptStateSetup() { ScriptMgr::setStateSetup(registerQXGlobals); }
 
 void bindEngineClasses(const ScriptHdl& state) {
   qxbind::BindOrder order;
+  order.provide(soundBinding());
   order.provide(gobjBinding());
   order.provide(effectBinding());
   order.run(state);
