@@ -62,10 +62,10 @@ SourceVoice::~SourceVoice() {
   if (impl_ && impl_->voice) FAudioVoice_DestroyVoice(impl_->voice);
 }
 
-bool SourceVoice::start() { return FAudioSourceVoice_Start(impl_->voice, 0, FAUDIO_COMMIT_NOW) == 0; }
-bool SourceVoice::stop() { return FAudioSourceVoice_Stop(impl_->voice, 0, FAUDIO_COMMIT_NOW) == 0; }
+void SourceVoice::start() { FAudioSourceVoice_Start(impl_->voice, 0, FAUDIO_COMMIT_NOW); }
+void SourceVoice::stop() { FAudioSourceVoice_Stop(impl_->voice, 0, FAUDIO_COMMIT_NOW); }
 
-bool SourceVoice::submit(const Buffer& b) {
+void SourceVoice::submit(const Buffer& b) {
   FAudioBuffer fb{};
   fb.Flags = b.flags;
   fb.AudioBytes = b.bytes;
@@ -76,10 +76,10 @@ bool SourceVoice::submit(const Buffer& b) {
   fb.LoopLength = b.loopLength;
   fb.LoopCount = b.loopCount;
   fb.pContext = b.context;
-  return FAudioSourceVoice_SubmitSourceBuffer(impl_->voice, &fb, nullptr) == 0;
+  FAudioSourceVoice_SubmitSourceBuffer(impl_->voice, &fb, nullptr);
 }
 
-bool SourceVoice::flush() { return FAudioSourceVoice_FlushSourceBuffers(impl_->voice) == 0; }
+void SourceVoice::flush() { FAudioSourceVoice_FlushSourceBuffers(impl_->voice); }
 
 uint32_t SourceVoice::queuedBuffers() {
   FAudioVoiceState state{};
@@ -87,19 +87,18 @@ uint32_t SourceVoice::queuedBuffers() {
   return state.BuffersQueued;
 }
 
-bool SourceVoice::setVolume(float volume) { return FAudioVoice_SetVolume(impl_->voice, volume, FAUDIO_COMMIT_NOW) == 0; }
+void SourceVoice::setVolume(float volume) { FAudioVoice_SetVolume(impl_->voice, volume, FAUDIO_COMMIT_NOW); }
 
-bool SourceVoice::setChannelVolumes(uint32_t count, const float* volumes) {
-  return FAudioVoice_SetChannelVolumes(impl_->voice, count, volumes, FAUDIO_COMMIT_NOW) == 0;
+void SourceVoice::setChannelVolumes(uint32_t count, const float* volumes) {
+  FAudioVoice_SetChannelVolumes(impl_->voice, count, volumes, FAUDIO_COMMIT_NOW);
 }
 
-bool SourceVoice::setOutputMatrix(uint32_t sourceChannels, uint32_t outputChannels, const float* matrix) {
-  return FAudioVoice_SetOutputMatrix(impl_->voice, nullptr, sourceChannels, outputChannels, matrix,
-                                     FAUDIO_COMMIT_NOW) == 0;
+void SourceVoice::setOutputMatrix(uint32_t sourceChannels, uint32_t outputChannels, const float* matrix) {
+  FAudioVoice_SetOutputMatrix(impl_->voice, nullptr, sourceChannels, outputChannels, matrix, FAUDIO_COMMIT_NOW);
 }
 
-bool SourceVoice::setFrequencyRatio(float ratio) {
-  return FAudioSourceVoice_SetFrequencyRatio(impl_->voice, ratio, FAUDIO_COMMIT_NOW) == 0;
+void SourceVoice::setFrequencyRatio(float ratio) {
+  FAudioSourceVoice_SetFrequencyRatio(impl_->voice, ratio, FAUDIO_COMMIT_NOW);
 }
 
 Engine::Engine(std::unique_ptr<EngineImpl> impl) : impl_(std::move(impl)) {}
@@ -107,13 +106,13 @@ Engine::Engine(std::unique_ptr<EngineImpl> impl) : impl_(std::move(impl)) {}
 std::unique_ptr<Engine> Engine::create(std::string* why) {
   auto impl = std::make_unique<EngineImpl>();
   uint32_t rc = FAudioCreate(&impl->audio, 0, FAUDIO_DEFAULT_PROCESSOR);
-  if (rc != 0 || !impl->audio) {
+  if (rc != 0) {
     setWhy(why, "the audio engine could not be created (" + hexCode(rc) + ")");
     return nullptr;
   }
   rc = FAudio_CreateMasteringVoice(impl->audio, &impl->master, kOutputChannels, FAUDIO_DEFAULT_SAMPLERATE, 0, 0,
                                    nullptr);
-  if (rc != 0 || !impl->master) {
+  if (rc != 0) {
     FAudio_Release(impl->audio);
     setWhy(why, "no audio output device (" + hexCode(rc) + ")");
     return nullptr;
@@ -143,7 +142,7 @@ std::unique_ptr<SourceVoice> Engine::createSourceVoice(const WaveFormat& format,
   fx.cbSize = 0;  // only plain PCM and float formats reach the mixer
   const uint32_t rc = FAudio_CreateSourceVoice(impl_->audio, &impl->voice, &fx, 0, maxFrequencyRatio,
                                                callback ? &impl->bridge.table : nullptr, nullptr, nullptr);
-  if (rc != 0 || !impl->voice) {
+  if (rc != 0) {
     setWhy(why, "the mixer refused the voice (" + hexCode(rc) + ")");
     return nullptr;
   }

@@ -36,7 +36,9 @@ constexpr uint16_t kFormatExtensible = 0xFFFE;
 constexpr uint32_t kEndOfStream = 0x40;
 constexpr uint32_t kMaxLoopCount = 254;
 constexpr uint32_t kLoopInfinite = 255;
-constexpr uint32_t kMaxChannels = 64;
+// The mixer itself takes up to 64, but crashes creating voices of about 50 channels or
+// more; no sound file needs more than 7.1.
+constexpr uint32_t kMaxSourceChannels = 8;
 constexpr uint32_t kMinSampleRate = 1000;
 constexpr uint32_t kMaxSampleRate = 200000;
 // The mastering voice's channel count: front left and right.
@@ -73,8 +75,8 @@ class IVoiceCallback {
 
 struct VoiceImpl;
 
-// A source voice; destroying it destroys the mixer's voice (see above). Methods report
-// whether the mixer took the call.
+// A source voice; destroying it destroys the mixer's voice (see above). A call the mixer
+// refuses has no effect.
 class SourceVoice {
  public:
   explicit SourceVoice(std::unique_ptr<VoiceImpl> impl);
@@ -82,16 +84,16 @@ class SourceVoice {
   SourceVoice(const SourceVoice&) = delete;
   SourceVoice& operator=(const SourceVoice&) = delete;
 
-  bool start();
-  bool stop();
-  bool submit(const Buffer& buffer);
-  bool flush();
+  void start();
+  void stop();
+  void submit(const Buffer& buffer);
+  void flush();
   uint32_t queuedBuffers();
-  bool setVolume(float volume);
-  bool setChannelVolumes(uint32_t count, const float* volumes);
+  void setVolume(float volume);
+  void setChannelVolumes(uint32_t count, const float* volumes);
   // Levels from each source channel to each output channel, towards the mastering voice.
-  bool setOutputMatrix(uint32_t sourceChannels, uint32_t outputChannels, const float* matrix);
-  bool setFrequencyRatio(float ratio);
+  void setOutputMatrix(uint32_t sourceChannels, uint32_t outputChannels, const float* matrix);
+  void setFrequencyRatio(float ratio);
 
  private:
   std::unique_ptr<VoiceImpl> impl_;

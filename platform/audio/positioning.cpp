@@ -33,7 +33,7 @@ Positioner::Positioner(uint32_t speakerMask, float speedOfSound) {
 
 bool Positioner::calculate(const Listener& listener, const Emitter& emitter, uint32_t flags, uint32_t outputChannels,
                            float* matrix, float* doppler) const {
-  if (emitter.channelCount < 1 || emitter.channelCount > kMaxChannels || outputChannels != kOutputChannels) return false;
+  if (emitter.channelCount < 1 || emitter.channelCount > kMaxSourceChannels || outputChannels != kOutputChannels) return false;
   F3DAUDIO_LISTENER l{};
   l.OrientFront = toF3D(listener.front);
   l.OrientTop = toF3D(listener.top);

@@ -64,7 +64,7 @@ SS_Stream::SS_Stream(qxaudio::Engine* engine, qx::IFiles* source, const std::u16
   }
   decoder_ = std::move(decoder);
   const vorbis_info* info = ov_info(decoder_.get(), -1);
-  if (!info || info->channels < 1 || uint32_t(info->channels) > qxaudio::kMaxChannels ||
+  if (!info || info->channels < 1 || uint32_t(info->channels) > qxaudio::kMaxSourceChannels ||
       info->rate < long(qxaudio::kMinSampleRate) || info->rate > long(qxaudio::kMaxSampleRate)) {
     soundLog(path, "unsupported channel count or sample rate");
     return;

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const qxaudio::WaveFormat& f = wav.format;
   if (wav.data.empty() || wav.data.size() > size || f.blockAlign == 0 || wav.data.size() % f.blockAlign != 0 ||
-      f.channels == 0 || f.channels > qxaudio::kMaxChannels) {
+      f.channels == 0 || f.channels > qxaudio::kMaxSourceChannels) {
     std::abort();
   }
   return 0;

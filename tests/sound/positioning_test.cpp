@@ -63,6 +63,23 @@ TEST(Positioning, LevelsAreFiniteAndLouderOnTheNearSide) {
   }
 }
 
+TEST(Positioning, ChannelCountsOutsideTheMixersRangeAreRefused) {
+  struct Case {
+    uint32_t channels, outputs;
+    bool ok;
+  } cases[] = {{0, 2, false}, {1, 2, true}, {8, 2, true}, {9, 2, false}, {1, 1, false}, {1, 3, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.channels) + " to " + std::to_string(c.outputs));
+    qxaudio::Emitter e;
+    e.channelCount = c.channels;
+    std::vector<float> m(32, -1.0f);
+    float doppler = -1.0f;
+    EXPECT_EQ(positioner().calculate(qxaudio::Listener(), e, qxaudio::kCalculateMatrix, c.outputs, m.data(), &doppler),
+              c.ok);
+    EXPECT_EQ(doppler == -1.0f, !c.ok);
+  }
+}
+
 TEST(Positioning, TopVectorsFollowTheFront) {
   struct Case {
     Vec3 front, top;
