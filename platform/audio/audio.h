@@ -41,6 +41,12 @@ constexpr uint32_t kLoopInfinite = 255;
 constexpr uint32_t kMaxSourceChannels = 8;
 constexpr uint32_t kMinSampleRate = 1000;
 constexpr uint32_t kMaxSampleRate = 200000;
+
+// Whether the mixer takes a source of that many channels at that sample rate.
+constexpr bool sourceShapeSupported(uint32_t channels, uint32_t samplesPerSec) {
+  return channels >= 1 && channels <= kMaxSourceChannels && samplesPerSec >= kMinSampleRate &&
+         samplesPerSec <= kMaxSampleRate;
+}
 // The mastering voice's channel count: front left and right.
 constexpr uint32_t kOutputChannels = 2;
 constexpr uint32_t kSpeakerStereo = 3;

@@ -13,18 +13,6 @@ namespace {
 
 F3DAUDIO_VECTOR toF3D(const Vector& v) { return {v.x, v.y, v.z}; }
 
-// Channels of a multi-channel emitter sit from the listener's left (3/2 pi) through the
-// front (0) to the right (1/2 pi).
-void spreadAzimuths(uint32_t count, std::vector<float>& out) {
-  out.assign(count, 0.0f);
-  if (count < 2) return;
-  for (uint32_t i = 0; i < count; ++i) {
-    float a = 1.5f * F3DAUDIO_PI + F3DAUDIO_PI * static_cast<float>(i) / static_cast<float>(count - 1);
-    if (a >= F3DAUDIO_2PI) a -= F3DAUDIO_2PI;
-    out[i] = a;
-  }
-}
-
 }  // namespace
 
 Positioner::Positioner(uint32_t speakerMask, float speedOfSound) {
@@ -33,15 +21,16 @@ Positioner::Positioner(uint32_t speakerMask, float speedOfSound) {
 
 bool Positioner::calculate(const Listener& listener, const Emitter& emitter, uint32_t flags, uint32_t outputChannels,
                            float* matrix, float* doppler) const {
-  if (emitter.channelCount < 1 || emitter.channelCount > kMaxSourceChannels || outputChannels != kOutputChannels) return false;
+  if (!sourceShapeSupported(emitter.channelCount, kMinSampleRate) || outputChannels != kOutputChannels) return false;
   F3DAUDIO_LISTENER l{};
   l.OrientFront = toF3D(listener.front);
   l.OrientTop = toF3D(listener.top);
   l.Position = toF3D(listener.position);
   l.Velocity = toF3D(listener.velocity);
 
-  std::vector<float> azimuths;
-  spreadAzimuths(emitter.channelCount, azimuths);
+  // The positioner needs an azimuth per channel of a multi-channel emitter; with no
+  // channel radius they all sit at the emitter's position.
+  std::vector<float> azimuths(emitter.channelCount, 0.0f);
   F3DAUDIO_EMITTER e{};
   e.OrientFront = toF3D(emitter.front);
   e.OrientTop = toF3D(emitter.top);

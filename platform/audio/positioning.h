@@ -22,7 +22,7 @@ struct Emitter {
   Vector top{0, 1, 0};
   Vector position;
   Vector velocity;
-  uint32_t channelCount = 1;  // 1..kMaxSourceChannels; several channels are spread left to right
+  uint32_t channelCount = 1;  // 1..kMaxSourceChannels
   float curveDistanceScaler = 1.0f;
   float dopplerScaler = 0.0f;
 };

@@ -4,6 +4,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 
@@ -64,8 +65,8 @@ SS_Stream::SS_Stream(qxaudio::Engine* engine, qx::IFiles* source, const std::u16
   }
   decoder_ = std::move(decoder);
   const vorbis_info* info = ov_info(decoder_.get(), -1);
-  if (!info || info->channels < 1 || uint32_t(info->channels) > qxaudio::kMaxSourceChannels ||
-      info->rate < long(qxaudio::kMinSampleRate) || info->rate > long(qxaudio::kMaxSampleRate)) {
+  // Negative counts wrap to sizes no source takes.
+  if (!info || !qxaudio::sourceShapeSupported(uint32_t(info->channels), uint32_t(std::min<long>(info->rate, UINT32_MAX)))) {
     soundLog(path, "unsupported channel count or sample rate");
     return;
   }

@@ -33,8 +33,7 @@ bool findChunk(const uint8_t* bytes, size_t size, uint64_t& pos, const char* wan
 }
 
 bool formatPlayable(const qxaudio::WaveFormat& f) {
-  if (f.channels < 1 || f.channels > qxaudio::kMaxSourceChannels) return false;
-  if (f.samplesPerSec < qxaudio::kMinSampleRate || f.samplesPerSec > qxaudio::kMaxSampleRate) return false;
+  if (!qxaudio::sourceShapeSupported(f.channels, f.samplesPerSec)) return false;
   const uint16_t b = f.bitsPerSample;
   if (f.formatTag == qxaudio::kFormatPcm) {
     if (b != 8 && b != 16 && b != 24 && b != 32) return false;

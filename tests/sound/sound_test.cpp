@@ -257,4 +257,57 @@ TEST_F(SoundTest, PanIsClampedAndOnlyTwoDimensionalSoundsPan) {
   });
 }
 
+// Every member of "sound" and "SSPtr" under wrong, huge, broken and dead arguments and
+// selves: raising is fine, crashing or wedging is not.
+TEST_F(SoundTest, EveryMemberSurvivesHostileArgumentsAndSelves) {
+  putFile("h.ogg", encodeOgg(1, 22050, 800));
+  putFile("h.wav", wavWithListAndOddChunk(50));
+  ASSERT_EQ(run(R"lua(
+local boom = function() error("hostile", 0) end
+local hostileMt = { __index = boom, __newindex = boom, __len = boom, __tostring = boom, __eq = boom,
+  __call = boom, __concat = boom }
+local function battery()
+  local dead = sound:load("h.wav", false)
+  local weakOfDead = QX.getWeak(dead)
+  QX_Release(dead)
+  local hp = newproxy(true)
+  getmetatable(hp).__index = boom
+  local live = sound:load("h.ogg", true)
+  return { n = 30, nil, true, 0, -1, 255, 256, 2 ^ 31, -2 ^ 31, 2 ^ 32 + 1, 1 / 0, 0 / 0, "", "a\0b",
+    string.rep("x", 400) .. ".wav", "h.ogg", "h.wav", "..\\h.wav", {}, { 1, 2 }, { udata = hp },
+    setmetatable({}, hostileMt), boom, QXInteger(0xFFFFFFFF), hp, dead, weakOfDead, { udata = dead }, live,
+    QX.getWeak(live), QXL.vec3.new(1 / 0, 0 / 0, -1 / 0) }
+end
+local calls = 0
+local function try(f, ...) calls = calls + 1 pcall(f, ...) end
+local function walk(t, out)
+  for k, v in pairs(t) do
+    if type(v) == "function" then out[#out + 1] = v end
+    if type(v) == "table" and (k == "fvt_hdl" or k == "fvt_ptr" or k == "mt" or k == "mt_w") then walk(v, out) end
+  end
+  return out
+end
+local selves = { sound = function() return sound end, SSPtr = function() return sound:load("h.wav", true) end }
+for cname, makeSelf in pairs(selves) do
+  for _, f in ipairs(walk(_G[cname], {})) do
+    local b = battery()
+    try(f)
+    for i = 1, b.n do
+      local x = b[i]
+      try(f, x)
+      try(f, makeSelf(), x)
+      try(f, makeSelf(), x, x)
+    end
+    collectgarbage("collect")
+  end
+end
+hammered = calls
+)lua"),
+            "");
+  EXPECT_GT(evalNumber("hammered"), 500);
+  for (int i = 0; i < 3; ++i) mgr().update(1.0f / 60);
+  ASSERT_EQ(run("s = sound:load('h.ogg', false)"), "");
+  EXPECT_EQ(evalNumber("s:get_nchannel()"), 1);
+}
+
 }  // namespace

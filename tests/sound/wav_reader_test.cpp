@@ -53,6 +53,8 @@ std::vector<Case> cases() {
   c.push_back({"nine channels", riff(chunk("fmt ", fmtBody(1, 9, 22050, 16)) + data), false, 0, 0, "unsupported"});
   c.push_back({"odd bits", riff(chunk("fmt ", fmtBody(1, 1, 22050, 12)) + data), false, 0, 0, "unsupported"});
   c.push_back({"float of 16 bits", riff(chunk("fmt ", fmtBody(3, 1, 22050, 16)) + data), false, 0, 0, "unsupported"});
+  c.push_back({"lowest rate", riff(chunk("fmt ", fmtBody(1, 1, 1000, 16)) + data), true, 200, 0, ""});
+  c.push_back({"highest rate", riff(chunk("fmt ", fmtBody(1, 1, 200000, 16)) + data), true, 200, 0, ""});
   c.push_back({"rate too low", riff(chunk("fmt ", fmtBody(1, 1, 999, 16)) + data), false, 0, 0, "unsupported"});
   c.push_back({"rate too high", riff(chunk("fmt ", fmtBody(1, 1, 200001, 16)) + data), false, 0, 0, "unsupported"});
   std::string badAlign = fmtBody(1, 2, 22050, 16);
