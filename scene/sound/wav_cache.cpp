@@ -50,7 +50,7 @@ void releaseWav(const WavEntry* entry) {
   Cache& c = cache();
   kesto::SyncloGuard guard(c.lock);
   auto found = c.entries.find(entry->path);
-  if (found == c.entries.end() || &found->second != entry) return;
+  if (found == c.entries.end()) return;
   if (--found->second.refs <= 0) c.entries.erase(found);
 }
 
