@@ -11,6 +11,7 @@
 #include "runtime/core/thread_ctx.h"
 #include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
+#include "scene/sound/sound_mgr.h"
 #include "script/gobj/gobj_mgr.h"
 #include "script/lua/script_mgr.h"
 
@@ -37,6 +38,7 @@ void provideEngineManagers(kesto::ManagerCatalogue& managers) {
   managers.provide(ManagerKind::material, make<MtlMgr>());
   managers.provide(ManagerKind::texture, make<TextureMgr>());
   managers.provide(ManagerKind::camera, make<CamMgr>());
+  managers.provide(ManagerKind::sound, make<SoundMgr>());
 }
 
 bool initEngineSingletons(uint32_t uiThreadId, const std::function<void(kesto::ManagerCatalogue&)>& adjust) {

@@ -7,6 +7,7 @@
 #include "render/texture/texture_mgr.h"
 #include "render/texture_bind/texture_bind.h"
 #include "runtime/core/synclo.h"
+#include "scene/sound_bind/sound_bind.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
 #include "script/gobj/gobj_mgr.h"
@@ -23,6 +24,7 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(materialBinding());
   order.provide(cameraBinding());
   order.provide(textureBinding());
+  order.provide(soundBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

@@ -1,0 +1,141 @@
+// 3D positions as the listener hears them, the derived top vectors, and emitters and the
+// listener following game objects.
+#include <cmath>
+
+#include "runtime/res/hdl_lock.h"
+#include "scene/sound/ifs_dim.h"
+#include "scene/sound/sound_mgr.h"
+#include "script/gobj/gobj_mgr.h"
+#include "tests/sound/sound_test_support.h"
+
+namespace {
+
+const qxaudio::Positioner& positioner() {
+  static const qxaudio::Positioner p(qxaudio::kSpeakerStereo, qxaudio::kSpeedOfSound);
+  return p;
+}
+
+bool allFinite(const std::vector<float>& m) {
+  for (float v : m)
+    if (!std::isfinite(v)) return false;
+  return !m.empty();
+}
+
+// The levels of a 3D sound placed at pos, from channels source channels.
+std::vector<float> levelsAt(Vec3 pos, uint32_t channels = 1, Vec3 dir = {0, 0, 1}) {
+  IFSound3D d;
+  d.set_pos(pos);
+  d.set_dir(dir);
+  d.update(nullptr, channels, qxaudio::kOutputChannels, positioner(), qxaudio::Listener());
+  return d.matrix();
+}
+
+float sum(const std::vector<float>& m) {
+  float s = 0;
+  for (float v : m) s += v;
+  return s;
+}
+
+TEST(Positioning, LevelsAreFiniteAndLouderOnTheNearSide) {
+  const std::vector<float> right = levelsAt({5, 0, 0});
+  const std::vector<float> left = levelsAt({-5, 0, 0});
+  ASSERT_EQ(right.size(), 2u);
+  EXPECT_GT(right[1], right[0]);
+  EXPECT_GT(left[0], left[1]);
+  EXPECT_GT(sum(levelsAt({0, 0, 2})), sum(levelsAt({0, 0, 20})));
+  struct Case {
+    const char* name;
+    Vec3 pos;
+    uint32_t channels;
+    Vec3 dir;
+  } cases[] = {{"at the listener", {0, 0, 0}, 1, {0, 0, 1}},
+               {"stereo", {3, 1, -2}, 2, {0, 0, 1}},
+               {"six channels", {0, 0, 4}, 6, {1, 0, 0}},
+               {"zero direction", {1, 0, 1}, 2, {0, 0, 0}},
+               {"straight up", {1, 0, 1}, 2, {0, 7, 0}},
+               {"direction not finite", {1, 0, 1}, 1, {NAN, 0, 0}},
+               {"far away", {1e30f, 0, 0}, 1, {0, 0, 1}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<float> m = levelsAt(c.pos, c.channels, c.dir);
+    EXPECT_EQ(m.size(), c.channels * qxaudio::kOutputChannels);
+    EXPECT_TRUE(allFinite(m));
+  }
+}
+
+TEST(Positioning, ChannelCountsOutsideTheMixersRangeAreRefused) {
+  struct Case {
+    uint32_t channels, outputs;
+    bool ok;
+  } cases[] = {{0, 2, false}, {1, 2, true}, {8, 2, true}, {9, 2, false}, {1, 1, false}, {1, 3, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.channels) + " to " + std::to_string(c.outputs));
+    qxaudio::Emitter e;
+    e.channelCount = c.channels;
+    std::vector<float> m(32, -1.0f);
+    float doppler = -1.0f;
+    EXPECT_EQ(positioner().calculate(qxaudio::Listener(), e, qxaudio::kCalculateMatrix, c.outputs, m.data(), &doppler),
+              c.ok);
+    EXPECT_EQ(doppler == -1.0f, !c.ok);
+  }
+}
+
+TEST(Positioning, TopVectorsFollowTheFront) {
+  struct Case {
+    Vec3 front, top;
+  } cases[] = {{{0, 0, 1}, {1, 0, 0}}, {{0, 1, 0}, {0, 0, 1}}, {{0, -3, 0}, {0, 0, -1}}, {{1, 0, 0}, {0, 0, -1}}};
+  for (const Case& c : cases) {
+    const Vec3 t = deriveTop(c.front);
+    EXPECT_NEAR(t.x, c.top.x, 1e-6f);
+    EXPECT_NEAR(t.y, c.top.y, 1e-6f);
+    EXPECT_NEAR(t.z, c.top.z, 1e-6f);
+  }
+  qxaudio::Vector front, top;
+  orientFromDir({0, 0, 0}, front, top);
+  EXPECT_EQ(front.z, 1.0f);
+  EXPECT_EQ(top.y, 1.0f);
+  orientFromDir({0, 0, 9}, front, top);
+  EXPECT_EQ(front.z, 1.0f);
+  EXPECT_EQ(top.x, 1.0f);
+}
+
+class FollowTest : public bindtest::StateTest {};
+
+TEST_F(FollowTest, EmittersAndTheListenerFollowGameObjects) {
+  GobjHdl g = GobjMgr::instance()->newGobj(0);
+  ASSERT_FALSE(g.isNull());
+  {
+    kesto::HdlLock<GobjHdl> o(g);
+    o->_pos = {3, 0, 0};
+    o->vel = {0, 0, 1};
+  }
+  IFSound3D d;
+  d.set_gobj(g.value);
+  d.update(nullptr, 1, qxaudio::kOutputChannels, positioner(), qxaudio::Listener());
+  EXPECT_EQ(d.emitter().position.x, 3.0f);
+  EXPECT_EQ(d.emitter().velocity.z, 1.0f);
+  EXPECT_EQ(d.emitter().front.z, 1.0f);  // its zero direction gives the default
+  EXPECT_TRUE(allFinite(d.matrix()));
+  EXPECT_GT(d.matrix()[1], d.matrix()[0]);
+
+  SoundMgr& m = *SoundMgr::instance();
+  {
+    kesto::HdlLock<GobjHdl> o(g);
+    o->_pos = {0, 2, 0};
+    o->_dir = {0, 0, 5};
+  }
+  m.setListenerGobj(g.value);
+  m.update(1.0f / 60);
+  EXPECT_EQ(m.listener().position.y, 2.0f);
+  EXPECT_EQ(m.listener().front.z, 1.0f);
+  EXPECT_EQ(m.listener().top.x, 1.0f);
+
+  d.update(nullptr, 1, qxaudio::kOutputChannels, positioner(), qxaudio::Listener());
+  g.reset();  // the game object goes: the emitter keeps its last place
+  d.update(nullptr, 1, qxaudio::kOutputChannels, positioner(), qxaudio::Listener());
+  EXPECT_EQ(d.gobj(), 0u);
+  EXPECT_EQ(d.emitter().position.y, 2.0f);
+  m.setListenerGobj(0);
+}
+
+}  // namespace

@@ -1,0 +1,313 @@
+// Sound instances as scripts use them, played through the mixer on the disk (or dummy)
+// audio driver: streams and one-shots, the WAV cache, "alone", pans and 3D positions.
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "runtime/res/hdl_lock.h"
+#include "scene/sound/sound_mgr.h"
+#include "scene/sound/ss_oneshot.h"
+#include "scene/sound/ss_stream.h"
+#include "scene/sound/wav_cache.h"
+#include "scene/sound_bind/sound_bind.h"
+#include "script/bind/bind_order.h"
+#include "script/lua/stack_readers.h"
+#include "tests/sound/sound_test_support.h"
+
+namespace {
+
+using namespace soundtest;
+using bindtest::putFile;
+using bindtest::tempDir;
+
+class SoundTest : public bindtest::StateTest {
+ protected:
+  void SetUp() override {
+    StateTest::SetUp();
+    qxbind::BindOrder order;
+    ASSERT_TRUE(order.provide(soundBinding()));
+    policy_->unlock();
+    EXPECT_EQ(order.run(state_), 1);
+    L = policy_->lock();
+    ASSERT_NE(mgr().engine(), nullptr) << "the tests need the disk or dummy audio driver";
+  }
+  void TearDown() override {
+    lua_settop(L, 0);
+    EXPECT_EQ(run("s, s2, s3 = nil, nil, nil collectgarbage('collect')"), "");
+    StateTest::TearDown();
+  }
+
+  static SoundMgr& mgr() { return *SoundMgr::instance(); }
+
+  uint32_t handleOf(const std::string& global) {
+    lua_getglobal(L, global.c_str());
+    const uint32_t h = getHandleAt(L, -1);
+    lua_pop(L, 1);
+    return h;
+  }
+  // f(instance) under the instance's lock.
+  template <class F>
+  void with(const std::string& global, F f) {
+    kesto::HdlLock<SSHandle> s(handleOf(global));
+    ASSERT_TRUE(s) << global << " names no sound instance";
+    f(*s);
+  }
+  SS_Stream* streamOf(const std::string& global) {
+    SS_Stream* stream = nullptr;
+    with(global, [&](SSPtr& s) { stream = dynamic_cast<SS_Stream*>(s.stock.get()); });
+    return stream;
+  }
+  bool playing(const std::string& global) { return evalBool(global + ":is_playing()"); }
+  bool logged(const std::string& part) {
+    for (const std::string& line : bindtest::logLines())
+      if (line.find(part) != std::string::npos) return true;
+    return false;
+  }
+};
+
+std::string wavWithListAndOddChunk(size_t frames) {
+  return riff(chunk("LIST", "INFOISFT\3\0\0\0ab") + chunk("fmt ", fmtBody(1, 1, 22050, 16)) + chunk("odd ", "abc") +
+              chunk("data", pcm16(frames)));
+}
+
+int64_t pcmFrames(const std::string& file) {
+  OggVorbis_File vf;
+  const std::string path = (tempDir() / file).string();
+  if (ov_fopen(path.c_str(), &vf) != 0) return -1;
+  const int64_t n = ov_pcm_total(&vf, -1);
+  ov_clear(&vf);
+  return n;
+}
+
+TEST_F(SoundTest, StreamsPlayEveryPassOnceAndGoIdle) {
+  struct Case {
+    int channels;
+    long frames;
+    int loops;
+  } cases[] = {
+      {1, 1500, 0},  // shorter than one buffer
+      {1, 1500, 2},
+      {2, 4500, 2},  // several buffers, ending inside one
+      {1, 9000, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.frames) + " frames, loops " +
+                 std::to_string(c.loops));
+    putFile("tone.ogg", encodeOgg(c.channels, 22050, c.frames));
+    const int64_t frames = pcmFrames("tone.ogg");
+    ASSERT_EQ(frames, c.frames);
+    ASSERT_EQ(run("s = sound:load('tone.ogg', false)"), "");
+    EXPECT_EQ(evalNumber("s:get_nchannel()"), c.channels);
+    SS_Stream* stream = streamOf("s");
+    ASSERT_NE(stream, nullptr);
+    ASSERT_EQ(run("s:play(" + std::to_string(c.loops) + ", 1.0)"), "");
+    EXPECT_TRUE(playing("s"));
+    ASSERT_TRUE(waitFor([&] { return stream->state() == SS_Stream::kIdle && !playing("s"); }));
+    EXPECT_EQ(stream->bytesSubmitted(), uint64_t(c.loops + 1) * uint64_t(frames) * 2u * uint64_t(c.channels));
+    ASSERT_EQ(run("s = nil collectgarbage('collect')"), "");
+  }
+}
+
+TEST_F(SoundTest, PlayingAStreamAgainRestartsIt) {
+  putFile("long.ogg", encodeOgg(1, 22050, 6000));
+  const uint64_t onePass = uint64_t(pcmFrames("long.ogg")) * 2;
+  ASSERT_EQ(run("s = sound:load('long.ogg', false) s:play(5, 1.0)"), "");
+  SS_Stream* stream = streamOf("s");
+  ASSERT_TRUE(waitFor([&] { return stream->bytesSubmitted() > 4 * SS_Stream::kBufferBytes; }));
+  const uint64_t before = stream->bytesSubmitted();
+  ASSERT_EQ(run("s:play(1, 0.5)"), "");
+  ASSERT_TRUE(waitFor([&] { return stream->state() == SS_Stream::kIdle && !playing("s"); }));
+  const uint64_t after = stream->bytesSubmitted() - before;
+  EXPECT_GE(after, 2 * onePass);
+  EXPECT_LE(after, 2 * onePass + 3 * SS_Stream::kBufferBytes);
+  // A negative count keeps the passes left: none, so it ends at once.
+  ASSERT_EQ(run("s:play(-1, 1.0)"), "");
+  EXPECT_EQ(stream->state(), SS_Stream::kIdle);
+  EXPECT_FALSE(playing("s"));
+}
+
+TEST_F(SoundTest, OneShotsPlayLoopAndRefuseBadCounts) {
+  putFile("odd.wav", wavWithListAndOddChunk(2205));
+  bindtest::logLines().clear();
+  ASSERT_EQ(run("s = sound:load('odd.wav', false)"), "");
+  EXPECT_TRUE(bindtest::logLines().empty());  // a good file says nothing
+  EXPECT_EQ(evalNumber("s:get_nchannel()"), 1);
+  ASSERT_EQ(run("s:play(0, 1.0)"), "");
+  EXPECT_TRUE(playing("s"));
+  EXPECT_TRUE(waitFor([&] { return !playing("s"); }));
+
+  ASSERT_EQ(run("s:play(255, 1.0)"), "");
+  qxplat::sleepMs(300);
+  EXPECT_TRUE(playing("s"));
+  ASSERT_EQ(run("s:stop()"), "");
+  EXPECT_TRUE(playing("s"));  // stopped with audio queued
+  ASSERT_EQ(run("s:resume()"), "");
+  EXPECT_TRUE(playing("s"));
+
+  for (const char* loops : {"-1", "256"}) {
+    SCOPED_TRACE(loops);
+    bindtest::logLines().clear();
+    ASSERT_EQ(run(std::string("s:play(") + loops + ", 1.0)"), "");
+    // Flushed buffers count as queued until the mixer's next pass lets them go.
+    EXPECT_TRUE(waitFor([&] { return !playing("s"); }, 1000));
+    EXPECT_TRUE(logged(std::string("loop count ") + loops));
+  }
+}
+
+TEST_F(SoundTest, WavCacheCountsItsUsersAndKeepsNoBadFile) {
+  putFile("c.wav", wavWithListAndOddChunk(100));
+  ASSERT_EQ(run("s = sound:load('c.wav', false) s2 = sound:load('c.wav', true)"), "");
+  EXPECT_EQ(wavCacheRefs(u"c.wav"), 2);
+  ASSERT_EQ(run("s3 = sound:duplicate(s, true)"), "");
+  EXPECT_EQ(wavCacheRefs(u"c.wav"), 3);
+  EXPECT_EQ(evalNumber("s3:get_nchannel()"), 1);
+  ASSERT_EQ(run("s = nil collectgarbage('collect')"), "");
+  EXPECT_EQ(wavCacheRefs(u"c.wav"), 2);
+  ASSERT_EQ(run("s2, s3 = nil, nil collectgarbage('collect')"), "");
+  EXPECT_EQ(wavCacheRefs(u"c.wav"), -1);
+
+  // A file that is no WAV: a silent instance, nothing cached, the reason logged.
+  bindtest::logLines().clear();
+  putFile("bad.wav", riff(chunk("fmt ", fmtBody(1, 1, 22050, 16))));
+  ASSERT_EQ(run("s = sound:load('bad.wav', false)"), "");
+  EXPECT_FALSE(evalBool("s == nil"));
+  EXPECT_EQ(wavCacheRefs(u"bad.wav"), -1);
+  EXPECT_TRUE(logged("bad.wav: no \"data\" chunk"));
+  ASSERT_EQ(run("s:play(0, 1.0):set_pan(0.5):resume()"), "");
+  EXPECT_FALSE(playing("s"));
+  EXPECT_EQ(evalNumber("s:get_nchannel()"), 0);
+  // Mended, the next load reads it again.
+  putFile("bad.wav", wavWithListAndOddChunk(10));
+  ASSERT_EQ(run("s2 = sound:load('bad.wav', false)"), "");
+  EXPECT_EQ(wavCacheRefs(u"bad.wav"), 1);
+}
+
+TEST_F(SoundTest, LoadTakesOnlyKnownLowerCaseExtensionsOfMountedFiles) {
+  putFile("a.ogg", encodeOgg(2, 22050, 500));
+  putFile("b.mp3", "ID3");
+  putFile("junk.ogg", "not vorbis at all");
+  ASSERT_EQ(run("s = sound:load('a.ogg', true)"), "");
+  EXPECT_EQ(evalNumber("s:get_nchannel()"), 2);
+  EXPECT_EQ(evalString("QX.HdlInfo(s).name"), "SPPtr");
+  EXPECT_EQ(evalNumber("QX.HdlInfo(s).r_index"), 0);  // the sound manager is id 0
+  EXPECT_TRUE(evalBool("sound:load('a.OGG', false) == nil"));
+  EXPECT_TRUE(evalBool("sound:load('b.mp3', false) == nil"));
+  EXPECT_TRUE(evalBool("sound:load('missing.ogg', false) == nil"));
+  EXPECT_TRUE(evalBool("sound:load('" + std::string(300, 'x') + ".ogg', false) == nil"));
+  EXPECT_TRUE(evalBool("sound:duplicate(nil, false) == nil"));
+  bindtest::logLines().clear();
+  ASSERT_EQ(run("s2 = sound:load('junk.ogg', false)"), "");
+  EXPECT_TRUE(logged("junk.ogg: not an Ogg Vorbis file"));
+  ASSERT_EQ(run("s2:play(0, 1.0)"), "");
+  EXPECT_FALSE(playing("s2"));
+  // A dead instance and a file no longer there give no duplicate.
+  ASSERT_EQ(run("s3 = sound:duplicate(s, false) dead = s3:getweak() s3 = nil collectgarbage('collect')"), "");
+  EXPECT_TRUE(evalBool("sound:duplicate(dead, false) == nil"));
+  std::filesystem::remove(tempDir() / "a.ogg");
+  EXPECT_TRUE(evalBool("sound:duplicate(s, false) == nil"));
+}
+
+TEST_F(SoundTest, AloneInstancesLiveUntilTheyStop) {
+  putFile("c.wav", wavWithListAndOddChunk(1100));
+  const uint32_t before = mgr().usedCount();
+  ASSERT_EQ(run("s = sound:load('c.wav', false) s:play(0, 1.0) s:alone()"
+                " s2 = sound:load('c.wav', false) s2:alone()"
+                " s, s2 = nil, nil collectgarbage('collect')"),
+            "");
+  EXPECT_EQ(mgr().aloneCount(), 2u);
+  mgr().update(1.0f / 60);  // the one never played goes at once
+  EXPECT_EQ(mgr().aloneCount(), 1u);
+  EXPECT_EQ(mgr().usedCount(), before + 1);
+  EXPECT_TRUE(waitFor([&] {
+    mgr().update(1.0f / 60);
+    return mgr().aloneCount() == 0;
+  }));
+  EXPECT_EQ(mgr().usedCount(), before);
+  EXPECT_EQ(wavCacheRefs(u"c.wav"), -1);
+}
+
+TEST_F(SoundTest, PanIsClampedAndOnlyTwoDimensionalSoundsPan) {
+  putFile("c.wav", wavWithListAndOddChunk(10));
+  ASSERT_EQ(run("s = sound:load('c.wav', false) s3 = sound:load('c.wav', true)"), "");
+  struct Case {
+    const char* pan;
+    float stored;
+    float left;  // the mono channel's volume
+  } cases[] = {{"2.5", 1.0f, 0.0f}, {"-7", -1.0f, 1.0f}, {"0.25", 0.25f, 0.75f}, {"0/0", 0.0f, 1.0f}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pan);
+    ASSERT_EQ(run(std::string("s:set_pan(") + c.pan + ")"), "");
+    mgr().update(1.0f / 60);
+    with("s", [&](SSPtr& s) {
+      auto* d = dynamic_cast<IFSound2D*>(s.dim.get());
+      ASSERT_NE(d, nullptr);
+      EXPECT_EQ(d->pan(), c.stored);
+      ASSERT_EQ(d->volumes().size(), 1u);
+      EXPECT_EQ(d->volumes()[0], c.left);
+    });
+  }
+  // set_pos does nothing to a 2D sound; set_pan nothing to a 3D one.
+  ASSERT_EQ(run("s:set_pos(QXL.vec3.new(1, 2, 3)) s3:set_pan(1):set_pos(QXL.vec3.new(4, 0, 0))"), "");
+  with("s3", [&](SSPtr& s) {
+    auto* d = dynamic_cast<IFSound3D*>(s.dim.get());
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->emitter().position.x, 4.0f);
+  });
+}
+
+// Every member of "sound" and "SSPtr" under wrong, huge, broken and dead arguments and
+// selves: raising is fine, crashing or wedging is not.
+TEST_F(SoundTest, EveryMemberSurvivesHostileArgumentsAndSelves) {
+  putFile("h.ogg", encodeOgg(1, 22050, 800));
+  putFile("h.wav", wavWithListAndOddChunk(50));
+  ASSERT_EQ(run(R"lua(
+local boom = function() error("hostile", 0) end
+local hostileMt = { __index = boom, __newindex = boom, __len = boom, __tostring = boom, __eq = boom,
+  __call = boom, __concat = boom }
+local function battery()
+  local dead = sound:load("h.wav", false)
+  local weakOfDead = QX.getWeak(dead)
+  QX_Release(dead)
+  local hp = newproxy(true)
+  getmetatable(hp).__index = boom
+  local live = sound:load("h.ogg", true)
+  return { n = 30, nil, true, 0, -1, 255, 256, 2 ^ 31, -2 ^ 31, 2 ^ 32 + 1, 1 / 0, 0 / 0, "", "a\0b",
+    string.rep("x", 400) .. ".wav", "h.ogg", "h.wav", "..\\h.wav", {}, { 1, 2 }, { udata = hp },
+    setmetatable({}, hostileMt), boom, QXInteger(0xFFFFFFFF), hp, dead, weakOfDead, { udata = dead }, live,
+    QX.getWeak(live), QXL.vec3.new(1 / 0, 0 / 0, -1 / 0) }
+end
+local calls = 0
+local function try(f, ...) calls = calls + 1 pcall(f, ...) end
+local function walk(t, out)
+  for k, v in pairs(t) do
+    if type(v) == "function" then out[#out + 1] = v end
+    if type(v) == "table" and (k == "fvt_hdl" or k == "fvt_ptr" or k == "mt" or k == "mt_w") then walk(v, out) end
+  end
+  return out
+end
+local selves = { sound = function() return sound end, SSPtr = function() return sound:load("h.wav", true) end }
+for cname, makeSelf in pairs(selves) do
+  for _, f in ipairs(walk(_G[cname], {})) do
+    local b = battery()
+    try(f)
+    for i = 1, b.n do
+      local x = b[i]
+      try(f, x)
+      try(f, makeSelf(), x)
+      try(f, makeSelf(), x, x)
+    end
+    collectgarbage("collect")
+  end
+end
+hammered = calls
+)lua"),
+            "");
+  EXPECT_GT(evalNumber("hammered"), 500);
+  for (int i = 0; i < 3; ++i) mgr().update(1.0f / 60);
+  ASSERT_EQ(run("s = sound:load('h.ogg', false)"), "");
+  EXPECT_EQ(evalNumber("s:get_nchannel()"), 1);
+}
+
+}  // namespace

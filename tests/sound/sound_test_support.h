@@ -1,0 +1,130 @@
+// Sound test helpers: the engine's managers with the sound manager in its place, sound
+// files made at test time (Ogg Vorbis through libvorbisenc, WAV by hand) and bounded waits.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <vorbis/vorbisenc.h>
+
+#include "platform/thread/thread.h"
+#include "tests/bind/bind_test_support.h"
+
+namespace soundtest {
+
+// A sine of frames frames, each channel a little different, encoded as Ogg Vorbis.
+inline std::string encodeOgg(int channels, long rate, long frames) {
+  vorbis_info vi;
+  vorbis_info_init(&vi);
+  EXPECT_EQ(vorbis_encode_init_vbr(&vi, channels, rate, 0.4f), 0);
+  vorbis_comment vc;
+  vorbis_comment_init(&vc);
+  vorbis_dsp_state vd;
+  vorbis_block vb;
+  vorbis_analysis_init(&vd, &vi);
+  vorbis_block_init(&vd, &vb);
+  ogg_stream_state os;
+  ogg_stream_init(&os, 25);
+  std::string out;
+  ogg_page og;
+  ogg_packet op, com, code;
+  vorbis_analysis_headerout(&vd, &vc, &op, &com, &code);
+  ogg_stream_packetin(&os, &op);
+  ogg_stream_packetin(&os, &com);
+  ogg_stream_packetin(&os, &code);
+  auto append = [&out](const ogg_page& page) {
+    out.append(reinterpret_cast<const char*>(page.header), page.header_len);
+    out.append(reinterpret_cast<const char*>(page.body), page.body_len);
+  };
+  while (ogg_stream_flush(&os, &og)) append(og);
+  long done = 0;
+  for (bool eos = false; !eos;) {
+    const long n = std::min<long>(1024, frames - done);
+    if (n > 0) {
+      float** buf = vorbis_analysis_buffer(&vd, int(n));
+      for (long i = 0; i < n; ++i)
+        for (int c = 0; c < channels; ++c) buf[c][i] = 0.5f * std::sin(0.05f * float(done + i) * float(c + 1));
+      vorbis_analysis_wrote(&vd, int(n));
+      done += n;
+    } else {
+      vorbis_analysis_wrote(&vd, 0);
+    }
+    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+      vorbis_analysis(&vb, nullptr);
+      vorbis_bitrate_addblock(&vb);
+      while (vorbis_bitrate_flushpacket(&vd, &op)) {
+        ogg_stream_packetin(&os, &op);
+        while (ogg_stream_pageout(&os, &og)) {
+          append(og);
+          if (ogg_page_eos(&og)) eos = true;
+        }
+      }
+    }
+  }
+  ogg_stream_clear(&os);
+  vorbis_block_clear(&vb);
+  vorbis_dsp_clear(&vd);
+  vorbis_comment_clear(&vc);
+  vorbis_info_clear(&vi);
+  return out;
+}
+
+inline void put32(std::string& s, uint32_t v) {
+  for (int i = 0; i < 4; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
+}
+inline void put16(std::string& s, uint16_t v) {
+  s.push_back(char(v & 0xFF));
+  s.push_back(char(v >> 8));
+}
+
+// A chunk: id, the declared size (the body's length unless given) and the body, padded
+// to an even length when pad is set.
+inline std::string chunk(const std::string& id, const std::string& body, bool pad = true, int64_t declared = -1) {
+  std::string s = id;
+  put32(s, declared < 0 ? uint32_t(body.size()) : uint32_t(declared));
+  s += body;
+  if (pad && (body.size() & 1)) s.push_back('\0');
+  return s;
+}
+
+inline std::string fmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int extra = -1) {
+  std::string s;
+  put16(s, tag);
+  put16(s, channels);
+  put32(s, rate);
+  put32(s, rate * channels * bits / 8);
+  put16(s, uint16_t(channels * bits / 8));
+  put16(s, bits);
+  if (extra >= 0) put16(s, uint16_t(extra));
+  return s;
+}
+
+inline std::string riff(const std::string& chunks) {
+  std::string s = "RIFF";
+  put32(s, uint32_t(4 + chunks.size()));
+  return s + "WAVE" + chunks;
+}
+
+// 16-bit mono samples (frames of them).
+inline std::string pcm16(size_t frames) {
+  std::string s;
+  for (size_t i = 0; i < frames; ++i) put16(s, uint16_t(int16_t(8000 * std::sin(0.1 * double(i)))));
+  return s;
+}
+
+// Polls until done gives true or ms milliseconds pass; gives done's last answer.
+inline bool waitFor(const std::function<bool()>& done, uint32_t ms = 5000) {
+  const uint64_t end = qxplat::monotonicNs() + uint64_t(ms) * 1000000;
+  while (!done()) {
+    if (qxplat::monotonicNs() > end) return done();
+    qxplat::sleepMs(5);
+  }
+  return true;
+}
+
+}  // namespace soundtest
