@@ -1,5 +1,6 @@
 #include "app/main/script_setup.h"
 
+#include "hud/text/count_chara.h"
 #include "render/effect_bind/effect_bind.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
@@ -7,7 +8,10 @@
 #include "script/lua/script_mgr.h"
 #include "script/qx/qx_globals.h"
 
-void installScriptStateSetup() { ScriptMgr::setStateSetup(registerQXGlobals); }
+void installScriptStateSetup() {
+  addTextQXFunctions();
+  ScriptMgr::setStateSetup(registerQXGlobals);
+}
 
 void bindEngineClasses(const ScriptHdl& state) {
   qxbind::BindOrder order;
