@@ -122,6 +122,8 @@ FontRef realise(const std::string& path, int index, const LogFont& request, cons
     return nullptr;
   }
 
+  font->xPpem64_ = xPpem64;
+  font->yPpem64_ = yPpem64;
   TextMetric& m = font->metrics_;
   m.tmAscent = roundDiv(winAscent * yPpem64, upem * 64);
   if (h > 0) {
@@ -189,35 +191,43 @@ int64_t Font::glyphOutline(uint32_t glyph, uint32_t format, GlyphMetrics& gm, ui
   gm = GlyphMetrics{};
   const uint32_t kind = format & 0x7F;
   const uint32_t index = (format & GGO_GLYPH_INDEX) ? glyph : glyphIndex(glyph);
-  const bool mono = kind == GGO_BITMAP;
-  if (!load(index, mono)) return -1;
-  FT_GlyphSlot slot = face_->face->glyph;
-  gm.gmCellIncX = int16_t(std::clamp<FT_Pos>((slot->advance.x + 32) >> 6, INT16_MIN, INT16_MAX));
-  gm.gmCellIncY = 0;
-  const bool bitmapKind = kind == GGO_BITMAP || kind == GGO_GRAY2_BITMAP || kind == GGO_GRAY4_BITMAP ||
-                          kind == GGO_GRAY8_BITMAP;
-  if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return -1;
-  const FT_Bitmap& bm = slot->bitmap;
-  gm.gmBlackBoxX = bm.width;
-  gm.gmBlackBoxY = bm.rows;
-  gm.gmptGlyphOriginX = slot->bitmap_left;
-  gm.gmptGlyphOriginY = slot->bitmap_top;
-  if (!bitmapKind || bm.width == 0 || bm.rows == 0) return 0;
-
-  const size_t pitch = mono ? (size_t(bm.width) + 31) / 32 * 4 : (size_t(bm.width) + 3) / 4 * 4;
-  const size_t needed = pitch * bm.rows;
-  if (!buffer || bufferSize < needed) return int64_t(needed);
-  std::memset(buffer, 0, needed);
-  const uint32_t top = kind == GGO_GRAY2_BITMAP ? 4 : kind == GGO_GRAY4_BITMAP ? 16 : 64;
-  for (uint32_t y = 0; y < bm.rows; ++y) {
-    const uint8_t* src = bm.buffer + ptrdiff_t(y) * bm.pitch;
-    uint8_t* dst = buffer + y * pitch;
-    if (mono) {
-      std::memcpy(dst, src, (bm.width + 7) / 8);
-    } else {
-      for (uint32_t x = 0; x < bm.width; ++x) dst[x] = uint8_t((src[x] * top + 127) / 255);
+  if (last_.index != index || last_.kind != kind) {
+    last_.index = ~0u;
+    const bool mono = kind == GGO_BITMAP;
+    if (!load(index, mono)) return -1;
+    FT_GlyphSlot slot = face_->face->glyph;
+    GlyphMetrics m;
+    m.gmCellIncX = int16_t(std::clamp<FT_Pos>((slot->advance.x + 32) >> 6, INT16_MIN, INT16_MAX));
+    if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return -1;
+    const FT_Bitmap& bm = slot->bitmap;
+    m.gmBlackBoxX = bm.width;
+    m.gmBlackBoxY = bm.rows;
+    m.gmptGlyphOriginX = slot->bitmap_left;
+    m.gmptGlyphOriginY = slot->bitmap_top;
+    const bool bitmapKind = kind == GGO_BITMAP || kind == GGO_GRAY2_BITMAP || kind == GGO_GRAY4_BITMAP ||
+                            kind == GGO_GRAY8_BITMAP;
+    last_.bits.clear();
+    if (bitmapKind && bm.width > 0 && bm.rows > 0) {
+      const size_t pitch = mono ? (size_t(bm.width) + 31) / 32 * 4 : (size_t(bm.width) + 3) / 4 * 4;
+      last_.bits.assign(pitch * bm.rows, 0);
+      const uint32_t top = kind == GGO_GRAY2_BITMAP ? 4 : kind == GGO_GRAY4_BITMAP ? 16 : 64;
+      for (uint32_t y = 0; y < bm.rows; ++y) {
+        const uint8_t* src = bm.buffer + ptrdiff_t(y) * bm.pitch;
+        uint8_t* dst = last_.bits.data() + y * pitch;
+        if (mono) {
+          std::memcpy(dst, src, (bm.width + 7) / 8);
+        } else {
+          for (uint32_t x = 0; x < bm.width; ++x) dst[x] = uint8_t((src[x] * top + 127) / 255);
+        }
+      }
     }
+    last_.metrics = m;
+    last_.index = index;
+    last_.kind = kind;
   }
+  gm = last_.metrics;
+  const size_t needed = last_.bits.size();
+  if (buffer && bufferSize >= needed && needed > 0) std::memcpy(buffer, last_.bits.data(), needed);
   return int64_t(needed);
 }
 

@@ -40,6 +40,9 @@ class Font {
   // The family name of the face in use.
   const std::u16string& faceName() const { return faceName_; }
   const std::string& filePath() const { return path_; }
+  // The size the face is set to, in 1/64 pixels per em.
+  int64_t xPpem64() const { return xPpem64_; }
+  int64_t yPpem64() const { return yPpem64_; }
 
   // The glyph index of a code point, 0 (the missing glyph) when the face has none.
   uint32_t glyphIndex(uint32_t codePoint) const;
@@ -65,7 +68,16 @@ class Font {
   bool load(uint32_t glyphIndex, bool mono) const;
   int32_t advanceOf(uint32_t glyphIndex) const;
 
+  // The last bitmap made: callers ask for a glyph's size and then for its bits.
+  struct LastGlyph {
+    uint32_t index = ~0u, kind = ~0u;
+    GlyphMetrics metrics;
+    std::vector<uint8_t> bits;
+  };
+
   std::unique_ptr<Face> face_;
+  mutable LastGlyph last_;
+  int64_t xPpem64_ = 0, yPpem64_ = 0;
   LogFont request_;
   TextMetric metrics_;
   std::u16string faceName_;
