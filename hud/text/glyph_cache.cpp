@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/core/utf.h"
@@ -218,8 +219,14 @@ void GlyphCache::buildQuads(GlyphLayout& layout, const U32String& text) {
     const float du = grid_.uSize, dv = grid_.vSize;
     layout.uvQuads[i] = {UVW{u, v, 1.0f}, UVW{u + du, v, 1.0f}, UVW{u + du, v + dv, 1.0f}, UVW{u, v + dv, 1.0f}};
   }
-  for (auto& p : pages_) p->surface->upload();
-  for (auto& p : pagesX_) p->surface->upload();
+  bool uploaded = true;
+  for (auto& p : pages_) uploaded = p->surface->upload() && uploaded;
+  for (auto& p : pagesX_) uploaded = p->surface->upload() && uploaded;
+  static bool told = false;
+  if (!uploaded && !told) {
+    told = true;  // the rows stay marked and go out with the next text
+    std::fputs("glyph cache: a glyph page could not be sent to its texture\n", stderr);
+  }
 }
 
 GlyphCache* findGlyphCache(FontKey key) {

@@ -155,7 +155,6 @@ void drawTextWindow(GlyphLayout& layout, const U32String& text, const TextWindow
     if (i >= n) return;
     ++i;
     y += lh;
-    if (lh <= 0) return;
   }
   while (y < bottom && i <= n) {
     int64_t x = 0;
@@ -168,7 +167,6 @@ void drawTextWindow(GlyphLayout& layout, const U32String& text, const TextWindow
     if (i >= n) return;
     ++i;
     y += lh;
-    if (lh <= 0) return;
   }
 }
 

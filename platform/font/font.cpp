@@ -251,7 +251,7 @@ Extent Font::textExtent(std::u16string_view text) const {
   e.cy = metrics_.tmHeight;
   for (size_t i = 0; i < text.size(); ++i) {
     uint32_t cp = text[i];
-    if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+    if ((cp & 0xFC00) == 0xD800 && i + 1 < text.size() && (text[i + 1] & 0xFC00) == 0xDC00) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     }

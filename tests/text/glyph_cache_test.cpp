@@ -23,6 +23,9 @@ TEST(Font, FileLoadedExplicitlyHasStableMetrics) {
   EXPECT_EQ(f->faceName(), u"DejaVu Sans Mono");
   EXPECT_EQ(f->textExtent(u"abc").cx, 18);
   EXPECT_EQ(f->textExtent(u"abc").cy, 12);
+  const qxfont::AbcWidth upper = f->abcWidths(0x20001);  // a surrogate pair is one glyph
+  EXPECT_EQ(f->textExtent(u"\U00020001").cx, upper.abcA + int32_t(upper.abcB) + upper.abcC);
+  EXPECT_EQ(f->textExtent(u"\xD840").cx + f->textExtent(u"\xDC01").cx, 2 * f->textExtent(u"\U00020001").cx);
   // A negative height is the em height: the cell grows around it.
   qxfont::FontRef em = monoFont(-12);
   EXPECT_EQ(em->textMetrics().tmHeight, 14);
@@ -39,6 +42,10 @@ TEST(Font, JapaneseFaceNamesReachIpaGothic) {
     EXPECT_EQ(lf->lfFaceName, u"IPAGothic");
   }
   EXPECT_FALSE(qxfont::enumOutlineFace(u"No Such Face QX"));
+  // Any of a face's family names finds it, not only the first.
+  std::optional<qxfont::LogFont> local = qxfont::enumOutlineFace(u"IPAゴシック");
+  ASSERT_TRUE(local);
+  EXPECT_EQ(local->lfFaceName, u"IPAGothic");
   qxfont::FontRef m = matchFont(8, 12, u"MS Gothic");
   ASSERT_TRUE(m);
   EXPECT_EQ(m->textMetrics().tmHeight, 12);
@@ -74,6 +81,34 @@ TEST(FontKey, SameFontSharesACacheAndFlagsSplitIt) {
   EXPECT_NE(la.batches[0].page, l5.batches[0].page);
   EXPECT_EQ(findGlyphCache(ka)->flags(), 1u);
   EXPECT_EQ(findGlyphCache(k5)->flags(), 5u);
+}
+
+// The page seam: rows written since the last upload go out once, a refused upload keeps them.
+TEST(A8Surface, UploadsTheRowsChangedSinceTheLastUpload) {
+  struct Recording : A8Surface {
+    Recording() : A8Surface(16, 16) {}
+    std::vector<std::pair<uint32_t, uint32_t>> sent;
+    bool refuse = false;
+    bool doUpload(uint32_t top, uint32_t bottom) override {
+      sent.emplace_back(top, bottom);
+      return !refuse;
+    }
+  } s;
+  EXPECT_TRUE(s.upload());
+  EXPECT_TRUE(s.sent.empty());
+  s.markDirty(5, 7);
+  s.markDirty(2, 3);
+  s.markDirty(14, 40);
+  s.markDirty(9, 9);
+  s.refuse = true;
+  EXPECT_FALSE(s.upload());
+  EXPECT_TRUE(s.dirty());
+  s.refuse = false;
+  EXPECT_TRUE(s.upload());
+  EXPECT_FALSE(s.dirty());
+  EXPECT_TRUE(s.upload());
+  const std::vector<std::pair<uint32_t, uint32_t>> want = {{2, 16}, {2, 16}};
+  EXPECT_EQ(s.sent, want);
 }
 
 TEST(GlyphCache, TwelvePixelCellGridAndTheCodePointThatOpensPage1) {
