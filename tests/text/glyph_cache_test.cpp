@@ -35,6 +35,20 @@ TEST(Font, FileLoadedExplicitlyHasStableMetrics) {
   EXPECT_GT(abc.abcB, 0u);
 }
 
+TEST(Font, BoldOfARegularFaceIsSynthesised) {
+  qxfont::LogFont lf;
+  lf.lfHeight = 12;
+  lf.lfWeight = qxfont::FW_BOLD;
+  qxfont::FontRef bold = qxfont::createFontFromFile(texttest::kMonoFile, lf);
+  ASSERT_TRUE(bold);
+  EXPECT_EQ(bold->textMetrics().tmWeight, 700);
+  EXPECT_EQ(bold->textExtent(u"a").cx, 7);
+  qxfont::GlyphMetrics gb, gr;
+  bold->glyphOutline(U'l', qxfont::GGO_GRAY8_BITMAP, gb, nullptr, 0);
+  monoFont()->glyphOutline(U'l', qxfont::GGO_GRAY8_BITMAP, gr, nullptr, 0);
+  EXPECT_EQ(gb.gmBlackBoxX, gr.gmBlackBoxX + 1);
+}
+
 TEST(Font, JapaneseFaceNamesReachIpaGothic) {
   for (const char16_t* face : {u"ＭＳ ゴシック", u"MS Gothic"}) {
     std::optional<qxfont::LogFont> lf = qxfont::enumOutlineFace(face);
@@ -50,6 +64,8 @@ TEST(Font, JapaneseFaceNamesReachIpaGothic) {
   ASSERT_TRUE(m);
   EXPECT_EQ(m->textMetrics().tmHeight, 12);
   EXPECT_EQ(m->textMetrics().tmAveCharWidth, 8);
+  EXPECT_EQ(m->textMetrics().tmAscent, 10);
+  EXPECT_EQ(m->textMetrics().tmInternalLeading, 1);  // the cell is the face's win ascent + descent
   EXPECT_NE(m->glyphIndex(U'世'), 0u);
   EXPECT_FALSE(matchFont(8, 12, u"No Such Face QX"));
   // Font creation substitutes an unknown face, as GDI does.
@@ -220,14 +236,18 @@ TEST(GlyphCache, SpacesControlsAndUpperPlaneCodePoints) {
   const char32_t control = char32_t((12u << kParamShift) | kCtlWidth);
   ASSERT_TRUE(cache.glyph(control));
   EXPECT_EQ(cache.advance(control), 0);
+  for (char32_t blank : {char32_t(kCtlS), char32_t(0x200000 | U'a')}) {
+    ASSERT_TRUE(cache.glyph(blank));
+    EXPECT_EQ(cache.advance(blank), 0);
+  }
   EXPECT_EQ(cache.advance(0x20001), -1);
   ASSERT_TRUE(cache.glyph(0x20005));
   ASSERT_TRUE(cache.glyph(0x20001));
   const GlyphPageX& up = cache.upperPage(0);
-  ASSERT_EQ(up.records.size(), 3u);  // the control too
+  ASSERT_EQ(up.records.size(), 4u);  // the controls too
   EXPECT_EQ(up.records[0].codePoint, 0x20001u);
   EXPECT_EQ(up.records[1].codePoint, 0x20005u);
-  EXPECT_FLOAT_EQ(up.find(0x20001)->u, 2 * cache.grid().uSize);  // third upper cell
+  EXPECT_FLOAT_EQ(up.find(0x20001)->u, 3 * cache.grid().uSize);  // fourth upper cell
   EXPECT_EQ(cache.advance(0x20001), 6);
   EXPECT_EQ(cache.upperPageCount(), 1u);
   EXPECT_EQ(cache.pageCount(), 1u);

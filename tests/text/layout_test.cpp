@@ -103,6 +103,20 @@ TEST(Layout, PlainPlacementOfAGlyphWiderThanTheBoxEnds) {
   EXPECT_TRUE(placeText(p.layout, U"", p.key, {0, 0, 5, 60}, 0, true));
 }
 
+TEST(Layout, PlacementNeedsALayoutOfTheTextAndEndsWithoutLineHeight) {
+  GlyphLayout empty;
+  EXPECT_FALSE(placeText(empty, U"ab", 0, {0, 0, 100, 100}, 0, false));
+  // Lines of height 0 still place every line; one that never fits ends the placing.
+  GlyphLayout flat;
+  flat.batches.resize(1);
+  flat.slots.assign(3, GlyphSlot{4, 0});
+  flat.uvQuads.resize(3);
+  flat.cellWidth = 4;
+  EXPECT_TRUE(placeText(flat, U"a\nb", 0, {0, 0, 10, 0}, 0, true));
+  EXPECT_EQ(flat.batches[0].vertices.size(), 12u);
+  EXPECT_FALSE(placeText(flat, U"a\nb", 0, {0, 0, 3, 0}, 0, true));
+}
+
 TEST(Layout, WindowEmitsTheTextInsideIt) {
   const U32String text = U"abc\ndef\nghi";
   Placed p(text);
