@@ -24,12 +24,17 @@ qxfont::LogFont defaultRequest() {
 
 }  // namespace
 
+qxfont::FontRef createDefaultFont() {
+  std::string error;
+  qxfont::FontRef font = qxfont::createFont(defaultRequest(), &error);
+  if (!font) qxplat::showMessageBox("No default font: " + error, "QX fonts", qxplat::kMbIconError);
+  return font;
+}
+
 SharedFonts& sharedFonts() {
   static SharedFonts* fonts = [] {
     auto* f = new SharedFonts();  // kept until the program ends, like the caches using it
-    std::string error;
-    f->defaultFont = qxfont::createFont(defaultRequest(), &error);
-    if (!f->defaultFont) qxplat::showMessageBox("No default font: " + error, "QX fonts", qxplat::kMbIconError);
+    f->defaultFont = createDefaultFont();
     f->dc.select(f->defaultFont);
     f->defaultKey = makeFontKey(f->dc, f->defaultFont, 1);
     return f;

@@ -17,8 +17,10 @@ struct SharedFonts {
   kesto::Synclo lock;
 };
 
-// Made on first use; shows an error once when no font can be made at all.
+// Made on first use.
 SharedFonts& sharedFonts();
+// A new default font; when none can be made the user is told why.
+qxfont::FontRef createDefaultFont();
 
 // The key of a font and render flags, computed with the font selected into dc (the
 // previous font is selected back). A null font keys the font dc holds.

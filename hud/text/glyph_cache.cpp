@@ -43,9 +43,8 @@ GlyphCache::GlyphCache(qxfont::FontRef font, uint32_t flags)
     : font_(std::move(font)), flags_(flags), table_(0x10000, kEmptyWord) {
   if (!font_) return;
   const qxfont::TextMetric& tm = font_->textMetrics();
-  if (tm.tmMaxCharWidth <= 0 || tm.tmHeight <= 0 || uint32_t(tm.tmMaxCharWidth) > kMaxCellSide ||
-      uint32_t(tm.tmHeight) > kMaxCellSide)
-    return;
+  // 0, negative and oversized cells all fall outside 1..kMaxCellSide.
+  if (uint32_t(tm.tmMaxCharWidth) - 1 >= kMaxCellSide || uint32_t(tm.tmHeight) - 1 >= kMaxCellSide) return;
   grid_.cellWidth = uint32_t(tm.tmMaxCharWidth);
   grid_.cellHeight = uint32_t(tm.tmHeight);
   grid_.uSize = float(grid_.cellWidth) / float(kPageSide);

@@ -151,22 +151,21 @@ void drawTextWindow(GlyphLayout& layout, const U32String& text, const TextWindow
   int64_t y = 0;
   size_t i = 0;
   while (y < top) {
-    while (i < n && text[i] != 10) ++i;
-    if (i >= n) return;
-    ++i;
+    const size_t lf = text.find(U'\n', i);
+    if (lf == U32String::npos) return;
+    i = lf + 1;
     y += lh;
   }
-  while (y < bottom && i <= n) {
+  for (; y < bottom; y += lh) {
     int64_t x = 0;
     while (i < n && text[i] != 10 && x < left) x += layout.slots[i++].advance;
     for (; i < n && text[i] != 10 && x <= right; ++i) {
       emitQuad(layout, i, x - w.offsetX, y - w.offsetY, nullptr);
       x += layout.slots[i].advance;
     }
-    while (i < n && text[i] != 10) ++i;
-    if (i >= n) return;
-    ++i;
-    y += lh;
+    const size_t lf = text.find(U'\n', i);
+    if (lf == U32String::npos) return;
+    i = lf + 1;
   }
 }
 

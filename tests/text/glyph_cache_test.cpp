@@ -35,6 +35,17 @@ TEST(Font, FileLoadedExplicitlyHasStableMetrics) {
   EXPECT_GT(abc.abcB, 0u);
 }
 
+TEST(Font, DefaultFontIsIpaGothicTwelveHighAndMadeQuietly) {
+  testing::internal::CaptureStderr();
+  qxfont::FontRef f = createDefaultFont();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->faceName(), u"IPAGothic");
+  EXPECT_EQ(f->textMetrics().tmHeight, 12);
+  EXPECT_EQ(f->textMetrics().tmAveCharWidth, 8);
+  EXPECT_EQ(sharedFonts().defaultKey, makeFontKeyShared(f, 1));
+}
+
 TEST(Font, BoldOfARegularFaceIsSynthesised) {
   qxfont::LogFont lf;
   lf.lfHeight = 12;
