@@ -221,9 +221,8 @@ void GlyphCache::buildQuads(GlyphLayout& layout, const U32String& text) {
   bool uploaded = true;
   for (auto& p : pages_) uploaded = p->surface->upload() && uploaded;
   for (auto& p : pagesX_) uploaded = p->surface->upload() && uploaded;
-  static bool told = false;
-  if (!uploaded && !told) {
-    told = true;  // the rows stay marked and go out with the next text
+  if (!uploaded && !uploadFailureTold_) {
+    uploadFailureTold_ = true;  // the rows stay marked and go out with the next text
     std::fputs("glyph cache: a glyph page could not be sent to its texture\n", stderr);
   }
 }

@@ -92,6 +92,7 @@ class GlyphCache {
   std::map<uint32_t, uint32_t> upperMap_;
   std::vector<std::unique_ptr<GlyphPageX>> pagesX_;
   std::vector<uint8_t> bitmap_;
+  bool uploadFailureTold_ = false;
 };
 
 // The registry: the cache of a key, or null.

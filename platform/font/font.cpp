@@ -31,10 +31,8 @@ FT_Library library() {
   return lib;
 }
 
-int32_t roundDiv(int64_t num, int64_t den) {
-  if (den <= 0) return 0;
-  return int32_t((num >= 0 ? num + den / 2 : num - den / 2) / den);
-}
+// num / den rounded, for num >= 0 and den > 0.
+int32_t roundDiv(int64_t num, int64_t den) { return int32_t((num + den / 2) / den); }
 
 void put32(uint8_t*& p, int32_t v) {
   std::memcpy(p, &v, 4);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "platform/core/checksum.h"
@@ -44,6 +45,27 @@ TEST(Font, DefaultFontIsIpaGothicTwelveHighAndMadeQuietly) {
   EXPECT_EQ(f->textMetrics().tmHeight, 12);
   EXPECT_EQ(f->textMetrics().tmAveCharWidth, 8);
   EXPECT_EQ(sharedFonts().defaultKey, makeFontKeyShared(f, 1));
+}
+
+TEST(Font, BitmapRowsArePaddedToFourBytes) {
+  qxfont::FontRef f = monoFont(24);
+  qxfont::GlyphMetrics mono, grey;
+  // The same glyph asked in two formats in a row gives each its own bitmap.
+  const int64_t monoSize = f->glyphOutline(U'W', qxfont::GGO_BITMAP, mono, nullptr, 0);
+  const int64_t greySize = f->glyphOutline(U'W', qxfont::GGO_GRAY2_BITMAP, grey, nullptr, 0);
+  ASSERT_GT(mono.gmBlackBoxX, 4u);
+  EXPECT_EQ(monoSize, int64_t(4 * mono.gmBlackBoxY));
+  EXPECT_EQ(greySize, int64_t((grey.gmBlackBoxX + 3) / 4 * 4 * grey.gmBlackBoxY));
+  std::vector<uint8_t> bits(static_cast<size_t>(greySize));
+  ASSERT_EQ(f->glyphOutline(U'W', qxfont::GGO_GRAY2_BITMAP, grey, bits.data(), bits.size()), greySize);
+  EXPECT_EQ(*std::max_element(bits.begin(), bits.end()), 4);
+  EXPECT_EQ(f->glyphOutline(U'W', qxfont::GGO_NATIVE, grey, nullptr, 0), 0);
+  EXPECT_EQ(grey.gmCellIncX, 13);
+  // Enumeration reports the upright face.
+  std::optional<qxfont::LogFont> sans = qxfont::enumOutlineFace(u"DejaVu Sans");
+  ASSERT_TRUE(sans);
+  EXPECT_EQ(sans->lfItalic, 0);
+  EXPECT_EQ(sans->lfFaceName, u"DejaVu Sans");
 }
 
 TEST(Font, BoldOfARegularFaceIsSynthesised) {
@@ -247,18 +269,20 @@ TEST(GlyphCache, SpacesControlsAndUpperPlaneCodePoints) {
   const char32_t control = char32_t((12u << kParamShift) | kCtlWidth);
   ASSERT_TRUE(cache.glyph(control));
   EXPECT_EQ(cache.advance(control), 0);
-  for (char32_t blank : {char32_t(kCtlS), char32_t(0x200000 | U'a')}) {
+  for (char32_t blank : {char32_t(kCtlS), char32_t(0x200000 | U'a'), char32_t(0x110000)}) {
     ASSERT_TRUE(cache.glyph(blank));
     EXPECT_EQ(cache.advance(blank), 0);
   }
+  ASSERT_TRUE(cache.glyph(0x10FFFF));  // the last code point is a glyph (the missing-glyph box)
+  EXPECT_EQ(cache.advance(0x10FFFF), 6);
   EXPECT_EQ(cache.advance(0x20001), -1);
   ASSERT_TRUE(cache.glyph(0x20005));
   ASSERT_TRUE(cache.glyph(0x20001));
   const GlyphPageX& up = cache.upperPage(0);
-  ASSERT_EQ(up.records.size(), 4u);  // the controls too
+  ASSERT_EQ(up.records.size(), 6u);  // the controls and blanks too
   EXPECT_EQ(up.records[0].codePoint, 0x20001u);
   EXPECT_EQ(up.records[1].codePoint, 0x20005u);
-  EXPECT_FLOAT_EQ(up.find(0x20001)->u, 3 * cache.grid().uSize);  // fourth upper cell
+  EXPECT_FLOAT_EQ(up.find(0x20001)->u, 5 * cache.grid().uSize);  // sixth upper cell
   EXPECT_EQ(cache.advance(0x20001), 6);
   EXPECT_EQ(cache.upperPageCount(), 1u);
   EXPECT_EQ(cache.pageCount(), 1u);
@@ -267,7 +291,9 @@ TEST(GlyphCache, SpacesControlsAndUpperPlaneCodePoints) {
 TEST(GlyphCache, BuildsSlotsCornersAndBatches) {
   GlyphCache cache(monoFont(), 1);
   GlyphLayout layout;
+  testing::internal::CaptureStderr();
   cache.buildQuads(layout, U"ab\U00020001a");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(layout.lineHeight, 12);
   EXPECT_EQ(layout.cellWidth, 6);
   ASSERT_EQ(layout.batches.size(), 2u);
