@@ -70,9 +70,11 @@ std::pair<int32_t, int32_t> markupToUtf32(const char16_t* text, U32String& out) 
       control += 3;
     } else {
       int n = 1;
-      out.push_back(char32_t(decode(p, n)));
-      ++visible;
+      const uint32_t escaped = decode(p, n);
       p += n;
+      if (escaped == 13) continue;  // CR never enters the text
+      out.push_back(char32_t(escaped));
+      ++visible;
     }
   }
 }
