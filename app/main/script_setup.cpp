@@ -1,6 +1,7 @@
 #include "app/main/script_setup.h"
 
 #include "app/input/input_bind.h"
+#include "hud/text/count_chara.h"
 #include "render/camera_bind/camera_bind.h"
 #include "render/effect_bind/effect_bind.h"
 #include "render/material_bind/material_bind.h"
@@ -14,7 +15,10 @@
 #include "script/lua/script_mgr.h"
 #include "script/qx/qx_globals.h"
 
-void installScriptStateSetup() { ScriptMgr::setStateSetup(registerQXGlobals); }
+void installScriptStateSetup() {
+  addTextQXFunctions();
+  ScriptMgr::setStateSetup(registerQXGlobals);
+}
 
 // One line per built subsystem; a step nobody provides is skipped.
 void provideEngineBindings(qxbind::BindOrder& order) {

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include "hud/text/text_place.h"
+#include "tests/text/text_fixture.h"
+
+namespace {
+
+using namespace hudtext;
+using texttest::cachedMono;
+
+// Glyphs of the mono font advance 6 pixels and lines are 12 high.
+struct Placed {
+  GlyphLayout layout;
+  FontKey key;
+  explicit Placed(const U32String& text) : key(cachedMono(text, &layout)) {}
+  std::vector<std::pair<float, float>> corners() const {
+    std::vector<std::pair<float, float>> out;
+    for (const PageBatch& b : layout.batches)
+      for (size_t i = 0; i < b.vertices.size(); i += 4) out.emplace_back(b.vertices[i].x, b.vertices[i].y);
+    return out;
+  }
+};
+
+TEST(Layout, MeasuresLinesAndRuns) {
+  const U32String twenty(20, U'x');
+  const FontKey key = cachedMono(twenty + U"ab\r");
+  EXPECT_EQ(measureLine(key, twenty.c_str(), 60), std::make_pair(60, 10));
+  EXPECT_EQ(measureLine(key, twenty.c_str(), 59), std::make_pair(60, 10));
+  EXPECT_EQ(measureLine(key, twenty.c_str(), INT32_MAX), std::make_pair(120, 21));
+  EXPECT_EQ(measureLine(key, U"ab\rx", INT32_MAX), std::make_pair(12, 3));
+  EXPECT_EQ(measureLine(key, U"ab\nx", INT32_MAX), std::make_pair(12, 3));
+  EXPECT_EQ(measureLine(key, U"", 0), std::make_pair(0, 0));
+  EXPECT_EQ(measureLine(0x1234, U"ab", 100), std::make_pair(0, 0));
+  EXPECT_EQ(measureRun(key, U"abx"), std::make_pair(12, 18));
+  EXPECT_EQ(measureRun(key, U""), std::make_pair(0, 0));
+  EXPECT_EQ(measureRun(0x1234, U"ab"), std::make_pair(-1, -1));
+  // A code point the cache never saw measures as a blank.
+  EXPECT_EQ(measureLine(key, U"a\u4E01b", INT32_MAX), std::make_pair(12, 4));
+  EXPECT_EQ(measureRun(key, U"a\u4E01"), std::make_pair(6, 6));
+}
+
+TEST(Layout, Placers) {
+  const FontKey key = cachedMono(U"abcde");
+  EXPECT_EQ(placerH(1).offset(key, U"abcde\nzz", 101), 35);
+  EXPECT_EQ(placerH(2).offset(key, U"abcde", 101), 71);
+  EXPECT_EQ(placerH(0).offset(key, U"abcde", 101), 0);
+  EXPECT_EQ(placerH(3).offset(key, U"abcde", 101), 0);  // outside the table: the first entry
+  EXPECT_EQ(placerH(1).offset(0x1234, U"abcde", 101), 50);
+  EXPECT_EQ(placerV(1 << 2).offset(U"a\nb", 12, 101), 50 - 12);
+  EXPECT_EQ(placerV(2 << 2).offset(U"a\nb", 12, 101), 101 - 24);
+  EXPECT_EQ(placerV(3 << 2).offset(U"a\nb", 12, 101), 0);
+  EXPECT_EQ(placerV(2 << 2 | 1).offset(U"", 12, 100), 88);
+}
+
+TEST(Layout, WrapsAtTheWidthLimit) {
+  const U32String twenty(20, U'x');
+  Placed p(twenty);
+  EXPECT_EQ(layoutText(p.layout, p.key, twenty, {10, 20, 70, 500}, 0, true), std::make_pair(60, 36));
+  auto c = p.corners();
+  ASSERT_EQ(c.size(), 20u);
+  EXPECT_EQ(c[0], std::make_pair(10.0f, 20.0f));
+  EXPECT_EQ(c[9], std::make_pair(64.0f, 20.0f));
+  EXPECT_EQ(c[10], std::make_pair(10.0f, 32.0f));
+  const TextVertex& v2 = p.layout.batches[0].vertices[2];
+  EXPECT_EQ(v2.x, 16.0f);
+  EXPECT_EQ(v2.y, 32.0f);
+  EXPECT_EQ(v2.z, 1.0f);
+  EXPECT_EQ(v2.color, 0xFFFFFFFFu);
+  EXPECT_EQ(p.layout.batches[0].uvs[2].u, p.layout.uvQuads[0][2].u);
+
+  struct Case {
+    U32String text;
+    std::pair<int32_t, int32_t> size;
+  } cases[] = {{U"ab", {12, 12}}, {U"ab\n", {12, 24}}, {U"", {0, 12}}, {U"abc\nd", {18, 24}}};
+  for (const Case& k : cases) {
+    Placed q(k.text);
+    EXPECT_EQ(layoutText(q.layout, q.key, k.text, {0, 0, 100, 100}, 0, false), k.size);
+  }
+  // Without a cache nothing is consumed: one empty piece, and measuring ends.
+  GlyphLayout none;
+  EXPECT_EQ(layoutText(none, 0x1234, U"abc", {0, 0, 100, 100}, 0, true), std::make_pair(0, 0));
+}
+
+TEST(Layout, AlignedPlacementSkipsWhatFallsOutside) {
+  Placed p(U"ab\nabcdef");
+  // centred both ways in a 24 x 100 box: line 1 at x 6, line 2 (36 wide) at x -6
+  ASSERT_TRUE(placeText(p.layout, U"ab\nabcdef", p.key, {0, 0, 24, 100}, 1 | 1 << 2, false));
+  auto c = p.corners();
+  ASSERT_EQ(c.size(), 7u);  // a, b, LF; then b, c, d, e of the second line
+  EXPECT_EQ(c[0], std::make_pair(6.0f, 38.0f));
+  EXPECT_EQ(c[3], std::make_pair(0.0f, 50.0f));
+  EXPECT_EQ(c[6], std::make_pair(18.0f, 50.0f));
+  // Too low a box stops placing with code points left.
+  EXPECT_FALSE(placeText(p.layout, U"ab\nabcdef", p.key, {0, 0, 100, 11}, 0, false));
+  EXPECT_EQ(p.corners().size(), 3u);
+  EXPECT_TRUE(placeText(p.layout, U"ab\nabcdef", p.key, {0, 0, 100, 13}, 0, false));  // the last line may overhang
+}
+
+TEST(Layout, PlainPlacementOfAGlyphWiderThanTheBoxEnds) {
+  Placed p(U"ab");
+  EXPECT_FALSE(placeText(p.layout, U"ab", p.key, {0, 0, 5, 60}, 0, true));
+  EXPECT_TRUE(p.corners().empty());
+  EXPECT_TRUE(placeText(p.layout, U"", p.key, {0, 0, 5, 60}, 0, true));
+}
+
+TEST(Layout, PlacementNeedsALayoutOfTheTextAndEndsWithoutLineHeight) {
+  GlyphLayout empty;
+  EXPECT_FALSE(placeText(empty, U"ab", 0, {0, 0, 100, 100}, 0, false));
+  // Lines of height 0 still place every line; one that never fits ends the placing.
+  GlyphLayout flat;
+  flat.batches.resize(1);
+  flat.slots.assign(3, GlyphSlot{4, 0});
+  flat.uvQuads.resize(3);
+  flat.cellWidth = 4;
+  EXPECT_TRUE(placeText(flat, U"a\nb", 0, {0, 0, 10, 0}, 0, true));
+  EXPECT_EQ(flat.batches[0].vertices.size(), 12u);
+  EXPECT_FALSE(placeText(flat, U"a\nb", 0, {0, 0, 3, 0}, 0, true));
+}
+
+TEST(Layout, WindowEmitsTheTextInsideIt) {
+  const U32String text = U"abc\ndef\nghi";
+  Placed p(text);
+  for (auto& b : p.layout.batches) b.vertices.clear(), b.uvs.clear();
+  drawTextWindow(p.layout, text, {0, 12, 12, 24, 6, 0, 0});
+  auto c = p.corners();
+  ASSERT_EQ(c.size(), 2u);  // e and f, shifted back by the offset
+  EXPECT_EQ(c[0], std::make_pair(0.0f, 12.0f));
+  EXPECT_EQ(c[1], std::make_pair(6.0f, 12.0f));
+  for (auto& b : p.layout.batches) b.vertices.clear();
+  drawTextWindow(p.layout, text, {0, 12, 12, 24, 6, 0, 2 | 1});  // one line up, one cell left
+  EXPECT_EQ(p.corners().size(), 6u);
+  for (auto& b : p.layout.batches) b.vertices.clear();
+  drawTextWindow(p.layout, text, {0, 40, 12, 60, 0, 0, 0});
+  EXPECT_TRUE(p.corners().empty());
+}
+
+TEST(Layout, EntryPointsClearAndBuild) {
+  GlyphLayout layout;
+  layout.batches.emplace_back();
+  const auto size = hudTextFit(layout, texttest::monoFont(), 1, U"abc", {0, 0, 100, 100}, 0, false);
+  EXPECT_EQ(size, std::make_pair(18, 12));
+  ASSERT_EQ(layout.batches.size(), 1u);
+  EXPECT_EQ(layout.batches[0].vertices.size(), 12u);
+  EXPECT_TRUE(hudTextInRect(layout, texttest::monoFont(), 1, U"abc", {0, 0, 18, 12}, 0, true));
+  EXPECT_EQ(layout.batches[0].vertices.size(), 12u);
+  hudTextWindow(layout, texttest::monoFont(), 1, U"abc", {0, 0, 6, 12, 0, 0, 0});
+  EXPECT_EQ(layout.batches[0].vertices.size(), 8u);
+}
+
+}  // namespace
