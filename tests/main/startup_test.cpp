@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -88,6 +89,17 @@ TEST_F(EngineTest, AnEngineExceptionDuringStartUpIsShownAndEverythingShutsDown) 
   EXPECT_NE(err.find("start-up went wrong"), std::string::npos) << err;
   EXPECT_NE(err.find("Start-up caption"), std::string::npos) << err;
   EXPECT_TRUE(records_.empty());  // main never started
+  EXPECT_EQ(report.exitCode(), 1);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AStandardExceptionIsReportedAndFailsTheRun) {
+  writeMain(maintest::kRecordingMain);
+  onScriptReady = [](lua_State*) { throw std::runtime_error("out of sorts"); };
+  ::testing::internal::CaptureStderr();
+  EngineRunReport report = run();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("engine stopped by an exception: out of sorts"), std::string::npos) << err;
   EXPECT_EQ(report.exitCode(), 1);
   expectEverythingEnded();
 }
