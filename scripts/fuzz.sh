@@ -25,13 +25,17 @@ seconds=$(( budget / rounds ))
 echo "fuzz: ${#targets[@]} targets, ${seconds} s each, $jobs at a time (budget ${budget} s)"
 
 results=$(mktemp -d)
+# Crashing inputs are kept beside the targets, not in the caller's folder.
+artifacts="$dir/fuzz-artifacts"
+mkdir -p "$artifacts"
 run_one() {
   local bin=$1 name seeds work
   name=$(basename "$bin")
   seeds="$root/tests/fuzz/corpus/${name#fuzz_}"
   work=$(mktemp -d)
   [ -d "$seeds" ] && cp -r "$seeds/." "$work/"
-  if "$bin" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 "$work" >"$results/$name.log" 2>&1; then
+  if "$bin" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -artifact_prefix="$artifacts/" "$work" \
+      >"$results/$name.log" 2>&1; then
     echo "fuzz $name: ok"
     touch "$results/$name.ok"
   else

@@ -108,7 +108,7 @@ bool EngineRun::startUp() {
   if (!startError.empty()) {
     fail("QXMain.lua", qcore::utf16ToUtf8(startError));
   } else if (!mainIsFunction()) {
-    fail("main", "QXMain.lua defines no function main");
+    fail("main", "no function main: QXMain.lua is missing or does not define it");
     scriptDebugLog(report.failureText);
   }
   if (!report.failureCaption.empty()) return true;

@@ -16,7 +16,13 @@ void writeString(std::string& out, const JSONScalar& s, int flags, std::string& 
 }
 
 void writeReal(std::string& out, double d) {
-  if (!std::isfinite(d)) {
+  // JSON has no infinity: a number beyond the double range stands for it (and reads back as
+  // it). NaN has no number at all.
+  if (std::isinf(d)) {
+    out += d > 0 ? "1e999" : "-1e999";
+    return;
+  }
+  if (std::isnan(d)) {
     out += "null";
     return;
   }

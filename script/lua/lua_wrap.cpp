@@ -140,7 +140,10 @@ int LuaWrap<Policy>::runMainScript() {
     BOMInfo bom = detectBOM(file.data(), file.size());
     if (bom.encoding != TextEncoding::Utf8 && bom.encoding != TextEncoding::None) {
       policy_.unlock();
-      return 0;
+      const std::string msg = "QXMain.lua is not UTF-8 text";
+      scriptDebugLog(msg);
+      errorText_ = qcore::utf8ToUtf16(msg);
+      return LUA_ERRSYNTAX;
     }
     int skip = bom.encoding == TextEncoding::Utf8 ? bom.length : 0;
     if (static_cast<uint32_t>(skip) > file.size()) skip = 0;

@@ -47,6 +47,16 @@ TEST_F(ClassDefTest, ChunkThatFailsIsLoggedAndTheClassSkipped) {
   EXPECT_TRUE(evalBool("QXMEMMT == nil or QXMEMMT.Widget == nil"));
 }
 
+TEST_F(ClassDefTest, MethodTablesInheritOnlyBetweenTwoClassTables) {
+  ASSERT_EQ(run("A = { fvt_hdl = { f = 1 }, fvt_b = {} } B = { fvt_hdl = {}, fvt_b = {} } C = 5"), "");
+  const int top = lua_gettop(L);
+  EXPECT_TRUE(qxbind::inheritMethodTables(L, "B", "A"));
+  EXPECT_TRUE(evalBool("B.fvt_hdl.f == 1"));
+  EXPECT_FALSE(qxbind::inheritMethodTables(L, "C", "A"));
+  EXPECT_FALSE(qxbind::inheritMethodTables(L, "B", "Missing"));
+  EXPECT_EQ(lua_gettop(L), top);
+}
+
 TEST_F(ClassDefTest, FailingRequireOfTheScriptBaseSkipsTheClass) {
   const int top = lua_gettop(L);
   EXPECT_FALSE(qxbind::defineLuaClass(L, "Orphan", 4, "no_such_module", nullptr));

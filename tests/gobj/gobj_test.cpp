@@ -7,6 +7,7 @@
 #include "runtime/res/hdl_lock.h"
 #include "script/bind/bind_class.h"
 #include "script/gobj/gobj_bind.h"
+#include "script/lua/script_report.h"
 #include "script/lua/stack_readers.h"
 #include "tests/bind/bind_test_support.h"
 
@@ -301,6 +302,22 @@ TEST_F(GobjTest, AnObjectRevivedInDeleteGobjIsNotLostAndItsLaterDeathIsHeard) {
   gobjs().flipLostList();
   gobjs().copyLostList(lost);
   EXPECT_EQ(lost, std::vector<uint32_t>{h});
+  EXPECT_FALSE(gobjs().release(h));  // a dead handle releases nothing
+}
+
+TEST_F(GobjTest, ADeleteGobjThatRaisesIsLoggedAndTheObjectStillGoes) {
+  std::vector<std::string> logged;
+  setScriptDebugLogSink([&](std::string_view line) { logged.emplace_back(line); });
+  ASSERT_EQ(run("g = GobjMgr:newGobj(0) function delete_gobj() error('refused') end"), "");
+  const uint32_t h = handleOf("g");
+  ASSERT_EQ(run("g = nil"), "");
+  fullGc();
+  fullGc();
+  setScriptDebugLogSink(nullptr);
+  EXPECT_FALSE(gobjs().isValidHandle(h));
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find("delete_gobj failed:"), std::string::npos) << logged[0];
+  EXPECT_NE(logged[0].find("refused"), std::string::npos) << logged[0];
 }
 
 TEST_F(GobjTest, CountedHandleFieldLetsItsOldObjectGoOutsideTheOwnersLock) {

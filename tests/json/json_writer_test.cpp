@@ -78,11 +78,17 @@ TEST(JsonWriter, RealsKeepEnoughDigitsAndStayReal) {
   }
 }
 
-TEST(JsonWriter, NonFiniteRealsBecomeNull) {
+TEST(JsonWriter, InfinitiesWriteAsOutOfRangeNumbersAndNaNAsNull) {
   JSONValue v = JSONValue::array();
   v.append(JSONValue(JSONScalar::fromReal(std::numeric_limits<double>::infinity())));
+  v.append(JSONValue(JSONScalar::fromReal(-std::numeric_limits<double>::infinity())));
   v.append(JSONValue(JSONScalar::fromReal(std::numeric_limits<double>::quiet_NaN())));
-  EXPECT_EQ(pretty(v), "[\n    null,\n    null\n]\n");
+  const std::string text = pretty(v);
+  EXPECT_EQ(text, "[\n    1e999,\n    -1e999,\n    null\n]\n");
+  JSONValue back;  // the infinities read back as themselves
+  ASSERT_TRUE(jsonParse(text, back).ok());
+  EXPECT_EQ(back.at(0)->asReal(), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(back.at(1)->asReal(), -std::numeric_limits<double>::infinity());
 }
 
 TEST(JsonWriter, KeylessObjectMembersGetAnEmptyKey) {

@@ -67,6 +67,10 @@ TEST_F(LuaVarLua, ScalarsCrossBothWays) {
   LuaVar huge;
   huge.setNumber(1e300);
   EXPECT_EQ(huge.asFloat(), std::numeric_limits<float>::infinity());
+  huge.setNumber(-1e300);
+  EXPECT_EQ(huge.asFloat(), -std::numeric_limits<float>::infinity());
+  huge.setNumber(std::numeric_limits<float>::max());  // the largest float is no overflow
+  EXPECT_EQ(huge.asFloat(), std::numeric_limits<float>::max());
 
   LuaVar i;
   i.setInt(16777217);  // integers are pushed without rounding

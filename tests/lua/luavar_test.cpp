@@ -134,6 +134,20 @@ TEST(LuaVarOrdering, KindsOrderByNumberAndStringsByBytes) {
   EXPECT_EQ(t[LuaVar("ab")].asInt(), 2);
 }
 
+TEST(LuaVarOrdering, FalseSortsBeforeTrue) {
+  LuaVar f, t;
+  f.setBool(false);
+  t.setBool(true);
+  // Whatever their addresses: the values decide first.
+  EXPECT_TRUE(LuaVarLess()(f, t));
+  EXPECT_FALSE(LuaVarLess()(t, f));
+  LuaVar t2, f2;
+  t2.setBool(true);
+  f2.setBool(false);
+  EXPECT_TRUE(LuaVarLess()(f2, t2));
+  EXPECT_FALSE(LuaVarLess()(t2, f2));
+}
+
 TEST(LuaVarOrdering, NaNSortsAfterEveryNumberAndIsOneKey) {
   LuaVarTable t;
   t[num(std::nanf(""))] = integer(1);

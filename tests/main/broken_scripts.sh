@@ -55,9 +55,11 @@ case_ raise_in_draw 1 "draw: QXMain.lua:4: in draw" "QXMain.lua:4: in draw" \
   end
 end
 '
-case_ no_main 1 "main: QXMain.lua defines no function main" "defines no function main" \
+case_ no_main 1 "main: no function main: QXMain.lua is missing or does not define it" "no function main" \
   'local function mian() end
 '
+case_ utf16 1 "QXMain.lua: QXMain.lua is not UTF-8 text" "not UTF-8" \
+  "$(printf '\377\376main')"
 case_ required_module_raises 1 "QXMain.lua: broken.lua:1: inside a module" "" \
   'require("broken")
 '

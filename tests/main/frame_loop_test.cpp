@@ -149,6 +149,7 @@ end
   EXPECT_EQ(report.frames, 0u);
   EXPECT_EQ(report.lastStatus, LUA_YIELD);
   EXPECT_FALSE(report.keepRunning);
+  EXPECT_EQ(report.exitCode(), 0);
   expectEverythingEnded();
 }
 
@@ -158,6 +159,8 @@ TEST_F(EngineTest, AMainThatReturnsAtOnceRunsNoFrame) {
   EXPECT_EQ(records_.size(), 1u);
   EXPECT_EQ(report.frames, 0u);
   EXPECT_EQ(report.lastStatus, 0);
+  EXPECT_EQ(report.exitCode(), 0);
+  EXPECT_TRUE(report.failureCaption.empty());
   expectEverythingEnded();
 }
 
@@ -202,6 +205,11 @@ end
   EXPECT_EQ(records_.back(), Record{"1"});
   EXPECT_EQ(report.lastStatus, LUA_ERRRUN);
   EXPECT_FALSE(report.caughtException);
+  // Shown as the update's failure, with where it happened.
+  EXPECT_EQ(report.failureCaption, "update");
+  EXPECT_NE(report.failureText.find("QXMain.lua:9: attempt to index"), std::string::npos) << report.failureText;
+  EXPECT_NE(report.failureText.find("stack traceback:"), std::string::npos) << report.failureText;
+  EXPECT_EQ(report.exitCode(), 1);
   expectEverythingEnded();
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -88,6 +89,18 @@ TEST_F(EngineTest, AnEngineExceptionDuringStartUpIsShownAndEverythingShutsDown) 
   EXPECT_NE(err.find("start-up went wrong"), std::string::npos) << err;
   EXPECT_NE(err.find("Start-up caption"), std::string::npos) << err;
   EXPECT_TRUE(records_.empty());  // main never started
+  EXPECT_EQ(report.exitCode(), 1);
+  expectEverythingEnded();
+}
+
+TEST_F(EngineTest, AStandardExceptionIsReportedAndFailsTheRun) {
+  writeMain(maintest::kRecordingMain);
+  onScriptReady = [](lua_State*) { throw std::runtime_error("out of sorts"); };
+  ::testing::internal::CaptureStderr();
+  EngineRunReport report = run();
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("engine stopped by an exception: out of sorts"), std::string::npos) << err;
+  EXPECT_EQ(report.exitCode(), 1);
   expectEverythingEnded();
 }
 
@@ -104,6 +117,7 @@ TEST_F(EngineTest, AnExceptionOfAnyOtherKindAlsoShutsEverythingDown) {
   EXPECT_TRUE(report.caughtException);
   EXPECT_NE(err.find("engine stopped by an exception"), std::string::npos) << err;
   EXPECT_EQ(report.frames, 2u);
+  EXPECT_EQ(report.exitCode(), 1);
   expectEverythingEnded();
 }
 
@@ -117,6 +131,7 @@ TEST_F(EngineTest, ManagersThatCannotGetTheirIdsStopStartUpCleanly) {
   ::testing::internal::GetCapturedStderr();
   EXPECT_FALSE(report.singletonsBuilt);
   EXPECT_FALSE(report.stateCreated);
+  EXPECT_EQ(report.exitCode(), 1);
   EXPECT_TRUE(records_.empty());
   EXPECT_EQ(ResRegistry::instance().managerById(0), early.get());
   for (uint32_t id = 1; id < ResRegistry::instance().managerCount(); ++id) {

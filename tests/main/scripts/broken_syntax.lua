@@ -1,0 +1,1 @@
+test("never runs", function() end
