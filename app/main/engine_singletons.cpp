@@ -7,6 +7,7 @@
 #include "runtime/core/thread_ctx.h"
 #include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
+#include "scene/collision/col_mgr.h"
 #include "script/gobj/gobj_mgr.h"
 #include "script/lua/script_mgr.h"
 
@@ -29,6 +30,8 @@ bool initEngineSingletons(uint32_t uiThreadId) {
   gManagers = std::make_unique<kesto::ManagerCatalogue>();
   using kesto::ManagerKind;
   gManagers->provide(ManagerKind::memory, make<MemMgrMulti>());
+  gManagers->provide(ManagerKind::collision, make<ColMgr>());
+  gManagers->provide(ManagerKind::collisionPipe, make<ColPipeMgr>());
   gManagers->provide(ManagerKind::gameObject, make<GobjMgr>());
   gManagers->provide(ManagerKind::effect, make<EffectMgr>());
   gManagers->provide(ManagerKind::script, make<ScriptMgr>());

@@ -1,6 +1,7 @@
 #include "app/main/script_setup.h"
 
 #include "render/effect_bind/effect_bind.h"
+#include "scene/collision/col_bind.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
 #include "script/gobj/gobj_mgr.h"
@@ -11,7 +12,9 @@ void installScriptStateSetup() { ScriptMgr::setStateSetup(registerQXGlobals); }
 
 void bindEngineClasses(const ScriptHdl& state) {
   qxbind::BindOrder order;
+  order.provide(colBinding());
   order.provide(gobjBinding());
+  order.provide(colPipeBinding());
   order.provide(effectBinding());
   order.run(state);
 }
