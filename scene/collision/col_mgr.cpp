@@ -82,7 +82,6 @@ class PairRunner {
   // The stop flag of the pair's walk.
   bool test(Unit& a, Unit& b) {
     if (!a.data || !b.data) return false;
-    ProfScope prof("_col");
     refresh(*a.data);
     refresh(*b.data);
     const TopCUC& A = *a.data;
@@ -91,14 +90,24 @@ class PairRunner {
     if (!A.tree || !B.tree || A.tree->layout().levels() == 0 || B.tree->layout().levels() == 0) return false;
     if ((A.code ^ B.code) & 0x80000000u) return false;
     const col::TestChain& chain = mgr_.chain(A.code, B.code);
-    const std::shared_ptr<treesync::PackedTree> treeA = A.tree, treeB = B.tree;
-    Held held{&A, &B, treeA.get(), treeB.get()};
+    if (col::PairTest single = chain.single()) {
+      const treesync::PackedLayout& la = A.tree->layout();
+      const treesync::PackedLayout& lb = B.tree->layout();
+      if (!single(la.group(A.tree->root(), 0, la.testCopy(), 0), lb.group(B.tree->root(), 0, lb.testCopy(), 0))) {
+        return false;
+      }
+    }
+    treesync::PackedTree* treeA = A.tree.get();
+    treesync::PackedTree* treeB = B.tree.get();
+    Held held{&A, &B, treeA, treeB};
     col::QueryContext ctx;
     ctx.policy = &policy_;
     ctx.unitA = a.handle.value;
     ctx.unitB = b.handle.value;
     ctx.valid = &stillValid;
     ctx.validArg = &held;
+    ctx.treeA = &A.tree;
+    ctx.treeB = &B.tree;
     col::WalkState walk;
     walk.side[0].layout = &treeA->layout();
     walk.side[0].block = treeA->root();
@@ -109,6 +118,7 @@ class PairRunner {
 
  private:
   void refresh(TopCUC& unit) {
+    if (!(time_ > unit.stamp)) return;
     std::string error;
     if (!unit.refreshAt(L_, time_, error)) scriptDebugLog("collision: refresh failed: " + error);
   }
@@ -206,6 +216,7 @@ qxbind::Pushed ColMgr::collision(lua_State* L, qxbind::ObjectRef a, qxbind::Obje
   Units ua = unitsOf(a.handle, pipeA), ub = unitsOf(b.handle, pipeB);
   std::unique_ptr<col::IFColP> policy = col::makePolicy(L, col::QueryKind::collision, mode, pa, pb, c);
   PairRunner run(*this, L, *policy, time);
+  ProfScope pass("_col");
   switch (mode) {
     case 0:
       run.test(ua[0], ub[0]);
@@ -243,6 +254,7 @@ qxbind::Pushed ColMgr::collision_scp(lua_State* L, qxbind::ObjectRef pipe, int32
   Units units = unitsOf(pipe.handle, true);
   std::unique_ptr<col::IFColP> policy = col::makePolicy(L, col::QueryKind::scp, 0, pa, pb, c);
   PairRunner run(*this, L, *policy, time);
+  ProfScope pass("_col");
   const size_t n = units.size();
   bool stop = false;
   for (size_t i = 0; i + 1 < n && !stop; ++i) {
@@ -267,6 +279,7 @@ qxbind::Pushed ColMgr::collision_pair(lua_State* L, qxbind::ObjectRef a, qxbind:
   Units ua = unitsOf(a.handle, true), ub = unitsOf(b.handle, true);
   std::unique_ptr<col::IFColP> policy = col::makePolicy(L, col::QueryKind::pair, 4, pa, pb, c);
   PairRunner run(*this, L, *policy, time);
+  ProfScope pass("_col");
   const size_t n = std::min(ua.size(), ub.size());
   for (size_t i = 0; i < n; ++i) {
     if (run.test(ua[i], ub[i])) break;

@@ -21,6 +21,10 @@ class CTFEnd : public IFCTFunc {
   explicit CTFEnd(PairTest fn) : fn_(fn) {}
   PairResult test(QueryContext& ctx, WalkState& walk) const override {
     if (!fn_(walk.side[0].shape(), walk.side[1].shape())) return {};
+    if (!ctx.keepA && ctx.treeA) {
+      ctx.keepA = *ctx.treeA;
+      ctx.keepB = *ctx.treeB;
+    }
     const PairResult r = ctx.policy->onPair(ctx.unitA, ctx.unitB, walk.side[0].path, walk.side[1].path);
     if (ctx.valid && !ctx.valid(ctx.validArg)) ctx.aborted = true;
     return r;
@@ -139,6 +143,7 @@ TestChain::TestChain(uint32_t codeA, uint32_t codeB) {
   if (nodes_.empty() || !nodes_.back()->isEnd()) {
     nodes_.push_back(std::make_unique<CTFEnd>(pairTest(is3D, FieldCode::kind(code[0]), FieldCode::kind(code[1]))));
   }
+  if (nodes_.size() == 1) single_ = pairTest(is3D, FieldCode::kind(codeA), FieldCode::kind(codeB));
 }
 
 PairResult TestChain::run(QueryContext& ctx, WalkState& walk) const {

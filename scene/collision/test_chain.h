@@ -13,6 +13,7 @@
 #include "scene/collision/col_policy.h"
 #include "scene/collision/col_shapes.h"
 #include "script/treesync/packed_format.h"
+#include "script/treesync/packed_tree.h"
 
 namespace col {
 
@@ -35,6 +36,11 @@ struct QueryContext {
   StillValid valid = nullptr;
   const void* validArg = nullptr;
   bool aborted = false;
+  // The units' trees, taken over before the first handler runs so that the walk's
+  // blocks outlive a handler that replaces them.
+  const std::shared_ptr<treesync::PackedTree>* treeA = nullptr;
+  const std::shared_ptr<treesync::PackedTree>* treeB = nullptr;
+  std::shared_ptr<treesync::PackedTree> keepA, keepB;
 };
 
 class IFCTFunc;
@@ -60,10 +66,14 @@ class TestChain {
   TestChain(uint32_t codeA, uint32_t codeB);
   PairResult run(QueryContext& ctx, WalkState& walk) const;
   size_t size() const { return nodes_.size(); }
+  // The test of a chain that is one end step (two one-shape units), else null: callers
+  // reject misses with it before setting up a walk.
+  PairTest single() const { return single_; }
   const IFCTFunc& node(size_t i) const { return *nodes_[i]; }
 
  private:
   std::vector<std::unique_ptr<IFCTFunc>> nodes_;
+  PairTest single_ = nullptr;
 };
 
 // The operation a chain node performs, for tests.
