@@ -83,7 +83,7 @@ function Node:cnv_tbl(name)
   local seen, out = {}, {}
   for k, v in pairs(list) do
     local i = (v == true) and k or v
-    if type(i) == "number" and not seen[i] then
+    if type(i) == "number" and i == i and not seen[i] then
       seen[i] = true
       out[#out + 1] = i
     end
