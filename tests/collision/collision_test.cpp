@@ -122,6 +122,7 @@ TEST(BoundingShapes, BuildersAndChecks) {
   EXPECT_EQ(col::boundBuilder3D(1, 2), nullptr);
   EXPECT_NE(col::boundCheck2D(5, 3), nullptr);
   EXPECT_EQ(col::boundCheck2D(3, 5), nullptr);
+  EXPECT_EQ(col::boundCheck2D(1, 1), nullptr);
   EXPECT_NE(col::boundCheck3D(0, 5), nullptr);
   EXPECT_EQ(col::boundCheck3D(1, 1), nullptr);
   EXPECT_NE(col::boundCheck3D(6, 5), nullptr);

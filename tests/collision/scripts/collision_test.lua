@@ -40,6 +40,11 @@ test("touching circles hit, separated ones and 2D against 3D do not", function()
   check_eq(hits(sphere, unit({ 1 }, COL.Rect.new(V3(0, 1.5, 0), 0.5), 0, nil, 0, true)), true)
   check_eq(hits(a, sphere), false)
   check_eq(hits(a, ColMgr:create(true)), false, "an empty unit never hits")
+  -- Neither an empty unit nor a 3D one stops a walk over a pipe.
+  local pipe = ColPipeMgr:create(true)
+  pipe:add(ColMgr:create(true)):add(sphere):add(unit({ 3 }, circle(1, 0, 1)))
+  check_eq(hits(a, pipe), true)
+  check_eq(ColMgr:collision(a, pipe, 9, 2, 0, 0), true, "b below 3 notifies")
 end)
 
 test("queries without a hit give empty paths, 0 or false", function()
@@ -62,6 +67,12 @@ test("a circle over rectangles reports the children that hold the point", functi
   check_eq(ColMgr:collision(a, inside, 0, 1, 0, 0), 2)
   check_eq(ColMgr:collision(a, unit({ 4 }, point(9, 9)), 0, 1, 0, 0), 0)
   check_eq(a:getcif({ 2 }).right, 4)
+  -- The bounding circle covers far children, also when it is built on the second copy.
+  for flags = 0, 1 do
+    local far = unit({ 3, { 1 } }, { COL.Rect.new(0, 0, 1, 1), COL.Rect.new(100, 0, 101, 1), COL.Rect.new(200, 0, 201, 1) }, flags)
+    far:refresh(1)
+    check_eq(ColMgr:collision(far, unit({ 4 }, point(200.5, 0.5)), 0, 0, 0, 1)[1][1], 2)
+  end
   check_eq(a:getcif({ 3 }), nil)
   check_eq(a:getcif({}), nil)
 end)
@@ -74,6 +85,22 @@ test("collision_scp with a = 9 and b = 9 gives positions of partners", function(
   check_eq(#r[2], 1)
   check_eq(r[2][1], 3)
   check_eq(#ColMgr:collision_scp(ColPipeMgr:create(true), 9, 9, 0, 0), 0)
+  local one = ColMgr:collision(unit({ 3 }, circle(0, 0, 1)), unit({ 3 }, circle(1, 0, 1)), 9, 9, 0, 0)
+  check_eq(one[1], 1)
+  check_eq(one[2], 1)
+end)
+
+test("collision_pair with a = 9 and b = 9 gives the positions that hit", function()
+  local pa, pb = ColPipeMgr:create(true), ColPipeMgr:create(true)
+  for i = 1, 3 do
+    pa:add(unit({ 3 }, circle(i * 10, 0, 1)))
+    pb:add(unit({ 3 }, circle(i * 10 + (i == 2 and 5 or 1), 0, 1)))
+  end
+  local r = ColMgr:collision_pair(pa, pb, 9, 9, 0, 0)
+  check_eq(r[1], 1)
+  check_eq(r[2], 1)
+  check_eq(r[3], 3)
+  check_eq(r[4], 3)
 end)
 
 local Owner = QXL.gobj_class()
@@ -112,6 +139,15 @@ test("an odd choice swaps the owners once", function()
   ColMgr:collision(a, b, 1, 2, 0, 0)
   check_eq(#oa.got, 1)
   check_eq(#ob.got, 1)
+end)
+
+test("a unit without a handler does not stop the walk", function()
+  local seen = 0
+  local o = owner(function() seen = seen + 1 return 1, false end)
+  local pipe = ColPipeMgr:create(true)
+  pipe:add(unit({ 3 }, circle(0, 0, 1))):add(unit({ 3 }, circle(0, 0, 1), 0, o))
+  check_eq(ColMgr:collision(pipe, unit({ 3 }, circle(0, 0, 1)), 1, 2, 0, 0), true)
+  check_eq(seen, 1)
 end)
 
 test("a handler that empties the pipe during a query ends nothing early", function()
@@ -184,11 +220,30 @@ test("removals fill from the end and additions append", function()
   for i = 0, 3 do xs[#xs + 1] = u:getcif({ i }).center.x end
   check_eq(table.concat(xs, ","), "10,50,30,40")
   check_eq(src[2].center.x, 50)
+  src:remove(4)
+  u:refresh(1.5)
+  xs = {}
+  for i = 0, 2 do xs[#xs + 1] = u:getcif({ i }).center.x end
+  check_eq(table.concat(xs, ","), "10,50,30")
+  src:add(circle(40, 0, 1))
   src:add(circle(60, 0, 1))
   u:refresh(2)
   check_eq(u:getcif({ 4 }).center.x, 60)
   check_eq(hits(u, unit({ 4 }, point(60, 0)), 3), true)
   check_eq(hits(u, unit({ 4 }, point(20, 0)), 3), false)
+end)
+
+test("repeated and broken removal indices are ignored", function()
+  local src = {}
+  for i = 1, 5 do src[i] = circle(i * 10, 0, 1) end
+  local u = unit({ 0, { 3 } }, src, 2)
+  rawset(src, "cnv_tbl", function() end)
+  rawset(src, "_remlist", { 2, 2, 0 / 0, 2.5, 6 })
+  u:refresh(1)
+  check_eq(#src, 4)
+  check_eq(u:getcif({ 1 }).center.x, 50)
+  check_eq(u:getcif({ 3 }).center.x, 40)
+  check_eq(u:getcif({ 4 }), nil)
 end)
 
 test("a malformed tree leaves the unit as it was", function()
