@@ -88,6 +88,15 @@ test("collision_scp with a = 9 and b = 9 gives positions of partners", function(
   local one = ColMgr:collision(unit({ 3 }, circle(0, 0, 1)), unit({ 3 }, circle(1, 0, 1)), 9, 9, 0, 0)
   check_eq(one[1], 1)
   check_eq(one[2], 1)
+  -- A pipe against a unit lists the pipe's positions in one list.
+  local many = ColPipeMgr:create(true)
+  many:add(unit({ 3 }, circle(50, 0, 1))):add(unit({ 3 }, circle(1, 0, 1))):add(unit({ 3 }, circle(-1, 0, 1)))
+  local r2 = ColMgr:collision(many, unit({ 3 }, circle(0, 0, 1)), 9, 9, 0, 0)
+  check_eq(table.concat(r2[1], ","), "2,3")
+  check_eq(r2[2], 1)
+  local r3 = ColMgr:collision(unit({ 3 }, circle(0, 0, 1)), many, 9, 9, 0, 0)
+  check_eq(r3[1], 1)
+  check_eq(table.concat(r3[2], ","), "2,3")
 end)
 
 test("collision_pair with a = 9 and b = 9 gives the positions that hit", function()
@@ -220,12 +229,12 @@ test("removals fill from the end and additions append", function()
   for i = 0, 3 do xs[#xs + 1] = u:getcif({ i }).center.x end
   check_eq(table.concat(xs, ","), "10,50,30,40")
   check_eq(src[2].center.x, 50)
-  src:remove(4)
+  src:remove(3)
   u:refresh(1.5)
   xs = {}
   for i = 0, 2 do xs[#xs + 1] = u:getcif({ i }).center.x end
-  check_eq(table.concat(xs, ","), "10,50,30")
-  src:add(circle(40, 0, 1))
+  check_eq(table.concat(xs, ","), "10,50,40", "the last hole takes the last block")
+  src:add(circle(30, 0, 1))
   src:add(circle(60, 0, 1))
   u:refresh(2)
   check_eq(u:getcif({ 4 }).center.x, 60)
@@ -244,6 +253,16 @@ test("repeated and broken removal indices are ignored", function()
   check_eq(u:getcif({ 1 }).center.x, 50)
   check_eq(u:getcif({ 3 }).center.x, 40)
   check_eq(u:getcif({ 4 }), nil)
+end)
+
+test("removed subtrees are filled by the last one", function()
+  local src = {}
+  for i = 1, 4 do src[i] = { circle(i, 0, 1) } end
+  local u = unit({ 0, { 0, { 3 } } }, src, 2)
+  src:remove(3)
+  u:refresh(1)
+  check_eq(u:getcif({ 2, 0 }).center.x, 4)
+  check_eq(u:getcif({ 3, 0 }), nil)
 end)
 
 test("a malformed tree leaves the unit as it was", function()
