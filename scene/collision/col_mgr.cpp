@@ -87,15 +87,10 @@ class PairRunner {
     const TopCUC& A = *a.data;
     const TopCUC& B = *b.data;
     // An empty or unsourced unit never hits, nor does a 2D unit a 3D one.
-    if (!A.tree || !B.tree || A.tree->layout().levels() == 0 || B.tree->layout().levels() == 0) return false;
-    if ((A.code ^ B.code) & 0x80000000u) return false;
+    if (!A.rootShape || !B.rootShape || ((A.code ^ B.code) & 0x80000000u)) return false;
     const col::TestChain& chain = mgr_.chain(A.code, B.code);
     if (col::PairTest single = chain.single()) {
-      const treesync::PackedLayout& la = A.tree->layout();
-      const treesync::PackedLayout& lb = B.tree->layout();
-      if (!single(la.group(A.tree->root(), 0, la.testCopy(), 0), lb.group(B.tree->root(), 0, lb.testCopy(), 0))) {
-        return false;
-      }
+      if (!single(A.rootShape, B.rootShape)) return false;
     }
     treesync::PackedTree* treeA = A.tree.get();
     treesync::PackedTree* treeB = B.tree.get();

@@ -44,6 +44,15 @@ void pushNodeMeta(lua_State* L) {
   }
 }
 
+void TopCUC::setTree(std::shared_ptr<treesync::PackedTree> t) {
+  tree = std::move(t);
+  rootShape = nullptr;
+  if (tree && tree->layout().levels() > 0) {
+    const treesync::PackedLayout& lay = tree->layout();
+    rootShape = lay.group(tree->root(), 0, lay.testCopy(), 0);
+  }
+}
+
 void TopCUC::set_source(lua_State* L, qxbind::StackArg table) {
   const int root = table.index;
   if (!lua_istable(L, root)) luaL_error(L, "set_source: the source must be a table");
@@ -55,7 +64,7 @@ void TopCUC::set_source(lua_State* L, qxbind::StackArg table) {
     built.reset();
     luaL_error(L, "set_source: %s", error.c_str());
   }
-  tree = std::move(built);
+  setTree(std::move(built));
   stamp = 0;
   sourced = 1;
   if (lua_istable(L, meta)) {
@@ -97,7 +106,7 @@ bool TopCUC::refreshAt(lua_State* L, float time, std::string& error) {
   RefreshArgs args{copy.get(), flags};
   const bool ok = treesync::runProtected(L, top + 1, top + 2, &refreshWork, &args, error);
   lua_settop(L, top);
-  if (ok) tree = std::move(copy);
+  if (ok) setTree(std::move(copy));
   return ok;
 }
 

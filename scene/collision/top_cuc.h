@@ -31,6 +31,11 @@ struct TopCUC {
   uint32_t sourced = 0;
   std::shared_ptr<treesync::PackedTree> tree;
   LStkRef source;
+  // The root's first shape as the pair tests read it (null without a tree), kept with
+  // the tree so that most pair tests touch only the unit and that shape.
+  const uint8_t* rootShape = nullptr;
+
+  void setTree(std::shared_ptr<treesync::PackedTree> t);
 
   bool keepsSource() const { return (flags & 3) != 0; }
 

@@ -34,6 +34,7 @@ end)
 
 test("touching circles hit, separated ones and 2D against 3D do not", function()
   local a = unit({ 3 }, circle(0, 0, 1))
+  check_eq(a:getcif({}).radius, 1, "a one-level unit's shape takes an empty path")
   check_eq(hits(a, unit({ 3 }, circle(2, 0, 1))), true)
   check_eq(hits(a, unit({ 3 }, circle(2.01, 0, 1))), false)
   local sphere = unit({ 1 }, COL.Rect.new(V3(0, 0, 0), 1), 0, nil, 0, true)
