@@ -40,9 +40,8 @@ bool livePipe(uint32_t h) {
 // True for a pipe, false for a unit; raises for anything else.
 bool isPipeArg(lua_State* L, uint32_t h, int arg) {
   if (liveUnit(h)) return false;
-  if (livePipe(h)) return true;
-  luaL_error(L, "collision: argument %d is not a live TopCUC or ColPipe", arg);
-  return false;
+  if (!livePipe(h)) luaL_error(L, "collision: argument %d is not a live TopCUC or ColPipe", arg);
+  return true;
 }
 
 Units unitsOf(uint32_t h, bool pipe) {

@@ -95,9 +95,11 @@ void Walker::updateBound(uint8_t* block, int lvl, int copy, bool force) {
   std::vector<const uint8_t*> kids(static_cast<size_t>(std::max(c.count, 0)));
   for (size_t i = 0; i < kids.size(); ++i) kids[i] = lay_.group(c.blocks + i * step(lvl + 1), lvl + 1, lay_.testCopy(), 0);
   uint8_t* bound = lay_.group(block, lvl, copy, lf.groups - 1);
+  // Without a check for the cell (3D spheres have none) a bound is rebuilt whenever its
+  // children change; otherwise moved children would leave it behind.
   if (!force) {
     BoundFn check = hooks_.check ? hooks_.check(boundKind, childKind) : nullptr;
-    if (!check || !check(bound, kids.data(), kids.size())) return;
+    if (check && !check(bound, kids.data(), kids.size())) return;
   }
   if (BoundFn fn = hooks_.build(boundKind, childKind)) fn(bound, kids.data(), kids.size());
 }
@@ -144,8 +146,7 @@ bool Walker::pushTransform(int node) {
   if (table) {
     if (lay_.is3D()) {
       float rot[4], scale[3], pos[3];
-      readVectorField(L_, tf, "rot", 4, rot, 0);
-      if (rot[0] == 0 && rot[1] == 0 && rot[2] == 0 && rot[3] == 0) rot[3] = 1;
+      readVectorField(L_, tf, "rot", 4, rot, 0);  // (0, 0, 0, 0) turns nothing, like (0, 0, 0, 1)
       readVectorField(L_, tf, "scale", 3, scale, 1);
       readVectorField(L_, tf, "pos", 3, pos, 0);
       Xform3D x;

@@ -123,6 +123,8 @@ TEST(BoundingShapes, BuildersAndChecks) {
   EXPECT_NE(col::boundCheck2D(5, 3), nullptr);
   EXPECT_EQ(col::boundCheck2D(3, 5), nullptr);
   EXPECT_EQ(col::boundCheck2D(1, 1), nullptr);
+  EXPECT_TRUE(col::boundCheck2D(0, 3)(b, kids, 0));
+  EXPECT_TRUE(col::boundCheck3D(7, 0)(b, kids, 0));
   EXPECT_NE(col::boundCheck3D(0, 5), nullptr);
   EXPECT_EQ(col::boundCheck3D(1, 1), nullptr);
   EXPECT_NE(col::boundCheck3D(6, 5), nullptr);

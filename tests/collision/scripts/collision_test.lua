@@ -160,6 +160,44 @@ test("a unit without a handler does not stop the walk", function()
   check_eq(seen, 1)
 end)
 
+test("CUC_NOTIFY_TOP and CUC_NOTIFY_LOW report each turn's hits to the A unit's owner", function()
+  for a = 2, 3 do
+    local oa, ob = owner(), owner()
+    local pipe = ColPipeMgr:create(true)
+    pipe:add(unit({ 0, { 3 } }, { circle(50, 0, 1), circle(0, 0, 1) }, 0, oa))
+    pipe:add(unit({ 0, { 3 } }, { circle(90, 0, 1) }, 0, oa))
+    check_eq(ColMgr:collision(pipe, unit({ 4 }, point(0, 0), 0, ob), a, 1, 5, 0), 1)
+    check_eq(#oa.got, 1, "a turn without hits is not reported")
+    local m = oa.got[1]
+    check_eq(m.name, a == 2 and "CUC_NOTIFY_TOP" or "CUC_NOTIFY_LOW")
+    check_eq(m[1], 5)
+    check_eq(#m[2], 1)
+    check(m[2][1] ~= nil)
+    if a == 3 then
+      check_eq(#m[3], 1)
+      check_eq(m[3][1][1], 1, "A's path")
+      check_eq(#m[4][1], 0, "B's path")
+    end
+    check_eq(#ob.got, 0)
+  end
+end)
+
+test("3D spheres over spheres keep their bound through a transform", function()
+  local function ball(x, r) return COL.Rect.new(V3(x, 0, 0), r) end
+  local src = { ball(0, 1), ball(4, 1), _tf = { pos = V3(100, 0, 0) } }
+  local u = unit({ 1, { 1 } }, src, 1, nil, 0, true)
+  local probe = unit({ 1 }, ball(104, 0.5), 0, nil, 0, true)
+  check_eq(ColMgr:collision(u, probe, 0, 0, 0, 1)[1][1], 1)
+  check_eq(ColMgr:collision(u, unit({ 1 }, ball(4, 0.5), 0, nil, 0, true), 0, 1, 0, 1), 0)
+  check_eq(u:getcif({ 1 }).center.x, 104)
+end)
+
+test("a circle over points is bounded by its points", function()
+  local u = unit({ 3, { 4 } }, { point(0, 0), point(10, 0), point(5, 3) })
+  check_eq(ColMgr:collision(u, unit({ 3 }, circle(10, 0, 0.1)), 0, 0, 0, 0)[1][1], 1)
+  check_eq(ColMgr:collision(u, unit({ 3 }, circle(5, 2, 0.1)), 0, 1, 0, 0), 0)
+end)
+
 test("a handler that empties the pipe during a query ends nothing early", function()
   local pipe = ColPipeMgr:create(true)
   local seen = 0
@@ -237,9 +275,8 @@ test("removals fill from the end and additions append", function()
   check_eq(table.concat(xs, ","), "10,50,40", "the last hole takes the last block")
   src:add(circle(30, 0, 1))
   src:add(circle(60, 0, 1))
-  u:refresh(2)
+  check_eq(hits(u, unit({ 4 }, point(60, 0)), 3), true, "the query refreshes the unit")
   check_eq(u:getcif({ 4 }).center.x, 60)
-  check_eq(hits(u, unit({ 4 }, point(60, 0)), 3), true)
   check_eq(hits(u, unit({ 4 }, point(20, 0)), 3), false)
 end)
 
