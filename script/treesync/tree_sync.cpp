@@ -427,8 +427,6 @@ bool luaSyncChildLists(lua_State* L, int root, int meta, PackedTree& tree, const
 }
 
 bool runProtected(lua_State* L, int root, int meta, ProtectedWork work, void* arg, std::string& error) {
-  root = root < 0 && root > LUA_REGISTRYINDEX ? lua_gettop(L) + root + 1 : root;
-  meta = meta < 0 && meta > LUA_REGISTRYINDEX ? lua_gettop(L) + meta + 1 : meta;
   ProtectedCall call{work, arg};
   lua_pushcfunction(L, protectedTrampoline);
   lua_pushlightuserdata(L, &call);

@@ -69,9 +69,9 @@ inline bool luaSyncChildListsB(lua_State* L, int root, int meta, PackedTree& t, 
   return luaSyncChildLists(L, root, meta, t, h, flag);
 }
 
-// Runs work(L, root, meta) in a protected call with the Lua values at root and meta as
-// its arguments (their indices inside the call are passed on). False, with the message
-// in error, when it raised.
+// Runs work(L, root, meta) in a protected call with the Lua values at the absolute
+// indices root and meta as its arguments (their indices inside the call are passed
+// on). False, with the message in error, when it raised.
 using ProtectedWork = void (*)(lua_State* L, int root, int meta, void* arg);
 bool runProtected(lua_State* L, int root, int meta, ProtectedWork work, void* arg, std::string& error);
 
