@@ -11,6 +11,7 @@
 #include "runtime/core/thread_ctx.h"
 #include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
+#include "scene/collision/col_mgr.h"
 #include "scene/sound/sound_mgr.h"
 #include "script/gobj/gobj_mgr.h"
 #include "script/lua/script_mgr.h"
@@ -39,6 +40,8 @@ void provideEngineManagers(kesto::ManagerCatalogue& managers) {
   managers.provide(ManagerKind::texture, make<TextureMgr>());
   managers.provide(ManagerKind::camera, make<CamMgr>());
   managers.provide(ManagerKind::sound, make<SoundMgr>());
+  managers.provide(ManagerKind::collision, make<ColMgr>());
+  managers.provide(ManagerKind::collisionPipe, make<ColPipeMgr>());
 }
 
 bool initEngineSingletons(uint32_t uiThreadId, const std::function<void(kesto::ManagerCatalogue&)>& adjust) {

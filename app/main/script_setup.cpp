@@ -8,6 +8,7 @@
 #include "render/texture/texture_mgr.h"
 #include "render/texture_bind/texture_bind.h"
 #include "runtime/core/synclo.h"
+#include "scene/collision/col_bind.h"
 #include "scene/sound_bind/sound_bind.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
@@ -29,6 +30,8 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(cameraBinding());
   order.provide(textureBinding());
   order.provide(soundBinding());
+  order.provide(colBinding());
+  order.provide(colPipeBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

@@ -3,6 +3,7 @@
 -- (2, 0); yielding true asks for more, returning ends the program.
 require("QXL")     -- the engine's classes are bound over it once this file has run
 require("QXGobj")
+require("COL")     -- collision shapes and the node methods of collision trees
 
 local runSeconds = 3
 

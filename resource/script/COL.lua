@@ -1,0 +1,147 @@
+-- Collision shapes and collision-tree nodes. require("COL") after require("QXL").
+--
+-- A collision unit's source is a tree of tables: a leaf is a shape made by one of the
+-- constructors below; a node with children holds them in its array part (1..n) and gets
+-- the metatable COL.CUC.meta when the unit takes the tree. Change a tree through the
+-- node methods, then let the unit's refresh apply the lists:
+--
+--   node:add(child)       appends child on the next refresh ("_addlist")
+--   node:remove(i)        removes child i on the next refresh ("_remlist"); the removed
+--                         slots are filled from the end, the last survivors first
+--   node:changed(i)       child i's values changed ("_chglist")
+--   node:chg_all()        marks every child of the subtree changed
+--
+-- Shapes (2D / 3D; vectors are QXL.vec2 / QXL.vec3):
+--   COL.Rect.new(left, top, right, bottom)      COL.Rect.new(center, radius) (a sphere)
+--   COL.Line2D.new(from, to)                    COL.Line.new(from, to)
+--   COL.Circle.new(center, radius)              COL.Capsule.new(from, to, radius)
+--   COL.Point.new(point)                        COL.Cylinder.new(from, to, radius)
+--                                               COL.Polygon.new(pt0, pt1, pt2)
+
+COL = COL or {}
+
+local function shapeClass(fields)
+  local C = {}
+  C.__index = C
+  C.new = function(...)
+    local s = {}
+    for i, name in ipairs(fields) do
+      s[name] = select(i, ...)
+    end
+    return setmetatable(s, C)
+  end
+  return C
+end
+
+COL.Rect = shapeClass({ "left", "top", "right", "bottom" })
+local newRect = COL.Rect.new
+function COL.Rect.new(a, ...)
+  if type(a) == "table" then
+    return setmetatable({ center = a, radius = (...) }, COL.Rect)
+  end
+  return newRect(a, ...)
+end
+COL.Line2D = shapeClass({ "from", "to" })
+COL.Circle = shapeClass({ "center", "radius" })
+COL.Point = shapeClass({ "point" })
+COL.Line = shapeClass({ "from", "to" })
+COL.Capsule = shapeClass({ "from", "to", "radius" })
+COL.Cylinder = shapeClass({ "from", "to", "radius" })
+COL.Polygon = shapeClass({ "pt0", "pt1", "pt2" })
+
+local Node = {}
+COL.CUC = { methods = Node, meta = { __index = Node } }
+
+local function append(node, name, value)
+  local list = rawget(node, name)
+  if type(list) ~= "table" then
+    list = {}
+    rawset(node, name, list)
+  end
+  list[#list + 1] = value
+end
+
+function Node:add(child)
+  append(self, "_addlist", child)
+end
+
+function Node:remove(i)
+  append(self, "_remlist", i)
+end
+
+function Node:changed(i)
+  append(self, "_chglist", i)
+end
+
+-- Index lists may be arrays ({2, 5}) or sets ({[2] = true}); the engine reads them as
+-- ascending arrays without repeats.
+function Node:cnv_tbl(name)
+  local list = rawget(self, name)
+  if name == "_addlist" or type(list) ~= "table" then
+    return
+  end
+  local seen, out = {}, {}
+  for k, v in pairs(list) do
+    local i = (v == true) and k or v
+    if type(i) == "number" and i == i and not seen[i] then
+      seen[i] = true
+      out[#out + 1] = i
+    end
+  end
+  table.sort(out)
+  rawset(self, name, out)
+end
+
+function Node:do_addchild()
+  local list = rawget(self, "_addlist")
+  rawset(self, "_addlist", nil)
+  if type(list) ~= "table" then
+    return
+  end
+  for _, child in ipairs(list) do
+    rawset(self, #self + 1, child)
+  end
+end
+
+-- Moves the children the way the engine moved their blocks.
+function Node:do_remchild()
+  local list = rawget(self, "_remlist")
+  rawset(self, "_remlist", nil)
+  if type(list) ~= "table" then
+    return
+  end
+  local n = #self
+  local gone, kept = {}, n
+  for _, k in ipairs(list) do
+    if type(k) == "number" and k >= 1 and k <= n and k % 1 == 0 and not gone[k] then
+      gone[k] = true
+      kept = kept - 1
+    end
+  end
+  local filler = n
+  for hole = 1, kept do
+    if gone[hole] then
+      while gone[filler] do
+        filler = filler - 1
+      end
+      rawset(self, hole, rawget(self, filler))
+      gone[filler] = true
+      filler = filler - 1
+    end
+  end
+  for i = n, kept + 1, -1 do
+    rawset(self, i, nil)
+  end
+end
+
+function Node:chg_all()
+  local list = {}
+  for i = 1, #self do
+    list[i] = i
+    local child = rawget(self, i)
+    if type(child) == "table" and getmetatable(child) == COL.CUC.meta then
+      child:chg_all()
+    end
+  end
+  rawset(self, "_chglist", list)
+end

@@ -1,0 +1,151 @@
+#include "scene/collision/top_cuc.h"
+
+#include "runtime/res/hdl_lock.h"
+#include "scene/collision/col_mgr.h"
+#include "scene/collision/col_shapes.h"
+#include "script/lua/script_report.h"
+#include "script/lua/table_access.h"
+#include "script/treesync/tree_sync.h"
+
+namespace {
+
+using treesync::PackedTree;
+
+void buildWork(lua_State* L, int root, int meta, void* arg) {
+  auto* tree = static_cast<PackedTree*>(arg);
+  treesync::luaBuildTree(L, root, meta, *tree, col::syncHooks(tree->layout().is3D()));
+}
+
+struct RefreshArgs {
+  PackedTree* tree;
+  uint32_t flags;
+};
+
+void refreshWork(lua_State* L, int root, int meta, void* arg) {
+  auto* a = static_cast<RefreshArgs*>(arg);
+  const treesync::SyncHooks& hooks = col::syncHooks(a->tree->layout().is3D());
+  if (a->flags & 2) treesync::luaSyncChildLists(L, root, meta, *a->tree, hooks, (a->flags & 1) == 0);
+  if (a->flags & 1) treesync::luaSyncChgList(L, root, *a->tree, hooks, (a->flags & 2) == 0);
+}
+
+}  // namespace
+
+void pushNodeMeta(lua_State* L) {
+  lua_getfield(L, LUA_GLOBALSINDEX, "COL");
+  for (const char* key : {"CUC", "meta"}) {
+    if (!lua_istable(L, -1)) break;
+    lua_pushstring(L, key);
+    indexTopSafe(L);
+    lua_remove(L, -2);
+  }
+  if (!lua_istable(L, -1)) {
+    lua_pop(L, 1);
+    lua_pushnil(L);
+  }
+}
+
+void TopCUC::setTree(std::shared_ptr<treesync::PackedTree> t) {
+  tree = std::move(t);
+  rootShape = nullptr;
+  if (tree && tree->layout().levels() > 0) {
+    const treesync::PackedLayout& lay = tree->layout();
+    rootShape = lay.group(tree->root(), 0, lay.testCopy(), 0);
+  }
+}
+
+void TopCUC::set_source(lua_State* L, qxbind::StackArg table) {
+  const int root = table.index;
+  if (!lua_istable(L, root)) luaL_error(L, "set_source: the source must be a table");
+  pushNodeMeta(L);
+  const int meta = lua_gettop(L);
+  auto built = std::make_shared<PackedTree>(treesync::PackedLayout(code, (flags & 1) ? 2 : 1), ColMgr::pool());
+  std::string error;
+  if (!treesync::runProtected(L, root, meta, &buildWork, built.get(), error)) {
+    built.reset();
+    luaL_error(L, "set_source: %s", error.c_str());
+  }
+  setTree(std::move(built));
+  stamp = 0;
+  sourced = 1;
+  if (lua_istable(L, meta)) {
+    lua_pushvalue(L, meta);
+    lua_setmetatable(L, root);
+  }
+  lua_pop(L, 1);
+  if (!keepsSource()) return;
+  xmoveValueToThread(source, L, root);
+  lua_getfield(L, root, "chg_all");
+  if (!lua_isfunction(L, -1)) {
+    lua_pop(L, 1);
+    return;
+  }
+  lua_pushvalue(L, root);
+  if (lua_pcall(L, 1, 0, 0) != 0) {
+    const char* err = lua_tostring(L, -1);
+    scriptDebugLog(std::string("set_source: chg_all failed: ") + (err ? err : "(error object)"));
+    lua_pop(L, 1);
+  }
+}
+
+qxbind::Pushed TopCUC::get_source(lua_State* L) {
+  if (!keepsSource() || !source.isPinned() || !source.push(L)) lua_newtable(L);
+  return {1};
+}
+
+bool TopCUC::refreshAt(lua_State* L, float time, std::string& error) {
+  if (!(time > stamp)) return true;
+  stamp = time;
+  if (!keepsSource() || !tree || !source.isPinned()) return true;
+  const int top = lua_gettop(L);
+  if (!lua_checkstack(L, 4) || !source.push(L) || !lua_istable(L, -1)) {
+    lua_settop(L, top);
+    return true;
+  }
+  pushNodeMeta(L);
+  std::unique_ptr<PackedTree> copy = tree->clone();
+  RefreshArgs args{copy.get(), flags};
+  const bool ok = treesync::runProtected(L, top + 1, top + 2, &refreshWork, &args, error);
+  lua_settop(L, top);
+  if (ok) setTree(std::move(copy));
+  return ok;
+}
+
+void TopCUC::refresh(lua_State* L, float time) {
+  std::string error;
+  if (!refreshAt(L, time, error)) luaL_error(L, "refresh: %s", error.c_str());
+}
+
+qxbind::Pushed TopCUC::getcif(lua_State* L, qxbind::StackArg path) {
+  const treesync::PackedTree* t = tree.get();
+  if (!t || t->layout().levels() == 0 || !lua_istable(L, path.index)) {
+    lua_pushnil(L);
+    return {1};
+  }
+  const treesync::PackedLayout& lay = t->layout();
+  const uint8_t* block = t->root();
+  int lvl = 0;
+  for (; lay.hasChildren(lvl); ++lvl) {
+    lua_rawgeti(L, path.index, lvl + 1);
+    const bool number = lua_isnumber(L, -1) != 0;
+    const lua_Number k = lua_tonumber(L, -1);
+    lua_pop(L, 1);
+    const treesync::ChildList c = treesync::readChildren(lay, block, lvl);
+    if (!number || !(k >= 0 && k < c.count)) {
+      lua_pushnil(L);
+      return {1};
+    }
+    block = c.blocks + static_cast<size_t>(k) * lay.blockSize(lvl + 1);
+  }
+  const treesync::LevelFormat& lf = lay.level(lvl);
+  if (lf.groups == 0) {
+    lua_pushnil(L);
+    return {1};
+  }
+  col::pushShapeObject(L, lf.lastKind(), lay.is3D(), lay.group(block, lvl, lay.testCopy(), lf.groups - 1));
+  return {1};
+}
+
+uint32_t unitOwner(uint32_t unit) {
+  kesto::HdlLock<ColMgr::HandleType> lock(unit, kesto::HdlLock<ColMgr::HandleType>::kShared);
+  return lock ? lock->owner.value : 0;
+}

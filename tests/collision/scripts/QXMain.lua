@@ -1,0 +1,4 @@
+-- The fixture of the collision tests: the script library, as the program's own QXMain.lua loads it.
+require("QXL")
+require("QXGobj")
+require("COL")

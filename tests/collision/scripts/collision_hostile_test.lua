@@ -1,0 +1,83 @@
+-- Hostile script input against the collision classes: wrong, huge, broken, self-holding
+-- and raising values as arguments, selves, source trees and node lists. Raising is
+-- fine; crashing, sanitizer reports or a wedged unit are not.
+
+local V2 = QXL.vec2
+local function circle(x, y, r) return COL.Circle.new(V2(x, y), r) end
+local function boom() error("hostile", 0) end
+local raising = { __index = boom, __newindex = boom, __len = boom }
+
+local function unit(flags)
+  local u = ColMgr:newCUC(flags, nil, 1, ColMgr:cuid(false, { 3, { 1 } }))
+  u:set_source({ COL.Rect.new(0, 0, 1, 1), COL.Rect.new(2, 2, 3, 3) })
+  return u
+end
+
+local function values()
+  local loop = {}
+  loop[1], loop[2] = 1, loop
+  return { false, true, 0, -1, 2 ^ 40, 1e308, 0 / 0, "x", "ffffffff", {}, loop, setmetatable({}, raising),
+    { 5, "x", {} }, { -1, 99, 0.5 }, ColPipeMgr:create(true), unit(3), QXInteger(7), print,
+    coroutine.create(function() end) }
+end
+
+local calls, raised = 0, 0
+local function try(...)
+  calls = calls + 1
+  if not pcall(...) then raised = raised + 1 end
+end
+
+test("every collision method survives hostile arguments and selves", function()
+  local vs = values()
+  local u, pipe = unit(3), ColPipeMgr:create(true)
+  pipe:add(u):add(unit(0))
+  local methods = {
+    { ColMgr, { "create", "newCUC", "cuid", "collision", "collision_scp", "collision_pair" } },
+    { u, { "set_source", "get_source", "refresh", "getcif", "get_gobj", "get_id" } },
+    { pipe, { "add", "has", "remove", "get", "size" } },
+  }
+  for _, group in ipairs(methods) do
+    local self = group[1]
+    for _, name in ipairs(group[2]) do
+      local fn = self[name]
+      for i = 1, #vs + 1 do
+        try(fn, vs[i])
+        try(fn, ColPipeMgr, vs[i])
+        for j = 1, #vs + 1 do
+          try(fn, self, vs[i], vs[j], vs[i], vs[j], 1)
+          try(fn, self, pipe, vs[i], vs[j], 9, 1)
+        end
+      end
+    end
+  end
+end)
+
+test("hostile trees and node lists leave units usable", function()
+  local probe = ColMgr:newCUC(0, nil, 0, ColMgr:cuid(false, { 4 }))
+  probe:set_source(COL.Point.new(V2(0.5, 0.5)))
+  local u = ColMgr:newCUC(3, nil, 0, ColMgr:cuid(false, { 0, { 3 } }))
+  u:set_source({ circle(0.5, 0.5, 1) })
+  local src = u:get_source()
+  check(not pcall(u.set_source, u, setmetatable({ circle(0, 0, 1) }, raising)))
+  local lists = {
+    { "_remlist", { 0 / 0, -1, 1e308, "x", 1, 1, 7 } },
+    { "_addlist", { 5 } },
+    { "_addlist", { setmetatable({}, raising) } },
+    { "_chglist", { 0 / 0, 2 ^ 40, -3, "y" } },
+    { "_tf", { pos = "x", rot = {}, scale = setmetatable({}, raising) } },
+    { "cnv_tbl", boom },
+    { "do_addchild", boom },
+  }
+  local time = 0
+  for _, l in ipairs(lists) do
+    rawset(src, l[1], l[2])
+    time = time + 1
+    try(u.refresh, u, time)
+    rawset(src, l[1], nil)
+    rawset(src, "_addlist", nil)
+    rawset(src, "_remlist", nil)
+  end
+  check_eq(ColMgr:collision(u, probe, 0, 2, 0, time + 1), #src > 0)
+  print(string.format("%d hostile calls, %d raised", calls, raised))
+  check(calls > 1000)
+end)

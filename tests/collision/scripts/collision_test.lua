@@ -1,0 +1,327 @@
+-- Collision units, pipes, tree sync and queries as scripts use them.
+
+local V2, V3 = QXL.vec2, QXL.vec3
+local num = QXInteger.num
+
+local function circle(x, y, r) return COL.Circle.new(V2(x, y), r) end
+local function point(x, y) return COL.Point.new(V2(x, y)) end
+
+local function unit(desc, source, flags, owner, id, is3D)
+  local u = ColMgr:newCUC(flags or 0, owner, id or 0, ColMgr:cuid(is3D or false, desc))
+  if source then u:set_source(source) end
+  return u
+end
+
+-- collision with a = 0 (no notifications) and b = 2: whether anything hit.
+local function hits(a, b, time) return ColMgr:collision(a, b, 0, 2, 0, time or 0) end
+
+test("cuid packs descriptions into unit codes", function()
+  local cases = {
+    { false, { 3, { 1 } }, 0x13 },
+    { true, { 1 }, num(QXInteger("80000001")) },
+    { false, { 3, 1 }, 0x1B },
+    { false, { 4, "skipped", { 2, { 3 } } }, 0x324 },
+    { false, 5, 0 },
+  }
+  for _, c in ipairs(cases) do
+    check_eq(num(ColMgr:cuid(c[1], c[2])), c[3])
+  end
+  check_error(function() ColMgr:cuid(false, { 1, 1, 1, 1, 1, 1, 1, 1 }) end)
+  local loop = { 1 }
+  loop[2] = loop
+  check_error(function() ColMgr:cuid(false, loop) end)
+end)
+
+test("touching circles hit, separated ones and 2D against 3D do not", function()
+  local a = unit({ 3 }, circle(0, 0, 1))
+  check_eq(a:getcif({}).radius, 1, "a one-level unit's shape takes an empty path")
+  check_eq(hits(a, unit({ 3 }, circle(2, 0, 1))), true)
+  check_eq(hits(a, unit({ 3 }, circle(2.01, 0, 1))), false)
+  local sphere = unit({ 1 }, COL.Rect.new(V3(0, 0, 0), 1), 0, nil, 0, true)
+  check_eq(hits(sphere, unit({ 1 }, COL.Rect.new(V3(0, 1.5, 0), 0.5), 0, nil, 0, true)), true)
+  check_eq(hits(a, sphere), false)
+  check_eq(hits(a, ColMgr:create(true)), false, "an empty unit never hits")
+  -- Neither an empty unit nor a 3D one stops a walk over a pipe.
+  local pipe = ColPipeMgr:create(true)
+  pipe:add(ColMgr:create(true)):add(sphere):add(unit({ 3 }, circle(1, 0, 1)))
+  check_eq(hits(a, pipe), true)
+  check_eq(ColMgr:collision(a, pipe, 9, 2, 0, 0), true, "b below 3 notifies")
+end)
+
+test("queries without a hit give empty paths, 0 or false", function()
+  local a, b = unit({ 3 }, circle(0, 0, 1)), unit({ 3 }, circle(5, 0, 1))
+  local paths = ColMgr:collision(a, b, 0, 0, 0, 0)
+  check_eq(#paths[1], 0)
+  check_eq(#paths[2], 0)
+  check_eq(ColMgr:collision(a, b, 0, 1, 0, 0), 0)
+  check_eq(ColMgr:collision(a, b, 0, 2, 0, 0), false)
+  check_error(function() ColMgr:collision(a, {}, 0, 0, 0, 0) end)
+end)
+
+test("a circle over rectangles reports the children that hold the point", function()
+  local rects = { COL.Rect.new(0, 0, 1, 1), COL.Rect.new(2, 0, 3, 1), COL.Rect.new(2, 0, 4, 1) }
+  local a = unit({ 3, { 1 } }, rects)
+  local inside = unit({ 4 }, point(2.5, 0.5))
+  local first = ColMgr:collision(a, inside, 0, 0, 0, 0)
+  check_eq(first[1][1], 1, "the walk stops at the first child that hits")
+  check_eq(#first[2], 0)
+  check_eq(ColMgr:collision(a, inside, 0, 1, 0, 0), 2)
+  check_eq(ColMgr:collision(a, unit({ 4 }, point(9, 9)), 0, 1, 0, 0), 0)
+  check_eq(a:getcif({ 2 }).right, 4)
+  -- The bounding circle covers far children, also when it is built on the second copy.
+  for flags = 0, 1 do
+    local far = unit({ 3, { 1 } }, { COL.Rect.new(0, 0, 1, 1), COL.Rect.new(100, 0, 101, 1), COL.Rect.new(200, 0, 201, 1) }, flags)
+    far:refresh(1)
+    check_eq(ColMgr:collision(far, unit({ 4 }, point(200.5, 0.5)), 0, 0, 0, 1)[1][1], 2)
+  end
+  check_eq(a:getcif({ 3 }), nil)
+  check_eq(a:getcif({}), nil)
+end)
+
+test("collision_scp with a = 9 and b = 9 gives positions of partners", function()
+  local pipe = ColPipeMgr:create(true)
+  pipe:add(unit({ 3 }, circle(0, 0, 1))):add(unit({ 3 }, circle(10, 0, 1))):add(unit({ 3 }, circle(1, 0, 1)))
+  local r = ColMgr:collision_scp(pipe, 9, 9, 0, 0)
+  check_eq(r[1], 1)
+  check_eq(#r[2], 1)
+  check_eq(r[2][1], 3)
+  check_eq(#ColMgr:collision_scp(ColPipeMgr:create(true), 9, 9, 0, 0), 0)
+  local one = ColMgr:collision(unit({ 3 }, circle(0, 0, 1)), unit({ 3 }, circle(1, 0, 1)), 9, 9, 0, 0)
+  check_eq(one[1], 1)
+  check_eq(one[2], 1)
+  -- A pipe against a unit lists the pipe's positions in one list.
+  local many = ColPipeMgr:create(true)
+  many:add(unit({ 3 }, circle(50, 0, 1))):add(unit({ 3 }, circle(1, 0, 1))):add(unit({ 3 }, circle(-1, 0, 1)))
+  local r2 = ColMgr:collision(many, unit({ 3 }, circle(0, 0, 1)), 9, 9, 0, 0)
+  check_eq(table.concat(r2[1], ","), "2,3")
+  check_eq(r2[2], 1)
+  local r3 = ColMgr:collision(unit({ 3 }, circle(0, 0, 1)), many, 9, 9, 0, 0)
+  check_eq(r3[1], 1)
+  check_eq(table.concat(r3[2], ","), "2,3")
+end)
+
+test("collision_pair with a = 9 and b = 9 gives the positions that hit", function()
+  local pa, pb = ColPipeMgr:create(true), ColPipeMgr:create(true)
+  for i = 1, 3 do
+    pa:add(unit({ 3 }, circle(i * 10, 0, 1)))
+    pb:add(unit({ 3 }, circle(i * 10 + (i == 2 and 5 or 1), 0, 1)))
+  end
+  local r = ColMgr:collision_pair(pa, pb, 9, 9, 0, 0)
+  check_eq(r[1], 1)
+  check_eq(r[2], 1)
+  check_eq(r[3], 3)
+  check_eq(r[4], 3)
+end)
+
+local Owner = QXL.gobj_class()
+function Owner:recvmsg(_, name, ...)
+  self.got[#self.got + 1] = { name = name, ... }
+  if self.answer then return self.answer(self, ...) end
+end
+local function owner(answer)
+  local o = Owner.new(0)
+  o.got, o.answer = {}, answer
+  return o
+end
+
+test("CUC_NOTIFY with choice 0 is mirrored to the other owner", function()
+  local oa = owner(function() return 0, true end)
+  local ob = owner(function() return 1, true end)
+  local a = unit({ 3 }, circle(0, 0, 1), 0, oa, 11)
+  local b = unit({ 3 }, circle(1, 0, 1), 0, ob, 12)
+  check_eq(ColMgr:collision(a, b, 1, 2, 7, 0), true)
+  check_eq(#oa.got, 1)
+  check_eq(#ob.got, 1)
+  local m = ob.got[1]
+  check_eq(m.name, "CUC_NOTIFY")
+  check_eq(m[1]:get_id(), 11, "the other unit")
+  check_eq(m[2], false, "not the first notification")
+  check_eq(m[3], 7)
+  check_eq(oa.got[1][2], true)
+  check(rawequal(a:get_gobj(), oa.udata) or a:get_gobj() ~= nil)
+end)
+
+test("an odd choice swaps the owners once", function()
+  local oa = owner(function() return 5, true end)
+  local ob = owner(function() return 5, true end)
+  local a = unit({ 3 }, circle(0, 0, 1), 0, oa)
+  local b = unit({ 3 }, circle(1, 0, 1), 0, ob)
+  ColMgr:collision(a, b, 1, 2, 0, 0)
+  check_eq(#oa.got, 1)
+  check_eq(#ob.got, 1)
+end)
+
+test("a unit without a handler does not stop the walk", function()
+  local seen = 0
+  local o = owner(function() seen = seen + 1 return 1, false end)
+  local pipe = ColPipeMgr:create(true)
+  pipe:add(unit({ 3 }, circle(0, 0, 1))):add(unit({ 3 }, circle(0, 0, 1), 0, o))
+  check_eq(ColMgr:collision(pipe, unit({ 3 }, circle(0, 0, 1)), 1, 2, 0, 0), true)
+  check_eq(seen, 1)
+end)
+
+test("CUC_NOTIFY_TOP and CUC_NOTIFY_LOW report each turn's hits to the A unit's owner", function()
+  for a = 2, 3 do
+    local oa, ob = owner(), owner()
+    local pipe = ColPipeMgr:create(true)
+    pipe:add(unit({ 0, { 3 } }, { circle(50, 0, 1), circle(0, 0, 1) }, 0, oa))
+    pipe:add(unit({ 0, { 3 } }, { circle(90, 0, 1) }, 0, oa))
+    check_eq(ColMgr:collision(pipe, unit({ 4 }, point(0, 0), 0, ob), a, 1, 5, 0), 1)
+    check_eq(#oa.got, 1, "a turn without hits is not reported")
+    local m = oa.got[1]
+    check_eq(m.name, a == 2 and "CUC_NOTIFY_TOP" or "CUC_NOTIFY_LOW")
+    check_eq(m[1], 5)
+    check_eq(#m[2], 1)
+    check(m[2][1] ~= nil)
+    if a == 3 then
+      check_eq(#m[3], 1)
+      check_eq(m[3][1][1], 1, "A's path")
+      check_eq(#m[4][1], 0, "B's path")
+    end
+    check_eq(#ob.got, 0)
+  end
+end)
+
+test("3D spheres over spheres keep their bound through a transform", function()
+  local function ball(x, r) return COL.Rect.new(V3(x, 0, 0), r) end
+  local src = { ball(0, 1), ball(4, 1), _tf = { pos = V3(100, 0, 0) } }
+  local u = unit({ 1, { 1 } }, src, 1, nil, 0, true)
+  local probe = unit({ 1 }, ball(104, 0.5), 0, nil, 0, true)
+  check_eq(ColMgr:collision(u, probe, 0, 0, 0, 1)[1][1], 1)
+  check_eq(ColMgr:collision(u, unit({ 1 }, ball(4, 0.5), 0, nil, 0, true), 0, 1, 0, 1), 0)
+  check_eq(u:getcif({ 1 }).center.x, 104)
+end)
+
+test("a circle over points is bounded by its points", function()
+  local u = unit({ 3, { 4 } }, { point(0, 0), point(10, 0), point(5, 3) })
+  check_eq(ColMgr:collision(u, unit({ 3 }, circle(10, 0, 0.1)), 0, 0, 0, 0)[1][1], 1)
+  check_eq(ColMgr:collision(u, unit({ 3 }, circle(5, 2, 0.1)), 0, 1, 0, 0), 0)
+end)
+
+test("a handler that empties the pipe during a query ends nothing early", function()
+  local pipe = ColPipeMgr:create(true)
+  local seen = 0
+  local o = owner(function()
+    seen = seen + 1
+    while pipe:size() > 0 do pipe:remove(pipe:get(0)) end
+    return 1, false
+  end)
+  for i = 1, 4 do pipe:add(unit({ 3 }, circle(i * 0.1, 0, 1), 0, o)) end
+  check_eq(pipe:size(), 4)
+  local probe = unit({ 3 }, circle(0, 0, 1))
+  check_eq(ColMgr:collision(pipe, probe, 1, 1, 0, 0), 4)
+  check_eq(seen, 4)
+  check_eq(pipe:size(), 0)
+  check_eq(pipe:get(0), nil)
+end)
+
+test("a handler that re-sources its unit ends that unit's walk", function()
+  local a
+  local seen = 0
+  local o = owner(function()
+    seen = seen + 1
+    a:set_source({ circle(100, 0, 1), circle(100, 0, 1) })
+    return 1, false
+  end)
+  a = unit({ 0, { 3 } }, { circle(0, 0, 1), circle(0, 0, 1), circle(0, 0, 1) }, 0, o)
+  check_eq(ColMgr:collision(a, unit({ 4 }, point(0, 0)), 1, 1, 0, 0), 1)
+  check_eq(seen, 1)
+  check_eq(ColMgr:collision(a, unit({ 4 }, point(0, 0)), 0, 1, 0, 0), 0, "the new source is in force")
+end)
+
+test("refresh runs once per later time", function()
+  local calls = 0
+  local src = { circle(0, 0, 1) }
+  function src:cnv_tbl(name)
+    calls = calls + 1
+    COL.CUC.methods.cnv_tbl(self, name)
+  end
+  local u = unit({ 0, { 3 } }, src, 1)
+  u:refresh(1)
+  check_eq(calls, 1)
+  src:changed(1)
+  u:refresh(1)
+  u:refresh(0.5)
+  check_eq(calls, 1)
+  u:refresh(2)
+  check_eq(calls, 2)
+end)
+
+test("a node's transform moves its children", function()
+  local src = { circle(0, 0, 1), _tf = { pos = V2(10, 0) } }
+  local u = unit({ 0, { 3 } }, src, 1)
+  u:refresh(1)
+  check_eq(hits(u, unit({ 4 }, point(10.5, 0)), 1), true)
+  check_eq(hits(u, unit({ 4 }, point(0, 0)), 1), false)
+  check_eq(u:getcif({ 0 }).center.x, 10)
+end)
+
+test("removals fill from the end and additions append", function()
+  local src = {}
+  for i = 1, 5 do src[i] = circle(i * 10, 0, 1) end
+  local u = unit({ 0, { 3 } }, src, 2)
+  src:remove(2)
+  src:remove(99)
+  u:refresh(1)
+  check_eq(#src, 4)
+  local xs = {}
+  for i = 0, 3 do xs[#xs + 1] = u:getcif({ i }).center.x end
+  check_eq(table.concat(xs, ","), "10,50,30,40")
+  check_eq(src[2].center.x, 50)
+  src:remove(3)
+  u:refresh(1.5)
+  xs = {}
+  for i = 0, 2 do xs[#xs + 1] = u:getcif({ i }).center.x end
+  check_eq(table.concat(xs, ","), "10,50,40", "the last hole takes the last block")
+  src:add(circle(30, 0, 1))
+  src:add(circle(60, 0, 1))
+  check_eq(hits(u, unit({ 4 }, point(60, 0)), 3), true, "the query refreshes the unit")
+  check_eq(u:getcif({ 4 }).center.x, 60)
+  check_eq(hits(u, unit({ 4 }, point(20, 0)), 3), false)
+end)
+
+test("repeated and broken removal indices are ignored", function()
+  local src = {}
+  for i = 1, 5 do src[i] = circle(i * 10, 0, 1) end
+  local u = unit({ 0, { 3 } }, src, 2)
+  rawset(src, "cnv_tbl", function() end)
+  rawset(src, "_remlist", { 2, 2, 0 / 0, 2.5, 6 })
+  u:refresh(1)
+  check_eq(#src, 4)
+  check_eq(u:getcif({ 1 }).center.x, 50)
+  check_eq(u:getcif({ 3 }).center.x, 40)
+  check_eq(u:getcif({ 4 }), nil)
+end)
+
+test("removed subtrees are filled by the last one", function()
+  local src = {}
+  for i = 1, 4 do src[i] = { circle(i, 0, 1) } end
+  local u = unit({ 0, { 0, { 3 } } }, src, 2)
+  src:remove(3)
+  u:refresh(1)
+  check_eq(u:getcif({ 2, 0 }).center.x, 4)
+  check_eq(u:getcif({ 3, 0 }), nil)
+end)
+
+test("a malformed tree leaves the unit as it was", function()
+  local src = { circle(0, 0, 1) }
+  local u = unit({ 0, { 3 } }, src, 2)
+  src:add(5)
+  check_error(function() u:refresh(1) end)
+  check_eq(hits(u, unit({ 4 }, point(0, 0)), 2), true)
+  check_error(function() u:set_source({ 5 }) end)
+  check_eq(u:getcif({ 0 }).radius, 1)
+end)
+
+test("pipes keep duplicates and remove one at a time", function()
+  local pipe = ColPipeMgr:create(true)
+  local u = unit({ 3 }, circle(0, 0, 1), 0, nil, 4)
+  pipe:add(u):add(u)
+  check_eq(pipe:size(), 2)
+  check(pipe:has(u))
+  pipe:remove(u)
+  check_eq(pipe:size(), 1)
+  check_eq(pipe:get(0):get_id(), 4)
+  check_error(function() pipe:add(pipe) end)
+  check_eq(type(u:get_source()), "table")
+end)
