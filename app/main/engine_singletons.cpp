@@ -7,6 +7,7 @@
 #include "runtime/core/thread_ctx.h"
 #include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
+#include "scene/anim/anim_mgr.h"
 #include "script/gobj/gobj_mgr.h"
 #include "script/lua/script_mgr.h"
 
@@ -31,6 +32,7 @@ bool initEngineSingletons(uint32_t uiThreadId) {
   gManagers->provide(ManagerKind::memory, make<MemMgrMulti>());
   gManagers->provide(ManagerKind::gameObject, make<GobjMgr>());
   gManagers->provide(ManagerKind::effect, make<EffectMgr>());
+  gManagers->provide(ManagerKind::animation, make<AnimMgr>());
   gManagers->provide(ManagerKind::script, make<ScriptMgr>());
   return gManagers->constructAll();
 }

@@ -1,6 +1,7 @@
 #include "app/main/script_setup.h"
 
 #include "render/effect_bind/effect_bind.h"
+#include "scene/anim/animator_bind.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
 #include "script/gobj/gobj_mgr.h"
@@ -13,6 +14,7 @@ void bindEngineClasses(const ScriptHdl& state) {
   qxbind::BindOrder order;
   order.provide(gobjBinding());
   order.provide(effectBinding());
+  order.provide(animatorBinding());
   order.run(state);
 }
 
