@@ -37,7 +37,7 @@ void sendAnimEvent(uint32_t target, const char* name, int32_t id, const char* ta
     state = lock->scriptState;
   }
   LVPolicyHdl policy(state);
-  if (!state || !policy.isValid()) return;
+  if (!policy.isValid()) return;
   RecordLock held(policy);
   LuaWrap<LVPolicyHdl>* record = held.record();
   lua_State* L = record ? record->state() : nullptr;

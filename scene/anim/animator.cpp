@@ -67,7 +67,7 @@ void Animator::clear() {
 bool Animator::enterFrame(const Animation& anim) {
   if (queue_.empty()) return true;
   const AnimSlot* slot = anim.slotOrNull(queue_.front().slot);
-  if (!slot || !slot->delay) return true;
+  if (!slot) return true;
   int32_t ticks = slot->delay->get(frame_);
   if (ticks < 0) ticks = 0;
   if (ticks > kMaxDelay) ticks = kMaxDelay;

@@ -277,6 +277,7 @@ TEST_F(AnimatorTest, CallbacksAreCheckedBeforeEachCall) {
 }
 
 TEST_F(AnimatorTest, WithoutALoadedAnimationItShowsNothing) {
+  EXPECT_FALSE(Animator().isActive());
   AnimHdl broken = loadAnim("empty.spr", "not json");
   for (uint32_t h : {0u, broken.value, gobj_}) {
     Animator a;
