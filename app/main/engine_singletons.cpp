@@ -2,8 +2,11 @@
 
 #include <memory>
 
+#include "render/camera/cam_mgr.h"
 #include "render/device/device_mgr.h"
 #include "render/effect/effect_mgr.h"
+#include "render/material/mtl_mgr.h"
+#include "render/texture/texture_mgr.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
@@ -30,6 +33,9 @@ bool initEngineSingletons(uint32_t uiThreadId) {
   gManagers = std::make_unique<kesto::ManagerCatalogue>();
   using kesto::ManagerKind;
   gManagers->provide(ManagerKind::memory, make<MemMgrMulti>());
+  gManagers->provide(ManagerKind::material, make<MtlMgr>());
+  gManagers->provide(ManagerKind::texture, make<TextureMgr>());
+  gManagers->provide(ManagerKind::camera, make<CamMgr>());
   gManagers->provide(ManagerKind::gameObject, make<GobjMgr>());
   gManagers->provide(ManagerKind::effect, make<EffectMgr>());
   gManagers->provide(ManagerKind::animation, make<AnimMgr>());

@@ -1,6 +1,11 @@
 #include "app/main/script_setup.h"
 
+#include "render/camera_bind/camera_bind.h"
 #include "render/effect_bind/effect_bind.h"
+#include "render/material_bind/material_bind.h"
+#include "render/texture/texture_mgr.h"
+#include "render/texture_bind/texture_bind.h"
+#include "runtime/core/synclo.h"
 #include "scene/anim/animator_bind.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
@@ -14,6 +19,9 @@ void bindEngineClasses(const ScriptHdl& state) {
   qxbind::BindOrder order;
   order.provide(gobjBinding());
   order.provide(effectBinding());
+  order.provide(materialBinding());
+  order.provide(cameraBinding());
+  order.provide(textureBinding());
   order.provide(animatorBinding());
   order.run(state);
 }
@@ -22,5 +30,7 @@ void deliverFrameMessages() {
   if (GobjMgr* messages = GobjMgr::instance()) messages->deliverMsgs(0);
 }
 
-// The texture manager is a stand-in without a lock of its own until its subsystem lands.
-void waitForTextureUsers() {}
+// A texture user still inside the manager finishes before the managers go.
+void waitForTextureUsers() {
+  if (TextureMgr* textures = TextureMgr::instance()) kesto::SyncloGuard wait(textures->managerLock());
+}

@@ -60,6 +60,11 @@ qx::IFiles* ResRegistry::findFile(const std::u16string& name) const {
   return files ? files->findFile(name) : nullptr;
 }
 
+qx::IFiles* ResRegistry::createFile(const std::u16string& name, bool overwrite) const {
+  ResFileSources* files = fileSources();
+  return files ? files->createFile(name, overwrite) : nullptr;
+}
+
 namespace kesto {
 
 ResBasePtr* managerById(uint32_t id) { return ResRegistry::instance().managerById(id); }

@@ -23,6 +23,8 @@ class ResFileSources {
  public:
   virtual ~ResFileSources() = default;
   virtual qx::IFiles* findFile(const std::u16string& name) = 0;
+  // The first write target whose create of the name succeeds, or null.
+  virtual qx::IFiles* createFile(const std::u16string& /*name*/, bool /*overwrite*/) { return nullptr; }
 };
 
 class ResRegistry {
@@ -51,6 +53,8 @@ class ResRegistry {
   ResFileSources* fileSources() const { return files_.load(std::memory_order_acquire); }
   // Null when no attached source holds the name (or nothing is attached).
   qx::IFiles* findFile(const std::u16string& name) const;
+  // Null when no attached write target creates the file (or nothing is attached).
+  qx::IFiles* createFile(const std::u16string& name, bool overwrite) const;
 
  private:
   ResRegistry() = default;

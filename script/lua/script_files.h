@@ -20,6 +20,9 @@ class AttachedFileSources : public ResFileSources {
   AttachedFileSources(const AttachedFileSources&) = delete;
   AttachedFileSources& operator=(const AttachedFileSources&) = delete;
   qx::IFiles* findFile(const std::u16string& name) override { return files_.findFile(name); }
+  qx::IFiles* createFile(const std::u16string& name, bool overwrite) override {
+    return files_.createFile(name, overwrite);
+  }
 
  private:
   qx::FileRegistry& files_;

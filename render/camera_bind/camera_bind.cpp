@@ -1,0 +1,32 @@
+#include "render/camera_bind/camera_bind.h"
+
+#include "render/camera/cam_mgr.h"
+
+namespace {
+
+void registerCamMgr(qxbind::ClassTable& t) { t.method<&CamMgr::createCamera>("create"); }
+
+void registerCamData(qxbind::ClassTable& t) {
+  t.method<&CamData::set_pos>("set_pos")
+      .method<&CamData::set_aim>("set_aim")
+      .method<&CamData::set_up>("set_up")
+      .method<&CamData::set_roll>("set_roll")
+      .method<&CamData::set_aspect>("set_aspect")
+      .method<&CamData::set_fov>("set_fov")
+      .method<&CamData::move_fwd3d>("move_fwd3d")
+      .method<&CamData::move_side3d>("move_side3d")
+      .method<&CamData::set_zplane>("set_zplane")
+      .method<&CamData::get_rotation>("get_rotation")
+      .method<&CamData::set_rotation>("set_rotation")
+      .method<&CamData::get_pos>("get_pos")
+      .method<&CamData::get_dir>("get_dir")
+      .method<&CamData::get_up>("get_up")
+      .method<&CamData::get_right>("get_right")
+      .method<&CamData::vp2wp>("vp2wp");
+}
+
+}  // namespace
+
+qxbind::ClassBinding cameraBinding() {
+  return qxbind::managerBinding<CamMgr>("CamMgr", &registerCamMgr, "CamData", &registerCamData);
+}

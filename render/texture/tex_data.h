@@ -1,0 +1,68 @@
+// One texture of the texture manager: a device texture loaded from an image file, a
+// render target, an alpha-only texture, or a wrapper of the device's back buffer or
+// depth-stencil surface; plus the sprite descriptions read beside its image.
+//
+// For engine code (main thread, with the texture locked through its handle):
+//   auto tex = TextureMgr::instance()->createA8Texture(8, 8);   // 256 x 256, D3DFMT_A8
+//   kesto::HdlLock<TextureMgr::TexHandle> lock(tex);
+//   qxgfx::LockedRect r;
+//   if (auto* bits = static_cast<uint8_t*>(lock->lockLevel0(r))) {
+//     bits[y * r.pitch + x] = 255;      // level 0 as CPU bytes, rows r.pitch apart
+//     lock->unlockLevel0();             // the device copy is refreshed here
+//   }
+//   qxgfx::Texture* t = lock->texture();  // for Device::setTexture, null when there is none
+//
+// Without a device (headless runs) created textures keep their level 0 in memory only,
+// with the same lock and unlock.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "platform/gfx/device.h"
+#include "render/texture/sprite_desc.h"
+
+class TexData {
+ public:
+  // The image's size as the file stores it, or the created texture's size. Scripts may
+  // write both; nothing below reads them back (saving and read-back use the real size).
+  int32_t width = 0;
+  int32_t height = 0;
+  // Sprite descriptions in file order.
+  std::vector<qxtex::SpriteDesc> descs;
+
+  // Render targets and wrapped device surfaces.
+  bool isTarget() const { return isTarget_; }
+  // The format given at creation; 0 for textures loaded from files.
+  uint32_t format() const { return format_; }
+  // The device texture; null for wrapped surfaces, empty textures, undecodable files and
+  // textures made without a device.
+  qxgfx::Texture* texture() const { return texture_.get(); }
+  // The target's surface, else level 0 of the texture; null when there is neither.
+  qxgfx::Ref<qxgfx::Surface> getSurface() const;
+  // The pixel format and size of level 0 as stored; 0 when there are no pixels.
+  uint32_t pixelFormat() const;
+  uint32_t levelWidth() const;
+  uint32_t levelHeight() const;
+
+  // Level 0 as CPU bytes (pitch in out); null for render targets, wrapped surfaces and
+  // empty textures. unlockLevel0 uploads what was written.
+  void* lockLevel0(qxgfx::LockedRect& out);
+  void unlockLevel0();
+
+  // ---- set-up, used by the texture manager
+  void reset();
+  void setTexture(qxgfx::Ref<qxgfx::Texture> texture) { texture_ = std::move(texture); }
+  void setTarget(qxgfx::Ref<qxgfx::Surface> surface, uint32_t format);
+  void setFormat(uint32_t format) { format_ = format; }
+  // Level 0 kept in memory only (no device).
+  void setMemoryLevel(uint32_t format, uint32_t width, uint32_t height);
+
+ private:
+  qxgfx::Ref<qxgfx::Texture> texture_;
+  qxgfx::Ref<qxgfx::Surface> surface_;
+  bool isTarget_ = false;
+  uint32_t format_ = 0;
+  std::vector<uint8_t> memory_;
+  uint32_t memoryFormat_ = 0, memoryWidth_ = 0, memoryHeight_ = 0;
+  bool locked_ = false;
+};

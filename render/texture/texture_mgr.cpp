@@ -1,0 +1,216 @@
+#include "render/texture/texture_mgr.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/core/utf.h"
+#include "platform/gfx/format.h"
+#include "render/device/device_mgr.h"
+#include "render/texture/image_codec.h"
+#include "runtime/fs/files.h"
+#include "runtime/res/hdl_lock.h"
+
+namespace {
+
+// Image files larger than this are refused unread.
+constexpr int64_t kMaxImageFileBytes = 64 << 20;
+
+bool validExponent(int32_t n) { return n >= 0 && n <= TextureMgr::kMaxSizeExponent; }
+
+// Copies rows of an image into a locked level.
+void copyRows(const qxtex::Image& image, void* dest, int32_t destPitch) {
+  const uint32_t pitch = qxgfx::formatPitch(image.format, image.width);
+  const uint32_t rows = qxgfx::formatRows(image.format, image.height);
+  for (uint32_t y = 0; y < rows; ++y)
+    std::memcpy(static_cast<uint8_t*>(dest) + size_t(y) * destPitch, &image.bits[size_t(y) * pitch], pitch);
+}
+
+}  // namespace
+
+TextureMgr::TextureMgr() {
+  for (const char16_t* ext : {u"dds", u"png", u"tga", u"bmp", u"jpg"}) addExtension(ext);
+  log_ = [](std::string_view msg) { std::fprintf(stderr, "%.*s\n", int(msg.size()), msg.data()); };
+}
+
+TextureMgr::~TextureMgr() { releaseDeviceTargets(); }
+
+TextureMgr::TexHandle TextureMgr::load(const std::u16string& name, uint32_t usage, uint32_t pool) {
+  usage_ = usage;
+  pool_ = pool;
+  return acquireByName(name).handle;
+}
+
+TextureMgr::TexHandle TextureMgr::newEmpty() { return acquireByName(std::u16string()).handle; }
+
+TextureMgr::TexHandle TextureMgr::create_blank(int32_t n, uint32_t format) {
+  qxgfx::Device* device = DeviceMgr::currentDevice();
+  if (!validExponent(n) || !device) {
+    report("create_blank: no render target of size exponent " + std::to_string(n) + (device ? "" : " (no device)"));
+    return {};
+  }
+  const uint32_t side = 1u << n;
+  qxgfx::Ref<qxgfx::Texture> t =
+      device->createTexture(side, side, 1, qxgfx::D3DUSAGE_RENDERTARGET, format, qxgfx::D3DPOOL_DEFAULT);
+  qxgfx::Ref<qxgfx::Surface> surface = t ? t->getSurfaceLevel(0) : nullptr;
+  if (!surface) {
+    report("create_blank: the device cannot render to format " + std::to_string(format));
+    return {};
+  }
+  TexHandle h = newEmpty();
+  kesto::HdlLock<TexHandle> lock(h);
+  if (!lock) return {};
+  lock->setTexture(std::move(t));
+  lock->setTarget(std::move(surface), format);
+  lock->width = lock->height = int32_t(side);
+  return h;
+}
+
+TextureMgr::TexHandle TextureMgr::createA8Texture(int32_t w, int32_t h) {
+  if (!validExponent(w) || !validExponent(h)) return {};
+  const uint32_t width = 1u << w, height = 1u << h;
+  qxgfx::Ref<qxgfx::Texture> t;
+  if (qxgfx::Device* device = DeviceMgr::currentDevice()) {
+    t = device->createTexture(width, height, 1, 0, qxgfx::D3DFMT_A8, qxgfx::D3DPOOL_MANAGED);
+    if (!t) {
+      report("createA8Texture: the device made no texture");
+      return {};
+    }
+  }
+  TexHandle handle = newEmpty();
+  kesto::HdlLock<TexHandle> lock(handle);
+  if (!lock) return {};
+  if (t)
+    lock->setTexture(std::move(t));
+  else
+    lock->setMemoryLevel(qxgfx::D3DFMT_A8, width, height);
+  lock->setFormat(qxgfx::D3DFMT_A8);
+  lock->width = int32_t(width);
+  lock->height = int32_t(height);
+  return handle;
+}
+
+void TextureMgr::createDeviceTargets() {
+  qxgfx::Device* device = DeviceMgr::currentDevice();
+  if (!device) return;
+  const qxgfx::Ref<qxgfx::Surface> surfaces[2] = {device->getBackBuffer(), device->getDepthStencilSurface()};
+  TexHandle* slots[2] = {&backBuffer_, &depthStencil_};
+  for (int i = 0; i < 2; ++i) {
+    TexHandle h = newEmpty();
+    kesto::HdlLock<TexHandle> lock(h);
+    if (!lock || !surfaces[i]) continue;
+    const qxgfx::SurfaceDesc& d = surfaces[i]->desc();
+    lock->setTarget(surfaces[i], d.format);
+    lock->width = int32_t(d.width);
+    lock->height = int32_t(d.height);
+    lock.unlock();
+    *slots[i] = std::move(h);
+  }
+}
+
+void TextureMgr::releaseDeviceTargets() {
+  backBuffer_.reset();
+  depthStencil_.reset();
+}
+
+bool TextureMgr::loadData(TexData& data, qx::IFiles* source, const std::u16string& name) {
+  data.reset();
+  if (!source || name.empty() || name[0] == u'@') return true;
+  const std::string utf8Name = qcore::utf16ToUtf8(name);
+  if (source->size(name) > kMaxImageFileBytes) {
+    report(utf8Name + ": larger than 64 MiB");
+    return true;
+  }
+  FileData file = source->readWhole(name, 0);
+  qxtex::Image image;
+  std::string why;
+  if (!file || !qxtex::decodeImage(file.data(), file.size(), image, &why)) {
+    report(utf8Name + ": " + (file ? why : std::string("cannot be read")));
+    return true;
+  }
+  data.width = int32_t(image.width);
+  data.height = int32_t(image.height);
+
+  const bool compressed = qxgfx::formatInfo(image.format)->blockBytes != 0;
+  if (qxgfx::Device* device = DeviceMgr::currentDevice()) {
+    // Render-target and depth usages make no sense for an image; mips are generated.
+    const uint32_t usage = (usage_ & qxgfx::D3DUSAGE_DYNAMIC) | (compressed ? 0 : qxgfx::D3DUSAGE_AUTOGENMIPMAP);
+    qxgfx::Ref<qxgfx::Texture> t =
+        device->createTexture(image.width, image.height, compressed ? 1 : 0, usage, image.format, pool_);
+    qxgfx::LockedRect r;
+    if (t && t->lockRect(0, r, nullptr, 0)) {
+      copyRows(image, r.bits, r.pitch);
+      t->unlockRect(0);
+      if (t->levelCount() > 1) t->generateMipSubLevels();
+      data.setTexture(std::move(t));
+    } else {
+      report(utf8Name + ": the device made no texture");
+    }
+  } else {
+    data.setMemoryLevel(image.format, image.width, image.height);
+    qxgfx::LockedRect r;
+    if (void* bits = data.lockLevel0(r)) {
+      copyRows(image, bits, r.pitch);
+      data.unlockLevel0();
+    }
+  }
+
+  const std::u16string descName = qxtex::spriteDescFileName(name, kMaxNameLength);
+  qx::IFiles* descSource = descName.empty() ? nullptr : ResRegistry::instance().findFile(descName);
+  if (descSource) {
+    FileData desc = descSource->readWhole(descName, 0);
+    if (desc && !qxtex::readSpriteDescs(std::string_view(desc.chars(), desc.size()), data.width, data.height,
+                                        data.descs, &why))
+      report(qcore::utf16ToUtf8(descName) + ": " + why);
+  }
+  return true;
+}
+
+bool TextureMgr::saveAsFile(uint32_t texture, const std::u16string& fileName) {
+  const std::string utf8Name = qcore::utf16ToUtf8(fileName);
+  std::vector<uint8_t> bytes;
+  std::string why = "no such texture";
+  {
+    kesto::HdlLock<TexHandle> lock(texture);
+    if (lock) {
+      const qxtex::ImageFileFormat kind = qxtex::fileFormatFor(fileName);
+      const uint32_t format = lock->pixelFormat(), w = lock->levelWidth(), h = lock->levelHeight();
+      qxgfx::LockedRect r;
+      if (lock->isTarget()) {
+        qxgfx::Device* device = DeviceMgr::currentDevice();
+        qxgfx::Ref<qxgfx::Surface> copy =
+            device ? device->createOffscreenPlainSurface(w, h, format, qxgfx::D3DPOOL_SYSTEMMEM) : nullptr;
+        qxgfx::Ref<qxgfx::Surface> target = lock->getSurface();
+        why = "the render target cannot be read back";
+        if (copy && device->getRenderTargetData(target.get(), copy.get()) == qxgfx::D3D_OK &&
+            copy->lockRect(r, nullptr, qxgfx::D3DLOCK_READONLY)) {
+          bytes = qxtex::encodeImage(kind, format, w, h, static_cast<const uint8_t*>(r.bits), size_t(r.pitch), &why);
+          copy->unlockRect();
+        }
+      } else if (void* bits = lock->lockLevel0(r)) {
+        bytes = qxtex::encodeImage(kind, format, w, h, static_cast<const uint8_t*>(bits), size_t(r.pitch), &why);
+        lock->unlockLevel0();
+      } else {
+        why = "the texture has no pixels";
+      }
+    }
+  }
+  if (bytes.empty()) {
+    report("saveAsFile " + utf8Name + ": " + why);
+    return false;
+  }
+  qx::IFiles* target = ResRegistry::instance().createFile(fileName, true);
+  if (!target || target->writeWhole(fileName, true, bytes.data(), uint32_t(bytes.size())) != int32_t(bytes.size())) {
+    report("saveAsFile " + utf8Name + ": cannot be written");
+    return false;
+  }
+  return true;
+}
+
+int32_t ilog2(int32_t n) {
+  int32_t r = -1;
+  while (n > 0) {
+    n >>= 1;
+    ++r;
+  }
+  return r;
+}

@@ -1,0 +1,106 @@
+// Cameras: defaults, orientation by aim, roll and quaternion, lazy matrices, moves and
+// viewport-to-world points.
+#include "render/camera/cam_mgr.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "runtime/res/hdl_lock.h"
+
+namespace {
+
+void expectNear(const Vec3& a, const Vec3& b, const char* what) {
+  EXPECT_NEAR(a.x, b.x, 1e-4f) << what;
+  EXPECT_NEAR(a.y, b.y, 1e-4f) << what;
+  EXPECT_NEAR(a.z, b.z, 1e-4f) << what;
+}
+
+TEST(Camera, DefaultsLookAlongZ) {
+  CamData c;
+  expectNear(c.get_pos(), {0, 0, -10}, "pos");
+  expectNear(c.get_dir(), {0, 0, 1}, "dir");
+  expectNear(c.get_right(), {1, 0, 0}, "right");
+  expectNear(c.get_up(), {0, 1, 0}, "up");
+  EXPECT_FLOAT_EQ(c.fov(), 2 * std::atan2(1.0f, 1.0f));
+  EXPECT_FLOAT_EQ(c.aspect(), 1.4f);
+  EXPECT_FLOAT_EQ(c.zNear(), 1.0f);
+  EXPECT_FLOAT_EQ(c.zFar(), 10000.0f);
+  EXPECT_EQ(c.revision(), 0u);
+  // The view puts the camera at the origin looking along +Z.
+  expectNear(mat3MulVec3(c.view(), {0, 0, 5}), {0, 0, 15}, "view");
+  EXPECT_EQ(c.dirty(), 0u);
+  // The near-plane centre, the far-plane centre, and a corner at the near plane.
+  expectNear(c.vp2wp(0, 0, 0), {0, 0, -9}, "near centre");
+  EXPECT_NEAR(c.vp2wp(0, 0, 1).z, 9990.0f, 5.0f);
+  expectNear(c.vp2wp(1, 1, 0), {1.4f, 1, -9}, "near corner");
+}
+
+TEST(Camera, SettersCountRevisionsAndMovesDoNot) {
+  CamData c;
+  c.set_pos({1, 2, 3});
+  c.set_aim({1, 2, 13});
+  c.set_fov(1.0f);
+  c.set_aspect(2.0f);
+  c.set_zplane(0.5f, 100.0f);
+  EXPECT_EQ(c.revision(), 5u);
+  EXPECT_EQ(c.dirty(), CamData::kDirtyOrientation | CamData::kDirtyMatrices);
+  c.get_rotation();
+  EXPECT_EQ(c.dirty(), CamData::kDirtyMatrices);
+  c.view();
+  c.move_fwd3d(2);
+  c.move_side3d(-1);
+  EXPECT_EQ(c.revision(), 5u);
+  EXPECT_EQ(c.dirty(), CamData::kDirtyMatrices);
+  expectNear(c.get_pos(), {0, 2, 5}, "moved");
+  expectNear(c.vp2wp(0, 0, 0), {0, 2, 5.5f}, "near centre after moves");
+
+  // Aimed along +X, the right is -Z (left-handed: up x dir).
+  c.set_aim({10, 2, 5});
+  expectNear(c.get_dir(), {1, 0, 0}, "aimed dir");
+  expectNear(c.get_right(), {0, 0, -1}, "aimed right");
+  EXPECT_EQ(c.revision(), 6u);
+}
+
+TEST(Camera, RollQuaternionAndSingularProjection) {
+  CamData c;
+  const float r = 0.5f;
+  c.set_roll(r);
+  EXPECT_TRUE(c.rollMode());
+  expectNear(c.get_up(), {std::sin(r), std::cos(r), 0}, "rolled up");
+  expectNear(c.get_dir(), {0, 0, 1}, "rolled dir");
+  c.set_up({0, 1, 0});
+  EXPECT_FALSE(c.rollMode());
+  expectNear(c.get_up(), {0, 1, 0}, "up after roll mode");
+
+  // A quarter turn about +Y turns +Z to +X.
+  const float h = std::sqrt(0.5f);
+  Quat q = Quat::fromAxisAngle({0, 1, 0}, 1.5707964f);
+  c.set_rotation(q);
+  EXPECT_EQ(c.dirty() & CamData::kDirtyOrientation, 0u);
+  expectNear(c.get_right(), {0, 0, -1}, "right of rotation");
+  const Quat back = c.get_rotation();
+  EXPECT_NEAR(std::fabs(back.y), h, 1e-4f);
+  c.move_fwd3d(1);
+  expectNear(c.get_pos(), {1, 0, -10}, "forward along the rotation");
+
+  c.set_fov(0);
+  c.set_zplane(1, 10);
+  expectNear(c.vp2wp(0.3f, 0.2f, 0.5f), {0, 0, 0}, "singular");
+}
+
+TEST(Camera, ManagerCreatesPlacedCameras) {
+  CamMgr cams;
+  auto h = cams.createCamera({0, 5, 0}, {0, 5, 10}, 2.0f, 50.0f);
+  kesto::HdlLock<CamMgr::CamHandle> lock(h);
+  ASSERT_TRUE(lock);
+  EXPECT_EQ(lock->revision(), 3u);
+  EXPECT_FLOAT_EQ(lock->zNear(), 2.0f);
+  expectNear(lock->vp2wp(0, 0, 0), {0, 5, 2}, "near centre");
+  // Aim point on the position: a zero direction falls back to the identity.
+  auto same = cams.createCamera({1, 1, 1}, {1, 1, 1}, 1, 10);
+  kesto::HdlLock<CamMgr::CamHandle> lock2(same);
+  expectNear(lock2->get_dir(), {0, 0, 1}, "zero direction");
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// Textures on the GL device, read back by pixels: render targets saved as PNG and DDS,
+// images uploaded and read again, alpha-only textures written on the CPU.
+#include <gtest/gtest.h>
+
+#include "platform/gfx/device.h"
+#include "render/device/device_mgr.h"
+#include "render/texture/image_codec.h"
+#include "render/texture/texture_mgr.h"
+#include "runtime/res/hdl_lock.h"
+#include "tests/gfx/gl_fixture.h"
+#include "tests/texture/texture_fixture.h"
+
+namespace {
+
+using TexHandle = TextureMgr::TexHandle;
+using Lock = kesto::HdlLock<TexHandle>;
+
+class GLTextureTest : public qxtest::GLTest {
+ protected:
+  void SetUp() override {
+    GLTest::SetUp();
+    if (!dev) return;
+    devices.adopt(dev);
+    textures.setLog([this](std::string_view m) { logged.emplace_back(m); });
+  }
+  void TearDown() override { devices.release(); }
+
+  // The first pixel of an image file as A8R8G8B8.
+  uint32_t firstPixel(const std::string& name) {
+    const std::string bytes = files.get(name);
+    qxtex::Image img;
+    EXPECT_TRUE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img, nullptr))
+        << name;
+    if (img.bits.size() < 4) return 0;
+    EXPECT_EQ(img.format, qxgfx::D3DFMT_A8R8G8B8) << name;
+    return uint32_t(img.bits[0]) | uint32_t(img.bits[1]) << 8 | uint32_t(img.bits[2]) << 16 |
+           uint32_t(img.bits[3]) << 24;
+  }
+
+  DeviceMgr devices;
+  textest::FolderSources files;
+  TextureMgr textures;
+  std::vector<std::string> logged;
+};
+
+TEST_F(GLTextureTest, ClearedRenderTargetSavesAndLoadsWithItsColour) {
+  EXPECT_EQ(textures.create_blank(13, qxgfx::D3DFMT_A8R8G8B8).value, 0u);
+  EXPECT_EQ(textures.create_blank(4, qxgfx::D3DFMT_D24S8).value, 0u);
+  EXPECT_EQ(textures.create_blank(4, qxgfx::D3DFMT_DXT1).value, 0u);
+  TexHandle rt = textures.create_blank(4, qxgfx::D3DFMT_A8R8G8B8);
+  ASSERT_NE(rt.value, 0u);
+  const uint32_t colour = 0xC0336699;
+  {
+    Lock lock(rt);
+    EXPECT_TRUE(lock->isTarget());
+    EXPECT_EQ(lock->width, 16);
+    EXPECT_EQ(lock->format(), qxgfx::D3DFMT_A8R8G8B8);
+    auto surface = lock->getSurface();
+    ASSERT_TRUE(surface);
+    ASSERT_EQ(dev->setRenderTarget(0, surface.get()), qxgfx::D3D_OK);
+    ASSERT_EQ(dev->clear(0, nullptr, 1, colour, 1.0f, 0), qxgfx::D3D_OK);
+    // Script-written sizes do not change what is saved.
+    lock->width = 3;
+  }
+  ASSERT_TRUE(textures.saveAsFile(rt.value, u"rt.png"));
+  ASSERT_TRUE(textures.saveAsFile(rt.value, u"rt.DDS"));
+  EXPECT_TRUE(qxtest::near(firstPixel("rt.png"), colour));
+  EXPECT_TRUE(qxtest::near(firstPixel("rt.DDS"), colour));
+  EXPECT_EQ(files.get("rt.DDS").size(), 128u + 16 * 16 * 4);
+
+  // Loaded again, the pixels are on the device and read back from it.
+  for (const char16_t* name : {u"rt.png", u"rt.dds"}) {
+    TexHandle t = textures.load(name, 0, 1);
+    Lock lock(t);
+    ASSERT_TRUE(lock && lock->texture());
+    EXPECT_EQ(lock->width, 16);
+    EXPECT_GT(lock->texture()->levelCount(), 1u);
+    qxgfx::LockedRect r;
+    auto* bits = static_cast<const uint32_t*>(lock->lockLevel0(r));
+    ASSERT_NE(bits, nullptr);
+    EXPECT_TRUE(qxtest::near(bits[15 * (r.pitch / 4) + 15], colour));
+    lock->unlockLevel0();
+  }
+  EXPECT_TRUE(logged.size() == 3u) << logged.size();  // the three refused targets
+
+  // The back buffer wrapper saves what the back buffer holds.
+  textures.createDeviceTargets();
+  ASSERT_EQ(dev->setRenderTarget(0, dev->getBackBuffer().get()), qxgfx::D3D_OK);
+  ASSERT_EQ(dev->clear(0, nullptr, 1, 0xFF00FF00, 1.0f, 0), qxgfx::D3D_OK);
+  {
+    Lock bb(textures.backBufferTexture());
+    ASSERT_TRUE(bb);
+    EXPECT_EQ(bb->width, int32_t(kW));
+    EXPECT_EQ(bb->height, int32_t(kH));
+    EXPECT_EQ(bb->texture(), nullptr);
+  }
+  EXPECT_NE(textures.depthStencilTexture().value, 0u);
+  ASSERT_TRUE(textures.saveAsFile(textures.backBufferTexture().value, u"screen.bmp"));
+  EXPECT_TRUE(qxtest::near(firstPixel("screen.bmp"), 0xFF00FF00));
+  EXPECT_FALSE(textures.saveAsFile(textures.depthStencilTexture().value, u"depth.png"));
+  textures.releaseDeviceTargets();
+  EXPECT_EQ(textures.backBufferTexture().value, 0u);
+}
+
+TEST_F(GLTextureTest, AlphaTextureWrittenOnTheCpuSavesAsAlpha) {
+  TexHandle a8 = textures.createA8Texture(2, 2);
+  Lock lock(a8);
+  ASSERT_TRUE(lock && lock->texture());
+  qxgfx::LockedRect r;
+  auto* bits = static_cast<uint8_t*>(lock->lockLevel0(r));
+  ASSERT_NE(bits, nullptr);
+  bits[r.pitch + 2] = 0x80;
+  lock->unlockLevel0();
+  ASSERT_TRUE(textures.saveAsFile(a8.value, u"a8.tga"));
+  // Saved as (0, 0, 0, a), as it samples.
+  const std::string bytes = files.get("a8.tga");
+  qxtex::Image img;
+  ASSERT_TRUE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img, nullptr));
+  EXPECT_EQ(img.bits[(4 + 2) * 4 + 3], 0x80);
+  EXPECT_EQ(img.bits[(4 + 2) * 4 + 0], 0);
+  EXPECT_EQ(img.bits[3], 0);
+}
+
+}  // namespace

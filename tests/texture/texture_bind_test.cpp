@@ -1,0 +1,144 @@
+// What scripts see of textures, materials and cameras (bind steps 6, 11 and 13).
+#include <stb_image_write.h>
+
+#include "render/camera/cam_mgr.h"
+#include "render/camera_bind/camera_bind.h"
+#include "render/material/mtl_mgr.h"
+#include "render/material_bind/material_bind.h"
+#include "render/texture/texture_mgr.h"
+#include "render/texture_bind/texture_bind.h"
+#include "script/bind/bind_order.h"
+#include "tests/bind/bind_test_support.h"
+
+namespace {
+
+const auto* kEnv = ::testing::AddGlobalTestEnvironment(new bindtest::Environment([](kesto::ManagerCatalogue& c) {
+  c.provide(kesto::ManagerKind::material, [] { return std::make_unique<MtlMgr>(); });
+  c.provide(kesto::ManagerKind::texture, [] { return std::make_unique<TextureMgr>(); });
+  c.provide(kesto::ManagerKind::camera, [] { return std::make_unique<CamMgr>(); });
+}));
+
+class RenderBindTest : public bindtest::StateTest {
+ protected:
+  void SetUp() override {
+    StateTest::SetUp();
+    std::string png;
+    const uint8_t px[4 * 6 * 4] = {};
+    stbi_write_png_to_func([](void* c, void* d, int n) { static_cast<std::string*>(c)->append(static_cast<char*>(d), n); },
+                           &png, 6, 4, 4, px, 24);
+    bindtest::putFile("sheet.png", png);
+    bindtest::putFile("sheet.desc", R"([{"name": "run", "width": 6, "nwidth": 2, "frame": 4}, {"name": "idle"}])");
+    bindtest::putFile("stone.mtl", R"({"shine": 0.5})");
+    qxbind::BindOrder order;
+    ASSERT_TRUE(order.provide(materialBinding()));
+    ASSERT_TRUE(order.provide(cameraBinding()));
+    ASSERT_TRUE(order.provide(textureBinding()));
+    policy_->unlock();
+    EXPECT_EQ(order.run(state_), 3);
+    L = policy_->lock();
+  }
+  void TearDown() override {
+    lua_settop(L, 0);
+    ASSERT_EQ(run("t, t2, m, cam = nil collectgarbage('collect')"), "");
+    StateTest::TearDown();
+  }
+};
+
+TEST_F(RenderBindTest, TexturesAndTheirSpriteDescriptions) {
+  EXPECT_TRUE(evalBool("QXMGRMT[3] == TexData and TextureMgr.fvt_b.load == false and TexData.fvt_b.width == true"));
+  ASSERT_EQ(run("t = TextureMgr:load('Sheet.PNG', 0, 1)"), "");
+  EXPECT_TRUE(evalBool("getmetatable(t) == TexData.mt"));
+  EXPECT_EQ(evalNumber("t.width * 100 + t.height"), 604);
+  EXPECT_EQ(run("t.width = 99"), "");
+  EXPECT_EQ(evalNumber("t.width"), 99);
+  EXPECT_EQ(evalString("table.concat(t:get_desclist(), ',')"), "run,idle");
+  EXPECT_EQ(evalString("table.concat({t:get_desc_index(0)}, ',')"), "3,4,4");
+  EXPECT_EQ(evalString("table.concat({t:get_desc_index(1)}, ',')"), "6,4,1");
+  EXPECT_EQ(evalString("table.concat({t:get_desc_index(2)}, ',')"), "0,0,0");
+  EXPECT_EQ(evalString("table.concat({t:get_desc_index(-1)}, ',')"), "0,0,0");
+  EXPECT_EQ(evalString("table.concat({t:get_desc_name('idle')}, ',')"), "6,4,1");
+  EXPECT_EQ(evalString("table.concat({t:get_desc_name('IDLE')}, ',')"), "0,0,0");
+  // The generic creation path finds the same texture.
+  EXPECT_TRUE(evalBool("QX.createRes('sheet.png') == t or QX.HdlInfo(QX.createRes('sheet.png')).index == QX.HdlInfo(t).index"));
+  // No write target: nothing is written, the class comes back for chaining.
+  EXPECT_TRUE(evalBool("TextureMgr:saveAsFile(t, 'out.png') == TextureMgr"));
+  EXPECT_TRUE(evalBool("TextureMgr:saveAsFile(nil, 'out.png') == TextureMgr"));
+  // No device: no render target.
+  EXPECT_TRUE(evalBool("TextureMgr:create_blank(4, 21) == nil"));
+  EXPECT_TRUE(evalBool("TextureMgr:load('none.png', 0, 1) == nil"));
+}
+
+TEST_F(RenderBindTest, MaterialsAndCameras) {
+  EXPECT_TRUE(evalBool("QXMGRMT[2] == MtlData and QXMGRMT[8] == CamData"));
+  ASSERT_EQ(run("m = QX.createRes('stone.mtl')"), "");
+  EXPECT_TRUE(evalBool("getmetatable(m) == MtlData.mt"));
+  EXPECT_EQ(evalString("QX.HdlInfo(m).name"), "MtlData");
+
+  ASSERT_EQ(run("cam = CamMgr:create(QXL.vec3.new(0, 0, -5), QXL.vec3.new(0, 0, 5), 1, 100)"), "");
+  EXPECT_TRUE(evalBool("getmetatable(cam) == CamData.mt"));
+  EXPECT_EQ(evalNumber("cam:get_pos()[3]"), -5);
+  EXPECT_EQ(evalNumber("cam:vp2wp(0, 0, 0)[3]"), -4);
+  EXPECT_TRUE(evalBool("cam:set_roll(0.5) == cam"));
+  EXPECT_NEAR(evalNumber("cam:get_up()[1]"), std::sin(0.5), 1e-5);
+  EXPECT_EQ(evalNumber("cam:get_rotation().dim"), 4);
+  ASSERT_EQ(run("cam:set_rotation(QXL.quat.new(0, 0, 0, 1)):move_fwd3d(2)"), "");
+  EXPECT_EQ(evalNumber("cam:get_pos()[3]"), -3);
+  EXPECT_EQ(evalNumber("cam:get_dir()[3]"), 1);
+}
+
+// Every member of the three pairs under wrong, huge, broken and dead arguments and selves.
+TEST_F(RenderBindTest, EveryMemberSurvivesHostileArgumentsAndSelves) {
+  const char* hammer = R"lua(
+local boom = function() error("hostile", 0) end
+local hostileMt = { __index = boom, __newindex = boom, __len = boom, __tostring = boom, __eq = boom,
+  __call = boom, __concat = boom }
+local makers = {
+  TextureMgr = function() return TextureMgr end, MtlMgr = function() return MtlMgr end,
+  CamMgr = function() return CamMgr end,
+  TexData = function() return TextureMgr:load("sheet.png", 0, 1) end,
+  MtlData = function() return QX.createRes("stone.mtl") end,
+  CamData = function() return CamMgr:create(QXL.vec3.new(0, 0, 0), QXL.vec3.new(0, 0, 1), 1, 10) end,
+}
+local function battery()
+  local dead = CamMgr:create(QXL.vec3.new(0, 0, 0), QXL.vec3.new(0, 0, 1), 1, 10)
+  local weakOfDead = QX.getWeak(dead)
+  QX_Release(dead)
+  local hp = newproxy(true)
+  getmetatable(hp).__index = boom
+  return { n = 30, nil, true, 0, -1, 12, 2 ^ 31, 2 ^ 32 + 1, -2 ^ 63, 1 / 0, -1 / 0, 0 / 0, "", "a\0b",
+    string.rep("\255x\0", 40000), "sheet.png", "@x.png", "..\\..\\x.png", {}, { udata = hp },
+    setmetatable({}, hostileMt), boom, coroutine.create(boom), QXInteger(0xFFFFFFFF), hp, dead, weakOfDead,
+    { udata = dead }, makers.TexData(), QXL.vec3.new(0 / 0, 1 / 0, 0), QXL.quat.new(0, 0, 0, 0) }
+end
+local calls = 0
+local function try(f, ...) calls = calls + 1 pcall(f, ...) end
+local function walk(t, out)
+  for k, v in pairs(t) do
+    if type(v) == "function" then out[#out + 1] = v end
+    if type(v) == "table" and (k == "fvt_hdl" or k == "fvt_ptr" or k == "mt" or k == "mt_w") then walk(v, out) end
+  end
+  return out
+end
+for cname, makeSelf in pairs(makers) do
+  for _, f in ipairs(walk(_G[cname], {})) do
+    local b = battery()
+    try(f)
+    for i = 1, b.n do
+      local x = b[i]
+      try(f, x)
+      try(f, x, x, x)
+      try(f, makeSelf(), x)
+      try(f, makeSelf(), x, x, x, x)
+    end
+    collectgarbage("collect")
+  end
+end
+hammered = calls
+)lua";
+  ASSERT_EQ(run(hammer), "");
+  EXPECT_GT(evalNumber("hammered"), 1000);
+  ASSERT_EQ(run("t = TextureMgr:load('sheet.png', 0, 1)"), "");
+  EXPECT_EQ(evalNumber("t.height"), 4);
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// A temporary folder mounted as the one read source and write target of the resource
+// registry, with helpers that write image and text files into it.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <stb_image_write.h>
+
+#include "platform/core/utf.h"
+#include "runtime/fs/file_registry.h"
+#include "runtime/res/res_registry.h"
+
+namespace textest {
+
+class FolderSources : public ResFileSources {
+ public:
+  FolderSources() {
+    char pattern[] = "/tmp/qxtex-test-XXXXXX";
+    dir = mkdtemp(pattern);
+    files.mountRead(qcore::utf8ToUtf16(dir.string()));
+    files.mountWrite(qcore::utf8ToUtf16(dir.string()));
+    ResRegistry::instance().attachFileSources(this);
+  }
+  ~FolderSources() override {
+    ResRegistry::instance().attachFileSources(nullptr);
+    files.teardown();
+    std::filesystem::remove_all(dir);
+  }
+  qx::IFiles* findFile(const std::u16string& name) override { return files.findFile(name); }
+  qx::IFiles* createFile(const std::u16string& name, bool overwrite) override {
+    return files.createFile(name, overwrite);
+  }
+
+  void put(const std::string& name, const std::string& bytes) const {
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+  }
+  std::string get(const std::string& name) const {
+    std::ifstream in(dir / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  bool has(const std::string& name) const { return std::filesystem::exists(dir / name); }
+  // A PNG of one colour (bytes R, G, B, A).
+  void putPng(const std::string& name, int w, int h, const uint8_t rgba[4]) const {
+    std::vector<uint8_t> px(size_t(w) * h * 4);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = rgba[i % 4];
+    std::string out;
+    stbi_write_png_to_func([](void* c, void* d, int n) { static_cast<std::string*>(c)->append(static_cast<char*>(d), n); },
+                           &out, w, h, 4, px.data(), w * 4);
+    put(name, out);
+  }
+
+  std::filesystem::path dir;
+  qx::FileRegistry files;
+};
+
+}  // namespace textest

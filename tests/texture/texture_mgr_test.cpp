@@ -1,0 +1,147 @@
+// The texture manager without a GL context: named loads, image sizes, sprite-description
+// files, refused names and sizes, and saving what cannot be saved.
+#include "render/texture/texture_mgr.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/gfx/device.h"
+#include "render/device/device_mgr.h"
+#include "render/texture/image_codec.h"
+#include "runtime/res/hdl_lock.h"
+#include "tests/texture/texture_fixture.h"
+
+namespace {
+
+using TexHandle = TextureMgr::TexHandle;
+using Lock = kesto::HdlLock<TexHandle>;
+const uint8_t kRed[4] = {255, 0, 0, 255};
+
+class TextureMgrTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    textures.setLog([this](std::string_view m) { logged.emplace_back(m); });
+  }
+  textest::FolderSources files;
+  TextureMgr textures;
+  std::vector<std::string> logged;
+};
+
+TEST_F(TextureMgrTest, NamesFoldCaseAndImagesKeepTheirSize) {
+  files.putPng("foo.png", 300, 200, kRed);
+  TexHandle a = textures.load(u"foo.png", 0, 1);
+  TexHandle b = textures.load(u"Foo.PNG", 0, 1);
+  ASSERT_NE(a.value, 0u);
+  EXPECT_EQ(a.value, b.value);
+  EXPECT_EQ(textures.refCount(a.value), 2u);
+  Lock lock(a);
+  EXPECT_EQ(lock->width, 300);
+  EXPECT_EQ(lock->height, 200);
+  EXPECT_EQ(lock->format(), 0u);
+  EXPECT_FALSE(lock->isTarget());
+  // Without a device the pixels stay in memory, as A8R8G8B8 (bytes B, G, R, A).
+  qxgfx::LockedRect r;
+  auto* bits = static_cast<uint8_t*>(lock->lockLevel0(r));
+  ASSERT_NE(bits, nullptr);
+  EXPECT_EQ(r.pitch, 1200);
+  EXPECT_EQ(bits[199 * 1200 + 299 * 4 + 2], 255);
+  EXPECT_EQ(bits[199 * 1200 + 299 * 4 + 0], 0);
+  lock->unlockLevel0();
+}
+
+TEST_F(TextureMgrTest, RefusedNamesAndUndecodableFiles) {
+  files.put("@skip.png", "not read");
+  files.put("junk.png", "not an image at all");
+  TexHandle at = textures.load(u"@skip.png", 0, 1);
+  ASSERT_NE(at.value, 0u);
+  {
+    Lock lock(at);
+    EXPECT_EQ(lock->width, 0);
+    qxgfx::LockedRect r;
+    EXPECT_EQ(lock->lockLevel0(r), nullptr);
+  }
+  EXPECT_TRUE(logged.empty());  // "@" names are not read at all
+
+  TexHandle junk = textures.load(u"junk.png", 0, 1);
+  ASSERT_NE(junk.value, 0u);
+  {
+    Lock lock(junk);
+    EXPECT_EQ(lock->width, 0);
+    EXPECT_EQ(lock->height, 0);
+    EXPECT_EQ(lock->texture(), nullptr);
+  }
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find("junk.png"), std::string::npos);
+
+  // Saving it writes nothing and says so.
+  EXPECT_FALSE(textures.saveAsFile(junk.value, u"out.png"));
+  EXPECT_FALSE(files.has("out.png"));
+  EXPECT_EQ(logged.size(), 2u);
+  // A released handle does nothing.
+  const uint32_t stale = junk.value;
+  junk.reset();
+  EXPECT_FALSE(textures.saveAsFile(stale, u"out.png"));
+  EXPECT_FALSE(files.has("out.png"));
+
+  EXPECT_EQ(textures.load(u"missing.png", 0, 1).value, 0u);
+  const std::u16string tooLong = std::u16string(256, u'a') + u".png";
+  files.put(qcore::utf16ToUtf8(tooLong), "x");
+  EXPECT_EQ(textures.load(tooLong, 0, 1).value, 0u);
+}
+
+TEST_F(TextureMgrTest, DescriptionFileBesideTheImage) {
+  files.putPng("a.b.png", 256, 64, kRed);
+  files.put("a.b.desc", R"([{"name": "run", "offsetx": 64, "nwidth": 3}, {"name": "idle"}])");
+  files.put("a.desc", R"([{"name": "wrong"}])");
+  TexHandle t = textures.load(u"a.b.png", 0, 1);
+  Lock lock(t);
+  ASSERT_EQ(lock->descs.size(), 2u);
+  EXPECT_EQ(lock->descs[0].name, u"run");
+  EXPECT_EQ(lock->descs[0].width, 192);
+  EXPECT_EQ(lock->descs[0].cellWidth, 64);
+  EXPECT_EQ(lock->descs[0].cellHeight, 64);
+  EXPECT_EQ(lock->descs[1].name, u"idle");
+}
+
+TEST_F(TextureMgrTest, CreatedTexturesWithoutDeviceAndSizeLimits) {
+  EXPECT_EQ(textures.create_blank(4, qxgfx::D3DFMT_A8R8G8B8).value, 0u);  // no device: no target
+  EXPECT_EQ(textures.createA8Texture(-1, 2).value, 0u);
+  EXPECT_EQ(textures.createA8Texture(2, 13).value, 0u);
+  TexHandle a8 = textures.createA8Texture(3, 2);
+  ASSERT_NE(a8.value, 0u);
+  EXPECT_EQ(textures.nameOf(a8.value).rfind(u"@no_name_", 0), 0u);
+  {
+    Lock lock(a8);
+    EXPECT_EQ(lock->width, 8);
+    EXPECT_EQ(lock->height, 4);
+    EXPECT_EQ(lock->format(), qxgfx::D3DFMT_A8);
+    qxgfx::LockedRect r;
+    auto* bits = static_cast<uint8_t*>(lock->lockLevel0(r));
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(r.pitch, 8);
+    EXPECT_EQ(lock->lockLevel0(r), nullptr);  // not twice
+    bits[3 * 8 + 7] = 200;
+    lock->unlockLevel0();
+  }
+  // Saved as DDS it stays A8; as PNG the alpha carries the value.
+  ASSERT_TRUE(textures.saveAsFile(a8.value, u"glyphs.DDS"));
+  ASSERT_TRUE(textures.saveAsFile(a8.value, u"glyphs.whatever"));
+  for (const char* name : {"glyphs.DDS", "glyphs.whatever"}) {
+    const std::string bytes = files.get(name);
+    qxtex::Image img;
+    ASSERT_TRUE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img, nullptr)) << name;
+    EXPECT_EQ(img.width, 8u);
+    const size_t bpp = img.format == qxgfx::D3DFMT_A8 ? 1 : 4;
+    EXPECT_EQ(img.bits[(3 * 8 + 7) * bpp + (bpp - 1)], 200) << name;
+    EXPECT_EQ(img.bits[0], 0) << name;
+  }
+  EXPECT_EQ(qxtex::fileFormatFor(u"glyphs.whatever"), qxtex::ImageFileFormat::png);
+  EXPECT_EQ(qxtex::fileFormatFor(u"x.TGA"), qxtex::ImageFileFormat::tga);
+  EXPECT_EQ(qxtex::fileFormatFor(u"x.Bmp"), qxtex::ImageFileFormat::bmp);
+}
+
+TEST(TextureIlog2, FloorOfLog2) {
+  const std::pair<int32_t, int32_t> cases[] = {{0, -1}, {-5, -1}, {1, 0}, {2, 1}, {3, 1}, {255, 7}, {256, 8}, {0x7FFFFFFF, 30}};
+  for (auto [n, want] : cases) EXPECT_EQ(ilog2(n), want) << n;
+}
+
+}  // namespace
