@@ -1,27 +1,23 @@
 #include "scene/anim/anim_texture.h"
 
+#include "runtime/res/hdl_lock.h"
+
 namespace {
-
-// The texture manager is not part of the engine yet: no texture is found.
-uint32_t managerLoad(const std::u16string&) { return 0; }
-bool managerSize(uint32_t, int32_t&, int32_t&) { return false; }
-
-const AnimTextureSource kManagerSource = {&managerLoad, &managerSize};
-const AnimTextureSource* gSource = &kManagerSource;
-
-}  // namespace
-
-void setAnimTextureSource(const AnimTextureSource* source) { gSource = source ? source : &kManagerSource; }
+constexpr uint32_t kManagedPool = 1;
+}
 
 AnimTexHandle loadAnimTexture(const std::u16string& name) {
-  AnimTexHandle h;
-  h.adopt(gSource->load(name));
-  return h;
+  TextureMgr* textures = TextureMgr::instance();
+  return textures ? textures->load(name, 0, kManagedPool) : AnimTexHandle();
 }
 
 void animTextureScale(const AnimTexHandle& texture, int32_t& width, int32_t& height) {
   int32_t w = 0, h = 0;
-  if (texture.value == 0 || !gSource->size(texture.value, w, h)) w = h = 0;
+  kesto::HdlLock<AnimTexHandle> lock(texture, kesto::HdlLock<AnimTexHandle>::kShared);
+  if (lock) {
+    w = lock->width;
+    h = lock->height;
+  }
   width = w > 0 ? w : 1;
   height = h > 0 ? h : 1;
 }

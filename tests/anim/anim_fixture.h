@@ -1,9 +1,7 @@
 // Shared set-up of the animation tests: the binding tests' engine (scripts, game
-// objects) with the animation manager in its catalogue place, and textures from a small
-// test manager whose sizes the tests choose.
+// objects) with the texture and animation managers in their catalogue places, and two
+// sprite sheets: "sheet.png" 256 x 64 and "other.png" 128 x 32.
 #pragma once
-#include <map>
-#include <memory>
 #include <string>
 
 #include "runtime/res/hdl_lock.h"
@@ -13,21 +11,10 @@
 
 namespace animtest {
 
-struct FakeTex {
-  int32_t width = 0;
-  int32_t height = 0;
-};
-
-class FakeTexMgr : public kesto::ResourceMgrNoName<FakeTexMgr, FakeTex> {
- public:
-  const char* dataTypeName() const override { return "FakeTex"; }
-};
-
-// Textures by name, each created on first use with its size from sizes(); the table
-// keeps one reference of its own.
-std::map<std::u16string, FakeTexMgr::HandleType>& textures();
-std::map<std::u16string, FakeTex>& sizes();
-uint32_t textureRefs(const std::u16string& name);  // references besides the table's
+// References to the named texture (0 when it is not loaded).
+uint32_t textureRefs(const std::u16string& name);
+// The loaded texture of that name, without a reference of its own.
+uint32_t textureOf(const std::u16string& name);
 
 inline AnimHdl loadAnim(const std::string& file, const std::string& text) {
   bindtest::putFile(file, text);
@@ -37,8 +24,6 @@ inline AnimHdl loadAnim(const std::string& file, const std::string& text) {
 class AnimTest : public bindtest::StateTest {
  protected:
   static void SetUpTestSuite();
-  static void TearDownTestSuite();
-  void TearDown() override;
 };
 
 }  // namespace animtest

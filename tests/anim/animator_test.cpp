@@ -214,7 +214,7 @@ TEST_F(AnimatorTest, FlipsMirrorTheRectangleAndHotspot) {
   EXPECT_EQ(flipped.hotspotY, 26);
   EXPECT_FLOAT_EQ(flipped.v0, plain.v1);
   EXPECT_FLOAT_EQ(flipped.v1, plain.v0);
-  EXPECT_EQ(flipped.texture.value, textures()[u"sheet.png"].value);
+  EXPECT_EQ(flipped.texture.value, textureOf(u"sheet.png"));
 
   // The root's cell size, unrounded.
   float w = 0, h = 0;
