@@ -1,5 +1,7 @@
 #include "scene/anim/anim_props.h"
 
+#include <algorithm>
+
 const char* IFAnimTag::get(int32_t) const { return nullptr; }
 
 ARectMat::ARectMat(const AnimRect& area, int32_t columns, int32_t rows, int32_t frames)
@@ -7,12 +9,12 @@ ARectMat::ARectMat(const AnimRect& area, int32_t columns, int32_t rows, int32_t 
       v0_(area.v0),
       u1_(area.u1),
       v1_(area.v1),
-      columns_(columns > 0 ? columns : 1),
-      rows_(rows > 0 ? rows : 1),
+      columns_(std::max(columns, 1)),
+      rows_(std::max(rows, 1)),
       frames_(frames) {}
 
 void ARectMat::get(int32_t frame, float& u0, float& v0, float& u1, float& v1) const {
-  const int32_t f = frame > 0 ? frame : 0;
+  const int32_t f = std::max(frame, 0);
   const int32_t column = f % columns_;
   const int32_t row = f / columns_;
   const float w = (u1_ - u0_) / static_cast<float>(columns_);
@@ -28,7 +30,7 @@ void ARectList::get(int32_t frame, float& u0, float& v0, float& u1, float& v1) c
     u0 = v0 = u1 = v1 = 0;
     return;
   }
-  size_t i = frame > 0 ? static_cast<size_t>(frame) : 0;
+  size_t i = static_cast<size_t>(std::max(frame, 0));
   if (i >= frames_.size()) i = frames_.size() - 1;
   const AnimRect& r = frames_[i];
   u0 = r.u0;
@@ -53,7 +55,7 @@ void HSList::get(int32_t frame, int32_t& x, int32_t& y) const {
 
 int32_t ADelayList::get(int32_t frame) const {
   if (ticks_.empty()) return 0;
-  size_t i = frame > 0 ? static_cast<size_t>(frame) : 0;
+  size_t i = static_cast<size_t>(std::max(frame, 0));
   return ticks_[i < ticks_.size() ? i : ticks_.size() - 1];
 }
 

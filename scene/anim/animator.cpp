@@ -82,6 +82,8 @@ bool Animator::enterFrame(const Animation& anim) {
 
 void Animator::update(float dt) {
   if (animation_.value == 0 || !playing_ || queue_.empty()) return;
+  // An update run by one of this update's handlers counts as a change.
+  ++revision_;
   float ticks = std::floor(dt * 60.0f + 0.5f);
   if (!(ticks > 0)) ticks = 0;  // negative and NaN steps
   if (ticks > kMaxTicks) ticks = kMaxTicks;
@@ -151,9 +153,8 @@ bool Animator::getFrameRect(AnimFrameInfo& out) {
   if (!lock || lock->empty()) return false;
   const AnimSlot* slot = lock->slotOrNull(currentSlot_);
   if (!slot || !slot->rect || !slot->hotspot) return false;
-  const int32_t f = frame_ > 0 ? frame_ : 0;
-  slot->hotspot->get(f, out.hotspotX, out.hotspotY);
-  slot->rect->get(f, out.u0, out.v0, out.u1, out.v1);
+  slot->hotspot->get(frame_, out.hotspotX, out.hotspotY);
+  slot->rect->get(frame_, out.u0, out.v0, out.u1, out.v1);
   out.texture = slot->texture;
   int32_t w = 1, h = 1;
   animTextureScale(slot->texture, w, h);

@@ -87,6 +87,6 @@ class Animator {
   bool flipV_ = false;
   int32_t currentSlot_ = -1;
   std::deque<Entry> queue_;
-  // Bumped by every change from outside update, so update notices what handlers did.
+  // Bumped by every change and every update, so an update notices what its handlers did.
   uint32_t revision_ = 0;
 };

@@ -87,7 +87,8 @@ TEST_F(AnimDataTest, SlotsInheritTheRootAndReadEveryForm) {
   EXPECT_FLOAT_EQ(i1.v0, 0.5f);
   EXPECT_FLOAT_EQ(i1.u1, 0.5f);
   EXPECT_FLOAT_EQ(i1.v1, 1.0f);
-  EXPECT_FLOAT_EQ(rectOf(idle, 5).u0, 0.25f);  // past the list: the last one
+  EXPECT_FLOAT_EQ(rectOf(idle, 2).u0, 0.25f);  // past the list: the last one
+  EXPECT_FLOAT_EQ(rectOf(idle, 5).v1, 1.0f);
   EXPECT_EQ(hsOf(idle, 0), std::make_pair(1, 2));
   EXPECT_EQ(hsOf(idle, 4), std::make_pair(1, 2));
   EXPECT_EQ(hsOf(idle, 5), std::make_pair(3, 4));
@@ -142,7 +143,7 @@ TEST_F(AnimDataTest, HostileFilesLoadWhatTheyCanOrNothing) {
 TEST_F(AnimDataTest, BrokenPropertiesNeverReadPastTheirEntries) {
   Animation a;
   ASSERT_TRUE(a.build(R"({
-    "rect": {"rect": [0, 0, 10], "nwidth": 0, "nheight": -3},
+    "rect": {"rect": [0, 0, 10], "nwidth": 0, "nheight": 0},
     "hotspot": [],
     "delay": [],
     "tag": [1],
@@ -157,6 +158,8 @@ TEST_F(AnimDataTest, BrokenPropertiesNeverReadPastTheirEntries) {
   Uv r = rectOf(root, 3);  // a zero grid reads as one cell
   EXPECT_FLOAT_EQ(r.u0, 0.0f);
   EXPECT_FLOAT_EQ(r.u1, 10.0f);  // no texture: pixel units
+  EXPECT_FLOAT_EQ(r.v0, 0.0f);
+  EXPECT_FLOAT_EQ(r.v1, 0.0f);
   EXPECT_EQ(hsOf(root, 0), std::make_pair(0, 0));
   EXPECT_EQ(root.delay->get(0), 1);
   EXPECT_EQ(root.tag->get(1), nullptr);
@@ -198,6 +201,8 @@ TEST_F(AnimDataTest, ManagerSharesByNameAndSlotsHoldTheirTextures) {
     EXPECT_EQ(textureRefs(other), otherBefore + 1);
     EXPECT_STREQ(AnimMgr::instance()->dataTypeName(), "Animation");
     EXPECT_EQ(AnimMgr::instance()->acquireByName(u"missing.spr").handle.value, 0u);
+    Animation none;
+    EXPECT_FALSE(AnimMgr::instance()->loadData(none, nullptr, u"nowhere.spr"));
   }
   EXPECT_EQ(textureRefs(sheet), sheetBefore);
   EXPECT_EQ(textureRefs(other), otherBefore);

@@ -46,6 +46,10 @@ class AnimatorTest : public AnimTest {
       gCurrent->clear();
       return 0;
     });
+    lua_register(L, "updateAnimator", [](lua_State* L) {
+      gCurrent->update(static_cast<float>(lua_tonumber(L, 1)));
+      return 0;
+    });
     lua_register(L, "restartAnimator", [](lua_State* L) {
       gCurrent->add(lua_tostring(L, 1), 0);
       gCurrent->start();
@@ -232,6 +236,16 @@ TEST_F(AnimatorTest, HandlersThatChangeTheAnimatorEndTheUpdate) {
   EXPECT_EQ(a_.queued(), 0u);
   EXPECT_FALSE(a_.isActive());
   EXPECT_EQ(a_.frame(), 0);
+
+  // A handler that steps the animator itself: the outer update stops where that one left.
+  ASSERT_TRUE(a_.add("fast", 0));
+  a_.start();
+  ASSERT_EQ(run("onmsg = function(name, tag) if tag == 'f1' then updateAnimator(0.05) end end"), "");
+  step(0.05f);
+  EXPECT_EQ(events(), "ANIM_TAG:7:f1 ANIM_TAG:7:f2 ANIM_END:7");
+  EXPECT_FALSE(a_.isActive());
+  EXPECT_EQ(a_.frame(), 3);
+  a_.clear();
 
   // An end handler that queues the next slot and starts it again.
   ASSERT_EQ(run("onmsg = function(name) if name == 'ANIM_END' then restartAnimator('two') end end"), "");
