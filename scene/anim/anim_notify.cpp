@@ -26,7 +26,7 @@ class RecordLock {
 
 void sendAnimEvent(uint32_t target, const char* name, int32_t id, const char* tag) {
   GobjMgr* gobjs = GobjMgr::instance();
-  if (!gobjs || target == 0) return;
+  if (!gobjs) return;
   // The counted copy keeps the object alive through its handler.
   GobjHdl obj = gobjs->copyIfValid(target);
   if (!obj.value) return;

@@ -133,9 +133,15 @@ TEST_F(AnimDataTest, HostileFilesLoadWhatTheyCanOrNothing) {
     EXPECT_EQ(a.slotOrNull(c.members), nullptr);
   }
 
+  // Oversized text is refused unread.
+  Animation big;
+  std::string why;
+  EXPECT_FALSE(big.build("{}" + std::string(Animation::kMaxFileBytes, ' '), &why));
+  EXPECT_NE(why.find("4 MiB"), std::string::npos);
+  EXPECT_TRUE(Animation().build("{}" + std::string(Animation::kMaxFileBytes - 2, ' '), nullptr));
+
   // Deep nesting fails cleanly instead of overflowing the stack.
   Animation deep;
-  std::string why;
   EXPECT_FALSE(deep.build("{\"a\":" + std::string(5000, '[') + std::string(5000, ']') + "}", &why));
   EXPECT_TRUE(deep.empty());
 }

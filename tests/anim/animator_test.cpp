@@ -271,6 +271,8 @@ TEST_F(AnimatorTest, CallbacksAreCheckedBeforeEachCall) {
   a_.start();
   step(1);
   EXPECT_EQ(events(), "");
+  EXPECT_FALSE(a_.isActive());
+  EXPECT_EQ(a_.frame(), 3);
   // A dead game object hears nothing; a foreign handle is no game object.
   ASSERT_EQ(run("gone = Recv.new(0)"), "");
   eval("gone");
