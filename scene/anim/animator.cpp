@@ -1,5 +1,6 @@
 #include "scene/anim/animator.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "runtime/res/hdl_lock.h"
@@ -10,8 +11,7 @@ namespace {
 using AnimLock = kesto::HdlLock<AnimHdl>;
 
 int32_t frameCountOf(const AnimSlot& slot) {
-  const int32_t n = slot.rect ? slot.rect->frameCount() : 1;
-  return n > 0 ? n : 1;
+  return std::max(slot.rect ? slot.rect->frameCount() : 1, 1);
 }
 
 int32_t roundPixels(float v) {
@@ -65,7 +65,6 @@ void Animator::clear() {
 }
 
 bool Animator::enterFrame(const Animation& anim) {
-  if (queue_.empty()) return true;
   const AnimSlot* slot = anim.slotOrNull(queue_.front().slot);
   if (!slot) return true;
   int32_t ticks = slot->delay->get(frame_);

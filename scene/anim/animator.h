@@ -69,8 +69,8 @@ class Animator {
     int32_t loops;
   };
 
-  // Sets the current frame's duration and announces its tag. False when a handler
-  // changed this animator.
+  // Sets the current frame's duration (of the head entry's slot) and announces its tag.
+  // False when a handler changed this animator.
   bool enterFrame(const Animation& anim);
   void setPlaying(bool p) {
     playing_ = p;

@@ -191,6 +191,9 @@ TEST_F(AnimDataTest, LongNamesAreCutAtACharacterBoundary) {
   ASSERT_TRUE(a.build("{\"slot\": {\"" + longName + "\": {}}}", nullptr));
   EXPECT_EQ(std::string(a.slotAt(0).name), std::string(62, 'n'));
   EXPECT_EQ(a.findSlot(longName), -1);
+  Animation b;
+  ASSERT_TRUE(b.build("{\"slot\": {\"" + std::string(64, 'm') + "\": {}}}", nullptr));
+  EXPECT_EQ(std::string(b.slotAt(0).name), std::string(63, 'm'));
 }
 
 TEST_F(AnimDataTest, ManagerSharesByNameAndSlotsHoldTheirTextures) {
