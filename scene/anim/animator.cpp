@@ -151,7 +151,7 @@ bool Animator::getFrameRect(AnimFrameInfo& out) {
   AnimLock lock(animation_.value, AnimLock::kShared);
   if (!lock || lock->empty()) return false;
   const AnimSlot* slot = lock->slotOrNull(currentSlot_);
-  if (!slot || !slot->rect || !slot->hotspot) return false;
+  if (!slot) return false;
   slot->hotspot->get(frame_, out.hotspotX, out.hotspotY);
   slot->rect->get(frame_, out.u0, out.v0, out.u1, out.v1);
   out.texture = slot->texture;

@@ -216,6 +216,13 @@ TEST_F(AnimDataTest, ManagerSharesByNameAndSlotsHoldTheirTextures) {
   EXPECT_EQ(textureRefs(sheet), sheetBefore);
   EXPECT_EQ(textureRefs(other), otherBefore);
 
+  // A file of exactly the largest size loads.
+  std::string edge = "{\"slot\": {\"a\": {}}}";
+  edge.resize(Animation::kMaxFileBytes, ' ');
+  AnimHdl largest = loadAnim("largest.spr", edge);
+  ASSERT_TRUE(largest.value);
+  EXPECT_EQ(kesto::HdlLock<AnimHdl>(largest, 0)->slotCount(), 1);
+
   // An unparsable file still gives an animation, an empty one, and says why.
   bindtest::logLines().clear();
   AnimHdl broken = loadAnim("broken.spr", "{ nope");
