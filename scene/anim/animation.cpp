@@ -162,7 +162,7 @@ bool Animation::build(std::string_view text, std::string* why) {
   builder["stackLimit"] = kMaxDepth;
   Json::Value doc;
   std::string errors;
-  bool parsed = false;
+  bool parsed;
   try {
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     parsed = reader->parse(text.data(), text.data() + text.size(), &doc, &errors);

@@ -71,7 +71,7 @@ bool Animator::enterFrame(const Animation& anim) {
   if (ticks < 0) ticks = 0;
   if (ticks > kMaxDelay) ticks = kMaxDelay;
   remaining_ = static_cast<float>(ticks);
-  if (callback_ == 0 || !slot->tag) return true;
+  if (callback_ == 0) return true;
   const char* tag = slot->tag->get(frame_);
   if (!tag) return true;
   const uint32_t before = revision_;

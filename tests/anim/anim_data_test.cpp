@@ -156,7 +156,8 @@ TEST_F(AnimDataTest, BrokenPropertiesNeverReadPastTheirEntries) {
     "slot": {
       "short": {"rect": [1, 2, 3], "hotspot": [1, 2, 3, 4], "delay": [1e300, -1e300, true, "x"],
                 "tag": [0, 5, 1e12, "far"]},
-      "big": {"rect": [0, 0, 4, 4, 9], "hotspot": [7, 8, 9, 1, 2]}
+      "big": {"rect": [0, 0, 4, 4, 9], "hotspot": [7, 8, 9, 1, 2]},
+      "one": {"rect": [0, 0, 4, 4]}
     },
     "x": )" + std::string("\"") + std::string(100, 'y') + "\"}", nullptr));
   const AnimSlot& root = a.slotAt(-1);
@@ -183,6 +184,9 @@ TEST_F(AnimDataTest, BrokenPropertiesNeverReadPastTheirEntries) {
   const AnimSlot& big = a.slotAt(a.findSlot("big"));
   EXPECT_EQ(big.rect->frameCount(), 1);
   EXPECT_EQ(hsOf(big, 0), std::make_pair(8, 9));
+  const AnimSlot& one = a.slotAt(a.findSlot("one"));
+  EXPECT_EQ(one.rect->frameCount(), 1);
+  EXPECT_FLOAT_EQ(rectOf(one, 0).u1, 4.0f);
 }
 
 TEST_F(AnimDataTest, LongNamesAreCutAtACharacterBoundary) {
