@@ -8,6 +8,7 @@
 #include "platform/gfx/format.h"
 #include "platform/gfx/gfx_types.h"
 #include "render/texture/dds.h"
+#include "render/texture/dxt.h"
 
 namespace qxtex {
 
@@ -21,6 +22,10 @@ bool fail(std::string* why, std::string text) {
 // Pixels of the supported formats as tightly packed R, G, B, A bytes.
 bool toRGBA(uint32_t format, uint32_t w, uint32_t h, const uint8_t* bits, size_t pitch, std::vector<uint8_t>& rgba) {
   rgba.resize(size_t(w) * h * 4);
+  if (isDxt(format)) {
+    decodeDxt(format, w, h, bits, pitch, rgba.data());
+    return true;
+  }
   for (uint32_t y = 0; y < h; ++y) {
     const uint8_t* s = bits + y * pitch;
     uint8_t* d = &rgba[size_t(y) * w * 4];
@@ -99,8 +104,7 @@ ImageFileFormat fileFormatFor(std::u16string_view fileName) {
 std::vector<uint8_t> encodeImage(ImageFileFormat file, uint32_t format, uint32_t width, uint32_t height,
                                  const uint8_t* bits, size_t pitch, std::string* why) {
   std::vector<uint8_t> rgba;
-  if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide ||
-      !toRGBA(format, width, height, bits, pitch, rgba)) {
+  if (width == 0 || height == 0 || !toRGBA(format, width, height, bits, pitch, rgba)) {
     fail(why, "texture format " + std::to_string(format) + " cannot be saved");
     return {};
   }
@@ -109,6 +113,7 @@ std::vector<uint8_t> encodeImage(ImageFileFormat file, uint32_t format, uint32_t
   switch (file) {
     case ImageFileFormat::dds:
       if (format == qxgfx::D3DFMT_A8) return writeDds(format, width, height, bits, pitch);
+      // Compressed levels are written uncompressed.
       for (size_t i = 0; i < rgba.size(); i += 4) std::swap(rgba[i], rgba[i + 2]);
       return writeDds(qxgfx::D3DFMT_A8R8G8B8, width, height, rgba.data(), size_t(width) * 4);
     case ImageFileFormat::bmp:

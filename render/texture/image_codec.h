@@ -1,7 +1,7 @@
 // Image files to texture pixels and back. Decoding takes DDS (our reader) and PNG, TGA,
 // BMP and JPEG (stb_image), telling them apart by content; PNG, TGA, BMP and JPEG decode
 // to D3DFMT_A8R8G8B8. Encoding writes BMP, PNG, TGA (stb_image_write) or DDS from the
-// uncompressed 8-bit formats a texture can hold.
+// 8-bit and DXT formats a texture can hold.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -26,9 +26,9 @@ enum class ImageFileFormat { bmp, png, tga, dds };
 // By the file name's extension, in any letter case; PNG when it names none of these.
 ImageFileFormat fileFormatFor(std::u16string_view fileName);
 
-// The file bytes of one level (rows pitch bytes apart) in D3DFMT_A8R8G8B8,
-// D3DFMT_X8R8G8B8, D3DFMT_A8B8G8R8 or D3DFMT_A8; empty, with the reason in why, for
-// other formats.
+// The file bytes of one level (rows, or rows of 4x4 blocks, pitch bytes apart) in
+// D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A8B8G8R8, D3DFMT_A8 or DXT1/3/5 (written
+// uncompressed); empty, with the reason in why, for other formats.
 std::vector<uint8_t> encodeImage(ImageFileFormat file, uint32_t format, uint32_t width, uint32_t height,
                                  const uint8_t* bits, size_t pitch, std::string* why);
 

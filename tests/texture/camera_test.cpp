@@ -76,7 +76,9 @@ TEST(Camera, RollQuaternionAndSingularProjection) {
   // A quarter turn about +Y turns +Z to +X.
   const float h = std::sqrt(0.5f);
   Quat q = Quat::fromAxisAngle({0, 1, 0}, 1.5707964f);
+  const uint32_t before = c.revision();
   c.set_rotation(q);
+  EXPECT_EQ(c.revision(), before + 1);
   EXPECT_EQ(c.dirty() & CamData::kDirtyOrientation, 0u);
   expectNear(c.get_right(), {0, 0, -1}, "right of rotation");
   const Quat back = c.get_rotation();

@@ -124,6 +124,12 @@ TEST_F(MaterialTest, ReferencesAndCycles) {
   EXPECT_EQ(materials.refCount(b.value), 3u);
   EXPECT_EQ(materials.nameCount(), 2u);
 
+  // A name starting with '@' is never read: the material is there, without values.
+  files.put("@m.mtl", R"({"x": 1})");
+  auto at = materials.acquire(u"@m.mtl");
+  ASSERT_NE(at.value, 0u);
+  EXPECT_FALSE(Lock(at)->loaded());
+
   auto broken = materials.acquire(u"broken.mtl");
   Lock lock(broken);
   ASSERT_TRUE(lock);

@@ -23,6 +23,7 @@ TEST(SpriteDesc, RecordsTakeTheirMembersOrDefaults) {
       {R"({"width": 10.9, "height": true, "frame": null})", 10, 1, 10, 1, 0},
       {R"({"width": "wide", "height": [1], "nwidth": {}, "frame": 1e30})", 256, 128, 256, 128, 1},
       {R"({"width": -2147483648, "nwidth": -1})", -2147483647 - 1, 128, -2147483647 - 1, 128, 1},
+      {R"({"height": -2147483649, "frame": 2147483648})", 256, 128, 256, 128, 1},
       {R"(["not an object"])", 256, 128, 256, 128, 1},
   };
   for (const Case& c : cases) {

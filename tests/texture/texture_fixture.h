@@ -18,6 +18,26 @@
 
 namespace textest {
 
+// A DDS file of the given pixel format and size: the header, then payload bytes.
+inline std::vector<uint8_t> ddsFile(uint32_t w, uint32_t h, uint32_t pfFlags, uint32_t fourCC, uint32_t bits,
+                                    const uint32_t masks[4], size_t payload) {
+  std::vector<uint8_t> f(128 + payload, 0x5A);
+  std::fill(f.begin(), f.begin() + 128, 0);
+  auto put = [&f](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = uint8_t(v >> (8 * i));
+  };
+  put(0, 0x20534444);  // "DDS "
+  put(4, 124);
+  put(12, h);
+  put(16, w);
+  put(76, 32);
+  put(80, pfFlags);
+  put(84, fourCC);
+  put(88, bits);
+  for (int i = 0; i < 4; ++i) put(92 + 4 * i, masks[i]);
+  return f;
+}
+
 class FolderSources : public ResFileSources {
  public:
   FolderSources() {

@@ -131,12 +131,33 @@ TEST_F(TextureMgrTest, CreatedTexturesWithoutDeviceAndSizeLimits) {
     ASSERT_TRUE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img, nullptr)) << name;
     EXPECT_EQ(img.width, 8u);
     const size_t bpp = img.format == qxgfx::D3DFMT_A8 ? 1 : 4;
+    EXPECT_EQ(bpp, name[7] == 'D' ? 1u : 4u) << name;
     EXPECT_EQ(img.bits[(3 * 8 + 7) * bpp + (bpp - 1)], 200) << name;
     EXPECT_EQ(img.bits[0], 0) << name;
   }
   EXPECT_EQ(qxtex::fileFormatFor(u"glyphs.whatever"), qxtex::ImageFileFormat::png);
   EXPECT_EQ(qxtex::fileFormatFor(u"x.TGA"), qxtex::ImageFileFormat::tga);
   EXPECT_EQ(qxtex::fileFormatFor(u"x.Bmp"), qxtex::ImageFileFormat::bmp);
+}
+
+// The header's size is checked before any pixel is decoded.
+TEST(ImageCodec, OversizedImagesAreRefused) {
+  textest::FolderSources files;
+  files.putPng("one.png", 1, 1, kRed);
+  const std::string png = files.get("one.png");
+  qxtex::Image img;
+  ASSERT_TRUE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(png.data()), png.size(), img, nullptr));
+  const std::pair<uint32_t, uint32_t> sizes[] = {{16385, 1}, {1, 16385}, {4097, 4096}};
+  for (auto [w, h] : sizes) {
+    std::string big = png;
+    for (int i = 0; i < 4; ++i) {
+      big[16 + i] = char(w >> (24 - 8 * i));  // IHDR width and height, big-endian
+      big[20 + i] = char(h >> (24 - 8 * i));
+    }
+    std::string why;
+    EXPECT_FALSE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(big.data()), big.size(), img, &why)) << w;
+    EXPECT_EQ(why, "image size out of range") << w;
+  }
 }
 
 TEST(TextureIlog2, FloorOfLog2) {
