@@ -11,6 +11,7 @@
 #include "runtime/core/thread_ctx.h"
 #include "runtime/mem/mem_mgr.h"
 #include "runtime/res/catalogue.h"
+#include "scene/anim/anim_mgr.h"
 #include "scene/collision/col_mgr.h"
 #include "scene/sound/sound_mgr.h"
 #include "script/gobj/gobj_mgr.h"
@@ -42,6 +43,7 @@ void provideEngineManagers(kesto::ManagerCatalogue& managers) {
   managers.provide(ManagerKind::sound, make<SoundMgr>());
   managers.provide(ManagerKind::collision, make<ColMgr>());
   managers.provide(ManagerKind::collisionPipe, make<ColPipeMgr>());
+  managers.provide(ManagerKind::animation, make<AnimMgr>());
 }
 
 bool initEngineSingletons(uint32_t uiThreadId, const std::function<void(kesto::ManagerCatalogue&)>& adjust) {

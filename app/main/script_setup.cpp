@@ -8,6 +8,7 @@
 #include "render/texture/texture_mgr.h"
 #include "render/texture_bind/texture_bind.h"
 #include "runtime/core/synclo.h"
+#include "scene/anim/animator_bind.h"
 #include "scene/collision/col_bind.h"
 #include "scene/sound_bind/sound_bind.h"
 #include "script/bind/bind_order.h"
@@ -32,6 +33,7 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(soundBinding());
   order.provide(colBinding());
   order.provide(colPipeBinding());
+  order.provide(animatorBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

@@ -1,0 +1,332 @@
+// The animator: its frame sequence, loops and queue, the "ANIM_TAG"/"ANIM_END" events a
+// game object hears at once, flips, hostile steps and handlers that change it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "scene/anim/animator.h"
+#include "scene/anim/animator_bind.h"
+#include "script/bind/bind_class.h"
+#include "script/bind/bind_order.h"
+#include "script/gobj/gobj_bind.h"
+#include "script/lua/stack_readers.h"
+#include "tests/anim/anim_fixture.h"
+
+namespace animtest {
+namespace {
+
+// Frames: "four" 4 frames of 2 ticks, tag "t2" on frame 2; "fast" 4 frames of 1 tick,
+// tags on 1 and 2; "zero" 3 frames of 0 ticks (one of them negative), tag on 1; "two" 2
+// frames of 1 tick. Frame width 32 (8 columns on a 256-wide sheet), hotspot (4, 6).
+constexpr const char* kPlay = R"({
+  "texture": "sheet.png",
+  "rect": {"rect": [0, 0, 256, 64], "nwidth": 8, "nheight": 2, "frame": 4},
+  "hotspot": [4, 6],
+  "delay": 2,
+  "slot": {
+    "four": {"tag": [2, "t2"]},
+    "fast": {"delay": 1, "tag": [1, "f1", 2, "f2"]},
+    "zero": {"delay": [0, -5, 0], "rect": [0, 0, 8, 8, 8, 0, 16, 8, 16, 0, 24, 8], "tag": [1, "z1"]},
+    "two": {"delay": 1, "rect": {"rect": [0, 0, 64, 32], "nwidth": 2, "nheight": 1, "frame": 2}}
+  }
+})";
+
+Animator* gCurrent = nullptr;
+
+class AnimatorTest : public AnimTest {
+ protected:
+  void SetUp() override {
+    AnimTest::SetUp();
+    ASSERT_TRUE(qxbind::bindClass(L, gobjBinding()));
+    anim_ = loadAnim("play.spr", kPlay);
+    ASSERT_TRUE(anim_.value);
+    gCurrent = &a_;
+    lua_register(L, "clearAnimator", [](lua_State*) {
+      gCurrent->clear();
+      return 0;
+    });
+    lua_register(L, "updateAnimator", [](lua_State* L) {
+      gCurrent->update(static_cast<float>(lua_tonumber(L, 1)));
+      return 0;
+    });
+    lua_register(L, "restartAnimator", [](lua_State* L) {
+      gCurrent->add(lua_tostring(L, 1), 0);
+      gCurrent->start();
+      return 0;
+    });
+    ASSERT_EQ(run(R"(
+      Recv = QXL.gobj_class()
+      got = {}
+      function Recv:recvmsg(zero, name, id, tag)
+        got[#got + 1] = name .. ":" .. tostring(id) .. (tag and (":" .. tag) or "")
+        if onmsg then onmsg(name, tag) end
+      end
+      obj = Recv.new(0)
+    )"),
+              "");
+    eval("obj");
+    gobj_ = getHandleAt(L, -1);
+    lua_pop(L, 1);
+    a_.init(anim_.value, 7);
+    a_.setCallback(gobj_);
+  }
+  void TearDown() override {
+    a_.init(0, 0);
+    anim_.reset();
+    AnimTest::TearDown();
+  }
+  std::string events() {
+    std::string s = evalString("table.concat(got, ' ')");
+    run("got = {}");
+    return s;
+  }
+  void step(float dt = 1.0f / 60) { a_.update(dt); }
+
+  AnimHdl anim_;
+  uint32_t gobj_ = 0;
+  Animator a_;
+};
+
+TEST_F(AnimatorTest, PlaysFramesByTicksAndEndsOnTheLastFrame) {
+  ASSERT_TRUE(a_.add("four", 0));
+  EXPECT_FALSE(a_.isActive());
+  step();
+  EXPECT_EQ(a_.frame(), 0);  // added but not started
+  a_.start();
+  EXPECT_TRUE(a_.isActive());
+  std::vector<int32_t> frames;
+  AnimFrameInfo f;
+  for (int i = 0; i < 7; ++i) {
+    step();
+    frames.push_back(a_.frame());
+    a_.getFrameRect(f);  // as the widget does when it is drawn
+  }
+  EXPECT_EQ(frames, (std::vector<int32_t>{0, 1, 1, 2, 2, 3, 3}));
+  EXPECT_EQ(events(), "ANIM_TAG:7:t2");
+  step();
+  EXPECT_EQ(events(), "ANIM_END:7");
+  EXPECT_FALSE(a_.isActive());
+  EXPECT_EQ(a_.frame(), 3);
+  EXPECT_EQ(a_.queued(), 0u);
+  step();
+  EXPECT_EQ(events(), "");
+
+  // Stopped on the last frame of "four": what the widget shows.
+  ASSERT_TRUE(a_.getFrameRect(f));
+  EXPECT_EQ(a_.currentSlot(), kesto::HdlLock<AnimHdl>(anim_, 0)->findSlot("four"));
+  EXPECT_FLOAT_EQ(f.u0, 0.375f);
+  EXPECT_FLOAT_EQ(f.u1, 0.5f);
+  EXPECT_EQ(f.width, 32);
+  EXPECT_EQ(f.height, 32);
+  EXPECT_EQ(f.hotspotX, 4);
+  EXPECT_EQ(f.hotspotY, 6);
+
+  // A slot added after the run-out starts at frame 0.
+  ASSERT_TRUE(a_.add("two", 0));
+  EXPECT_EQ(a_.frame(), 0);
+}
+
+TEST_F(AnimatorTest, LongStepsSkipFramesButAnnounceTheirTags) {
+  ASSERT_TRUE(a_.add("fast", 0));
+  a_.start();
+  step(0.05f);  // 3 ticks: frames 1, 2 and 3 entered
+  EXPECT_EQ(a_.frame(), 3);
+  EXPECT_EQ(events(), "ANIM_TAG:7:f1 ANIM_TAG:7:f2");
+  step(0.05f);
+  EXPECT_EQ(events(), "ANIM_END:7");
+}
+
+TEST_F(AnimatorTest, LoopsAndQueuedSlotsPlayInOrder) {
+  ASSERT_TRUE(a_.add("fast", 1));  // twice
+  ASSERT_TRUE(a_.add("two", 0));
+  EXPECT_FALSE(a_.add("nothing", 0));
+  EXPECT_EQ(a_.queued(), 2u);
+  a_.start();
+  for (int i = 0; i < 7; ++i) step();  // first pass done, second pass at frame 3
+  EXPECT_EQ(events(), "ANIM_TAG:7:f1 ANIM_TAG:7:f2 ANIM_TAG:7:f1 ANIM_TAG:7:f2");
+  EXPECT_EQ(a_.frame(), 3);
+  step(2.0f / 60);  // ends the pass and runs into "two", frame 1, within the same update
+  EXPECT_EQ(a_.queued(), 1u);
+  EXPECT_EQ(a_.frame(), 1);
+  EXPECT_TRUE(a_.isActive());
+  AnimFrameInfo f;
+  ASSERT_TRUE(a_.getFrameRect(f));
+  EXPECT_FLOAT_EQ(f.u0, 0.125f);  // second cell of "two"
+  step();
+  EXPECT_EQ(events(), "ANIM_END:7");
+  EXPECT_EQ(a_.frame(), 1);
+
+  // Endless: never ends.
+  a_.clear();
+  ASSERT_TRUE(a_.add("two", -1));
+  a_.start();
+  for (int i = 0; i < 50; ++i) step();
+  EXPECT_TRUE(a_.isActive());
+  EXPECT_EQ(events(), "");
+  a_.stop();
+  const int32_t at = a_.frame();
+  step(1.0f);
+  EXPECT_EQ(a_.frame(), at);
+  a_.clear();
+  a_.start();  // empty queue: stays stopped
+  EXPECT_FALSE(a_.isActive());
+}
+
+TEST_F(AnimatorTest, ZeroDelaysAndHostileStepsStayBounded) {
+  ASSERT_TRUE(a_.add("zero", -1));  // every frame 0 ticks, endless
+  a_.start();
+  step();
+  EXPECT_EQ(events(), "ANIM_TAG:7:z1");  // one pass per update
+  step(0);
+  EXPECT_EQ(events(), "ANIM_TAG:7:z1");
+  for (float dt : {-1.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), 1e30f}) {
+    step(dt);
+    EXPECT_EQ(events(), "ANIM_TAG:7:z1") << dt;
+  }
+  a_.clear();
+  ASSERT_TRUE(a_.add("zero", 0));
+  a_.start();
+  step(0);  // zero-tick frames pass even in a zero step
+  EXPECT_EQ(events(), "ANIM_TAG:7:z1 ANIM_END:7");
+
+  // A huge step over a slot with real delays ends in bounded time.
+  a_.clear();
+  ASSERT_TRUE(a_.add("four", -1));
+  a_.start();
+  step(1e30f);
+  EXPECT_TRUE(a_.isActive());
+  EXPECT_LT(a_.frame(), 4);
+}
+
+TEST_F(AnimatorTest, FlipsMirrorTheRectangleAndHotspot) {
+  ASSERT_TRUE(a_.add("four", 0));
+  AnimFrameInfo plain, flipped;
+  ASSERT_TRUE(a_.getFrameRect(plain));
+  a_.setFlip(true, false);
+  ASSERT_TRUE(a_.getFrameRect(flipped));
+  EXPECT_EQ(flipped.width, 32);
+  EXPECT_EQ(flipped.hotspotX, 28);
+  EXPECT_EQ(flipped.hotspotY, 6);
+  EXPECT_FLOAT_EQ(flipped.u0, plain.u1);
+  EXPECT_FLOAT_EQ(flipped.u1, plain.u0);
+  EXPECT_GT(flipped.u0, flipped.u1);
+  EXPECT_FLOAT_EQ(flipped.v0, plain.v0);
+  a_.setFlip(false, true);
+  ASSERT_TRUE(a_.getFrameRect(flipped));
+  EXPECT_EQ(flipped.hotspotX, 4);
+  EXPECT_EQ(flipped.hotspotY, 26);
+  EXPECT_FLOAT_EQ(flipped.v0, plain.v1);
+  EXPECT_FLOAT_EQ(flipped.v1, plain.v0);
+  EXPECT_EQ(flipped.texture.value, textureOf(u"sheet.png"));
+
+  // The root's cell size, unrounded.
+  float w = 0, h = 0;
+  a_.getSize(w, h);
+  EXPECT_FLOAT_EQ(w, 32.0f);
+  EXPECT_FLOAT_EQ(h, 32.0f);
+}
+
+TEST_F(AnimatorTest, HandlersThatChangeTheAnimatorEndTheUpdate) {
+  ASSERT_TRUE(a_.add("fast", -1));
+  a_.start();
+  ASSERT_EQ(run("onmsg = function(name, tag) if tag == 'f1' then clearAnimator() end end"), "");
+  step(0.05f);
+  EXPECT_EQ(events(), "ANIM_TAG:7:f1");  // f2 never entered
+  EXPECT_EQ(a_.queued(), 0u);
+  EXPECT_FALSE(a_.isActive());
+  EXPECT_EQ(a_.frame(), 0);
+
+  // A handler that steps the animator itself: the outer update stops where that one left.
+  ASSERT_TRUE(a_.add("fast", 0));
+  a_.start();
+  ASSERT_EQ(run("onmsg = function(name, tag) if tag == 'f1' then updateAnimator(0.05) end end"), "");
+  step(0.05f);
+  EXPECT_EQ(events(), "ANIM_TAG:7:f1 ANIM_TAG:7:f2 ANIM_END:7");
+  EXPECT_FALSE(a_.isActive());
+  EXPECT_EQ(a_.frame(), 3);
+  a_.clear();
+
+  // An end handler that queues the next slot and starts it again.
+  ASSERT_EQ(run("onmsg = function(name) if name == 'ANIM_END' then restartAnimator('two') end end"), "");
+  ASSERT_TRUE(a_.add("two", 0));
+  a_.start();
+  step(0.05f);
+  EXPECT_EQ(events(), "ANIM_END:7");
+  EXPECT_TRUE(a_.isActive());
+  EXPECT_EQ(a_.frame(), 0);
+  EXPECT_EQ(a_.queued(), 1u);
+
+  // A failing handler ends only itself.
+  ASSERT_EQ(run("onmsg = function() error('handler broke') end"), "");
+  step(0.05f);
+  EXPECT_EQ(events(), "ANIM_END:7");
+  EXPECT_FALSE(a_.isActive());
+}
+
+TEST_F(AnimatorTest, CallbacksAreCheckedBeforeEachCall) {
+  // init forgets the callback.
+  a_.init(anim_.value, 3);
+  ASSERT_TRUE(a_.add("fast", 0));
+  a_.start();
+  step(1);
+  EXPECT_EQ(events(), "");
+  EXPECT_FALSE(a_.isActive());
+  EXPECT_EQ(a_.frame(), 3);
+  // A dead game object hears nothing; a foreign handle is no game object.
+  ASSERT_EQ(run("gone = Recv.new(0)"), "");
+  eval("gone");
+  const uint32_t gone = getHandleAt(L, -1);
+  lua_pop(L, 1);
+  ASSERT_EQ(run("gone = nil"), "");
+  fullGc();
+  fullGc();
+  for (uint32_t target : {gone, anim_.value}) {
+    a_.clear();
+    a_.setCallback(target);
+    ASSERT_TRUE(a_.add("fast", 0));
+    a_.start();
+    step(1);
+    EXPECT_FALSE(a_.isActive());
+  }
+  EXPECT_EQ(events(), "");
+}
+
+TEST_F(AnimatorTest, WithoutALoadedAnimationItShowsNothing) {
+  EXPECT_FALSE(Animator().isActive());
+  AnimHdl broken = loadAnim("empty.spr", "not json");
+  for (uint32_t h : {0u, broken.value, gobj_}) {
+    Animator a;
+    a.init(h, 1);
+    EXPECT_FALSE(a.add("four", 0));
+    a.start();
+    a.update(1);
+    AnimFrameInfo f;
+    EXPECT_FALSE(a.getFrameRect(f));
+    EXPECT_EQ(f.width, 0);
+    float w = 1, hgt = 1;
+    a.getSize(w, hgt);
+    EXPECT_EQ(w, 0.0f);
+    EXPECT_EQ(hgt, 0.0f);
+  }
+  // Releasing the animation while an animator holds it keeps it alive.
+  a_.init(0, 0);
+  Animator keeper;
+  keeper.init(anim_.value, 1);
+  const uint32_t value = anim_.value;
+  anim_.reset();
+  EXPECT_TRUE(keeper.add("two", 0));
+  keeper.init(0, 0);
+  EXPECT_FALSE(AnimMgr::instance()->isValidHandle(value));
+}
+
+TEST_F(AnimatorTest, AnimatorIsBoundAsAnObjectClass) {
+  qxbind::BindOrder order;
+  ASSERT_TRUE(order.provide(animatorBinding()));
+  EXPECT_TRUE(order.isProvided(17));
+  ASSERT_TRUE(qxbind::bindClass(L, animatorBinding()));
+  EXPECT_TRUE(evalBool("QXMEMMT.Animator == Animator"));
+}
+
+}  // namespace
+}  // namespace animtest
