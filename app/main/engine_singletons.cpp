@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "net/sock/sock_managers.h"
 #include "render/device/device_mgr.h"
 #include "render/effect/effect_mgr.h"
 #include "runtime/core/thread_ctx.h"
@@ -32,10 +33,13 @@ bool initEngineSingletons(uint32_t uiThreadId) {
   gManagers->provide(ManagerKind::gameObject, make<GobjMgr>());
   gManagers->provide(ManagerKind::effect, make<EffectMgr>());
   gManagers->provide(ManagerKind::script, make<ScriptMgr>());
-  return gManagers->constructAll();
+  if (!gManagers->constructAll()) return false;
+  createSockManagers();
+  return true;
 }
 
 void destroyEngineSingletons() {
+  destroySockManagers();
   if (gManagers) {
     gManagers->destroyAll();
     gManagers.reset();

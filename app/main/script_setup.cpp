@@ -1,5 +1,6 @@
 #include "app/main/script_setup.h"
 
+#include "net/twiapi/twiapi_bind.h"
 #include "render/effect_bind/effect_bind.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
@@ -13,6 +14,7 @@ void bindEngineClasses(const ScriptHdl& state) {
   qxbind::BindOrder order;
   order.provide(gobjBinding());
   order.provide(effectBinding());
+  order.provide(twiAPIBinding());
   order.run(state);
 }
 
