@@ -178,4 +178,30 @@ test("a request sent from recvmsg while a stream is open completes, and cancel e
   check_eq(#messagesOf(streamId), 1)
 end)
 
+test("hostile arguments raise or go out as text; the client keeps working", function()
+  local raising = setmetatable({ a = 1 }, { __index = function() error("hostile") end,
+    __newindex = function() error("hostile") end })
+  local cases = {
+    { nil, nil }, { 42, "x" }, { "rest_public_tl", raising },
+    { "rest_public_tl", { [{}] = 1, [true] = false, n = 0 / 0, inf = 1 / 0, [2 ^ 70] = -2 ^ 70, x = print } },
+    { string.rep("n", 5000), {} },
+  }
+  local sent = {}
+  for _, c in ipairs(cases) do
+    local ok, id = pcall(api.sendRequest, api, c[1], c[2])
+    if ok then
+      sent[#sent + 1] = id
+    end
+  end
+  check_eq(#sent, #cases)
+  check(not pcall(TwiAPI.fvt_hdl.sendRequest, {}, "rest_public_tl", {}))
+  check_eq(api:cancelRequest("zz"), 1)
+  check(pcall(api.setNotify, api, 12345))
+  api:setNotify(obj)
+  local m = await(sent[4])
+  -- keys and values that have no text are empty, numbers beyond the integers 0
+  check_eq(m[1].value.request, "GET /1/statuses/public_timeline.json?=1&0=0&inf=0&n=0&true=false&x= HTTP/1.1\r\nHost: "
+    .. TLS .. "\r\n\r\n")
+end)
+
 twitest.shutdown()
