@@ -16,7 +16,7 @@
 #include "net/sock/sock_managers.h"
 #include "net/twiapi/twiapi_bind.h"
 #include "platform/core/utf.h"
-#include "platform/net/loop_peer.h"
+#include "platform/net_peer/loop_peer.h"
 #include "platform/net/socket.h"
 #include "platform/net/tls.h"
 #include "platform/thread/thread.h"

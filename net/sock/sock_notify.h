@@ -4,7 +4,7 @@
 
 class ISockNotify {
  public:
-  enum class Readiness { ready, retry, gone };
+  enum class Readiness { retry, ready, gone };
 
   virtual ~ISockNotify() = default;
   // Polled before each delivery: retry makes the worker yield and ask again; gone ends

@@ -46,21 +46,4 @@ class TlsStream {
   std::string error_;
 };
 
-// The loopback peer's side of TLS (tests and benchmarks): a server session on an
-// accepted socket with a certificate chain and key from PEM files.
-class TlsServerStream {
- public:
-  ~TlsServerStream() { close(); }
-  bool accept(int fd, const std::string& certFile, const std::string& keyFile, int timeoutMs, std::string& why);
-  long send(const void* data, size_t n);
-  long recv(void* data, size_t n);
-  // Decrypted bytes wait inside the session (the socket may have nothing to read).
-  bool pending() const;
-  void close();
-
- private:
-  void* ctx_ = nullptr;
-  ssl_st* ssl_ = nullptr;
-};
-
 }  // namespace qxnet

@@ -13,7 +13,7 @@
 
 #include "net/http/term_chk.h"
 #include "net/sock/sth_mgr.h"
-#include "platform/net/loop_peer.h"
+#include "platform/net_peer/loop_peer.h"
 
 namespace {
 

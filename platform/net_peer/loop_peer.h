@@ -1,6 +1,7 @@
-// A loopback server for tests and benchmarks: listens on 127.0.0.1 (a free port), plain
-// or TLS, and runs a handler on a thread of its own for every connection it accepts.
-// Destroying it stops accepting, wakes every handler that waits and joins them.
+// A loopback server for tests and benchmarks (never part of the program): listens on
+// 127.0.0.1 (a free port), plain or TLS, and runs a handler on a thread of its own for
+// every connection it accepts. Destroying it stops accepting, wakes every handler that
+// waits and joins them.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -12,9 +13,27 @@
 #include <vector>
 
 #include "platform/net/socket.h"
-#include "platform/net/tls.h"
+
+struct ssl_st;
 
 namespace qxnet {
+
+// The loopback peer's side of TLS (tests and benchmarks): a server session on an
+// accepted socket with a certificate chain and key from PEM files.
+class TlsServerStream {
+ public:
+  ~TlsServerStream() { close(); }
+  bool accept(int fd, const std::string& certFile, const std::string& keyFile, int timeoutMs, std::string& why);
+  long send(const void* data, size_t n);
+  long recv(void* data, size_t n);
+  // Decrypted bytes wait inside the session (the socket may have nothing to read).
+  bool pending() const;
+  void close();
+
+ private:
+  void* ctx_ = nullptr;
+  ssl_st* ssl_ = nullptr;
+};
 
 class LoopConn {
  public:

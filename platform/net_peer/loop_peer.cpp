@@ -1,4 +1,7 @@
-#include "platform/net/loop_peer.h"
+#include "platform/net_peer/loop_peer.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -13,16 +16,78 @@
 
 namespace qxnet {
 
-long LoopConn::readSome(char* buf, size_t n) {
-  for (;;) {
-    if (!tls_ || !tls_->pending()) {
-      pollfd p[2] = {{stop_.fd(), POLLIN, 0}, {fd_, POLLIN, 0}};
-      if (::poll(p, 2, -1) < 0 || (p[0].revents & POLLIN)) return -1;
-    }
-    long r = tls_ ? tls_->recv(buf, n) : ::recv(fd_, buf, n, 0);
-    if (r > 0) return r;
-    return -1;
+namespace {
+
+std::string peerSslErrors() {
+  std::string text;
+  while (unsigned long e = ERR_get_error()) {
+    char buf[256];
+    ERR_error_string_n(e, buf, sizeof buf);
+    if (!text.empty()) text += "; ";
+    text += buf;
   }
+  return text;
+}
+
+}  // namespace
+
+bool TlsServerStream::accept(int fd, const std::string& certFile, const std::string& keyFile, int timeoutMs,
+                             std::string& why) {
+  SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+  ctx_ = ctx;
+  if (!ctx || SSL_CTX_use_certificate_chain_file(ctx, certFile.c_str()) != 1 ||
+      SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+    why = "server TLS context: " + peerSslErrors();
+    return false;
+  }
+  ssl_ = SSL_new(ctx);
+  SSL_set_fd(ssl_, fd);
+  for (;;) {
+    int r = SSL_accept(ssl_);
+    if (r == 1) return true;
+    int e = SSL_get_error(ssl_, r);
+    if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE) {
+      why = "server handshake: " + peerSslErrors();
+      return false;
+    }
+    pollfd p{fd, static_cast<short>(e == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT), 0};
+    if (::poll(&p, 1, timeoutMs) <= 0) {
+      why = "server handshake timed out";
+      return false;
+    }
+  }
+}
+
+long TlsServerStream::send(const void* data, size_t n) {
+  size_t done = 0;
+  return SSL_write_ex(ssl_, data, n, &done) == 1 ? static_cast<long>(done) : -1;
+}
+
+long TlsServerStream::recv(void* data, size_t n) {
+  size_t done = 0;
+  return SSL_read_ex(ssl_, data, n, &done) == 1 ? static_cast<long>(done) : -1;
+}
+
+bool TlsServerStream::pending() const { return ssl_ && SSL_pending(ssl_) > 0; }
+
+void TlsServerStream::close() {
+  if (ssl_) {
+    SSL_shutdown(ssl_);
+    SSL_free(ssl_);
+    ssl_ = nullptr;
+  }
+  SSL_CTX_free(static_cast<SSL_CTX*>(ctx_));
+  ctx_ = nullptr;
+}
+
+
+long LoopConn::readSome(char* buf, size_t n) {
+  if (!tls_ || !tls_->pending()) {
+    pollfd p[2] = {{stop_.fd(), POLLIN, 0}, {fd_, POLLIN, 0}};
+    if (::poll(p, 2, -1) < 0 || (p[0].revents & POLLIN)) return -1;
+  }
+  long r = tls_ ? tls_->recv(buf, n) : ::recv(fd_, buf, n, 0);
+  return r > 0 ? r : -1;
 }
 
 std::string LoopConn::readRequest() {
