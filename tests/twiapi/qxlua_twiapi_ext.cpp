@@ -1,15 +1,10 @@
-// qxlua with the game-object manager, the socket managers and the bind order's steps for
-// game objects and TwiAPI, plus the table "twitest":
+// qxlua (which boots the engine and binds TwiAPI as the program does) plus the table
+// "twitest":
 //   twitest.pump(ms)      sleeps ms, then delivers the queued game-object messages;
 //                         gives the number that were queued
 //   twitest.shutdown()    ends the socket managers (TLS first)
-#include <memory>
-
 #include "net/sock/sock_managers.h"
-#include "net/twiapi/twiapi_bind.h"
 #include "platform/thread/thread.h"
-#include "script/bind/bind_order.h"
-#include "script/gobj/gobj_bind.h"
 #include "script/gobj/gobj_mgr.h"
 #include "script/lua/lv_policy.h"
 #include "tools/qxlua/extension.h"
@@ -35,17 +30,9 @@ struct EndManagers {
   ~EndManagers() { destroySockManagers(); }
 } endManagers;
 
-void provideManagers(kesto::ManagerCatalogue& managers) {
-  managers.provide(kesto::ManagerKind::gameObject, [] { return std::make_unique<GobjMgr>(); });
-}
+void provideManagers(kesto::ManagerCatalogue&) {}
 
 void setUpState(const ScriptHdl& state) {
-  createSockManagers();
-  qxbind::BindOrder order;
-  order.provide(gobjBinding());
-  order.provide(twiAPIBinding());
-  order.run(state);
-
   LVPolicyHdl policy(state);
   LVLockGuard<LVPolicyHdl> lock(policy);
   lua_State* L = lock.state();
