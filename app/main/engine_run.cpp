@@ -197,7 +197,6 @@ void showOnUiThread(const std::string& text, const std::string& caption) {
 
 EngineRunReport runEngine(const EngineRunOptions& options) {
   EngineRun run(options, options.clock ? *options.clock : monotonicPacerClock());
-  // The socket managers of the network client join start-up here once it exists.
   run.report.singletonsBuilt = initEngineSingletons(options.uiThreadId);
   if (run.report.singletonsBuilt) {
     attachThreadLane();

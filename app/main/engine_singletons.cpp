@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/input/res_input.h"
+#include "net/sock/sock_managers.h"
 #include "render/camera/cam_mgr.h"
 #include "render/device/device_mgr.h"
 #include "render/effect/effect_mgr.h"
@@ -51,10 +52,13 @@ bool initEngineSingletons(uint32_t uiThreadId, const std::function<void(kesto::M
   gManagers = std::make_unique<kesto::ManagerCatalogue>();
   provideEngineManagers(*gManagers);
   if (adjust) adjust(*gManagers);
-  return gManagers->constructAll();
+  if (!gManagers->constructAll()) return false;
+  createSockManagers();
+  return true;
 }
 
 void destroyEngineSingletons() {
+  destroySockManagers();
   if (gManagers) {
     gManagers->destroyAll();
     gManagers.reset();

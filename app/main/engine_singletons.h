@@ -1,6 +1,6 @@
 // The engine's singletons: the rendering device's manager, then the twelve resource
 // managers in catalogue order (each takes its manager id from that order; those whose
-// subsystem is not built are stand-ins that hold its place).
+// subsystem is not built are stand-ins that hold its place), then the two socket managers.
 #pragma once
 #include <cstdint>
 #include <functional>

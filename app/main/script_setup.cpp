@@ -2,6 +2,7 @@
 
 #include "app/input/input_bind.h"
 #include "hud/text/count_chara.h"
+#include "net/twiapi/twiapi_bind.h"
 #include "render/camera_bind/camera_bind.h"
 #include "render/effect_bind/effect_bind.h"
 #include "render/material_bind/material_bind.h"
@@ -32,6 +33,7 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(soundBinding());
   order.provide(colBinding());
   order.provide(colPipeBinding());
+  order.provide(twiAPIBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

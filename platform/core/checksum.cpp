@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
+#include <openssl/rand.h>
 #include <zlib.h>
 
 #include <climits>
@@ -43,4 +44,8 @@ size_t base64(char* dest, size_t destSize, const void* source, size_t length) {
                   static_cast<const unsigned char*>(source), static_cast<int>(length));
   std::memcpy(dest, tmp.data(), need);
   return need;
+}
+
+bool secureRandom(void* out, size_t n) {
+  return n <= INT_MAX && RAND_bytes(static_cast<unsigned char*>(out), static_cast<int>(n)) == 1;
 }

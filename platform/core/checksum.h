@@ -11,3 +11,7 @@ void HMAC_SHA1(uint8_t digest[20], const void* key, size_t keyLen, const void* d
 // Base64 (RFC 4648, with padding) of source into dest. Returns the bytes written, not
 // counting the terminating NUL that is added when there is room; 0 when dest is too small.
 size_t base64(char* dest, size_t destSize, const void* source, size_t length);
+
+// Fills out with n bytes from the system's cryptographic random source; false when it
+// could not (out is then unusable).
+bool secureRandom(void* out, size_t n);

@@ -1,0 +1,68 @@
+// TwiAPI: the script class through which scripts talk to the service. A script names a
+// game object with setNotify and sends named requests with sendRequest; each call
+// returns a request id at once. The reply, framed on a socket worker, reaches the game
+// object's recvmsg as a message named after the request:
+//
+//   "succeeded", id, body          a reply below 400 ("keep-alive" for a streaming host;
+//                                  a sign-in step's reply carries no body value)
+//   "keep-alive", id, message      every message of an open stream
+//   "failed", id, table            a reply of 400 or more: the body's fields plus
+//                                  "code" (the status) and "response" (the reason)
+//   "failed", id, text             a reply that is not HTTP ("HTTPレスポンス解釈失敗")
+//
+// Replies that never come (no connection, a refused certificate, a cancel) post nothing;
+// the reason goes to the debug log.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "net/http/http_request.h"
+#include "net/http/http_response.h"
+#include "net/oauth/oauth.h"
+#include "net/twiapi/api_table.h"
+#include "script/bind/glue_types.h"
+#include "script/lua/lua_var.h"
+
+class TwiAPI {
+ public:
+  TwiAPI();
+
+  // Script methods.
+  void setNotify(qxbind::ObjectRef target) { notify_ = target.handle; }
+  qxbind::QXInt sendRequest(const char* name, qxbind::StackArg params);
+  int32_t cancelRequest(qxbind::QXInt id);
+
+  // The road every request takes: serialised text queued on the manager of the row's
+  // host; gives the request id (0 when that manager does not exist).
+  uint32_t sendJob(std::string text, const APIEndpoint& row);
+  // Prepares request_ for a row (cleared, host, port, scheme, method, path, keep-alive).
+  void prepare(const APIEndpoint& row);
+
+  // What one delivered piece becomes: a message (name, up to three values) and whether
+  // the connection is finished with. Runs on a socket worker with the object locked.
+  struct Outcome {
+    const char* name = nullptr;  // null: nothing to post
+    LuaVar values[3];
+    uint32_t count = 0;
+    uint32_t target = 0;
+    bool stop = false;
+  };
+  void onResponse(uint32_t id, const APIEndpoint& row, const void* info, const char* data, uint32_t length,
+                  Outcome& out);
+
+  uint32_t ownHandle() const { return own_; }
+  uint32_t notifyTarget() const { return notify_; }
+  OAuth& oauth() { return oauth_; }
+  HTTPRequest& request() { return request_; }
+
+ private:
+  uint32_t own_ = 0;
+  uint32_t notify_ = 0;
+  HTTPRequest request_;
+  HTTPResponse response_;
+  OAuth oauth_;
+};
+
+// Appends bytes that could not be read as a reply to "http_log.txt" in the program's
+// folder; false when there is no such place.
+bool writeHttpLog(const char* data, uint32_t length);

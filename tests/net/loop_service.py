@@ -1,0 +1,260 @@
+"""A loopback stand-in for the microblogging service, for the client's end-to-end tests.
+
+Listens on 127.0.0.1 twice: plain HTTP and TLS (a certificate for "localhost" signed by
+a CA made at start with openssl). Every raw request is logged byte-exact (one JSON line
+each, base64) and every signed request is verified with oauthlib. It stops by itself
+after --lifetime seconds.
+
+Routes: oauth/request_token, oauth/access_token, the home, mentions and public
+timelines, statuses/update (POST), users/lookup, search, the filter, sample and user
+streams. Replies to REST routes are JSON objects that echo the raw request ("request")
+and the signature verdict ("oauth": "ok", "none" or "bad: reason"). Unknown routes give
+400 with a JSON body; a signed request that does not verify gives 401 with a JSON body.
+
+Fault knobs, as the request parameter "fault": bytes (the reply written byte by byte),
+splitcrlf (written in pieces cut between CR and LF), big (a 300 KiB body), garbage (a
+reply that is not HTTP), lower (lower-case header names), 400 and 401 (error replies).
+Streams take "endless" (keep-alive chunks until the client goes; for cancel tests).
+"""
+import argparse
+import base64
+import json
+import os
+import socket
+import ssl
+import subprocess
+import sys
+import threading
+import time
+from urllib.parse import parse_qsl, urlsplit
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import oauth_check  # noqa: E402
+
+CONSUMERS = {"": ""}
+TOKENS = {"": "", "reqtok": "reqsecret", "acctok": "accsecret"}
+
+log_lock = threading.Lock()
+stop = threading.Event()
+
+
+def log_request(path, listener, raw, verdict):
+    with log_lock, open(path, "a", encoding="ascii") as f:
+        f.write(json.dumps({"listener": listener, "raw": base64.b64encode(raw).decode("ascii"),
+                            "oauth": verdict}) + "\n")
+
+
+def read_request(conn):
+    data = b""
+    while b"\r\n\r\n" not in data:
+        chunk = conn.recv(4096)
+        if not chunk:
+            return None
+        data += chunk
+        if len(data) > 1 << 20:
+            return None
+    head, _, rest = data.partition(b"\r\n\r\n")
+    length = 0
+    for line in head.split(b"\r\n")[1:]:
+        name, _, value = line.partition(b":")
+        if name.strip().lower() == b"content-length":
+            length = int(value.strip())
+    while len(rest) < length:
+        chunk = conn.recv(4096)
+        if not chunk:
+            return None
+        rest += chunk
+    return head + b"\r\n\r\n" + rest[:length]
+
+
+def verdict_of(raw, scheme):
+    _method, _target, headers, _body = oauth_check.parse_raw(raw)
+    if "Authorization" not in headers:
+        return "none"
+    try:
+        params = dict(oauth_check.signature.collect_parameters(headers={"Authorization": headers["Authorization"]},
+                                                               exclude_oauth_signature=False))
+        consumer = CONSUMERS.get(params.get("oauth_consumer_key", ""))
+        token = TOKENS.get(params.get("oauth_token", ""))
+        if consumer is None or token is None:
+            return "bad: unknown consumer or token"
+        ok, _oauth, reason = oauth_check.verify(raw, scheme, consumer, token)
+        return "ok" if ok else "bad: " + reason
+    except Exception as e:  # a malformed header is a refusal, not a crash
+        return "bad: " + repr(e)
+
+
+def http_reply(status, reason, ctype, body, lower=False, extra=()):
+    headers = [("Content-Type", ctype), ("Content-Length", str(len(body))), ("Connection", "close")]
+    headers += list(extra)
+    text = "HTTP/1.1 %d %s\r\n" % (status, reason)
+    for name, value in headers:
+        text += "%s: %s\r\n" % (name.lower() if lower else name, value)
+    return text.encode("ascii") + b"\r\n" + body
+
+
+def send(conn, data, fault):
+    if fault == "bytes":
+        for i in range(len(data)):
+            conn.sendall(data[i:i + 1])
+    elif fault == "splitcrlf":
+        start = 0
+        while True:
+            cr = data.find(b"\r", start)
+            if cr < 0:
+                conn.sendall(data[start:])
+                break
+            conn.sendall(data[start:cr + 1])
+            time.sleep(0.002)
+            start = cr + 1
+    else:
+        conn.sendall(data)
+
+
+def status(n, route, stream=None):
+    s = {"id": n, "id_str": str(n), "text": "status %d of %s" % (n, route), "user": {"screen_name": "qx"}}
+    if stream:
+        s["stream"] = stream
+    return s
+
+
+def serve_stream(conn, route, params, raw, verdict):
+    head = (b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n"
+            b"Connection: keep-alive\r\n\r\n")
+    conn.sendall(head)
+    conn.sendall(b"2\r\n\r\n\r\n")  # a keep-alive chunk
+    if params.get("endless"):
+        while not stop.is_set():
+            try:
+                conn.sendall(b"2\r\n\r\n\r\n")
+            except OSError:
+                return
+            time.sleep(0.05)
+        return
+    for n in range(1, 4):
+        message = status(n, route, route)
+        if n == 1:
+            message.update({"request": raw.decode("utf-8", "replace"), "oauth": verdict})
+        line = (json.dumps(message) + "\r\n").encode("utf-8")
+        conn.sendall(b"%x\r\n" % len(line) + line + b"\r\n")
+    conn.sendall(b"0\r\n\r\n")
+
+
+ROUTES = {
+    "/oauth/request_token": "form:oauth_token=reqtok&oauth_token_secret=reqsecret&oauth_callback_confirmed=true",
+    "/oauth/access_token": "form:oauth_token=acctok&oauth_token_secret=accsecret&user_id=7&screen_name=qx",
+    "/1/statuses/home_timeline.json": "rest",
+    "/1/statuses/mentions.json": "rest",
+    "/1/statuses/public_timeline.json": "rest",
+    "/1/statuses/update.json": "rest",
+    "/1/users/lookup.json": "rest",
+    "/search.json": "rest",
+    "/1/statuses/filter.json": "stream",
+    "/1/statuses/sample.json": "stream",
+    "/2/user.json": "stream",
+}
+
+
+def handle(conn, listener, args):
+    raw = read_request(conn)
+    if raw is None:
+        return
+    scheme = "https" if listener == "tls" else "http"
+    verdict = verdict_of(raw, scheme)
+    log_request(args.log, listener, raw, verdict)
+    method, target, headers, body = oauth_check.parse_raw(raw)
+    path = urlsplit(target).path
+    params = dict(parse_qsl(urlsplit(target).query, keep_blank_values=True))
+    if headers.get("Content-Type", "").startswith("application/x-www-form-urlencoded"):
+        params.update(dict(parse_qsl(body.decode("utf-8", "replace"), keep_blank_values=True)))
+    fault = params.get("fault", "")
+    kind = ROUTES.get(path)
+    if fault == "garbage":
+        send(conn, b"\x00\x01 this is not HTTP at all\r\n\r\n", "")
+        return
+    if verdict.startswith("bad") or fault == "401":
+        body = json.dumps({"error": "Could not authenticate you", "oauth": verdict}).encode("utf-8")
+        send(conn, http_reply(401, "Unauthorized", "application/json", body), fault)
+        return
+    if kind is None or fault == "400" or (path.endswith("update.json") and method != "POST"):
+        body = json.dumps({"error": "Bad request", "path": path}).encode("utf-8")
+        send(conn, http_reply(400, "Bad Request", "application/json", body), fault)
+        return
+    if kind == "stream":
+        serve_stream(conn, path.rsplit("/", 1)[-1].split(".")[0], params, raw, verdict)
+        return
+    if kind.startswith("form:"):
+        send(conn, http_reply(200, "OK", "text/html", kind[5:].encode("ascii")), fault)
+        return
+    reply = {"route": path, "method": method, "oauth": verdict, "request": raw.decode("utf-8", "replace"),
+             "params": params, "statuses": [status(1, path), status(2, path)]}
+    if fault == "big":
+        reply["padding"] = "x" * (300 * 1024)
+    data = http_reply(200, "OK", "application/json", json.dumps(reply).encode("utf-8"), lower=(fault == "lower"))
+    send(conn, data, fault)
+
+
+def listen(port_holder, name, context, args):
+    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    srv.bind(("127.0.0.1", 0))
+    srv.listen(64)
+    srv.settimeout(0.2)
+    port_holder[name] = srv.getsockname()[1]
+
+    def run():
+        while not stop.is_set():
+            try:
+                conn, _ = srv.accept()
+            except socket.timeout:
+                continue
+            except OSError:
+                break
+            conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+            threading.Thread(target=serve, args=(conn,), daemon=True).start()
+        srv.close()
+
+    def serve(conn):
+        try:
+            conn.settimeout(30)
+            if context is not None:
+                conn = context.wrap_socket(conn, server_side=True)
+            handle(conn, name, args)
+        except (OSError, ssl.SSLError, ValueError):
+            pass
+        finally:
+            try:
+                conn.close()
+            except OSError:
+                pass
+
+    t = threading.Thread(target=run, daemon=True)
+    t.start()
+    return t
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--dir", required=True, help="folder for the CA, certificates and files")
+    ap.add_argument("--ready", required=True, help="file written with the ports once listening")
+    ap.add_argument("--log", required=True, help="request log (JSON lines)")
+    ap.add_argument("--lifetime", type=float, default=60.0, help="seconds until it stops by itself")
+    args = ap.parse_args()
+    here = os.path.dirname(os.path.abspath(__file__))
+    subprocess.run(["sh", os.path.join(here, "make_test_ca.sh"), args.dir], check=True)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(os.path.join(args.dir, "server.pem"), os.path.join(args.dir, "server.key"))
+    ports = {}
+    threads = [listen(ports, "plain", None, args), listen(ports, "tls", context, args)]
+    ready = {"plain": ports["plain"], "tls": ports["tls"], "ca": os.path.join(args.dir, "ca.pem"), "pid": os.getpid()}
+    with open(args.ready + ".tmp", "w") as f:
+        json.dump(ready, f)
+    os.replace(args.ready + ".tmp", args.ready)
+    stop.wait(args.lifetime)
+    stop.set()
+    for t in threads:
+        t.join(2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,74 @@
+"""Runs one qxlua test file against the loopback service.
+
+run_e2e.py QXLUA TESTFILE: starts tests/net/loop_service.py in a fresh folder, points the
+client's hosts at it (REST and streams over TLS, search in plain text; the test CA as
+SSL_CERT_FILE), runs QXLUA TESTFILE, then checks the service's request log: every signed
+request verified. The service is always stopped, and stops by itself in any case.
+"""
+import base64
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SERVICE = os.path.join(HERE, "..", "net", "loop_service.py")
+
+
+def main():
+    qxlua, test = sys.argv[1], sys.argv[2]
+    work = tempfile.mkdtemp(prefix="qx_e2e_")
+    ready = os.path.join(work, "ready.json")
+    log = os.path.join(work, "requests.log")
+    service = subprocess.Popen([sys.executable, SERVICE, "--dir", work, "--ready", ready, "--log", log,
+                                "--lifetime", "120"])
+    try:
+        deadline = time.monotonic() + 30
+        while not os.path.exists(ready):
+            if service.poll() is not None or time.monotonic() > deadline:
+                print("the loopback service did not start")
+                return 1
+            time.sleep(0.05)
+        with open(ready) as f:
+            ports = json.load(f)
+        env = dict(os.environ)
+        env.update({
+            "SSL_CERT_FILE": ports["ca"],
+            "QX_HOST_REST": "localhost:%d" % ports["tls"],
+            "QX_HOST_SEARCH": "localhost:%d" % ports["plain"],
+            "QX_HOST_STREAM": "localhost:%d" % ports["tls"],
+            "QX_HOST_USTREAM": "localhost:%d" % ports["tls"],
+            "QX_TLS_PORT": str(ports["tls"]),
+            "QX_PLAIN_PORT": str(ports["plain"]),
+        })
+        run = subprocess.run([qxlua, test], env=env, timeout=100)
+        failed = run.returncode != 0
+        signed = 0
+        if os.path.exists(log):
+            with open(log) as f:
+                for line in f:
+                    entry = json.loads(line)
+                    if entry["oauth"] == "none":
+                        continue
+                    signed += 1
+                    if entry["oauth"] != "ok":
+                        failed = True
+                        print("signed request refused (%s):\n%s" % (
+                            entry["oauth"], base64.b64decode(entry["raw"]).decode("utf-8", "replace")))
+        print("service log: %d signed requests checked" % signed)
+        return 1 if failed else 0
+    finally:
+        service.terminate()
+        try:
+            service.wait(10)
+        except subprocess.TimeoutExpired:
+            service.kill()
+            service.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
