@@ -2,6 +2,7 @@
 
 #include "app/input/input_bind.h"
 #include "hud/text/count_chara.h"
+#include "net/download/sock_bind.h"
 #include "net/twiapi/twiapi_bind.h"
 #include "render/camera_bind/camera_bind.h"
 #include "render/effect_bind/effect_bind.h"
@@ -34,6 +35,8 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(colBinding());
   order.provide(colPipeBinding());
   order.provide(twiAPIBinding());
+  order.provide(sockMgrBinding());
+  order.provide(sSockMgrBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {
