@@ -63,19 +63,26 @@ bool saveDownload(const std::u16string& path, bool overwrite, const char* data, 
   return ok;
 }
 
+ISSaveFile::~ISSaveFile() {
+  if (!delivered_ && overwrite_) discardPart(path_);
+}
+
 bool ISSaveFile::deliver(uint32_t, const void*, const void*, const char* data, uint32_t length) {
+  delivered_ = true;
   written_ = saveDownload(path_, overwrite_, data, length);
   return true;
 }
 
 ISLua::~ISLua() {
-  // The job ended without a reply (no connection, cancelled, shut down).
+  // The job ended without a reply (no connection, cancelled, shut down); the sink goes
+  // first, so the callback finds its part file removed.
+  sink_.reset();
   if (!told_) tell(false);
 }
 
 bool ISLua::deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) {
   const bool done = sink_->deliver(id, user, info, data, length);
-  tell(sink_->written());
+  if (!told_) tell(sink_->written());
   return done;
 }
 

@@ -27,6 +27,8 @@ bool saveDownload(const std::u16string& path, bool overwrite, const char* data, 
 class ISSaveFile : public ISockNotify {
  public:
   ISSaveFile(std::u16string path, bool overwrite) : path_(std::move(path)), overwrite_(overwrite) {}
+  // A job that ended without a reply leaves no part file behind.
+  ~ISSaveFile() override;
   Readiness ready() override { return Readiness::ready; }
   bool deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) override;
   bool written() const { return written_; }
@@ -34,6 +36,7 @@ class ISSaveFile : public ISockNotify {
  private:
   std::u16string path_;
   bool overwrite_;
+  bool delivered_ = false;
   bool written_ = false;
 };
 

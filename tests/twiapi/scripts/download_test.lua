@@ -102,6 +102,15 @@ test("replies that are not a file write nothing and the callback hears false", f
     check_eq(readFile(path), case[4])
     check_eq(readFile(path .. ".part"), nil)
   end
+  -- no reply at all: nothing listens on port 1
+  local id, ok = SockMgr:getFile_ntf(DIR .. "/refused.png", "http://localhost:1/pic.png", true, record)
+  check_eq(ok, true)
+  local c = awaitCalls(#calls + 1)
+  check(c.id == id)
+  check_eq(c.ok, false)
+  check_eq(readFile(DIR .. "/refused.png"), nil)
+  check_eq(readFile(DIR .. "/refused.png.part"), nil)
+
   writeFile(old, "keep")
   -- refused at once: an existing file without overwrite, an unknown host, unreadable URLs
   local refused = {
