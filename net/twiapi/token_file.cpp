@@ -72,7 +72,6 @@ bool readTokenFile(const std::string& path, std::string& bytes) {
   bool ok = true;
   while (bytes.size() < kTokenFileMax) {
     ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
     bytes.append(buffer, static_cast<size_t>(n));
@@ -94,7 +93,6 @@ bool writeTokenFile(const std::string& path, std::string_view bytes, std::string
   size_t done = 0;
   while (ok && done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) ok = false;
     else done += static_cast<size_t>(n);
   }

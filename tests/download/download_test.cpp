@@ -9,8 +9,12 @@
 
 #include "net/download/download.h"
 #include "platform/core/utf.h"
+#include "runtime/core/thread_ctx.h"
 #include "runtime/fs/file_registry.h"
+#include "script/lua/lstk_ref.h"
 #include "script/lua/script_files.h"
+#include "script/lua/script_mgr.h"
+#include "script/lua/script_report.h"
 
 namespace {
 
@@ -88,6 +92,53 @@ TEST_F(DownloadTest, TheInMemoryTreeTakesTheBodyWithoutRenaming) {
   EXPECT_TRUE(saveDownload(u"$dl\\pic.png", true, data.data(), static_cast<uint32_t>(data.size())));
   FileData got = files_.writeTarget(0)->readWhole(u"$dl\\pic.png", 0);
   EXPECT_EQ(std::string(got.chars(), got.size()), "bytes");
+}
+
+TEST(DownloadCallbackTest, RunsOnAFreshCoroutineAndShowsItsErrors) {
+  attachThreadLane();
+  ScriptMgr scripts;
+  ScriptHdl state = scripts.createState();
+  ASSERT_TRUE(state.value);
+  std::string shown;
+  setScriptMessageBoxSink([&](std::string_view text, std::string_view) { shown += text; });
+  LVPolicyHdl policy(state);
+  auto pinned = [&](const char* global) {
+    LStkRef ref;
+    lua_State* L = policy.lock();
+    lua_getglobal(L, global);
+    ref.pin(policy, 1, -1);
+    policy.unlock();
+    return ref;
+  };
+  {
+    lua_State* L = policy.lock();
+    ASSERT_EQ(luaL_dostring(L,
+                            "function good(id, ok, path) seen = {id = id, ok = ok, path = path, "
+                            "co = coroutine.running()} end "
+                            "function bad() error('callback broke') end"),
+              0);
+    policy.unlock();
+  }
+  LStkRef good = pinned("good"), bad = pinned("bad");
+  runDownloadCallback(good, 5, true, "a/b.png");
+  runDownloadCallback(bad, 6, false, "c.png");
+  setScriptMessageBoxSink(nullptr);
+  EXPECT_NE(shown.find("callback broke"), std::string::npos);
+  EXPECT_NE(shown.find("stack traceback"), std::string::npos);
+  lua_State* L = policy.lock();
+  const int top = lua_gettop(L);
+  EXPECT_EQ(luaL_dostring(L, "return seen.ok == true and seen.path == 'a/b.png' and seen.id ~= nil "
+                             "and type(seen.co) == 'thread'"),
+            0);
+  EXPECT_TRUE(lua_toboolean(L, -1));
+  lua_settop(L, top);
+  policy.unlock();
+  runDownloadCallback(good, 7, false, "again.png");  // the state is unlocked again afterwards
+  L = policy.lock();
+  luaL_dostring(L, "return seen.ok == false and seen.path == 'again.png'");
+  EXPECT_TRUE(lua_toboolean(L, -1));
+  lua_settop(L, top);
+  policy.unlock();
 }
 
 }  // namespace
