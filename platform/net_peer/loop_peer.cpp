@@ -129,6 +129,13 @@ void LoopConn::holdOpen() {
   }
 }
 
+void LoopConn::reset() {
+  linger l{1, 0};
+  setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+  ::close(fd_);
+  reset_ = true;
+}
+
 bool LoopConn::stopping() const { return stop_.isSet(); }
 
 LoopPeer::LoopPeer(Handler handler, std::string certFile, std::string keyFile)
@@ -167,9 +174,11 @@ void LoopPeer::acceptLoop() {
         ok = c.tls_->accept(fd, cert_, key_, 5000, why);
       }
       if (ok) handler_(c);
-      c.tls_.reset();
-      ::shutdown(fd, SHUT_RDWR);
-      ::close(fd);
+      if (!c.reset_) {
+        c.tls_.reset();
+        ::shutdown(fd, SHUT_RDWR);
+        ::close(fd);
+      }
     });
   }
 }

@@ -45,6 +45,8 @@ class LoopConn {
   bool write(const std::string& s) { return write(s.data(), s.size()); }
   // Waits until the client closes or the server stops.
   void holdOpen();
+  // Drops the connection with a reset instead of an orderly close.
+  void reset();
   bool stopping() const;
 
  private:
@@ -53,6 +55,7 @@ class LoopConn {
   long readSome(char* buf, size_t n);
 
   int fd_;
+  bool reset_ = false;
   const AbortEvent& stop_;
   std::unique_ptr<TlsServerStream> tls_;
   std::string pending_;

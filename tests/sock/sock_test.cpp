@@ -167,6 +167,33 @@ TEST_F(SockTest, LargeReplyInTinyWritesIsDeliveredOnceAndWhole) {
   }
 }
 
+TEST_F(SockTest, AReplyCutOffByAResetOrACloseIsNotDelivered) {
+  const std::string text = reply(std::string(5000, 'r'));
+  SockMgr plain;
+  qxnet::LoopPeer resetting([&](qxnet::LoopConn& c) {
+    c.readRequest();
+    c.write(text.data(), 2000);
+    std::this_thread::sleep_for(20ms);
+    c.reset();
+  });
+  qxnet::LoopPeer closing([&](qxnet::LoopConn& c) {
+    c.readRequest();
+    c.write(text.data(), 2000);
+  });
+  qxnet::LoopPeer refusing([&](qxnet::LoopConn& c) { c.reset(); });
+  Job a = send(plain, "127.0.0.1", resetting.port());
+  Job b = send(plain, "127.0.0.1", closing.port());
+  // A request far larger than the socket buffers, to a peer that resets at once: the
+  // send fails instead of waiting for room that never comes.
+  auto seen = std::make_shared<Seen>();
+  plain.enqueue("127.0.0.1", refusing.port(), std::string(8 << 20, 'x'), std::make_unique<HTTPTermChk>(false),
+                std::make_unique<Recorder>(seen));
+  for (Seen* s : {a.seen.get(), b.seen.get(), seen.get()}) {
+    ASSERT_TRUE(s->waitEnd(3s));
+    EXPECT_EQ(s->count(), 0u);
+  }
+}
+
 TEST_F(SockTest, TlsDeliversOnlyFromAVerifiedPeerOfTheRightName) {
   SSockMgr tls;
   qxnet::LoopPeer good(answer(reply("secure")), file("server.pem"), file("server.key"));
