@@ -135,20 +135,24 @@ void runDownloadCallback(LStkRef& function, uint32_t id, bool ok, const std::str
   }
 }
 
+// Why a download cannot be queued; empty when it can (parts then hold the URL's parts and
+// the file is created).
+std::string refusal(const std::u16string& path, const std::string& url, bool overwrite, qcore::UrlParts& parts) {
+  if (url.size() > kMaxDownloadURL || !qcore::parseUrl(url, parts)) {
+    return "not a URL to download (an http or https URL of at most 255 bytes without controls)";
+  }
+  if (!qxnet::canResolve(parts.host)) return "cannot resolve \"" + parts.host + "\"";
+  if (path.empty() || !ResRegistry::instance().createFile(overwrite ? partName(path) : path, overwrite)) {
+    return "no write target can create \"" + qcore::utf16ToUtf8(path) + "\" (without overwrite it must not exist)";
+  }
+  return {};
+}
+
 uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::string& url, bool overwrite,
                        std::shared_ptr<LStkRef> function) {
   qcore::UrlParts parts;
-  if (url.size() > kMaxDownloadURL || !qcore::parseUrl(url, parts)) {
-    scriptDebugLog("getFile: not a URL to download (an http or https URL of at most 255 bytes without controls)");
-    return 0;
-  }
-  if (!qxnet::canResolve(parts.host)) {
-    scriptDebugLog("getFile: cannot resolve \"" + parts.host + "\"");
-    return 0;
-  }
-  if (path.empty() || !ResRegistry::instance().createFile(overwrite ? partName(path) : path, overwrite)) {
-    scriptDebugLog("getFile: no write target can create \"" + qcore::utf16ToUtf8(path) +
-                   "\" (without overwrite it must not exist)");
+  if (const std::string why = refusal(path, url, overwrite, parts); !why.empty()) {
+    scriptDebugLog("getFile: " + why);
     return 0;
   }
   HTTPRequest request;

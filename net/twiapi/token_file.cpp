@@ -69,16 +69,13 @@ bool readTokenFile(const std::string& path, std::string& bytes) {
   if (fd < 0) return false;
   bytes.clear();
   char buffer[512];
-  bool ok = true;
-  while (bytes.size() < kTokenFileMax) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) ok = false;
-    if (n <= 0) break;
+  ssize_t n = 0;
+  // One byte past the cap tells a file that is too large.
+  while (bytes.size() <= kTokenFileMax && (n = ::read(fd, buffer, sizeof buffer)) > 0) {
     bytes.append(buffer, static_cast<size_t>(n));
   }
   ::close(fd);
-  if (bytes.size() > kTokenFileMax) bytes.resize(kTokenFileMax);
-  return ok;
+  return n >= 0 && bytes.size() <= kTokenFileMax;
 }
 
 bool writeTokenFile(const std::string& path, std::string_view bytes, std::string& why) {

@@ -8,7 +8,7 @@
 
 constexpr uint8_t kAccessTokenKey = 0x5D;
 constexpr uint8_t kConsumerKeyKey = 0x2E;
-// Larger files are no token files; reading stops there.
+// Larger files are no token files: they are not read.
 constexpr size_t kTokenFileMax = 4096;
 
 std::string encodeTokenFile(std::string_view first, std::string_view second, uint8_t key);
@@ -19,7 +19,7 @@ bool decodeTokenFile(std::string_view bytes, uint8_t key, std::string& first, st
 // The host path of a token file: the program's folder joined with the script's name;
 // empty when it cannot be made.
 std::string tokenFilePath(std::u16string_view name);
-// The file's bytes, at most kTokenFileMax; false when it cannot be read.
+// The file's bytes; false when it cannot be read or holds more than kTokenFileMax.
 bool readTokenFile(const std::string& path, std::string& bytes);
 // Writes a temporary file beside path with mode 0600 and renames it over path; false,
 // with the reason in why, when any step fails (the old file is then untouched).

@@ -74,7 +74,7 @@ TEST_F(TokenFileTest, FilesWithoutTwoWordsChangeNothing) {
       {"cut inside the first word", xored("acc", 0x5D)},
       {"empty", ""},
       {"whitespace only", xored(" \r\n\t", 0x5D)},
-      {"one word past the read cap", xored(std::string(kTokenFileMax, 'a') + " tail", 0x5D)},
+      {"two words past the size cap", xored("tok sec" + std::string(kTokenFileMax - 6, ' '), 0x5D)},
   };
   for (const auto& c : cases) {
     put("t.dat", c.bytes);
@@ -90,6 +90,22 @@ TEST_F(TokenFileTest, FilesWithoutTwoWordsChangeNothing) {
   TwiAPI api;
   EXPECT_FALSE(api.loadAcToken(u"missing.dat"));
   EXPECT_FALSE(api.loadAcToken(u""));
+}
+
+TEST_F(TokenFileTest, WriterReportsEachOutcome) {
+  std::string why;
+  const std::string path = (dir_ / "w.dat").string();
+  EXPECT_TRUE(writeTokenFile(path, "abc", why));
+  EXPECT_EQ(why, "");
+  EXPECT_EQ(read("w.dat"), "abc");
+  std::string bytes;
+  EXPECT_TRUE(readTokenFile(path, bytes));
+  EXPECT_EQ(bytes, "abc");
+  put("cap.dat", std::string(kTokenFileMax, 'x'));
+  EXPECT_TRUE(readTokenFile((dir_ / "cap.dat").string(), bytes));
+  EXPECT_EQ(bytes.size(), kTokenFileMax);
+  EXPECT_FALSE(writeTokenFile((dir_ / "none" / "w.dat").string(), "abc", why));
+  EXPECT_NE(why.find("none/w.dat.tmp"), std::string::npos);
 }
 
 TEST_F(TokenFileTest, FailedSaveKeepsTheOldFile) {
