@@ -2,6 +2,7 @@
 
 #include "app/input/input_bind.h"
 #include "hud/text/count_chara.h"
+#include "net/download/sock_bind.h"
 #include "net/twiapi/twiapi_bind.h"
 #include "render/camera_bind/camera_bind.h"
 #include "render/effect_bind/effect_bind.h"
@@ -36,6 +37,8 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(colPipeBinding());
   order.provide(animatorBinding());
   order.provide(twiAPIBinding());
+  order.provide(sockMgrBinding());
+  order.provide(sSockMgrBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

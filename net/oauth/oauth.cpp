@@ -75,6 +75,10 @@ void OAuth::sign(HTTPRequest& request, const HTTPBody* body) {
       {"oauth_timestamp", qcore::formatI64(clock_ ? clock_() : wallSeconds())},
       {"oauth_version", "1.0"},
   };
+  if (!callback_.empty()) {
+    oauth.emplace_back("oauth_callback", callback_);
+    callback_.clear();
+  }
   if (!token_.empty()) oauth.emplace_back("oauth_token", token_);
   if (!verifier_.empty()) {
     oauth.emplace_back("oauth_verifier", verifier_);

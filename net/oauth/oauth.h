@@ -23,6 +23,8 @@ class OAuth : public HTTPHMod {
   }
   // Used by the next signing only.
   void setVerifier(std::string verifier) { verifier_ = std::move(verifier); }
+  // The oauth_callback of the next signing only ("oob" asks for a PIN).
+  void setCallback(std::string callback) { callback_ = std::move(callback); }
 
   const std::string& token() const { return token_; }
   const std::string& tokenSecret() const { return tokenSecret_; }
@@ -50,6 +52,7 @@ class OAuth : public HTTPHMod {
   std::string consumerKey_;
   std::string consumerSecret_;
   std::string verifier_;
+  std::string callback_;
   Clock clock_ = nullptr;
   NonceSource nonce_ = nullptr;
 };

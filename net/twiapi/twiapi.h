@@ -32,6 +32,20 @@ class TwiAPI {
   qxbind::QXInt sendRequest(const char* name, qxbind::StackArg params);
   int32_t cancelRequest(qxbind::QXInt id);
 
+  // Sign-in by PIN. A script loads the consumer key, tries the saved access token and
+  // otherwise asks for a request token, opens the authorize page, passes the PIN the
+  // page showed to inputVeliID and saves the access token the reply brings.
+  qxbind::QXInt getReqToken();
+  void openAuthURI();
+  qxbind::QXInt inputVeliID(std::string pin);
+  // Token files in the program's folder. The loads give whether the file was read;
+  // a file without two words loads nothing.
+  bool loadAcToken(std::u16string name);
+  void saveAcToken(std::u16string name);
+  bool loadCSKey(std::u16string name);
+  // The authorize page of the current token; empty when the URL would be too long.
+  std::string authorizeURL() const;
+
   // The road every request takes: serialised text queued on the manager of the row's
   // host; gives the request id (0 when that manager does not exist).
   uint32_t sendJob(std::string text, const APIEndpoint& row);
@@ -49,6 +63,8 @@ class TwiAPI {
   };
   void onResponse(uint32_t id, const APIEndpoint& row, const void* info, const char* data, uint32_t length,
                   Outcome& out);
+
+  bool loadTokenFile(const std::u16string& name, uint8_t key, void (OAuth::*setter)(std::string, std::string));
 
   uint32_t ownHandle() const { return own_; }
   uint32_t notifyTarget() const { return notify_; }

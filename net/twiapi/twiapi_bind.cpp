@@ -8,7 +8,13 @@ namespace {
 void registerTwiAPI(qxbind::ClassTable& t) {
   t.method<&TwiAPI::setNotify>("setNotify")
       .method<&TwiAPI::sendRequest>("sendRequest")
-      .method<&TwiAPI::cancelRequest>("cancelRequest");
+      .method<&TwiAPI::cancelRequest>("cancelRequest")
+      .method<&TwiAPI::getReqToken>("getReqToken")
+      .method<&TwiAPI::openAuthURI>("openAuthURI")
+      .method<&TwiAPI::inputVeliID>("inputVeliID")
+      .method<&TwiAPI::loadAcToken>("loadAcToken")
+      .method<&TwiAPI::saveAcToken>("saveAcToken")
+      .method<&TwiAPI::loadCSKey>("loadCSKey");
 }
 
 }  // namespace

@@ -83,6 +83,16 @@ WaitResult waitFd(int fd, bool forWrite, const AbortEvent& abort, int timeoutMs)
   }
 }
 
+bool canResolve(const std::string& host) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list) return false;
+  freeaddrinfo(list);
+  return true;
+}
+
 bool TcpSocket::connect(const std::string& host, uint16_t port, const AbortEvent& abort, int timeoutMs,
                         std::string& why) {
   close();

@@ -64,6 +64,9 @@ class TcpSocket {
   std::string error_;
 };
 
+// Whether host resolves to at least one address (a lookup on the calling thread).
+bool canResolve(const std::string& host);
+
 // The text of errno value e.
 std::string errnoText(int e);
 

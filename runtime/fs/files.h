@@ -23,6 +23,10 @@ class IFiles {
   // in-memory tree).
   virtual int32_t writeWhole(std::u16string_view name, bool overwrite, const void* data, uint32_t count) = 0;
   virtual bool create(std::u16string_view name, bool overwrite) = 0;
+  // Moves a file over another name (replacing it), and deletes one; false where the
+  // source cannot (every source but folders).
+  virtual bool rename(std::u16string_view, std::u16string_view) { return false; }
+  virtual bool remove(std::u16string_view) { return false; }
 };
 
 }  // namespace qx

@@ -1,6 +1,7 @@
 #include "runtime/fs/raw_files.h"
 
 #include <climits>
+#include <cstdio>
 #include <new>
 
 #include "runtime/fs/host_path.h"
@@ -113,6 +114,17 @@ bool RawFile::create(std::u16string_view name, bool overwrite) {
   auto path = writePath(name);
   BufFileO file;
   return path && file.open(*path, overwrite);
+}
+
+bool RawFile::rename(std::u16string_view from, std::u16string_view to) {
+  auto source = locate(from);
+  auto target = writePath(to);
+  return source && target && std::rename(source->c_str(), target->c_str()) == 0;
+}
+
+bool RawFile::remove(std::u16string_view name) {
+  auto path = locate(name);
+  return path && std::remove(path->c_str()) == 0;
 }
 
 }  // namespace qx

@@ -25,6 +25,8 @@ class RawFile final : public IFiles {
   std::unique_ptr<obitstream> openWrite(std::u16string_view name, bool overwrite) override;
   int32_t writeWhole(std::u16string_view name, bool overwrite, const void* data, uint32_t count) override;
   bool create(std::u16string_view name, bool overwrite) override;
+  bool rename(std::u16string_view from, std::u16string_view to) override;
+  bool remove(std::u16string_view name) override;
 
  private:
   // The root and the name joined through a path stack, as a host path; empty when it does

@@ -124,14 +124,28 @@ size_t GobjMgr::queuedCount() {
 
 // ---- delivery -------------------------------------------------------------------------
 
+void GobjMgr::postTask(std::function<void()> task) {
+  kesto::SyncloGuard g(msgLock_);
+  tasks_.push_back(std::move(task));
+}
+
 void GobjMgr::deliverMsgs(uint32_t target) {
   Queue batch;
+  std::vector<std::function<void()>> tasks;
   {
     kesto::SyncloGuard g(msgLock_);
     if (target == 0) {
       batch.swap(queue_);
+      tasks.swap(tasks_);
     } else if (auto it = queue_.find(target); it != queue_.end()) {
       batch.insert(queue_.extract(it));
+    }
+  }
+  for (auto& task : tasks) {
+    try {
+      task();
+    } catch (const std::exception& e) {
+      scriptDebugLog(std::string("main-thread task failed: ") + e.what());
     }
   }
   for (auto& [handle, list] : batch) {

@@ -21,6 +21,7 @@
 // lost-handle list.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -53,8 +54,12 @@ class GobjMgr : public kesto::ResourceMgrNoName<GobjMgr, Gobj> {
   // The same for count (0..4) values, taken over from values (left nil).
   void postMsg(uint32_t target, const char* name, LuaVar* values, uint32_t count);
 
+  // Any thread: work for the main thread (a script callback, say), run at the next
+  // delivery of every object's messages, before them, in posting order.
+  void postTask(std::function<void()> task);
+
   // Main thread only: deliver the queued messages of one object, or of every object
-  // when target is 0.
+  // when target is 0 (the posted tasks first).
   void deliverMsgs(uint32_t target = 0);
   // Messages waiting in the queue.
   size_t queuedCount();
@@ -85,6 +90,7 @@ class GobjMgr : public kesto::ResourceMgrNoName<GobjMgr, Gobj> {
 
   kesto::Synclo msgLock_;
   Queue queue_;
+  std::vector<std::function<void()>> tasks_;
 
   kesto::Synclo lostLock_;
   std::vector<uint32_t> lost_[2];

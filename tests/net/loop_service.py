@@ -15,6 +15,12 @@ Fault knobs, as the request parameter "fault": bytes (the reply written byte by 
 splitcrlf (written in pieces cut between CR and LF), big (a 300 KiB body), garbage (a
 reply that is not HTTP), lower (lower-case header names), 400 and 401 (error replies).
 Streams take "endless" (keep-alive chunks until the client goes; for cancel tests).
+
+Sign-in by PIN: the consumer "qxconsumer" is written to "consumer.dat" in --dir as a
+consumer-key file; oauth/authorize/?oauth_token=reqtok shows the page with PIN; an
+access-token request whose oauth_verifier is not the PIN gets 401; test/verifiers gives
+(as bytes) how many access-token requests carried the PIN. Downloads: files/pic.png is a
+PNG (also written to "pic.png" in --dir), files/note.json JSON, any other files/ path 404.
 """
 import argparse
 import base64
@@ -31,8 +37,10 @@ from urllib.parse import parse_qsl, urlsplit
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import oauth_check  # noqa: E402
 
-CONSUMERS = {"": ""}
+CONSUMERS = {"": "", "qxconsumer": "qxcsecret"}
 TOKENS = {"": "", "reqtok": "reqsecret", "acctok": "accsecret"}
+PIN = "4711"
+verifier_uses = [0]
 
 log_lock = threading.Lock()
 stop = threading.Event()
@@ -118,6 +126,58 @@ def status(n, route, stream=None):
     return s
 
 
+def tiny_png():
+    """A 3x2 RGB PNG, built here so its bytes are known exactly."""
+    import struct
+    import zlib
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    rows = b"".join(b"\x00" + bytes(v for x in range(3) for v in (40 * x + y, 255 - 7 * x, 13 * y + 0x0A))
+                    for y in range(2))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 3, 2, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def oauth_params(headers):
+    if "Authorization" not in headers:
+        return {}
+    return dict(oauth_check.signature.collect_parameters(headers={"Authorization": headers["Authorization"]},
+                                                         exclude_oauth_signature=False))
+
+
+def serve_signin_and_files(conn, path, params, headers):
+    """The routes of sign-in by PIN and of downloads; False when path is none of them."""
+    if path == "/oauth/authorize/":
+        if params.get("oauth_token") != "reqtok":
+            send(conn, http_reply(400, "Bad Request", "text/html", b"<p>unknown request token</p>"), "")
+        else:
+            page = '<html><body><p>PIN:</p><code id="oauth_pin">%s</code></body></html>' % PIN
+            send(conn, http_reply(200, "OK", "text/html", page.encode("ascii")), "")
+        return True
+    if path == "/test/verifiers":
+        send(conn, http_reply(200, "OK", "application/octet-stream", str(verifier_uses[0]).encode("ascii")), "")
+        return True
+    if path == "/files/pic.png":
+        send(conn, http_reply(200, "OK", "image/png", tiny_png()), "")
+        return True
+    if path == "/files/note.json":
+        send(conn, http_reply(200, "OK", "application/json", b'{"a": 1}'), "")
+        return True
+    if path.startswith("/files/"):
+        send(conn, http_reply(404, "Not Found", "image/png", b"no such file"), "")
+        return True
+    if path == "/oauth/access_token" and "oauth_verifier" in oauth_params(headers):
+        if oauth_params(headers)["oauth_verifier"] != PIN:
+            body = json.dumps({"error": "Invalid oauth_verifier"}).encode("utf-8")
+            send(conn, http_reply(401, "Unauthorized", "application/json", body), "")
+            return True
+        with log_lock:
+            verifier_uses[0] += 1
+    return False
+
+
 def serve_stream(conn, route, params, raw, verdict):
     head = (b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n"
             b"Connection: keep-alive\r\n\r\n")
@@ -171,6 +231,8 @@ def handle(conn, listener, args):
     kind = ROUTES.get(path)
     if fault == "garbage":
         send(conn, b"\x00\x01 this is not HTTP at all\r\n\r\n", "")
+        return
+    if not verdict.startswith("bad") and serve_signin_and_files(conn, path, params, headers):
         return
     if verdict.startswith("bad") or fault == "401":
         body = json.dumps({"error": "Could not authenticate you", "oauth": verdict}).encode("utf-8")
@@ -242,6 +304,10 @@ def main():
     args = ap.parse_args()
     here = os.path.dirname(os.path.abspath(__file__))
     subprocess.run(["sh", os.path.join(here, "make_test_ca.sh"), args.dir], check=True)
+    with open(os.path.join(args.dir, "consumer.dat"), "wb") as f:
+        f.write(bytes(b ^ 0x2E for b in b"qxconsumer\r\nqxcsecret"))
+    with open(os.path.join(args.dir, "pic.png"), "wb") as f:
+        f.write(tiny_png())
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(os.path.join(args.dir, "server.pem"), os.path.join(args.dir, "server.key"))
     ports = {}

@@ -1,10 +1,20 @@
-// qxlua (which boots the engine and binds TwiAPI as the program does) plus the table
-// "twitest":
+// qxlua (the program's managers, socket managers and bind order) plus the table "twitest":
 //   twitest.pump(ms)      sleeps ms, then delivers the queued game-object messages;
 //                         gives the number that were queued
 //   twitest.shutdown()    ends the socket managers (TLS first)
+//   twitest.setUrlOpener(program)   the program the browser requests run
+// With QX_SERVICE_DIR set, that folder is the program's folder (token files), and
+// absolute paths can be written (downloads).
+#include <cstdlib>
+#include <memory>
+
 #include "net/sock/sock_managers.h"
+#include "platform/core/utf.h"
 #include "platform/thread/thread.h"
+#include "platform/window/url_opener.h"
+#include "runtime/fs/file_registry.h"
+#include "runtime/fs/path_stack.h"
+#include "runtime/res/res_registry.h"
 #include "script/gobj/gobj_mgr.h"
 #include "script/lua/lv_policy.h"
 #include "tools/qxlua/extension.h"
@@ -20,6 +30,33 @@ int pump(lua_State* L) {
   return 1;
 }
 
+int setUrlOpener(lua_State* L) {
+  qxplat::setUrlOpener(luaL_checkstring(L, 1));
+  return 0;
+}
+
+// The runner's sources for reading; a folder target for absolute host paths for writing.
+class HostWrites : public ResFileSources {
+ public:
+  explicit HostWrites(ResFileSources* reads) : reads_(reads) { files_.mountWrite(u""); }
+  qx::IFiles* findFile(const std::u16string& name) override { return reads_ ? reads_->findFile(name) : nullptr; }
+  qx::IFiles* createFile(const std::u16string& name, bool overwrite) override {
+    return files_.createFile(name, overwrite);
+  }
+
+ private:
+  ResFileSources* reads_;
+  qx::FileRegistry files_;
+};
+
+void useServiceFolder() {
+  const char* dir = std::getenv("QX_SERVICE_DIR");
+  if (!dir || !*dir) return;
+  programPath().set(qcore::utf8ToUtf16(dir));
+  static HostWrites writes(ResRegistry::instance().fileSources());
+  ResRegistry::instance().attachFileSources(&writes);
+}
+
 int shutdown(lua_State*) {
   destroySockManagers();
   return 0;
@@ -30,9 +67,10 @@ struct EndManagers {
   ~EndManagers() { destroySockManagers(); }
 } endManagers;
 
-void provideManagers(kesto::ManagerCatalogue&) {}
-
+// The program's start-up has made the socket managers and bound TwiAPI and them.
 void setUpState(const ScriptHdl& state) {
+  useServiceFolder();
+
   LVPolicyHdl policy(state);
   LVLockGuard<LVPolicyHdl> lock(policy);
   lua_State* L = lock.state();
@@ -42,9 +80,11 @@ void setUpState(const ScriptHdl& state) {
   lua_setfield(L, -2, "pump");
   lua_pushcfunction(L, shutdown);
   lua_setfield(L, -2, "shutdown");
+  lua_pushcfunction(L, setUrlOpener);
+  lua_setfield(L, -2, "setUrlOpener");
   lua_setglobal(L, "twitest");
 }
 
-QxluaExtension extension{&provideManagers, &setUpState};
+QxluaExtension extension{nullptr, &setUpState};
 
 }  // namespace

@@ -43,6 +43,8 @@ def main():
             "QX_HOST_USTREAM": "localhost:%d" % ports["tls"],
             "QX_TLS_PORT": str(ports["tls"]),
             "QX_PLAIN_PORT": str(ports["plain"]),
+            "QX_SERVICE_DIR": work,
+            "QX_PIN_OPENER": os.path.join(HERE, "open_pin_page.py"),
         })
         run = subprocess.run([qxlua, test], env=env, timeout=100)
         failed = run.returncode != 0

@@ -1,0 +1,73 @@
+// Script downloads: a GET of a URL whose reply body is written to a file, on a socket
+// manager's worker. Only a reply below 400 with a body of the raw kind (no form, JSON or
+// text) is written. Without overwrite the file is created when the download is queued
+// (an existing file refuses it) and filled when the reply arrives; with overwrite the
+// body goes to "<path>.part", which replaces the file only once it is complete.
+//
+// A script callback runs on the main thread at the next message delivery, with the job
+// id, whether the file was written and the path; it runs also when no reply came.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/sock/sock_notify.h"
+#include "script/lua/lstk_ref.h"
+
+class SThMgr;
+
+constexpr size_t kMaxDownloadURL = 255;
+
+// Writes a framed reply's body to path (through "<path>.part" with overwrite); true when
+// the file now holds the body. Any other reply writes nothing (and removes the part file).
+bool saveDownload(const std::u16string& path, bool overwrite, const char* data, uint32_t length);
+
+// The file sink of one download.
+class ISSaveFile : public ISockNotify {
+ public:
+  ISSaveFile(std::u16string path, bool overwrite) : path_(std::move(path)), overwrite_(overwrite) {}
+  // A job that ended without a reply leaves no part file behind.
+  ~ISSaveFile() override;
+  Readiness ready() override { return Readiness::ready; }
+  bool deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) override;
+  bool written() const { return written_; }
+
+ private:
+  std::u16string path_;
+  bool overwrite_;
+  bool delivered_ = false;
+  bool written_ = false;
+};
+
+// A file sink with a script function told of the outcome, once, on the main thread.
+class ISLua : public ISockNotify {
+ public:
+  // jobId is filled in once the job is queued; the callback reads it on the main thread,
+  // which queued the job before it delivers anything.
+  ISLua(std::unique_ptr<ISSaveFile> sink, std::shared_ptr<LStkRef> function, std::string path,
+        std::shared_ptr<std::atomic<uint32_t>> jobId)
+      : sink_(std::move(sink)), function_(std::move(function)), path_(std::move(path)), jobId_(std::move(jobId)) {}
+  ~ISLua() override;
+  Readiness ready() override { return sink_->ready(); }
+  bool deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) override;
+
+ private:
+  void tell(bool ok);
+
+  std::unique_ptr<ISSaveFile> sink_;
+  std::shared_ptr<LStkRef> function_;
+  std::string path_;
+  std::shared_ptr<std::atomic<uint32_t>> jobId_;
+  bool told_ = false;
+};
+
+// Calls function(QXInteger id, ok, path) on a fresh coroutine of its state; a failure is
+// logged and shown.
+void runDownloadCallback(LStkRef& function, uint32_t id, bool ok, const std::string& path);
+
+// Queues a download of url into path on mgr; the job id, or 0 when the URL cannot be
+// read (control characters, over-long, not http/https), its host does not resolve or no
+// write target can create the file.
+uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::string& url, bool overwrite,
+                       std::shared_ptr<LStkRef> function);

@@ -1,0 +1,72 @@
+#include "net/download/sock_bind.h"
+
+#include <memory>
+#include <string>
+#include <tuple>
+
+#include "net/download/download.h"
+#include "net/sock/sth_mgr.h"
+#include "script/lua/lstk_ref.h"
+#include "script/lua/script_report.h"
+
+namespace {
+
+using GetFileResult = std::tuple<qxbind::QXInt, bool>;
+
+template <class M>
+qxbind::Pushed getThreadStatus(M& mgr, lua_State* L) {
+  const std::vector<std::string> status = mgr.getThreadStatus();
+  lua_createtable(L, static_cast<int>(status.size()), 0);
+  for (size_t i = 0; i < status.size(); ++i) {
+    lua_pushlstring(L, status[i].data(), status[i].size());
+    lua_rawseti(L, -2, static_cast<int>(i + 1));
+  }
+  return {1};
+}
+
+template <class M>
+int32_t nThread(M& mgr) {
+  return mgr.nThread();
+}
+
+template <class M>
+bool isCompleted(M& mgr, qxbind::QXInt id) {
+  return mgr.isCompleted(id.value);
+}
+
+GetFileResult result(uint32_t id) { return {qxbind::QXInt{id}, id != 0}; }
+
+template <class M>
+GetFileResult getFile(M& mgr, std::u16string path, std::string url, bool overwrite) {
+  return result(queueDownload(mgr, path, url, overwrite, nullptr));
+}
+
+template <class M>
+GetFileResult getFileNtf(M& mgr, std::u16string path, std::string url, bool overwrite, qxbind::StackArg function) {
+  if (!lua_isfunction(function.L, function.index)) {
+    scriptDebugLog("getFile_ntf: the fourth argument is not a function");
+    return result(0);
+  }
+  auto ref = std::make_shared<LStkRef>();
+  if (!xmoveValueToThread(*ref, function.L, function.index)) return result(0);
+  return result(queueDownload(mgr, path, url, overwrite, std::move(ref)));
+}
+
+template <class M>
+void registerSockMgr(qxbind::ClassTable& t) {
+  t.method<&getThreadStatus<M>>("getThreadStatus");
+  t.method<&nThread<M>>("nThread");
+  t.method<&getFile<M>>("getFile");
+  t.method<&getFileNtf<M>>("getFile_ntf");
+  t.method<&isCompleted<M>>("isCompleted");
+}
+
+template <class M>
+qxbind::ClassBinding binding(const char* name) {
+  return qxbind::pointerBinding(qxbind::pointerClass<M>(name, &registerSockMgr<M>, M::instance()));
+}
+
+}  // namespace
+
+qxbind::ClassBinding sockMgrBinding() { return binding<SockMgr>("SockMgr"); }
+qxbind::ClassBinding sSockMgrBinding() { return binding<SSockMgr>("SSockMgr"); }

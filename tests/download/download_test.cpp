@@ -1,0 +1,144 @@
+// The file step of a download: which replies are written, byte for byte, and that a
+// failed download leaves an old file (and no part file) behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "net/download/download.h"
+#include "platform/core/utf.h"
+#include "runtime/core/thread_ctx.h"
+#include "runtime/fs/file_registry.h"
+#include "script/lua/lstk_ref.h"
+#include "script/lua/script_files.h"
+#include "script/lua/script_mgr.h"
+#include "script/lua/script_report.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string reply(const char* status, const char* type, const std::string& body) {
+  return std::string("HTTP/1.1 ") + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+class DownloadTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qx-download-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    files_.mountWrite(u"$");
+    files_.mountWrite(qcore::utf8ToUtf16(dir_.string()));
+    attached_ = std::make_unique<AttachedFileSources>(files_);
+  }
+  void TearDown() override {
+    attached_.reset();
+    fs::remove_all(dir_);
+  }
+  std::string read(const std::string& name) {
+    std::ifstream f(dir_ / name, std::ios::binary);
+    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : std::string("<none>");
+  }
+  void put(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  }
+
+  fs::path dir_;
+  qx::FileRegistry files_;
+  std::unique_ptr<AttachedFileSources> attached_;
+};
+
+TEST_F(DownloadTest, OnlyAGoodRawReplyIsWritten) {
+  std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff", 18);
+  const struct {
+    const char* what;
+    std::string data;
+    bool overwrite;
+    bool ok;
+    std::string after;  // the file's content afterwards ("<none>": no file)
+  } cases[] = {
+      {"png, new file", reply("200 OK", "image/png", png), false, true, png},
+      {"png over an old file", reply("200 OK", "image/png", png), true, true, png},
+      {"octet-stream", reply("200 OK", "application/octet-stream", "abc"), true, true, "abc"},
+      {"404", reply("404 Not Found", "image/png", png), true, false, "old"},
+      {"404, new file", reply("404 Not Found", "image/png", png), false, false, ""},
+      {"json", reply("200 OK", "application/json", "{\"a\":1}"), true, false, "old"},
+      {"text", reply("200 OK", "text/plain", "hello"), true, false, "old"},
+      {"html", reply("200 OK", "text/html", "<p>x</p>"), false, false, ""},
+      {"form", reply("200 OK", "application/x-www-form-urlencoded", "a=1"), true, false, "old"},
+      {"empty body", reply("200 OK", "image/png", ""), true, false, "old"},
+      {"not HTTP", "\x00\x01garbage\r\n\r\n", true, false, "old"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string name = "f" + std::to_string(++n);
+    // Without overwrite the file was created empty when the download was queued.
+    put(name, c.overwrite ? "old" : "");
+    const std::u16string path = qcore::utf8ToUtf16((dir_ / name).string());
+    EXPECT_EQ(saveDownload(path, c.overwrite, c.data.data(), static_cast<uint32_t>(c.data.size())), c.ok) << c.what;
+    EXPECT_EQ(read(name), c.after) << c.what;
+    EXPECT_FALSE(fs::exists(dir_ / (name + ".part"))) << c.what;
+  }
+  EXPECT_FALSE(saveDownload(u"/no/such/folder/x.png", true, cases[0].data.data(),
+                            static_cast<uint32_t>(cases[0].data.size())));
+  EXPECT_FALSE(saveDownload(qcore::utf8ToUtf16((dir_ / "null").string()), true, nullptr, 0));
+}
+
+TEST_F(DownloadTest, TheInMemoryTreeTakesTheBodyWithoutRenaming) {
+  const std::string data = reply("200 OK", "image/png", "bytes");
+  EXPECT_TRUE(saveDownload(u"$dl\\pic.png", true, data.data(), static_cast<uint32_t>(data.size())));
+  FileData got = files_.writeTarget(0)->readWhole(u"$dl\\pic.png", 0);
+  EXPECT_EQ(std::string(got.chars(), got.size()), "bytes");
+}
+
+TEST(DownloadCallbackTest, RunsOnAFreshCoroutineAndShowsItsErrors) {
+  attachThreadLane();
+  ScriptMgr scripts;
+  ScriptHdl state = scripts.createState();
+  ASSERT_TRUE(state.value);
+  std::string shown;
+  setScriptMessageBoxSink([&](std::string_view text, std::string_view) { shown += text; });
+  LVPolicyHdl policy(state);
+  auto pinned = [&](const char* global) {
+    LStkRef ref;
+    lua_State* L = policy.lock();
+    lua_getglobal(L, global);
+    ref.pin(policy, 1, -1);
+    policy.unlock();
+    return ref;
+  };
+  {
+    lua_State* L = policy.lock();
+    ASSERT_EQ(luaL_dostring(L,
+                            "function good(id, ok, path) seen = {id = id, ok = ok, path = path, "
+                            "co = coroutine.running()} end "
+                            "function bad() error('callback broke') end"),
+              0);
+    policy.unlock();
+  }
+  LStkRef good = pinned("good"), bad = pinned("bad");
+  runDownloadCallback(good, 5, true, "a/b.png");
+  runDownloadCallback(bad, 6, false, "c.png");
+  setScriptMessageBoxSink(nullptr);
+  EXPECT_NE(shown.find("callback broke"), std::string::npos);
+  EXPECT_NE(shown.find("stack traceback"), std::string::npos);
+  lua_State* L = policy.lock();
+  const int top = lua_gettop(L);
+  EXPECT_EQ(luaL_dostring(L, "return seen.ok == true and seen.path == 'a/b.png' and seen.id ~= nil "
+                             "and type(seen.co) == 'thread'"),
+            0);
+  EXPECT_TRUE(lua_toboolean(L, -1));
+  lua_settop(L, top);
+  policy.unlock();
+  runDownloadCallback(good, 7, false, "again.png");  // the state is unlocked again afterwards
+  L = policy.lock();
+  luaL_dostring(L, "return seen.ok == false and seen.path == 'again.png'");
+  EXPECT_TRUE(lua_toboolean(L, -1));
+  lua_settop(L, top);
+  policy.unlock();
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+// Token files and the sign-in steps that need no service: the files' bytes and mode,
+// round trips, hostile files that must leave the credentials alone, the authorize URL.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "net/twiapi/token_file.h"
+#include "net/twiapi/twiapi.h"
+#include "platform/core/utf.h"
+#include "runtime/fs/path_stack.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TokenFileTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qx-token-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    saved_ = programPath().str();
+    programPath().set(qcore::utf8ToUtf16(dir_.string()));
+  }
+  void TearDown() override {
+    programPath().set(saved_);
+    fs::remove_all(dir_);
+  }
+  std::string read(const char* name) {
+    std::ifstream f(dir_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  }
+  void put(const char* name, const std::string& bytes) { std::ofstream(dir_ / name, std::ios::binary) << bytes; }
+  static std::string xored(std::string text, uint8_t key) {
+    for (char& c : text) c = static_cast<char>(static_cast<uint8_t>(c) ^ key);
+    return text;
+  }
+
+  fs::path dir_;
+  std::u16string saved_;
+};
+
+TEST_F(TokenFileTest, SavedFileIsExactPrivateAndLoadsBack) {
+  put("ac.dat", "an older file, readable by all");
+  fs::permissions(dir_ / "ac.dat", fs::perms(0644));
+  TwiAPI api;
+  api.oauth().setToken("12-tok", "s3cr=t");
+  api.saveAcToken(u"ac.dat");
+  EXPECT_EQ(read("ac.dat"), xored("12-tok\r\ns3cr=t", 0x5D));
+  struct stat st {};
+  ASSERT_EQ(stat((dir_ / "ac.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_FALSE(fs::exists(dir_ / "ac.dat.tmp"));
+
+  TwiAPI again;
+  EXPECT_TRUE(again.loadAcToken(u"AC.DAT"));  // names match without regard to case
+  EXPECT_EQ(again.oauth().token(), "12-tok");
+  EXPECT_EQ(again.oauth().tokenSecret(), "s3cr=t");
+
+  put("cs.dat", xored("  key\t \tsecret \n", 0x2E));
+  EXPECT_TRUE(again.loadCSKey(u"cs.dat"));
+  EXPECT_EQ(again.oauth().consumerKey(), "key");
+  EXPECT_EQ(again.oauth().token(), "12-tok");
+}
+
+TEST_F(TokenFileTest, FilesWithoutTwoWordsChangeNothing) {
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"truncated after the first word", xored("acctok\r\n", 0x5D)},
+      {"cut inside the first word", xored("acc", 0x5D)},
+      {"empty", ""},
+      {"whitespace only", xored(" \r\n\t", 0x5D)},
+      {"two words past the size cap", xored("tok sec" + std::string(kTokenFileMax - 6, ' '), 0x5D)},
+  };
+  for (const auto& c : cases) {
+    put("t.dat", c.bytes);
+    TwiAPI api;
+    api.oauth().setToken("held", "heldsecret");
+    api.oauth().setConsumer("ck", "cs");
+    EXPECT_FALSE(api.loadAcToken(u"t.dat")) << c.what;
+    EXPECT_FALSE(api.loadCSKey(u"t.dat")) << c.what;
+    EXPECT_EQ(api.oauth().token(), "held") << c.what;
+    EXPECT_EQ(api.oauth().tokenSecret(), "heldsecret") << c.what;
+    EXPECT_EQ(api.oauth().consumerKey(), "ck") << c.what;
+  }
+  TwiAPI api;
+  EXPECT_FALSE(api.loadAcToken(u"missing.dat"));
+  EXPECT_FALSE(api.loadAcToken(u""));
+}
+
+TEST_F(TokenFileTest, WriterReportsEachOutcome) {
+  std::string why;
+  const std::string path = (dir_ / "w.dat").string();
+  EXPECT_TRUE(writeTokenFile(path, "abc", why));
+  EXPECT_EQ(why, "");
+  EXPECT_EQ(read("w.dat"), "abc");
+  std::string bytes;
+  EXPECT_TRUE(readTokenFile(path, bytes));
+  EXPECT_EQ(bytes, "abc");
+  put("cap.dat", std::string(kTokenFileMax, 'x'));
+  EXPECT_TRUE(readTokenFile((dir_ / "cap.dat").string(), bytes));
+  EXPECT_EQ(bytes.size(), kTokenFileMax);
+  EXPECT_FALSE(writeTokenFile((dir_ / "none" / "w.dat").string(), "abc", why));
+  EXPECT_NE(why.find("none/w.dat.tmp"), std::string::npos);
+}
+
+TEST_F(TokenFileTest, FailedSaveKeepsTheOldFile) {
+  put("ac.dat", "old");
+  fs::create_directory(dir_ / "ac.dat.tmp");  // the temporary file cannot be made
+  TwiAPI api;
+  api.oauth().setToken("new", "newsecret");
+  api.saveAcToken(u"ac.dat");
+  EXPECT_EQ(read("ac.dat"), "old");
+  api.saveAcToken(u"no-such-folder/ac.dat");
+  EXPECT_FALSE(fs::exists(dir_ / "no-such-folder"));
+}
+
+TEST(SignInTest, RequestTokenDropsTheHeldTokenAndTheURLIsEncodedAndBounded) {
+  TwiAPI api;
+  api.oauth().setToken("acc", "accsecret");
+  api.getReqToken();  // no socket manager here: nothing is sent
+  EXPECT_EQ(api.oauth().token(), "");
+  EXPECT_EQ(api.oauth().tokenSecret(), "");
+
+  api.oauth().setToken("a b/c&d=é", "");
+  const std::string url = api.authorizeURL();
+  const std::string tail = "/oauth/authorize/?oauth_token=a%20b%2Fc%26d%3D%C3%A9";
+  ASSERT_GE(url.size(), tail.size());
+  EXPECT_EQ(url.substr(0, 8), "https://");
+  EXPECT_EQ(url.substr(url.size() - tail.size()), tail);
+
+  const size_t room = 457 - (url.size() - (tail.size() - 30));
+  api.oauth().setToken(std::string(room, 'x'), "");
+  EXPECT_EQ(api.authorizeURL().size(), 457u);
+  api.oauth().setToken(std::string(room + 1, 'x'), "");
+  EXPECT_EQ(api.authorizeURL(), "");
+}
+
+}  // namespace
