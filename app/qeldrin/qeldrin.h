@@ -79,6 +79,8 @@ class Qeldrin final : public DSortCBack, public IDTagQ, public IDrawContext {
   // technique of the shader.
   bool set_tech(std::string_view name);
   void set_dsort(std::string_view name, qxbind::StackArg list);
+  // set_dsort's work: selects (or makes) the list and replaces its chain.
+  bool setSortChain(std::string_view name, std::span<const SortArg> args);
   void flush_drawAll(bool flag);
   void flush_draw(std::string_view name);
   TextureMgr::TexHandle setTargetTex(int32_t index, qxbind::ObjectRef texture);

@@ -88,8 +88,13 @@ bool Qeldrin::set_tech(std::string_view name) {
   return true;
 }
 
+bool Qeldrin::setSortChain(std::string_view name, std::span<const SortArg> args) {
+  if (!set_tech(name)) return false;
+  current_->chain = buildSortChain(args);
+  return true;
+}
+
 void Qeldrin::set_dsort(std::string_view name, qxbind::StackArg list) {
-  if (!set_tech(name)) return;
   std::vector<SortArg> args;
   lua_State* L = list.L;
   if (lua_istable(L, list.index)) {
@@ -108,7 +113,7 @@ void Qeldrin::set_dsort(std::string_view name, qxbind::StackArg list) {
       args.push_back(a);
     }
   }
-  current_->chain = buildSortChain(args);
+  setSortChain(name, args);
 }
 
 void Qeldrin::flushList(const std::string& name, DrawList& list) {
@@ -234,6 +239,8 @@ uint32_t Qeldrin::drawRun(DrawEntry* first, DrawEntry* end, uint32_t key) {
         }
         item->callTypeFn2(&args, this);
       }
+      // Own-buffer objects draw by themselves; anything they batched goes now.
+      if (batcher_.queuedVertices()) batcher_.flush(*this);
     } else {
       drawMode_ = flag ? 3 : 2;
       for (DrawEntry* it = b; it != e; ++it) {

@@ -89,6 +89,8 @@ bool ParamTable::apply(FxData& fx, const TechniqueBindings& bindings, int32_t pa
     auto g = given_.find(name);
     if (g == given_.end()) {
       given_.emplace(name, value);
+    } else if (g->second == value) {
+      continue;  // replaced while pending by what the effect already holds
     } else {
       g->second = value;
     }
