@@ -109,7 +109,9 @@ const uint16_t* Qeldrin::streamStrides() const {
 
 void Qeldrin::applyState() {
   qxgfx::Device* d = DeviceMgr::currentDevice();
-  if (!current_ || !d) return;
+  if (!d) return;
+  // Targets go to the device even without a current list: a clear must reach the
+  // target that was set, whether or not a technique was selected first.
   TextureMgr* textures = TextureMgr::instance();
   if (targetDirty_ & kDepthBit) {
     targetDirty_ &= ~kDepthBit;
@@ -130,13 +132,15 @@ void Qeldrin::applyState() {
         if (!s) s = d->getBackBuffer();
         d->setRenderTarget(0, s.get());
         const float size[2] = {s ? float(s->desc().width) : 0.0f, s ? float(s->desc().height) : 0.0f};
-        setParam("SCREENSIZE", ParamValue::ofVector(size, 2));
+        // Without a list the size waits: every technique begin sets it again.
+        if (current_) setParam("SCREENSIZE", ParamValue::ofVector(size, 2));
       } else {
         d->setRenderTarget(i, s.get());
       }
     }
     targetDirty_ &= ~kTargetBits;
   }
+  if (!current_) return;
   if (streamDirty_ & kIndexBit) d->setIndices(indices_.get());
   uint32_t bits = streamDirty_ & 0xFFFF;
   streamDirty_ = 0;
