@@ -94,6 +94,38 @@ int luaSavedPixel(lua_State* L) {
   return 1;
 }
 
+// Pushes SDL text events for the window and returns once the UI thread handled them.
+void pushAndWait(std::vector<SDL_Event> events) {
+  qxplat::uiRunWaiting([] {});
+  for (SDL_Event& e : events) SDL_PushEvent(&e);
+  do {
+    qxplat::uiRunWaiting([] {});
+  } while (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0);
+  qxplat::uiRunWaiting([] {});
+}
+
+SDL_Event editing(const char* text, int start) {
+  SDL_Event e{};
+  e.type = SDL_TEXTEDITING;
+  std::strncpy(e.edit.text, text, sizeof e.edit.text - 1);
+  e.edit.start = start;
+  return e;
+}
+
+// preedit(text, cursor) and commit(text): what an input method sends while composing.
+int luaPreedit(lua_State* L) {
+  pushAndWait({editing(luaL_checkstring(L, 1), int(luaL_checkinteger(L, 2)))});
+  return 0;
+}
+
+int luaCommit(lua_State* L) {
+  SDL_Event input{};
+  input.type = SDL_TEXTINPUT;
+  std::strncpy(input.text.text, luaL_checkstring(L, 1), sizeof input.text.text - 1);
+  pushAndWait({editing("", 0), input});
+  return 0;
+}
+
 const char* kMain = R"(
 require("QXL")
 function main()
@@ -159,6 +191,60 @@ TEST_F(EngineTest, QeldrinOpensItsWindowClearsAndDrawsIntoATarget) {
   EXPECT_EQ(recordsOf("previous"), (std::vector<Record>{{"previous", "false"}}));
   EXPECT_EQ(recordsOf("target"), (std::vector<Record>{{"target", "FFFF0000", "FF00FF00", "FF00FF00"}}));
   EXPECT_EQ(recordsOf("back again"), (std::vector<Record>{{"back again", "FF204060"}}));
+}
+
+TEST_F(EngineTest, CompositionEventsReachTheRegisteredGameObject) {
+  qxtest::preferSoftwareGL();
+  writeMain(R"(
+require("QXL")
+require("QXGobj")
+function main()
+  local q = Qeldrin.new(64, 48, "ime")
+  if not q:has_window() then record('nowindow') coroutine.yield(false) end
+  local R = QXL.gobj_class()
+  function R:recvmsg(zero, name, t)
+    if type(t) == "table" then
+      record(name, t.string, tostring(t.cursor), t.attribute and #t.attribute or -1,
+             t.clause and table.concat(t.clause, ",") or "")
+    else
+      record(name, type(t))
+    end
+  end
+  local r = R.new(0)
+  preedit("x", 1)
+  q:_setIMENotify(r)
+  record('active', q:isIMEActive())
+  commit("x")
+  preedit("にほ", 2)
+  commit("日本")
+  for i = 1, 3 do coroutine.yield(true) end
+  record('active', q:isIMEActive())
+  q:_resetIMENotify()
+  preedit("や", 1)
+  for i = 1, 3 do coroutine.yield(true) end
+  record('active', q:isIMEActive())
+  coroutine.yield(false)
+end
+)");
+  onScriptReady = [](lua_State* L) {
+    lua_register(L, "preedit", &luaPreedit);
+    lua_register(L, "commit", &luaCommit);
+  };
+  EngineRunReport report;
+  qxplat::runUiThread([&](uint32_t ui) {
+    options_.uiThreadId = ui;
+    report = run();
+  });
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window here";
+  EXPECT_EQ(recordsOf("active"), (std::vector<Record>{{"active", "true"}, {"active", "false"}, {"active", "true"}}));
+  std::vector<Record> ime;
+  for (const char* n : {"STARTCOMPOSITION", "COMPOSITION", "ENDCOMPOSITION"})
+    for (const Record& r : recordsOf(n)) ime.push_back(r);
+  EXPECT_EQ(ime, (std::vector<Record>{{"STARTCOMPOSITION", "nil"},
+                                      {"COMPOSITION", "にほ", "2", "2", "0,2"},
+                                      {"ENDCOMPOSITION", "x", "nil", "-1", ""},
+                                      {"ENDCOMPOSITION", "日本", "nil", "-1", ""}}));
 }
 
 }  // namespace
