@@ -29,6 +29,11 @@ Qeldrin::Qeldrin() {
 }
 
 Qeldrin::~Qeldrin() {
+  if (inScene_) {
+    // A frame left open (the script stopped inside it) must not keep the device locked.
+    inScene_ = false;
+    if (DeviceMgr* devices = DeviceMgr::instance()) devices->unlock();
+  }
   for (auto& s : streams_) s = nullptr;
   indices_ = nullptr;
   lists_.clear();

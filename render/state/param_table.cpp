@@ -70,30 +70,32 @@ TechniqueBindings buildTechniqueBindings(const qxfx::IEffect& effect, qxfx::FxHa
 }
 
 bool ParamTable::set(std::string_view name, const ParamValue& value) {
-  auto p = pending_.find(name);
-  if (p != pending_.end()) {
-    p->second = value;
+  auto it = slots_.find(name);
+  if (it == slots_.end()) it = slots_.emplace(std::string(name), Slot()).first;
+  Slot& s = it->second;
+  if (s.hasPending) {
+    s.pending = value;
     return true;
   }
-  auto g = given_.find(name);
-  if (g != given_.end() && g->second == value) return false;
-  pending_.emplace(std::string(name), value);
+  if (s.hasGiven && s.given == value) return false;
+  s.pending = value;
+  s.hasPending = true;
+  ++pendingCount_;
   return true;
 }
 
 bool ParamTable::apply(FxData& fx, const TechniqueBindings& bindings, int32_t pass) {
-  if (pending_.empty()) return false;
+  if (pendingCount_ == 0) return false;
   qxfx::IEffect* effect = fx.effect();
   bool sent = false;
-  for (auto& [name, value] : pending_) {
-    auto g = given_.find(name);
-    if (g == given_.end()) {
-      given_.emplace(name, value);
-    } else if (g->second == value) {
-      continue;  // replaced while pending by what the effect already holds
-    } else {
-      g->second = value;
-    }
+  for (auto& [name, s] : slots_) {
+    if (!s.hasPending) continue;
+    s.hasPending = false;
+    // A value replaced while pending by what the effect already holds is not sent again.
+    if (s.hasGiven && s.given == s.pending) continue;
+    s.given = s.pending;
+    s.hasGiven = true;
+    const ParamValue& value = s.given;
     qxfx::FxHandle param = 0;
     if (auto b = bindings.technique.find(name); b != bindings.technique.end()) {
       param = b->second.param;
@@ -101,9 +103,11 @@ bool ParamTable::apply(FxData& fx, const TechniqueBindings& bindings, int32_t pa
                bindings.passes[size_t(pass)].count(name)) {
       param = bindings.passes[size_t(pass)].find(name)->second.param;
     } else if (effect) {
-      auto s = semantics_.find(name);
-      if (s == semantics_.end()) s = semantics_.emplace(name, effect->getParameterBySemantic(name)).first;
-      param = s->second;
+      if (!s.semanticLooked) {
+        s.semantic = effect->getParameterBySemantic(name);
+        s.semanticLooked = true;
+      }
+      param = s.semantic;
     }
     if (!param || !effect) continue;
     switch (value.kind) {
@@ -126,25 +130,31 @@ bool ParamTable::apply(FxData& fx, const TechniqueBindings& bindings, int32_t pa
     }
     sent = true;
   }
-  pending_.clear();
+  pendingCount_ = 0;
   return sent;
 }
 
 void ParamTable::resend() {
-  for (auto& [name, value] : given_) pending_.emplace(name, value);  // a pending value is kept
-  given_.clear();
+  for (auto& [name, s] : slots_) {
+    if (s.hasGiven && !s.hasPending) {  // a pending value is kept
+      s.pending = s.given;
+      s.hasPending = true;
+      ++pendingCount_;
+    }
+    s.hasGiven = false;
+  }
 }
 
 const ParamValue* ParamTable::find(std::string_view name) const {
-  if (auto p = pending_.find(name); p != pending_.end()) return &p->second;
-  if (auto g = given_.find(name); g != given_.end()) return &g->second;
-  return nullptr;
+  auto it = slots_.find(name);
+  if (it == slots_.end()) return nullptr;
+  if (it->second.hasPending) return &it->second.pending;
+  return it->second.hasGiven ? &it->second.given : nullptr;
 }
 
 void ParamTable::clear() {
-  given_.clear();
-  pending_.clear();
-  semantics_.clear();
+  slots_.clear();
+  pendingCount_ = 0;
 }
 
 void setDefaults(ParamTable& table, const BindingMap& bindings, bool onlyObject) {

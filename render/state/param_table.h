@@ -49,14 +49,20 @@ class ParamTable {
   void resend();
   // The value last given or pending under the name (pending first), or null.
   const ParamValue* find(std::string_view name) const;
-  bool hasPending() const { return !pending_.empty(); }
+  bool hasPending() const { return pendingCount_ != 0; }
   void clear();
 
  private:
-  using Values = std::map<std::string, ParamValue, std::less<>>;
-  Values given_;
-  Values pending_;
-  std::map<std::string, qxfx::FxHandle, std::less<>> semantics_;  // shared names, looked up once
+  // One node per name for the table's life: a steady frame sets and sends values without
+  // allocating.
+  struct Slot {
+    ParamValue given, pending;
+    bool hasGiven = false, hasPending = false;
+    qxfx::FxHandle semantic = 0;  // the effect parameter of that semantic, looked up once
+    bool semanticLooked = false;
+  };
+  std::map<std::string, Slot, std::less<>> slots_;
+  size_t pendingCount_ = 0;
 };
 
 // Every binding of the map is set to its default (only those without keep when
