@@ -156,6 +156,22 @@ function main()
   record('target', string.format("%08X", pixel(target, 10, 10)), string.format("%08X", pixel(target, 2, 2)),
          string.format("%08X", pixel(target, 25, 25)))
   record('back again', string.format("%08X", pixel(back, 10, 10)))
+
+  q.upd_time = 1.5
+  q.count_fps = 30
+  record('fields', q.upd_time, q.count_fps, q.draw_time)
+  record('axis', q:cam_axis(5) == nil, q:cam_axis(2)[3])
+  local from, to = q:getRay(32, 24)
+  record('ray', from[3], to[3] > from[3])
+  q:beginDraw()
+  q:set_dsort("Colored", {4})
+  q:set_param({ALPHA = 1, OFFSET = QXL.vec2(0, 0)})
+  q:setTargetTex(0, target)
+  q:clearCurrentBuffer(0xFF0000FF, 1.0, 0)
+  q:draw_multi({makequad(), makequad()}, "")
+  q:flush_draw("")
+  q:endDraw()
+  record('multi', string.format("%08X", pixel(target, 10, 10)), string.format("%08X", pixel(target, 2, 2)))
   coroutine.yield(false)
 end
 )";
@@ -191,6 +207,10 @@ TEST_F(EngineTest, QeldrinOpensItsWindowClearsAndDrawsIntoATarget) {
   EXPECT_EQ(recordsOf("previous"), (std::vector<Record>{{"previous", "false"}}));
   EXPECT_EQ(recordsOf("target"), (std::vector<Record>{{"target", "FFFF0000", "FF00FF00", "FF00FF00"}}));
   EXPECT_EQ(recordsOf("back again"), (std::vector<Record>{{"back again", "FF204060"}}));
+  EXPECT_EQ(recordsOf("fields"), (std::vector<Record>{{"fields", "1.5", "30", "0"}}));
+  EXPECT_EQ(recordsOf("axis"), (std::vector<Record>{{"axis", "true", "1"}}));
+  EXPECT_EQ(recordsOf("ray"), (std::vector<Record>{{"ray", "-10", "true"}}));
+  EXPECT_EQ(recordsOf("multi"), (std::vector<Record>{{"multi", "FFFF0000", "FF0000FF"}}));
 }
 
 TEST_F(EngineTest, CompositionEventsReachTheRegisteredGameObject) {

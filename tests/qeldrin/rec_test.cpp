@@ -2,6 +2,7 @@
 // recording device and an effect whose writes are logged.
 #include <cstring>
 
+#include "script/lua/lua_api.h"
 #include "tests/qeldrin/rec_fixture.h"
 
 namespace {
@@ -226,6 +227,45 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
   const uint32_t refs = vb->refCount();
   q->setStream(3, nullptr);
   EXPECT_EQ(vb->refCount(), refs - 1) << "the slot held a reference";
+}
+
+}  // namespace
+
+namespace {
+
+// A Lua value made by running `return <expr>`, on top of the stack.
+int pushValue(lua_State* L, const char* expr) {
+  const std::string chunk = std::string("return ") + expr;
+  if (luaL_loadstring(L, chunk.c_str()) != 0 || lua_pcall(L, 0, 1, 0) != 0) return 0;
+  return lua_gettop(L);
+}
+
+std::vector<float> vec(const ParamValue* v) {
+  return v && v->kind == ParamValue::kVector ? std::vector<float>(v->f, v->f + 4) : std::vector<float>{};
+}
+
+TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
+  lua_State* L = luaL_newstate();
+  ASSERT_TRUE(q->set_tech("T"));
+  q->set_param({L, pushValue(L, "{COLOR = {5, 6, dim = 2}, SCALE = 3, junk = 'x', [1] = 4, BAD = {1, 2}}")});
+  const ParamTable& t = q->currentList()->table;
+  EXPECT_EQ(vec(t.find("COLOR")), (std::vector<float>{5, 6, 0, 0})) << "missing components are 0";
+  EXPECT_EQ(vec(t.find("SCALE")), (std::vector<float>{3, 0, 0, 0}));
+  EXPECT_EQ(t.find("junk"), nullptr);
+  EXPECT_EQ(t.find("BAD"), nullptr) << "a table without dim is no vector";
+  q->set_param({L, pushValue(L, "7")});  // not a table: nothing
+
+  // Kind codes with their parameters; a flag must be a boolean.
+  q->set_dsort("U", {L, pushValue(L, "{3, false, 'x', 0, true}")});
+  EXPECT_EQ(q->techniqueName(), "U");
+  ASSERT_EQ(q->list("U")->chain.size(), 1u) << "the distance code lacks its tolerance";
+  EXPECT_NE(dynamic_cast<SA_PrimType*>(q->list("U")->chain[0].get()), nullptr);
+  q->set_dsort("U", {L, pushValue(L, "{}")});
+  EXPECT_TRUE(q->list("U")->chain.empty()) << "a second call replaces the chain";
+  q->set_dsort("Missing", {L, pushValue(L, "{1}")});
+  EXPECT_EQ(q->list("Missing"), nullptr);
+  EXPECT_EQ(q->techniqueName(), "U");
+  lua_close(L);
 }
 
 }  // namespace
