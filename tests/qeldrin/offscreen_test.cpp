@@ -44,6 +44,10 @@ void registerQuad() {
     const void* streams[2] = {pos, uv};
     static_cast<Qeldrin*>(q)->drawIndexed(4, idx, 2, streams);
   };
+  // upd_U hands each object the output list; a quad names itself.
+  d.update = [](void* obj, void*, void*, void* out) {
+    static_cast<std::vector<uint32_t>*>(out)->push_back(static_cast<Quad*>(obj)->self);
+  };
   registerClassDesc(d);
 }
 
@@ -157,6 +161,8 @@ function main()
          string.format("%08X", pixel(target, 25, 25)))
   record('back again', string.format("%08X", pixel(back, 10, 10)))
 
+  local named = q:upd_U({makequad(), makequad()})
+  record('upd_U', #named, named[1] ~= nil and named[2] ~= nil and named[1] ~= named[2])
   q.upd_time = 1.5
   q.count_fps = 30
   record('fields', q.upd_time, q.count_fps, q.draw_time)
@@ -207,6 +213,7 @@ TEST_F(EngineTest, QeldrinOpensItsWindowClearsAndDrawsIntoATarget) {
   EXPECT_EQ(recordsOf("previous"), (std::vector<Record>{{"previous", "false"}}));
   EXPECT_EQ(recordsOf("target"), (std::vector<Record>{{"target", "FFFF0000", "FF00FF00", "FF00FF00"}}));
   EXPECT_EQ(recordsOf("back again"), (std::vector<Record>{{"back again", "FF204060"}}));
+  EXPECT_EQ(recordsOf("upd_U"), (std::vector<Record>{{"upd_U", "2", "true"}}));
   EXPECT_EQ(recordsOf("fields"), (std::vector<Record>{{"fields", "1.5", "30", "0"}}));
   EXPECT_EQ(recordsOf("axis"), (std::vector<Record>{{"axis", "true", "1"}}));
   EXPECT_EQ(recordsOf("ray"), (std::vector<Record>{{"ray", "-10", "true"}}));

@@ -43,7 +43,11 @@ class LoggingEffect final : public qxfx::IEffect {
   }
 
   qxfx::FxHandle getParameterByName(std::string_view n) const override { return in_->getParameterByName(n); }
-  qxfx::FxHandle getParameterBySemantic(std::string_view s) const override { return in_->getParameterBySemantic(s); }
+  mutable int semanticLookups = 0;
+  qxfx::FxHandle getParameterBySemantic(std::string_view s) const override {
+    ++semanticLookups;
+    return in_->getParameterBySemantic(s);
+  }
   qxfx::FxHandle getParameter(uint32_t i) const override { return in_->getParameter(i); }
   uint32_t parameterCount() const override { return in_->parameterCount(); }
   bool getParameterInfo(qxfx::FxHandle p, qxfx::ParamInfo& o) const override { return in_->getParameterInfo(p, o); }
@@ -141,7 +145,7 @@ inline void registerTObj() {
     auto* o = static_cast<TObj*>(obj);
     auto* a = static_cast<DrawCallArgs*>(args);
     if (logCalls()) callLog().push_back("M" + o->name + " p" + std::to_string(a->passWord));
-    if (o->setsColour) static_cast<Qeldrin*>(q)->setParamVector("COLOR", o->colour, 4);
+    if (o->setsColour) static_cast<Qeldrin*>(q)->setParamVector("colour", o->colour, 4);
   };
   d.draw = [](void* obj, void*, void* qv) {
     auto* o = static_cast<TObj*>(obj);

@@ -1,8 +1,10 @@
 // The application object's draw lists, sorting, batching and effect parameters, over a
 // recording device and an effect whose writes are logged.
+#include <algorithm>
 #include <cstring>
 
 #include "script/lua/lua_api.h"
+#include "script/lua/script_report.h"
 #include "tests/qeldrin/rec_fixture.h"
 
 namespace {
@@ -72,6 +74,10 @@ TEST_F(QeldrinTest, ModesFollowRunsOfOneKindOfEntry) {
 
 TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   ASSERT_TRUE(q->set_tech("T"));
+  const ParamValue* colourDefault = q->currentList()->table.find("colour");
+  ASSERT_NE(colourDefault, nullptr);
+  EXPECT_EQ(std::vector<float>(colourDefault->f, colourDefault->f + 4), (std::vector<float>{1, 2, 3, 4}))
+      << "\"COLOR:1 2 3 4\" is the default";
   auto& a = object("a", {batched(0, 1)});
   auto& b = object("b", {batched(0, 2)});
   const float red[4] = {1, 0, 0, 1};
@@ -88,6 +94,20 @@ TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   EXPECT_EQ(fxLog->writes("COLOR"), 2);
   const int vp = fxLog->writes("VIEWPROJECTION");
   EXPECT_EQ(vp, 1) << "the camera did not change within the flush";
+  // An object whose material sets nothing draws with the technique's default again.
+  object("c", {batched(0, 3)});
+  queue({"a", "c"});
+  q->flush_drawAll(true);
+  EXPECT_EQ(fxLog->last["COLOR"], (std::vector<float>{1, 2, 3, 4}));
+  const int lookups = fxLog->semanticLookups;
+  queue({"a", "c"});
+  q->flush_drawAll(true);
+  EXPECT_EQ(fxLog->semanticLookups, lookups) << "a shared name's parameter is looked up once";
+  {
+    ParamTable empty;
+    FxData none;
+    EXPECT_FALSE(empty.apply(none, q->currentList()->bindings, 0)) << "nothing pending sends nothing";
+  }
 
   // The next flush begins the technique again: what was given is sent again once.
   fxLog->log.clear();
@@ -206,7 +226,12 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
   q->drawStrip(2, two);
   q->drawFan(0, two);
   q->drawLineStrip(1, two);
-  q->drawLineStrip(3, one);  // the format has two streams: skipped
+  std::vector<std::string> logged;
+  setScriptDebugLogSink([&](std::string_view line) { logged.emplace_back(line); });
+  q->drawLineStrip(3, one);  // the format has two streams: skipped, and said once
+  q->drawLineStrip(3, one);
+  setScriptDebugLogSink(nullptr);
+  EXPECT_EQ(logged.size(), 1u);
   q->drawLineStrip(3, two);  // another primitive type: the strip is drawn first
   queue({"z"});
   q->flush_drawAll(true);
@@ -266,6 +291,45 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
   EXPECT_EQ(q->list("Missing"), nullptr);
   EXPECT_EQ(q->techniqueName(), "U");
   lua_close(L);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(QeldrinTest, FramesTargetsAndLostHandles) {
+  // beginDraw takes the device lock and begins the scene once; endDraw ends and presents.
+  rec->clearLog();
+  q->endDraw();
+  q->beginDraw();
+  q->beginDraw();
+  EXPECT_TRUE(DeviceMgr::instance()->heldByMe());
+  q->endDraw();
+  q->endDraw();
+  EXPECT_FALSE(DeviceMgr::instance()->heldByMe());
+  std::vector<std::string> scene;
+  for (const auto& c : rec->calls)
+    if (c == "BeginScene" || c == "EndScene" || c == "Present") scene.push_back(c);
+  EXPECT_EQ(scene, (std::vector<std::string>{"BeginScene", "EndScene", "Present"}));
+
+  // Target 3 is the last one.
+  auto target = TextureMgr::instance()->create_blank(4, qxgfx::D3DFMT_A8R8G8B8);
+  q->setTargetTex(3, {target.value});
+  EXPECT_EQ(q->getTargetTex(3).value, target.value);
+
+  // clear_losthandle(true) turns the memory items' lost list, false the game objects'.
+  uint32_t gone = 0;
+  {
+    auto h = MemMgrMulti::instance()->createByName("TObj");
+    gone = h.value;
+  }
+  std::vector<uint32_t> lost;
+  q->clear_losthandle(false);
+  MemMgrMulti::instance()->copyFrameItems(lost);
+  EXPECT_TRUE(std::find(lost.begin(), lost.end(), gone) == lost.end());
+  q->clear_losthandle(true);
+  MemMgrMulti::instance()->copyFrameItems(lost);
+  EXPECT_TRUE(std::find(lost.begin(), lost.end(), gone) != lost.end());
 }
 
 }  // namespace
