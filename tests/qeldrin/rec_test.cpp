@@ -90,12 +90,13 @@ TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   std::memcpy(a.colour, red, sizeof red);
   std::memcpy(b.colour, red, sizeof red);
   a.setsColour = b.setsColour = true;
-  queue({"a", "b"});
-  const float bias = 7;
-  q->setParamVector("BIAS", &bias, 1);  // pending across the technique's begin
+  const float bias[2] = {7, 8};
+  q->setParamVector("BIAS", &bias[0], 1);
+  queue({"a", "b"});                         // given to the effect by the first queueing
+  q->setParamVector("BIAS", &bias[1], 1);  // pending across the technique's begin
   fxLog->log.clear();
   q->flush_drawAll(true);
-  EXPECT_EQ(fxLog->last["BIAS"], (std::vector<float>{7, 0, 0, 0}));
+  EXPECT_EQ(fxLog->last["BIAS"], (std::vector<float>{8, 0, 0, 0}));
   EXPECT_EQ(fxLog->last["GAIN"], (std::vector<float>{5, 0, 0, 0}));
   EXPECT_GE(fxLog->count("commit"), 1) << "values set inside the pass are committed";
   // The technique's default (1 2 3 4) went first; each object resets it ("OBJ_") and sets
@@ -261,7 +262,13 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
   rec->clearLog();
   q->setStream(3, vb.get());
   q->applyState();
-  for (const auto& c : rec->calls) EXPECT_EQ(c.find("setStreamSource"), std::string::npos) << c;
+  for (const auto& c : rec->calls) EXPECT_EQ(c.find("SetStreamSource"), std::string::npos) << c;
+  q->setStream(4, vb->id(), 0, 0);
+  q->applyState();
+  rec->clearLog();
+  q->setStream(4, vb->id(), 0, 0);
+  q->applyState();
+  for (const auto& c : rec->calls) EXPECT_EQ(c.find("SetStreamSource"), std::string::npos) << c;
   const uint32_t refs = vb->refCount();
   q->setStream(3, nullptr);
   EXPECT_EQ(vb->refCount(), refs - 1) << "the slot held a reference";
