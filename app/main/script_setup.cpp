@@ -1,6 +1,7 @@
 #include "app/main/script_setup.h"
 
 #include "app/input/input_bind.h"
+#include "app/qeldrin/qeldrin_bind.h"
 #include "hud/text/count_chara.h"
 #include "net/download/sock_bind.h"
 #include "net/twiapi/twiapi_bind.h"
@@ -27,6 +28,7 @@ void installScriptStateSetup() {
 // One line per built subsystem; a step nobody provides is skipped.
 void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(inputBinding());
+  order.provide(qeldrinBinding());
   order.provide(gobjBinding());
   order.provide(effectBinding());
   order.provide(materialBinding());
