@@ -2,6 +2,7 @@
 
 #include "app/input/input_bind.h"
 #include "app/qeldrin/qeldrin_bind.h"
+#include "hud/prim3d/prim3d_bind.h"
 #include "hud/text/count_chara.h"
 #include "render/camera_bind/camera_bind.h"
 #include "render/effect_bind/effect_bind.h"
@@ -36,6 +37,11 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(colBinding());
   order.provide(colPipeBinding());
   order.provide(animatorBinding());
+  order.provide(hudRayBinding());
+  order.provide(hudMatPlaneBinding());
+  order.provide(polyLineSBinding());
+  order.provide(polyLineTRBinding());
+  order.provide(plantSphereBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {
