@@ -2,8 +2,10 @@
 // getPlane through QXL.plane.newABCD, ribbon sources read from ".spr" animations.
 #include <stb_image_write.h>
 
+#include "app/main/script_setup.h"
 #include "app/qeldrin/item_lock.h"
 #include "hud/prim3d/poly_line.h"
+#include "script/bind/bind_order.h"
 #include "script/lua/stack_readers.h"
 #include "tests/main/engine_fixture.h"
 
@@ -82,6 +84,12 @@ TEST_F(EngineTest, ScriptsMakeChainAndFeedThePrimitives) {
                                                    {"src", rects, "false", "false"},
                                                    {"src", "0,0,0,0 0,0,0,0 0,0,0,0 ", "false", "false"}}));
   expectEverythingEnded();
+}
+
+TEST(Prim3dBindOrder, ProgramProvidesTheFiveSteps) {
+  qxbind::BindOrder order;
+  provideEngineBindings(order);
+  for (int step : {22, 27, 28, 29, 31}) EXPECT_TRUE(order.isProvided(step)) << step;
 }
 
 }  // namespace
