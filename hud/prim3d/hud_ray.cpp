@@ -11,10 +11,8 @@ namespace prim3d {
 
 namespace {
 
-Vec2 normalize2(Vec2 v) {
-  const float len = std::sqrt(dot(v, v));
-  return len > 0.0f ? v * (1.0f / len) : Vec2{};
-}
+// Never given a zero vector: every profile normal points outward with a positive y.
+Vec2 normalize2(Vec2 v) { return v * (1.0f / std::sqrt(dot(v, v))); }
 
 }  // namespace
 

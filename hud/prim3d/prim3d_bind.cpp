@@ -9,15 +9,15 @@
 namespace {
 
 // The callbacks every primitive has: collect (eye and entry queue), draw; the material
-// callback only for those with textures.
+// callback only for those with textures. The application always hands itself over.
 template <class T>
 LuaClassDesc describeDrawn(const char* name) {
   LuaClassDesc d = LuaClassDesc::forType<T>(name);
   d.collect = [](void* obj, void*, void*, void* q) {
-    if (obj && q) static_cast<T*>(obj)->enqueueDraw(*static_cast<IDTagQ*>(q));
+    if (obj) static_cast<T*>(obj)->enqueueDraw(*static_cast<IDTagQ*>(q));
   };
   d.draw = [](void* obj, void*, void* q) {
-    if (obj && q) static_cast<T*>(obj)->draw(*static_cast<Qeldrin*>(q));
+    if (obj) static_cast<T*>(obj)->draw(*static_cast<Qeldrin*>(q));
   };
   return d;
 }
@@ -26,7 +26,7 @@ template <class T>
 LuaClassDesc describeTextured(const char* name) {
   LuaClassDesc d = describeDrawn<T>(name);
   d.material = [](void* obj, void*, void* q) {
-    if (obj && q) static_cast<T*>(obj)->setMaterial(*static_cast<Qeldrin*>(q));
+    if (obj) static_cast<T*>(obj)->setMaterial(*static_cast<Qeldrin*>(q));
   };
   return d;
 }

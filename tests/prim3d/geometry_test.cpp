@@ -154,6 +154,17 @@ TEST(Prim3dRay, OddRingsPeakInTheMiddle) {
     EXPECT_EQ(alphaOf(v.back()), 0u);
     EXPECT_EQ(v.back().pos.z, 1.0f);
   }
+  std::vector<ColorVtx> v;
+  std::vector<uint16_t> idx;
+  EXPECT_FALSE(prim3d::buildRayMesh(0, 8, 1.5f, v, idx));
+  EXPECT_FALSE(prim3d::buildRayMesh(4, 1, 1.5f, v, idx));
+  EXPECT_FALSE(prim3d::buildRayMesh(256, 257, 1.5f, v, idx));
+  EXPECT_TRUE(v.empty() && idx.empty());
+  EXPECT_TRUE(prim3d::buildRayMesh(256, 256, 1.5f, v, idx));
+  EXPECT_FALSE(prim3d::buildSphereMesh(2, 8, 0, v, idx));
+  EXPECT_FALSE(prim3d::buildSphereMesh(8, 1, 0, v, idx));
+  EXPECT_TRUE(prim3d::buildSphereMesh(3, 2, 0, v, idx));
+  EXPECT_EQ(v.size(), 5u);
   HUDRay r;
   r.setDivision(0, 1);
   EXPECT_EQ(r.sectors, 1);
