@@ -255,7 +255,7 @@ TEST(Prim3dRibbon, SegmentCounts) {
   struct Case {
     Vec3 start, end;
     uint32_t count;
-  } cases[] = {{{0, 0, 0}, {100, 0, 0}, 17}, {{0, 0, 0}, {5, 0, 0}, 12}, {{2, 2, 2}, {2, 2, 2}, 0}};
+  } cases[] = {{{0, 0, 0}, {100, 0, 0}, 17}, {{0, 0, 0}, {5, 0, 0}, 12}, {{0, 0, 0}, {10, 0, 0}, 12}, {{2, 2, 2}, {2, 2, 2}, 0}};
   for (const Case& c : cases) {
     PolyLineS s;
     s.source.rects = rects();
@@ -297,6 +297,18 @@ TEST(Prim3dRibbon, LongLineBodyAndCaps) {
   EXPECT_NEAR(a[15].pos.x, 105.0f, 1e-4f);
   EXPECT_EQ(b[12].u, 0.75f);
   expectNear(a[16].pos, a[15].pos);
+}
+
+TEST(Prim3dRibbon, EyeOnTheLineKeepsTheSideVector) {
+  // From the eye, the second and third points lie straight ahead along the line.
+  const Vec3 pts[3] = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}};
+  prim3d::RibbonPos a[prim3d::ribbonCapacity(3)];
+  prim3d::RibbonUV b[prim3d::ribbonCapacity(3)];
+  ASSERT_EQ(prim3d::buildRibbon({100, 50, 0}, 10, pts, rects(), a, b), 19u);
+  expectNear(a[0].pos, {0, 0, -5});
+  expectNear(a[2].pos, {100, 0, -5});
+  expectNear(a[4].pos, {100, 100, -5});
+  expectNear(a[5].pos, {100, 100, 5});
 }
 
 TEST(Prim3dRibbon, ShortLineCapsMeet) {
