@@ -71,6 +71,12 @@ TEST_F(EngineTest, ScriptsMakeChainAndFeedThePrimitives) {
     record('src', ribbon(l:setSrc("anim\\missing.spr")))
     record('src', ribbon(l:setSrc("anim\\broken.spr")))
     record('src', ribbon(PolyLineS.new():setSrc("anim\\empty.spr")))
+    -- Wrong, missing and extreme arguments change nothing they should not and raise nothing.
+    record('hostile', (ribbon(l:setSrc(""):setSrc(string.rep("x", 300)):setSrc())),
+      pcall(function() s:setDivision(2147483647, -2147483647):setDivision():setRadius(0 / 0) end),
+      pcall(function() r:setDivision(100000, 100000):setRadius(-1, 0 / 0, 1e38):setColor(v(9, -9, 0 / 0), -1) end),
+      pcall(function() t:setNVtx(-7):pushPos(v(0 / 0, 1, 2)):setDivision(-3):setDivDist(-1) end),
+      pcall(function() p:setTex(r, s):setSize(1e30):setIteration(-1) end))
   end)");
   onScriptReady = [](lua_State* L) { lua_register(L, "ribbon", &luaRibbon); };
   const EngineRunReport report = run();
@@ -83,6 +89,7 @@ TEST_F(EngineTest, ScriptsMakeChainAndFeedThePrimitives) {
                                                    {"src", rects, "true", "true"},
                                                    {"src", rects, "false", "false"},
                                                    {"src", "0,0,0,0 0,0,0,0 0,0,0,0 ", "false", "false"}}));
+  EXPECT_EQ(recordsOf("hostile"), (std::vector<Record>{{"hostile", rects, "true", "true", "true", "true"}}));
   expectEverythingEnded();
 }
 
