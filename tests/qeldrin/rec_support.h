@@ -172,7 +172,7 @@ float bias : BIAS = 0;
 sampler2D tex : DIFFUSE;
 vertex_shader v %{ void main() { gl_Position = vec4(0.0) * wvp * vp * world + vec4(eye, screenSize.x); } %}
 fragment_shader f %{ void main() { qx_Color = colour; } %}
-technique T < string SYS_VType = "HudVtx"; string OBJ_colour = "COLOR:1 2 3 4"; string OBJ_tex = "DIFFUSE"; > {
+technique T < string SYS_VType = "HudVtx"; string OBJ_colour = "COLOR:1 2 3 4"; string OBJ_tex = "DIFFUSE"; string Note = "COLOR"; > {
   pass p0 < string PGAIN = "GAIN:5"; > { VertexShader = v; FragmentShader = f; }
 }
 technique U < string SYS_VType = "HudVtx"; > { pass { VertexShader = v; FragmentShader = f; } }

@@ -130,6 +130,11 @@ TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   EXPECT_EQ(fxLog->count("begin"), 1);
   EXPECT_EQ(fxLog->count("pass 0"), 1);
 
+  fxLog->log.clear();
+  q->setParamVector("BIAS", &bias[1], 1);
+  q->bindEffectParams();
+  EXPECT_EQ(fxLog->writes("BIAS"), 0) << "the effect holds that value already";
+  EXPECT_EQ(q->currentList()->bindings.technique.size(), 2u) << "only OBJ_ and EXT_ annotations bind";
   // A camera moved without an edit (no new revision) is bound again.
   fxLog->log.clear();
   {
@@ -317,7 +322,25 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
 
 namespace {
 
+TEST(ParamValues, EqualByKindAndBits) {
+  const float a[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  float b[16];
+  std::memcpy(b, a, sizeof a);
+  b[15] = 0;  // outside a 4x3 matrix and a vector
+  EXPECT_TRUE(ParamValue() == ParamValue());
+  EXPECT_TRUE(ParamValue::ofVector(a, 4) == ParamValue::ofVector(b, 4));
+  EXPECT_TRUE(ParamValue::ofMatrix43(a) == ParamValue::ofMatrix43(b));
+  EXPECT_FALSE(ParamValue::ofMatrix44(a) == ParamValue::ofMatrix44(b));
+  EXPECT_FALSE(ParamValue::ofVector(a, 4) == ParamValue::ofVector(a, 3));
+  EXPECT_FALSE(ParamValue::ofVector(a, 4) == ParamValue::ofMatrix44(a)) << "kinds differ";
+  const float negZero = -0.0f, zero = 0.0f;
+  EXPECT_FALSE(ParamValue::ofVector(&negZero, 1) == ParamValue::ofVector(&zero, 1)) << "compared by bits";
+}
+
 TEST_F(QeldrinTest, FramesTargetsAndLostHandles) {
+  rec->clearLog();
+  q->drawIndexedTriangles(3, 1);
+  for (const auto& c : rec->calls) EXPECT_EQ(c.find("DrawIndexedPrimitive"), std::string::npos) << "no list";
   // beginDraw takes the device lock and begins the scene once; endDraw ends and presents.
   rec->clearLog();
   q->endDraw();
