@@ -2,6 +2,7 @@
 
 #include "app/input/input_bind.h"
 #include "app/qeldrin/qeldrin_bind.h"
+#include "hud/prim3d/prim3d_bind.h"
 #include "hud/text/count_chara.h"
 #include "net/download/sock_bind.h"
 #include "net/twiapi/twiapi_bind.h"
@@ -41,6 +42,11 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(twiAPIBinding());
   order.provide(sockMgrBinding());
   order.provide(sSockMgrBinding());
+  order.provide(hudRayBinding());
+  order.provide(hudMatPlaneBinding());
+  order.provide(polyLineSBinding());
+  order.provide(polyLineTRBinding());
+  order.provide(plantSphereBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

@@ -1,0 +1,366 @@
+// Geometry of the 3D HUD primitives, built without a device: vertex and index counts and
+// values, dirty bits, draw entries, ribbons and trails.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "hud/prim3d/hud_ray.h"
+#include "hud/prim3d/mat_plane.h"
+#include "hud/prim3d/plant_sphere.h"
+#include "hud/prim3d/poly_line.h"
+#include "render/draw/dtag_queue.h"
+
+namespace {
+
+using prim3d::ColorVtx;
+
+struct Queue final : IDTagQ {
+  std::vector<DrawEntry> entries;
+  Vec3 eye{0, 0, 0};
+  void addEntry(const DrawEntry& e) override { entries.push_back(e); }
+  Vec3 eyePosition() const override { return eye; }
+  Vec3 cameraAxis(int) const override { return {0, 1, 0}; }
+};
+
+void expectNear(const Vec3& a, const Vec3& b, float eps = 1e-4f) {
+  EXPECT_NEAR(a.x, b.x, eps);
+  EXPECT_NEAR(a.y, b.y, eps);
+  EXPECT_NEAR(a.z, b.z, eps);
+}
+
+bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+uint32_t alphaOf(const ColorVtx& v) { return v.color >> 24; }
+
+TEST(Prim3dColor, ChannelsTruncateAndClamp) {
+  const struct {
+    Vec4 in;
+    uint32_t out;
+  } cases[] = {{{1, 1, 1, 1}, 0xFFFFFFFFu},
+               {{1, 0.5f, 0, 1}, 0xFFFF7F00u},
+               {{0.2f, 0.4f, 0.6f, 0.8f}, 0xCC336699u},
+               {{2, -1, 0.5f, 7}, 0xFFFF007Fu},
+               {{NAN, 0, 1, 0}, 0x000000FFu}};
+  for (const auto& c : cases) EXPECT_EQ(prim3d::colorToARGB(c.in), c.out) << std::hex << c.out;
+}
+
+TEST(Prim3dSphere, DefaultMeshAndMatrix) {
+  PlantSphere s;
+  s.setColor({1, 0, 0}, 1);
+  Queue q;
+  q.eye = {0, 3, 4};
+  s.enqueueDraw(q);
+  const auto& v = s.mesh.vertices;
+  const auto& idx = s.mesh.indices;
+  ASSERT_EQ(v.size(), 58u);
+  ASSERT_EQ(idx.size(), 336u);
+  for (uint16_t i : idx) EXPECT_LT(i, 58);
+  expectNear(v[0].pos, {0, 0.5f, 0});
+  expectNear(v[57].pos, {0, -0.5f, 0});
+  expectNear(v[57].normal, {0, -1, 0});
+  for (const ColorVtx& x : v) {
+    EXPECT_EQ(x.color, 0xFFFF0000u);
+    EXPECT_NEAR(length(x.pos), 0.5f, 1e-5f);
+    EXPECT_NEAR(length(x.normal), 1.0f, 1e-5f);
+    expectNear(x.normal, x.pos * 2.0f);
+  }
+  // First ring at pi/8 below the pole, starting at longitude 0 (+z).
+  expectNear(v[1].pos, {0, 0.5f * std::cos(prim3d::kPi / 8), 0.5f * std::sin(prim3d::kPi / 8)});
+  const std::vector<uint16_t> head(idx.begin(), idx.begin() + 3), lastCap(idx.begin() + 21, idx.begin() + 27),
+      tail(idx.end() - 3, idx.end());
+  EXPECT_EQ(head, (std::vector<uint16_t>{0, 1, 2}));
+  EXPECT_EQ(lastCap, (std::vector<uint16_t>{0, 8, 1, 1, 9, 2}));  // top cap's wrap, then the first band
+  EXPECT_EQ(tail, (std::vector<uint16_t>{56, 57, 49}));
+  EXPECT_EQ(s.world.m[0], 200.0f);
+  EXPECT_EQ(s.world.m[4], 200.0f);
+  EXPECT_EQ(s.world.m[8], 200.0f);
+  ASSERT_EQ(q.entries.size(), 1u);
+  EXPECT_EQ(q.entries[0].distance, 5.0f);
+  EXPECT_EQ(q.entries[0].transparency, 1u);
+  EXPECT_FALSE(q.entries[0].key.isBatched());
+}
+
+TEST(Prim3dSphere, DivisionLimitsAndDirtyBits) {
+  PlantSphere s;
+  s.update();
+  s.setDivision(5, 2);
+  EXPECT_EQ(s.dirty, PlantSphere::kMeshBit);
+  s.update();
+  EXPECT_EQ(s.mesh.vertices.size(), 7u);
+  EXPECT_EQ(s.mesh.indices.size(), 30u);
+  EXPECT_NEAR(s.mesh.vertices[1].pos.y, 0.0f, 1e-6f);
+  for (uint16_t i : s.mesh.indices) EXPECT_LT(i, 7);
+  s.setDivision(1, -4);  // raised to 3 sectors, 2 stacks
+  EXPECT_EQ(s.sectors, 3);
+  EXPECT_EQ(s.stacks, 2);
+  s.setDivision(256, 257);  // 256 * 256 + 2 vertices: refused
+  EXPECT_EQ(s.sectors, 3);
+  s.setDivision(256, 256);  // 255 * 256 + 2 fits
+  EXPECT_EQ(s.sectors, 256);
+  s.update();
+  s.setCenter({1, 2, 3});
+  s.setRadius(2);
+  EXPECT_EQ(s.dirty, PlantSphere::kMatrixBit);
+  s.update();
+  EXPECT_EQ(s.world.m[8], 4.0f);
+  EXPECT_EQ(s.world.translationRow(), (Vec3{1, 2, 3}));
+}
+
+TEST(Prim3dRay, DefaultMeshProfileAndFade) {
+  HUDRay r;
+  r.update();
+  const auto& v = r.mesh.vertices;
+  ASSERT_EQ(v.size(), 96u);
+  ASSERT_EQ(r.mesh.indices.size(), 504u);
+  for (uint16_t i : r.mesh.indices) EXPECT_LT(i, 96);
+  EXPECT_NEAR(length(Vec3{v[0].pos.x, v[0].pos.y, 0}), 1.1464f, 1e-3f);
+  EXPECT_NEAR(length(Vec3{v[48].pos.x, v[48].pos.y, 0}), 0.7929f, 1e-3f);
+  expectNear(v[0].pos, {0, 1.1464f, 0}, 1e-3f);  // phi 0 points along +y
+  // Rings 5, 6, 7 mirror rings 3, 2, 1.
+  for (int j = 5; j < 8; ++j) {
+    for (int k = 0; k < 12; ++k) {
+      const ColorVtx& a = v[size_t(j * 12 + k)];
+      const ColorVtx& b = v[size_t((8 - j) * 12 + k)];
+      EXPECT_EQ(a.pos.x, b.pos.x);
+      EXPECT_EQ(a.normal.y, b.normal.y);
+      EXPECT_EQ(a.normal.z, -b.normal.z);
+      EXPECT_NEAR(a.pos.z, float(j) / 7, 1e-5f);
+    }
+  }
+  for (const ColorVtx& x : v) EXPECT_NEAR(length(x.normal), 1.0f, 1e-4f);
+  EXPECT_GT(v[0].normal.z, 0.0f);  // the ends open outward
+  EXPECT_EQ(v[48].normal.z, 0.0f);
+  EXPECT_EQ(alphaOf(v[0]), 0u);
+  EXPECT_EQ(alphaOf(v[95]), 0u);
+  EXPECT_EQ(alphaOf(v[12]), uint32_t((0.5f - (0.5f - 1.0f / 7)) * 255.0f));
+  EXPECT_EQ(v[12].color & 0xFFFFFF, 0xFFFFFFu);
+  const std::vector<uint16_t> first(r.mesh.indices.begin(), r.mesh.indices.begin() + 6);
+  const std::vector<uint16_t> wrap(r.mesh.indices.begin() + 66, r.mesh.indices.begin() + 72);
+  EXPECT_EQ(first, (std::vector<uint16_t>{0, 1, 12, 12, 1, 13}));
+  EXPECT_EQ(wrap, (std::vector<uint16_t>{11, 0, 23, 23, 0, 12}));
+}
+
+TEST(Prim3dRay, OddRingsPeakInTheMiddle) {
+  for (int rings : {3, 5}) {
+    HUDRay r;
+    r.setColor({0, 1, 0}, 1);
+    r.setDivision(4, rings);
+    r.update();
+    const auto& v = r.mesh.vertices;
+    ASSERT_EQ(v.size(), size_t(4 * rings));
+    const size_t mid = size_t(rings / 2) * 4;
+    EXPECT_EQ(v[mid].color, 0x7F00FF00u) << rings;
+    EXPECT_EQ(alphaOf(v[0]), 0u);
+    EXPECT_EQ(alphaOf(v.back()), 0u);
+    EXPECT_EQ(v.back().pos.z, 1.0f);
+  }
+  std::vector<ColorVtx> v;
+  std::vector<uint16_t> idx;
+  EXPECT_FALSE(prim3d::buildRayMesh(0, 8, 1.5f, v, idx));
+  EXPECT_FALSE(prim3d::buildRayMesh(4, 1, 1.5f, v, idx));
+  EXPECT_FALSE(prim3d::buildRayMesh(256, 257, 1.5f, v, idx));
+  EXPECT_TRUE(v.empty() && idx.empty());
+  EXPECT_TRUE(prim3d::buildRayMesh(256, 256, 1.5f, v, idx));
+  EXPECT_FALSE(prim3d::buildSphereMesh(2, 8, 0, v, idx));
+  EXPECT_FALSE(prim3d::buildSphereMesh(8, 1, 0, v, idx));
+  EXPECT_TRUE(prim3d::buildSphereMesh(3, 2, 0, v, idx));
+  EXPECT_EQ(v.size(), 5u);
+  HUDRay r;
+  r.setDivision(0, 1);
+  EXPECT_EQ(r.sectors, 1);
+  EXPECT_EQ(r.rings, 2);
+  r.setDivision(256, 257);
+  EXPECT_EQ(r.sectors, 1);
+  r.update();
+  EXPECT_EQ(r.mesh.vertices.size(), 2u);
+  for (const ColorVtx& x : r.mesh.vertices) EXPECT_TRUE(finite(x.normal) && finite(x.pos));
+}
+
+TEST(Prim3dRay, PlacementAndDirtyBits) {
+  struct Case {
+    Vec3 start, end;
+  } cases[] = {{{-50, 0, 0}, {50, 0, 0}}, {{1, 2, 3}, {1, 12, 3}}, {{0, 0, 0}, {3, -4, 12}}};
+  for (const Case& c : cases) {
+    const Mat43 m = prim3d::placeRay(c.start, c.end, 2.0f);
+    expectNear(mat3MulVec3(m, {0, 0, 0}), c.start);
+    expectNear(mat3MulVec3(m, {0, 0, 1}), c.end);
+    const Vec3 side = mat3MulVec3(m, {1, 0, 0}) - c.start;
+    const Vec3 up = mat3MulVec3(m, {0, 1, 0}) - c.start;
+    EXPECT_NEAR(length(side), 2.0f, 1e-4f);
+    EXPECT_NEAR(length(up), 2.0f, 1e-4f);
+    EXPECT_NEAR(dot(side, c.end - c.start), 0.0f, 1e-3f);
+    EXPECT_NEAR(dot(up, side), 0.0f, 1e-3f);
+  }
+  const Mat43 still = prim3d::placeRay({1, 1, 1}, {1, 1, 1}, 2.0f);
+  for (float x : still.m) EXPECT_TRUE(std::isfinite(x));
+
+  HUDRay r;
+  r.update();
+  r.setColor({1, 1, 1}, 0.5f);
+  EXPECT_EQ(r.dirty, HUDRay::kColorBit);
+  r.update();
+  EXPECT_EQ(alphaOf(r.mesh.vertices[48]), uint32_t((0.5f - std::fabs(4.0f / 7 - 0.5f)) * 0.5f * 255.0f));
+  r.setPos({0, 0, 0}, {0, 10, 0});
+  EXPECT_EQ(r.dirty, HUDRay::kPlaceBit);
+  r.setRadius(1, 1, 0);
+  EXPECT_EQ(r.dirty, HUDRay::kPlaceBit | HUDRay::kMeshBit);
+  r.update();
+  EXPECT_NEAR(length(Vec3{r.mesh.vertices[0].pos.x, r.mesh.vertices[0].pos.y, 0}), 1.0f, 1e-5f);
+  expectNear(mat3MulVec3(r.world, {0, 0, 1}), {0, 10, 0});
+  Queue q;
+  r.enqueueDraw(q);
+  EXPECT_TRUE(q.entries.empty());  // nothing on a device yet
+}
+
+TEST(Prim3dMatPlane, LayoutEntryAndParallelDirection) {
+  HUDMatPlane p;
+  p.setPos({1, 2, 3});
+  p.setDir({0, 0, 1});
+  p.setSize(10);
+  p.setIteration(3);
+  prim3d::MatPVtx v[4];
+  for (int i = 0; i < 4; ++i) v[i] = p.vertices[i];
+  ASSERT_TRUE(prim3d::layOutMatPlane(p.pos, p.dir, p.size, p.iteration, {0, 1, 0}, v));
+  expectNear(v[0].pos, {11, 12, 3});
+  expectNear(v[1].pos, {-9, 12, 3});
+  expectNear(v[2].pos, {-9, -8, 3});
+  expectNear(v[3].pos, {11, -8, 3});
+  const float want[4][4] = {{0, 0, 0, 0}, {3, 0, 1, 0}, {3, 3, 1, 1}, {0, 3, 0, 1}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(v[i].tu, want[i][0]);
+    EXPECT_EQ(v[i].tv, want[i][1]);
+    EXPECT_EQ(v[i].u, want[i][2]);
+    EXPECT_EQ(v[i].v, want[i][3]);
+  }
+  // The default direction lies along the up axis: nothing to lay out.
+  prim3d::MatPVtx keep[4] = {};
+  EXPECT_FALSE(prim3d::layOutMatPlane({0, 0, 0}, {0, 1, 0}, 1000, 4, {0, 1, 0}, keep));
+  EXPECT_EQ(keep[0].pos, (Vec3{0, 0, 0}));
+
+  Queue q;
+  q.eye = {1, 2, 0};
+  p.enqueueDraw(q);
+  ASSERT_EQ(q.entries.size(), 1u);
+  const DrawEntry& e = q.entries[0];
+  EXPECT_EQ(e.distance, 9.0f);
+  EXPECT_TRUE(e.key.isBatched());
+  EXPECT_EQ(e.key.streams[2], 1u);
+  EXPECT_EQ(e.primType, 4u);
+  EXPECT_EQ(e.item.value, p.item);
+}
+
+prim3d::RibbonRects rects() { return {{0, 0, 0.25f, 1}, {0.75f, 0, 1, 1}, {0.25f, 0, 0.75f, 1}}; }
+
+TEST(Prim3dRibbon, SegmentCounts) {
+  struct Case {
+    Vec3 start, end;
+    uint32_t count;
+  } cases[] = {{{0, 0, 0}, {100, 0, 0}, 17}, {{0, 0, 0}, {5, 0, 0}, 12}, {{0, 0, 0}, {10, 0, 0}, 12}, {{2, 2, 2}, {2, 2, 2}, 0}};
+  for (const Case& c : cases) {
+    PolyLineS s;
+    s.source.rects = rects();
+    s.setPos(c.start, c.end);
+    s.setAlpha(0.25f);
+    EXPECT_EQ(s.build({0, 0, 100}), c.count);
+    for (uint32_t i = 0; i < s.vertexCount; ++i) {
+      EXPECT_EQ(s.streamB[i].a, 0.25f);
+      EXPECT_EQ(s.streamA[i].color, 0xFFFFFFFFu);
+      EXPECT_TRUE(finite(s.streamA[i].pos));
+    }
+  }
+}
+
+TEST(Prim3dRibbon, LongLineBodyAndCaps) {
+  PolyLineS s;
+  s.source.rects = rects();
+  s.setPos({0, 0, 0}, {100, 0, 0});
+  ASSERT_EQ(s.build({50, 0, 100}), 17u);
+  const auto* a = s.streamA;
+  const auto* b = s.streamB;
+  // Body: facing the eye above, the ribbon spreads along y.
+  expectNear(a[0].pos, {0, 5, 0});
+  expectNear(a[1].pos, {0, -5, 0});
+  expectNear(a[3].pos, {100, -5, 0});
+  EXPECT_EQ(b[0].u, 0.25f);
+  EXPECT_EQ(b[0].v, 1.0f);
+  EXPECT_EQ(b[1].v, 0.0f);
+  EXPECT_EQ(b[2].u, 0.75f);
+  expectNear(a[4].pos, a[3].pos);  // degenerate joint
+  // Begin cap at 5..8 (after the joint copies), reaching half the width beyond the start.
+  expectNear(a[5].pos, a[6].pos);
+  EXPECT_NEAR(a[6].pos.x, -5.0f, 1e-4f);
+  EXPECT_NEAR(a[8].pos.x, 5.0f, 1e-4f);
+  EXPECT_EQ(b[6].u, 0.0f);
+  EXPECT_EQ(b[8].u, 0.25f);
+  // End cap turned half a turn: its first corner sits inside the line.
+  EXPECT_NEAR(a[12].pos.x, 95.0f, 1e-4f);
+  EXPECT_NEAR(a[15].pos.x, 105.0f, 1e-4f);
+  EXPECT_EQ(b[12].u, 0.75f);
+  expectNear(a[16].pos, a[15].pos);
+}
+
+TEST(Prim3dRibbon, EyeOnTheLineKeepsTheSideVector) {
+  // From the eye, the second and third points lie straight ahead along the line.
+  const Vec3 pts[3] = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}};
+  prim3d::RibbonPos a[prim3d::ribbonCapacity(3)];
+  prim3d::RibbonUV b[prim3d::ribbonCapacity(3)];
+  ASSERT_EQ(prim3d::buildRibbon({100, 50, 0}, 10, pts, rects(), a, b), 19u);
+  expectNear(a[0].pos, {0, 0, -5});
+  expectNear(a[2].pos, {100, 0, -5});
+  expectNear(a[4].pos, {100, 100, -5});
+  expectNear(a[5].pos, {100, 100, 5});
+}
+
+TEST(Prim3dRibbon, ShortLineCapsMeet) {
+  PolyLineS s;
+  s.source.rects = rects();
+  s.setPos({0, 0, 0}, {5, 0, 0});
+  ASSERT_EQ(s.build({0, 0, 100}), 12u);
+  // End anchor moved to x = 10: the end cap spans 5..15, the begin cap -5..5.
+  EXPECT_NEAR(s.streamA[1].pos.x, -5.0f, 1e-4f);
+  EXPECT_NEAR(s.streamA[4].pos.x, 5.0f, 1e-4f);
+  EXPECT_NEAR(s.streamA[7].pos.x, 5.0f, 1e-4f);
+  EXPECT_NEAR(s.streamA[10].pos.x, 15.0f, 1e-4f);
+}
+
+TEST(Prim3dRibbon, TrailPushesLimitsAndSplines) {
+  PolyLineTR t;
+  Queue q;
+  t.pushPos({0, 0, 0});
+  t.enqueueDraw(q);
+  EXPECT_TRUE(q.entries.empty());
+  for (int i = 1; i <= 16; ++i) t.pushPos({float(i) * 10, 0, 0});
+  ASSERT_EQ(t.points.size(), 16u);
+  EXPECT_EQ(t.points.front().x, 10.0f);
+  EXPECT_EQ(t.points.back().x, 160.0f);
+  t.enqueueDraw(q);
+  ASSERT_EQ(q.entries.size(), 1u);
+  EXPECT_EQ(q.entries[0].key.streams[2], 2u);
+  EXPECT_EQ(t.build({0, 0, 100}), 2 * 16 + 13u);  // step 100000: the points as they are
+
+  t.setDivision(4);
+  EXPECT_EQ(t.build({0, 0, 100}), 2 * 61 + 13u);
+  t.setDivDist(100000);
+  EXPECT_EQ(t.divCount, 0);
+  EXPECT_EQ(t.build({0, 0, 100}), 2 * 16 + 13u);
+
+  t.pushPos({170, 0, 0});
+  t.pushPos({170, 0, 0});  // a repeated point builds no NaN
+  for (uint32_t i = 0; i < t.build({0, 0, 100}); ++i) EXPECT_TRUE(finite(t.streamA[i].pos)) << i;
+
+  t.setNVtx(3);
+  ASSERT_EQ(t.points.size(), 3u);
+  EXPECT_EQ(t.points.front().x, 160.0f);
+  t.setNVtx(-2);
+  EXPECT_TRUE(t.points.empty());
+  EXPECT_EQ(t.limit, 0);
+  t.pushPos({1, 0, 0});
+  t.pushPos({2, 0, 0});  // a limit of 0 keeps one point
+  ASSERT_EQ(t.points.size(), 1u);
+  EXPECT_EQ(t.points.front().x, 2.0f);
+  t.setNVtx(5);
+  t.clear();
+  EXPECT_EQ(t.build({0, 0, 1}), 0u);
+}
+
+}  // namespace

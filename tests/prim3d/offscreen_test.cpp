@@ -1,0 +1,132 @@
+// The primitives drawn by a script through the application's draw lists on the GL device,
+// each into a render target over a background, with pixels read back.
+#include <stb_image_write.h>
+
+#include "app/qeldrin/qeldrin.h"
+#include "platform/window/ui_thread.h"
+#include "render/device/device_mgr.h"
+#include "script/lua/stack_readers.h"
+#include "tests/gfx/gl_fixture.h"
+#include "tests/main/engine_fixture.h"
+
+namespace {
+
+using maintest::EngineTest;
+using maintest::Record;
+
+void writePng(const std::filesystem::path& path, int w, int h, uint32_t argb) {
+  std::vector<uint8_t> rgba;
+  for (int i = 0; i < w * h; ++i) {
+    rgba.insert(rgba.end(), {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)});
+  }
+  std::string out;
+  stbi_write_png_to_func([](void* c, void* d, int n) { static_cast<std::string*>(c)->append(static_cast<char*>(d), n); },
+                         &out, w, h, 4, rgba.data(), w * 4);
+  std::ofstream(path, std::ios::binary) << out;
+}
+
+// pixel(texture, x, y): the A8R8G8B8 word of a render target.
+int luaPixel(lua_State* L) {
+  kesto::HdlLock<TextureMgr::TexHandle> t(getHandleAt(L, 1), kesto::HdlLock<TextureMgr::TexHandle>::kShared);
+  qxgfx::Device* d = DeviceMgr::currentDevice();
+  qxgfx::Ref<qxgfx::Surface> s = t ? t->getSurface() : nullptr;
+  if (!s || !d) return 0;
+  const auto px = qxtest::readPixels(*d, s.get());
+  const size_t at = size_t(luaL_checkinteger(L, 3)) * s->desc().width + size_t(luaL_checkinteger(L, 2));
+  if (at >= px.size()) return 0;
+  lua_pushnumber(L, px[at]);
+  return 1;
+}
+
+// Camera 100 units before the origin looking along +z, 90 degrees, square: a point
+// (x, y, 0) lands on pixel (32 + 0.32 x, 32 - 0.32 y) of the 64 x 64 target.
+const char* kMain = R"(
+require("QXL")
+function main()
+  local v = QXL.vec3.new
+  local q = Qeldrin.new(64, 64, "prim3d")
+  if not q:has_window() then record('nowindow') coroutine.yield(false) end
+  local phase = coroutine.yield(true)
+  while phase ~= 2 do phase = coroutine.yield(true) end
+  q:setShader(EffectMgr:create("effect\\prim3d.fx"))
+  local cam = CamMgr:create(v(0, 0, -100), v(0, 0, 0), 1, 1000)
+  cam:set_aspect(1)
+  q:setCamera(cam)
+  local target = TextureMgr:create_blank(6, 21)
+  local function shot(name, tech, objects, points)
+    q:beginDraw()
+    q:setTargetTex(0, target)
+    q:clearColorBuffer(0xFF000040)
+    q:clearZBuffer(1)
+    q:set_tech(tech)
+    q:draw_multi(objects, "")
+    q:flush_drawAll(true)
+    q:endDraw()
+    for _, p in ipairs(points) do record(name, p[1], p[2], string.format("%08X", pixel(target, p[1], p[2]) or 0)) end
+  end
+
+  local red = TextureMgr:load("tex\\red.png", 0, 0)
+  local plane = HUDMatPlane.new():setPos(v(0, 0, 0)):setDir(v(0, 0, 1)):setSize(20):setTex(red, red)
+  shot('plane', "MatPlane", {plane}, {{32, 32}, {27, 37}, {2, 2}, {32, 20}})
+
+  local sphere = PlantSphere.new():setCenter(v(0, 0, 0)):setRadius(20):setColor(v(0, 1, 0), 1)
+  shot('sphere', "Sphere", {sphere}, {{32, 32}, {32, 10}})
+
+  local ray = HUDRay.new():setPos(v(-40, 0, 0), v(40, 0, 0)):setRadius(10, 1.5, 0.5)
+  shot('ray', "Ray", {ray}, {{32, 32}, {20, 32}, {16, 32}})
+
+  local trail = PolyLineTR.new():setSrc("anim\\rib.spr"):setWidth(10):setDivision(4)
+  for _, p in ipairs({{-40, -20}, {-20, 10}, {0, 0}, {20, -10}, {40, 20}}) do trail:pushPos(v(p[1], p[2], 0)) end
+  local line = PolyLineS.new():setSrc("anim\\rib.spr"):setPos(v(-40, -40, 0), v(40, -40, 0))
+  shot('ribbon', "Ribbon", {trail, line}, {{32, 32}, {25, 28}, {32, 10}, {32, 44}, {32, 50}})
+  coroutine.yield(false)
+end
+)";
+
+uint32_t channel(const std::string& hex, int shift) { return (std::stoul(hex, nullptr, 16) >> shift) & 0xFF; }
+
+TEST_F(EngineTest, PrimitivesDrawIntoATarget) {
+  qxtest::preferSoftwareGL();
+  writeMain(kMain);
+  for (const char* dir : {"effect", "tex", "anim"}) std::filesystem::create_directories(root_ / "resource" / dir);
+  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "resource" / "effect" / "prim3d.fx",
+                             root_ / "resource" / "effect" / "prim3d.fx");
+  writePng(root_ / "resource" / "tex" / "red.png", 4, 4, 0xFFFF0000);
+  writePng(root_ / "resource" / "anim" / "rib.png", 8, 4, 0xFFFFFF00);
+  std::ofstream(root_ / "resource" / "anim" / "rib.spr") << R"({"texture": "anim\\rib.png", "rect": [0, 0, 8, 4],
+    "slot": {"begin": {"rect": [0, 0, 2, 4]}, "line": {"rect": [2, 0, 6, 4]}, "end": {"rect": [6, 0, 8, 4]}}})";
+  onScriptReady = [](lua_State* L) { lua_register(L, "pixel", &luaPixel); };
+  EngineRunReport report;
+  qxplat::runUiThread([&](uint32_t ui) {
+    options_.uiThreadId = ui;
+    report = run();
+  });
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
+
+  const std::string bg = "FF000040";
+  EXPECT_EQ(recordsOf("plane"), (std::vector<Record>{{"plane", "32", "32", "FFFF0000"},
+                                                     {"plane", "27", "37", "FFFF0000"},
+                                                     {"plane", "2", "2", bg},
+                                                     {"plane", "32", "20", bg}}));
+  const auto sphere = recordsOf("sphere");
+  ASSERT_EQ(sphere.size(), 2u);
+  EXPECT_GE(channel(sphere[0][3], 8), 0xE0u) << sphere[0][3];
+  EXPECT_EQ(channel(sphere[0][3], 16), 0u);
+  EXPECT_EQ(channel(sphere[0][3], 0), 0u);
+  EXPECT_EQ(sphere[1][3], bg);
+  // The middle shows the tube half see-through; near the ends it fades out.
+  const auto ray = recordsOf("ray");
+  ASSERT_EQ(ray.size(), 3u);
+  EXPECT_GT(channel(ray[0][3], 16), 0x40u) << ray[0][3];
+  EXPECT_LT(channel(ray[0][3], 16), 0xF0u) << ray[0][3];
+  EXPECT_LT(channel(ray[1][3], 16), 0x20u) << ray[1][3];
+  EXPECT_EQ(ray[2][3], bg);
+  EXPECT_EQ(recordsOf("ribbon"), (std::vector<Record>{{"ribbon", "32", "32", "FFFFFF00"},
+                                                      {"ribbon", "25", "28", "FFFFFF00"},
+                                                      {"ribbon", "32", "10", bg},
+                                                      {"ribbon", "32", "44", "FFFFFF00"},
+                                                      {"ribbon", "32", "50", bg}}));
+}
+
+}  // namespace
