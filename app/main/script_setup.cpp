@@ -1,6 +1,8 @@
 #include "app/main/script_setup.h"
 
+#include "app/dialog/ml_dialog_bind.h"
 #include "app/input/input_bind.h"
+#include "hud/dialog/dialog_res.h"
 #include "hud/text/count_chara.h"
 #include "render/camera_bind/camera_bind.h"
 #include "render/effect_bind/effect_bind.h"
@@ -16,6 +18,7 @@
 #include "script/qx/qx_globals.h"
 
 void installScriptStateSetup() {
+  addDialogQXFunctions();
   addTextQXFunctions();
   ScriptMgr::setStateSetup(registerQXGlobals);
 }
@@ -29,6 +32,7 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(cameraBinding());
   order.provide(textureBinding());
   order.provide(soundBinding());
+  order.provide(mlDialogBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

@@ -24,6 +24,9 @@ uint32_t uiThreadId();
 // main thread's frame loop stops when it sees this.
 bool uiPumpEnded();
 
+// UI thread only: true when id is the SDL window id of one of the program's windows.
+bool uiIsProgramWindow(uint32_t id);
+
 // Requests, callable from any thread. While no pump runs (before it starts, after it
 // ended, or without a UI thread at all) each completes at once with a null result.
 // Closures run on the UI thread; a waiting request made from the UI thread itself runs
