@@ -36,16 +36,15 @@ void MLDialog::close() {
 int32_t MLDialog::msgbox(const std::string& text, const std::string& caption, int32_t type, bool modal) {
   if (modal) {
     MsgBoxRequest request{text, caption, static_cast<uint32_t>(type)};
-    return static_cast<int32_t>(sendSync(window_, kMsgBoxMessage, reinterpret_cast<uintptr_t>(&request), 1));
+    sendSync(window_, kMsgBoxMessage, reinterpret_cast<uintptr_t>(&request), 1);
+    return 0;  // the dialog's message result, which these dialogs never set
   }
   postAsync(window_, std::make_unique<MsgBoxRequest>(MsgBoxRequest{text, caption, static_cast<uint32_t>(type)}), 0);
   return 0;
 }
 
-intptr_t MLDialog::sendSync(DialogId window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  intptr_t result = 0;
-  uiRunWaiting([&] { result = sendDialogMessage(window, message, wParam, lParam); });
-  return result;
+void MLDialog::sendSync(DialogId window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  uiRunWaiting([&] { sendDialogMessage(window, message, wParam, lParam); });
 }
 
 void MLDialog::postAsync(DialogId window, std::unique_ptr<MsgBoxRequest> request, intptr_t lParam) {
@@ -55,53 +54,37 @@ void MLDialog::postAsync(DialogId window, std::unique_ptr<MsgBoxRequest> request
   uiPost([window, held, lParam] { sendDialogMessage(window, kMsgBoxMessage, reinterpret_cast<uintptr_t>(held.get()), lParam); });
 }
 
-bool MLDialog::helperWndProc(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  switch (message) {
-    case kWmClose:
-      destroyDialog(dialog);
-      return true;
-    case kWmInitDialog:
-      setDialogUserData(dialog, static_cast<uintptr_t>(lParam));
-      return true;
-    case kMsgBoxMessage: {
-      if (wParam == 0) return true;
-      if (lParam != 0) {
-        const auto* request = reinterpret_cast<const MsgBoxRequest*>(wParam);
-        showDialogMessageBox(dialog, request->text, request->caption, request->type);
-        return true;
-      }
-      auto& request = *reinterpret_cast<std::unique_ptr<MsgBoxRequest>*>(wParam);
-      if (!request) return true;
-      const DialogId box =
-          createDialog(u"IDD_PSEUDOMB", dialog, 0, &MLDialog::pseudoMsgBoxProc, reinterpret_cast<uintptr_t>(request.get()));
-      if (box == 0) return true;
-      request.release();  // the message dialog frees it when destroyed
-      showDialog(box);
-      return true;
+void MLDialog::helperWndProc(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == kWmClose) {
+    destroyDialog(dialog);
+  } else if (message == kWmInitDialog) {
+    setDialogUserData(dialog, static_cast<uintptr_t>(lParam));
+  } else if (message == kMsgBoxMessage && wParam != 0) {
+    if (lParam != 0) {
+      const auto* request = reinterpret_cast<const MsgBoxRequest*>(wParam);
+      showDialogMessageBox(dialog, request->text, request->caption, request->type);
+      return;
     }
-    default:
-      return false;
+    auto& request = *reinterpret_cast<std::unique_ptr<MsgBoxRequest>*>(wParam);
+    if (!request) return;
+    const DialogId box =
+        createDialog(u"IDD_PSEUDOMB", dialog, 0, &MLDialog::pseudoMsgBoxProc, reinterpret_cast<uintptr_t>(request.get()));
+    if (box == 0) return;
+    request.release();  // the message dialog frees it when destroyed
+    showDialog(box);
   }
 }
 
-bool MLDialog::pseudoMsgBoxProc(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  switch (message) {
-    case kWmInitDialog: {
-      auto* request = reinterpret_cast<MsgBoxRequest*>(lParam);
-      setDialogUserData(dialog, static_cast<uintptr_t>(lParam));
-      setDialogText(dialog, request->caption);
-      setDialogItemText(dialog, kDialogTextItem, request->text);
-      return true;
-    }
-    case kWmCommand:
-      if (wParam != kIdOk) return false;
-      destroyDialog(dialog);
-      return true;
-    case kWmDestroy:
-      delete reinterpret_cast<MsgBoxRequest*>(dialogUserData(dialog));
-      setDialogUserData(dialog, 0);
-      return true;
-    default:
-      return false;
+void MLDialog::pseudoMsgBoxProc(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (message == kWmInitDialog) {
+    const auto* request = reinterpret_cast<const MsgBoxRequest*>(lParam);
+    setDialogUserData(dialog, static_cast<uintptr_t>(lParam));
+    setDialogText(dialog, request->caption);
+    setDialogItemText(dialog, kDialogTextItem, request->text);
+  } else if (message == kWmCommand && wParam == kIdOk) {
+    destroyDialog(dialog);
+  } else if (message == kWmDestroy) {
+    delete reinterpret_cast<MsgBoxRequest*>(dialogUserData(dialog));
+    setDialogUserData(dialog, 0);
   }
 }

@@ -39,13 +39,13 @@ class MLDialog {
 
   qxplat::DialogId window() const { return window_; }
 
-  // The UI thread sends the message and the caller gets its result (0 when no UI thread).
-  static intptr_t sendSync(qxplat::DialogId window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+  // The UI thread sends the message; the caller waits for it.
+  static void sendSync(qxplat::DialogId window, uint32_t message, uintptr_t wParam, intptr_t lParam);
   // The UI thread sends the message box request later; the record goes with it.
   static void postAsync(qxplat::DialogId window, std::unique_ptr<MsgBoxRequest> request, intptr_t lParam);
 
-  static bool helperWndProc(qxplat::DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
-  static bool pseudoMsgBoxProc(qxplat::DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
+  static void helperWndProc(qxplat::DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
+  static void pseudoMsgBoxProc(qxplat::DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
  private:
   qxplat::DialogId window_ = 0;

@@ -207,7 +207,7 @@ DialogTemplateFile readDialogTemplates(std::string_view text) {
     const std::string_view rest = text.substr(lines.position());
     JSONValue value;
     const JSONParseResult parsed = jsonParse(rest, value);
-    if (parsed && parsed.values > 0) {
+    if (parsed.values > 0) {
       out.trailing = std::move(value);
       break;
     }

@@ -165,10 +165,9 @@ uint32_t dialogParentWindow(DialogId dialog) {
   return d ? d->parentWindow : 0;
 }
 
-intptr_t sendDialogMessage(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+void sendDialogMessage(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   Dialog* d = find(dialog);
   if (d && d->proc) d->proc(dialog, message, wParam, lParam);
-  return 0;
 }
 
 void destroyDialog(DialogId dialog) {
@@ -222,15 +221,12 @@ uintptr_t dialogUserData(DialogId dialog) {
 void showDialog(DialogId dialog) {
   Dialog* d = find(dialog);
   if (!d || d->window) return;
-  if (messageBoxesGoToStderr()) {
-    showMessageBox(bodyText(*d), d->caption);
-    return;
-  }
+  // Where no one sees the window, the text still reaches a person.
+  if (messageBoxesGoToStderr()) showMessageBox(bodyText(*d), d->caption);
   d->window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                pixelsX(d->size.w), pixelsY(d->size.h), SDL_WINDOW_SHOWN);
   if (!d->window) {
-    // The person still gets the text.
-    showMessageBox(bodyText(*d), d->caption);
+    if (!messageBoxesGoToStderr()) showMessageBox(bodyText(*d), d->caption);
     return;
   }
   d->renderer = SDL_CreateRenderer(d->window, -1, SDL_RENDERER_SOFTWARE);
@@ -241,6 +237,11 @@ void showDialog(DialogId dialog) {
 void showDialogMessageBox(DialogId owner, std::string_view text, std::string_view caption, uint32_t type) {
   if (!find(owner)) return;
   showMessageBox(text, caption, type);
+}
+
+uint32_t dialogWindowId(DialogId dialog) {
+  Dialog* d = find(dialog);
+  return d && d->window ? SDL_GetWindowID(d->window) : 0;
 }
 
 size_t dialogCount() { return dialogs().live.size(); }

@@ -24,9 +24,8 @@ constexpr uintptr_t kIdCancel = 2;
 // The static text and the edit box of the templates.
 constexpr int kDialogTextItem = 1001;
 
-// Returns true when it handled the message. WM_INITDIALOG carries the init parameter as
-// lParam; WM_COMMAND the button id as wParam.
-using DialogProc = bool (*)(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// WM_INITDIALOG carries the init parameter as lParam; WM_COMMAND the button id as wParam.
+using DialogProc = void (*)(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 // Creates a dialog from the template of that name ("IDD_PSEUDOMB", "IDD_ASKVALID"),
 // hidden, owned by the dialog `owner` (0: none; it goes with its owner), with the parent
@@ -37,9 +36,8 @@ DialogId createDialog(std::u16string_view templateName, DialogId owner, uint32_t
 // The parent window it was given, 0 when none.
 uint32_t dialogParentWindow(DialogId dialog);
 bool dialogExists(DialogId dialog);
-// Sends a message to the dialog's procedure: 0 when there is no such dialog or it did not
-// handle the message (a dialog's message result is 0 unless set).
-intptr_t sendDialogMessage(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Hands a message to the dialog's procedure; nothing when there is no such dialog.
+void sendDialogMessage(DialogId dialog, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // Destroys the dialogs it owns, then sends it WM_DESTROY and drops its record.
 void destroyDialog(DialogId dialog);
 // The window text (the caption) and an item's text.
@@ -48,8 +46,11 @@ void setDialogItemText(DialogId dialog, int item, std::string_view text);
 std::string dialogItemText(DialogId dialog, int item);
 void setDialogUserData(DialogId dialog, uintptr_t value);
 uintptr_t dialogUserData(DialogId dialog);
-// Shows it: a window with its caption, text and buttons, or its text on stderr.
+// Shows it as a window of its own (the caption and text in its title, its buttons drawn);
+// headless, its text also goes to stderr.
 void showDialog(DialogId dialog);
+// The SDL id of its window, 0 while it has none.
+uint32_t dialogWindowId(DialogId dialog);
 // A message box owned by the dialog (none when the dialog does not exist); the dialog's
 // window, if any, is its parent.
 void showDialogMessageBox(DialogId owner, std::string_view text, std::string_view caption, uint32_t type);

@@ -108,16 +108,22 @@ TEST(DialogTemplate, CaptionBytesAndNumbers) {
   const std::string text =
       "D1 DIALOG 0, 0, 99999999999, 7\r\n"
       "CAPTION \"ValidationID\xE5\x85\xA5\xE5\x8A\x9B\"\r\n"
+      "FONT 9, Arial, 700, 0, 0x1\r\n"
       "BEGIN\r\n"
+      "  LTEXT Name,IDC_N,1,2,3,4\r\n"
       "\tLTEXT \"\xE8\xAA\x8D\xE8\xA8\xBC\",-1,47,0,120,10\r\n"
       "END\r\n";
   const DialogTemplateFile f = readDialogTemplates(text);
   ASSERT_EQ(f.dialogs.size(), 1u);
   EXPECT_EQ(f.dialogs[0].caption, "ValidationID\xE5\x85\xA5\xE5\x8A\x9B");
   EXPECT_EQ(f.dialogs[0].rect, (Rect{0, 0, 2147483647, 7}));
-  ASSERT_EQ(f.dialogs[0].controls.size(), 1u);
-  EXPECT_EQ(f.dialogs[0].controls[0].caption, "\xE8\xAA\x8D\xE8\xA8\xBC");
-  EXPECT_EQ(f.dialogs[0].controls[0].id, "-1");
+  EXPECT_EQ(f.dialogs[0].font, "Arial");
+  EXPECT_EQ(f.dialogs[0].fontWeight, 700);
+  ASSERT_EQ(f.dialogs[0].controls.size(), 2u);
+  EXPECT_EQ(f.dialogs[0].controls[0].caption, "Name");
+  EXPECT_EQ(f.dialogs[0].controls[0].id, "IDC_N");
+  EXPECT_EQ(f.dialogs[0].controls[1].caption, "\xE8\xAA\x8D\xE8\xA8\xBC");
+  EXPECT_EQ(f.dialogs[0].controls[1].id, "-1");
 }
 
 TEST(DialogTemplate, TrailingJsonEndsReading) {

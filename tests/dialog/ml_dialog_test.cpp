@@ -1,6 +1,8 @@
 // MLDialog on a headless UI thread: its dialog records, message dialogs and their records.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <string>
 
 #include "app/dialog/ml_dialog.h"
@@ -116,6 +118,59 @@ TEST_F(MLDialogTest, CloseOfAGoneWindowKeepsTheHandleAndParentsAreTheProgramsWin
       delete owned;
       EXPECT_EQ(liveDialogs(), 0u);
     }
+  });
+}
+
+// SDL events reach the pump in order, before the wake of the waiting request after them.
+void pushClick(uint32_t window, uint8_t button, int x, int y) {
+  SDL_Event e{};
+  e.type = SDL_MOUSEBUTTONUP;
+  e.button.windowID = window;
+  e.button.button = button;
+  e.button.x = x;
+  e.button.y = y;
+  SDL_PushEvent(&e);
+}
+
+void pushWindowEvent(uint32_t window, uint8_t event) {
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = window;
+  e.window.event = event;
+  SDL_PushEvent(&e);
+}
+
+// The OK button of the message dialog lies at (100, 76) and is 75 x 22 pixels.
+TEST_F(MLDialogTest, OnlyALeftClickOnOkClosesTheMessageDialog) {
+  runUiThread([](uint32_t) {
+    MLDialog d;
+    d.init(0, 0, u"IDD_PSEUDOMB");
+    d.msgbox("text", "caption", 0, false);
+    const DialogId box = d.window() + 1;
+    uint32_t window = 0;
+    std::string title;
+    uiRunWaiting([&] {
+      window = dialogWindowId(box);
+      if (SDL_Window* w = SDL_GetWindowFromID(window)) title = SDL_GetWindowTitle(w);
+    });
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(title, "caption: text");
+    const struct {
+      uint8_t button;
+      int x, y;
+    } misses[] = {{SDL_BUTTON_LEFT, 99, 80}, {SDL_BUTTON_LEFT, 175, 80}, {SDL_BUTTON_LEFT, 110, 75},
+                  {SDL_BUTTON_LEFT, 110, 98}, {SDL_BUTTON_RIGHT, 120, 80}};
+    for (const auto& m : misses) {
+      pushClick(window, m.button, m.x, m.y);
+      EXPECT_TRUE(exists(box)) << m.x << "," << m.y;
+    }
+    pushWindowEvent(window, SDL_WINDOWEVENT_CLOSE);  // IDCANCEL: it stays
+    pushWindowEvent(window, SDL_WINDOWEVENT_EXPOSED);
+    EXPECT_TRUE(exists(box));
+    EXPECT_FALSE(uiPumpEnded());
+    pushClick(window, SDL_BUTTON_LEFT, 174, 97);
+    EXPECT_FALSE(exists(box));
+    EXPECT_TRUE(exists(d.window()));
   });
 }
 
