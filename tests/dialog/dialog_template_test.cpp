@@ -112,9 +112,14 @@ TEST(DialogTemplate, CaptionBytesAndNumbers) {
       "BEGIN\r\n"
       "  LTEXT Name,IDC_N,1,2,3,4\r\n"
       "\tLTEXT \"\xE8\xAA\x8D\xE8\xA8\xBC\",-1,47,0,120,10\r\n"
+      "END\r\n"
+      "D2 DIALOG 0, 0, 1, 1\r\n"
+      "CAPTION Plain words\r\n"
+      "BEGIN\r\n"
       "END\r\n";
   const DialogTemplateFile f = readDialogTemplates(text);
-  ASSERT_EQ(f.dialogs.size(), 1u);
+  ASSERT_EQ(f.dialogs.size(), 2u);
+  EXPECT_EQ(f.dialogs[1].caption, "Plain words");
   EXPECT_EQ(f.dialogs[0].caption, "ValidationID\xE5\x85\xA5\xE5\x8A\x9B");
   EXPECT_EQ(f.dialogs[0].rect, (Rect{0, 0, 2147483647, 7}));
   EXPECT_EQ(f.dialogs[0].font, "Arial");

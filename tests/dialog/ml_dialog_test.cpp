@@ -3,6 +3,7 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <string>
 
 #include "app/dialog/ml_dialog.h"
@@ -140,9 +141,15 @@ void pushWindowEvent(uint32_t window, uint8_t event) {
   SDL_PushEvent(&e);
 }
 
-// The OK button of the message dialog lies at (100, 76) and is 75 x 22 pixels.
+// The OK button of the message dialog lies at (100, 76) and is 75 x 22 pixels. Dialog
+// events stay with the dialogs; the program window gets its own.
 TEST_F(MLDialogTest, OnlyALeftClickOnOkClosesTheMessageDialog) {
-  runUiThread([](uint32_t) {
+  std::atomic<int> mainEvents{0};
+  runUiThread([&mainEvents](uint32_t) {
+    Window* main = uiCreateWindow({64, 64, "main", [&mainEvents](const SDL_Event& e) {
+                                     if (e.type == SDL_MOUSEBUTTONUP || e.type == SDL_KEYDOWN) ++mainEvents;
+                                   }});
+    ASSERT_NE(main, nullptr);
     MLDialog d;
     d.init(0, 0, u"IDD_PSEUDOMB");
     d.msgbox("text", "caption", 0, false);
@@ -171,6 +178,17 @@ TEST_F(MLDialogTest, OnlyALeftClickOnOkClosesTheMessageDialog) {
     pushClick(window, SDL_BUTTON_LEFT, 174, 97);
     EXPECT_FALSE(exists(box));
     EXPECT_TRUE(exists(d.window()));
+    EXPECT_EQ(mainEvents.load(), 0);
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.windowID = main->sdlWindowId();
+    SDL_PushEvent(&key);
+    EXPECT_TRUE(exists(d.window()));
+    EXPECT_EQ(mainEvents.load(), 1);
+    // The program window's close box still ends the pump.
+    pushWindowEvent(main->sdlWindowId(), SDL_WINDOWEVENT_CLOSE);
+    uiRunWaiting([] {});
+    EXPECT_TRUE(uiPumpEnded());
   });
 }
 
