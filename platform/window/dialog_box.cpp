@@ -223,6 +223,7 @@ void showDialog(DialogId dialog) {
   if (!d || d->window) return;
   // Where no one sees the window, the text still reaches a person.
   if (messageBoxesGoToStderr()) showMessageBox(bodyText(*d), d->caption);
+  uiPinGlLibrary();
   d->window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                pixelsX(d->size.w), pixelsY(d->size.h), SDL_WINDOW_SHOWN);
   if (!d->window) {

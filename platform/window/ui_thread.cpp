@@ -183,6 +183,8 @@ int runUiThread(const std::function<void(uint32_t)>& mainThread) {
   return 0;
 }
 
+void uiPinGlLibrary() { pinGlLibrary(); }
+
 bool uiIsProgramWindow(uint32_t id) {
   if (id == 0) return false;
   for (const auto& w : ui().windows) {

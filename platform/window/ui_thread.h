@@ -24,6 +24,9 @@ uint32_t uiThreadId();
 // main thread's frame loop stops when it sees this.
 bool uiPumpEnded();
 
+// UI thread only: keeps the GL library loaded until the process ends (any window may load
+// it: see pinGlLibrary); every window the UI thread makes calls it first.
+void uiPinGlLibrary();
 // UI thread only: true when id is the SDL window id of one of the program's windows.
 bool uiIsProgramWindow(uint32_t id);
 
