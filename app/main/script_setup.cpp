@@ -1,7 +1,9 @@
 #include "app/main/script_setup.h"
 
+#include "app/dialog/ml_dialog_bind.h"
 #include "app/input/input_bind.h"
 #include "app/qeldrin/qeldrin_bind.h"
+#include "hud/dialog/dialog_res.h"
 #include "hud/prim3d/prim3d_bind.h"
 #include "hud/text/count_chara.h"
 #include "net/download/sock_bind.h"
@@ -22,6 +24,7 @@
 #include "script/qx/qx_globals.h"
 
 void installScriptStateSetup() {
+  addDialogQXFunctions();
   addTextQXFunctions();
   ScriptMgr::setStateSetup(registerQXGlobals);
 }
@@ -47,6 +50,7 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(polyLineSBinding());
   order.provide(polyLineTRBinding());
   order.provide(plantSphereBinding());
+  order.provide(mlDialogBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

@@ -22,6 +22,7 @@
 #endif
 
 #include "platform/thread/thread.h"
+#include "platform/window/dialog_box.h"
 #include "platform/window/display_env.h"
 #include "platform/window/message_box.h"
 #include "platform/window/request_queue.h"
@@ -103,6 +104,7 @@ bool handleEvent(const SDL_Event& e) {
     s.queue.drain();
     return false;
   }
+  if (handleDialogEvent(e)) return false;
   if (e.type == SDL_QUIT) {
     for (auto& w : s.windows) w->markClosed();
     return true;
@@ -172,12 +174,23 @@ int runUiThread(const std::function<void(uint32_t)>& mainThread) {
   s.pumpEnded.store(true, std::memory_order_release);
   s.queue.close();
   main.join();
+  destroyAllDialogs();
   // The engine thread, and with it the GL context, is gone: the windows may go too.
   s.windows.clear();
   s.threadId.store(0, std::memory_order_release);
   SDL_Quit();
   s.running.store(false);
   return 0;
+}
+
+void uiPinGlLibrary() { pinGlLibrary(); }
+
+bool uiIsProgramWindow(uint32_t id) {
+  if (id == 0) return false;
+  for (const auto& w : ui().windows) {
+    if (w->sdlWindowId() == id) return true;
+  }
+  return false;
 }
 
 uint32_t uiThreadId() { return ui().threadId.load(std::memory_order_acquire); }

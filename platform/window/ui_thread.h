@@ -24,6 +24,12 @@ uint32_t uiThreadId();
 // main thread's frame loop stops when it sees this.
 bool uiPumpEnded();
 
+// UI thread only: keeps the GL library loaded until the process ends (any window may load
+// it: see pinGlLibrary); every window the UI thread makes calls it first.
+void uiPinGlLibrary();
+// UI thread only: true when id is the SDL window id of one of the program's windows.
+bool uiIsProgramWindow(uint32_t id);
+
 // Requests, callable from any thread. While no pump runs (before it starts, after it
 // ended, or without a UI thread at all) each completes at once with a null result.
 // Closures run on the UI thread; a waiting request made from the UI thread itself runs

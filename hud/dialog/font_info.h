@@ -1,0 +1,8 @@
+// QX.GetFontInfo (width, height, weight, face): what the font made from those values
+// measures, so scripts can turn dialog units into pixels. A table with "aveWidth"
+// (of the 62 letters and digits), "maxWidth", "height", "weight" and "name" (the face
+// the system chose); no result when no font can be made.
+#pragma once
+#include "script/qx/qx_globals.h"
+
+void qxGetFontInfo(QXView& v, uint32_t reserved);
