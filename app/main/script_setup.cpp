@@ -1,6 +1,7 @@
 #include "app/main/script_setup.h"
 
 #include "app/input/input_bind.h"
+#include "app/qeldrin/qeldrin_bind.h"
 #include "hud/text/count_chara.h"
 #include "render/camera_bind/camera_bind.h"
 #include "render/effect_bind/effect_bind.h"
@@ -25,6 +26,7 @@ void installScriptStateSetup() {
 // One line per built subsystem; a step nobody provides is skipped.
 void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(inputBinding());
+  order.provide(qeldrinBinding());
   order.provide(gobjBinding());
   order.provide(effectBinding());
   order.provide(materialBinding());

@@ -207,6 +207,17 @@ Window* uiCreateWindow(const WindowSpec& spec) {
   return made;
 }
 
+bool uiCloseWindow(Window* window) {
+  return uiPost([window] {
+    for (auto& w : ui().windows) {
+      if (w.get() == window) {
+        SDL_HideWindow(w->sdlWindow());
+        w->markClosed();
+      }
+    }
+  });
+}
+
 bool uiOpenUrl(std::string url) {
   return uiPost([url = std::move(url)] {
     // Waiting for the browser must not stall the pump.

@@ -37,6 +37,10 @@ bool uiRunWaiting(std::function<void()> task);
 bool uiPost(std::function<void()> task);
 // Creates a window and waits for it; null when the queue is closed or SDL failed.
 Window* uiCreateWindow(const WindowSpec& spec);
+// Closes a window made by uiCreateWindow (fire and forget): it is hidden and no longer
+// open. The SDL window itself lives until the run ends, since a GL context made for it
+// may outlive the caller's use of it.
+bool uiCloseWindow(Window* window);
 // Opens the URL in the browser on a short-lived thread of its own (urlOpener(), the URL as
 // its one argument); a failure shows a message box. False when the queue is closed.
 bool uiOpenUrl(std::string url);

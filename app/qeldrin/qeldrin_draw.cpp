@@ -1,0 +1,267 @@
+// Draw lists: technique selection, queueing, flushing and the drawing of sorted runs.
+#include "app/qeldrin/item_lock.h"
+#include "app/qeldrin/qeldrin.h"
+#include "platform/core/utf.h"
+#include "render/device/device_mgr.h"
+#include "runtime/core/thread_ctx.h"
+#include "runtime/mem/mem_mgr.h"
+#include "runtime/res/hdl_lock.h"
+#include "script/lua/script_report.h"
+#include "script/lua/stack_readers.h"
+
+namespace {
+
+using FxLock = kesto::HdlLock<EffectMgr::FxHandle>;
+
+uint32_t loadTexture(std::string_view name) {
+  TextureMgr* textures = TextureMgr::instance();
+  return textures ? textures->load(qcore::utf8ToUtf16(name), 0, 0).detach() : 0;
+}
+
+// The handles of a Lua array, in order.
+std::vector<uint32_t> handlesOf(const qxbind::StackArg& list) {
+  std::vector<uint32_t> out;
+  lua_State* L = list.L;
+  if (!lua_istable(L, list.index)) return out;
+  const size_t n = lua_objlen(L, list.index);
+  out.reserve(n);
+  for (size_t i = 1; i <= n; ++i) {
+    lua_rawgeti(L, list.index, int(i));
+    out.push_back(getHandleAt(L, lua_gettop(L)));
+    lua_pop(L, 1);
+  }
+  return out;
+}
+
+}  // namespace
+
+const DrawList* Qeldrin::list(std::string_view name) const {
+  auto it = lists_.find(name);
+  return it == lists_.end() ? nullptr : &it->second;
+}
+
+bool Qeldrin::buildList(DrawList& list, std::string_view name) {
+  FxLock fx(shader_);
+  qxfx::IEffect* effect = fx ? fx->effect() : nullptr;
+  const qxfx::FxHandle technique = effect ? effect->getTechniqueByName(name) : 0;
+  if (!technique) return false;
+  list.bindings = buildTechniqueBindings(*effect, technique, loadTexture);
+  list.table.clear();
+  list.shader = shader_.value;
+  list.reportedNoFormat = false;
+  const int32_t f = list.bindings.vertexFormat;
+  qxgfx::Device* d = DeviceMgr::currentDevice();
+  if (f >= 0 && d) prepareVertexFormat(formats_[f], f, *d);
+  setDefaults(list.table, list.bindings.technique, false);
+  return true;
+}
+
+bool Qeldrin::set_tech(std::string_view name) {
+  if (name.size() > kMaxTechniqueName) {
+    report("set_tech: technique names have at most 63 bytes");
+    return false;
+  }
+  auto it = lists_.find(name);
+  if (name == tech_ && it != lists_.end() && it->second.shader == shader_.value) return true;
+  if (!shader_.value) {
+    report("set_tech: no shader");
+    return false;
+  }
+  if (it == lists_.end() || it->second.shader != shader_.value) {
+    DrawList fresh;
+    if (!buildList(fresh, name)) {
+      report("set_tech: the shader has no technique \"" + std::string(name) + "\"");
+      return false;
+    }
+    if (it == lists_.end()) {
+      it = lists_.emplace(std::string(name), std::move(fresh)).first;
+    } else {
+      // Built under another shader: its parameter handles belong to that effect.
+      fresh.chain = std::move(it->second.chain);
+      fresh.entries = std::move(it->second.entries);
+      it->second = std::move(fresh);
+    }
+  }
+  tech_.assign(name);
+  current_ = &it->second;
+  pass_ = -2;
+  return true;
+}
+
+bool Qeldrin::setSortChain(std::string_view name, std::span<const SortArg> args) {
+  if (!set_tech(name)) return false;
+  current_->chain = buildSortChain(args);
+  return true;
+}
+
+void Qeldrin::set_dsort(std::string_view name, qxbind::StackArg list) {
+  std::vector<SortArg> args;
+  lua_State* L = list.L;
+  if (lua_istable(L, list.index)) {
+    const size_t n = lua_objlen(L, list.index);
+    for (size_t i = 1; i <= n; ++i) {
+      lua_rawgeti(L, list.index, int(i));
+      SortArg a;
+      if (lua_type(L, -1) == LUA_TNUMBER) {
+        a.type = SortArg::Type::number;
+        a.number = lua_tonumber(L, -1);
+      } else if (lua_type(L, -1) == LUA_TBOOLEAN) {
+        a.type = SortArg::Type::boolean;
+        a.flag = lua_toboolean(L, -1) != 0;
+      }
+      lua_pop(L, 1);
+      args.push_back(a);
+    }
+  }
+  setSortChain(name, args);
+}
+
+void Qeldrin::flushList(const std::string& name, DrawList& list) {
+  if (list.entries.empty() || drawing_) return;
+  std::vector<DSortAlg*> chain;
+  chain.reserve(list.chain.size());
+  for (auto& a : list.chain) chain.push_back(a.get());
+  drawing_ = true;
+  drawSorted(name, list.entries, chain, *this);
+  drawing_ = false;
+  list.entries.clear();
+}
+
+void Qeldrin::flushAll() {
+  for (auto& [name, list] : lists_) flushList(name, list);
+}
+
+void Qeldrin::flush_drawAll(bool) {
+  applyState();
+  flushAll();
+}
+
+void Qeldrin::flush_draw(std::string_view name) {
+  if (name.empty()) name = tech_;
+  if (name.empty()) return;
+  flush_drawAll(true);
+}
+
+// ---- queueing
+
+void Qeldrin::addEntry(const DrawEntry& entry) {
+  if (current_ && !drawing_) current_->entries.push_back(entry);
+}
+
+void Qeldrin::queueObject(uint32_t handle, std::string_view tag) {
+  ItemLock item(handle);
+  if (!item) return;
+  DrawCallArgs args;
+  const std::string text(tag);
+  item->callTypeFn4(&args, const_cast<char*>(text.c_str()), static_cast<IDTagQ*>(this));
+}
+
+void Qeldrin::draw_single(qxbind::ObjectRef object, std::string_view tag) {
+  if (!current_) return;
+  ProfScope scope("dtag");
+  bindEffectParams();
+  queueObject(object.handle, tag);
+}
+
+void Qeldrin::draw_multi(qxbind::StackArg list, std::string_view tag) {
+  if (!current_) return;
+  ProfScope scope("dtagM");
+  for (uint32_t h : handlesOf(list)) queueObject(h, tag);
+}
+
+void Qeldrin::draw_drawer(qxbind::StackArg list, std::string_view tag) {
+  if (!current_) return;
+  std::vector<uint32_t> previous, named;
+  if (MemMgrMulti* mem = MemMgrMulti::instance()) mem->copyFrameItems(previous);
+  for (uint32_t h : handlesOf(list)) {
+    ItemLock item(h);
+    if (item) item->callTypeFn9(this, &previous, &named);
+  }
+  ProfScope scope("dtagM");
+  for (uint32_t h : named) queueObject(h, tag);
+}
+
+// ---- drawing a sorted list
+
+int32_t Qeldrin::select(std::string_view listName, std::span<DrawEntry>) {
+  if (!set_tech(listName)) return 0;
+  const int32_t f = current_->bindings.vertexFormat;
+  if (f < 0 || !formats_[f].decl) {
+    if (!current_->reportedNoFormat) {
+      current_->reportedNoFormat = true;
+      report("technique \"" + tech_ + "\" names no known vertex format (SYS_VType); its list is not drawn");
+    }
+    return 0;
+  }
+  targetDirty_ |= 1;  // brings "SCREENSIZE" from render target 0 into this list
+  current_->table.resend();
+  streamDirty_ |= 0xFFFF;
+  cameraRebind_ = true;
+  worldDirty_ = 0xFFFFFFFFu;
+  FxLock fx(shader_);
+  if (!fx) return 0;
+  fx->set_tech(tech_);
+  if (qxgfx::Device* d = DeviceMgr::currentDevice()) d->setVertexDeclaration(formats_[f].decl.get());
+  pass_ = -1;
+  return int32_t(fx->begin());
+}
+
+void Qeldrin::beginTraversal(int32_t index) {
+  if (!current_) return;
+  if (size_t(index) < current_->bindings.passes.size()) {
+    setDefaults(current_->table, current_->bindings.passes[size_t(index)], false);
+  }
+  applyState();  // targets, streams and the shared values, looked up for this pass
+  bindShared(index, false);
+  pass_ = index;
+  FxLock fx(shader_);
+  if (fx) fx->beginPass(index);
+}
+
+uint32_t Qeldrin::drawRun(DrawEntry* first, DrawEntry* end, uint32_t key) {
+  // Each maximal run of one kind of entry gets its own mode.
+  for (DrawEntry* b = first; b != end;) {
+    const bool batched = b->key.isBatched();
+    const uint32_t flag = b->key.streams[1];
+    DrawEntry* e = b + 1;
+    while (e != end && e->key.isBatched() == batched && (!batched || (e->key.streams[1] != 0) == (flag != 0))) ++e;
+    if (!batched) {
+      drawMode_ = 1;
+      for (DrawEntry* it = b; it != e; ++it) {
+        ProfScope scope("cbD");
+        ItemLock item(it->item.value);
+        if (!item) continue;
+        resetObjectDefaults();
+        DrawCallArgs args{it->passWord, 0xFFFFFFFFu};
+        if (it->stateKey != key) {
+          key = it->stateKey;
+          item->callTypeFn3(&args, this);
+        }
+        item->callTypeFn2(&args, this);
+      }
+      // Own-buffer objects draw by themselves; anything they batched goes now.
+      if (batcher_.queuedVertices()) batcher_.flush(*this);
+    } else {
+      drawMode_ = flag ? 3 : 2;
+      for (DrawEntry* it = b; it != e; ++it) {
+        ItemLock item(it->item.value);
+        if (!item) continue;
+        ProfScope scope("cbD_UP");
+        DrawCallArgs args{it->passWord, flag ? 0u : 0xFFFFFFFFu};
+        if (it->stateKey != key) {
+          key = it->stateKey;
+          resetObjectDefaults();
+          item->callTypeFn3(&args, this);
+          batcher_.markDirty();
+        }
+        key &= args.keepMask;
+        resetWorld();
+        item->callTypeFn2(&args, this);
+      }
+      batcher_.flush(*this);
+    }
+    b = e;
+  }
+  drawMode_ = 0;
+  return key;
+}

@@ -1,0 +1,164 @@
+#include "render/state/param_table.h"
+
+#include <charconv>
+
+#include "render/effect/fx_data.h"
+#include "render/state/vertex_formats.h"
+#include "runtime/res/hdl_lock.h"
+
+namespace {
+
+ParamBinding makeBinding(const qxfx::IEffect& effect, std::string_view value, bool keep,
+                         const std::function<uint32_t(std::string_view)>& loadTexture) {
+  ParamBinding b;
+  b.keep = keep;
+  const size_t colon = value.find(':');
+  const std::string_view semantic = value.substr(0, colon);
+  const std::string_view rest = colon == std::string_view::npos ? std::string_view() : value.substr(colon + 1);
+  b.param = effect.getParameterBySemantic(semantic);
+  qxfx::ParamInfo info;
+  if (b.param && effect.getParameterInfo(b.param, info) && info.type == qxfx::ParamType::Texture) {
+    b.defaultValue.kind = ParamValue::kTexture;
+    if (colon != std::string_view::npos && loadTexture) b.defaultValue.texture.adopt(loadTexture(rest));
+    return b;
+  }
+  float v[4] = {};
+  int n = 0;
+  const char* p = rest.data();
+  const char* end = rest.data() + rest.size();
+  while (n < 4 && p < end) {
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    if (p == end) break;
+    const auto r = std::from_chars(p, end, v[n]);
+    if (r.ec != std::errc()) break;
+    ++n;
+    p = r.ptr;
+  }
+  b.defaultValue = ParamValue::ofVector(v, 4);
+  return b;
+}
+
+}  // namespace
+
+TechniqueBindings buildTechniqueBindings(const qxfx::IEffect& effect, qxfx::FxHandle technique,
+                                         const std::function<uint32_t(std::string_view)>& loadTexture) {
+  TechniqueBindings out;
+  qxfx::TechniqueInfo info;
+  if (!technique || !effect.getTechniqueInfo(technique, info)) return out;
+  for (uint32_t i = 0; i < info.annotations; ++i) {
+    qxfx::Annotation a;
+    if (!effect.getAnnotation(technique, i, a) || a.name.size() < 4) continue;
+    const std::string_view prefix = std::string_view(a.name).substr(0, 4);
+    const std::string_view rest = std::string_view(a.name).substr(4);
+    if (prefix == "SYS_") {
+      if (rest == "VType") out.vertexFormat = vertexFormatIndex(a.value);
+    } else if (prefix == "OBJ_" || prefix == "EXT_") {
+      out.technique[std::string(rest)] = makeBinding(effect, a.value, prefix == "EXT_", loadTexture);
+    }
+  }
+  out.passes.resize(info.passes);
+  for (uint32_t p = 0; p < info.passes; ++p) {
+    const qxfx::FxHandle pass = effect.getPass(technique, p);
+    qxfx::PassInfo pi;
+    if (!pass || !effect.getPassInfo(pass, pi)) continue;
+    for (uint32_t i = 0; i < pi.annotations; ++i) {
+      qxfx::Annotation a;
+      if (effect.getAnnotation(pass, i, a)) out.passes[p][a.name] = makeBinding(effect, a.value, false, loadTexture);
+    }
+  }
+  return out;
+}
+
+bool ParamTable::set(std::string_view name, const ParamValue& value) {
+  auto it = slots_.find(name);
+  if (it == slots_.end()) it = slots_.emplace(std::string(name), Slot()).first;
+  Slot& s = it->second;
+  if (s.hasPending) {
+    s.pending = value;
+    return true;
+  }
+  if (s.hasGiven && s.given == value) return false;
+  s.pending = value;
+  s.hasPending = true;
+  ++pendingCount_;
+  return true;
+}
+
+bool ParamTable::apply(FxData& fx, const TechniqueBindings& bindings, int32_t pass) {
+  if (pendingCount_ == 0) return false;
+  qxfx::IEffect* effect = fx.effect();
+  bool sent = false;
+  for (auto& [name, s] : slots_) {
+    if (!s.hasPending) continue;
+    s.hasPending = false;
+    // A value replaced while pending by what the effect already holds is not sent again.
+    if (s.hasGiven && s.given == s.pending) continue;
+    s.given = s.pending;
+    s.hasGiven = true;
+    const ParamValue& value = s.given;
+    qxfx::FxHandle param = 0;
+    if (auto b = bindings.technique.find(name); b != bindings.technique.end()) {
+      param = b->second.param;
+    } else if (pass >= 0 && size_t(pass) < bindings.passes.size() &&
+               bindings.passes[size_t(pass)].count(name)) {
+      param = bindings.passes[size_t(pass)].find(name)->second.param;
+    } else if (effect) {
+      if (!s.semanticLooked) {
+        s.semantic = effect->getParameterBySemantic(name);
+        s.semanticLooked = true;
+      }
+      param = s.semantic;
+    }
+    if (!param || !effect) continue;
+    switch (value.kind) {
+      case ParamValue::kTexture: {
+        kesto::HdlLock<TextureMgr::TexHandle> tex(value.texture, kesto::HdlLock<TextureMgr::TexHandle>::kShared);
+        fx.setTexture(param, tex ? tex->texture() : nullptr);
+        break;
+      }
+      case ParamValue::kVector:
+        fx.setVector(param, value.f);
+        break;
+      case ParamValue::kMatrix44:
+        fx.setMatrix(param, value.f);
+        break;
+      case ParamValue::kMatrix43:
+        fx.setMatrix43(param, value.f);
+        break;
+      default:
+        continue;
+    }
+    sent = true;
+  }
+  pendingCount_ = 0;
+  return sent;
+}
+
+void ParamTable::resend() {
+  for (auto& [name, s] : slots_) {
+    if (s.hasGiven && !s.hasPending) {  // a pending value is kept
+      s.pending = s.given;
+      s.hasPending = true;
+      ++pendingCount_;
+    }
+    s.hasGiven = false;
+  }
+}
+
+const ParamValue* ParamTable::find(std::string_view name) const {
+  auto it = slots_.find(name);
+  if (it == slots_.end()) return nullptr;
+  if (it->second.hasPending) return &it->second.pending;
+  return it->second.hasGiven ? &it->second.given : nullptr;
+}
+
+void ParamTable::clear() {
+  slots_.clear();
+  pendingCount_ = 0;
+}
+
+void setDefaults(ParamTable& table, const BindingMap& bindings, bool onlyObject) {
+  for (const auto& [name, b] : bindings) {
+    if (!onlyObject || !b.keep) table.set(name, b.defaultValue);
+  }
+}

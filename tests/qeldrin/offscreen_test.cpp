@@ -1,0 +1,250 @@
+// The application object as the program runs it: a script makes "Qeldrin", which opens
+// an offscreen window with the GL device; the window title, screen-point conversion,
+// clearing with a saved back buffer, and drawing into a render target read back.
+#include <SDL.h>
+
+#include <filesystem>
+
+#include "app/qeldrin/item_lock.h"
+#include "app/qeldrin/qeldrin.h"
+#include "platform/window/ui_thread.h"
+#include "platform/window/window.h"
+#include "render/device/device_mgr.h"
+#include "render/texture/image_codec.h"
+#include "runtime/mem/mem_mgr.h"
+#include "script/bind/glue_types.h"
+#include "script/lua/stack_readers.h"
+#include "tests/gfx/gl_fixture.h"
+#include "tests/main/engine_fixture.h"
+#include "tests/qeldrin/rec_fixture.h"
+
+namespace {
+
+using maintest::EngineTest;
+using maintest::Record;
+
+// A red square from (4, 4) to (20, 20), batched through the HUD vertex format.
+struct Quad {
+  uint32_t self = MemMgrBase::threadCurrentHandle();
+};
+
+void registerQuad() {
+  LuaClassDesc d = LuaClassDesc::forType<Quad>("TQuad");
+  d.collect = [](void* obj, void*, void*, void* q) {
+    DrawEntry e;
+    DrawKey::init(e.key, 2, 0);
+    e.item = kesto::HdlBase(static_cast<Quad*>(obj)->self);
+    static_cast<IDTagQ*>(q)->addEntry(e);
+  };
+  d.draw = [](void*, void*, void* q) {
+    const uint32_t red = 0xFFFF0000;
+    static const qtest::HudPos pos[4] = {{4, 4, 0, red}, {20, 4, 0, red}, {20, 20, 0, red}, {4, 20, 0, red}};
+    static const qtest::HudUV uv[4] = {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    static const uint16_t idx[6] = {0, 1, 2, 0, 2, 3};
+    const void* streams[2] = {pos, uv};
+    static_cast<Qeldrin*>(q)->drawIndexed(4, idx, 2, streams);
+  };
+  registerClassDesc(d);
+}
+
+int luaMakeQuad(lua_State* L) {
+  auto h = MemMgrMulti::instance()->createByName("TQuad");
+  qxbind::pushObject(L, h.value);
+  return 1;
+}
+
+int luaWindowTitle(lua_State* L) {
+  const uint32_t id = getQXIntAt(L, 1);
+  std::string title;
+  qxplat::uiRunWaiting([&] {
+    SDL_Window* w = SDL_GetWindowFromID(id);
+    if (w) title = SDL_GetWindowTitle(w);
+  });
+  lua_pushstring(L, title.c_str());
+  return 1;
+}
+
+// pixel(texture, x, y): the A8R8G8B8 word of a render target (or the back buffer).
+int luaPixel(lua_State* L) {
+  kesto::HdlLock<TextureMgr::TexHandle> t(getHandleAt(L, 1), kesto::HdlLock<TextureMgr::TexHandle>::kShared);
+  qxgfx::Device* d = DeviceMgr::currentDevice();
+  qxgfx::Ref<qxgfx::Surface> s = t ? t->getSurface() : nullptr;
+  if (!s || !d) return 0;
+  const auto px = qxtest::readPixels(*d, s.get());
+  const size_t at = size_t(luaL_checkinteger(L, 3)) * s->desc().width + size_t(luaL_checkinteger(L, 2));
+  if (at >= px.size()) return 0;
+  lua_pushnumber(L, px[at]);
+  return 1;
+}
+
+// saved(name, x, y): the pixel of an image file the texture manager wrote into the
+// program's folder (the write target that takes a plain name here).
+std::filesystem::path gFolder;
+
+int luaSavedPixel(lua_State* L) {
+  std::ifstream in(gFolder / luaL_checkstring(L, 1), std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  qxtex::Image image;
+  if (bytes.empty() || !qxtex::decodeImage(bytes.data(), bytes.size(), image, nullptr)) return 0;
+  const size_t at = (size_t(luaL_checkinteger(L, 3)) * image.width + size_t(luaL_checkinteger(L, 2))) * 4;
+  if (at + 4 > image.bits.size()) return 0;
+  uint32_t word = 0;
+  std::memcpy(&word, image.bits.data() + at, 4);
+  lua_pushnumber(L, word);
+  return 1;
+}
+
+// Pushes SDL text events for the window and returns once the UI thread handled them.
+void pushAndWait(std::vector<SDL_Event> events) {
+  qxplat::uiRunWaiting([] {});
+  for (SDL_Event& e : events) SDL_PushEvent(&e);
+  do {
+    qxplat::uiRunWaiting([] {});
+  } while (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0);
+  qxplat::uiRunWaiting([] {});
+}
+
+SDL_Event editing(const char* text, int start) {
+  SDL_Event e{};
+  e.type = SDL_TEXTEDITING;
+  std::strncpy(e.edit.text, text, sizeof e.edit.text - 1);
+  e.edit.start = start;
+  return e;
+}
+
+// preedit(text, cursor) and commit(text): what an input method sends while composing.
+int luaPreedit(lua_State* L) {
+  pushAndWait({editing(luaL_checkstring(L, 1), int(luaL_checkinteger(L, 2)))});
+  return 0;
+}
+
+int luaCommit(lua_State* L) {
+  SDL_Event input{};
+  input.type = SDL_TEXTINPUT;
+  std::strncpy(input.text.text, luaL_checkstring(L, 1), sizeof input.text.text - 1);
+  pushAndWait({editing("", 0), input});
+  return 0;
+}
+
+const char* kMain = R"(
+require("QXL")
+function main()
+  local q = Qeldrin.new(64, 48, "Tést")
+  record('window', q:has_window())
+  record('title', wintitle(q:getWnd()))
+  record('sp2vp', q:sp2vp(0, 0))
+  record('sp2vp', q:sp2vp(64, 48))
+  record('sp2vp', q:sp2vp(32, 12))
+  local phase = coroutine.yield(true)
+  while phase ~= 2 do phase = coroutine.yield(true) end
+  q:beginDraw()
+  q:clearColorBuffer(0xFF204060)
+  q:endDraw()
+  local back = q:getTargetTex(0)
+  TextureMgr:saveAsFile(back, "back.bmp")
+  record('back', string.format("%08X", pixel(back, 10, 10)), string.format("%08X", saved("back.bmp", 63, 47)))
+
+  q:setShader(EffectMgr:create("effect\\hud.fx"))
+  local target = TextureMgr:create_blank(5, 21)
+  q:beginDraw()
+  record('previous', q:setTargetTex(0, target) == nil)
+  q:clearColorBuffer(0xFF00FF00)
+  q:set_tech("Colored")
+  q:draw_single(makequad(), "")
+  q:flush_drawAll(true)
+  q:endDraw()
+  record('target', string.format("%08X", pixel(target, 10, 10)), string.format("%08X", pixel(target, 2, 2)),
+         string.format("%08X", pixel(target, 25, 25)))
+  record('back again', string.format("%08X", pixel(back, 10, 10)))
+  coroutine.yield(false)
+end
+)";
+
+TEST_F(EngineTest, QeldrinOpensItsWindowClearsAndDrawsIntoATarget) {
+  qxtest::preferSoftwareGL();
+  writeMain(kMain);
+  std::filesystem::create_directories(root_ / "resource" / "effect");
+  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "resource" / "effect" / "hud.fx",
+                             root_ / "resource" / "effect" / "hud.fx");
+  registerQuad();
+  gFolder = root_;
+  onScriptReady = [](lua_State* L) {
+    lua_register(L, "wintitle", &luaWindowTitle);
+    lua_register(L, "pixel", &luaPixel);
+    lua_register(L, "saved", &luaSavedPixel);
+    lua_register(L, "makequad", &luaMakeQuad);
+  };
+  EngineRunReport report;
+  qxplat::runUiThread([&](uint32_t ui) {
+    options_.uiThreadId = ui;
+    report = run();
+  });
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  const auto window = recordsOf("window");
+  if (window.empty() || window[0][1] != "true") GTEST_SKIP() << "no window with a GL device here";
+  const auto title = recordsOf("title");
+  ASSERT_EQ(title.size(), 1u);
+  EXPECT_EQ(title[0][1], qxplat::makeWindowTitle("Tést"));
+  EXPECT_NE(title[0][1].find("Tést:QX v0.03["), std::string::npos);
+  EXPECT_EQ(recordsOf("sp2vp"), (std::vector<Record>{{"sp2vp", "-1", "1"}, {"sp2vp", "1", "-1"}, {"sp2vp", "0", "0.5"}}));
+  EXPECT_EQ(recordsOf("back"), (std::vector<Record>{{"back", "FF204060", "FF204060"}}));
+  EXPECT_EQ(recordsOf("previous"), (std::vector<Record>{{"previous", "false"}}));
+  EXPECT_EQ(recordsOf("target"), (std::vector<Record>{{"target", "FFFF0000", "FF00FF00", "FF00FF00"}}));
+  EXPECT_EQ(recordsOf("back again"), (std::vector<Record>{{"back again", "FF204060"}}));
+}
+
+TEST_F(EngineTest, CompositionEventsReachTheRegisteredGameObject) {
+  qxtest::preferSoftwareGL();
+  writeMain(R"(
+require("QXL")
+require("QXGobj")
+function main()
+  local q = Qeldrin.new(64, 48, "ime")
+  if not q:has_window() then record('nowindow') coroutine.yield(false) end
+  local R = QXL.gobj_class()
+  function R:recvmsg(zero, name, t)
+    if type(t) == "table" then
+      record(name, t.string, tostring(t.cursor), t.attribute and #t.attribute or -1,
+             t.clause and table.concat(t.clause, ",") or "")
+    else
+      record(name, type(t))
+    end
+  end
+  local r = R.new(0)
+  preedit("x", 1)
+  q:_setIMENotify(r)
+  record('active', q:isIMEActive())
+  commit("x")
+  preedit("にほ", 2)
+  commit("日本")
+  for i = 1, 3 do coroutine.yield(true) end
+  record('active', q:isIMEActive())
+  q:_resetIMENotify()
+  preedit("や", 1)
+  for i = 1, 3 do coroutine.yield(true) end
+  record('active', q:isIMEActive())
+  coroutine.yield(false)
+end
+)");
+  onScriptReady = [](lua_State* L) {
+    lua_register(L, "preedit", &luaPreedit);
+    lua_register(L, "commit", &luaCommit);
+  };
+  EngineRunReport report;
+  qxplat::runUiThread([&](uint32_t ui) {
+    options_.uiThreadId = ui;
+    report = run();
+  });
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window here";
+  EXPECT_EQ(recordsOf("active"), (std::vector<Record>{{"active", "true"}, {"active", "false"}, {"active", "true"}}));
+  std::vector<Record> ime;
+  for (const char* n : {"STARTCOMPOSITION", "COMPOSITION", "ENDCOMPOSITION"})
+    for (const Record& r : recordsOf(n)) ime.push_back(r);
+  EXPECT_EQ(ime, (std::vector<Record>{{"STARTCOMPOSITION", "nil"},
+                                      {"COMPOSITION", "にほ", "2", "2", "0,2"},
+                                      {"ENDCOMPOSITION", "x", "nil", "-1", ""},
+                                      {"ENDCOMPOSITION", "日本", "nil", "-1", ""}}));
+}
+
+}  // namespace
