@@ -3,6 +3,7 @@
 #include "app/input/input_bind.h"
 #include "app/qeldrin/qeldrin_bind.h"
 #include "hud/text/count_chara.h"
+#include "hud/widget/widget_bind.h"
 #include "render/camera_bind/camera_bind.h"
 #include "render/effect_bind/effect_bind.h"
 #include "render/material_bind/material_bind.h"
@@ -32,6 +33,9 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(materialBinding());
   order.provide(cameraBinding());
   order.provide(textureBinding());
+  order.provide(rectInfoBinding());
+  order.provide(hudTextBinding());
+  order.provide(hudTextBBBinding());
   order.provide(soundBinding());
   order.provide(colBinding());
   order.provide(colPipeBinding());
