@@ -2,6 +2,7 @@
 
 #include "app/input/input_bind.h"
 #include "app/qeldrin/qeldrin_bind.h"
+#include "hud/panel/panel_bind.h"
 #include "hud/text/count_chara.h"
 #include "hud/widget/widget_bind.h"
 #include "render/camera_bind/camera_bind.h"
@@ -40,6 +41,12 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(colBinding());
   order.provide(colPipeBinding());
   order.provide(animatorBinding());
+  order.provide(hudUnitRectBinding());
+  order.provide(hudUnitWireBinding());
+  order.provide(hudUnitMeterBinding());
+  order.provide(hudBGBinding());
+  order.provide(hudMeterBinding());
+  order.provide(guiConsoleBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {
