@@ -122,6 +122,11 @@ int luaPreedit(lua_State* L) {
   return 0;
 }
 
+int luaEmptyPreedit(lua_State*) {
+  pushAndWait({editing("", 0)});
+  return 0;
+}
+
 int luaCommit(lua_State* L) {
   SDL_Event input{};
   input.type = SDL_TEXTINPUT;
@@ -244,6 +249,8 @@ function main()
   commit("x")
   preedit("にほ", 2)
   commit("日本")
+  preedit("か", 1)
+  empty_preedit()  -- no commit follows: cancelled
   for i = 1, 3 do coroutine.yield(true) end
   record('active', q:isIMEActive())
   q:_resetIMENotify()
@@ -256,6 +263,7 @@ end
   onScriptReady = [](lua_State* L) {
     lua_register(L, "preedit", &luaPreedit);
     lua_register(L, "commit", &luaCommit);
+    lua_register(L, "empty_preedit", &luaEmptyPreedit);
   };
   EngineRunReport report;
   qxplat::runUiThread([&](uint32_t ui) {
@@ -269,9 +277,12 @@ end
   for (const char* n : {"STARTCOMPOSITION", "COMPOSITION", "ENDCOMPOSITION"})
     for (const Record& r : recordsOf(n)) ime.push_back(r);
   EXPECT_EQ(ime, (std::vector<Record>{{"STARTCOMPOSITION", "nil"},
+                                      {"STARTCOMPOSITION", "nil"},
                                       {"COMPOSITION", "にほ", "2", "2", "0,2"},
+                                      {"COMPOSITION", "か", "1", "1", "0,1"},
                                       {"ENDCOMPOSITION", "x", "nil", "-1", ""},
-                                      {"ENDCOMPOSITION", "日本", "nil", "-1", ""}}));
+                                      {"ENDCOMPOSITION", "日本", "nil", "-1", ""},
+                                      {"ENDCOMPOSITION", "", "nil", "-1", ""}}));
 }
 
 }  // namespace

@@ -167,10 +167,13 @@ mat4 world : WORLD;
 mat4 vp : VIEWPROJECTION;
 mat4 wvp : WORLDVIEWPROJECTION;
 vec3 eye : EYEPOS;
+float gain : GAIN = 0;
+float bias : BIAS = 0;
+sampler2D tex : DIFFUSE;
 vertex_shader v %{ void main() { gl_Position = vec4(0.0) * wvp * vp * world + vec4(eye, screenSize.x); } %}
 fragment_shader f %{ void main() { qx_Color = colour; } %}
-technique T < string SYS_VType = "HudVtx"; string OBJ_colour = "COLOR:1 2 3 4"; > {
-  pass p0 { VertexShader = v; FragmentShader = f; }
+technique T < string SYS_VType = "HudVtx"; string OBJ_colour = "COLOR:1 2 3 4"; string OBJ_tex = "DIFFUSE"; > {
+  pass p0 < string PGAIN = "GAIN:5"; > { VertexShader = v; FragmentShader = f; }
 }
 technique U < string SYS_VType = "HudVtx"; > { pass { VertexShader = v; FragmentShader = f; } }
 technique NoFormat { pass { VertexShader = v; FragmentShader = f; } }

@@ -78,15 +78,27 @@ TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   ASSERT_NE(colourDefault, nullptr);
   EXPECT_EQ(std::vector<float>(colourDefault->f, colourDefault->f + 4), (std::vector<float>{1, 2, 3, 4}))
       << "\"COLOR:1 2 3 4\" is the default";
+  // A texture binding, and a pass annotation's default set as the pass begins.
+  const ParamBinding& tex = q->currentList()->bindings.technique.at("tex");
+  EXPECT_NE(tex.param, 0u);
+  EXPECT_EQ(tex.defaultValue.kind, uint32_t(ParamValue::kTexture));
+  ASSERT_EQ(q->currentList()->bindings.passes.size(), 1u);
+  EXPECT_EQ(q->currentList()->bindings.passes[0].count("PGAIN"), 1u);
   auto& a = object("a", {batched(0, 1)});
   auto& b = object("b", {batched(0, 2)});
   const float red[4] = {1, 0, 0, 1};
   std::memcpy(a.colour, red, sizeof red);
   std::memcpy(b.colour, red, sizeof red);
   a.setsColour = b.setsColour = true;
-  queue({"a", "b"});
+  const float bias[2] = {7, 8};
+  q->setParamVector("BIAS", &bias[0], 1);
+  queue({"a", "b"});                         // given to the effect by the first queueing
+  q->setParamVector("BIAS", &bias[1], 1);  // pending across the technique's begin
   fxLog->log.clear();
   q->flush_drawAll(true);
+  EXPECT_EQ(fxLog->last["BIAS"], (std::vector<float>{8, 0, 0, 0}));
+  EXPECT_EQ(fxLog->last["GAIN"], (std::vector<float>{5, 0, 0, 0}));
+  EXPECT_GE(fxLog->count("commit"), 1) << "values set inside the pass are committed";
   // The technique's default (1 2 3 4) went first; each object resets it ("OBJ_") and sets
   // red again, which is sent only when it differs from what the effect holds.
   const std::vector<float> expect(red, red + 4);
@@ -236,6 +248,8 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
   queue({"z"});
   q->flush_drawAll(true);
   ASSERT_GE(rec->draws.size(), 2u);
+  EXPECT_NE(rec->draws[0].streamIds[0], 0u);
+  EXPECT_NE(rec->draws[0].streamIds[1], 0u);
   EXPECT_EQ(rec->draws[0].indices, (std::vector<uint32_t>{0, 1, 2, 2, 1, 3, 2, 3, 4}));
   EXPECT_EQ(rec->draws[0].primType, uint32_t(qxgfx::D3DPT_TRIANGLELIST));
   EXPECT_EQ(rec->draws[1].indices, (std::vector<uint32_t>{0, 1, 2, 3}));
@@ -248,7 +262,13 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
   rec->clearLog();
   q->setStream(3, vb.get());
   q->applyState();
-  for (const auto& c : rec->calls) EXPECT_EQ(c.find("setStreamSource"), std::string::npos) << c;
+  for (const auto& c : rec->calls) EXPECT_EQ(c.find("SetStreamSource"), std::string::npos) << c;
+  q->setStream(4, vb->id(), 0, 0);
+  q->applyState();
+  rec->clearLog();
+  q->setStream(4, vb->id(), 0, 0);
+  q->applyState();
+  for (const auto& c : rec->calls) EXPECT_EQ(c.find("SetStreamSource"), std::string::npos) << c;
   const uint32_t refs = vb->refCount();
   q->setStream(3, nullptr);
   EXPECT_EQ(vb->refCount(), refs - 1) << "the slot held a reference";
@@ -311,6 +331,16 @@ TEST_F(QeldrinTest, FramesTargetsAndLostHandles) {
   for (const auto& c : rec->calls)
     if (c == "BeginScene" || c == "EndScene" || c == "Present") scene.push_back(c);
   EXPECT_EQ(scene, (std::vector<std::string>{"BeginScene", "EndScene", "Present"}));
+
+  // A list made under another shader is made again under the new one.
+  std::filesystem::copy_file(root_ / "resource" / "effect" / "t.fx", root_ / "resource" / "effect" / "t2.fx");
+  auto other = EffectMgr::instance()->create(u"effect\\t2.fx");
+  ASSERT_TRUE(other.isValid());
+  ASSERT_TRUE(q->set_tech("T"));
+  q->setShader({other.value});
+  ASSERT_TRUE(q->set_tech("U"));
+  ASSERT_TRUE(q->set_tech("T"));
+  EXPECT_EQ(q->list("T")->shader, other.value);
 
   // Target 3 is the last one.
   auto target = TextureMgr::instance()->create_blank(4, qxgfx::D3DFMT_A8R8G8B8);
