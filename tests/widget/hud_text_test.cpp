@@ -133,6 +133,12 @@ TEST(HUDTextLayout, RectModesWrapAndFit) {
   t.setRect(10, 20, 30, 40);
   std::tie(x, y, rw, rh) = t.getTextRect();
   EXPECT_EQ(std::make_tuple(x, y, rw), std::make_tuple(10, 20, 200));
+  MonoText plain;
+  plain.setText(std::u16string(20, u'm'), 1);
+  plain.setRect(10, 20, 30, 40);
+  plain.getTextRect();
+  EXPECT_EQ(t.layout().batches.at(0).vertices.at(0).x, plain.layout().batches.at(0).vertices.at(0).x);
+  EXPECT_EQ(t.layout().batches.at(0).vertices.at(0).y, plain.layout().batches.at(0).vertices.at(0).y);
   // Mode 2 with more lines than room: false, rectangle kept.
   t.setText(u"a\nb\nc\nd", 1);
   t.setRectMode(2);
@@ -282,6 +288,7 @@ TEST(HUDTextBB, BackBufferGrowthViewAndWindowPass) {
 
 TEST(HUDTextDraw, CollectGivesOneEntryPerPageWithItsIndexInThePassWord) {
   HUDText t;
+  EXPECT_FALSE(t.inRect());
   Collected q;
   PassWord pw{0xAABBCCDD, 8};
   HUDText::collectCallback(&t, &pw, nullptr, &q);
@@ -293,6 +300,7 @@ TEST(HUDTextDraw, CollectGivesOneEntryPerPageWithItsIndexInThePassWord) {
   EXPECT_EQ(pw.word, 0xAABB00DDu);
   EXPECT_EQ(q.entries[0].primType, 4u);
   EXPECT_EQ(q.entries[0].distance, 0.0f);
+  EXPECT_EQ(t.batchTexture(t.layout().batches.size()), 0u);
   const auto& quads = hudwidget::quadIndices(3);
   ASSERT_GE(quads.size(), 18u);
   EXPECT_EQ(std::vector<uint16_t>(quads.begin() + 12, quads.begin() + 18),
