@@ -137,4 +137,23 @@ TEST(ImeTranslator, OutOfRangeSelectionsAndCancelling) {
                                            "COMPOSITION \"ab\" c2 a00 k 0 2", "ENDCOMPOSITION \"\""}));
 }
 
+TEST(ImeTranslator, OnlyTheMarkerEndsAHeldComposition) {
+  std::vector<std::string> out;
+  qxplat::ImeTranslator t([&](const ImeEvent& e) { out.push_back(describe(e)); });
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  t.preedit("かな", 2, 0);
+  t.preedit("", 0, 0);
+  t.feed(motion, kMarker);  // another event of the same batch
+  t.commit("仮名");
+  EXPECT_EQ(out.back(), "ENDCOMPOSITION \"仮名\"");
+  SDL_Event marker{};
+  marker.type = kMarker;
+  t.preedit("か", 1, 0);
+  t.preedit("", 0, 0);
+  t.feed(marker, kMarker);
+  EXPECT_EQ(out.back(), "ENDCOMPOSITION \"\"");
+  EXPECT_FALSE(t.composing());
+}
+
 }  // namespace

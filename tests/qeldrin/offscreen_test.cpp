@@ -44,6 +44,10 @@ void registerQuad() {
     const void* streams[2] = {pos, uv};
     static_cast<Qeldrin*>(q)->drawIndexed(4, idx, 2, streams);
   };
+  // upd_U hands each object the output list; a quad names itself.
+  d.update = [](void* obj, void*, void*, void* out) {
+    static_cast<std::vector<uint32_t>*>(out)->push_back(static_cast<Quad*>(obj)->self);
+  };
   registerClassDesc(d);
 }
 
@@ -118,6 +122,11 @@ int luaPreedit(lua_State* L) {
   return 0;
 }
 
+int luaEmptyPreedit(lua_State*) {
+  pushAndWait({editing("", 0)});
+  return 0;
+}
+
 int luaCommit(lua_State* L) {
   SDL_Event input{};
   input.type = SDL_TEXTINPUT;
@@ -156,6 +165,24 @@ function main()
   record('target', string.format("%08X", pixel(target, 10, 10)), string.format("%08X", pixel(target, 2, 2)),
          string.format("%08X", pixel(target, 25, 25)))
   record('back again', string.format("%08X", pixel(back, 10, 10)))
+
+  local named = q:upd_U({makequad(), makequad()})
+  record('upd_U', #named, named[1] ~= nil and named[2] ~= nil and named[1] ~= named[2])
+  q.upd_time = 1.5
+  q.count_fps = 30
+  record('fields', q.upd_time, q.count_fps, q.draw_time)
+  record('axis', q:cam_axis(5) == nil, q:cam_axis(2)[3])
+  local from, to = q:getRay(32, 24)
+  record('ray', from[3], to[3] > from[3])
+  q:beginDraw()
+  q:set_dsort("Colored", {4})
+  q:set_param({ALPHA = 1, OFFSET = QXL.vec2(0, 0)})
+  q:setTargetTex(0, target)
+  q:clearCurrentBuffer(0xFF0000FF, 1.0, 0)
+  q:draw_multi({makequad(), makequad()}, "")
+  q:flush_draw("")
+  q:endDraw()
+  record('multi', string.format("%08X", pixel(target, 10, 10)), string.format("%08X", pixel(target, 2, 2)))
   coroutine.yield(false)
 end
 )";
@@ -191,6 +218,11 @@ TEST_F(EngineTest, QeldrinOpensItsWindowClearsAndDrawsIntoATarget) {
   EXPECT_EQ(recordsOf("previous"), (std::vector<Record>{{"previous", "false"}}));
   EXPECT_EQ(recordsOf("target"), (std::vector<Record>{{"target", "FFFF0000", "FF00FF00", "FF00FF00"}}));
   EXPECT_EQ(recordsOf("back again"), (std::vector<Record>{{"back again", "FF204060"}}));
+  EXPECT_EQ(recordsOf("upd_U"), (std::vector<Record>{{"upd_U", "2", "true"}}));
+  EXPECT_EQ(recordsOf("fields"), (std::vector<Record>{{"fields", "1.5", "30", "0"}}));
+  EXPECT_EQ(recordsOf("axis"), (std::vector<Record>{{"axis", "true", "1"}}));
+  EXPECT_EQ(recordsOf("ray"), (std::vector<Record>{{"ray", "-10", "true"}}));
+  EXPECT_EQ(recordsOf("multi"), (std::vector<Record>{{"multi", "FFFF0000", "FF0000FF"}}));
 }
 
 TEST_F(EngineTest, CompositionEventsReachTheRegisteredGameObject) {
@@ -217,6 +249,8 @@ function main()
   commit("x")
   preedit("にほ", 2)
   commit("日本")
+  preedit("か", 1)
+  empty_preedit()  -- no commit follows: cancelled
   for i = 1, 3 do coroutine.yield(true) end
   record('active', q:isIMEActive())
   q:_resetIMENotify()
@@ -229,6 +263,7 @@ end
   onScriptReady = [](lua_State* L) {
     lua_register(L, "preedit", &luaPreedit);
     lua_register(L, "commit", &luaCommit);
+    lua_register(L, "empty_preedit", &luaEmptyPreedit);
   };
   EngineRunReport report;
   qxplat::runUiThread([&](uint32_t ui) {
@@ -242,9 +277,12 @@ end
   for (const char* n : {"STARTCOMPOSITION", "COMPOSITION", "ENDCOMPOSITION"})
     for (const Record& r : recordsOf(n)) ime.push_back(r);
   EXPECT_EQ(ime, (std::vector<Record>{{"STARTCOMPOSITION", "nil"},
+                                      {"STARTCOMPOSITION", "nil"},
                                       {"COMPOSITION", "にほ", "2", "2", "0,2"},
+                                      {"COMPOSITION", "か", "1", "1", "0,1"},
                                       {"ENDCOMPOSITION", "x", "nil", "-1", ""},
-                                      {"ENDCOMPOSITION", "日本", "nil", "-1", ""}}));
+                                      {"ENDCOMPOSITION", "日本", "nil", "-1", ""},
+                                      {"ENDCOMPOSITION", "", "nil", "-1", ""}}));
 }
 
 }  // namespace

@@ -43,7 +43,11 @@ class LoggingEffect final : public qxfx::IEffect {
   }
 
   qxfx::FxHandle getParameterByName(std::string_view n) const override { return in_->getParameterByName(n); }
-  qxfx::FxHandle getParameterBySemantic(std::string_view s) const override { return in_->getParameterBySemantic(s); }
+  mutable int semanticLookups = 0;
+  qxfx::FxHandle getParameterBySemantic(std::string_view s) const override {
+    ++semanticLookups;
+    return in_->getParameterBySemantic(s);
+  }
   qxfx::FxHandle getParameter(uint32_t i) const override { return in_->getParameter(i); }
   uint32_t parameterCount() const override { return in_->parameterCount(); }
   bool getParameterInfo(qxfx::FxHandle p, qxfx::ParamInfo& o) const override { return in_->getParameterInfo(p, o); }
@@ -141,7 +145,7 @@ inline void registerTObj() {
     auto* o = static_cast<TObj*>(obj);
     auto* a = static_cast<DrawCallArgs*>(args);
     if (logCalls()) callLog().push_back("M" + o->name + " p" + std::to_string(a->passWord));
-    if (o->setsColour) static_cast<Qeldrin*>(q)->setParamVector("COLOR", o->colour, 4);
+    if (o->setsColour) static_cast<Qeldrin*>(q)->setParamVector("colour", o->colour, 4);
   };
   d.draw = [](void* obj, void*, void* qv) {
     auto* o = static_cast<TObj*>(obj);
@@ -163,10 +167,13 @@ mat4 world : WORLD;
 mat4 vp : VIEWPROJECTION;
 mat4 wvp : WORLDVIEWPROJECTION;
 vec3 eye : EYEPOS;
+float gain : GAIN = 0;
+float bias : BIAS = 0;
+sampler2D tex : DIFFUSE;
 vertex_shader v %{ void main() { gl_Position = vec4(0.0) * wvp * vp * world + vec4(eye, screenSize.x); } %}
 fragment_shader f %{ void main() { qx_Color = colour; } %}
-technique T < string SYS_VType = "HudVtx"; string OBJ_colour = "COLOR:1 2 3 4"; > {
-  pass p0 { VertexShader = v; FragmentShader = f; }
+technique T < string SYS_VType = "HudVtx"; string OBJ_colour = "COLOR:1 2 3 4"; string OBJ_tex = "DIFFUSE"; > {
+  pass p0 < string PGAIN = "GAIN:5"; > { VertexShader = v; FragmentShader = f; }
 }
 technique U < string SYS_VType = "HudVtx"; > { pass { VertexShader = v; FragmentShader = f; } }
 technique NoFormat { pass { VertexShader = v; FragmentShader = f; } }

@@ -1,7 +1,10 @@
 // The application object's draw lists, sorting, batching and effect parameters, over a
 // recording device and an effect whose writes are logged.
+#include <algorithm>
 #include <cstring>
 
+#include "script/lua/lua_api.h"
+#include "script/lua/script_report.h"
 #include "tests/qeldrin/rec_fixture.h"
 
 namespace {
@@ -71,15 +74,31 @@ TEST_F(QeldrinTest, ModesFollowRunsOfOneKindOfEntry) {
 
 TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   ASSERT_TRUE(q->set_tech("T"));
+  const ParamValue* colourDefault = q->currentList()->table.find("colour");
+  ASSERT_NE(colourDefault, nullptr);
+  EXPECT_EQ(std::vector<float>(colourDefault->f, colourDefault->f + 4), (std::vector<float>{1, 2, 3, 4}))
+      << "\"COLOR:1 2 3 4\" is the default";
+  // A texture binding, and a pass annotation's default set as the pass begins.
+  const ParamBinding& tex = q->currentList()->bindings.technique.at("tex");
+  EXPECT_NE(tex.param, 0u);
+  EXPECT_EQ(tex.defaultValue.kind, uint32_t(ParamValue::kTexture));
+  ASSERT_EQ(q->currentList()->bindings.passes.size(), 1u);
+  EXPECT_EQ(q->currentList()->bindings.passes[0].count("PGAIN"), 1u);
   auto& a = object("a", {batched(0, 1)});
   auto& b = object("b", {batched(0, 2)});
   const float red[4] = {1, 0, 0, 1};
   std::memcpy(a.colour, red, sizeof red);
   std::memcpy(b.colour, red, sizeof red);
   a.setsColour = b.setsColour = true;
-  queue({"a", "b"});
+  const float bias[2] = {7, 8};
+  q->setParamVector("BIAS", &bias[0], 1);
+  queue({"a", "b"});                         // given to the effect by the first queueing
+  q->setParamVector("BIAS", &bias[1], 1);  // pending across the technique's begin
   fxLog->log.clear();
   q->flush_drawAll(true);
+  EXPECT_EQ(fxLog->last["BIAS"], (std::vector<float>{8, 0, 0, 0}));
+  EXPECT_EQ(fxLog->last["GAIN"], (std::vector<float>{5, 0, 0, 0}));
+  EXPECT_GE(fxLog->count("commit"), 1) << "values set inside the pass are committed";
   // The technique's default (1 2 3 4) went first; each object resets it ("OBJ_") and sets
   // red again, which is sent only when it differs from what the effect holds.
   const std::vector<float> expect(red, red + 4);
@@ -87,6 +106,20 @@ TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   EXPECT_EQ(fxLog->writes("COLOR"), 2);
   const int vp = fxLog->writes("VIEWPROJECTION");
   EXPECT_EQ(vp, 1) << "the camera did not change within the flush";
+  // An object whose material sets nothing draws with the technique's default again.
+  object("c", {batched(0, 3)});
+  queue({"a", "c"});
+  q->flush_drawAll(true);
+  EXPECT_EQ(fxLog->last["COLOR"], (std::vector<float>{1, 2, 3, 4}));
+  const int lookups = fxLog->semanticLookups;
+  queue({"a", "c"});
+  q->flush_drawAll(true);
+  EXPECT_EQ(fxLog->semanticLookups, lookups) << "a shared name's parameter is looked up once";
+  {
+    ParamTable empty;
+    FxData none;
+    EXPECT_FALSE(empty.apply(none, q->currentList()->bindings, 0)) << "nothing pending sends nothing";
+  }
 
   // The next flush begins the technique again: what was given is sent again once.
   fxLog->log.clear();
@@ -205,11 +238,18 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
   q->drawStrip(2, two);
   q->drawFan(0, two);
   q->drawLineStrip(1, two);
-  q->drawLineStrip(3, one);  // the format has two streams: skipped
+  std::vector<std::string> logged;
+  setScriptDebugLogSink([&](std::string_view line) { logged.emplace_back(line); });
+  q->drawLineStrip(3, one);  // the format has two streams: skipped, and said once
+  q->drawLineStrip(3, one);
+  setScriptDebugLogSink(nullptr);
+  EXPECT_EQ(logged.size(), 1u);
   q->drawLineStrip(3, two);  // another primitive type: the strip is drawn first
   queue({"z"});
   q->flush_drawAll(true);
   ASSERT_GE(rec->draws.size(), 2u);
+  EXPECT_NE(rec->draws[0].streamIds[0], 0u);
+  EXPECT_NE(rec->draws[0].streamIds[1], 0u);
   EXPECT_EQ(rec->draws[0].indices, (std::vector<uint32_t>{0, 1, 2, 2, 1, 3, 2, 3, 4}));
   EXPECT_EQ(rec->draws[0].primType, uint32_t(qxgfx::D3DPT_TRIANGLELIST));
   EXPECT_EQ(rec->draws[1].indices, (std::vector<uint32_t>{0, 1, 2, 3}));
@@ -222,10 +262,104 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
   rec->clearLog();
   q->setStream(3, vb.get());
   q->applyState();
-  for (const auto& c : rec->calls) EXPECT_EQ(c.find("setStreamSource"), std::string::npos) << c;
+  for (const auto& c : rec->calls) EXPECT_EQ(c.find("SetStreamSource"), std::string::npos) << c;
+  q->setStream(4, vb->id(), 0, 0);
+  q->applyState();
+  rec->clearLog();
+  q->setStream(4, vb->id(), 0, 0);
+  q->applyState();
+  for (const auto& c : rec->calls) EXPECT_EQ(c.find("SetStreamSource"), std::string::npos) << c;
   const uint32_t refs = vb->refCount();
   q->setStream(3, nullptr);
   EXPECT_EQ(vb->refCount(), refs - 1) << "the slot held a reference";
+}
+
+}  // namespace
+
+namespace {
+
+// A Lua value made by running `return <expr>`, on top of the stack.
+int pushValue(lua_State* L, const char* expr) {
+  const std::string chunk = std::string("return ") + expr;
+  if (luaL_loadstring(L, chunk.c_str()) != 0 || lua_pcall(L, 0, 1, 0) != 0) return 0;
+  return lua_gettop(L);
+}
+
+std::vector<float> vec(const ParamValue* v) {
+  return v && v->kind == ParamValue::kVector ? std::vector<float>(v->f, v->f + 4) : std::vector<float>{};
+}
+
+TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
+  lua_State* L = luaL_newstate();
+  ASSERT_TRUE(q->set_tech("T"));
+  q->set_param({L, pushValue(L, "{COLOR = {5, 6, dim = 2}, SCALE = 3, junk = 'x', [1] = 4, BAD = {1, 2}}")});
+  const ParamTable& t = q->currentList()->table;
+  EXPECT_EQ(vec(t.find("COLOR")), (std::vector<float>{5, 6, 0, 0})) << "missing components are 0";
+  EXPECT_EQ(vec(t.find("SCALE")), (std::vector<float>{3, 0, 0, 0}));
+  EXPECT_EQ(t.find("junk"), nullptr);
+  EXPECT_EQ(t.find("BAD"), nullptr) << "a table without dim is no vector";
+  q->set_param({L, pushValue(L, "7")});  // not a table: nothing
+
+  // Kind codes with their parameters; a flag must be a boolean.
+  q->set_dsort("U", {L, pushValue(L, "{3, false, 'x', 0, true}")});
+  EXPECT_EQ(q->techniqueName(), "U");
+  ASSERT_EQ(q->list("U")->chain.size(), 1u) << "the distance code lacks its tolerance";
+  EXPECT_NE(dynamic_cast<SA_PrimType*>(q->list("U")->chain[0].get()), nullptr);
+  q->set_dsort("U", {L, pushValue(L, "{}")});
+  EXPECT_TRUE(q->list("U")->chain.empty()) << "a second call replaces the chain";
+  q->set_dsort("Missing", {L, pushValue(L, "{1}")});
+  EXPECT_EQ(q->list("Missing"), nullptr);
+  EXPECT_EQ(q->techniqueName(), "U");
+  lua_close(L);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(QeldrinTest, FramesTargetsAndLostHandles) {
+  // beginDraw takes the device lock and begins the scene once; endDraw ends and presents.
+  rec->clearLog();
+  q->endDraw();
+  q->beginDraw();
+  q->beginDraw();
+  EXPECT_TRUE(DeviceMgr::instance()->heldByMe());
+  q->endDraw();
+  q->endDraw();
+  EXPECT_FALSE(DeviceMgr::instance()->heldByMe());
+  std::vector<std::string> scene;
+  for (const auto& c : rec->calls)
+    if (c == "BeginScene" || c == "EndScene" || c == "Present") scene.push_back(c);
+  EXPECT_EQ(scene, (std::vector<std::string>{"BeginScene", "EndScene", "Present"}));
+
+  // A list made under another shader is made again under the new one.
+  std::filesystem::copy_file(root_ / "resource" / "effect" / "t.fx", root_ / "resource" / "effect" / "t2.fx");
+  auto other = EffectMgr::instance()->create(u"effect\\t2.fx");
+  ASSERT_TRUE(other.isValid());
+  ASSERT_TRUE(q->set_tech("T"));
+  q->setShader({other.value});
+  ASSERT_TRUE(q->set_tech("U"));
+  ASSERT_TRUE(q->set_tech("T"));
+  EXPECT_EQ(q->list("T")->shader, other.value);
+
+  // Target 3 is the last one.
+  auto target = TextureMgr::instance()->create_blank(4, qxgfx::D3DFMT_A8R8G8B8);
+  q->setTargetTex(3, {target.value});
+  EXPECT_EQ(q->getTargetTex(3).value, target.value);
+
+  // clear_losthandle(true) turns the memory items' lost list, false the game objects'.
+  uint32_t gone = 0;
+  {
+    auto h = MemMgrMulti::instance()->createByName("TObj");
+    gone = h.value;
+  }
+  std::vector<uint32_t> lost;
+  q->clear_losthandle(false);
+  MemMgrMulti::instance()->copyFrameItems(lost);
+  EXPECT_TRUE(std::find(lost.begin(), lost.end(), gone) == lost.end());
+  q->clear_losthandle(true);
+  MemMgrMulti::instance()->copyFrameItems(lost);
+  EXPECT_TRUE(std::find(lost.begin(), lost.end(), gone) != lost.end());
 }
 
 }  // namespace

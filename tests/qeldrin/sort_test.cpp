@@ -123,6 +123,7 @@ TEST(DrawSort, ChainReadFromTheScriptsArray) {
       {{num(9), num(-1), SortArg{}, num(1)}, {"SA_Texture"}},  // unknown codes skipped
       {{num(1), num(0), flag(true)}, {"SA_Texture"}},           // distance without its tolerance
       {{num(2)}, {}},
+      {{num(3)}, {}},
       {{num(3.9e12), num(4)}, {"SA_Transp"}},
       {{}, {}},
   };
