@@ -5,7 +5,13 @@
 #include "hud/text/markup.h"
 #include "hud/widget/hud_text.h"
 #include "hud/widget/hud_text_bb.h"
+#include "hud/text/a8_surface.h"
 #include "platform/window/clipboard.h"
+#include "render/draw/dtag_queue.h"
+#include "render/texture/tex_data.h"
+#include "render/texture/texture_mgr.h"
+#include "runtime/mem/lua_class_desc.h"
+#include "runtime/res/hdl_lock.h"
 
 using hudwidget::HUDText;
 using hudwidget::SelRect;
@@ -127,6 +133,12 @@ TEST(HUDTextLayout, RectModesWrapAndFit) {
   t.setRect(10, 20, 30, 40);
   std::tie(x, y, rw, rh) = t.getTextRect();
   EXPECT_EQ(std::make_tuple(x, y, rw), std::make_tuple(10, 20, 200));
+  MonoText plain;
+  plain.setText(std::u16string(20, u'm'), 1);
+  plain.setRect(10, 20, 30, 40);
+  plain.getTextRect();
+  EXPECT_EQ(t.layout().batches.at(0).vertices.at(0).x, plain.layout().batches.at(0).vertices.at(0).x);
+  EXPECT_EQ(t.layout().batches.at(0).vertices.at(0).y, plain.layout().batches.at(0).vertices.at(0).y);
   // Mode 2 with more lines than room: false, rectangle kept.
   t.setText(u"a\nb\nc\nd", 1);
   t.setRectMode(2);
@@ -187,4 +199,134 @@ TEST(HUDTextBB, SplitWrappedWindows) {
   ASSERT_EQ(hudwidget::splitWrapped(-1, -1, 1, 1, 256, w), 4);
   EXPECT_TRUE(eq(w[3], {0, 0, 1, 1, 0, 0, 3}));
   EXPECT_TRUE(eq(w[2], {255, 0, 256, 1, -256, 0, 6}));
+}
+
+TEST(HUDTextLayout, EachRectangleSideRelaysOut) {
+  MonoText t;
+  t.setText(u"a\nb\nc", 1);
+  t.setRectMode(2);
+  const int32_t start[4] = {0, 0, 100, 100};
+  for (int side = 0; side < 4; ++side) {
+    t.setRect(start[0], start[1], start[2], start[3]);
+    t.getTextRect();
+    int32_t r[4] = {start[0], start[1], start[2], start[3]};
+    r[side] += side < 2 ? -7 : 7;
+    t.setRect(r[0], r[1], r[2], r[3]);
+    EXPECT_EQ(t.dirty() & hudwidget::kDirtyLayout, hudwidget::kDirtyLayout) << side;
+    EXPECT_EQ(t.getTextRect(), std::make_tuple(r[0], r[1], r[2] - r[0], r[3] - r[1])) << side;
+  }
+  t.setRect(0, 0, 100, 100);
+  t.getTextRect();
+  t.setRect(0, 0, 100, 100);
+  t.setPlaceFlag(0);
+  t.setRectMode(2);
+  t.setDepth(0);
+  EXPECT_EQ(t.dirty(), 0u);
+  t.setDepth(0.5f);
+  EXPECT_EQ(t.dirty(), hudwidget::kDirtyDepth);
+  t.getTextRect();
+  EXPECT_EQ(t.layout().batches.at(0).vertices.at(0).z, 0.5f);
+}
+
+namespace {
+
+struct Collected final : IDTagQ {
+  std::vector<DrawEntry> entries;
+  void addEntry(const DrawEntry& e) override { entries.push_back(e); }
+  Vec3 eyePosition() const override { return {}; }
+  Vec3 cameraAxis(int) const override { return {}; }
+};
+
+}  // namespace
+
+TEST(HUDTextBB, BackBufferGrowthViewAndWindowPass) {
+  hudwidget::HUDTextBB bb;
+  const int32_t margin = 2 * std::max(bb.maxCharWidth(), bb.getFontHeight());
+  EXPECT_EQ(bb.bbSize(), 256);
+  EXPECT_EQ(bb.getTextRect(), std::make_tuple(0, 0, 128, 128));
+  bb.setViewSize(256 - margin, 10);
+  EXPECT_EQ(bb.bbSize(), 256);
+  bb.setViewSize(257 - margin, 10);
+  EXPECT_EQ(bb.bbSize(), 512);
+  hudwidget::HUDTextBB twice;
+  twice.setViewSize(10, 512 - margin);
+  EXPECT_EQ(twice.bbSize(), 1024);
+  bb.setViewSize(INT32_MAX, 10);
+  EXPECT_EQ(bb.bbSize(), 4096);
+  bb.setViewSize(96, 40);
+  // The view moves at the next procBB, also when no application object is given.
+  bb.setViewPos(300 + 4096, 8);
+  EXPECT_EQ(bb.viewX(), 0);
+  EXPECT_FALSE(std::get<0>(bb.procBB({0})));
+  EXPECT_EQ(bb.viewX(), 4396);
+  hudtext::TextVertex pos[4];
+  hudtext::UVW uv[4];
+  bb.shownCorners(pos, uv);
+  EXPECT_FLOAT_EQ(uv[0].u, 300.0f / 4096);
+  EXPECT_FLOAT_EQ(uv[3].u, 396.0f / 4096);
+  EXPECT_FLOAT_EQ(uv[3].v, 48.0f / 4096);
+  EXPECT_EQ(pos[3].x, 96.0f);
+  // A view over the texture's right edge: two windows over one glyph page give one entry.
+  hudwidget::HUDTextBB edge;
+  edge.setText(std::u16string(80, u'x'), 1);
+  edge.setViewSize(96, 40);
+  edge.setViewPos(200, edge.getFontHeight());
+  edge.procBB({0});
+  ASSERT_EQ(edge.windowCount(), 2);
+  Collected q;
+  PassWord pw{0x55, 0};
+  char pass[] = "Backbuff";
+  hudwidget::HUDTextBB::collectCallback(&edge, &pw, pass, &q);
+  ASSERT_EQ(q.entries.size(), 1u);
+  EXPECT_EQ(q.entries[0].passWord, 1u);
+  EXPECT_EQ(pw.word, 0x55u);
+  char other[] = "Main";
+  hudwidget::HUDTextBB::collectCallback(&edge, &pw, other, &q);
+  ASSERT_EQ(q.entries.size(), 2u);
+  EXPECT_EQ(q.entries[1].passWord, 0u);
+}
+
+TEST(HUDTextDraw, CollectGivesOneEntryPerPageWithItsIndexInThePassWord) {
+  HUDText t;
+  EXPECT_FALSE(t.inRect());
+  Collected q;
+  PassWord pw{0xAABBCCDD, 8};
+  HUDText::collectCallback(&t, &pw, nullptr, &q);
+  EXPECT_TRUE(q.entries.empty());
+  t.setText(u"ab", 1);
+  HUDText::collectCallback(&t, &pw, nullptr, &q);
+  ASSERT_EQ(q.entries.size(), 1u);
+  EXPECT_EQ(q.entries[0].passWord, 0xAABB00DDu);
+  EXPECT_EQ(pw.word, 0xAABB00DDu);
+  EXPECT_EQ(q.entries[0].primType, 4u);
+  EXPECT_EQ(q.entries[0].distance, 0.0f);
+  EXPECT_EQ(t.batchTexture(t.layout().batches.size()), 0u);
+  const auto& quads = hudwidget::quadIndices(3);
+  ASSERT_GE(quads.size(), 18u);
+  EXPECT_EQ(std::vector<uint16_t>(quads.begin() + 12, quads.begin() + 18),
+            (std::vector<uint16_t>{8, 9, 10, 10, 11, 8}));
+  EXPECT_EQ(hudwidget::quadIndices(99999).size(), size_t(hudwidget::kMaxQuads) * 6);
+}
+
+TEST(GlyphPageTexture, PagesAreTextureManagerTextures) {
+  TextureMgr textures;
+  auto page = hudtext::createA8Surface(4, 3);
+  ASSERT_TRUE(page);
+  ASSERT_NE(page->textureHandle(), 0u);
+  EXPECT_TRUE(page->upload());
+  for (uint32_t i = 0; i < 16 * 8; ++i) page->bytes()[i] = uint8_t(i);
+  page->markDirty(2, 5);
+  EXPECT_TRUE(page->upload());
+  EXPECT_FALSE(page->dirty());
+  kesto::HdlLock<TextureMgr::TexHandle> lock(page->textureHandle());
+  ASSERT_TRUE(lock);
+  EXPECT_EQ(lock->levelWidth(), 16u);
+  qxgfx::LockedRect r;
+  auto* bits = static_cast<const uint8_t*>(lock->lockLevel0(r));
+  ASSERT_TRUE(bits);
+  EXPECT_EQ(bits[1 * r.pitch + 3], 0);                 // row 1 was not marked
+  EXPECT_EQ(bits[2 * r.pitch + 3], 2 * 16 + 3);
+  EXPECT_EQ(bits[4 * r.pitch + 15], 4 * 16 + 15);
+  EXPECT_EQ(bits[5 * r.pitch], 0);
+  lock->unlockLevel0();
 }
