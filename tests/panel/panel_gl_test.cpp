@@ -39,7 +39,9 @@ function main()
   p.wire:set_type(1)
   local c = GUIConsole.new():set_row(20, 4, 140):set_alpha(1)
   for i = 1, 6 do c:send("line " .. i) end
-  local m = HUDMeter.new():set_pos(160, 100):set_size(128, 16):set_value(50)
+  local shown = HUDMeter.new():set_pos(160, 100):set_size(128, 16):set_value(50)
+  local m = HUDMeter.new():set_value(0):copy_from(shown):copy_from(HUDBG.new())
+  m:copy_from(m)
   local u = HUDUnit_meter.new():setPos(160, 130):setHeight(10):setColor(V3(1, 1, 0), 1)
 
   local back = q:getTargetTex(0)

@@ -83,6 +83,9 @@ TEST(HUDUnitMeter, TicksByTypeDivisionAndDirtyBits) {
   m.setDivision(65536, 65536);  // far too many ticks: refused, nothing to draw
   m.rebuild();
   EXPECT_TRUE(m.positions().empty());
+  m.setDivision(217, 151);  // exactly the most vertices a scale may have
+  m.rebuild();
+  EXPECT_EQ(m.positions().size(), 65536u);
   m.setDivision(1, 1);
   m.rebuild();
   EXPECT_EQ(m.positions().size(), 4u);
@@ -288,7 +291,7 @@ TEST(GUIConsole, KeepsTheNewestLinesAtTheBottom) {
   // Long lines are cut, never inside a surrogate pair.
   c.set_row(4, 4, 100);
   std::u16string longLine(254, u'a');
-  longLine += u"\U0001F600bc";
+  longLine += u"\U0010FFFFbc";  // the highest high surrogate
   c.send(longLine);
   EXPECT_EQ(c.line(0).size(), 254u);
   c.send(std::u16string(300, u'q'));
@@ -296,7 +299,11 @@ TEST(GUIConsole, KeepsTheNewestLinesAtTheBottom) {
 
   c.set_externalcs(true);
   EXPECT_TRUE(c.mirroring());
+  testing::internal::CaptureStdout();
+  c.send(u"seen\n世界");
   c.set_externalcs(true);
+  c.send(u"unseen");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "seen\n世界\n");
   EXPECT_FALSE(c.mirroring());
   c.set_externalcs(false);
   EXPECT_FALSE(c.mirroring());
