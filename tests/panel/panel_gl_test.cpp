@@ -42,6 +42,8 @@ function main()
   local shown = HUDMeter.new():set_pos(160, 100):set_size(128, 16):set_value(50)
   local m = HUDMeter.new():set_value(0):copy_from(shown):copy_from(HUDBG.new())
   m:copy_from(m)
+  local r = HUDUnit_rect.new():init_animator("walk.spr", 1):add("four", 0):start():set_size(32, 24)
+  r.rect.ofsY = 120
   local u = HUDUnit_meter.new():setPos(160, 130):setHeight(10):setColor(V3(1, 1, 0), 1)
 
   local back = q:getTargetTex(0)
@@ -51,6 +53,9 @@ function main()
   p:set_visible(5)
   q:draw_single(p, "")
   q:draw_single(c, "")
+  record('before', QX.GetHdlID(r.rect.hTex))
+  q:draw_single(r, "")
+  record('after', QX.GetHdlID(r.rect.hTex) ~= 0)
   q:flush_drawAll(true)
   q:set_tech("Colored")
   p:set_visible(2)
@@ -91,6 +96,9 @@ TEST_F(EngineTest, PanelMeterScaleAndConsoleDraw) {
                              root_ / "resource" / "effect" / "hud.fx");
   std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel" / "white.png",
                              root_ / "resource" / "white.png");
+  for (const char* f : {"strip.png", "walk.spr"})
+    std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel" / "scripts" / f,
+                               root_ / "resource" / f);
   onScriptReady = [](lua_State* L) { lua_register(L, "grab", &luaGrab); };
   EngineRunReport report;
   qxplat::runUiThread([&](uint32_t ui) {
@@ -133,6 +141,12 @@ TEST_F(EngineTest, PanelMeterScaleAndConsoleDraw) {
   EXPECT_GE(count(209, 131, 212, 139, yellow), 7);
   EXPECT_LE(count(184, 131, 187, 139, yellow), 3);
   EXPECT_GE(count(184, 131, 187, 139, yellow), 1);
+
+  // The animated rectangle takes its frame's texture when collected: frame 0 of the strip
+  // is its red top-left cell.
+  EXPECT_EQ(recordsOf("before").at(0).at(1), "0");
+  EXPECT_EQ(recordsOf("after").at(0).at(1), "true");
+  EXPECT_EQ(count(1, 121, 31, 143, [](uint32_t p) { return p == 0xFFFF0000u; }), 30 * 22);
 
   // The console: black rows in the top-left corner, the newest lines in white.
   EXPECT_GT(count(0, 0, 140, 34, black), 140 * 34 / 2);
