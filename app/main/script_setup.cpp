@@ -4,8 +4,10 @@
 #include "app/input/input_bind.h"
 #include "app/qeldrin/qeldrin_bind.h"
 #include "hud/dialog/dialog_res.h"
+#include "hud/panel/panel_bind.h"
 #include "hud/prim3d/prim3d_bind.h"
 #include "hud/text/count_chara.h"
+#include "hud/widget/widget_bind.h"
 #include "net/download/sock_bind.h"
 #include "net/twiapi/twiapi_bind.h"
 #include "render/camera_bind/camera_bind.h"
@@ -38,6 +40,9 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(materialBinding());
   order.provide(cameraBinding());
   order.provide(textureBinding());
+  order.provide(rectInfoBinding());
+  order.provide(hudTextBinding());
+  order.provide(hudTextBBBinding());
   order.provide(soundBinding());
   order.provide(colBinding());
   order.provide(colPipeBinding());
@@ -51,6 +56,12 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(polyLineTRBinding());
   order.provide(plantSphereBinding());
   order.provide(mlDialogBinding());
+  order.provide(hudUnitRectBinding());
+  order.provide(hudUnitWireBinding());
+  order.provide(hudUnitMeterBinding());
+  order.provide(hudBGBinding());
+  order.provide(hudMeterBinding());
+  order.provide(guiConsoleBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

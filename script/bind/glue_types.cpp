@@ -82,7 +82,20 @@ int pushSubObjectProxy(lua_State* L, const char* field, const char* className) {
     lua_pushvalue(L, 1);
   }
   lua_setfield(L, -2, "udata");
-  lua_pushstring(L, field);
+  // A part of a part is named by its whole path ("wire.rect"), so two parts' fields of
+  // the same name never reach the same object.
+  if (lua_istable(L, 1)) {
+    lua_getfield(L, 1, "_sub");
+    if (lua_isstring(L, -1)) {
+      lua_pushfstring(L, "%s.%s", lua_tostring(L, -1), field);
+      lua_remove(L, -2);
+    } else {
+      lua_pop(L, 1);
+      lua_pushstring(L, field);
+    }
+  } else {
+    lua_pushstring(L, field);
+  }
   lua_setfield(L, -2, "_sub");
   lua_getfield(L, LUA_GLOBALSINDEX, className ? className : "");
   if (lua_istable(L, -1)) {

@@ -1,0 +1,130 @@
+#include "hud/panel/panel_bind.h"
+
+#include "hud/panel/gui_console.h"
+#include "hud/panel/hud_panels.h"
+#include "hud/panel/hud_units.h"
+#include "script/bind/object_kinds.h"
+
+using namespace hudpanel;
+
+namespace {
+
+void registerRect(qxbind::ClassTable& t) {
+  t.subObject<&HUDUnitRect::rect>("rect", "RectInfo")
+      .method<&HUDUnitRect::setUV>("setUV")
+      .method<&HUDUnitRect::init_animator>("init_animator")
+      .method<&HUDUnitRect::add>("add")
+      .method<&HUDUnitRect::start>("start")
+      .method<&HUDUnitRect::stop>("stop")
+      .method<&HUDUnitRect::clear>("clear")
+      .method<&HUDUnitRect::update>("update")
+      .method<&HUDUnitRect::is_active>("is_active")
+      .method<&HUDUnitRect::get_size>("get_size")
+      .method<&HUDUnitRect::set_callback>("set_callback")
+      .method<&HUDUnitRect::set_flip>("set_flip")
+      .method<&HUDUnitRect::set_size>("set_size")
+      .method<&HUDUnitRect::set_scale>("set_scale")
+      .method<&HUDUnitRect::set_depth>("set_depth");
+}
+
+void registerWire(qxbind::ClassTable& t) {
+  t.subObject<&HUDUnitWire::rect>("rect", "RectInfo").method<&HUDUnitWire::set_type>("set_type");
+}
+
+void registerMeterUnit(qxbind::ClassTable& t) {
+  t.method<&HUDUnitMeter::setPos>("setPos")
+      .method<&HUDUnitMeter::setRange>("setRange")
+      .method<&HUDUnitMeter::setHeight>("setHeight")
+      .method<&HUDUnitMeter::setDivision>("setDivision")
+      .method<&HUDUnitMeter::setType>("setType")
+      .method<&HUDUnitMeter::setDepth>("setDepth")
+      .method<&HUDUnitMeter::setColor>("setColor");
+}
+
+void registerBG(qxbind::ClassTable& t) {
+  t.method<&HUDBG::set_visible>("set_visible")
+      .method<&HUDBG::get_visible>("get_visible")
+      .method<&HUDBG::set_pos>("set_pos")
+      .method<&HUDBG::set_size>("set_size")
+      .method<&HUDBG::set_depth>("set_depth")
+      .method<&HUDBG::set_alpha>("set_alpha")
+      .method<&HUDBG::set_color>("set_color")
+      .method<&HUDBG::get_color>("get_color")
+      .method<&HUDBG::get_pos>("get_pos")
+      .method<&HUDBG::get_size>("get_size")
+      .method<&HUDBG::set_text>("set_text")
+      .method<&HUDBG::get_text>("get_text")
+      .method<&HUDBG::set_rectmode>("set_rectmode")
+      .method<&HUDBG::set_textflag>("set_textflag")
+      .method<&HUDBG::get_fontsize>("get_fontsize")
+      .method<&HUDBG::get_textsize>("get_textsize")
+      .subObject<&HUDBG::rect>("rect", "HUDUnit_rect")
+      .subObject<&HUDBG::wire>("wire", "HUDUnit_wire")
+      .subObject<&HUDBG::text>("text", "HUDText");
+  // The records of the rect and wire parts: "panel.rect.rect", "panel.wire.rect".
+  if (t.desc()) {
+    qxbind::KindPath rectPath;
+    rectPath.steps[0] = [](void* p) -> void* { return &static_cast<HUDBG*>(p)->rect; };
+    rectPath.steps[1] = [](void* p) -> void* { return &static_cast<HUDUnitRect*>(p)->rect; };
+    rectPath.count = 2;
+    qxbind::addItemKind(t.desc(), qxbind::kindKey<RectInfo>(), "rect.rect", rectPath);
+    qxbind::KindPath wirePath;
+    wirePath.steps[0] = [](void* p) -> void* { return &static_cast<HUDBG*>(p)->wire; };
+    wirePath.steps[1] = [](void* p) -> void* { return &static_cast<HUDUnitWire*>(p)->rect; };
+    wirePath.count = 2;
+    qxbind::addItemKind(t.desc(), qxbind::kindKey<RectInfo>(), "wire.rect", wirePath);
+  }
+}
+
+void registerMeter(qxbind::ClassTable& t) {
+  t.method<&HUDMeter::set_value>("set_value")
+      .method<&HUDMeter::set_range>("set_range")
+      .method<&HUDMeter::set_pos>("set_pos")
+      .method<&HUDMeter::set_size>("set_size")
+      .method<&HUDMeter::set_colormt>("set_colormt")
+      .method<&HUDMeter::set_colorbdr>("set_colorbdr")
+      .method<&HUDMeter::copy_from>("copy_from");
+}
+
+void registerConsole(qxbind::ClassTable& t) {
+  t.method<&GUIConsole::send>("send")
+      .method<&GUIConsole::cls>("cls")
+      .method<&GUIConsole::set_row>("set_row")
+      .method<&GUIConsole::set_fontsize>("set_fontsize")
+      .method<&GUIConsole::set_alpha>("set_alpha")
+      .method<&GUIConsole::set_fileout>("set_fileout")
+      .method<&GUIConsole::set_externalcs>("set_externalcs")
+      .method<&GUIConsole::set_notify>("set_notify")
+      .method<&GUIConsole::set_id>("set_id");
+}
+
+template <class T>
+LuaClassDesc describe(const char* name) {
+  LuaClassDesc d = LuaClassDesc::forType<T>(name);
+  d.collect = &T::collectCallback;
+  d.draw = &T::drawCallback;
+  if constexpr (requires { &T::materialCallback; }) d.material = &T::materialCallback;
+  return d;
+}
+
+}  // namespace
+
+qxbind::ClassBinding hudUnitRectBinding() {
+  return qxbind::objectBinding(qxbind::objectClass<HUDUnitRect>("HUDUnit_rect", &registerRect, &describe<HUDUnitRect>));
+}
+qxbind::ClassBinding hudUnitWireBinding() {
+  return qxbind::objectBinding(qxbind::objectClass<HUDUnitWire>("HUDUnit_wire", &registerWire, &describe<HUDUnitWire>));
+}
+qxbind::ClassBinding hudUnitMeterBinding() {
+  return qxbind::objectBinding(
+      qxbind::objectClass<HUDUnitMeter>("HUDUnit_meter", &registerMeterUnit, &describe<HUDUnitMeter>));
+}
+qxbind::ClassBinding hudBGBinding() {
+  return qxbind::objectBinding(qxbind::objectClass<HUDBG>("HUDBG", &registerBG, &describe<HUDBG>));
+}
+qxbind::ClassBinding hudMeterBinding() {
+  return qxbind::objectBinding(qxbind::objectClass<HUDMeter>("HUDMeter", &registerMeter, &describe<HUDMeter>));
+}
+qxbind::ClassBinding guiConsoleBinding() {
+  return qxbind::objectBinding(qxbind::objectClass<GUIConsole>("GUIConsole", &registerConsole, &describe<GUIConsole>));
+}

@@ -1,0 +1,157 @@
+// The panel widgets drawn as the program draws them: a script opens an offscreen window and
+// draws a panel with text, a bar meter, a tick scale and the console; the back buffer is
+// read back and saved as "panel_shot.png" beside the test.
+#include <filesystem>
+
+#include "app/qeldrin/qeldrin.h"
+#include "render/device/device_mgr.h"
+#include "runtime/res/hdl_lock.h"
+#include "script/lua/stack_readers.h"
+#include "tests/gfx/gl_fixture.h"
+#include "tests/main/engine_fixture.h"
+#include "platform/window/ui_thread.h"
+
+namespace {
+
+using maintest::EngineTest;
+
+constexpr int kW = 320, kH = 160;
+std::vector<uint32_t> gShot;
+
+int luaGrab(lua_State* L) {
+  kesto::HdlLock<TextureMgr::TexHandle> t(getHandleAt(L, 1), kesto::HdlLock<TextureMgr::TexHandle>::kShared);
+  qxgfx::Device* d = DeviceMgr::currentDevice();
+  qxgfx::Ref<qxgfx::Surface> s = t ? t->getSurface() : nullptr;
+  if (s && d) gShot = qxtest::readPixels(*d, s.get());
+  return 0;
+}
+
+const char* kMain = R"(
+require("QXL")
+function main()
+  local q = Qeldrin.new(320, 160, "panels")
+  record('window', q:has_window())
+  if not q:has_window() then coroutine.yield(false) end
+  q:setShader(EffectMgr:create("effect\\hud.fx"))
+  local V3 = QXL.vec3
+  local p = HUDBG.new():set_pos(160, 60):set_text("Panel", false):set_color(V3(0.2, 0.4, 0.8))
+  p.rect.rect.hTex = QX.createRes("white.png")
+  p.wire:set_type(1)
+  local c = GUIConsole.new():set_row(20, 4, 140):set_alpha(1)
+  for i = 1, 6 do c:send("line " .. i) end
+  local shown = HUDMeter.new():set_pos(160, 100):set_size(128, 16):set_value(50)
+  local m = HUDMeter.new():set_value(0):copy_from(shown):copy_from(HUDBG.new())
+  m:copy_from(m)
+  local r = HUDUnit_rect.new():init_animator("walk.spr", 1):add("four", 0):start():set_size(32, 24)
+  r.rect.ofsY = 120
+  local u = HUDUnit_meter.new():setPos(160, 130):setHeight(10):setColor(V3(1, 1, 0), 1)
+
+  local back = q:getTargetTex(0)
+  q:beginDraw()
+  q:clearColorBuffer(0xFF404040)
+  q:set_tech("Textured")
+  p:set_visible(5)
+  q:draw_single(p, "")
+  q:draw_single(c, "")
+  record('before', QX.GetHdlID(r.rect.hTex))
+  q:draw_single(r, "")
+  record('after', QX.GetHdlID(r.rect.hTex) ~= 0)
+  q:flush_drawAll(true)
+  q:set_tech("Colored")
+  p:set_visible(2)
+  q:draw_single(p, "")
+  q:draw_single(m, "")
+  q:draw_single(u, "")
+  q:flush_drawAll(true)
+  q:endDraw()
+  grab(back)
+  TextureMgr:saveAsFile(back, "shot.png")
+  local x, y = p:get_pos()
+  local w, h = p:get_size()
+  record('panel', x, y, w, h)
+  coroutine.yield(false)
+end
+)";
+
+uint32_t at(int x, int y) { return gShot[size_t(y * kW + x)] | 0xFF000000u; }
+
+int count(int x0, int y0, int x1, int y1, bool (*pred)(uint32_t)) {
+  int n = 0;
+  for (int y = std::max(y0, 0); y < std::min(y1, kH); ++y)
+    for (int x = std::max(x0, 0); x < std::min(x1, kW); ++x) n += pred(at(x, y));
+  return n;
+}
+
+bool white(uint32_t p) { return (p & 0xC0C0C0) == 0xC0C0C0; }
+bool panelBlue(uint32_t p) { return p == 0xFF3366CCu; }
+bool black(uint32_t p) { return p == 0xFF000000u; }
+bool green(uint32_t p) { return p == 0xFF55FF55u; }
+bool yellow(uint32_t p) { return p == 0xFFFFFF00u; }
+
+TEST_F(EngineTest, PanelMeterScaleAndConsoleDraw) {
+  qxtest::preferSoftwareGL();
+  writeMain(kMain);
+  std::filesystem::create_directories(root_ / "resource" / "effect");
+  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "resource" / "effect" / "hud.fx",
+                             root_ / "resource" / "effect" / "hud.fx");
+  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel" / "white.png",
+                             root_ / "resource" / "white.png");
+  for (const char* f : {"strip.png", "walk.spr"})
+    std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel" / "scripts" / f,
+                               root_ / "resource" / f);
+  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &luaGrab); };
+  EngineRunReport report;
+  qxplat::runUiThread([&](uint32_t ui) {
+    options_.uiThreadId = ui;
+    report = run();
+  });
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  const auto window = recordsOf("window");
+  if (window.empty() || window[0][1] != "true") GTEST_SKIP() << "no window with a GL device here";
+  std::error_code ec;
+  std::filesystem::copy_file(root_ / "shot.png", "panel_shot.png", std::filesystem::copy_options::overwrite_existing,
+                             ec);
+  ASSERT_EQ(gShot.size(), size_t(kW * kH));
+
+  // The panel fits its text: its colour fills the inside, the text shows in white, and
+  // the raised frame's top-left edge is lighter than its bottom-right.
+  const auto panel = recordsOf("panel").at(0);
+  const int x = int(std::stof(panel.at(1))), y = int(std::stof(panel.at(2)));
+  const int w = int(std::stof(panel.at(3))), h = int(std::stof(panel.at(4)));
+  EXPECT_EQ(x, 160);
+  EXPECT_GT(w, 20);
+  EXPECT_GT(h, 8);
+  const int inside = (w - 2) * (h - 2);
+  EXPECT_GT(count(x + 1, y + 1, x + w - 1, y + h - 1, panelBlue), inside / 3);
+  EXPECT_GT(count(x + 1, y + 1, x + w - 1, y + h - 1, white), 10);
+  // Light of 0x3366CC is 0x4C99FF, dark 0x264C99, mid 0x3D7FE5.
+  EXPECT_GE((at(x + 1, y) >> 8) & 0xFF, 0x90u);
+  EXPECT_GE(at(x + 1, y) & 0xFF, 0xF0u);
+  EXPECT_LE((at(x + w - 2, y + h - 1) >> 8) & 0xFF, 0x55u);
+  EXPECT_EQ(count(0, y, x - 1, y + h, panelBlue), 0);
+
+  // The bar meter: half full, its border white.
+  EXPECT_GT(count(161, 101, 222, 115, green), 50 * 12);
+  EXPECT_EQ(count(225, 101, 287, 115, green), 0);
+  EXPECT_TRUE(white(at(200, 100)) || white(at(200, 99)));
+  EXPECT_TRUE(white(at(287, 108)) || white(at(288, 108)));
+
+  // The tick scale: end lines and the long tick at the middle, short ticks shorter.
+  EXPECT_GE(count(159, 131, 162, 139, yellow), 7);
+  EXPECT_GE(count(209, 131, 212, 139, yellow), 7);
+  EXPECT_LE(count(184, 131, 187, 139, yellow), 3);
+  EXPECT_GE(count(184, 131, 187, 139, yellow), 1);
+
+  // The animated rectangle takes its frame's texture when collected: frame 0 of the strip
+  // is its red top-left cell.
+  EXPECT_EQ(recordsOf("before").at(0).at(1), "0");
+  EXPECT_EQ(recordsOf("after").at(0).at(1), "true");
+  EXPECT_EQ(count(1, 121, 31, 143, [](uint32_t p) { return p == 0xFFFF0000u; }), 30 * 22);
+
+  // The console: black rows in the top-left corner, the newest lines in white.
+  EXPECT_GT(count(0, 0, 140, 34, black), 140 * 34 / 2);
+  EXPECT_GT(count(0, 0, 140, 34, white), 30);
+  EXPECT_EQ(count(141, 0, 150, 34, black), 0);
+}
+
+}  // namespace
