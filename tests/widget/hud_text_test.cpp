@@ -315,6 +315,19 @@ TEST(HUDTextDraw, CollectGivesOneEntryPerPageWithItsIndexInThePassWord) {
 }
 
 TEST(GlyphPageTexture, PagesAreTextureManagerTextures) {
+  // Without a texture manager (tools): memory pages up to 2^14 wide.
+  EXPECT_TRUE(hudtext::createA8Surface(14, 0));
+  EXPECT_FALSE(hudtext::createA8Surface(15, 0));
+  std::unique_ptr<hudtext::A8Surface> orphan;
+  {
+    TextureMgr gone;
+    orphan = hudtext::createA8Surface(2, 2);
+    ASSERT_NE(orphan->textureHandle(), 0u);
+  }
+  // A page whose texture went with its manager keeps its rows marked.
+  orphan->markDirty(0, 1);
+  EXPECT_FALSE(orphan->upload());
+  EXPECT_TRUE(orphan->dirty());
   TextureMgr textures;
   auto page = hudtext::createA8Surface(4, 3);
   ASSERT_TRUE(page);
