@@ -301,6 +301,12 @@ TEST(HUDTextDraw, CollectGivesOneEntryPerPageWithItsIndexInThePassWord) {
   EXPECT_EQ(q.entries[0].primType, 4u);
   EXPECT_EQ(q.entries[0].distance, 0.0f);
   EXPECT_EQ(t.batchTexture(t.layout().batches.size()), 0u);
+  // A character outside the BMP sits on a page of its own: a second entry, index 1.
+  t.setText(u"a\U00020B9F", 1);
+  q.entries.clear();
+  HUDText::collectCallback(&t, &pw, nullptr, &q);
+  ASSERT_EQ(q.entries.size(), 2u);
+  EXPECT_EQ(q.entries[1].passWord, 0xAABB01DDu);
   const auto& quads = hudwidget::quadIndices(3);
   ASSERT_GE(quads.size(), 18u);
   EXPECT_EQ(std::vector<uint16_t>(quads.begin() + 12, quads.begin() + 18),
@@ -309,6 +315,19 @@ TEST(HUDTextDraw, CollectGivesOneEntryPerPageWithItsIndexInThePassWord) {
 }
 
 TEST(GlyphPageTexture, PagesAreTextureManagerTextures) {
+  // Without a texture manager (tools): memory pages up to 2^14 wide.
+  EXPECT_TRUE(hudtext::createA8Surface(14, 0));
+  EXPECT_FALSE(hudtext::createA8Surface(15, 0));
+  std::unique_ptr<hudtext::A8Surface> orphan;
+  {
+    TextureMgr gone;
+    orphan = hudtext::createA8Surface(2, 2);
+    ASSERT_NE(orphan->textureHandle(), 0u);
+  }
+  // A page whose texture went with its manager keeps its rows marked.
+  orphan->markDirty(0, 1);
+  EXPECT_FALSE(orphan->upload());
+  EXPECT_TRUE(orphan->dirty());
   TextureMgr textures;
   auto page = hudtext::createA8Surface(4, 3);
   ASSERT_TRUE(page);

@@ -1,7 +1,8 @@
 // The text widgets drawn as the program draws them: a script opens an offscreen window,
-// draws a HUDText of Latin and Japanese text over its selection and caret (drawn from the
-// widget's own geometry), and a HUDTextBB through its view window; the back buffer is read
-// back and saved as "widget_text_shot.png" beside the test.
+// draws a HUDText of Latin and Japanese text (one character outside the BMP, so on a
+// second glyph page) over its selection and caret (drawn from the widget's own geometry),
+// and a HUDTextBB through its view window; the back buffer is read back and saved as
+// "widget_text_shot.png" beside the test.
 #include <filesystem>
 
 #include "app/qeldrin/qeldrin.h"
@@ -77,7 +78,7 @@ int luaGrab(lua_State* L) {
 
 const char* kMain = R"(
 require("QXL")
-local TEXT = "Hello 世界\nかなカナ Latin"
+local TEXT = "Hello 世界\nかなカナ Latin𠮟"
 function main()
   local q = Qeldrin.new(320, 160, "text")
   record('window', q:has_window())
@@ -93,6 +94,8 @@ function main()
   record('sel', x + sel[1][1], y + sel[1][2], x + sel[1][3], y + sel[1][4])
   local l, top, r, bottom = t:getCharRect(7)
   record('cjk', x + l, y + top, x + r, y + bottom)
+  l, top, r, bottom = t:getCharRect(20)
+  record('upper', x + l, y + top, x + r, y + bottom)
 
   local bb = HUDTextBB.new():setText(TEXT, 1):setRectMode(2)
   bb:setViewSize(96, 40)
@@ -171,6 +174,9 @@ TEST_F(EngineTest, TextWidgetsDrawTextSelectionCaretAndBackBufferView) {
   // The Japanese glyph has ink in its own cell.
   const auto cjk = recordsOf("cjk").at(0);
   EXPECT_GT(inkIn(num(cjk, 1), num(cjk, 2), num(cjk, 3), num(cjk, 4)), 10);
+  // So has the one outside the BMP, drawn from a second glyph page.
+  const auto upper = recordsOf("upper").at(0);
+  EXPECT_GT(inkIn(num(upper, 1), num(upper, 2), num(upper, 3), num(upper, 4)), 10);
   // The selection shows its colour around the glyphs drawn over it.
   const auto sel = recordsOf("sel").at(0);
   const int selArea = (num(sel, 3) - num(sel, 1)) * (num(sel, 4) - num(sel, 2));
