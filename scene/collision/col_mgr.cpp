@@ -35,12 +35,13 @@ using Units = std::vector<Unit>;
 // since it was taken (a refresh, a walk whose handlers may re-source units, a turn's
 // notification), and the unit needed no refresh then.
 struct Hot {
-  static constexpr size_t kInline = 32;
+  static constexpr size_t kInline = 16;
   uint32_t epoch = 0;
   uint32_t code = 0;
   const uint8_t* shape = nullptr;  // copy, the unit's own shape when larger, or null
   alignas(16) uint8_t copy[kInline];
 };
+static_assert(sizeof(Hot) == 32 && sizeof(Circle) <= Hot::kInline);
 using Hots = std::vector<Hot>;
 
 bool liveUnit(uint32_t h) {
@@ -151,7 +152,8 @@ class PairRunner {
   // Takes pairs (a, b[0]), (a, b[1]), ... while each is a quick miss, calling
   // onTurn(false) after each as the query would; gives how many it took. Only pure pair
   // tests run here, so nothing the copies hold can change on the way.
-  size_t missRun(const Hot& a, const Hot* b, size_t count) const {
+  // Kept out of line: the loop then has the registers to itself.
+  [[gnu::noinline]] size_t missRun(const Hot& a, const Hot* b, size_t count) const {
     if (a.epoch != epoch_ || !a.shape || a.code != chainA_ || !single_) return 0;
     const uint32_t epoch = epoch_, codeB = chainB_;
     size_t k = 0;
@@ -161,9 +163,10 @@ class PairRunner {
       std::memcpy(&ca, a.shape, sizeof ca);
       for (; k < count; ++k) {
         const Hot& h = b[k];
-        if (h.epoch != epoch || !h.shape || h.code != codeB) break;
+        // A circle always sits in the copy; anything else is left to the general path.
+        if (h.epoch != epoch || h.shape != h.copy || h.code != codeB) break;
         Circle cb;
-        std::memcpy(&cb, h.shape, sizeof cb);
+        std::memcpy(&cb, h.copy, sizeof cb);
         if (circlesOverlap(ca, cb)) break;
         if (turns_) policy_.onTurn(false);
       }
