@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "runtime/core/thread_ctx.h"
+#include "runtime/math/geometry.h"
 #include "runtime/res/hdl_lock.h"
 #include "scene/collision/col_policy.h"
+#include "scene/collision/col_shapes.h"
 #include "script/lua/script_report.h"
 
 namespace {
@@ -26,6 +29,20 @@ struct Unit {
   TopCUC* data = nullptr;
 };
 using Units = std::vector<Unit>;
+
+// What the pair loop reads of a unit, side by side with its neighbours: its code and a
+// copy of its root shape. An entry holds while its epoch is the runner's: no script ran
+// since it was taken (a refresh, a walk whose handlers may re-source units, a turn's
+// notification), and the unit needed no refresh then.
+struct Hot {
+  static constexpr size_t kInline = 16;
+  uint32_t epoch = 0;
+  uint32_t code = 0;
+  const uint8_t* shape = nullptr;  // copy, the unit's own shape when larger, or null
+  alignas(16) uint8_t copy[kInline];
+};
+static_assert(sizeof(Hot) == 32 && sizeof(Circle) <= Hot::kInline);
+using Hots = std::vector<Hot>;
 
 bool liveUnit(uint32_t h) {
   ColMgr* m = h ? ColMgr::ofValue(h) : nullptr;
@@ -79,18 +96,29 @@ class PairRunner {
       : mgr_(mgr), L_(L), policy_(policy), time_(time) {}
 
   // The stop flag of the pair's walk.
-  bool test(Unit& a, Unit& b) {
+  bool test(Unit& a, Hot& ha, Unit& b, Hot& hb) {
     if (!a.data || !b.data) return false;
-    refresh(*a.data);
-    refresh(*b.data);
+    if (ha.epoch != epoch_ || hb.epoch != epoch_) {
+      // A unit with a current copy needs no refresh; a refresh may change either unit.
+      if (ha.epoch != epoch_) refresh(*a.data);
+      refresh(*b.data);
+      if (ha.epoch != epoch_) snap(ha, *a.data);
+      if (hb.epoch != epoch_) snap(hb, *b.data);
+    }
+    // An empty or unsourced unit never hits, nor does a 2D unit a 3D one.
+    if (!ha.shape || !hb.shape || ((ha.code ^ hb.code) & 0x80000000u)) return false;
+    if (ha.code != chainA_ || hb.code != chainB_ || !chain_) {
+      chain_ = &mgr_.chain(ha.code, hb.code);
+      chainA_ = ha.code;
+      chainB_ = hb.code;
+      single_ = chain_->single();
+    }
+    const col::TestChain& chain = *chain_;
+    if (col::PairTest single = chain.single()) {
+      if (!single(ha.shape, hb.shape)) return false;
+    }
     const TopCUC& A = *a.data;
     const TopCUC& B = *b.data;
-    // An empty or unsourced unit never hits, nor does a 2D unit a 3D one.
-    if (!A.rootShape || !B.rootShape || ((A.code ^ B.code) & 0x80000000u)) return false;
-    const col::TestChain& chain = mgr_.chain(A.code, B.code);
-    if (col::PairTest single = chain.single()) {
-      if (!single(A.rootShape, B.rootShape)) return false;
-    }
     treesync::PackedTree* treeA = A.tree.get();
     treesync::PackedTree* treeB = B.tree.get();
     Held held{&A, &B, treeA, treeB};
@@ -107,7 +135,59 @@ class PairRunner {
     walk.side[0].block = treeA->root();
     walk.side[1].layout = &treeB->layout();
     walk.side[1].block = treeB->root();
-    return chain.run(ctx, walk).stop;
+    const bool stop = chain.run(ctx, walk).stop;
+    invalidate();
+    return stop;
+  }
+
+  // True for a pair test() would find a miss, decided from the copies alone; false when
+  // test() must tell.
+  bool quickMiss(const Hot& a, const Hot& b) const {
+    if (a.epoch != epoch_ || b.epoch != epoch_) return false;
+    if (!a.shape || !b.shape) return true;
+    if (a.code != chainA_ || b.code != chainB_ || !single_) return false;
+    return !single_(a.shape, b.shape);
+  }
+
+  // Takes pairs (a, b[0]), (a, b[1]), ... while each is a quick miss, calling
+  // onTurn(false) after each as the query would; gives how many it took. Only pure pair
+  // tests run here, so nothing the copies hold can change on the way.
+  // Kept out of line: the loop then has the registers to itself.
+  [[gnu::noinline]] size_t missRun(const Hot& a, const Hot* b, size_t count) const {
+    if (a.epoch != epoch_ || !a.shape || a.code != chainA_ || !single_) return 0;
+    const uint32_t epoch = epoch_, codeB = chainB_;
+    size_t k = 0;
+    if (single_ == circles_) {
+      // Circles, by far the most common unit: the circle test itself, not through the table.
+      Circle ca;
+      std::memcpy(&ca, a.shape, sizeof ca);
+      for (; k < count; ++k) {
+        const Hot& h = b[k];
+        // A circle always sits in the copy; anything else is left to the general path.
+        if (h.epoch != epoch || h.shape != h.copy || h.code != codeB) break;
+        Circle cb;
+        std::memcpy(&cb, h.copy, sizeof cb);
+        if (circlesOverlap(ca, cb)) break;
+        if (turns_) policy_.onTurn(false);
+      }
+      return k;
+    }
+    const col::PairTest test = single_;
+    for (; k < count; ++k) {
+      const Hot& h = b[k];
+      if (h.epoch != epoch || !h.shape || h.code != codeB || test(a.shape, h.shape)) break;
+      if (turns_) policy_.onTurn(false);
+    }
+    return k;
+  }
+
+  // After anything that may run scripts (a walk's handlers, a turn's notification): when
+  // any unit changed, every unit is read afresh.
+  void invalidate() {
+    const uint32_t now = unitChangeCount();
+    if (now == seen_) return;
+    seen_ = now;
+    ++epoch_;
   }
 
  private:
@@ -115,12 +195,34 @@ class PairRunner {
     if (!(time_ > unit.stamp)) return;
     std::string error;
     if (!unit.refreshAt(L_, time_, error)) scriptDebugLog("collision: refresh failed: " + error);
+    invalidate();
+  }
+
+  void snap(Hot& h, const TopCUC& unit) const {
+    // A unit whose refresh failed is tried again at its next pair, as without the copy.
+    h.epoch = time_ > unit.stamp ? 0 : epoch_;
+    h.code = unit.code;
+    h.shape = unit.rootShape;
+    if (!h.shape) return;
+    const treesync::PackedLayout& lay = unit.tree->layout();
+    const size_t size = treesync::groupSize(lay.level(0).kinds[0], lay.is3D());
+    if (size > 0 && size <= Hot::kInline) {
+      std::memcpy(h.copy, h.shape, size);
+      h.shape = h.copy;
+    }
   }
 
   ColMgr& mgr_;
   lua_State* L_;
   col::IFColP& policy_;
   float time_;
+  uint32_t epoch_ = 1;
+  uint32_t seen_ = unitChangeCount();
+  uint32_t chainA_ = 0, chainB_ = 0;
+  const col::TestChain* chain_ = nullptr;
+  col::PairTest single_ = nullptr;
+  const col::PairTest circles_ = col::pairTest(false, 3, 3);
+  const bool turns_ = policy_.countsPairTurns();
 };
 
 uint32_t codeOf(lua_State* L, int index, int depth, uint32_t& code, int& pos, int& groups) {
@@ -210,30 +312,33 @@ qxbind::Pushed ColMgr::collision(lua_State* L, qxbind::ObjectRef a, qxbind::Obje
   Units ua = unitsOf(a.handle, pipeA), ub = unitsOf(b.handle, pipeB);
   std::unique_ptr<col::IFColP> policy = col::makePolicy(L, col::QueryKind::collision, mode, pa, pb, c);
   PairRunner run(*this, L, *policy, time);
+  Hots ha(ua.size()), hb(ub.size());
   ProfScope pass("_col");
   switch (mode) {
     case 0:
-      run.test(ua[0], ub[0]);
+      run.test(ua[0], ha[0], ub[0], hb[0]);
       break;
     case 1:
-      for (Unit& u : ua) {
-        if (run.test(u, ub[0])) break;
+      for (size_t i = 0; i < ua.size(); ++i) {
+        if (run.test(ua[i], ha[i], ub[0], hb[0])) break;
         policy->onTurn(true);
+        run.invalidate();
       }
       break;
     case 2:
-      for (Unit& u : ub) {
-        if (run.test(ua[0], u)) break;
+      for (size_t j = 0; j < ub.size(); ++j) {
+        if (run.test(ua[0], ha[0], ub[j], hb[j])) break;
         policy->onTurn(false);
       }
       break;
     default:
-      for (Unit& i : ua) {
-        for (Unit& j : ub) {
-          if (run.test(i, j)) break;
+      for (size_t i = 0; i < ua.size(); ++i) {
+        for (size_t j = 0; j < ub.size(); ++j) {
+          if (run.test(ua[i], ha[i], ub[j], hb[j])) break;
           policy->onTurn(false);
         }
         policy->onTurn(true);
+        run.invalidate();
       }
       break;
   }
@@ -248,18 +353,26 @@ qxbind::Pushed ColMgr::collision_scp(lua_State* L, qxbind::ObjectRef pipe, int32
   Units units = unitsOf(pipe.handle, true);
   std::unique_ptr<col::IFColP> policy = col::makePolicy(L, col::QueryKind::scp, 0, pa, pb, c);
   PairRunner run(*this, L, *policy, time);
-  ProfScope pass("_col");
   const size_t n = units.size();
+  Hots hot(n);
+  ProfScope pass("_col");
   bool stop = false;
   for (size_t i = 0; i + 1 < n && !stop; ++i) {
     for (size_t j = i + 1; j < n; ++j) {
-      if (run.test(units[i], units[j])) {
+      j += run.missRun(hot[i], &hot[j], n - j);
+      if (j == n) break;
+      if (run.quickMiss(hot[i], hot[j])) {
+        policy->onTurn(false);
+        continue;
+      }
+      if (run.test(units[i], hot[i], units[j], hot[j])) {
         stop = true;
         break;
       }
       policy->onTurn(false);
     }
     policy->onTurn(true);
+    run.invalidate();
   }
   policy->finish(L);
   return {1};
@@ -273,12 +386,14 @@ qxbind::Pushed ColMgr::collision_pair(lua_State* L, qxbind::ObjectRef a, qxbind:
   Units ua = unitsOf(a.handle, true), ub = unitsOf(b.handle, true);
   std::unique_ptr<col::IFColP> policy = col::makePolicy(L, col::QueryKind::pair, 4, pa, pb, c);
   PairRunner run(*this, L, *policy, time);
-  ProfScope pass("_col");
   const size_t n = std::min(ua.size(), ub.size());
+  Hots ha(n), hb(n);
+  ProfScope pass("_col");
   for (size_t i = 0; i < n; ++i) {
-    if (run.test(ua[i], ub[i])) break;
+    if (run.test(ua[i], ha[i], ub[i], hb[i])) break;
     policy->onTurn(false);
     policy->onTurn(true);
+    run.invalidate();
   }
   policy->finish(L);
   return {1};

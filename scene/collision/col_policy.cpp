@@ -44,6 +44,8 @@ class ColP_NC : public IFColP {
  public:
   ColP_NC(lua_State* L, int a, int b, int c) : L_(L), b_(b), a_(a), c_(c) {}
 
+  bool countsPairTurns() const override { return false; }
+
   PairResult onPair(uint32_t unitA, uint32_t unitB, const ColPath& pathA, const ColPath& pathB) override {
     return pair(unitA, unitB, pathA, pathB, false);
   }

@@ -25,6 +25,8 @@ class IFColP {
   virtual ~IFColP() = default;
   virtual PairResult onPair(uint32_t unitA, uint32_t unitB, const ColPath& pathA, const ColPath& pathB) = 0;
   virtual void onTurn(bool flag) = 0;
+  // False when onTurn(false) does nothing, so a query may leave it out.
+  virtual bool countsPairTurns() const { return true; }
   // Pushes the query's result.
   virtual void finish(lua_State* L) = 0;
 };

@@ -11,6 +11,8 @@ namespace {
 
 using treesync::PackedTree;
 
+std::atomic<uint32_t> gUnitChanges{0};
+
 void buildWork(lua_State* L, int root, int meta, void* arg) {
   auto* tree = static_cast<PackedTree*>(arg);
   treesync::luaBuildTree(L, root, meta, *tree, col::syncHooks(tree->layout().is3D()));
@@ -44,7 +46,10 @@ void pushNodeMeta(lua_State* L) {
   }
 }
 
+uint32_t unitChangeCount() { return gUnitChanges.load(std::memory_order_relaxed); }
+
 void TopCUC::setTree(std::shared_ptr<treesync::PackedTree> t) {
+  gUnitChanges.fetch_add(1, std::memory_order_relaxed);
   tree = std::move(t);
   rootShape = nullptr;
   if (tree && tree->layout().levels() > 0) {
@@ -94,6 +99,7 @@ qxbind::Pushed TopCUC::get_source(lua_State* L) {
 
 bool TopCUC::refreshAt(lua_State* L, float time, std::string& error) {
   if (!(time > stamp)) return true;
+  gUnitChanges.fetch_add(1, std::memory_order_relaxed);
   stamp = time;
   if (!keepsSource() || !tree || !source.isPinned()) return true;
   const int top = lua_gettop(L);

@@ -10,6 +10,7 @@
 // that holds the old tree (a query whose handler re-sources the unit) keeps reading it,
 // and a malformed script tree leaves the unit as it was.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -51,6 +52,10 @@ struct TopCUC {
   // error when the source tree is malformed (the unit is then left as it was).
   bool refreshAt(lua_State* L, float time, std::string& error);
 };
+
+// Counts changes to any unit's tree or stamp. A query keeps copies of what its pair loop
+// reads of its units while this count stays the same.
+uint32_t unitChangeCount();
 
 // The owner (a Gobj handle value) of a unit; 0 for anything else.
 uint32_t unitOwner(uint32_t unit);

@@ -229,6 +229,22 @@ test("a handler that re-sources its unit ends that unit's walk", function()
   check_eq(ColMgr:collision(a, unit({ 4 }, point(0, 0)), 0, 1, 0, 0), 0, "the new source is in force")
 end)
 
+test("a unit a handler moves during a query is tested where it now is", function()
+  local far
+  local o = owner(function()
+    far:set_source(circle(0, 0, 1))
+    return 1, false
+  end)
+  local pipe = ColPipeMgr:create(true)
+  pipe:add(unit({ 3 }, circle(100, 0, 1)))
+  pipe:add(unit({ 3 }, circle(0, 0, 1), 0, o))
+  pipe:add(unit({ 3 }, circle(0.5, 0, 1)))
+  far = unit({ 3 }, circle(300, 0, 1))
+  pipe:add(far)
+  -- Every unit has been read before the first hit moves far onto the other two.
+  check_eq(ColMgr:collision_scp(pipe, 1, 1, 0, 0), 3)
+end)
+
 test("refresh runs once per later time", function()
   local calls = 0
   local src = { circle(0, 0, 1) }
