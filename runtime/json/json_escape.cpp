@@ -1,6 +1,7 @@
 #include "runtime/json/json_escape.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "platform/core/numconv.h"
 #include "platform/core/utf.h"
@@ -25,6 +26,15 @@ bool isWellFormedUtf8(std::string_view run) {
   const auto* p = reinterpret_cast<const unsigned char*>(run.data());
   const auto* end = p + run.size();
   while (p < end) {
+    // Runs of ASCII (most of any text) are skipped 32 bytes at a time.
+    while (end - p >= 32) {
+      uint64_t w[4];
+      std::memcpy(w, p, sizeof w);
+      if (((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ull) != 0) break;
+      p += 32;
+    }
+    while (p < end && *p < 0x80) ++p;
+    if (p == end) break;
     unsigned c = *p;
     if (c < 0x80) {
       ++p;
@@ -157,6 +167,10 @@ void unescape(std::string_view raw, int flags, Sink sink, size_t floor) {
 }
 
 }  // namespace
+
+bool jsonRawIsPlain(std::string_view raw) {
+  return raw.find('\\') == std::string_view::npos && isWellFormedUtf8(raw);
+}
 
 void jsonUnescapeAppend(std::string_view raw, int flags, std::string& outUtf8) {
   unescape(raw, flags, Utf8Sink{outUtf8}, outUtf8.size());

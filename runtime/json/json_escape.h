@@ -11,6 +11,9 @@
 // U+FFFD).
 void jsonUnescapeAppend(std::string_view raw, int flags, std::string& outUtf8);
 void jsonUnescapeAppend(std::string_view raw, int flags, std::u16string& outUtf16);
+// True when raw decodes to its own bytes under any flags: no backslash, well-formed UTF-8.
+// Readers that only need the text can then use raw without decoding a copy.
+bool jsonRawIsPlain(std::string_view raw);
 
 // Appends utf8 escaped for a JSON string (without the quotes): '"', '\\', LF and CR get
 // their short escapes and every other control character a \u00XX escape, so the result

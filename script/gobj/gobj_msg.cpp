@@ -4,6 +4,7 @@
 
 #include "script/gobj/gobj_mgr.h"
 #include "script/lua/script_report.h"
+#include "script/lua/table_access.h"
 
 namespace {
 
@@ -20,13 +21,16 @@ int lookupRecvmsg(lua_State* L) {
   return 2;
 }
 
+// Registry key of the state's one lookupRecvmsg closure.
+char kLookupKey;
+
 }  // namespace
 
 int GobjMsgHead::pushRecvmsg(lua_State* L) const {
   GobjMgr* mgr = GobjMgr::ofValue(target);
   if (!mgr || !lua_checkstack(L, 6)) return 0;
   const int top = lua_gettop(L);
-  lua_pushcfunction(L, lookupRecvmsg);
+  pushCachedCFunction(L, &kLookupKey, lookupRecvmsg);
   if (!mgr->pushWeak(L, target) || lua_gettop(L) != top + 2) {
     lua_settop(L, top);
     return 0;

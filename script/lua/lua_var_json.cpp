@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/core/numconv.h"
+#include "runtime/json/json_escape.h"
 #include "runtime/json/json_value.h"
 #include "script/lua/lua_var.h"
 
@@ -21,6 +22,22 @@ void destroy(JSONValue* json) { delete json; }
 
 }  // namespace luavar_json
 
+namespace {
+
+// A string scalar's decoded text; plain bytes (the common case) are pushed without a copy.
+void pushScalarText(lua_State* L, const JSONScalar& scalar) {
+  if (scalar.isString()) {
+    if (std::string_view raw = scalar.raw(); jsonRawIsPlain(raw)) {
+      lua_pushlstring(L, raw.data(), raw.size());
+      return;
+    }
+  }
+  std::string text = scalar.toUtf8();
+  lua_pushlstring(L, text.data(), text.size());
+}
+
+}  // namespace
+
 int jsonScalarToLua(lua_State* L, const JSONScalar& scalar) {
   switch (scalar.kind()) {
     case JSONKind::Real:
@@ -36,11 +53,9 @@ int jsonScalarToLua(lua_State* L, const JSONScalar& scalar) {
       }
       return 1;
     }
-    case JSONKind::String: {
-      std::string text = scalar.toUtf8();
-      lua_pushlstring(L, text.data(), text.size());
+    case JSONKind::String:
+      pushScalarText(L, scalar);
       return 1;
-    }
     case JSONKind::Boolean:
       lua_pushboolean(L, scalar.asBool());
       return 1;
@@ -72,8 +87,7 @@ int pushNode(lua_State* L, const JSONValue& node, int depth) {
     if (isArray) {
       lua_pushinteger(L, ++index);
     } else {
-      std::string key = child.keyUtf8();
-      lua_pushlstring(L, key.data(), key.size());
+      pushScalarText(L, child.key());
     }
     if (pushNode(L, child, depth + 1) != 1) {
       lua_pop(L, 1);

@@ -16,7 +16,20 @@ bool isNilOrNaN(lua_State* L, int index) {
   return lua_isnil(L, index) || (lua_type(L, index) == LUA_TNUMBER && lua_tonumber(L, index) != lua_tonumber(L, index));
 }
 
+char kIndexProtectedKey;
+
 }  // namespace
+
+void pushCachedCFunction(lua_State* L, const void* key, lua_CFunction fn) {
+  lua_pushlightuserdata(L, const_cast<void*>(key));
+  lua_rawget(L, LUA_REGISTRYINDEX);
+  if (lua_tocfunction(L, -1) == fn) return;
+  lua_pop(L, 1);
+  lua_pushcfunction(L, fn);
+  lua_pushlightuserdata(L, const_cast<void*>(key));
+  lua_pushvalue(L, -2);
+  lua_rawset(L, LUA_REGISTRYINDEX);
+}
 
 void indexTopSafe(lua_State* L) {
   int t = lua_type(L, -2);
@@ -30,7 +43,7 @@ void indexTopSafe(lua_State* L) {
     lua_pushnil(L);
     return;
   }
-  lua_pushcfunction(L, indexProtected);
+  pushCachedCFunction(L, &kIndexProtectedKey, indexProtected);
   lua_pushvalue(L, -3);
   lua_pushvalue(L, -3);
   if (lua_pcall(L, 2, 1, 0) != 0) {

@@ -215,7 +215,11 @@ TEST(JsonReader, Utf8TextSurvives) {
   EXPECT_EQ(decoded("\"a\xFF" "b\""), "a\xEF\xBF\xBD" "b");
   // Overlong forms, encoded surrogates and cut sequences decode as the core conversion
   // does, in both output forms.
-  for (const std::string bad : {"\xC0\x80", "\xED\xA0\x80", "x\xE3\x81", "\xF4\x90\x80\x80", "\xF0\x9F\x98"}) {
+  // A long ASCII run before them is read in blocks: the bad bytes are found after it too.
+  const std::initializer_list<std::string> bads = {
+      "\xC0\x80", "\xED\xA0\x80", "x\xE3\x81", "\xF4\x90\x80\x80", "\xF0\x9F\x98",
+      std::string(31, 'a') + "\xFF", std::string(32, 'a') + "\xC3", std::string(70, 'a') + "\xE3\x81" + "b"};
+  for (const std::string& bad : bads) {
     JSONValue v = parsed("\"" + bad + "\"");
     EXPECT_EQ(v.asUtf8(), qcore::utf16ToUtf8(qcore::utf8ToUtf16(bad)));
     EXPECT_EQ(v.asString(), qcore::utf8ToUtf16(bad));

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "lua_test_support.h"
+#include "platform/core/utf.h"
 #include "runtime/json/json.h"
 #include "script/lua/lstk_ref.h"
 #include "script/lua/lua_var.h"
@@ -317,6 +318,31 @@ TEST_F(LuaVarLua, JsonTreesPushAsTablesBothWays) {
     assert(j.id == "1234567890123" and j.n == 5 and j.neg == "-1" and j.r == 0.25)
     assert(j.ok == true and j.nothing == nil and j.s == "a\nb")
     assert(j.list[1] == 1 and j.list[2].x == 2)
+  )"),
+            "");
+}
+
+TEST_F(LuaVarLua, JsonStringsPushDecodedWhetherPlainOrNot) {
+  // Plain text is pushed from the reader's bytes; escapes and bad UTF-8 still decode,
+  // in keys as in values, also past a long run of ASCII.
+  const std::string pad(40, 'p');
+  const std::string text = "{\"plain\": \"" + pad + "\", \"k\\u0041\": \"" + pad + "\\n\", \"bad\": \"" + pad +
+                           "\xFF\", \"" + pad + "\xC0\x80\": 1, \"jp\": \"" + pad + "\xE6\x97\xA5\"}";
+  JSONValue doc;
+  ASSERT_TRUE(jsonParse(text, doc).ok());
+  LuaVar held;
+  held.takeJSON(doc);
+  ASSERT_EQ(held.push(L), 1);
+  lua_setglobal(L, "j");
+  lua_pushstring(L, pad.c_str());
+  lua_setglobal(L, "pad");
+  lua_pushstring(L, (pad + qcore::utf16ToUtf8(qcore::utf8ToUtf16("\xC0\x80"))).c_str());
+  lua_setglobal(L, "badkey");
+  EXPECT_EQ(run(L, R"(
+    assert(j.plain == pad and j.kA == pad .. "\n")
+    assert(j.bad == pad .. "\239\191\189", j.bad)
+    assert(j[badkey] == 1 and not badkey:find("\192"))
+    assert(j.jp == pad .. "\230\151\165")
   )"),
             "");
 }
