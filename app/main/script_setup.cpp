@@ -4,6 +4,7 @@
 #include "app/qeldrin/qeldrin_bind.h"
 #include "hud/prim3d/prim3d_bind.h"
 #include "hud/text/count_chara.h"
+#include "hud/widget/widget_bind.h"
 #include "net/download/sock_bind.h"
 #include "net/twiapi/twiapi_bind.h"
 #include "render/camera_bind/camera_bind.h"
@@ -35,6 +36,9 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(materialBinding());
   order.provide(cameraBinding());
   order.provide(textureBinding());
+  order.provide(rectInfoBinding());
+  order.provide(hudTextBinding());
+  order.provide(hudTextBBBinding());
   order.provide(soundBinding());
   order.provide(colBinding());
   order.provide(colPipeBinding());

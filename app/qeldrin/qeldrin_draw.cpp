@@ -234,6 +234,8 @@ uint32_t Qeldrin::drawRun(DrawEntry* first, DrawEntry* end, uint32_t key) {
         resetObjectDefaults();
         DrawCallArgs args{it->passWord, 0xFFFFFFFFu};
         if (it->stateKey != key) {
+          // What is queued was made under the old material: draw it before the new one.
+          if (batcher_.queuedVertices()) batcher_.flush(*this);
           key = it->stateKey;
           item->callTypeFn3(&args, this);
         }
@@ -249,6 +251,7 @@ uint32_t Qeldrin::drawRun(DrawEntry* first, DrawEntry* end, uint32_t key) {
         ProfScope scope("cbD_UP");
         DrawCallArgs args{it->passWord, flag ? 0u : 0xFFFFFFFFu};
         if (it->stateKey != key) {
+          if (batcher_.queuedVertices()) batcher_.flush(*this);
           key = it->stateKey;
           resetObjectDefaults();
           item->callTypeFn3(&args, this);

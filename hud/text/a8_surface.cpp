@@ -5,6 +5,9 @@
 
 #include "platform/gfx/device.h"
 #include "render/device/device_mgr.h"
+#include "render/texture/tex_data.h"
+#include "render/texture/texture_mgr.h"
+#include "runtime/res/hdl_lock.h"
 
 namespace hudtext {
 
@@ -44,11 +47,42 @@ class DeviceA8Surface final : public A8Surface {
   qxgfx::Ref<qxgfx::Texture> tex_;
 };
 
+class ManagedA8Surface final : public A8Surface {
+ public:
+  ManagedA8Surface(uint32_t w, uint32_t h, TextureMgr::TexHandle tex) : A8Surface(w, h), tex_(std::move(tex)) {}
+  qxgfx::Texture* texture() const override {
+    kesto::HdlLock<TextureMgr::TexHandle> lock(tex_, kesto::HdlLock<TextureMgr::TexHandle>::kShared);
+    return lock ? lock->texture() : nullptr;
+  }
+  uint32_t textureHandle() const override { return tex_.value; }
+
+ protected:
+  bool doUpload(uint32_t top, uint32_t bottom) override {
+    kesto::HdlLock<TextureMgr::TexHandle> lock(tex_);
+    if (!lock) return false;
+    qxgfx::LockedRect lr;
+    auto* bits = static_cast<uint8_t*>(lock->lockLevel0(lr));
+    if (!bits) return false;
+    for (uint32_t y = top; y < bottom; ++y)
+      std::memcpy(bits + size_t(y) * lr.pitch, bytes() + size_t(y) * pitch(), width());
+    lock->unlockLevel0();
+    return true;
+  }
+
+ private:
+  TextureMgr::TexHandle tex_;
+};
+
 }  // namespace
 
 std::unique_ptr<A8Surface> createA8Surface(uint32_t wExp, uint32_t hExp) {
   if (wExp > 14 || hExp > 14) return nullptr;
   const uint32_t w = 1u << wExp, h = 1u << hExp;
+  if (TextureMgr* textures = TextureMgr::instance()) {
+    TextureMgr::TexHandle tex = textures->createA8Texture(int32_t(wExp), int32_t(hExp));
+    if (!tex.value) return nullptr;
+    return std::make_unique<ManagedA8Surface>(w, h, std::move(tex));
+  }
   qxgfx::Device* dev = DeviceMgr::currentDevice();
   if (!dev) return std::make_unique<A8Surface>(w, h);
   qxgfx::Ref<qxgfx::Texture> tex = dev->createTexture(w, h, 1, 0, qxgfx::D3DFMT_A8, qxgfx::D3DPOOL_MANAGED);

@@ -1,7 +1,7 @@
 // The pixels of one glyph page: an alpha-only surface whose bytes live in memory, are
-// written by the glyph cache, and reach the GPU texture in one upload of the rows changed
-// since the last one. The texture side is kept this narrow so that the texture manager can
-// stand behind it.
+// written by the glyph cache, and reach the page's texture in one upload of the rows
+// changed since the last one. With a texture manager the page is one of its A8 textures,
+// so widgets hand it to draw entries and effects by its handle.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -34,6 +34,8 @@ class A8Surface {
   bool upload();
   // The texture drawn with (null for a surface without one).
   virtual qxgfx::Texture* texture() const { return nullptr; }
+  // The texture manager's handle of the page (0 for a surface outside the manager).
+  virtual uint32_t textureHandle() const { return 0; }
 
  protected:
   virtual bool doUpload(uint32_t /*top*/, uint32_t /*bottom*/) { return true; }
@@ -44,8 +46,9 @@ class A8Surface {
   uint32_t dirtyTop_ = UINT32_MAX, dirtyBottom_ = 0;
 };
 
-// A surface of 2^wExp x 2^hExp on the rendering device when there is one, else one in
-// memory only (tools and tests without a device). Null when the device refuses it.
+// A surface of 2^wExp x 2^hExp: an A8 texture of the texture manager when there is one
+// (its level lives on the device, or in memory without one), else a texture of the
+// current device, else memory only. Null when the texture cannot be made.
 std::unique_ptr<A8Surface> createA8Surface(uint32_t wExp, uint32_t hExp);
 
 }  // namespace hudtext

@@ -1,0 +1,225 @@
+#include "hud/widget/hud_text_bb.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "app/qeldrin/item_lock.h"
+#include "app/qeldrin/qeldrin.h"
+#include "hud/text/a8_surface.h"
+#include "hud/text/font_context.h"
+#include "render/draw/dtag_queue.h"
+#include "runtime/core/synclo.h"
+#include "runtime/mem/lua_class_desc.h"
+#include "runtime/mem/mem_mgr.h"
+
+namespace hudwidget {
+
+namespace {
+
+constexpr uint32_t kFormatA8R8G8B8 = 21;
+constexpr std::string_view kBackbuffPass = "Backbuff";
+
+int32_t log2Of(int32_t size) {
+  int32_t n = 0;
+  while ((int64_t(1) << (n + 1)) <= size) ++n;
+  return n;
+}
+
+}  // namespace
+
+int32_t splitWrapped(int64_t x0, int64_t y0, int64_t x1, int64_t y1, int32_t size,
+                     std::array<hudtext::TextWindow, 4>& out) {
+  const int32_t shift = log2Of(size);
+  const int64_t mask = int64_t(size) - 1;
+  auto tile = [&](int64_t c) { return c >> shift; };
+  auto rem = [&](int64_t c) { return c & mask; };  // two's complement: (S - (-c mod S)) mod S
+  auto i32 = [](int64_t v) { return clampSum(v); };
+  int32_t n = 1;
+  out[0] = {i32(rem(x0)), i32(y0), i32(rem(x1)), i32(y1), i32(tile(x0) * size), i32(tile(y0) * size), 0};
+  if (tile(x0) != tile(x1)) {
+    out[1] = out[0];
+    out[0].x1 = size;
+    out[0].edges = 4;
+    out[1].x0 = 0;
+    out[1].offsetX = i32(tile(x1) * size);
+    out[1].edges = 1;
+    n = 2;
+  }
+  if (tile(y0) == tile(y1)) {
+    for (int32_t i = 0; i < n; ++i) {
+      out[size_t(i)].y0 = i32(rem(y0));
+      out[size_t(i)].y1 = i32(rem(y1));
+    }
+    return n;
+  }
+  for (int32_t i = 0; i < n; ++i) {
+    hudtext::TextWindow& top = out[size_t(i)];
+    hudtext::TextWindow& low = out[size_t(n + i)];
+    low = top;
+    top.y0 = i32(rem(y0));
+    top.y1 = size;
+    top.edges |= 8;
+    low.y0 = 0;
+    low.y1 = i32(rem(y1));
+    low.offsetY = i32(tile(y1) * size);
+    low.edges |= 2;
+  }
+  return 2 * n;
+}
+
+HUDTextBB::HUDTextBB() : selfBB_(MemMgrBase::threadCurrentHandle()) {
+  makeBackBuffer();
+  setWidth(128);
+  setHeight(128);
+}
+
+void HUDTextBB::makeBackBuffer() {
+  TextureMgr* textures = TextureMgr::instance();
+  bb_ = textures ? textures->create_blank(log2Of(size_), kFormatA8R8G8B8) : TextureMgr::TexHandle();
+  if (!bb_.value) std::fprintf(stderr, "HUDTextBB: no back buffer of %d pixels; the widget shows nothing\n", size_);
+}
+
+void HUDTextBB::setViewPos(int32_t x, int32_t y) {
+  pendingX_ = clampSum(int64_t(x) - viewX_);
+  pendingY_ = clampSum(int64_t(y) - viewY_);
+}
+
+void HUDTextBB::setViewSize(int32_t width, int32_t height) {
+  const int64_t needed =
+      std::max(int64_t(width) + 2 * int64_t(maxCharWidth()), int64_t(height) + 2 * int64_t(getFontHeight()));
+  if (needed > size_) {
+    int32_t n = 0;
+    while (n < kMaxSizeExp && (int64_t(1) << (n + 1)) <= needed) ++n;
+    const int32_t grown = int32_t(1) << std::min(n + 1, kMaxSizeExp);
+    if (grown > size_) {
+      size_ = grown;
+      makeBackBuffer();
+    }
+  }
+  setWidth(width);
+  setHeight(height);
+}
+
+std::tuple<bool, TextureMgr::TexHandle> HUDTextBB::procBB(qxbind::ObjectRef app) {
+  viewX_ = clampSum(int64_t(viewX_) + pendingX_);
+  viewY_ = clampSum(int64_t(viewY_) + pendingY_);
+  pendingX_ = pendingY_ = 0;
+  const auto& r = rect();
+  const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
+  const int64_t cw = maxCharWidth(), ch = getFontHeight();
+  windows_ = splitWrapped(int64_t(viewX_) - cw, int64_t(viewY_) - ch, viewX_ + w + cw, viewY_ + h + ch, size_, window_);
+  ItemLock item(app.handle);
+  if (!item || std::string_view(item->className()) != "Qeldrin") {
+    std::fprintf(stderr, "HUDTextBB:procBB: the argument is no application object\n");
+    return {false, {}};
+  }
+  auto* q = static_cast<Qeldrin*>(item->data());
+  TextureMgr::TexHandle previous = q->setTargetTex(0, qxbind::ObjectRef{bb_.value});
+  q->clearCurrentBuffer(0, 1.0f, 0);
+  return {true, std::move(previous)};
+}
+
+void HUDTextBB::shownCorners(hudtext::TextVertex pos[4], hudtext::UVW uv[4]) const {
+  const auto& r = rect();
+  const float w = float(int64_t(r.right) - r.left), h = float(int64_t(r.bottom) - r.top);
+  const float s = float(size_);
+  const float rx = float(viewX_ & (size_ - 1)), ry = float(viewY_ & (size_ - 1));
+  for (int i = 0; i < 4; ++i) {
+    const float col = float(i & 1), row = float(i >> 1);
+    pos[i] = {float(r.left) + col * w, float(r.top) + row * h, depth(), 0xFFFFFFFFu};
+    uv[i] = {(rx + col * w) / s, (ry + row * h) / s, 1.0f};
+  }
+}
+
+void HUDTextBB::drawWindows() {
+  hudtext::SharedFonts& shared = hudtext::sharedFonts();
+  kesto::SyncloGuard guard(shared.lock);
+  auto& lay = layout();
+  if (windows_ < 1) {
+    lay.clear();
+    return;
+  }
+  hudtext::hudTextWindow(lay, font(), flags(), text(), window_[0]);
+  for (int32_t i = 1; i < windows_; ++i) {
+    hudtext::GlyphLayout extra;
+    hudtext::hudTextWindow(extra, font(), flags(), text(), window_[size_t(i)]);
+    for (auto& b : extra.batches) {
+      auto it = std::find_if(lay.batches.begin(), lay.batches.end(),
+                             [&](const hudtext::PageBatch& p) { return p.page == b.page; });
+      if (it == lay.batches.end()) {
+        lay.batches.push_back(std::move(b));
+        continue;
+      }
+      it->vertices.insert(it->vertices.end(), b.vertices.begin(), b.vertices.end());
+      it->uvs.insert(it->uvs.end(), b.uvs.begin(), b.uvs.end());
+    }
+  }
+  // The next layout of the whole text replaces these quads.
+  markDirty(kDirtyLayout);
+}
+
+void HUDTextBB::collectCallback(void* obj, void*, void* passThrough, void* list) {
+  auto* t = static_cast<HUDTextBB*>(obj);
+  auto* queue = static_cast<IDTagQ*>(list);
+  if (!queue) return;
+  DrawEntry e;
+  e.primType = 4;
+  e.distance = t->depth();
+  e.item = kesto::HdlBase(t->selfBB_);
+  DrawKey::init(e.key, 2, 0);
+  const char* name = static_cast<const char*>(passThrough);
+  if (!name || std::string_view(name) != kBackbuffPass) {
+    e.textures[0] = kesto::HdlBase(t->bb_.value);
+    e.passWord = 0;
+    queue->addEntry(e);
+    return;
+  }
+  t->drawWindows();
+  const auto& batches = t->layout().batches;
+  for (size_t i = 0; i < batches.size(); ++i) {
+    if (batches[i].vertices.empty()) continue;
+    e.textures[0] = kesto::HdlBase(t->batchTexture(i));
+    e.passWord = uint32_t(i + 1);
+    queue->addEntry(e);
+  }
+}
+
+void HUDTextBB::materialCallback(void* obj, void* args, void* app) {
+  auto* t = static_cast<HUDTextBB*>(obj);
+  auto* q = static_cast<Qeldrin*>(app);
+  const uint32_t part = static_cast<DrawCallArgs*>(args)->passWord;
+  q->setParamTexture("diffuse", part == 0 ? t->bb_.value : t->batchTexture(part - 1));
+  const float one = 1.0f;
+  q->setParamVector("cadd", &one, 1);
+}
+
+void HUDTextBB::drawCallback(void* obj, void* args, void* app) {
+  auto* t = static_cast<HUDTextBB*>(obj);
+  auto* q = static_cast<Qeldrin*>(app);
+  const uint32_t part = static_cast<DrawCallArgs*>(args)->passWord;
+  const float alpha = t->alpha();
+  const float zero[2] = {0, 0};
+  q->setParamVector("alpha", &alpha, 1);
+  q->setParamVector("offset", zero, 2);
+  if (part == 0) {
+    hudtext::TextVertex pos[4];
+    hudtext::UVW uv[4];
+    t->shownCorners(pos, uv);
+    static const uint16_t kIndices[6] = {0, 1, 2, 2, 1, 3};
+    const void* streams[2] = {pos, uv};
+    q->drawIndexed(4, kIndices, 2, streams);
+    return;
+  }
+  const auto& batches = t->layout().batches;
+  if (part - 1 >= batches.size()) return;
+  const auto& b = batches[part - 1];
+  const uint32_t quads = uint32_t(std::min(b.vertices.size() / 4, size_t(kMaxQuads)));
+  if (!quads) return;
+  const void* streams[2] = {b.vertices.data(), b.uvs.data()};
+  q->drawIndexed(quads * 4, quadIndices(quads).data(), quads * 2, streams);
+}
+
+}  // namespace hudwidget

@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "hud/text/markup.h"
+#include "hud/widget/hud_text.h"
+#include "hud/widget/hud_text_bb.h"
+#include "hud/text/a8_surface.h"
+#include "platform/window/clipboard.h"
+#include "render/draw/dtag_queue.h"
+#include "render/texture/tex_data.h"
+#include "render/texture/texture_mgr.h"
+#include "runtime/mem/lua_class_desc.h"
+#include "runtime/res/hdl_lock.h"
+
+using hudwidget::HUDText;
+using hudwidget::SelRect;
+
+namespace {
+
+std::vector<int32_t> recount(const U32String& text) {
+  std::vector<int32_t> rows;
+  countLineLengths(rows, text);
+  return rows;
+}
+
+// A widget in DejaVu Sans Mono, every ASCII glyph as wide as the font's average width.
+struct MonoText : HUDText {
+  MonoText() { initFont(10, 20, 400, u"DejaVu Sans Mono"); }
+};
+
+}  // namespace
+
+TEST(HUDTextEdit, RandomEditsKeepRowLengths) {
+  std::mt19937 rng(21);
+  const char16_t* pieces[] = {u"a", u"\n", u"xy\nz", u"\n\n", u"世界", u"q\n", u"%%", u"abc"};
+  HUDText t;
+  for (int step = 0; step < 3000; ++step) {
+    const int32_t n = t.getNText();
+    const int32_t pos = int32_t(rng() % uint32_t(n + 3)) - 1;
+    switch (rng() % 4) {
+      case 0:
+      case 1:
+        t.insertText(pos, pieces[rng() % 8]);
+        break;
+      case 2:
+        t.delRange(pos, int32_t(rng() % uint32_t(n + 3)) - 1);
+        break;
+      default:
+        t.delAt(pos);
+    }
+    ASSERT_EQ(t.rows(), recount(t.text())) << "step " << step;
+  }
+}
+
+TEST(HUDTextEdit, InsertDeleteFindAndPositions) {
+  HUDText t;
+  EXPECT_EQ(t.insertText(10, u"ab"), 12);
+  EXPECT_EQ(t.getText(), u"ab");
+  EXPECT_EQ(t.insertText(1, u""), 1);
+  t.setText(u"hello\r\nworld\r\nend", 1);
+  EXPECT_EQ(t.getNText(), 15);
+  EXPECT_EQ(t.rows(), (std::vector<int32_t>{6, 6, 3}));
+  // (column, row) both ways, with clamping.
+  const struct {
+    int32_t pos, col, row;
+  } p12[] = {{0, 0, 0}, {5, 5, 0}, {6, 0, 1}, {13, 1, 2}, {15, 3, 2}, {99, 3, 2}, {-4, 0, 0}};
+  for (const auto& c : p12) EXPECT_EQ(t.tpos1_2(c.pos), std::make_tuple(c.col, c.row)) << c.pos;
+  EXPECT_EQ(t.tpos2_1(9, 0), 5);   // a row's LF is as far as a column reaches
+  EXPECT_EQ(t.tpos2_1(9, 2), 15);  // the last row reaches its end
+  EXPECT_EQ(t.tpos2_1(2, 7), 14);
+  EXPECT_EQ(t.tpos2_1(-1, -1), 0);
+  EXPECT_EQ(t.getRowBegin1D(8), 6);
+  EXPECT_EQ(t.getEndLine(8), 6);
+  EXPECT_EQ(t.findText(0, u"o"), 4);
+  EXPECT_EQ(t.findText(5, u"o"), 7);
+  EXPECT_EQ(t.findText(0, u"world\r\ne"), 6);
+  EXPECT_EQ(t.findText(8, u"zz"), -1);
+  t.delRange(5, 2);  // "he" + "\nworld..."
+  EXPECT_EQ(t.getText(), u"he\r\nworld\r\nend");
+  const int32_t n = t.getNText();
+  t.delAt(n);
+  EXPECT_EQ(t.getNText(), n);
+  t.delRange(0, 99);
+  EXPECT_TRUE(t.rows().empty());
+  EXPECT_EQ(t.tpos2_1(3, 3), 0);
+  EXPECT_EQ(t.getEndLine(0), 0);
+  // Same text with new flags keeps the old flags.
+  t.setText(u"a", 1);
+  t.setText(u"a", 5);
+  EXPECT_EQ(t.flags(), 1u);
+}
+
+TEST(HUDTextEdit, ClipboardCopyCutPaste) {
+  qxplat::MemoryClipboard clip;
+  qxplat::setClipboard(&clip);
+  HUDText t;
+  t.setText(u"one\r\ntwo %%", 1);
+  t.copyRange(99, 1);
+  EXPECT_EQ(clip.getText(), std::optional<std::string>("ne\ntwo %"));
+  t.cutRange(0, 4);
+  EXPECT_EQ(t.getText(), u"two %");
+  // Pasted text is not markup; single line stops at CR or LF.
+  clip.setText("x\r\ny%2F");
+  EXPECT_EQ(t.paste(0, true), 1);
+  EXPECT_EQ(t.getText(), u"xtwo %");
+  EXPECT_EQ(t.paste(1, false), 7);
+  EXPECT_EQ(t.getText(), u"xx\r\ny%2Ftwo %");
+  EXPECT_EQ(t.rows(), recount(t.text()));
+  clip.clear();
+  EXPECT_EQ(t.paste(3, false), 3);
+  qxplat::setClipboard(nullptr);
+}
+
+TEST(HUDTextLayout, RectModesWrapAndFit) {
+  MonoText t;
+  const int32_t w = t.getFontWidth(), h = t.getFontHeight();
+  ASSERT_EQ(w, 10);
+  t.setText(std::u16string(20, u'm'), 1);
+  t.setRectMode(1);
+  t.setRect(0, 0, 100, 500);
+  auto [x, y, rw, rh] = t.getTextRect();
+  EXPECT_EQ(std::make_tuple(x, y, rw), std::make_tuple(0, 0, 100));
+  EXPECT_EQ(rh, 3 * t.layout().lineHeight);
+  EXPECT_TRUE(t.inRect());
+  // Ten glyphs on each of two lines.
+  EXPECT_EQ(t.layout().batches.at(0).vertices.size(), 80u);
+  // Carets follow the text's own rows, not the wrapped lines.
+  EXPECT_EQ(t.getCaret(10), std::make_tuple(10 * w, 0, h));
+  // Mode 0 drops the alignment and takes the text's size.
+  t.setRectMode(0);
+  t.setPlaceFlag(6);
+  t.setRect(10, 20, 30, 40);
+  std::tie(x, y, rw, rh) = t.getTextRect();
+  EXPECT_EQ(std::make_tuple(x, y, rw), std::make_tuple(10, 20, 200));
+  MonoText plain;
+  plain.setText(std::u16string(20, u'm'), 1);
+  plain.setRect(10, 20, 30, 40);
+  plain.getTextRect();
+  EXPECT_EQ(t.layout().batches.at(0).vertices.at(0).x, plain.layout().batches.at(0).vertices.at(0).x);
+  EXPECT_EQ(t.layout().batches.at(0).vertices.at(0).y, plain.layout().batches.at(0).vertices.at(0).y);
+  // Mode 2 with more lines than room: false, rectangle kept.
+  t.setText(u"a\nb\nc\nd", 1);
+  t.setRectMode(2);
+  t.setRect(0, 0, 100, h + 3);
+  std::tie(x, y, rw, rh) = t.getTextRect();
+  EXPECT_FALSE(t.inRect());
+  EXPECT_EQ(std::make_tuple(rw, rh), std::make_tuple(100, h + 3));
+  t.setRect(0, 0, 100, 40);
+  t.setOffset(10, 20);
+  EXPECT_EQ(t.getTextCenter(), std::make_tuple(55, 30));
+}
+
+TEST(HUDTextLayout, HitTestsCaretsAndSelections) {
+  MonoText t;
+  const int32_t w = t.getFontWidth(), h = t.getFontHeight();
+  t.setText(u"abc\ndefg\nhi", 1);
+  // Kinds: 3 above, 4 below the rows, 1 left of a row, 0 inside, 2 past a row's end.
+  const struct {
+    int32_t x, y, kind, pos;
+  } hits[] = {{5, -1, 3, 0},       {5, 3 * h, 4, 11},   {-1, h, 1, 4},      {0, h, 0, 4},
+              {w / 2, h, 0, 5},    {w + 1, h, 0, 6},    {99 * w, h, 2, 8},  {99 * w, 2 * h, 2, 11},
+              {2 * w, 2 * h + 1, 2, 11}};
+  for (const auto& c : hits)
+    EXPECT_EQ(t.getFontPos1D(c.x, c.y), std::make_tuple(c.kind, c.pos)) << c.x << "," << c.y;
+  EXPECT_EQ(t.getCaret(6), std::make_tuple(2 * w, h, 2 * h));
+  EXPECT_EQ(t.getCharRect(6), std::make_tuple(w, h, 2 * w, 2 * h));
+  EXPECT_EQ(t.getCharRect(4), std::make_tuple(0, h, 0, 2 * h));
+  EXPECT_EQ(t.getCharRect(12), std::make_tuple(-1, -1, -1, -1));
+  auto same = [](const std::vector<SelRect>& a, const std::vector<std::array<int32_t, 4>>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (a[i].left != b[i][0] || a[i].top != b[i][1] || a[i].right != b[i][2] || a[i].bottom != b[i][3]) return false;
+    return true;
+  };
+  EXPECT_TRUE(same(t.selRects(5, 7), {{w, h, 3 * w, 2 * h}}));
+  // A row's LF takes the font's cell in its selection.
+  EXPECT_TRUE(same(t.selRects(10, 2), {{2 * w, 0, 4 * w, h}, {0, h, 5 * w, 2 * h}, {0, 2 * h, w, 3 * h}}));
+  EXPECT_TRUE(t.selRects(3, 3).empty());
+  HUDText empty;
+  EXPECT_EQ(empty.getCaret(5), std::make_tuple(0, 0, empty.getFontHeight()));
+  EXPECT_TRUE(empty.selRects(0, 5).empty());
+}
+
+TEST(HUDTextBB, SplitWrappedWindows) {
+  std::array<hudtext::TextWindow, 4> w{};
+  auto eq = [](const hudtext::TextWindow& a, std::array<int32_t, 7> b) {
+    return a.x0 == b[0] && a.y0 == b[1] && a.x1 == b[2] && a.y1 == b[3] && a.offsetX == b[4] && a.offsetY == b[5] &&
+           a.edges == b[6];
+  };
+  ASSERT_EQ(hudwidget::splitWrapped(-10, 20, 50, 60, 256, w), 2);
+  EXPECT_TRUE(eq(w[0], {246, 20, 256, 60, -256, 0, 4}));
+  EXPECT_TRUE(eq(w[1], {0, 20, 50, 60, 0, 0, 1}));
+  ASSERT_EQ(hudwidget::splitWrapped(10, 250, 60, 300, 256, w), 2);
+  EXPECT_TRUE(eq(w[0], {10, 250, 60, 256, 0, 0, 8}));
+  EXPECT_TRUE(eq(w[1], {10, 0, 60, 44, 0, 256, 2}));
+  ASSERT_EQ(hudwidget::splitWrapped(300, 520, 340, 530, 256, w), 1);
+  EXPECT_TRUE(eq(w[0], {44, 8, 84, 18, 256, 512, 0}));
+  ASSERT_EQ(hudwidget::splitWrapped(-1, -1, 1, 1, 256, w), 4);
+  EXPECT_TRUE(eq(w[3], {0, 0, 1, 1, 0, 0, 3}));
+  EXPECT_TRUE(eq(w[2], {255, 0, 256, 1, -256, 0, 6}));
+}
+
+TEST(HUDTextLayout, EachRectangleSideRelaysOut) {
+  MonoText t;
+  t.setText(u"a\nb\nc", 1);
+  t.setRectMode(2);
+  const int32_t start[4] = {0, 0, 100, 100};
+  for (int side = 0; side < 4; ++side) {
+    t.setRect(start[0], start[1], start[2], start[3]);
+    t.getTextRect();
+    int32_t r[4] = {start[0], start[1], start[2], start[3]};
+    r[side] += side < 2 ? -7 : 7;
+    t.setRect(r[0], r[1], r[2], r[3]);
+    EXPECT_EQ(t.dirty() & hudwidget::kDirtyLayout, hudwidget::kDirtyLayout) << side;
+    EXPECT_EQ(t.getTextRect(), std::make_tuple(r[0], r[1], r[2] - r[0], r[3] - r[1])) << side;
+  }
+  t.setRect(0, 0, 100, 100);
+  t.getTextRect();
+  t.setRect(0, 0, 100, 100);
+  t.setPlaceFlag(0);
+  t.setRectMode(2);
+  t.setDepth(0);
+  EXPECT_EQ(t.dirty(), 0u);
+  t.setDepth(0.5f);
+  EXPECT_EQ(t.dirty(), hudwidget::kDirtyDepth);
+  t.getTextRect();
+  EXPECT_EQ(t.layout().batches.at(0).vertices.at(0).z, 0.5f);
+}
+
+namespace {
+
+struct Collected final : IDTagQ {
+  std::vector<DrawEntry> entries;
+  void addEntry(const DrawEntry& e) override { entries.push_back(e); }
+  Vec3 eyePosition() const override { return {}; }
+  Vec3 cameraAxis(int) const override { return {}; }
+};
+
+}  // namespace
+
+TEST(HUDTextBB, BackBufferGrowthViewAndWindowPass) {
+  hudwidget::HUDTextBB bb;
+  const int32_t margin = 2 * std::max(bb.maxCharWidth(), bb.getFontHeight());
+  EXPECT_EQ(bb.bbSize(), 256);
+  EXPECT_EQ(bb.getTextRect(), std::make_tuple(0, 0, 128, 128));
+  bb.setViewSize(256 - margin, 10);
+  EXPECT_EQ(bb.bbSize(), 256);
+  bb.setViewSize(257 - margin, 10);
+  EXPECT_EQ(bb.bbSize(), 512);
+  hudwidget::HUDTextBB twice;
+  twice.setViewSize(10, 512 - margin);
+  EXPECT_EQ(twice.bbSize(), 1024);
+  bb.setViewSize(INT32_MAX, 10);
+  EXPECT_EQ(bb.bbSize(), 4096);
+  bb.setViewSize(96, 40);
+  // The view moves at the next procBB, also when no application object is given.
+  bb.setViewPos(300 + 4096, 8);
+  EXPECT_EQ(bb.viewX(), 0);
+  EXPECT_FALSE(std::get<0>(bb.procBB({0})));
+  EXPECT_EQ(bb.viewX(), 4396);
+  hudtext::TextVertex pos[4];
+  hudtext::UVW uv[4];
+  bb.shownCorners(pos, uv);
+  EXPECT_FLOAT_EQ(uv[0].u, 300.0f / 4096);
+  EXPECT_FLOAT_EQ(uv[3].u, 396.0f / 4096);
+  EXPECT_FLOAT_EQ(uv[3].v, 48.0f / 4096);
+  EXPECT_EQ(pos[3].x, 96.0f);
+  // A view over the texture's right edge: two windows over one glyph page give one entry.
+  hudwidget::HUDTextBB edge;
+  edge.setText(std::u16string(80, u'x'), 1);
+  edge.setViewSize(96, 40);
+  edge.setViewPos(200, edge.getFontHeight());
+  edge.procBB({0});
+  ASSERT_EQ(edge.windowCount(), 2);
+  Collected q;
+  PassWord pw{0x55, 0};
+  char pass[] = "Backbuff";
+  hudwidget::HUDTextBB::collectCallback(&edge, &pw, pass, &q);
+  ASSERT_EQ(q.entries.size(), 1u);
+  EXPECT_EQ(q.entries[0].passWord, 1u);
+  EXPECT_EQ(pw.word, 0x55u);
+  char other[] = "Main";
+  hudwidget::HUDTextBB::collectCallback(&edge, &pw, other, &q);
+  ASSERT_EQ(q.entries.size(), 2u);
+  EXPECT_EQ(q.entries[1].passWord, 0u);
+}
+
+TEST(HUDTextDraw, CollectGivesOneEntryPerPageWithItsIndexInThePassWord) {
+  HUDText t;
+  EXPECT_FALSE(t.inRect());
+  Collected q;
+  PassWord pw{0xAABBCCDD, 8};
+  HUDText::collectCallback(&t, &pw, nullptr, &q);
+  EXPECT_TRUE(q.entries.empty());
+  t.setText(u"ab", 1);
+  HUDText::collectCallback(&t, &pw, nullptr, &q);
+  ASSERT_EQ(q.entries.size(), 1u);
+  EXPECT_EQ(q.entries[0].passWord, 0xAABB00DDu);
+  EXPECT_EQ(pw.word, 0xAABB00DDu);
+  EXPECT_EQ(q.entries[0].primType, 4u);
+  EXPECT_EQ(q.entries[0].distance, 0.0f);
+  EXPECT_EQ(t.batchTexture(t.layout().batches.size()), 0u);
+  // A character outside the BMP sits on a page of its own: a second entry, index 1.
+  t.setText(u"a\U00020B9F", 1);
+  q.entries.clear();
+  HUDText::collectCallback(&t, &pw, nullptr, &q);
+  ASSERT_EQ(q.entries.size(), 2u);
+  EXPECT_EQ(q.entries[1].passWord, 0xAABB01DDu);
+  const auto& quads = hudwidget::quadIndices(3);
+  ASSERT_GE(quads.size(), 18u);
+  EXPECT_EQ(std::vector<uint16_t>(quads.begin() + 12, quads.begin() + 18),
+            (std::vector<uint16_t>{8, 9, 10, 10, 11, 8}));
+  EXPECT_EQ(hudwidget::quadIndices(99999).size(), size_t(hudwidget::kMaxQuads) * 6);
+}
+
+TEST(GlyphPageTexture, PagesAreTextureManagerTextures) {
+  TextureMgr textures;
+  auto page = hudtext::createA8Surface(4, 3);
+  ASSERT_TRUE(page);
+  ASSERT_NE(page->textureHandle(), 0u);
+  EXPECT_TRUE(page->upload());
+  for (uint32_t i = 0; i < 16 * 8; ++i) page->bytes()[i] = uint8_t(i);
+  page->markDirty(2, 5);
+  EXPECT_TRUE(page->upload());
+  EXPECT_FALSE(page->dirty());
+  kesto::HdlLock<TextureMgr::TexHandle> lock(page->textureHandle());
+  ASSERT_TRUE(lock);
+  EXPECT_EQ(lock->levelWidth(), 16u);
+  qxgfx::LockedRect r;
+  auto* bits = static_cast<const uint8_t*>(lock->lockLevel0(r));
+  ASSERT_TRUE(bits);
+  EXPECT_EQ(bits[1 * r.pitch + 3], 0);                 // row 1 was not marked
+  EXPECT_EQ(bits[2 * r.pitch + 3], 2 * 16 + 3);
+  EXPECT_EQ(bits[4 * r.pitch + 15], 4 * 16 + 15);
+  EXPECT_EQ(bits[5 * r.pitch], 0);
+  lock->unlockLevel0();
+}
