@@ -2,6 +2,7 @@
 
 #include "app/input/input_bind.h"
 #include "app/qeldrin/qeldrin_bind.h"
+#include "hud/billboard/billboard_bind.h"
 #include "hud/prim3d/prim3d_bind.h"
 #include "hud/text/count_chara.h"
 #include "hud/widget/widget_bind.h"
@@ -51,6 +52,9 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(polyLineSBinding());
   order.provide(polyLineTRBinding());
   order.provide(plantSphereBinding());
+  order.provide(hudText3DBinding());
+  order.provide(billboardYBinding());
+  order.provide(billboardBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {
