@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "hud/billboard/billboard.h"
+#include "hud/billboard/billboard_bind.h"
+#include "hud/billboard/hud_text3d.h"
 #include "render/draw/dtag_queue.h"
 
 namespace {
@@ -159,6 +161,34 @@ TEST(BillboardBase, WorldMatrixAxisLock) {
   b.setPos({5, 0, 10});
   m = b.worldMatrix(rolled);
   expectVec(row(m, 2), {0, 0, 2});
+}
+
+// The draw lists hand callbacks a null object when an item died; nothing is touched.
+TEST(BillboardBind, CallbacksIgnoreANullObject) {
+  FakeCamera cam({0, 0, -10}, {0, 1, 0}, {0, 0, 1});
+  PassWord pw;
+  DrawCallArgs args;
+  void* app = &cam;  // never reached without an object
+  for (const qxbind::ClassBinding& b : {billboardBinding(), billboardYBinding(), hudText3DBinding()}) {
+    const LuaClassDesc d = b.first.describe(b.first.name);
+    d.collect(nullptr, &pw, nullptr, &cam);
+    d.draw(nullptr, &args, app);
+    if (b.kind != qxbind::BindKind::derived || b.second.name == std::string("BillboardBase")) d.material(nullptr, &args, app);
+  }
+  EXPECT_TRUE(cam.entries.empty());
+}
+
+TEST(HUDText3D, WorldMatrixKeptWithinAFrame) {
+  HUDText3D t;
+  t.setPos({1, 2, 3});
+  t.rebuildWorld(kFront, 1);
+  const Mat43 first = t.world;
+  const CameraView turned{{0, 0, -10}, {1, 0, 0}, {0, 0, 1}};
+  t.rebuildWorld(turned, 1);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(t.world.m[i], first.m[i]);
+  t.rebuildWorld(turned, 2);
+  EXPECT_NE(t.world.m[0], first.m[0]);
+  EXPECT_EQ(t.frame, 2u);
 }
 
 }  // namespace
