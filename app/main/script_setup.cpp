@@ -3,6 +3,7 @@
 #include "app/dialog/ml_dialog_bind.h"
 #include "app/input/input_bind.h"
 #include "app/qeldrin/qeldrin_bind.h"
+#include "hud/billboard/billboard_bind.h"
 #include "hud/dialog/dialog_res.h"
 #include "hud/panel/panel_bind.h"
 #include "hud/prim3d/prim3d_bind.h"
@@ -62,6 +63,9 @@ void provideEngineBindings(qxbind::BindOrder& order) {
   order.provide(hudBGBinding());
   order.provide(hudMeterBinding());
   order.provide(guiConsoleBinding());
+  order.provide(hudText3DBinding());
+  order.provide(billboardYBinding());
+  order.provide(billboardBinding());
 }
 
 void bindEngineClasses(const ScriptHdl& state) {

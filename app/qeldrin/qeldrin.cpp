@@ -130,6 +130,7 @@ void Qeldrin::beginDraw() {
   if (inScene_ || !devices || !devices->device()) return;
   devices->lock();
   inScene_ = true;
+  ++frame_;
   devices->device()->beginScene();
 }
 

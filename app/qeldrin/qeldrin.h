@@ -98,6 +98,8 @@ class Qeldrin final : public DSortCBack, public IDTagQ, public IDrawContext {
   int32_t accum_frame = 0;
 
   // ---- what objects' callbacks use
+  // Counts begun frames (1 for the first), so objects can cache geometry per frame.
+  uint32_t frameNumber() const { return frame_; }
   void setWorldMatrix(const float m[12]);
   void setStream(uint32_t index, qxgfx::VertexBuffer* buffer);
   void setIndexBuffer(qxgfx::IndexBuffer* buffer);
@@ -199,6 +201,7 @@ class Qeldrin final : public DSortCBack, public IDTagQ, public IDrawContext {
   Vec3 boundEye_{};
 
   bool inScene_ = false;
+  uint32_t frame_ = 0;
   bool drawing_ = false;  // a list is being drawn: entries cannot be added
   bool reportedStreams_ = false;
   std::shared_ptr<ImeLink> ime_ = std::make_shared<ImeLink>();

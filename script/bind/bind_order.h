@@ -39,6 +39,10 @@ class BindOrder {
   // step binds that class or the binding's kind or second class differ from the step's.
   bool provide(const ClassBinding& binding);
   bool isProvided(int number) const;
+  // The binding provided for a step, or null.
+  const ClassBinding* binding(int number) const {
+    return isProvided(number) ? &*bindings_[static_cast<size_t>(number - 1)] : nullptr;
+  }
 
   // Runs every provided step in order on the state, each under the state's lock. Gives
   // the number of steps that bound everything they should.

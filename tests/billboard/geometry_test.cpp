@@ -1,0 +1,194 @@
+// Billboard geometry against a fake camera: corners, distance gain, z offset, the
+// collapse seen from above, the axis lock and the transparency threshold.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "hud/billboard/billboard.h"
+#include "hud/billboard/billboard_bind.h"
+#include "hud/billboard/hud_text3d.h"
+#include "render/draw/dtag_queue.h"
+
+namespace {
+
+using billboard::CameraView;
+
+class FakeCamera final : public IDTagQ {
+ public:
+  FakeCamera(Vec3 eye, Vec3 up, Vec3 dir) : eye_(eye), up_(up), dir_(dir) {}
+  void addEntry(const DrawEntry& e) override { entries.push_back(e); }
+  Vec3 eyePosition() const override { return eye_; }
+  Vec3 cameraAxis(int axis) const override { return axis == 1 ? up_ : axis == 2 ? dir_ : cross(up_, dir_); }
+  std::vector<DrawEntry> entries;
+
+ private:
+  Vec3 eye_, up_, dir_;
+};
+
+const CameraView kFront{{0, 0, -10}, {0, 1, 0}, {0, 0, 1}};
+
+void expectVec(const Vec3& got, const Vec3& want) {
+  EXPECT_NEAR(got.x, want.x, 1e-5f);
+  EXPECT_NEAR(got.y, want.y, 1e-5f);
+  EXPECT_NEAR(got.z, want.z, 1e-5f);
+}
+
+Vec3 row(const Mat43& m, int r) { return {m(r, 0), m(r, 1), m(r, 2)}; }
+
+TEST(Billboard, CornersGainAndOffset) {
+  Billboard b;
+  b.setSize(2, 1);
+  b.setAlpha(0.25f);
+  b.rebuild(kFront);
+  const Vec3 want[4] = {{-1, 0.5f, 0}, {1, 0.5f, 0}, {1, -0.5f, 0}, {-1, -0.5f, 0}};
+  const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  for (int i = 0; i < 4; ++i) {
+    expectVec(b.positions[i].pos, want[i]);
+    EXPECT_EQ(b.positions[i].color, 0xFFFFFFFFu);
+    EXPECT_EQ(b.uvs[i].u, uv[i][0]);
+    EXPECT_EQ(b.uvs[i].v, uv[i][1]);
+    EXPECT_EQ(b.uvs[i].alpha, 0.25f);
+  }
+  EXPECT_EQ(b.size.z, 1.0f);
+
+  // Linear gain: twice as far, twice as large; the stored size is left as it was.
+  b.setDistGain(1, 1);
+  b.rebuild(kFront);
+  EXPECT_NEAR(b.positions[1].pos.x, 10.0f, 1e-4f);
+  EXPECT_NEAR(b.positions[1].pos.y, 5.0f, 1e-4f);
+  b.setPos({0, 0, 10});
+  b.rebuild(kFront);
+  EXPECT_NEAR(b.positions[1].pos.x, 20.0f, 1e-4f);
+  EXPECT_EQ(b.size.x, 2.0f);
+  EXPECT_NEAR(b.distanceScale(kFront.eye), 20.0f, 1e-4f);
+
+  // A negative z offset comes one unit toward the camera; the axis plays no part.
+  b.setDistGain(1, 0);
+  b.setZOffset(-1);
+  b.setAxis({1, 0, 0});
+  b.rebuild(kFront);
+  expectVec(b.positions[0].pos, {-1, 0.5f, 9});
+}
+
+TEST(Billboard, EntriesAndTransparency) {
+  FakeCamera cam({0, 0, -10}, {0, 1, 0}, {0, 0, 1});
+  Billboard b;
+  b.item = 77;
+  b.setPos({0, 0, 5});
+  b.enqueueDraw(cam);
+  BillboardY y;
+  y.item = 78;
+  y.setPos({3, 4, -10});
+  y.setAlpha(0.99f);
+  y.enqueueDraw(cam);
+  y.setAlpha(1.0f);
+  y.enqueueDraw(cam);
+  ASSERT_EQ(cam.entries.size(), 3u);
+  const DrawEntry& e = cam.entries[0];
+  EXPECT_EQ(e.primType, 4u);
+  EXPECT_EQ(e.transparency, 0u);
+  EXPECT_EQ(e.distance, 0.0f);
+  EXPECT_EQ(e.item.value, 77u);
+  EXPECT_TRUE(e.key.isBatched());
+  EXPECT_EQ(e.key.streams[2], 2u);
+  EXPECT_EQ(cam.entries[1].transparency, 1u);
+  EXPECT_EQ(cam.entries[1].key.streams[1], 1u);
+  EXPECT_EQ(cam.entries[1].distance, 25.0f);
+  EXPECT_EQ(cam.entries[1].item.value, 78u);
+  EXPECT_EQ(cam.entries[2].transparency, 0u);
+  EXPECT_EQ(cam.entries[2].key.streams[1], 0u);
+}
+
+TEST(BillboardY, LevelQuadOncePerFrameAndTopView) {
+  BillboardY y;
+  y.setSize(4, 2);
+  y.setPos({1, 2, 3});
+  // A rolled camera: the edges stay level all the same.
+  const float h = std::sqrt(0.5f);
+  const CameraView rolled{{0, 0, -10}, {h, h, 0}, {0, 0, 1}};
+  y.rebuild(rolled, 1);
+  const Vec3 want[4] = {{-1, 3, 3}, {3, 3, 3}, {3, 1, 3}, {-1, 1, 3}};
+  for (int i = 0; i < 4; ++i) expectVec(y.positions[i].pos, want[i]);
+
+  // Same frame: kept; the next frame from straight above collapses onto the position.
+  const CameraView above{{1, 20, 3}, {0, 0, 1}, {0, -1, 0}};
+  y.rebuild(above, 1);
+  expectVec(y.positions[0].pos, want[0]);
+  y.setAlpha(0.5f);
+  y.rebuild(above, 2);
+  for (int i = 0; i < 4; ++i) {
+    expectVec(y.positions[i].pos, {1, 2, 3});
+    EXPECT_EQ(y.uvs[i].alpha, 0.5f);
+  }
+  EXPECT_EQ(y.frame, 2u);
+}
+
+TEST(BillboardBase, WorldMatrixAxisLock) {
+  BillboardBase b;
+  b.setPos({5, 0, 0});
+  b.setSize(2, 3);
+  b.setZOffset(-1);
+  const float h = std::sqrt(0.5f);
+  const CameraView rolled{{5, 0, -10}, {h, h, 0}, {0, 0, 1}};
+
+  // Free: the frame follows the camera's up vector; y is negated for the text layout.
+  Mat43 m = b.worldMatrix(rolled);
+  expectVec(row(m, 0), cross(rolled.up, rolled.dir) * 2.0f);
+  expectVec(row(m, 1), rolled.up * -3.0f);
+  expectVec(row(m, 2), {0, 0, 1});
+  expectVec(row(m, 3), {5, 0, -1});
+
+  // Locked to the world y axis: a level baseline although the camera rolls.
+  b.setAxis({0, 1, 0});
+  m = b.worldMatrix(rolled);
+  expectVec(row(m, 0), {2, 0, 0});
+  expectVec(row(m, 1), {0, -3, 0});
+  expectVec(row(m, 2), {0, 0, 1});
+
+  // Seen along the locked axis: nothing left to draw.
+  m = b.worldMatrix({{5, 10, 0}, {0, 0, 1}, {0, -1, 0}});
+  for (int r = 0; r < 3; ++r) expectVec(row(m, r), {0, 0, 0});
+
+  b.disableAxis();
+  m = b.worldMatrix(rolled);
+  expectVec(row(m, 1), rolled.up * -3.0f);
+
+  // Distance gain scales every row of the frame.
+  b.setDistGain(0.1f, 1);
+  m = b.worldMatrix(rolled);
+  expectVec(row(m, 2), {0, 0, 1});
+  b.setPos({5, 0, 10});
+  m = b.worldMatrix(rolled);
+  expectVec(row(m, 2), {0, 0, 2});
+}
+
+// The draw lists hand callbacks a null object when an item died; nothing is touched.
+TEST(BillboardBind, CallbacksIgnoreANullObject) {
+  FakeCamera cam({0, 0, -10}, {0, 1, 0}, {0, 0, 1});
+  PassWord pw;
+  DrawCallArgs args;
+  void* app = &cam;  // never reached without an object
+  for (const qxbind::ClassBinding& b : {billboardBinding(), billboardYBinding(), hudText3DBinding()}) {
+    const LuaClassDesc d = b.first.describe(b.first.name);
+    d.collect(nullptr, &pw, nullptr, &cam);
+    d.draw(nullptr, &args, app);
+    if (b.kind != qxbind::BindKind::derived || b.second.name == std::string("BillboardBase")) d.material(nullptr, &args, app);
+  }
+  EXPECT_TRUE(cam.entries.empty());
+}
+
+TEST(HUDText3D, WorldMatrixKeptWithinAFrame) {
+  HUDText3D t;
+  t.setPos({1, 2, 3});
+  t.rebuildWorld(kFront, 1);
+  const Mat43 first = t.world;
+  const CameraView turned{{0, 0, -10}, {1, 0, 0}, {0, 0, 1}};
+  t.rebuildWorld(turned, 1);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(t.world.m[i], first.m[i]);
+  t.rebuildWorld(turned, 2);
+  EXPECT_NE(t.world.m[0], first.m[0]);
+  EXPECT_EQ(t.frame, 2u);
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// A textured Billboard and BillboardY and a HUDText3D drawn by a script through the
+// application's draw lists on the GL device; the target is read back and saved as
+// "billboard_shot.png" beside the test.
+#include <stb_image_write.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/qeldrin/qeldrin.h"
+#include "platform/window/ui_thread.h"
+#include "render/device/device_mgr.h"
+#include "script/lua/stack_readers.h"
+#include "tests/gfx/gl_fixture.h"
+#include "tests/main/engine_fixture.h"
+
+namespace {
+
+using maintest::EngineTest;
+
+constexpr int kSide = 128;
+std::vector<uint32_t> gShot;
+
+int luaGrab(lua_State* L) {
+  kesto::HdlLock<TextureMgr::TexHandle> t(getHandleAt(L, 1), kesto::HdlLock<TextureMgr::TexHandle>::kShared);
+  qxgfx::Device* d = DeviceMgr::currentDevice();
+  qxgfx::Ref<qxgfx::Surface> s = t ? t->getSurface() : nullptr;
+  if (s && d) gShot = qxtest::readPixels(*d, s.get());
+  return 0;
+}
+
+// Quadrants red, green (top) and blue, white (bottom), 2 x 2 texels each.
+void writeQuadrants(const std::filesystem::path& path) {
+  std::vector<uint8_t> rgba;
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      const uint32_t c = y < 2 ? (x < 2 ? 0xFF0000u : 0x00FF00u) : (x < 2 ? 0x0000FFu : 0xFFFFFFu);
+      rgba.insert(rgba.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 0xFF});
+    }
+  }
+  stbi_write_png(path.string().c_str(), 4, 4, 4, rgba.data(), 16);
+}
+
+// Camera 100 units before the origin looking along +z, 90 degrees, square: a point
+// (x, y, 0) lands on pixel (64 + 0.64 x, 64 - 0.64 y).
+const char* kMain = R"(
+require("QXL")
+function main()
+  local v = QXL.vec3.new
+  local q = Qeldrin.new(128, 128, "billboard")
+  if not q:has_window() then record('nowindow') coroutine.yield(false) end
+  local phase = coroutine.yield(true)
+  while phase ~= 2 do phase = coroutine.yield(true) end
+  q:setShader(EffectMgr:create("effect\\billboard.fx"))
+  local cam = CamMgr:create(v(0, 0, -100), v(0, 0, 0), 1, 1000)
+  cam:set_aspect(1)
+  q:setCamera(cam)
+  local target = TextureMgr:create_blank(7, 21)
+  local tex = TextureMgr:load("tex\\quad.png", 0, 0)
+  local b = Billboard.new():setPos(v(-40, 10, 0)):setSize(30, 30):setTex(tex):setTex(tex)
+  local y = BillboardY.new():setPos(v(40, 10, 0)):setSize(30, 30):setTex(tex)
+  local t = HUDText3D.new():setText("T", 1):setPos(v(0, -40, 0)):setScale(3, 3)
+  record('pos', b:getPos()[1], t:getPos()[2])
+  q:beginDraw()
+  q:setTargetTex(0, target)
+  q:clearColorBuffer(0xFF000040)
+  q:clearZBuffer(1)
+  q:set_tech("Billboard")
+  q:draw_multi({b, y}, "")
+  q:flush_drawAll(true)
+  q:set_tech("Text3D")
+  q:draw_single(t, "")
+  q:flush_drawAll(true)
+  q:endDraw()
+  grab(target)
+  TextureMgr:saveAsFile(target, "billboard_shot.png")
+  coroutine.yield(false)
+end
+)";
+
+uint32_t at(int x, int y) { return gShot[size_t(y * kSide + x)] & 0xFFFFFFu; }
+
+int inkIn(int x0, int y0, int x1, int y1) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      const uint32_t p = at(x, y);
+      n += ((p >> 8) & 0xFF) > 128 && (p & 0xFF) > 128;
+    }
+  return n;
+}
+
+TEST_F(EngineTest, BillboardsAndTextFaceTheCamera) {
+  qxtest::preferSoftwareGL();
+  writeMain(kMain);
+  for (const char* dir : {"effect", "tex"}) std::filesystem::create_directories(root_ / "resource" / dir);
+  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "resource" / "effect" / "billboard.fx",
+                             root_ / "resource" / "effect" / "billboard.fx");
+  writeQuadrants(root_ / "resource" / "tex" / "quad.png");
+  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &luaGrab); };
+  EngineRunReport report;
+  qxplat::runUiThread([&](uint32_t ui) {
+    options_.uiThreadId = ui;
+    report = run();
+  });
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
+  EXPECT_EQ(recordsOf("pos"), (std::vector<maintest::Record>{{"pos", "-40", "-40"}}));
+  ASSERT_EQ(gShot.size(), size_t(kSide * kSide));
+  ASSERT_TRUE(std::filesystem::exists(root_ / "billboard_shot.png"));
+  std::filesystem::copy_file(root_ / "billboard_shot.png", "billboard_shot.png",
+                             std::filesystem::copy_options::overwrite_existing);
+
+  // Texture (0, 0) at the top left as the camera sees it, for both kinds of quad.
+  for (int dx : {0, 51}) {
+    EXPECT_EQ(at(34 + dx, 54), 0xFF0000u) << dx;
+    EXPECT_EQ(at(43 + dx, 54), 0x00FF00u) << dx;
+    EXPECT_EQ(at(34 + dx, 64), 0x0000FFu) << dx;
+    EXPECT_EQ(at(43 + dx, 64), 0xFFFFFFu) << dx;
+  }
+  EXPECT_EQ(at(64, 54), 0x000040u);
+  EXPECT_EQ(at(2, 2), 0x000040u);
+
+  // The "T" is centred on its position (pixel (64, 90)) and upright: its bar on top.
+  const int top = inkIn(44, 70, 84, 90), bottom = inkIn(44, 90, 84, 110);
+  EXPECT_GT(top, 0);
+  EXPECT_GT(bottom, 0);
+  EXPECT_GT(top, bottom) << "the bar of the T should be on top";
+  EXPECT_EQ(inkIn(0, 112, 128, 128), 0);
+}
+
+}  // namespace
