@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "app/main/engine_singletons.h"
 #include "app/main/script_setup.h"
+#include "runtime/res/catalogue.h"
 #include "script/bind/bind_order.h"
 #include "tests/main/engine_fixture.h"
 
@@ -58,8 +60,16 @@ TEST_F(EngineTest, StartUpBindsTheProvidedClassesInTableOrder) {
     if (s && r[1] == s->className && std::find(bound.begin(), bound.end(), r[1]) == bound.end()) bound.push_back(r[1]);
   }
   EXPECT_EQ(bound, expected);
-  // Steps of subsystems not built yet are the only ones missing; the count only shrinks.
-  EXPECT_LE(missing, 7) << "a bind step that the program provided has been lost";
+  EXPECT_EQ(missing, 0) << "every step of the bind table is provided by the program";
+}
+
+TEST(StartUpManagers, NoManagerIsAStandIn) {
+  kesto::ManagerCatalogue managers;
+  provideEngineManagers(managers);
+  ASSERT_TRUE(managers.constructAll());
+  for (size_t i = 0; i < kesto::ManagerCatalogue::kCount; ++i)
+    EXPECT_FALSE(managers.isStandIn(static_cast<kesto::ManagerKind>(i))) << "manager id " << i;
+  managers.destroyAll();
 }
 
 }  // namespace
