@@ -10,12 +10,7 @@ namespace {
 using EngineTest = qxtest::GLEngineTest;
 
 constexpr int kW = 320, kH = 160;
-std::vector<uint32_t> gShot;
-
-int luaGrab(lua_State* L) {
-  if (qxtest::TargetPixels t = qxtest::readTargetAt(L, 1); t.read) gShot = std::move(t.words);
-  return 0;
-}
+std::vector<uint32_t>& gShot = qxtest::grabbed();
 
 const char* kMain = R"(
 require("QXL")
@@ -88,7 +83,7 @@ TEST_F(EngineTest, PanelMeterScaleAndConsoleDraw) {
   for (const char* f : {"strip.png", "walk.spr"})
     std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel" / "scripts" / f,
                                root_ / "resource" / f);
-  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &luaGrab); };
+  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &qxtest::luaGrab); };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   const auto window = recordsOf("window");

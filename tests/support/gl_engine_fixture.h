@@ -85,6 +85,17 @@ inline int luaPixel(lua_State* L) {
   return 1;
 }
 
+// grab(texture): keeps a render target's (or the back buffer's) pixels in grabbed().
+inline std::vector<uint32_t>& grabbed() {
+  static std::vector<uint32_t> shot;
+  return shot;
+}
+
+inline int luaGrab(lua_State* L) {
+  if (TargetPixels t = readTargetAt(L, 1); t.read) grabbed() = std::move(t.words);
+  return 0;
+}
+
 // Queues the memory item `self` on the draw list `q` in the HUD pass.
 inline void queueHudItem(uint32_t self, void* q) {
   DrawEntry e;

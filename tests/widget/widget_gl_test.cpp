@@ -59,12 +59,7 @@ int luaMakeBoxes(lua_State* L) {
 }
 
 constexpr int kW = 320, kH = 160;
-std::vector<uint32_t> gShot;
-
-int luaGrab(lua_State* L) {
-  if (qxtest::TargetPixels t = qxtest::readTargetAt(L, 1); t.read) gShot = std::move(t.words);
-  return 0;
-}
+std::vector<uint32_t>& gShot = qxtest::grabbed();
 
 const char* kMain = R"(
 require("QXL")
@@ -143,7 +138,7 @@ TEST_F(EngineTest, TextWidgetsDrawTextSelectionCaretAndBackBufferView) {
   onScriptReady = [](lua_State* L) {
     lua_register(L, "box", &luaBox);
     lua_register(L, "boxes", &luaMakeBoxes);
-    lua_register(L, "grab", &luaGrab);
+    lua_register(L, "grab", &qxtest::luaGrab);
   };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
