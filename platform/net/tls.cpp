@@ -16,13 +16,7 @@ SSL_CTX* gContext = nullptr;
 int gContextUsers = 0;
 
 std::string sslErrors() {
-  std::string text;
-  while (unsigned long e = ERR_get_error()) {
-    char buf[256];
-    ERR_error_string_n(e, buf, sizeof buf);
-    if (!text.empty()) text += "; ";
-    text += buf;
-  }
+  std::string text = takeSslErrors();
   return text.empty() ? "unknown TLS error" : text;
 }
 
@@ -32,6 +26,17 @@ bool isIpLiteral(const std::string& host) {
 }
 
 }  // namespace
+
+std::string takeSslErrors() {
+  std::string text;
+  while (unsigned long e = ERR_get_error()) {
+    char buf[256];
+    ERR_error_string_n(e, buf, sizeof buf);
+    if (!text.empty()) text += "; ";
+    text += buf;
+  }
+  return text;
+}
 
 bool acquireTlsContext(std::string& why) {
   std::lock_guard<std::mutex> g(gContextLock);

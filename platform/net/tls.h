@@ -17,6 +17,10 @@ namespace qxnet {
 bool acquireTlsContext(std::string& why);
 void releaseTlsContext();
 
+// Empties this thread's OpenSSL error queue into one line ("; " between entries);
+// empty when the queue was.
+std::string takeSslErrors();
+
 class TlsStream {
  public:
   TlsStream() = default;

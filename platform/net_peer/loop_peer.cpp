@@ -1,6 +1,5 @@
 #include "platform/net_peer/loop_peer.h"
 
-#include <openssl/err.h>
 #include <openssl/ssl.h>
 
 #include <arpa/inet.h>
@@ -14,22 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/net/tls.h"
+
 namespace qxnet {
-
-namespace {
-
-std::string peerSslErrors() {
-  std::string text;
-  while (unsigned long e = ERR_get_error()) {
-    char buf[256];
-    ERR_error_string_n(e, buf, sizeof buf);
-    if (!text.empty()) text += "; ";
-    text += buf;
-  }
-  return text;
-}
-
-}  // namespace
 
 bool TlsServerStream::accept(int fd, const std::string& certFile, const std::string& keyFile, int timeoutMs,
                              std::string& why) {
@@ -37,7 +23,7 @@ bool TlsServerStream::accept(int fd, const std::string& certFile, const std::str
   ctx_ = ctx;
   if (!ctx || SSL_CTX_use_certificate_chain_file(ctx, certFile.c_str()) != 1 ||
       SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
-    why = "server TLS context: " + peerSslErrors();
+    why = "server TLS context: " + takeSslErrors();
     return false;
   }
   ssl_ = SSL_new(ctx);
@@ -47,7 +33,7 @@ bool TlsServerStream::accept(int fd, const std::string& certFile, const std::str
     if (r == 1) return true;
     int e = SSL_get_error(ssl_, r);
     if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE) {
-      why = "server handshake: " + peerSslErrors();
+      why = "server handshake: " + takeSslErrors();
       return false;
     }
     pollfd p{fd, static_cast<short>(e == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT), 0};

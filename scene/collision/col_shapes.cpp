@@ -89,31 +89,19 @@ Table makeTable(bool is3D) {
 const Table kTests2D = makeTable(false);
 const Table kTests3D = makeTable(true);
 
-bool circleOfRects(uint8_t* bound, const uint8_t* const* kids, size_t n) {
-  const auto rects = loadAll<Rect2>(kids, n);
-  const Circle c = boundingCircleOfRects(rects.data(), n);
-  std::memcpy(bound, &c, sizeof c);
+// Writes the bound fit(children) gives over the bound's record.
+template <class Kid, auto fit>
+bool fitBound(uint8_t* bound, const uint8_t* const* kids, size_t n) {
+  const auto all = loadAll<Kid>(kids, n);
+  const auto b = fit(all.data(), n);
+  std::memcpy(bound, &b, sizeof b);
   return true;
 }
-bool circleOfPoints(uint8_t* bound, const uint8_t* const* kids, size_t n) {
-  const auto points = loadAll<Vec2>(kids, n);
-  const Circle c = boundingCircleOfPoints(points.data(), n);
-  std::memcpy(bound, &c, sizeof c);
-  return true;
-}
-bool sphereOfSpheres(uint8_t* bound, const uint8_t* const* kids, size_t n) {
-  const auto spheres = loadAll<Sphere>(kids, n);
-  const Sphere s = boundingSphereOfPoints(spheres.data(), n);
-  std::memcpy(bound, &s, sizeof s);
-  return true;
-}
-bool rectsLeftCircle(uint8_t* bound, const uint8_t* const* kids, size_t n) {
-  const auto rects = loadAll<Rect2>(kids, n);
-  return rectCornersOutsideCircle(load<Circle>(bound), rects.data(), n);
-}
-bool pointsLeftCircle(uint8_t* bound, const uint8_t* const* kids, size_t n) {
-  const auto points = loadAll<Vec2>(kids, n);
-  return anyPointOutsideCircle(load<Circle>(bound), points.data(), n);
+// True when a child reaches outside the bounding circle.
+template <class Kid, auto outside>
+bool kidsLeftCircle(uint8_t* bound, const uint8_t* const* kids, size_t n) {
+  const auto all = loadAll<Kid>(kids, n);
+  return outside(load<Circle>(bound), all.data(), n);
 }
 bool rebuild(uint8_t*, const uint8_t* const*, size_t) { return true; }
 
@@ -146,19 +134,19 @@ PairTest pairTest(bool is3D, uint32_t kindA, uint32_t kindB) { return (is3D ? kT
 
 treesync::BoundFn boundBuilder2D(uint32_t boundKind, uint32_t childKind) {
   if ((boundKind & 7) != 3) return nullptr;
-  if ((childKind & 7) == 1) return &circleOfRects;
-  if ((childKind & 7) == 4) return &circleOfPoints;
+  if ((childKind & 7) == 1) return &fitBound<Rect2, boundingCircleOfRects>;
+  if ((childKind & 7) == 4) return &fitBound<Vec2, boundingCircleOfPoints>;
   return nullptr;
 }
 
 treesync::BoundFn boundBuilder3D(uint32_t boundKind, uint32_t childKind) {
-  return (boundKind & 7) == 1 && (childKind & 7) == 1 ? &sphereOfSpheres : nullptr;
+  return (boundKind & 7) == 1 && (childKind & 7) == 1 ? &fitBound<Sphere, boundingSphereOfPoints> : nullptr;
 }
 
 treesync::BoundFn boundCheck2D(uint32_t boundKind, uint32_t childKind) {
   const uint32_t a = boundKind & 7, b = childKind & 7;
-  if (a == 3 && b == 1) return &rectsLeftCircle;
-  if (a == 3 && b == 4) return &pointsLeftCircle;
+  if (a == 3 && b == 1) return &kidsLeftCircle<Rect2, rectCornersOutsideCircle>;
+  if (a == 3 && b == 4) return &kidsLeftCircle<Vec2, anyPointOutsideCircle>;
   if (a == 0 || b == 0 || (a >= 5 && b <= 4)) return &rebuild;
   return nullptr;
 }

@@ -3,28 +3,14 @@
 // read back and saved as "panel_shot.png" beside the test.
 #include <filesystem>
 
-#include "app/qeldrin/qeldrin.h"
-#include "render/device/device_mgr.h"
-#include "runtime/res/hdl_lock.h"
-#include "script/lua/stack_readers.h"
-#include "tests/gfx/gl_fixture.h"
-#include "tests/main/engine_fixture.h"
-#include "platform/window/ui_thread.h"
+#include "tests/support/gl_engine_fixture.h"
 
 namespace {
 
-using maintest::EngineTest;
+using EngineTest = qxtest::GLEngineTest;
 
 constexpr int kW = 320, kH = 160;
-std::vector<uint32_t> gShot;
-
-int luaGrab(lua_State* L) {
-  kesto::HdlLock<TextureMgr::TexHandle> t(getHandleAt(L, 1), kesto::HdlLock<TextureMgr::TexHandle>::kShared);
-  qxgfx::Device* d = DeviceMgr::currentDevice();
-  qxgfx::Ref<qxgfx::Surface> s = t ? t->getSurface() : nullptr;
-  if (s && d) gShot = qxtest::readPixels(*d, s.get());
-  return 0;
-}
+std::vector<uint32_t>& gShot = qxtest::grabbed();
 
 const char* kMain = R"(
 require("QXL")
@@ -91,20 +77,14 @@ bool yellow(uint32_t p) { return p == 0xFFFFFF00u; }
 TEST_F(EngineTest, PanelMeterScaleAndConsoleDraw) {
   qxtest::preferSoftwareGL();
   writeMain(kMain);
-  std::filesystem::create_directories(root_ / "resource" / "effect");
-  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "resource" / "effect" / "hud.fx",
-                             root_ / "resource" / "effect" / "hud.fx");
+  installEffect("hud.fx");
   std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel" / "white.png",
                              root_ / "resource" / "white.png");
   for (const char* f : {"strip.png", "walk.spr"})
     std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel" / "scripts" / f,
                                root_ / "resource" / f);
-  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &luaGrab); };
-  EngineRunReport report;
-  qxplat::runUiThread([&](uint32_t ui) {
-    options_.uiThreadId = ui;
-    report = run();
-  });
+  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &qxtest::luaGrab); };
+  const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   const auto window = recordsOf("window");
   if (window.empty() || window[0][1] != "true") GTEST_SKIP() << "no window with a GL device here";

@@ -1,42 +1,13 @@
 // The primitives drawn by a script through the application's draw lists on the GL device,
 // each into a render target over a background, with pixels read back.
-#include <stb_image_write.h>
-
-#include "app/qeldrin/qeldrin.h"
-#include "platform/window/ui_thread.h"
-#include "render/device/device_mgr.h"
-#include "script/lua/stack_readers.h"
-#include "tests/gfx/gl_fixture.h"
-#include "tests/main/engine_fixture.h"
+#include "tests/support/gl_engine_fixture.h"
 
 namespace {
 
-using maintest::EngineTest;
+using EngineTest = qxtest::GLEngineTest;
+using qxtest::luaPixel;
+using qxtest::writePng;
 using maintest::Record;
-
-void writePng(const std::filesystem::path& path, int w, int h, uint32_t argb) {
-  std::vector<uint8_t> rgba;
-  for (int i = 0; i < w * h; ++i) {
-    rgba.insert(rgba.end(), {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)});
-  }
-  std::string out;
-  stbi_write_png_to_func([](void* c, void* d, int n) { static_cast<std::string*>(c)->append(static_cast<char*>(d), n); },
-                         &out, w, h, 4, rgba.data(), w * 4);
-  std::ofstream(path, std::ios::binary) << out;
-}
-
-// pixel(texture, x, y): the A8R8G8B8 word of a render target.
-int luaPixel(lua_State* L) {
-  kesto::HdlLock<TextureMgr::TexHandle> t(getHandleAt(L, 1), kesto::HdlLock<TextureMgr::TexHandle>::kShared);
-  qxgfx::Device* d = DeviceMgr::currentDevice();
-  qxgfx::Ref<qxgfx::Surface> s = t ? t->getSurface() : nullptr;
-  if (!s || !d) return 0;
-  const auto px = qxtest::readPixels(*d, s.get());
-  const size_t at = size_t(luaL_checkinteger(L, 3)) * s->desc().width + size_t(luaL_checkinteger(L, 2));
-  if (at >= px.size()) return 0;
-  lua_pushnumber(L, px[at]);
-  return 1;
-}
 
 // Camera 100 units before the origin looking along +z, 90 degrees, square: a point
 // (x, y, 0) lands on pixel (32 + 0.32 x, 32 - 0.32 y) of the 64 x 64 target.
@@ -89,18 +60,13 @@ TEST_F(EngineTest, PrimitivesDrawIntoATarget) {
   qxtest::preferSoftwareGL();
   writeMain(kMain);
   for (const char* dir : {"effect", "tex", "anim"}) std::filesystem::create_directories(root_ / "resource" / dir);
-  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "resource" / "effect" / "prim3d.fx",
-                             root_ / "resource" / "effect" / "prim3d.fx");
+  installEffect("prim3d.fx");
   writePng(root_ / "resource" / "tex" / "red.png", 4, 4, 0xFFFF0000);
   writePng(root_ / "resource" / "anim" / "rib.png", 8, 4, 0xFFFFFF00);
   std::ofstream(root_ / "resource" / "anim" / "rib.spr") << R"({"texture": "anim\\rib.png", "rect": [0, 0, 8, 4],
     "slot": {"begin": {"rect": [0, 0, 2, 4]}, "line": {"rect": [2, 0, 6, 4]}, "end": {"rect": [6, 0, 8, 4]}}})";
   onScriptReady = [](lua_State* L) { lua_register(L, "pixel", &luaPixel); };
-  EngineRunReport report;
-  qxplat::runUiThread([&](uint32_t ui) {
-    options_.uiThreadId = ui;
-    report = run();
-  });
+  const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
 

@@ -1,29 +1,18 @@
 // The primitives as scripts reach them in the running engine: bound classes, chaining,
 // getPlane through QXL.plane.newABCD, ribbon sources read from ".spr" animations.
-#include <stb_image_write.h>
-
 #include "app/main/script_setup.h"
 #include "app/qeldrin/item_lock.h"
 #include "hud/prim3d/poly_line.h"
 #include "script/bind/bind_order.h"
 #include "script/lua/stack_readers.h"
 #include "tests/main/engine_fixture.h"
+#include "tests/support/gl_engine_fixture.h"
 
 namespace {
 
 using maintest::EngineTest;
+using qxtest::writePng;
 using maintest::Record;
-
-void writePng(const std::filesystem::path& path, int w, int h, uint32_t argb) {
-  std::vector<uint8_t> rgba;
-  for (int i = 0; i < w * h; ++i) {
-    rgba.insert(rgba.end(), {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)});
-  }
-  std::string out;
-  stbi_write_png_to_func([](void* c, void* d, int n) { static_cast<std::string*>(c)->append(static_cast<char*>(d), n); },
-                         &out, w, h, 4, rgba.data(), w * 4);
-  std::ofstream(path, std::ios::binary) << out;
-}
 
 // ribbon(obj): the begin, end and line rectangles of a PolyLineS and whether it holds a
 // texture and an animation.

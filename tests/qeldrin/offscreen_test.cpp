@@ -16,11 +16,13 @@
 #include "script/lua/stack_readers.h"
 #include "tests/gfx/gl_fixture.h"
 #include "tests/main/engine_fixture.h"
+#include "tests/support/gl_engine_fixture.h"
 #include "tests/qeldrin/rec_fixture.h"
 
 namespace {
 
-using maintest::EngineTest;
+using EngineTest = qxtest::GLEngineTest;
+using qxtest::luaPixel;
 using maintest::Record;
 
 // A red square from (4, 4) to (20, 20), batched through the HUD vertex format.
@@ -30,19 +32,11 @@ struct Quad {
 
 void registerQuad() {
   LuaClassDesc d = LuaClassDesc::forType<Quad>("TQuad");
-  d.collect = [](void* obj, void*, void*, void* q) {
-    DrawEntry e;
-    DrawKey::init(e.key, 2, 0);
-    e.item = kesto::HdlBase(static_cast<Quad*>(obj)->self);
-    static_cast<IDTagQ*>(q)->addEntry(e);
-  };
+  d.collect = [](void* obj, void*, void*, void* q) { qxtest::queueHudItem(static_cast<Quad*>(obj)->self, q); };
   d.draw = [](void*, void*, void* q) {
     const uint32_t red = 0xFFFF0000;
     static const qtest::HudPos pos[4] = {{4, 4, 0, red}, {20, 4, 0, red}, {20, 20, 0, red}, {4, 20, 0, red}};
-    static const qtest::HudUV uv[4] = {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
-    static const uint16_t idx[6] = {0, 1, 2, 0, 2, 3};
-    const void* streams[2] = {pos, uv};
-    static_cast<Qeldrin*>(q)->drawIndexed(4, idx, 2, streams);
+    qxtest::drawHudQuad(q, pos);
   };
   // upd_U hands each object the output list; a quad names itself.
   d.update = [](void* obj, void*, void*, void* out) {
@@ -65,19 +59,6 @@ int luaWindowTitle(lua_State* L) {
     if (w) title = SDL_GetWindowTitle(w);
   });
   lua_pushstring(L, title.c_str());
-  return 1;
-}
-
-// pixel(texture, x, y): the A8R8G8B8 word of a render target (or the back buffer).
-int luaPixel(lua_State* L) {
-  kesto::HdlLock<TextureMgr::TexHandle> t(getHandleAt(L, 1), kesto::HdlLock<TextureMgr::TexHandle>::kShared);
-  qxgfx::Device* d = DeviceMgr::currentDevice();
-  qxgfx::Ref<qxgfx::Surface> s = t ? t->getSurface() : nullptr;
-  if (!s || !d) return 0;
-  const auto px = qxtest::readPixels(*d, s.get());
-  const size_t at = size_t(luaL_checkinteger(L, 3)) * s->desc().width + size_t(luaL_checkinteger(L, 2));
-  if (at >= px.size()) return 0;
-  lua_pushnumber(L, px[at]);
   return 1;
 }
 
@@ -190,9 +171,7 @@ end
 TEST_F(EngineTest, QeldrinOpensItsWindowClearsAndDrawsIntoATarget) {
   qxtest::preferSoftwareGL();
   writeMain(kMain);
-  std::filesystem::create_directories(root_ / "resource" / "effect");
-  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "resource" / "effect" / "hud.fx",
-                             root_ / "resource" / "effect" / "hud.fx");
+  installEffect("hud.fx");
   registerQuad();
   gFolder = root_;
   onScriptReady = [](lua_State* L) {
@@ -201,11 +180,7 @@ TEST_F(EngineTest, QeldrinOpensItsWindowClearsAndDrawsIntoATarget) {
     lua_register(L, "saved", &luaSavedPixel);
     lua_register(L, "makequad", &luaMakeQuad);
   };
-  EngineRunReport report;
-  qxplat::runUiThread([&](uint32_t ui) {
-    options_.uiThreadId = ui;
-    report = run();
-  });
+  const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   const auto window = recordsOf("window");
   if (window.empty() || window[0][1] != "true") GTEST_SKIP() << "no window with a GL device here";
@@ -265,11 +240,7 @@ end
     lua_register(L, "commit", &luaCommit);
     lua_register(L, "empty_preedit", &luaEmptyPreedit);
   };
-  EngineRunReport report;
-  qxplat::runUiThread([&](uint32_t ui) {
-    options_.uiThreadId = ui;
-    report = run();
-  });
+  const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window here";
   EXPECT_EQ(recordsOf("active"), (std::vector<Record>{{"active", "true"}, {"active", "false"}, {"active", "true"}}));

@@ -11,19 +11,11 @@ namespace {
 
 using namespace soundtest;
 
-class NoDeviceTest : public bindtest::StateTest {
+class NoDeviceTest : public SoundStateTest {
  protected:
-  void SetUp() override {
-    StateTest::SetUp();
-    qxbind::BindOrder order;
-    ASSERT_TRUE(order.provide(soundBinding()));
-    policy_->unlock();
-    EXPECT_EQ(order.run(state_), 1);
-    L = policy_->lock();
-  }
   void TearDown() override {
     EXPECT_EQ(run("s, s3 = nil, nil collectgarbage('collect')"), "");
-    StateTest::TearDown();
+    SoundStateTest::TearDown();
   }
 };
 

@@ -22,21 +22,17 @@ using namespace soundtest;
 using bindtest::putFile;
 using bindtest::tempDir;
 
-class SoundTest : public bindtest::StateTest {
+class SoundTest : public SoundStateTest {
  protected:
   void SetUp() override {
-    StateTest::SetUp();
-    qxbind::BindOrder order;
-    ASSERT_TRUE(order.provide(soundBinding()));
-    policy_->unlock();
-    EXPECT_EQ(order.run(state_), 1);
-    L = policy_->lock();
+    SoundStateTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_NE(mgr().engine(), nullptr) << "the tests need the disk or dummy audio driver";
   }
   void TearDown() override {
     lua_settop(L, 0);
     EXPECT_EQ(run("s, s2, s3 = nil, nil, nil collectgarbage('collect')"), "");
-    StateTest::TearDown();
+    SoundStateTest::TearDown();
   }
 
   static SoundMgr& mgr() { return *SoundMgr::instance(); }

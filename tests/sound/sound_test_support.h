@@ -13,6 +13,8 @@
 #include <vorbis/vorbisenc.h>
 
 #include "platform/thread/thread.h"
+#include "scene/sound_bind/sound_bind.h"
+#include "script/bind/bind_order.h"
 #include "tests/bind/bind_test_support.h"
 
 namespace soundtest {
@@ -116,6 +118,19 @@ inline std::string pcm16(size_t frames) {
   for (size_t i = 0; i < frames; ++i) put16(s, uint16_t(int16_t(8000 * std::sin(0.1 * double(i)))));
   return s;
 }
+
+// A script state with the sound classes bound, as the program binds them.
+class SoundStateTest : public bindtest::StateTest {
+ protected:
+  void SetUp() override {
+    StateTest::SetUp();
+    qxbind::BindOrder order;
+    ASSERT_TRUE(order.provide(soundBinding()));
+    policy_->unlock();
+    EXPECT_EQ(order.run(state_), 1);
+    L = policy_->lock();
+  }
+};
 
 // Polls until done gives true or ms milliseconds pass; gives done's last answer.
 inline bool waitFor(const std::function<bool()>& done, uint32_t ms = 5000) {

@@ -12,12 +12,13 @@
 #include "script/lua/stack_readers.h"
 #include "tests/gfx/gl_fixture.h"
 #include "tests/main/engine_fixture.h"
+#include "tests/support/gl_engine_fixture.h"
 #include "tests/qeldrin/rec_support.h"
 #include "platform/window/ui_thread.h"
 
 namespace {
 
-using maintest::EngineTest;
+using EngineTest = qxtest::GLEngineTest;
 
 struct Box {
   float x0, y0, x1, y1;
@@ -35,20 +36,12 @@ struct Boxes {
 
 void registerBoxes() {
   LuaClassDesc d = LuaClassDesc::forType<Boxes>("TBoxes");
-  d.collect = [](void* obj, void*, void*, void* q) {
-    DrawEntry e;
-    DrawKey::init(e.key, 2, 0);
-    e.item = kesto::HdlBase(static_cast<Boxes*>(obj)->self);
-    static_cast<IDTagQ*>(q)->addEntry(e);
-  };
+  d.collect = [](void* obj, void*, void*, void* q) { qxtest::queueHudItem(static_cast<Boxes*>(obj)->self, q); };
   d.draw = [](void*, void*, void* q) {
     for (const Box& b : boxes()) {
       const qtest::HudPos pos[4] = {
           {b.x0, b.y0, 0, b.colour}, {b.x1, b.y0, 0, b.colour}, {b.x1, b.y1, 0, b.colour}, {b.x0, b.y1, 0, b.colour}};
-      static const qtest::HudUV uv[4] = {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
-      static const uint16_t idx[6] = {0, 1, 2, 0, 2, 3};
-      const void* streams[2] = {pos, uv};
-      static_cast<Qeldrin*>(q)->drawIndexed(4, idx, 2, streams);
+      qxtest::drawHudQuad(q, pos);
     }
   };
   registerClassDesc(d);
@@ -66,15 +59,7 @@ int luaMakeBoxes(lua_State* L) {
 }
 
 constexpr int kW = 320, kH = 160;
-std::vector<uint32_t> gShot;
-
-int luaGrab(lua_State* L) {
-  kesto::HdlLock<TextureMgr::TexHandle> t(getHandleAt(L, 1), kesto::HdlLock<TextureMgr::TexHandle>::kShared);
-  qxgfx::Device* d = DeviceMgr::currentDevice();
-  qxgfx::Ref<qxgfx::Surface> s = t ? t->getSurface() : nullptr;
-  if (s && d) gShot = qxtest::readPixels(*d, s.get());
-  return 0;
-}
+std::vector<uint32_t>& gShot = qxtest::grabbed();
 
 const char* kMain = R"(
 require("QXL")
@@ -148,20 +133,14 @@ int num(const maintest::Record& r, size_t i) { return std::stoi(r.at(i)); }
 TEST_F(EngineTest, TextWidgetsDrawTextSelectionCaretAndBackBufferView) {
   qxtest::preferSoftwareGL();
   writeMain(kMain);
-  std::filesystem::create_directories(root_ / "resource" / "effect");
-  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "resource" / "effect" / "hud.fx",
-                             root_ / "resource" / "effect" / "hud.fx");
+  installEffect("hud.fx");
   registerBoxes();
   onScriptReady = [](lua_State* L) {
     lua_register(L, "box", &luaBox);
     lua_register(L, "boxes", &luaMakeBoxes);
-    lua_register(L, "grab", &luaGrab);
+    lua_register(L, "grab", &qxtest::luaGrab);
   };
-  EngineRunReport report;
-  qxplat::runUiThread([&](uint32_t ui) {
-    options_.uiThreadId = ui;
-    report = run();
-  });
+  const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   const auto window = recordsOf("window");
   if (window.empty() || window[0][1] != "true") GTEST_SKIP() << "no window with a GL device here";
