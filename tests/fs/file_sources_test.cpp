@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <stdexcept>
 
 #include "runtime/fs/mem_files.h"
 #include "runtime/fs/raw_files.h"
@@ -26,59 +25,59 @@ std::string readAll(qx::ibitstream& s) {
 TEST(FolderSource, FactoryTakesDirectoriesOnly) {
   TempDir dir;
   dir.write("file.txt", "x");
-  EXPECT_NE(RawFile::create(dir.wide()), nullptr);
-  EXPECT_NE(RawFile::create(dir.wide() + u"/"), nullptr);
+  EXPECT_EQ(RawFile::create(dir.wide() + u"\\")->root(), dir.wide());
+  EXPECT_EQ(RawFile::create(dir.wide() + u"/")->root(), dir.wide());
   EXPECT_EQ(RawFile::create(dir.wide() + u"/file.txt"), nullptr);
   EXPECT_EQ(RawFile::create(dir.wide() + u"/missing"), nullptr);
-  auto empty = RawFile::create(u"");
-  ASSERT_NE(empty, nullptr);
-  EXPECT_EQ(empty->root(), u"");
-  auto trimmed = RawFile::create(dir.wide() + u"\\");
-  EXPECT_EQ(trimmed->root(), dir.wide());
+  EXPECT_EQ(RawFile::create(u"")->root(), u"");
 }
 
 TEST(FolderSource, ReadsThroughEitherSeparatorIgnoringCase) {
   TempDir dir;
   dir.write("Scripts/UI/Main.LUA", "print(1)");
+  dir.write("a.txt", "lower");
+  dir.write("A.txt", "upper");
   auto src = RawFile::create(dir.wide());
   for (const char16_t* name : {u"scripts\\ui\\main.lua", u"Scripts/UI/Main.LUA", u"SCRIPTS\\ui/MAIN.lua"}) {
-    EXPECT_EQ(src->size(name), 8) << std::string(name, name + 3);
-    EXPECT_EQ(asString(src->readWhole(name, 0)), "print(1)");
+    EXPECT_EQ(src->size(name), 8);
+    FileData whole = src->readWhole(name, 0);
+    EXPECT_STREQ(whole.chars(), "print(1)");  // two zero bytes follow the data
+    EXPECT_EQ(whole.data()[9], 0);
     auto s = src->openRead(name);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(readAll(*s), "print(1)");
   }
-  EXPECT_EQ(src->size(u"scripts"), -1);  // a folder is not a file
-  EXPECT_EQ(src->size(u"scripts\\nothing.lua"), -1);
-  EXPECT_EQ(src->openRead(u"nothing"), nullptr);
-  EXPECT_TRUE(src->readWhole(u"nothing", 0).empty());
+  // An exact name is preferred over a case match.
+  EXPECT_EQ(asString(src->readWhole(u"A.txt", 0)), "upper");
+  EXPECT_EQ(asString(src->readWhole(u"a.txt", 0)), "lower");
   // Absolute names ignore the root.
   EXPECT_EQ(RawFile::create(u"")->size(w(dir.at("Scripts/UI/Main.LUA"))), 8);
 }
 
-TEST(FolderSource, ExactNamePreferredOverCaseMatch) {
-  TempDir dir;
-  dir.write("a.txt", "lower");
-  dir.write("A.txt", "upper");
-  auto src = RawFile::create(dir.wide());
-  EXPECT_EQ(asString(src->readWhole(u"A.txt", 0)), "upper");
-  EXPECT_EQ(asString(src->readWhole(u"a.txt", 0)), "lower");
-}
-
-TEST(FolderSource, ReadWholeAddsTwoZeroBytes) {
-  TempDir dir;
-  dir.write("empty.bin", "");
-  dir.write("text.txt", "abc");
-  auto src = RawFile::create(dir.wide());
+TEST(FolderSource, MissingOrBrokenNamesFail) {
+  auto gone = std::make_unique<TempDir>();
+  gone->write("empty.bin", "");
+  gone->write("sub/x.txt", "x");
+  auto src = RawFile::create(gone->wide());
   FileData empty = src->readWhole(u"empty.bin", 0);
   ASSERT_NE(empty.data(), nullptr);
   EXPECT_EQ(empty.size(), 0u);
-  EXPECT_TRUE(empty.owned());
-  EXPECT_EQ(empty.data()[0], 0);
   EXPECT_EQ(empty.data()[1], 0);
-  FileData text = src->readWhole(u"text.txt", 0);
-  EXPECT_STREQ(text.chars(), "abc");
-  EXPECT_EQ(text.data()[4], 0);
+  const std::u16string names[] = {u"sub", u"nothing", u"", std::u16string(600, u'a'),
+                                  std::u16string(u"a\0b", 3)};
+  for (const auto& name : names) {
+    EXPECT_EQ(src->size(name), -1) << name.size();
+    EXPECT_EQ(src->openRead(name), nullptr);
+    EXPECT_TRUE(src->readWhole(name, 0).empty());
+    EXPECT_EQ(src->writeWhole(name, true, "x", 1), name == u"nothing" ? 1 : -1);
+  }
+  EXPECT_EQ(src->openWrite(std::u16string(600, u'a'), true), nullptr);
+  EXPECT_EQ(src->writeWhole(u"null.bin", true, nullptr, 3), -1);
+  // A root that vanished since the mount holds no files.
+  gone.reset();
+  EXPECT_EQ(src->size(u"nothing"), -1);
+  EXPECT_TRUE(src->readWhole(u"nothing", 0).empty());
+  EXPECT_EQ(src->writeWhole(u"anything", true, "x", 1), -1);
 }
 
 TEST(FolderSource, CreateAndWriteRespectOverwrite) {
@@ -105,98 +104,58 @@ TEST(FolderSource, CreateAndWriteRespectOverwrite) {
     ASSERT_NE(out, nullptr);
     out->writeBytes("12345", 5);
     out->writeZeroBits(3);
+    // 2001-09-09 01:46:40 UTC is 1e9 seconds after 1970, in 100 ns ticks since 1601.
+    const uint64_t ticks = 116444736000000000ull + 1000000000ull * 10000000ull;
+    out->flush();
+    out->sink()->setFileTime(ticks, ticks, ticks + 10000000ull);
   }
+  struct stat st;
+  ASSERT_EQ(::stat(dir.at("Save/stream.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_atime, 1000000000);
+  EXPECT_EQ(st.st_mtime, 1000000001);
   EXPECT_EQ(dir.read("Save/stream.dat"), (std::vector<uint8_t>{'1', '2', '3', '4', '5', 0}));
   EXPECT_EQ(src->openWrite(u"save\\stream.dat", false), nullptr);
 }
 
-TEST(FolderSource, SetsAccessAndWriteTimes) {
-  TempDir dir;
-  auto src = RawFile::create(dir.wide());
-  {
-    auto out = src->openWrite(u"timed.dat", true);
-    ASSERT_NE(out, nullptr);
-    out->writeBytes("x", 1);
-    out->flush();
-    // 2001-09-09 01:46:40 UTC is 1e9 seconds after 1970.
-    const uint64_t ticks = 116444736000000000ull + 1000000000ull * 10000000ull;
-    out->sink()->setFileTime(ticks, ticks, ticks + 10000000ull);
-  }
-  struct stat st;
-  ASSERT_EQ(::stat(dir.at("timed.dat").c_str(), &st), 0);
-  EXPECT_EQ(st.st_atime, 1000000000);
-  EXPECT_EQ(st.st_mtime, 1000000001);
-}
-
-TEST(FolderSource, RootThatVanishedHoldsNoFiles) {
-  auto dir = std::make_unique<TempDir>();
-  auto src = RawFile::create(dir->wide());
-  dir.reset();
-  EXPECT_EQ(src->size(u"anything"), -1);
-  EXPECT_EQ(src->openRead(u"anything"), nullptr);
-  EXPECT_TRUE(src->readWhole(u"anything", 0).empty());
-  EXPECT_EQ(src->writeWhole(u"anything", true, "x", 1), -1);
-}
-
-TEST(FolderSource, OverlongOrBrokenNamesFail) {
-  TempDir dir;
-  auto src = RawFile::create(dir.wide());
-  const std::u16string tooLong(600, u'a');
-  EXPECT_EQ(src->size(tooLong), -1);
-  EXPECT_TRUE(src->readWhole(tooLong, 0).empty());
-  EXPECT_EQ(src->writeWhole(tooLong, true, "x", 1), -1);
-  EXPECT_EQ(src->openWrite(tooLong, true), nullptr);
-  EXPECT_EQ(src->size(std::u16string(u"a\0b", 3)), -1);
-  EXPECT_EQ(src->size(u""), -1);
-}
-
-TEST(MemorySource, FactoryTakesDollarNamesOnly) {
+TEST(MemorySource, NamesFoldAndFoldersAreNotFiles) {
   EXPECT_NE(MemFile::create(u"$"), nullptr);
   EXPECT_EQ(MemFile::create(u"save"), nullptr);
   EXPECT_EQ(MemFile::create(u""), nullptr);
-}
-
-TEST(MemorySource, NamesFoldToLowerCase) {
   MemFile mem;
-  EXPECT_EQ(mem.writeWhole(u"$Save\\Slot1", true, "abc", 3), 3);
-  EXPECT_EQ(mem.size(u"$save\\slot1"), 3);
-  EXPECT_EQ(mem.size(u"$SAVE/SLOT1"), 3);
-  EXPECT_EQ(mem.size(u"save\\slot1"), -1);  // not an in-memory name
-}
-
-TEST(MemorySource, FoldersAreNotFiles) {
-  MemFile mem;
-  ASSERT_EQ(mem.writeWhole(u"$mf_a\\b", true, "xyz", 3), 3);
-  EXPECT_EQ(mem.size(u"$mf_a\\b"), 3);
-  EXPECT_EQ(mem.size(u"$mf_a"), -1);
-  EXPECT_EQ(mem.openRead(u"$mf_a"), nullptr);
-  FileData d = mem.readWhole(u"$mf_a\\b", 0);
-  EXPECT_EQ(asString(d), "xyz");
+  EXPECT_EQ(mem.writeWhole(u"$Save\\AZ", true, "abc", 3), 3);
+  EXPECT_EQ(mem.size(u"$save\\az"), 3);
+  EXPECT_EQ(mem.size(u"$SAVE/AZ"), 3);
+  EXPECT_EQ(mem.size(u"save\\az"), -1);  // not an in-memory name
+  EXPECT_EQ(mem.size(u"$save"), -1);
+  EXPECT_EQ(mem.openRead(u"$save"), nullptr);
+  FileData d = mem.readWhole(u"$save\\az", 0);
+  EXPECT_EQ(asString(d), "abc");
   EXPECT_FALSE(d.owned());
   // A file does not become a folder, and a folder does not become a file.
-  EXPECT_EQ(mem.writeWhole(u"$mf_a\\b\\c", true, "q", 1), 0);
-  EXPECT_EQ(mem.size(u"$mf_a\\b"), 3);
-  EXPECT_EQ(mem.writeWhole(u"$mf_a", true, "q", 1), 0);
+  EXPECT_EQ(mem.writeWhole(u"$save\\az\\c", true, "q", 1), 0);
+  EXPECT_EQ(mem.size(u"$save\\az"), 3);
+  EXPECT_EQ(mem.writeWhole(u"$save", true, "q", 1), 0);
+  // Malformed names.
+  EXPECT_EQ(mem.writeWhole(u"$x", true, "x", 1), 1);
+  const std::u16string badNames[] = {u"$", u"$\\lead", u"$" + std::u16string(600, u'a')};
+  for (const std::u16string& bad : badNames)
+    EXPECT_EQ(mem.writeWhole(bad, true, "x", 1), 0);
+  EXPECT_FALSE(mem.create(u"nodollar", true));
 }
 
-TEST(MemorySource, OverwriteRules) {
+TEST(MemorySource, OverwriteRulesAndEmptyFiles) {
   MemFile mem;
   ASSERT_EQ(mem.writeWhole(u"$mf_ow", false, "one", 3), 3);
   EXPECT_EQ(mem.writeWhole(u"$mf_ow", false, "two", 3), 0);
   EXPECT_EQ(asString(mem.readWhole(u"$mf_ow", 0)), "one");
   EXPECT_EQ(mem.writeWhole(u"$mf_ow", true, "three", 5), 5);
-  EXPECT_EQ(asString(mem.readWhole(u"$mf_ow", 0)), "three");
   EXPECT_EQ(mem.openWrite(u"$mf_ow", false), nullptr);
-
   EXPECT_FALSE(mem.create(u"$mf_ow", false));
   EXPECT_TRUE(mem.create(u"$mf_new", false));
   EXPECT_TRUE(mem.create(u"$mf_ow", true));
   EXPECT_EQ(mem.size(u"$mf_new"), -1);  // create makes nothing
   EXPECT_EQ(asString(mem.readWhole(u"$mf_ow", 0)), "three");
-}
 
-TEST(MemorySource, EmptyFilesAndZeroByteWrites) {
-  MemFile mem;
   EXPECT_EQ(mem.writeWhole(u"$mf_empty", true, nullptr, 0), 0);
   EXPECT_EQ(mem.size(u"$mf_empty"), 0);
   EXPECT_TRUE(mem.readWhole(u"$mf_empty", 0).empty());
@@ -205,7 +164,7 @@ TEST(MemorySource, EmptyFilesAndZeroByteWrites) {
   EXPECT_TRUE(s->eof());
 }
 
-TEST(MemorySource, StreamsWriteAndRead) {
+TEST(MemorySource, StreamsWriteAndReadersKeepTheirBytes) {
   MemFile mem;
   {
     auto out = mem.openWrite(u"$mf_stream\\deep\\f.bin", true);
@@ -213,48 +172,38 @@ TEST(MemorySource, StreamsWriteAndRead) {
     out->writeBits(0xABCD, 16);
     out->writeBytes("tail", 4);
   }
-  EXPECT_EQ(mem.size(u"$mf_stream\\deep\\f.bin"), 6);
   auto in = mem.openRead(u"$MF_STREAM\\DEEP\\F.BIN");
   ASSERT_NE(in, nullptr);
   EXPECT_EQ(in->readBits(16), 0xABCDu);
   EXPECT_EQ(readAll(*in).substr(0, 4), "tail");
-}
 
-TEST(MemorySource, ReadersKeepTheirBytesAcrossRewrites) {
-  MemFile mem;
-  ASSERT_EQ(mem.writeWhole(u"$mf_cow", true, "first", 5), 5);
-  FileData held = mem.readWhole(u"$mf_cow", 0);
-  auto stream = mem.openRead(u"$mf_cow");
-  ASSERT_EQ(mem.writeWhole(u"$mf_cow", true, "second!", 7), 7);
+  FileData held = mem.readWhole(u"$mf_stream\\deep\\f.bin", 0);
+  auto stream = mem.openRead(u"$mf_stream\\deep\\f.bin");
+  ASSERT_EQ(mem.writeWhole(u"$mf_stream\\deep\\f.bin", true, "second!", 7), 7);
   {
-    auto out = mem.openWrite(u"$mf_cow", true);
+    auto out = mem.openWrite(u"$mf_stream\\deep\\f.bin", true);
     out->writeBytes("third", 5);
   }
-  EXPECT_EQ(asString(held), "first");
-  EXPECT_EQ(readAll(*stream), "first");
-  EXPECT_EQ(asString(mem.readWhole(u"$mf_cow", 0)), "third");
+  EXPECT_EQ(asString(held), "\xAB\xCDtail");
+  EXPECT_EQ(readAll(*stream), "\xAB\xCDtail");
+  EXPECT_EQ(asString(mem.readWhole(u"$mf_stream\\deep\\f.bin", 0)), "third");
 }
 
-TEST(MemorySource, MalformedNamesFail) {
-  MemFile mem;
-  EXPECT_EQ(mem.writeWhole(u"$", true, "x", 1), 0);
-  EXPECT_EQ(mem.writeWhole(u"$\\lead", true, "x", 1), 0);
-  EXPECT_EQ(mem.writeWhole(u"$" + std::u16string(600, u'a'), true, "x", 1), 0);
-  EXPECT_EQ(mem.size(u"$" + std::u16string(600, u'a')), -1);
-  EXPECT_FALSE(mem.create(u"nodollar", true));
-}
-
-TEST(FileData, MovesOwnership) {
-  FileData a(new uint8_t[4]{1, 2, 3, 4}, 4, true);
-  FileData b(std::move(a));
-  EXPECT_TRUE(a.empty());
-  EXPECT_TRUE(a.owned());
-  EXPECT_EQ(b.size(), 4u);
-  FileData c;
-  c = std::move(b);
-  EXPECT_EQ(c.data()[3], 4);
-  c = FileData();
-  EXPECT_TRUE(c.empty());
+TEST(MemFileWriter, SeekGrowsFileWithZeros) {
+  qx::MemNode node;
+  node.bytes = std::make_shared<qx::MemBytes>();
+  qx::BufMemFileO sink;
+  ASSERT_TRUE(sink.attach(&node));
+  EXPECT_EQ(sink.seek(100), 100);
+  EXPECT_EQ(*node.bytes, qx::MemBytes(100, 0));
+  const uint8_t abc[3] = {'a', 'b', 'c'};
+  EXPECT_EQ(sink.write(abc, 3), 3u);
+  EXPECT_EQ(sink.seekRelative(-103), 0);
+  EXPECT_EQ(sink.write(abc, 1), 1u);
+  EXPECT_EQ((*node.bytes)[0], 'a');
+  EXPECT_EQ(node.bytes->size(), 103u);
+  sink.close();
+  EXPECT_EQ(sink.write(abc, 3), 0u);
 }
 
 }  // namespace
