@@ -48,24 +48,19 @@ TEST(ManagerCatalogue, BuildsInOrderWithStandIns) {
   cat.provide(ManagerKind::sound, [] { return std::unique_ptr<kesto::ResBasePtr>(); });
   ASSERT_TRUE(cat.constructAll());
 
-  const char* names[] = {"SoundMgr", "MemMgr",   "MtlMgr", "TextureMgr", "ResInput",  "ColMgr",
-                         "ColPipeMgr", "GobjMgr", "CamMgr", "EffectMgr",  "AnimMgr", "ScriptMgr"};
-  const char* types[] = {"SPPtr",   "MemItem", "MtlData", "TexData", "RIData",    "TopCUC",
-                         "ColPipe", "Gobj",    "CamData", "FxData",  "Animation", "LuaWrap"};
   for (uint32_t i = 0; i < ManagerCatalogue::kCount; ++i) {
     auto kind = static_cast<ManagerKind>(i);
     kesto::ResBasePtr* m = cat.manager(kind);
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->id(), i);
     EXPECT_EQ(reg.managerById(i), m);
-    EXPECT_STREQ(ManagerCatalogue::entry(kind).className, names[i]);
-    EXPECT_STREQ(m->dataTypeName(), types[i]) << i;
     const bool provided = kind == ManagerKind::camera || kind == ManagerKind::texture;
     EXPECT_EQ(cat.isStandIn(kind), !provided) << i;
     if (!provided) {
-      EXPECT_STREQ(static_cast<kesto::StandInMgr*>(m)->className(), names[i]);
+      EXPECT_STREQ(static_cast<kesto::StandInMgr*>(m)->className(), ManagerCatalogue::entry(kind).className);
     }
   }
+  EXPECT_STREQ(cat.manager(ManagerKind::texture)->dataTypeName(), "TexData");
   EXPECT_EQ(CamMgr::instance(), cat.manager(ManagerKind::camera));
   EXPECT_EQ(cat.manager(ManagerKind::camera)->id(), 8u);
 

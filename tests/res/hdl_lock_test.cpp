@@ -13,16 +13,6 @@ using restest::CountedHandle;
 using restest::CountedMgr;
 using Lock = kesto::HdlLock<CountedHandle>;
 
-TEST(HdlLock, NullHandleLocksNothing) {
-  CountedMgr mgr;
-  Lock empty{CountedHandle()};
-  EXPECT_FALSE(empty.locked());
-  EXPECT_EQ(empty.data(), nullptr);
-  empty.unlock();
-  Lock fromZero(0u);
-  EXPECT_FALSE(fromZero.locked());
-}
-
 TEST(HdlLock, ExclusiveOverOwnSharedHoldsUpToThree) {
   CountedMgr mgr;
   auto h = mgr.create().handle;
@@ -119,21 +109,6 @@ TEST(HdlLock, BlockingLockWaitsForTheOtherLane) {
   }
   holder.join();
   EXPECT_TRUE(sawReleased.load());
-
-  // A shared request waits the same way.
-  otherHolds = false;
-  released = false;
-  std::thread holder2([&] {
-    Lock x(h);
-    otherHolds = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    released = true;
-    x.unlock();
-  });
-  while (!otherHolds.load()) std::this_thread::yield();
-  Lock reader(h, Lock::kShared);
-  EXPECT_TRUE(released.load());
-  holder2.join();
 }
 
 TEST(HdlLock, DeadHandleGivesUpInsteadOfSpinning) {
@@ -148,6 +123,10 @@ TEST(HdlLock, DeadHandleGivesUpInsteadOfSpinning) {
   SlotLockResult why;
   EXPECT_EQ(mgr.tryLockSlot(v, true, why), nullptr);
   EXPECT_EQ(why, SlotLockResult::dead);
+  Lock empty{CountedHandle()};
+  EXPECT_FALSE(empty.locked());
+  EXPECT_EQ(empty.data(), nullptr);
+  empty.unlock();
 }
 
 TEST(HdlLock, UnlockWithoutAHoldChangesNothing) {
