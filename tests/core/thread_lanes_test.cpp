@@ -37,17 +37,6 @@ TEST(ThreadLanes, StackOrderAndReuseAfterDetach) {
   EXPECT_EQ(freeThreadLaneCount(), before);
 }
 
-TEST(ThreadLanes, FirstAttachOfTheProcessGetsTheHighestLane) {
-  // Nothing else in this test binary attaches the main test thread.
-  if (freeThreadLaneCount() != kesto::kLaneCount) GTEST_SKIP() << "lanes already in use";
-  onThread([] {
-    attachThreadLane();
-    EXPECT_EQ(threadCtx().laneIndex, 8);
-    EXPECT_EQ(threadCtx().laneUnit, uint64_t(1) << 56);
-    detachThreadLane();
-  });
-}
-
 TEST(ThreadLanes, ConcurrentThreadsGetDistinctLanesAndExitReturnsThem) {
   int before = freeThreadLaneCount();
   int a = 0, b = 0;
@@ -62,20 +51,16 @@ TEST(ThreadLanes, ConcurrentThreadsGetDistinctLanesAndExitReturnsThem) {
   std::thread t1(body, std::ref(a)), t2(body, std::ref(b));
   while (attached < 2) std::this_thread::yield();
   EXPECT_NE(a, b);
+  onThread([&] {
+    EXPECT_EQ(ensureThreadLane(), ensureThreadLane());  // idempotent
+    detachThreadLane();
+    EXPECT_EQ(threadCtx().laneIndex, -1);
+  });
   EXPECT_EQ(freeThreadLaneCount(), before - 2);
   release = true;
   t1.join();
   t2.join();
   EXPECT_EQ(freeThreadLaneCount(), before);
-}
-
-TEST(ThreadLanes, EnsureIsIdempotent) {
-  onThread([] {
-    int l = ensureThreadLane();
-    EXPECT_EQ(ensureThreadLane(), l);
-    detachThreadLane();
-    EXPECT_EQ(threadCtx().laneIndex, -1);
-  });
 }
 
 TEST(ThreadProfiler, CreatedOnRequestAndDestroyed) {
@@ -114,12 +99,6 @@ TEST(ThreadLanesDeathTest, RunningOutOfLanesAbortsWithAMessage) {
         attachThreadLane();
       },
       "all 8 lock lanes are taken");
-}
-
-TEST(ThreadLanes, UIThreadId) {
-  setUIThreadId(77);
-  EXPECT_EQ(getUIThreadId(), 77u);
-  setUIThreadId(0);
 }
 
 }  // namespace
