@@ -40,10 +40,12 @@ class AnimatorTest : public AnimTest {
     anim_ = loadAnim("play.spr", kPlay);
     ASSERT_TRUE(anim_.value);
     gCurrent = &a_;
-    // Handlers reach the animator through updateAnimator(dt) (0 clears it) and restartAnimator(slot).
+    lua_register(L, "clearAnimator", [](lua_State*) {
+      gCurrent->clear();
+      return 0;
+    });
     lua_register(L, "updateAnimator", [](lua_State* L) {
-      const float dt = static_cast<float>(lua_tonumber(L, 1));
-      dt > 0 ? gCurrent->update(dt) : gCurrent->clear();
+      gCurrent->update(static_cast<float>(lua_tonumber(L, 1)));
       return 0;
     });
     lua_register(L, "restartAnimator", [](lua_State* L) {
@@ -217,7 +219,7 @@ TEST_F(AnimatorTest, FlipsMirrorTheRectangleAndHotspot) {
 
 TEST_F(AnimatorTest, HandlersThatChangeTheAnimatorEndTheUpdate) {
   play("fast", -1);
-  ASSERT_EQ(run("onmsg = function(name, tag) if tag == 'f1' then updateAnimator(0) end end"), "");
+  ASSERT_EQ(run("onmsg = function(name, tag) if tag == 'f1' then clearAnimator() end end"), "");
   step(0.05f);
   EXPECT_EQ(events(), "ANIM_TAG:7:f1");  // f2 never entered
   EXPECT_EQ(a_.queued(), 0u);

@@ -98,8 +98,12 @@ test("collision_scp with a = 9 and b = 9 gives positions of partners", function(
   local r3 = ColMgr:collision(unit({ 3 }, circle(0, 0, 1)), many, 9, 9, 0, 0)
   check_eq(r3[1], 1)
   check_eq(table.concat(r3[2], ","), "2,3")
-  -- Positions on one side and paths on the other: the walk goes on past the first hit.
-  check_eq(table.concat(ColMgr:collision(many, unit({ 3 }, circle(0, 0, 1)), 9, 10, 0, 0)[1], ","), "2,3")
+  -- Paths on one side and positions on the other: the walk goes on to every child that hits.
+  local kids = unit({ 0, { 3 } }, { circle(0, 0, 1), circle(0.5, 0, 1), circle(50, 0, 1) })
+  local r5 = ColMgr:collision(kids, unit({ 3 }, circle(0, 0, 1)), 10, 9, 0, 0)
+  check_eq(r5[1][1], 0)
+  check_eq(r5[3][1], 1)
+  check_eq(r5[5], nil)
   -- A hit in a later row: the partner's position still counts from the pipe's start.
   local late = ColPipeMgr:create(true)
   late:add(unit({ 3 }, circle(0, 0, 1))):add(unit({ 3 }, circle(10, 0, 1))):add(unit({ 3 }, circle(11, 0, 1)))
