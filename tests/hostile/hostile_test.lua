@@ -17,108 +17,62 @@ if not bound and rawget(_G, "QXMEMMT") == nil then
   end
 end
 
-local function boom(what)
-  return function() error("hostile " .. what, 0) end
+local function boom() error("hostile", 0) end
+local hostileMt = {}
+for _, k in ipairs { "__index", "__newindex", "__len", "__tostring", "__call", "__eq", "__lt", "__le", "__concat",
+  "__unm", "__add" } do
+  hostileMt[k] = boom
 end
-
-local hostileMt = {
-  __index = boom("__index"), __newindex = boom("__newindex"), __len = boom("__len"),
-  __tostring = boom("__tostring"), __call = boom("__call"), __eq = boom("__eq"), __lt = boom("__lt"),
-  __le = boom("__le"), __concat = boom("__concat"), __unm = boom("__unm"), __add = boom("__add"),
-}
 
 -- Engine objects of every kind this runner has: a fresh set for each walk, since calls
 -- may release them.
-local function makeObjects()
-  local o = {}
+local function objects()
   if bound then
-    o.widget = Widget.new()
-    o.fancy = FancyWidget.new()
-    o.thing = ThingMgr:make(3)
-    o.gobj = GobjMgr:newGobj(0)
-    o.rect = Widget.new().rect
-  else
-    o.part = QX.createAux("QxTest.Part", false)
-    o.whole = QX.createAux("QxTest.Whole", false)
-    o.single = QX.createAux("QxTest.Part", true)
+    return { Widget.new(), FancyWidget.new(), ThingMgr:make(3), GobjMgr:newGobj(0), Widget.new().rect }
   end
-  return o
-end
-
--- A strong handle to an object that is gone, its weak twin and byte copies of both.
-local function deadHandles()
-  local d = {}
-  local obj = bound and Widget.new() or QX.createAux("QxTest.Part", false)
-  d.weakOfDead = QX.getWeak(obj)
-  d.forgedStrongOfDead = qxtest.luavar(obj)
-  d.forgedWeakOfDead = qxtest.luavar(d.weakOfDead)
-  QX_Release(obj)
-  d.released = obj
-  d.releasedTwice = obj
-  QX_Release(obj)
-  d.releasedInTable = { udata = obj }
-  return d
+  return { QX.createAux("QxTest.Part", false), QX.createAux("QxTest.Whole", false), QX.createAux("QxTest.Part", true) }
 end
 
 local longString = string.rep("\255x\0", 40000)
 
--- name -> value; nil is its own entry.
+local function pack(...) return { n = select("#", ...), ... } end
+
+-- The values, nil first (b.n counts them).
 local function battery()
-  local v = {}
-  local function add(name, x) v[#v + 1] = { name = name, value = x } end
-  add("nil", nil)
-  for _, x in ipairs { true, false, 0, -1, 1, 0.5, -0.5, 2 ^ 31, -2 ^ 31, 2 ^ 32, 2 ^ 32 + 1, 2 ^ 53, -2 ^ 63,
-    2 ^ 64, 1e308, -1e308, 1 / 0, -1 / 0, 4095, 4096, 0x3FFFF } do
-    add("value " .. tostring(x), x)
-  end
-  add("nan", 0 / 0)
-  for _, s in ipairs { "", "a\0b", "\0", "0xFFFFFFFFFFFF", "-0x80000000", "  -1", "\255\254\253", "%s%n%d",
-    "Widget", "QxTest.Part", "T", "bind_good.fx", "..\\..\\etc\\passwd", "$\\nope" } do
-    add("string " .. s, s)
-  end
-  add("long string", longString)
-  add("empty table", {})
-  add("array", { 1, 2, 3, 4 })
-  add("hostile table", setmetatable({}, hostileMt))
-  add("table with hostile udata", { udata = setmetatable({}, hostileMt) })
-  add("table with string udata", { udata = "x" })
   local selfish = {}
   selfish[1], selfish.self, selfish.udata = selfish, selfish, selfish
-  add("self-holding table", selfish)
-  add("vector-like table", { dim = 3, 1, 2, 3 })
-  add("hostile vector", setmetatable({ dim = 4 }, hostileMt))
-  add("function", function() return 1 end)
-  add("raising function", boom("function"))
-  add("C function", print)
-  add("coroutine", coroutine.create(function() end))
-  local dead = coroutine.create(function() end)
-  coroutine.resume(dead)
-  add("dead coroutine", dead)
-  add("light userdata 0", QXInteger(0))
-  add("light userdata max", QXInteger(0xFFFFFFFF))
-  add("light userdata handle-like", QXInteger(0x00041001))
-  add("empty proxy", newproxy(false))
+  local deadCo = coroutine.create(function() end)
+  coroutine.resume(deadCo)
   local hp = newproxy(true)
   for k, f in pairs(hostileMt) do getmetatable(hp)[k] = f end
-  add("hostile proxy", hp)
-  for name, x in pairs(makeObjects()) do
-    add("object " .. name, x)
-    add("weak " .. name, QX.getWeak(x))
-    add("table of " .. name, { udata = x })
-    add("forged copy of " .. name, qxtest.luavar(x))
+  local b = pack(nil, true, false, 0, -1, 1, 0.5, -0.5, 2 ^ 31, -2 ^ 31, 2 ^ 32, 2 ^ 32 + 1, 2 ^ 53, -2 ^ 63,
+    2 ^ 64, 1e308, -1e308, 1 / 0, -1 / 0, 4095, 4096, 0x3FFFF, 0 / 0, "", "a\0b", "\0", "0xFFFFFFFFFFFF",
+    "-0x80000000", "  -1", "\255\254\253", "%s%n%d", "Widget", "QxTest.Part", "T", "bind_good.fx",
+    "..\\..\\etc\\passwd", "$\\nope", longString, {}, { 1, 2, 3, 4 }, setmetatable({}, hostileMt),
+    { udata = setmetatable({}, hostileMt) }, { udata = "x" }, selfish, { dim = 3, 1, 2, 3 },
+    setmetatable({ dim = 4 }, hostileMt), function() return 1 end, boom, print, coroutine.create(function() end),
+    deadCo, QXInteger(0), QXInteger(0xFFFFFFFF), QXInteger(0x00041001), newproxy(false), hp, QX, _G)
+  local function add(x) b.n = b.n + 1 b[b.n] = x end
+  for _, x in ipairs(objects()) do
+    add(x)
+    add(QX.getWeak(x))
+    add({ udata = x })
+    add(qxtest.luavar(x))  -- a forged byte copy
   end
-  for name, x in pairs(deadHandles()) do add(name, x) end
+  -- A strong handle to an object that is gone, its weak twin and byte copies of both.
+  local dead = bound and Widget.new() or QX.createAux("QxTest.Part", false)
+  local weakOfDead = QX.getWeak(dead)
+  add(weakOfDead)
+  add(qxtest.luavar(dead))
+  add(qxtest.luavar(weakOfDead))
+  QX_Release(dead)
+  QX_Release(dead)
+  add(dead)
+  add({ udata = dead })
   if bound then
-    add("Widget class", Widget)
-    add("Panel class", Panel)
-    add("GobjMgr class", GobjMgr)
-    add("Service class", Service)
-    add("Widget_W", Widget_W)
-    add("vec3 field userdata", Widget.new().pos)
+    for _, x in ipairs { Widget, Panel, GobjMgr, Service, Widget_W, Widget.new().pos } do add(x) end
   end
-  add("QX", QX)
-  add("_G", _G)
-  return v
+  return b
 end
 
 local calls, raised = 0, 0
@@ -133,12 +87,12 @@ end
 local function hammer(f, goodSelf)
   local b = battery()
   try(f)
-  for i = 1, #b do
-    local x = b[i].value
+  for i = 1, b.n do
+    local x = b[i]
     try(f, x)
     try(f, x, x)
     try(f, x, x, x, x, x)
-    try(f, x, 1, "a", b[(i % #b) + 1].value)
+    try(f, x, 1, "a", b[(i % b.n) + 1])
     if goodSelf then
       local s = goodSelf()
       try(f, s, x)
@@ -181,15 +135,12 @@ end
 -- Good selves per class, so that the arguments reach the member call.
 local selfMakers = {}
 if bound then
-  selfMakers.Widget = function() return Widget.new() end
-  selfMakers.FancyWidget = function() return FancyWidget.new() end
-  selfMakers.Panel = function() return Widget.new().rect end
-  selfMakers.Thing = function() return ThingMgr:make(1) end
-  selfMakers.ThingMgr = function() return ThingMgr end
-  selfMakers.Service = function() return Service end
-  selfMakers.Gobj = function() return GobjMgr:newGobj(0) end
-  selfMakers.GobjMgr = function() return GobjMgr end
-  selfMakers.Widget_W = function() return Widget.new():getweak() end
+  selfMakers = {
+    Widget = Widget.new, FancyWidget = FancyWidget.new, Panel = function() return Widget.new().rect end,
+    Thing = function() return ThingMgr:make(1) end, ThingMgr = function() return ThingMgr end,
+    Service = function() return Service end, Gobj = function() return GobjMgr:newGobj(0) end,
+    GobjMgr = function() return GobjMgr end, Widget_W = function() return Widget.new():getweak() end,
+  }
 end
 
 test("every QX function survives hostile arguments", function()
@@ -197,10 +148,11 @@ test("every QX function survives hostile arguments", function()
     -- Print and dump show their text in a message box (stderr here): keep it short.
     if e.name ~= "QX.Print" and e.name ~= "QX.dump" then hammer(e.fn) end
   end
-  for _, x in ipairs(battery()) do
-    try(QX.Print, x.value, 1)
-    try(QX.Print, "x", x.value)
-    try(QX.dump, x.value)
+  local b = battery()
+  for i = 1, b.n do
+    try(QX.Print, b[i], 1)
+    try(QX.Print, "x", b[i])
+    try(QX.dump, b[i])
   end
   hammer(QX_Release)
 end)
@@ -218,11 +170,12 @@ test("QXInteger and its operators survive hostile operands", function()
     function(a) return -a end, function(a, b) return a == b end, function(a, b) return a < b end,
     function(a, b) return a <= b end, function(a) return QXInteger(a) end,
   }
-  for _, x in ipairs(battery()) do
+  local b = battery()
+  for i = 1, b.n do
     for _, op in ipairs(ops) do
       for _, q in ipairs { QXInteger(0), QXInteger(0x80000000), QXInteger(0xFFFFFFFF) } do
-        try(op, q, x.value)
-        try(op, x.value, q)
+        try(op, q, b[i])
+        try(op, b[i], q)
       end
     end
   end
@@ -230,20 +183,14 @@ end)
 
 if bound then
   test("every bound class member survives hostile arguments and selves", function()
-    local classes = { "Widget", "FancyWidget", "Panel", "ThingMgr", "Thing", "Service", "GobjMgr", "Gobj",
-      "Widget_W", "EffectMgr", "FxData" }
-    for _, cname in ipairs(classes) do
-      local cls = rawget(_G, cname)
-      if type(cls) == "table" then
-        for _, e in ipairs(functionsOf(cls, {}, cname)) do
-          do
-            hammer(e.fn, selfMakers[cname])
-            -- Selves of the other classes and the class tables themselves.
-            for _, other in ipairs { "Widget", "Panel", "Thing", "Gobj", "GobjMgr", "Service" } do
-              if selfMakers[other] then try(e.fn, selfMakers[other](), 1, 2) end
-              try(e.fn, rawget(_G, other), 1)
-            end
-          end
+    for _, cname in ipairs { "Widget", "FancyWidget", "Panel", "ThingMgr", "Thing", "Service", "GobjMgr", "Gobj",
+      "Widget_W", "EffectMgr", "FxData" } do
+      for _, e in ipairs(functionsOf(rawget(_G, cname), {}, cname)) do
+        hammer(e.fn, selfMakers[cname])
+        -- Selves of the other classes and the class tables themselves.
+        for _, other in ipairs { "Widget", "Panel", "Thing", "Gobj", "GobjMgr", "Service" } do
+          if selfMakers[other] then try(e.fn, selfMakers[other](), 1, 2) end
+          try(e.fn, rawget(_G, other), 1)
         end
       end
     end
@@ -251,7 +198,7 @@ if bound then
 
   test("handle directories survive hostile lookups", function()
     for _, dir in ipairs { QXMGRMT, QXMEMMT } do
-      for k, cls in pairs(dir) do
+      for _, cls in pairs(dir) do
         hammer(function(...) return cls.mt.__index(...) end, selfMakers[cls.name])
         hammer(function(...) return cls.mt.__newindex(...) end, selfMakers[cls.name])
       end
@@ -281,8 +228,7 @@ test("the engine is usable afterwards", function()
     local w = Widget.new()
     check_eq(w:add(40, 2), 42)
     check(QX.validHdl(w))
-    local g = GobjMgr:newGobj(1)
-    check(QX.validHdl(g))
+    check(QX.validHdl(GobjMgr:newGobj(1)))
     gobjtest.deliver()
     check_eq(Service:ping(1), 2)
   else

@@ -43,8 +43,6 @@ std::vector<Case> cases() {
   c.push_back({"data before fmt", riff(data + fmt), false, 0, 0, "data"});
   c.push_back({"fmt past the end", riff(chunk("fmt ", fmtBody(1, 1, 22050, 16), true, 0x7FFFFFFF)), false, 0, 0,
                "data"});
-  c.push_back({"truncated fmt", riff(std::string("fmt \x10\0\0\0\1\0", 10)), false, 0, 0, "data"});
-  c.push_back({"header only", riff(""), false, 0, 0, "fmt"});
   c.push_back({"extensible", riff(chunk("fmt ", fmtBody(0xFFFE, 2, 44100, 16, 22) + std::string(22, '\0')) + data),
                false, 0, 0, "unsupported"});
   c.push_back({"no channels", riff(chunk("fmt ", fmtBody(1, 0, 22050, 16)) + data), false, 0, 0, "unsupported"});
