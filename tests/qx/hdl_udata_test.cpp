@@ -63,8 +63,10 @@ TEST_F(HdlUdataTest, StrongUserdataHolds16BytesAndOneReferenceWeakOnes4AndNone) 
   EXPECT_FALSE(pushHandleUdata(L, 0, 0));
   EXPECT_FALSE(pushWeakHandleUdata(L, 0));
   EXPECT_FALSE(things().pushStrong(L, v, 0));
-  EXPECT_EQ(lua_gettop(L), top + 3);
-  for (int i = 1; i <= 3; ++i) EXPECT_TRUE(lua_isnil(L, -i));
+  EXPECT_FALSE(things().pushStrong(L, 0, 0));
+  EXPECT_FALSE(things().pushWeak(L, 0));
+  EXPECT_EQ(lua_gettop(L), top + 5);
+  for (int i = 1; i <= 5; ++i) EXPECT_TRUE(lua_isnil(L, -i));
 }
 
 TEST_F(HdlUdataTest, ClassMetatablesComeFromQXMGRMTAndAttachedTablesExtendThem) {

@@ -69,6 +69,8 @@ TEST_F(QXTest, UnknownClassGivesNilAndLeavesNothingBehind) {
   int top = lua_gettop(L);
   EXPECT_FALSE(mem().pushByName(L, u"QxTest.Nope"));
   EXPECT_TRUE(lua_isnil(L, -1));
+  EXPECT_FALSE(mem().pushStrong(L, 0, 0));
+  EXPECT_TRUE(lua_isnil(L, -1));
   EXPECT_TRUE(mem().pushByName(L, u"QxTest.Part"));
   lua_settop(L, top);
   fullGc();
