@@ -6,7 +6,6 @@
 
 #include "lua_test_support.h"
 #include "runtime/res/hdl_lock.h"
-#include "script/lua/lstk_ref.h"
 #include "script/lua/lua_func_path.h"
 #include "script/lua/lua_glue.h"
 
@@ -21,8 +20,12 @@ class ScriptCall : public ::testing::Test {
     ASSERT_TRUE(state_.value);
     lock_.lock(state_.value);
     ASSERT_TRUE(lock_);
+    lua_register(L(), "probe", [](lua_State*) -> int {
+      seen = ScriptMgr::instance()->lookupThreadEntry();
+      return 0;
+    });
     ASSERT_EQ(run(L(), R"(
-      function three() return 1, 2, 3 end
+      function three() probe() return 1, 2, 3 end
       function fails() local x = nil; return x.field end
       function main(a)
         local b, c = coroutine.yield("first", a)
@@ -46,27 +49,26 @@ class ScriptCall : public ::testing::Test {
     return wrap().call(base, static_cast<int>(args.size()), resume);
   }
 
+  static inline uint32_t seen = 0;  // the state current while probe() ran
   ScriptHdl state_;
   kesto::HdlLock<ScriptHdl> lock_;
 };
 
-TEST_F(ScriptCall, AProtectedCallKeepsItsResults) {
-  LuaCallRes r = callGlobal("three", {});
-  EXPECT_EQ(r.status(), 0);
-  EXPECT_EQ(r.first(), -3);
-  EXPECT_EQ(r.step(), 1);
-  EXPECT_EQ(lua_tointeger(L(), r.indexOf(0)), 1);
-  LuaCallRes rest = r.part();
-  EXPECT_EQ(rest.first(), -2);
-  EXPECT_EQ(lua_tointeger(L(), rest.first()), 2);
-}
-
-TEST_F(ScriptCall, CallsWithoutDroppingStackTheirResults) {
-  wrap().dropResults();
+TEST_F(ScriptCall, AProtectedCallRunsWithTheStateCurrentAndKeepsItsResultsUntilDropped) {
+  const uint32_t before = ScriptMgr::instance()->lookupThreadEntry();
+  {
+    LuaCallRes r = callGlobal("three", {});
+    EXPECT_EQ(seen, state_.value);
+    EXPECT_EQ(ScriptMgr::instance()->lookupThreadEntry(), before);
+    EXPECT_EQ(r.status(), 0);
+    EXPECT_EQ(r.first(), -3);
+    EXPECT_EQ(r.step(), 1);
+    EXPECT_EQ(lua_tointeger(L(), r.indexOf(0)), 1);
+    LuaCallRes rest = r.part();
+    EXPECT_EQ(rest.first(), -2);
+    EXPECT_EQ(lua_tointeger(L(), rest.first()), 2);
+  }
   int base = lua_gettop(L());
-  lua_getglobal(L(), "three");
-  { LuaCallRes r = wrap().call(base, 0, false); }
-  base = lua_gettop(L());
   lua_getglobal(L(), "three");
   { LuaCallRes r = wrap().call(base, 0, false); }
   EXPECT_EQ(lua_gettop(L()), 6);
@@ -115,29 +117,22 @@ TEST_F(ScriptCall, ResumingMainYieldsValuesUntilItFinishes) {
     EXPECT_EQ(r.first(), -1);
     EXPECT_STREQ(lua_tostring(L(), -1), "done");
   }
-}
-
-TEST_F(ScriptCall, TheCallingThreadSeesTheCalledStateAsCurrent) {
-  static uint32_t seen = 0;
-  lua_pushcfunction(L(), [](lua_State*) -> int {
-    seen = ScriptMgr::instance()->lookupThreadEntry();
-    return 0;
-  });
-  lua_setglobal(L(), "probe");
-  uint32_t before = ScriptMgr::instance()->lookupThreadEntry();
-  { LuaCallRes r = callGlobal("probe", {}); }
-  EXPECT_EQ(seen, state_.value);
-  EXPECT_EQ(ScriptMgr::instance()->lookupThreadEntry(), before);
+  // A resume that fails ends main as well.
+  { EXPECT_EQ(callGlobal("main", {1}, true).status(), LUA_YIELD); }
+  {
+    LuaCallRes r = callGlobal("", {}, true);  // b + c of nil values
+    EXPECT_EQ(r.status(), LUA_ERRRUN);
+    EXPECT_EQ(wrap().yieldFlag(), 0);
+    EXPECT_NE(r.errorText().find("arithmetic"), std::string::npos) << r.errorText();
+  }
 }
 
 int throwsStd(lua_State*) { throw std::runtime_error("engine fault"); }
 int throwsQX(lua_State*) { throw QXExcept{u"caption", u"qx fault"}; }
 
 TEST_F(ScriptCall, EngineExceptionsBecomeLuaErrors) {
-  lua_pushcfunction(L(), luaGuarded<throwsStd>);
-  lua_setglobal(L(), "throws_std");
-  lua_pushcfunction(L(), luaGuarded<throwsQX>);
-  lua_setglobal(L(), "throws_qx");
+  lua_register(L(), "throws_std", luaGuarded<throwsStd>);
+  lua_register(L(), "throws_qx", luaGuarded<throwsQX>);
   EXPECT_EQ(run(L(), R"(
     local ok, err = pcall(throws_std)
     assert(not ok and err == "engine fault", err)
@@ -147,20 +142,6 @@ TEST_F(ScriptCall, EngineExceptionsBecomeLuaErrors) {
             "");
   LuaCallRes r = callGlobal("throws_std", {});
   EXPECT_EQ(r.errorText(), "engine fault");
-}
-
-TEST_F(ScriptCall, RefResultPinsTheFirstResult) {
-  ASSERT_EQ(run(L(), "function maker() return { tag = 'made' } end"), "");
-  LStkRef ref;
-  {
-    LuaCallRes r = callGlobal("maker", {});
-    ref = r.refResult();
-  }
-  wrap().dropResults();
-  ASSERT_TRUE(ref.push());
-  lua_getfield(L(), -1, "tag");
-  EXPECT_STREQ(lua_tostring(L(), -1), "made");
-  lua_settop(L(), 0);
 }
 
 TEST_F(ScriptCall, NumbersCallADottedPathOnEitherRecord) {
@@ -191,43 +172,37 @@ TEST_F(ScriptCall, NumbersCallADottedPathOnEitherRecord) {
   EXPECT_EQ(lua_gettop(L()), top);
 }
 
-TEST(LuaFuncPathTest, WalksDottedPathsAndGivesNilForMissingSteps) {
+TEST(LuaFuncPathTest, WalksDottedPathsAndGivesNilForMissingStepsOrRaisingLookups) {
   ScriptHdl h = ScriptMgr::instance()->createState();
   luatest::Locked L(h);
-  ASSERT_EQ(run(L, "QXL = { vec3 = { new = 'found' } } plain = 5"), "");
-  LuaFuncPath("QXL.vec3.new", 0).push(L, 0);
-  EXPECT_STREQ(lua_tostring(L, -1), "found");
-  LuaFuncPath("", 0).push(L, 0);
-  EXPECT_TRUE(lua_isnil(L, -1));
-  LuaFuncPath("nothing.here.at.all", 0).push(L, 0);
-  EXPECT_TRUE(lua_isnil(L, -1));
-  LuaFuncPath("plain.field", 0).push(L, 0);
-  EXPECT_TRUE(lua_isnil(L, -1));
-  EXPECT_EQ(lua_gettop(L), 4);
-  LuaFuncPath("main", 1).push(L, 1);  // suspended: nothing
-  EXPECT_EQ(lua_gettop(L), 4);
-  lua_settop(L, 0);
-}
-
-TEST(LuaFuncPathTest, MetamethodsThatRaiseGiveNilOutsideEveryCall) {
-  ScriptHdl h = ScriptMgr::instance()->createState();
-  luatest::Locked L(h);
-  // Strict globals, a common script idiom: reading an undefined global raises.
+  // Strict globals, a common script idiom: reading an undefined global raises. No
+  // protected call is running here: an escaping error would end in the panic handler.
   ASSERT_EQ(run(L, R"(
-    QXL = { vec3 = setmetatable({}, { __index = function(t, k) error("no " .. k) end }) }
+    QXL = { vec3 = { new = 'found' }, vec4 = setmetatable({}, { __index = function(t, k) error("no " .. k) end }) }
+    plain = 5
     found = setmetatable({}, { __index = function(t, k) return k .. "!" end })
     setmetatable(_G, { __index = function(t, k) error("undefined global " .. k) end })
   )"),
             "");
-  // No protected call is running here: an escaping error would end in the panic handler.
-  LuaFuncPath("delete_gobj", 0).push(L, 0);
-  EXPECT_TRUE(lua_isnil(L, -1));
-  LuaFuncPath("QXL.vec3.new", 0).push(L, 0);
-  EXPECT_TRUE(lua_isnil(L, -1));
-  LuaFuncPath("found.it", 0).push(L, 0);
-  EXPECT_STREQ(lua_tostring(L, -1), "it!");
-  EXPECT_EQ(lua_gettop(L), 3);
-  lua_settop(L, 0);
+  const struct {
+    const char* path;
+    const char* want;  // nullptr: nil
+  } kCases[] = {
+      {"QXL.vec3.new", "found"}, {"", nullptr},       {"nothing.here.at.all", nullptr}, {"plain.field", nullptr},
+      {"QXL.vec4.new", nullptr}, {"found.it", "it!"},
+  };
+  for (const auto& c : kCases) {
+    LuaFuncPath(c.path, 0).push(L, 0);
+    EXPECT_EQ(lua_gettop(L), 1) << c.path;
+    if (c.want) {
+      EXPECT_STREQ(lua_tostring(L, -1), c.want) << c.path;
+    } else {
+      EXPECT_TRUE(lua_isnil(L, -1)) << c.path;
+    }
+    lua_settop(L, 0);
+  }
+  LuaFuncPath("main", 1).push(L, 1);  // suspended: nothing
+  EXPECT_EQ(lua_gettop(L), 0);
 }
 
 }  // namespace

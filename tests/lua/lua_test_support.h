@@ -1,8 +1,7 @@
-// Shared set-up of the script tests: one ScriptMgr for the process, scripts served from
-// an in-memory map, and a scoped lock on a state.
+// Shared set-up of the script tests: one ScriptMgr for the process, scripts served from a
+// temporary folder, and a fresh state held locked for each test body.
 #pragma once
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <filesystem>
@@ -13,11 +12,29 @@
 #include "platform/core/utf.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/fs/file_registry.h"
+#include "script/lua/lua_api.h"
 #include "script/lua/script_files.h"
 #include "script/lua/script_mgr.h"
-#include "tests/lua/lua_chunks.h"
+#include "script/lua/stack_readers.h"
 
 namespace luatest {
+
+// Runs a chunk protected; "" on success, else the error text.
+inline std::string run(lua_State* L, const std::string& code) {
+  if (luaL_loadbuffer(L, code.data(), code.size(), "test") != 0 || lua_pcall(L, 0, 0, 0) != 0) {
+    std::string e = lua_tostring(L, -1) ? lua_tostring(L, -1) : "?";
+    lua_pop(L, 1);
+    return e;
+  }
+  return "";
+}
+
+// Runs "return <expr>" and leaves its one value on the stack.
+inline void eval(lua_State* L, const std::string& expr) {
+  std::string code = "return " + expr;
+  ASSERT_EQ(luaL_loadbuffer(L, code.data(), code.size(), "test"), 0) << lua_tostring(L, -1);
+  ASSERT_EQ(lua_pcall(L, 0, 1, 0), 0) << lua_tostring(L, -1);
+}
 
 // The folder mounted as the read source of every test state.
 inline std::filesystem::path& scriptDir() {
@@ -70,6 +87,53 @@ class Locked {
  private:
   LVPolicyHdl policy_;
   lua_State* L_;
+};
+
+// A fresh state, held locked for the test body.
+class StateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state_ = ScriptMgr::instance()->createState();
+    ASSERT_NE(state_.value, 0u);
+    policy_ = std::make_unique<LVPolicyHdl>(state_);
+    L = policy_->lock();
+    ASSERT_NE(L, nullptr);
+  }
+  void TearDown() override {
+    if (L) policy_->unlock();
+  }
+
+  std::string run(const std::string& code) { return luatest::run(L, code); }
+  void eval(const std::string& expr) { luatest::eval(L, expr); }
+  std::string evalString(const std::string& expr) {
+    eval(expr);
+    std::string s = lua_tostring(L, -1) ? lua_tostring(L, -1) : "<not a string>";
+    lua_pop(L, 1);
+    return s;
+  }
+  double evalNumber(const std::string& expr) {
+    eval(expr);
+    double d = lua_tonumber(L, -1);
+    lua_pop(L, 1);
+    return d;
+  }
+  bool evalBool(const std::string& expr) {
+    eval(expr);
+    bool b = lua_toboolean(L, -1);
+    lua_pop(L, 1);
+    return b;
+  }
+  uint32_t handleOf(const std::string& expr) {
+    eval(expr);
+    uint32_t h = getHandleAt(L, -1);
+    lua_pop(L, 1);
+    return h;
+  }
+  void fullGc() { lua_gc(L, LUA_GCCOLLECT, 0); }
+
+  ScriptHdl state_;
+  std::unique_ptr<LVPolicyHdl> policy_;
+  lua_State* L = nullptr;
 };
 
 }  // namespace luatest

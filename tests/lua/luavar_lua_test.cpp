@@ -4,7 +4,6 @@
 
 #include <limits>
 #include <string>
-#include <thread>
 
 #include "lua_test_support.h"
 #include "platform/core/utf.h"
@@ -15,9 +14,6 @@
 
 namespace {
 
-using luatest::Locked;
-using luatest::run;
-
 // The vector constructors the engine calls; vectors carry their own "dim".
 const char* kQXL = R"(
 QXL = { vec3 = {}, vec4 = {} }
@@ -25,16 +21,12 @@ function QXL.vec3.new(x, y, z) return { x, y, z, dim = 3, tag = "v3" } end
 function QXL.vec4.new(x, y, z, w) return { x, y, z, w, dim = 4, tag = "v4" } end
 )";
 
-class LuaVarLua : public ::testing::Test {
+class LuaVarLua : public luatest::StateTest {
  protected:
   void SetUp() override {
-    state_ = ScriptMgr::instance()->createState();
-    ASSERT_TRUE(state_.value);
-    lock_ = std::make_unique<Locked>(state_);
-    L = lock_->L();
-    ASSERT_EQ(run(L, kQXL), "");
+    StateTest::SetUp();
+    ASSERT_EQ(run(kQXL), "");
   }
-  void TearDown() override { lock_.reset(); }
 
   // Converts the global g into a LuaVar.
   LuaVar global(const char* g) {
@@ -44,27 +36,26 @@ class LuaVarLua : public ::testing::Test {
     lua_pop(L, 1);
     return v;
   }
-
-  ScriptHdl state_;
-  std::unique_ptr<Locked> lock_;
-  lua_State* L = nullptr;
+  // Pushes v as the global g; false when it pushed nothing.
+  bool setGlobal(const LuaVar& v, const char* g) {
+    if (v.push(L) != 1) return false;
+    lua_setglobal(L, g);
+    return true;
+  }
 };
 
-TEST_F(LuaVarLua, ScalarsCrossBothWays) {
-  ASSERT_EQ(run(L, "b = true n = 2.5 s = 'hi' big = 16777217"), "");
+TEST_F(LuaVarLua, ScalarsAndStringsCrossBothWays) {
+  ASSERT_EQ(run("b = true n = 2.5 s = 'ab\\0cd' big = 16777217"), "");
   EXPECT_EQ(global("b").kind(), LuaVar::kBool);
   EXPECT_TRUE(global("b").asBool());
   LuaVar n = global("n");
   EXPECT_EQ(n.kind(), LuaVar::kNumber);  // numbers from Lua never become integers
   EXPECT_FLOAT_EQ(n.asFloat(), 2.5f);
-  EXPECT_STREQ(global("s").asCStr(), "hi");
+  EXPECT_EQ(*global("s").asString(), "ab");  // cut at NUL on the way in
   // A number keeps the script's double (ids and colours beyond 2^24); float users narrow.
   LuaVar big = global("big");
   EXPECT_EQ(big.asNumber(), 16777217.0);
   EXPECT_EQ(big.asInt(), 16777217);
-  big.push(L);
-  EXPECT_EQ(lua_tonumber(L, -1), 16777217.0);
-  lua_pop(L, 1);
   LuaVar huge;
   huge.setNumber(1e300);
   EXPECT_EQ(huge.asFloat(), std::numeric_limits<float>::infinity());
@@ -75,64 +66,34 @@ TEST_F(LuaVarLua, ScalarsCrossBothWays) {
 
   LuaVar i;
   i.setInt(16777217);  // integers are pushed without rounding
-  i.push(L);
-  EXPECT_EQ(lua_tointeger(L, -1), 16777217);
-  lua_pop(L, 1);
+  ASSERT_TRUE(setGlobal(big, "big2"));
+  ASSERT_TRUE(setGlobal(i, "i"));
+  ASSERT_TRUE(setGlobal(LuaVar(std::string("ab\0cd", 5)), "whole"));  // pushed whole
+  EXPECT_EQ(run("assert(big2 == 16777217 and i == 16777217 and whole == 'ab\\0cd')"), "");
 }
 
-TEST_F(LuaVarLua, StringsAreCutAtNulOnTheWayInButPushedWhole) {
-  ASSERT_EQ(run(L, "s = 'ab\\0cd'"), "");
-  EXPECT_EQ(*global("s").asString(), "ab");
-  LuaVar whole(std::string("ab\0cd", 5));
-  whole.push(L);
-  size_t n = 0;
-  lua_tolstring(L, -1, &n);
-  EXPECT_EQ(n, 5u);
-  lua_pop(L, 1);
-}
-
-TEST_F(LuaVarLua, VectorsCrossThroughTheScriptConstructors) {
-  ASSERT_EQ(run(L, "v = { 1, 2, 5, dim = 3 }"), "");
+TEST_F(LuaVarLua, VectorsCrossThroughTheScriptConstructorsOrPushNil) {
+  ASSERT_EQ(run("v = { 1, 2, 5, dim = 3 }"), "");
   int top = lua_gettop(L);
   LuaVar v = global("v");
   ASSERT_EQ(v.kind(), LuaVar::kVec3);
   EXPECT_FLOAT_EQ(v.component(0), 1);
   EXPECT_FLOAT_EQ(v.component(2), 5);
-  EXPECT_EQ(v.push(L), 1);
-  lua_getfield(L, -1, "tag");
-  EXPECT_STREQ(lua_tostring(L, -1), "v3");
-  lua_pop(L, 2);
-
+  ASSERT_TRUE(setGlobal(v, "v3"));
   float c[4] = {1, 2, 3, 4};
   LuaVar w;
   w.setVec(4, c);
-  w.push(L);
-  lua_rawgeti(L, -1, 4);
-  EXPECT_EQ(lua_tonumber(L, -1), 4);
-  lua_pop(L, 2);
+  ASSERT_TRUE(setGlobal(w, "v4"));
+  EXPECT_EQ(run("assert(v3.tag == 'v3' and v3[3] == 5 and v4.tag == 'v4' and v4[4] == 4)"), "");
+  // Without a constructor, or when looking it up raises outside every protected call.
+  for (const char* qxl :
+       {"QXL = nil", "QXL = setmetatable({}, { __index = function(t, k) error('strict ' .. k) end })"}) {
+    ASSERT_EQ(run(qxl), "");
+    EXPECT_EQ(v.push(L), 1) << qxl;
+    EXPECT_TRUE(lua_isnil(L, -1)) << qxl;
+    lua_pop(L, 1);
+  }
   EXPECT_EQ(lua_gettop(L), top);
-}
-
-TEST_F(LuaVarLua, AVectorWithoutItsConstructorPushesNil) {
-  ASSERT_EQ(run(L, "QXL = nil"), "");
-  float c[3] = {1, 2, 3};
-  LuaVar v;
-  v.setVec(3, c);
-  int top = lua_gettop(L);
-  EXPECT_EQ(v.push(L), 1);
-  EXPECT_TRUE(lua_isnil(L, -1));
-  lua_settop(L, top);
-}
-
-TEST_F(LuaVarLua, AVectorWhoseConstructorLookupRaisesPushesNil) {
-  ASSERT_EQ(run(L, "QXL = setmetatable({}, { __index = function(t, k) error('strict ' .. k) end })"), "");
-  float c[3] = {1, 2, 3};
-  LuaVar v;
-  v.setVec(3, c);
-  int top = lua_gettop(L);
-  EXPECT_EQ(v.push(L), 1);  // outside every protected call
-  EXPECT_TRUE(lua_isnil(L, -1));
-  lua_settop(L, top);
 }
 
 LuaVar* gCaptured = nullptr;
@@ -148,7 +109,7 @@ TEST_F(LuaVarLua, ATableReadInsideACoroutineIsPinnedItself) {
   });
   lua_setglobal(L, "capture");
   uint32_t previous = ScriptMgr::instance()->exchangeThreadEntry(state_.value);
-  ASSERT_EQ(run(L, R"(
+  ASSERT_EQ(run(R"(
     t = { "the table" }
     local co = coroutine.create(function(a, b) capture(a, b) end)
     assert(coroutine.resume(co, "first", t))
@@ -157,21 +118,24 @@ TEST_F(LuaVarLua, ATableReadInsideACoroutineIsPinnedItself) {
   ScriptMgr::instance()->exchangeThreadEntry(previous);
   gCaptured = nullptr;
   ASSERT_EQ(captured.kind(), LuaVar::kRef);
-  EXPECT_EQ(captured.ref()->type(), LUA_TTABLE);
   ASSERT_TRUE(captured.ref()->push());
   lua_getglobal(L, "t");
   EXPECT_TRUE(lua_rawequal(L, -1, -2));
   lua_pop(L, 2);
 }
 
-TEST_F(LuaVarLua, TablesWithoutAVectorDimAreThePinnedTable) {
-  ASSERT_EQ(run(L, "t = { 1, 2 } five = { 1, 2, 3, 4, 5, dim = 5 }"), "");
+TEST_F(LuaVarLua, TablesThatAreNoVectorAreThePinnedTableEvenWhenHostile) {
+  ASSERT_EQ(run(R"(
+    t = { 1, 2 } five = { 1, 2, 3, 4, 5, dim = 5 }
+    bad = setmetatable({}, { __index = function() error("boom") end })
+    liar = setmetatable({}, { __index = function(t, k) if k == "dim" then return 3 end error("no " .. k) end })
+  )"),
+            "");
   int top = lua_gettop(L);
   LuaVar t = global("t");
   EXPECT_EQ(t.kind(), LuaVar::kRef);
-  EXPECT_EQ(global("five").kind(), LuaVar::kRef);
+  for (const char* g : {"five", "bad", "liar"}) EXPECT_EQ(global(g).kind(), LuaVar::kRef) << g;
   EXPECT_EQ(lua_gettop(L), top);
-  // The pinned table is the same Lua table.
   ASSERT_TRUE(t.ref()->push());
   lua_getglobal(L, "t");
   EXPECT_TRUE(lua_rawequal(L, -1, -2));
@@ -187,59 +151,32 @@ TEST_F(LuaVarLua, TablesWithoutAVectorDimAreThePinnedTable) {
   EXPECT_EQ(lua_gettop(L), top);
 }
 
-TEST_F(LuaVarLua, HostileMetatablesNeverEscape) {
-  ASSERT_EQ(run(L, R"(
-    bad = setmetatable({}, { __index = function() error("boom") end })
-    liar = setmetatable({}, { __index = function(t, k) if k == "dim" then return 3 end error("no " .. k) end })
-  )"),
-            "");
-  int top = lua_gettop(L);
-  EXPECT_EQ(global("bad").kind(), LuaVar::kRef);
-  EXPECT_EQ(global("liar").kind(), LuaVar::kRef);  // its components could not be read
-  EXPECT_EQ(lua_gettop(L), top);
-}
-
-TEST_F(LuaVarLua, ReadTableIntoMapKeepsFloatKeysBeforeStrings) {
-  ASSERT_EQ(run(L, "t = { 10, 20, name = 'x' }"), "");
+TEST_F(LuaVarLua, ReadTableIntoMapKeepsNumberKeysFirstAndSurvivesAFailingNext) {
+  // 2^24 + 1 rounds as a float; the original key still drives "next".
+  ASSERT_EQ(run("t = { 10, 20, name = 'x', [16777217] = 'a', [16777219] = 'b', [0.5] = 'c' }"), "");
   lua_getglobal(L, "t");
+  int top = lua_gettop(L);
   LuaVarTable map;
   readTableIntoMap(L, -1, map);
-  lua_pop(L, 1);
-  ASSERT_EQ(map.size(), 3u);
+  EXPECT_EQ(lua_gettop(L), top);
+  ASSERT_EQ(map.size(), 6u);
   auto it = map.begin();
   EXPECT_EQ(it->first.kind(), LuaVar::kNumber);
+  EXPECT_FLOAT_EQ(it->first.asFloat(), 0.5f);
+  ++it;
   EXPECT_FLOAT_EQ(it->first.asFloat(), 1.0f);
   EXPECT_FLOAT_EQ(it->second.asFloat(), 10.0f);
-  ++it;
-  EXPECT_FLOAT_EQ(it->first.asFloat(), 2.0f);
-  ++it;
-  EXPECT_STREQ(it->first.asCStr(), "name");
-}
+  EXPECT_STREQ(std::prev(map.end())->first.asCStr(), "name");
 
-TEST_F(LuaVarLua, ReadTableIntoMapHandlesKeysAFloatCannotHold) {
-  // 2^24 + 1 rounds as a float; the original key still drives "next".
-  ASSERT_EQ(run(L, "t = { [16777217] = 'a', [16777219] = 'b', [0.1] = 'c' }"), "");
-  lua_getglobal(L, "t");
-  int top = lua_gettop(L);
-  LuaVarTable map;
-  readTableIntoMap(L, -1, map);
-  EXPECT_EQ(lua_gettop(L), top);
-  lua_pop(L, 1);
-  EXPECT_EQ(map.size(), 3u);
-}
-
-TEST_F(LuaVarLua, AReplacedNextThatFailsEndsTheReadCleanly) {
-  ASSERT_EQ(run(L, "t = { 1, 2 } next = function() error('no') end"), "");
-  lua_getglobal(L, "t");
-  int top = lua_gettop(L);
-  LuaVarTable map;
+  ASSERT_EQ(run("next = function() error('no') end"), "");
+  map.clear();
   readTableIntoMap(L, -1, map);
   EXPECT_TRUE(map.empty());
   EXPECT_EQ(lua_gettop(L), top);
   lua_pop(L, 1);
 }
 
-TEST_F(LuaVarLua, TablesPushPairsAndSkipThoseThatPushNothing) {
+TEST_F(LuaVarLua, TablesAndBytesPushAndSkipPairsThatPushNothing) {
   LuaVar v;
   v.field("a") = LuaVar("x");
   v.field("gone").setEmpty();
@@ -247,18 +184,14 @@ TEST_F(LuaVarLua, TablesPushPairsAndSkipThoseThatPushNothing) {
   emptyKey.setEmpty();
   (*v.table())[emptyKey] = LuaVar("lost");
   v.field("z").setInt(3);
-  ASSERT_EQ(v.push(L), 1);
-  lua_setglobal(L, "pushed");
-  ASSERT_EQ(run(L, R"(
+  ASSERT_TRUE(setGlobal(v, "pushed"));
+  ASSERT_EQ(run(R"(
     local n = 0
     for k, val in pairs(pushed) do n = n + 1 end
     assert(n == 2, "pairs: " .. n)
     assert(pushed.a == "x" and pushed.z == 3)
   )"),
             "");
-}
-
-TEST_F(LuaVarLua, BytesPushAsUserdataAndReadBack) {
   uint8_t raw[4] = {1, 0, 2, 0};
   LuaVar b;
   b.fromBytes(raw, 4);
@@ -270,26 +203,6 @@ TEST_F(LuaVarLua, BytesPushAsUserdataAndReadBack) {
   lua_pop(L, 1);
   ASSERT_EQ(back.kind(), LuaVar::kBytes);
   EXPECT_EQ(back.bytes()[2], 2);
-}
-
-TEST_F(LuaVarLua, ATreeBuiltOnAnotherThreadPushesCorrectly) {
-  LuaVar tree;
-  std::thread worker([&tree] {
-    tree.field("status").setInt(200);
-    LuaVar& list = tree.field("items");
-    for (int i = 1; i <= 3; ++i) list.item(i).field("text") = LuaVar("item " + std::to_string(i));
-    float c[3] = {1, 2, 3};
-    tree.field("pos").setVec(3, c);
-  });
-  worker.join();
-  ASSERT_EQ(tree.push(L), 1);
-  lua_setglobal(L, "resp");
-  EXPECT_EQ(run(L, R"(
-    assert(resp.status == 200)
-    assert(#resp.items == 3 and resp.items[3].text == "item 3")
-    assert(resp.pos.tag == "v3" and resp.pos[2] == 2)
-  )"),
-            "");
 }
 
 TEST_F(LuaVarLua, JsonTreesPushAsTablesBothWays) {
@@ -312,9 +225,8 @@ TEST_F(LuaVarLua, JsonTreesPushAsTablesBothWays) {
   LuaVar held;
   JSONValue copy(doc);
   held.takeJSON(copy);
-  ASSERT_EQ(held.push(L), 1);
-  lua_setglobal(L, "j");
-  EXPECT_EQ(run(L, R"(
+  ASSERT_TRUE(setGlobal(held, "j"));
+  EXPECT_EQ(run(R"(
     assert(j.id == "1234567890123" and j.n == 5 and j.neg == "-1" and j.r == 0.25)
     assert(j.ok == true and j.nothing == nil and j.s == "a\nb")
     assert(j.list[1] == 1 and j.list[2].x == 2)
@@ -332,13 +244,10 @@ TEST_F(LuaVarLua, JsonStringsPushDecodedWhetherPlainOrNot) {
   ASSERT_TRUE(jsonParse(text, doc).ok());
   LuaVar held;
   held.takeJSON(doc);
-  ASSERT_EQ(held.push(L), 1);
-  lua_setglobal(L, "j");
-  lua_pushstring(L, pad.c_str());
-  lua_setglobal(L, "pad");
-  lua_pushstring(L, (pad + qcore::utf16ToUtf8(qcore::utf8ToUtf16("\xC0\x80"))).c_str());
-  lua_setglobal(L, "badkey");
-  EXPECT_EQ(run(L, R"(
+  ASSERT_TRUE(setGlobal(held, "j"));
+  ASSERT_TRUE(setGlobal(LuaVar(pad), "pad"));
+  ASSERT_TRUE(setGlobal(LuaVar(pad + qcore::utf16ToUtf8(qcore::utf8ToUtf16("\xC0\x80"))), "badkey"));
+  EXPECT_EQ(run(R"(
     assert(j.plain == pad and j.kA == pad .. "\n")
     assert(j.bad == pad .. "\239\191\189", j.bad)
     assert(j[badkey] == 1 and not badkey:find("\192"))
@@ -347,25 +256,13 @@ TEST_F(LuaVarLua, JsonStringsPushDecodedWhetherPlainOrNot) {
             "");
 }
 
-TEST_F(LuaVarLua, AHundredThousandDeepJsonArrayDoesNotCrash) {
-  std::string text(100000, '[');
-  text.append(100000, ']');
-  JSONValue doc;
-  EXPECT_FALSE(jsonParse(text, doc).ok());  // the reader refuses the depth
-  LuaVar v;
-  v.fromJSONTree(doc);
-  int top = lua_gettop(L);
-  v.push(L);
-  lua_settop(L, top);
-
-  // A tree built by hand just as deep is cut at the push depth limit.
+TEST_F(LuaVarLua, AHundredThousandDeepTreeIsCutAtThePushDepthLimit) {
   LuaVar deep;
   LuaVar* at = &deep;
   for (int i = 0; i < 100000; ++i) at = &at->item(1);
   *at = LuaVar("bottom");
-  ASSERT_EQ(deep.push(L), 1);
-  lua_setglobal(L, "deep");
-  EXPECT_EQ(run(L, R"(
+  ASSERT_TRUE(setGlobal(deep, "deep"));
+  EXPECT_EQ(run(R"(
     local d, t = 0, deep
     while type(t) == "table" do t = t[1]; d = d + 1 end
     assert(t == nil and d > 100 and d <= 600, "depth " .. d)

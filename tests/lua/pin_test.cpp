@@ -8,9 +8,6 @@
 
 namespace {
 
-using luatest::Locked;
-using luatest::run;
-
 // Number of entries in the anchor table.
 int anchorCount(lua_State* L) {
   pushAnchorTable(L);
@@ -24,15 +21,12 @@ int anchorCount(lua_State* L) {
   return n;
 }
 
-class Pins : public ::testing::Test {
+class Pins : public luatest::StateTest {
  protected:
   void SetUp() override {
-    state_ = ScriptMgr::instance()->createState();
-    lock_ = std::make_unique<Locked>(state_);
-    L = lock_->L();
-    ASSERT_EQ(run(L, "obj = { name = 'obj', inner = { v = 1 } }"), "");
+    StateTest::SetUp();
+    ASSERT_EQ(run("obj = { name = 'obj', inner = { v = 1 } }"), "");
   }
-  void TearDown() override { lock_.reset(); }
 
   LStkRef pinGlobal(const char* g, const LuaVar* key = nullptr) {
     lua_getglobal(L, g);
@@ -40,10 +34,6 @@ class Pins : public ::testing::Test {
     EXPECT_TRUE(r.pin(LVPolicyHdl(state_), 1, -1, key));
     return r;
   }
-
-  ScriptHdl state_;
-  std::unique_ptr<Locked> lock_;
-  lua_State* L = nullptr;
 };
 
 TEST_F(Pins, SlotsAdvanceByTwoAndReleaseClearsBoth) {
@@ -75,14 +65,22 @@ TEST_F(Pins, AKeyedReferenceDesignatesALiveField) {
   lua_pop(L, 1);
   EXPECT_EQ(lua_gettop(L), top);
   EXPECT_EQ(name.type(), LUA_TSTRING);
-  ASSERT_EQ(run(L, "obj.name = 42"), "");
+  // A LuaVar of a pinned table reads its fields.
+  lua_getglobal(L, "obj");
+  LuaVar v;
+  LuaVar::fromLua(L, -1, v);
+  lua_pop(L, 1);
+  ASSERT_EQ(v.kind(), LuaVar::kRef);
+  EXPECT_STREQ(v.field("name").asCStr(), "obj");
+  EXPECT_TRUE(v.isTable());
+  ASSERT_EQ(run("obj.name = 42"), "");
   EXPECT_EQ(name.type(), LUA_TNUMBER);  // read live
 
   // Assigning to a keyed reference writes into the field.
-  ASSERT_EQ(run(L, "replacement = { 'r' }"), "");
+  ASSERT_EQ(run("replacement = { 'r' }"), "");
   LStkRef repl = pinGlobal("replacement");
   name.assign(repl);
-  ASSERT_EQ(run(L, "assert(obj.name == replacement)"), "");
+  ASSERT_EQ(run("assert(obj.name == replacement)"), "");
 }
 
 TEST_F(Pins, CopiesPinAgainAndEveryPinIsReleased) {
@@ -96,17 +94,14 @@ TEST_F(Pins, CopiesPinAgainAndEveryPinIsReleased) {
     EXPECT_EQ(anchorCount(L), 4);
   }
   EXPECT_EQ(anchorCount(L), 0);
-}
-
-TEST_F(Pins, AssigningAnEmptyReferenceEmptiesTheDestination) {
+  // Assigning an empty reference empties the destination and drops its pin.
   LStkRef a = pinGlobal("obj");
-  LStkRef empty;
-  a.assign(empty);
+  a.assign(LStkRef());
   EXPECT_EQ(a.getState(), 0u);
-  EXPECT_EQ(anchorCount(L), 0);  // the old pin went with it
+  EXPECT_EQ(anchorCount(L), 0);
 }
 
-TEST_F(Pins, LockFreeReferencesAndLengths) {
+TEST_F(Pins, LockFreeReferencesLengthsMetatablesAndEmptyOnes) {
   lua_pushstring(L, "hello");
   LStkRefNL s;
   s.pin(L, nullptr, 1);
@@ -122,31 +117,37 @@ TEST_F(Pins, LockFreeReferencesAndLengths) {
   LStkRefNL meta;
   meta.newTable(L);
   LStkRefNL::setMetatable(table, meta);
+  LStkRefNL::setMetatable(s, meta);   // only tables and userdata take one
+  LStkRefNL::setMetatable(table, n);  // and only a table (or nil) is one
   table.push();
   ASSERT_TRUE(lua_getmetatable(L, -1));
   meta.push();
   EXPECT_TRUE(lua_rawequal(L, -1, -2));
   lua_pop(L, 3);
-}
+  EXPECT_EQ(run("assert(getmetatable('').__index == string)"), "");
 
-TEST_F(Pins, AnEmptyLockFreeReferenceStoresNilAndKeepsTheStack) {
-  ASSERT_EQ(run(L, "target = { old = 1 }"), "");
+  // Stored into fields: a live value (also one a coroutine pinned), or nil for an empty one.
+  ASSERT_EQ(run("target = { old = 1 } co = coroutine.create(function() end)"), "");
+  lua_getglobal(L, "co");
+  lua_State* co = lua_tothread(L, -1);
+  lua_pushstring(co, "from co");
+  LStkRefNL fromCo;
+  fromCo.pin(co, nullptr, 1);
   lua_getglobal(L, "target");
   int top = lua_gettop(L);
   LStkRefNL empty;
   EXPECT_FALSE(empty.push());
-  LuaVar key("old");
-  setFieldToRefNL(L, key, empty, -1);
+  setFieldToRefNL(L, LuaVar("old"), empty, -1);
+  setFieldToRefNL(L, LuaVar("s"), s, -1);
+  setFieldToRefNL(L, LuaVar("c"), fromCo, -1);
   EXPECT_EQ(lua_gettop(L), top);
-  ASSERT_TRUE(lua_istable(L, -1));
-  lua_getfield(L, -1, "old");
-  EXPECT_TRUE(lua_isnil(L, -1));
-  lua_settop(L, top - 1);
+  lua_settop(L, 0);
+  EXPECT_EQ(run("assert(target.old == nil and target.s == 'hello' and target.c == 'from co')"), "");
 }
 
 TEST_F(Pins, ValuesNeverMoveBetweenLuaUniverses) {
   ScriptHdl other = ScriptMgr::instance()->createState();
-  Locked O(other);
+  luatest::Locked O(other);
   LStkRef a = pinGlobal("obj");
   int top = lua_gettop(O);
   EXPECT_FALSE(a.push(O));
@@ -158,7 +159,7 @@ TEST_F(Pins, ValuesNeverMoveBetweenLuaUniverses) {
   EXPECT_EQ(lua_gettop(L), 0);
   lua_pop(O, 1);
   // Within one universe a coroutine's value moves over.
-  ASSERT_EQ(run(L, "co = coroutine.create(function() end)"), "");
+  ASSERT_EQ(run("co = coroutine.create(function() end)"), "");
   lua_getglobal(L, "co");
   lua_State* co = lua_tothread(L, -1);
   lua_pushstring(co, "from the coroutine");
@@ -168,6 +169,7 @@ TEST_F(Pins, ValuesNeverMoveBetweenLuaUniverses) {
   ASSERT_TRUE(moved.push());
   EXPECT_STREQ(lua_tostring(L, -1), "from the coroutine");
   lua_settop(L, 0);
+  EXPECT_EQ(anchorCount(L), 2);  // a's pin and the moved value's, not the thread's
 }
 
 TEST_F(Pins, ABorrowedViewHoldsTheLendersLock) {
@@ -185,7 +187,7 @@ TEST_F(Pins, ABorrowedViewHoldsTheLendersLock) {
 
 TEST_F(Pins, AReferenceIsPushedAndReleasedFromAnotherThread) {
   LStkRef a = pinGlobal("obj");
-  lock_.reset();  // let the other thread in
+  policy_->unlock();  // let the other thread in
   std::thread worker([&a] {
     LStkRef copy(a);
     LVPolicyHdl p(copy.getState());
@@ -197,56 +199,29 @@ TEST_F(Pins, AReferenceIsPushedAndReleasedFromAnotherThread) {
     p.unlock();
   });
   worker.join();
-  lock_ = std::make_unique<Locked>(state_);
-  L = lock_->L();
-  ASSERT_EQ(run(L, "assert(seen_by_worker == 'obj')"), "");
+  L = policy_->lock();
+  ASSERT_EQ(run("assert(seen_by_worker == 'obj')"), "");
   EXPECT_EQ(anchorCount(L), 1);
 }
 
 TEST_F(Pins, ForEachPairVisitsUntilTheVisitorStops) {
-  ASSERT_EQ(run(L, "params = { a = 1, b = 2, c = 3 }"), "");
+  ASSERT_EQ(run("params = { a = 1, b = 2, c = 3 }"), "");
   LStkRef p = pinGlobal("params");
-  int top = lua_gettop(L);
-  int visits = 0;
-  p.forEachPair(
-      [](lua_State*, void* arg) {
-        ++*static_cast<int*>(arg);
-        return false;
-      },
-      &visits);
-  EXPECT_EQ(visits, 3);
-  visits = 0;
-  p.forEachPair(
-      [](lua_State*, void* arg) {
-        ++*static_cast<int*>(arg);
-        return true;
-      },
-      &visits);
-  EXPECT_EQ(visits, 1);
-  EXPECT_EQ(lua_gettop(L), top);
-}
-
-TEST_F(Pins, FieldOfAPinnedTableReadsItsPairs) {
-  lua_getglobal(L, "obj");
-  LuaVar v;
-  LuaVar::fromLua(L, -1, v);
-  lua_pop(L, 1);
-  ASSERT_EQ(v.kind(), LuaVar::kRef);
-  EXPECT_STREQ(v.field("name").asCStr(), "obj");
-  EXPECT_TRUE(v.isTable());
-}
-
-TEST_F(Pins, XmoveValueToThreadPinsInTheTargetState) {
-  lua_State* co = lua_newthread(L);
-  lua_pushstring(co, "from coroutine");
-  LStkRef ref;
-  ref.pin(LVPolicyHdl(state_), 0, -1);  // pins the thread itself; replaced below
-  ASSERT_TRUE(xmoveValueToThread(ref, co, -1));
-  lua_pop(L, 1);
-  ASSERT_TRUE(ref.push());
-  EXPECT_STREQ(lua_tostring(L, -1), "from coroutine");
-  lua_pop(L, 1);
-  EXPECT_EQ(anchorCount(L), 1);
+  struct Count {
+    int visits = 0;
+    bool stop;
+  };
+  auto visit = [](lua_State*, void* arg) {
+    auto* c = static_cast<Count*>(arg);
+    ++c->visits;
+    return c->stop;
+  };
+  for (bool stop : {false, true}) {
+    Count c{0, stop};
+    p.forEachPair(visit, &c);
+    EXPECT_EQ(c.visits, stop ? 1 : 3);
+  }
+  EXPECT_EQ(lua_gettop(L), 0);
 }
 
 }  // namespace

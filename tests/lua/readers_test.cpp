@@ -1,68 +1,50 @@
-// Stack readers, value text and the allocator sizing.
+// Stack readers and value text.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "lua_test_support.h"
 #include "script/lua/lua_format.h"
-#include "script/lua/script_alloc.h"
 #include "script/lua/stack_readers.h"
 
 namespace {
 
-using luatest::Locked;
-using luatest::run;
-
-class Readers : public ::testing::Test {
+class Readers : public luatest::StateTest {
  protected:
-  void SetUp() override {
-    state_ = ScriptMgr::instance()->createState();
-    lock_ = std::make_unique<Locked>(state_);
-    L = lock_->L();
-  }
-  void TearDown() override {
-    lua_settop(L, 0);
-    lock_.reset();
-  }
   std::string text(int index, int depth) {
     std::u16string out;
     formatLuaValue(L, index, out, depth, 0);
     return qcore::utf16ToUtf8(out);
   }
-
-  ScriptHdl state_;
-  std::unique_ptr<Locked> lock_;
-  lua_State* L = nullptr;
+  uint32_t qxInt(const char* expr) {
+    eval(expr);
+    uint32_t v = getQXIntAt(L, -1);
+    lua_pop(L, 1);
+    return v;
+  }
 };
 
-TEST_F(Readers, NumbersAndIntegers) {
+TEST_F(Readers, NumbersIntegersAndQXIntegerText) {
   lua_pushnumber(L, -1.5);
   EXPECT_EQ(toIntOrPtrAt(L, -1), -1);
   EXPECT_FLOAT_EQ(toFloatAt(L, -1), -1.5f);
   EXPECT_EQ(toIntOrPtrAt(nullptr, 1), 0);
   EXPECT_TRUE(toWStringAt(nullptr, 1).empty());
-  lua_pushnumber(L, 4294967296.0 + 7);  // through int64, low 32 bits
-  EXPECT_EQ(getQXIntAt(L, -1), 7u);
-  lua_pushnumber(L, 0.0 / 0.0);
-  EXPECT_EQ(getQXIntAt(L, -1), 0u);
   lua_pushlightuserdata(L, reinterpret_cast<void*>(0x1234));
   EXPECT_EQ(toIntOrPtrAt(L, -1), 0x1234);
   EXPECT_EQ(getQXIntAt(L, -1), 0x1234u);
-}
-
-TEST_F(Readers, QXIntegerTextIsHexadecimalAndSaturates) {
-  auto hex = [&](const char* s) {
-    lua_pushstring(L, s);
-    uint32_t v = getQXIntAt(L, -1);
-    lua_pop(L, 1);
-    return v;
+  lua_settop(L, 0);
+  const struct {
+    const char* expr;
+    uint32_t want;
+  } kCases[] = {
+      {"4294967296 + 7", 7u},  // through int64, low 32 bits
+      {"0 / 0", 0u},
+      {"'  1a zz'", 0x1au},
+      {"'0x'", 0u},
+      {"'123456789abc'", 0xFFFFFFFFu},  // text saturates
   };
-  EXPECT_EQ(hex("ff"), 255u);
-  EXPECT_EQ(hex("0xFF"), 255u);
-  EXPECT_EQ(hex("  1a zz"), 0x1au);
-  EXPECT_EQ(hex("zz"), 0u);
-  EXPECT_EQ(hex("123456789abc"), 0xFFFFFFFFu);
-  EXPECT_EQ(hex("0x"), 0u);
+  for (const auto& c : kCases) EXPECT_EQ(qxInt(c.expr), c.want) << c.expr;
 }
 
 TEST_F(Readers, HandlesComeFromHandleUserdataOrAUdataField) {
@@ -79,11 +61,11 @@ TEST_F(Readers, HandlesComeFromHandleUserdataOrAUdataField) {
   EXPECT_EQ(getHandleAt(L, -1), 0u);
   lua_pushnumber(L, 5);
   EXPECT_EQ(getHandleAt(L, -1), 0u);
+  lua_settop(L, 0);
 }
 
 TEST_F(Readers, VectorsStringsAndBooleans) {
-  ASSERT_EQ(run(L, "v = { 1, 2, 3, 4 }"), "");
-  lua_getglobal(L, "v");
+  eval("{ 1, 2, 3, 4 }");
   float v4[4];
   getVec4At(L, -1, v4);
   EXPECT_FLOAT_EQ(v4[3], 4);
@@ -99,9 +81,10 @@ TEST_F(Readers, VectorsStringsAndBooleans) {
   lua_pushboolean(L, 1);
   tostringAt(L, -1, s);
   EXPECT_EQ(s, "true");
+  lua_settop(L, 0);
 }
 
-TEST_F(Readers, ValueTextFollowsTheEngineFormat) {
+TEST_F(Readers, ValueAndStackTextFollowTheEngineFormat) {
   lua_pushnumber(L, 255);
   EXPECT_EQ(text(1, 1), "[1:number] 255 (0xff)\n");
   lua_settop(L, 0);
@@ -110,14 +93,19 @@ TEST_F(Readers, ValueTextFollowsTheEngineFormat) {
   lua_pushinteger(L, 1);
   lua_rawseti(L, -2, 1);
   EXPECT_EQ(text(-1, 0), "(table){...}\n");
-  ASSERT_EQ(run(L, "t = { name = 'x' }"), "");
-  lua_getglobal(L, "t");
+  eval("{ name = 'x' }");
   EXPECT_EQ(text(-1, 1), "(table){\t(string)\"name\"=(string)x\n}\n");
+  lua_settop(L, 0);
+  lua_pushstring(L, "one");
+  lua_pushboolean(L, 0);
+  lua_pushnil(L);
+  EXPECT_EQ(qcore::utf16ToUtf8(luaStackToWString(L, 1)), "[3:nil] unknown value\n[2:boolean] false\n[1:string] one\n");
+  lua_settop(L, 0);
 }
 
 TEST_F(Readers, TablesThatHoldThemselvesPrintABoundedText) {
   // Ten pairs a level, sixteen levels deep: without a bound the text would never end.
-  ASSERT_EQ(run(L, "t = {} for i = 1, 10 do t[i] = t end"), "");
+  ASSERT_EQ(run("t = {} for i = 1, 10 do t[i] = t end"), "");
   lua_getglobal(L, "t");
   lua_pushstring(L, "after");
   std::u16string s = luaStackToWString(L, 16);
@@ -128,36 +116,15 @@ TEST_F(Readers, TablesThatHoldThemselvesPrintABoundedText) {
   lua_settop(L, 0);
 }
 
-TEST_F(Readers, StacksPrintFromTheTop) {
-  lua_pushstring(L, "one");
-  lua_pushboolean(L, 0);
-  lua_pushnil(L);
-  std::string s = qcore::utf16ToUtf8(luaStackToWString(L, 1));
-  EXPECT_EQ(s, "[3:nil] unknown value\n[2:boolean] false\n[1:string] one\n");
-}
-
 TEST_F(Readers, UserdataTextComesFromTheScriptOrFallsBack) {
   lua_newuserdata(L, 4);
   EXPECT_EQ(text(-1, 1).rfind("(userdata)0x", 0), 0u);
-  ASSERT_EQ(run(L, "function UsrToString(u) return 'mine' end"), "");
+  ASSERT_EQ(run("function UsrToString(u) return 'mine' end"), "");
   EXPECT_EQ(text(-1, 1), "(userdata)mine\n");
-  ASSERT_EQ(run(L, "function UsrToString(u) error('bad') end"), "");
+  ASSERT_EQ(run("function UsrToString(u) error('bad') end"), "");
   EXPECT_EQ(text(-1, 1).rfind("(userdata)0x", 0), 0u);
   EXPECT_EQ(lua_gettop(L), 1);
-}
-
-TEST(ScriptAlloc, SizingAdvice) {
-  EXPECT_EQ(scriptBlocksPerPage(32), 255u);
-  EXPECT_EQ(scriptBlocksPerPage(33), 128u);
-  EXPECT_EQ(scriptBlocksPerPage(128), 32u);
-  EXPECT_EQ(scriptBlocksPerPage(256), 16u);
-  EXPECT_EQ(scriptBlocksPerPage(257), 8u);
-  EXPECT_EQ(scriptPageCount(1000), 512u);
-  EXPECT_EQ(scriptSizeClass(1), 4u);
-  EXPECT_EQ(scriptSizeClass(5), 8u);
-  EXPECT_EQ(scriptSizeClass(9), 16u);
-  EXPECT_EQ(scriptSizeClass(17), 32u);
-  EXPECT_EQ(scriptSizeClass(33), 48u);
+  lua_settop(L, 0);
 }
 
 }  // namespace

@@ -32,105 +32,71 @@ class ScriptState : public ::testing::Test {
   std::vector<std::string> log;
 };
 
-TEST_F(ScriptState, NewStateHasTheEngineGlobalsAndCollectorSettings) {
-  ScriptHdl h = ScriptMgr::instance()->createState();
-  ASSERT_TRUE(h.value);
-  Locked L(h);
-  ASSERT_TRUE(L.L());
-  lua_getglobal(L, "QXLS");
-  EXPECT_EQ(lua_touserdata(L, -1), static_cast<void*>(L.L()));
-  lua_getglobal(L, "QX_LStk");
-  EXPECT_TRUE(lua_istable(L, -1));
-  lua_pop(L, 2);
-  // Setting a value gives back the one in force.
-  EXPECT_EQ(lua_gc(L, LUA_GCSETPAUSE, 80), 80);
-  EXPECT_EQ(lua_gc(L, LUA_GCSETSTEPMUL, 150), 150);
-  EXPECT_EQ(run(L, R"(
-    assert(package.path == "" and package.cpath == "")
-    assert(#package.loaders == 5, #package.loaders)
-  )"),
-            "");
-  EXPECT_EQ(ScriptMgr::instance()->handleOfMainState(L), h.value);
-}
-
-TEST_F(ScriptState, ReleasingTheLastHandleClosesTheState) {
+TEST_F(ScriptState, ANewStateHasTheEngineGlobalsAndClosesWithItsLastHandle) {
   ScriptMgr* m = ScriptMgr::instance();
   uint32_t before = m->usedCount();
+  std::u16string err;
   lua_State* raw = nullptr;
   {
-    ScriptHdl h = m->createState();
+    ScriptHdl h = m->createState(&err);
+    ASSERT_TRUE(h.value);
+    EXPECT_TRUE(err.empty());  // no QXMain.lua: nothing ran, nothing failed
+    EXPECT_EQ(m->usedCount(), before + 1);
     Locked L(h);
     raw = L.L();
-    EXPECT_EQ(m->usedCount(), before + 1);
+    lua_getglobal(L, "QXLS");
+    EXPECT_EQ(lua_touserdata(L, -1), static_cast<void*>(raw));
+    lua_getglobal(L, "QX_LStk");
+    EXPECT_TRUE(lua_istable(L, -1));
+    lua_pop(L, 2);
+    // Setting a value gives back the one in force.
+    EXPECT_EQ(lua_gc(L, LUA_GCSETPAUSE, 80), 80);
+    EXPECT_EQ(lua_gc(L, LUA_GCSETSTEPMUL, 150), 150);
+    EXPECT_EQ(run(L, R"(
+      assert(package.path == "" and package.cpath == "")
+      assert(#package.loaders == 5, #package.loaders)
+    )"),
+              "");
+    EXPECT_EQ(m->handleOfMainState(L), h.value);
   }
   EXPECT_EQ(m->usedCount(), before);
   EXPECT_EQ(m->handleOfMainState(raw), 0u);
 }
 
-TEST_F(ScriptState, RequireFindsModulesWithAndWithoutByteOrderMark) {
+TEST_F(ScriptState, RequireSkipsByteOrderMarksAndFailsCleanlyWithABoxForSyntaxErrors) {
   putFile("ui.button.lua", "return { name = 'button' }");
   putFile("bom.lua", "\xEF\xBB\xBFreturn 'bom'");
   putFile("wide.lua", std::string("\xFF\xFEr\0e\0t\0", 8));
+  putFile("broken.lua", "local x = = 1");
   ScriptHdl h = ScriptMgr::instance()->createState();
   Locked L(h);
   EXPECT_EQ(run(L, R"(
     assert(require("ui.button").name == "button")
     assert(require("bom") == "bom")
-    local ok, err = pcall(require, "wide")
-    assert(not ok and err:find("wide"), err)
-    local ok2, err2 = pcall(require, "missing")
-    assert(not ok2 and err2:find("missing.lua"), err2)
+    for name, text in pairs { wide = "wide", missing = "missing.lua", broken = "broken" } do
+      local ok, err = pcall(require, name)
+      assert(not ok and err:find(text, 1, true), err)
+    end
   )"),
             "");
-  EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(ScriptState, ASyntaxErrorInAModuleShowsABoxAndRequireFailsCleanly) {
-  putFile("broken.lua", "local x = = 1");
-  ScriptHdl h = ScriptMgr::instance()->createState();
-  Locked L(h);
-  int top = lua_gettop(L);
-  EXPECT_EQ(run(L, R"(
-    local ok, err = pcall(require, "broken")
-    assert(not ok, "require should fail")
-    broken_error = err
-  )"),
-            "");
-  EXPECT_EQ(lua_gettop(L), top);
+  EXPECT_EQ(lua_gettop(L), 0);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].first, "lua構文エラー");
   EXPECT_NE(boxes[0].second.find("broken.lua"), std::string::npos);
-  // The state stays usable.
-  EXPECT_EQ(run(L, "assert(1 + 1 == 2)"), "");
 }
 
-TEST_F(ScriptState, QXMainRunsAtCreationAndAFailureIsReported) {
-  putFile("QXMain.lua", "ran_main = 42");
-  ScriptHdl ok = ScriptMgr::instance()->createState();
-  {
-    Locked L(ok);
-    lua_getglobal(L, "ran_main");
-    EXPECT_EQ(lua_tointeger(L, -1), 42);
-    lua_pop(L, 1);
-  }
-
-  putFile("QXMain.lua", "error('main broke')");
+TEST_F(ScriptState, AFailingQXMainIsReportedAndTheStateStillComes) {
+  putFile("QXMain.lua", "ran_main = 42 error('main broke')");
   std::u16string err;
   ScriptHdl failed = ScriptMgr::instance()->createState(&err);
-  ASSERT_TRUE(failed.value);  // the state is returned all the same
+  ASSERT_TRUE(failed.value);
   EXPECT_NE(qcore::utf16ToUtf8(err).find("main broke"), std::string::npos);
   ASSERT_FALSE(log.empty());
   EXPECT_NE(log.back().find("main broke"), std::string::npos);
+  EXPECT_TRUE(boxes.empty());  // no message box for QXMain.lua
   Locked L(failed);
   EXPECT_EQ(lua_gettop(L), 0);  // the error value does not stay behind
-  EXPECT_TRUE(boxes.empty());   // no message box for QXMain.lua
-}
-
-TEST_F(ScriptState, AMissingQXMainRunsNothing) {
-  std::u16string err;
-  ScriptHdl h = ScriptMgr::instance()->createState(&err);
-  EXPECT_TRUE(h.value);
-  EXPECT_TRUE(err.empty());
+  EXPECT_EQ(run(L, "assert(ran_main == 42)"), "");
 }
 
 TEST_F(ScriptState, ClosingACoroutineRecordUnhooksOnlyItsThread) {

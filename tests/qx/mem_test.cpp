@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -19,44 +18,23 @@
 namespace {
 
 using Multi = MemMgr<kesto::MultiP>;
+using Single = MemMgr<kesto::SingleP>;
 
-// What the test classes record, reset by each test; items may end on any thread.
-struct Journal {
-  static inline std::mutex mutex;
-  static inline std::vector<std::string> events;
-  static inline std::atomic<int> alive = 0;
-  static void note(const char* what) {
-    std::lock_guard<std::mutex> g(mutex);
-    events.push_back(what);
-  }
-};
+std::atomic<int> gAlive = 0;  // Leaf objects; items may end on any thread
 
 struct Leaf {
-  uint32_t self = 0;
-  uint32_t firstWord = 0xDEAD;
-  Leaf() {
-    self = MemMgrBase::threadCurrentHandle();
-    ++Journal::alive;
-    Journal::note("leaf+");
-  }
-  ~Leaf() {
-    --Journal::alive;
-    Journal::note("leaf-");
-  }
+  uint32_t self = MemMgrBase::threadCurrentHandle();
+  Leaf() { ++gAlive; }
+  ~Leaf() { --gAlive; }
 };
 
 Multi* gNestMgr = nullptr;
 
 // Builds a Leaf in its own constructor and keeps it.
 struct Nest {
-  uint32_t selfBefore = 0;
-  uint32_t selfAfter = 0;
-  Multi::HandleType child;
-  Nest() {
-    selfBefore = MemMgrBase::threadCurrentHandle();
-    child = gNestMgr->createByName("MemTest.Leaf");
-    selfAfter = MemMgrBase::threadCurrentHandle();
-  }
+  uint32_t selfBefore = MemMgrBase::threadCurrentHandle();
+  Multi::HandleType child = gNestMgr->createByName("MemTest.Leaf");
+  uint32_t selfAfter = MemMgrBase::threadCurrentHandle();
 };
 
 struct Thrower {
@@ -64,203 +42,177 @@ struct Thrower {
 };
 bool gThrowerDestroyed = false;
 
-struct Big {
-  alignas(16) unsigned char bytes[100];
+// Holds another item of the thread's manager.
+struct Holder {
+  Single::HandleType held;
 };
 
-void registerTestClasses() {
-  registerClassDesc(LuaClassDesc::forType<Leaf>("MemTest.Leaf"));
-  registerClassDesc(LuaClassDesc::forType<Nest>("MemTest.Nest"));
-  LuaClassDesc t = LuaClassDesc::forType<Thrower>("MemTest.Thrower");
-  t.destroy = [](void*) { gThrowerDestroyed = true; };
-  registerClassDesc(t);
-  registerClassDesc(LuaClassDesc::make("MemTest.Raw", 100, nullptr, nullptr));
+template <class H>
+void* dataOf(const kesto::HdlLock<H>& lock) {
+  return lock ? lock->data() : nullptr;
 }
 
 class MemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  static void SetUpTestSuite() {
     attachThreadLane();
-    registerTestClasses();
-    Journal::events.clear();
-    Journal::alive = 0;
+    registerClassDesc(LuaClassDesc::forType<Leaf>("MemTest.Leaf"));
+    registerClassDesc(LuaClassDesc::forType<Nest>("MemTest.Nest"));
+    registerClassDesc(LuaClassDesc::forType<Holder>("MemTest.Holder"));
+    LuaClassDesc t = LuaClassDesc::forType<Thrower>("MemTest.Thrower");
+    t.destroy = [](void*) { gThrowerDestroyed = true; };
+    registerClassDesc(t);
+    registerClassDesc(LuaClassDesc::make("MemTest.Raw", 100, nullptr, nullptr));
+  }
+  void SetUp() override {
+    gAlive = 0;
     gNestMgr = &mgr;
+  }
+  // The handles the manager listed as lost by the last swap.
+  std::vector<uint32_t> swapAndCopy() {
+    std::vector<uint32_t> lost{0xBAD};
+    mgr.swapFrameItems();
+    mgr.copyFrameItems(lost);
+    return lost;
   }
   Multi mgr;
 };
 
-TEST(LuaClassDesc, DefaultsAreHarmless) {
+TEST(LuaClassDesc, RegistrationKeepsTheFirstFillsClearedCallbacksAndMatchesNamesExactly) {
   LuaClassDesc d;
-  int obj = 0;
-  d.draw(&obj, nullptr, nullptr);
-  d.collect(&obj, nullptr, nullptr, nullptr);
-  d.hook4(&obj, nullptr);
   uint32_t h = 77;
-  d.getHandle(&obj, &h, nullptr, nullptr);
-  EXPECT_EQ(h, 0u);
-  HandlePair pair;
-  EXPECT_EQ(d.getHandlePair(&obj, &pair, nullptr), &pair);
-  EXPECT_EQ(pair.first(), 0u);
-  EXPECT_FALSE(d.colNotify(&obj, nullptr, nullptr));
-  EXPECT_EQ(d.construct, nullptr);
-  EXPECT_STREQ(d.name, "");
-}
+  d.getHandle(nullptr, &h, nullptr, nullptr);
+  EXPECT_EQ(h, 0u);  // the defaults do nothing and give no handle
+  EXPECT_FALSE(d.colNotify(nullptr, nullptr, nullptr));
 
-TEST(LuaClassDesc, RegistrationKeepsTheFirstAndFillsClearedCallbacks) {
   LuaClassDesc a = LuaClassDesc::make("MemTest.First", 8, nullptr, nullptr);
   a.colNotify = [](void*, void*, void*) { return true; };
   const LuaClassDesc* kept = registerClassDesc(a);
   ASSERT_NE(kept, nullptr);
-  LuaClassDesc b = LuaClassDesc::make("MemTest.First", 16, nullptr, nullptr);
-  EXPECT_EQ(registerClassDesc(b), kept);
+  EXPECT_EQ(registerClassDesc(LuaClassDesc::make("MemTest.First", 16, nullptr, nullptr)), kept);
   EXPECT_EQ(findClassDesc("MemTest.First")->size, 8u);
   EXPECT_TRUE(kept->colNotify(nullptr, nullptr, nullptr));
-
   LuaClassDesc cleared = LuaClassDesc::make("MemTest.Cleared", 4, nullptr, nullptr);
   cleared.draw = nullptr;
   const LuaClassDesc* c = registerClassDesc(cleared);
   ASSERT_NE(c, nullptr);
   ASSERT_NE(c->draw, nullptr);
   c->draw(nullptr, nullptr, nullptr);
-
   EXPECT_EQ(registerClassDesc(LuaClassDesc()), nullptr);  // no name
-}
 
-TEST(LuaClassDesc, NamesAreCutTo63BytesAndMatchedExactly) {
   std::string longName(80, 'n');
-  LuaClassDesc d = LuaClassDesc::make(longName, 4, nullptr, nullptr);
-  EXPECT_EQ(std::string(d.name), longName.substr(0, 63));
-  registerClassDesc(LuaClassDesc::make("MemTest.Case", 4, nullptr, nullptr));
-  EXPECT_TRUE(MemMgrBase::hasType("MemTest.Case"));
-  EXPECT_FALSE(MemMgrBase::hasType("memtest.case"));
-  EXPECT_FALSE(MemMgrBase::hasType("MemTest.Cas"));
+  EXPECT_EQ(std::string(LuaClassDesc::make(longName, 4, nullptr, nullptr).name), longName.substr(0, 63));
+  EXPECT_TRUE(MemMgrBase::hasType("MemTest.First"));
+  EXPECT_FALSE(MemMgrBase::hasType("memtest.first"));
+  EXPECT_FALSE(MemMgrBase::hasType("MemTest.Firs"));
 }
 
-TEST_F(MemTest, UnknownClassGivesNullAndLeavesNothingBehind) {
+TEST_F(MemTest, UnknownClassesAndFailedConstructorsLeaveNothingBehind) {
   uint32_t used = mgr.usedCount();
-  auto h = mgr.createByName("MemTest.NoSuchClass");
-  EXPECT_EQ(h.value, 0u);
+  EXPECT_EQ(mgr.createByName("MemTest.NoSuchClass").value, 0u);
+  gThrowerDestroyed = false;
+  EXPECT_THROW(mgr.createByName("MemTest.Thrower"), std::runtime_error);
+  EXPECT_FALSE(gThrowerDestroyed);
   EXPECT_EQ(mgr.usedCount(), used);
   EXPECT_EQ(MemMgrBase::threadCurrentHandle(), 0u);
   EXPECT_STREQ(MemMgrBase::threadCurrentName(), "");
 }
 
-TEST_F(MemTest, ItemIsBuiltInZeroedAlignedStorageAndDestroyedWithItsLastReference) {
-  auto h = mgr.createByName("MemTest.Leaf");
+TEST_F(MemTest, ItemsAreBuiltInZeroedAlignedStorageSeeingTheirOwnHandles) {
+  auto h = mgr.createByName("MemTest.Nest");
   ASSERT_NE(h.value, 0u);
-  EXPECT_EQ(Journal::alive, 1);
+  EXPECT_EQ(mgr.className(h.value), "MemTest.Nest");
   EXPECT_EQ(mgr.refCount(h.value), 1u);
-  EXPECT_EQ(mgr.className(h.value), "MemTest.Leaf");
   {
     kesto::HdlLock<Multi::HandleType> lock(h);
     ASSERT_TRUE(lock);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(lock->data()) % 16, 0u);
-    EXPECT_EQ(lock->size(), sizeof(Leaf));
-    EXPECT_EQ(static_cast<Leaf*>(lock->data())->self, h.value);
+    EXPECT_EQ(lock->size(), sizeof(Nest));
+    auto* nest = static_cast<Nest*>(lock->data());
+    EXPECT_EQ(nest->selfBefore, h.value);
+    EXPECT_EQ(nest->selfAfter, h.value);
+    ASSERT_NE(nest->child.value, 0u);
+    EXPECT_NE(nest->child.value, h.value);
+    kesto::HdlLock<Multi::HandleType> childLock(nest->child);
+    EXPECT_EQ(static_cast<Leaf*>(dataOf(childLock))->self, nest->child.value);
   }
+  EXPECT_EQ(MemMgrBase::threadCurrentHandle(), 0u);
+  EXPECT_EQ(gAlive, 1);
   {
     auto raw = mgr.createByName("MemTest.Raw");
     kesto::HdlLock<Multi::HandleType> lock(raw);
-    ASSERT_TRUE(lock);
-    const auto* bytes = static_cast<const unsigned char*>(lock->data());
+    const auto* bytes = static_cast<const unsigned char*>(dataOf(lock));
+    ASSERT_NE(bytes, nullptr);
     for (int i = 0; i < 100; ++i) ASSERT_EQ(bytes[i], 0) << i;
   }
   uint32_t v = h.value;
   h.reset();
-  EXPECT_EQ(Journal::alive, 0);
+  EXPECT_EQ(gAlive, 0);
   EXPECT_FALSE(mgr.isValidHandle(v));
 }
 
-TEST_F(MemTest, ConstructorsThatMakeItemsEachSeeTheirOwnHandle) {
-  auto h = mgr.createByName("MemTest.Nest");
-  ASSERT_NE(h.value, 0u);
-  kesto::HdlLock<Multi::HandleType> lock(h);
-  auto* nest = static_cast<Nest*>(lock->data());
-  EXPECT_EQ(nest->selfBefore, h.value);
-  EXPECT_EQ(nest->selfAfter, h.value);
-  ASSERT_NE(nest->child.value, 0u);
-  EXPECT_NE(nest->child.value, h.value);
-  kesto::HdlLock<Multi::HandleType> childLock(nest->child);
-  EXPECT_EQ(static_cast<Leaf*>(childLock->data())->self, nest->child.value);
-  EXPECT_EQ(MemMgrBase::threadCurrentHandle(), 0u);
-}
-
-TEST_F(MemTest, AFailedConstructorLeavesNoItemAndIsNotDestroyed) {
-  uint32_t used = mgr.usedCount();
-  gThrowerDestroyed = false;
-  EXPECT_THROW(mgr.createByName("MemTest.Thrower"), std::runtime_error);
-  EXPECT_EQ(mgr.usedCount(), used);
-  EXPECT_FALSE(gThrowerDestroyed);
-  EXPECT_EQ(MemMgrBase::threadCurrentHandle(), 0u);
-}
-
-TEST_F(MemTest, OnlyTheLastReleaseListsTheHandleOnce) {
+TEST_F(MemTest, OnlyTheLastReleaseListsTheHandleOnceAndForOneFrame) {
   auto h = mgr.createByName("MemTest.Leaf");
   uint32_t v = h.value;
   Multi::HandleType second = h;
   h.reset();
-  std::vector<uint32_t> lost;
-  mgr.swapFrameItems();
-  mgr.copyFrameItems(lost);
-  EXPECT_TRUE(lost.empty());
+  EXPECT_TRUE(swapAndCopy().empty());
   second.reset();
-  mgr.swapFrameItems();
-  mgr.copyFrameItems(lost);
-  EXPECT_EQ(lost, std::vector<uint32_t>{v});
-  // The list stays readable until the next swap, then the empty one takes its place.
-  mgr.copyFrameItems(lost);
-  EXPECT_EQ(lost.size(), 1u);
-  mgr.swapFrameItems();
-  mgr.copyFrameItems(lost);
-  EXPECT_TRUE(lost.empty());
-}
+  EXPECT_EQ(swapAndCopy(), std::vector<uint32_t>{v});
+  std::vector<uint32_t> again;
+  mgr.copyFrameItems(again);  // readable until the next swap
+  EXPECT_EQ(again.size(), 1u);
+  EXPECT_TRUE(swapAndCopy().empty());
 
-TEST_F(MemTest, TwoSwapsInARowLeaveBothListsEmpty) {
-  mgr.createByName("MemTest.Leaf");  // released at once: listed
+  mgr.createByName("MemTest.Leaf");  // released at once: listed, then gone after two swaps
   mgr.swapFrameItems();
-  mgr.swapFrameItems();
-  std::vector<uint32_t> lost{1, 2};
-  mgr.copyFrameItems(lost);
-  EXPECT_TRUE(lost.empty());
-  mgr.swapFrameItems();
-  mgr.copyFrameItems(lost);
-  EXPECT_TRUE(lost.empty());
-}
+  EXPECT_TRUE(swapAndCopy().empty());
 
-TEST_F(MemTest, ReleasesFromOtherThreadsAreListed) {
+  // Releases from other threads are listed too.
   std::vector<Multi::HandleType> handles;
   for (int i = 0; i < 64; ++i) handles.push_back(mgr.createByName("MemTest.Leaf"));
   std::thread a([&] {
     for (int i = 0; i < 32; ++i) handles[i].reset();
   });
-  std::thread b([&] {
-    for (int i = 32; i < 64; ++i) handles[i].reset();
-  });
+  for (int i = 32; i < 64; ++i) handles[i].reset();
   a.join();
-  b.join();
-  mgr.swapFrameItems();
-  std::vector<uint32_t> lost;
-  mgr.copyFrameItems(lost);
-  EXPECT_EQ(lost.size(), 64u);
-  EXPECT_EQ(Journal::alive, 0);
+  EXPECT_EQ(swapAndCopy().size(), 64u);
+  EXPECT_EQ(gAlive, 0);
 }
 
-TEST_F(MemTest, EndingTheManagerDestroysItsItems) {
+TEST_F(MemTest, EndingAManagerDestroysItsItemsEvenThoseReleasingOthers) {
   auto other = std::make_unique<Multi>();
-  auto h = other->createByName("MemTest.Leaf");
-  uint32_t v = h.detach();
-  EXPECT_EQ(Journal::alive, 1);
+  uint32_t v = other->createByName("MemTest.Leaf").detach();
+  EXPECT_EQ(gAlive, 1);
   other.reset();
-  EXPECT_EQ(Journal::alive, 0);
+  EXPECT_EQ(gAlive, 0);
   EXPECT_EQ(kesto::HdlBase(v).refCount(), 0u);
+
+  Single* m = getThreadMemMgr();
+  auto outer = m->createByName("MemTest.Holder");
+  {
+    kesto::HdlLock<Single::HandleType> lock(outer);
+    static_cast<Holder*>(dataOf(lock))->held = m->createByName("MemTest.Leaf");
+  }
+  outer.detach();
+  m->destroyAllItems();
+  EXPECT_EQ(gAlive, 0);
+  EXPECT_EQ(m->usedCount(), 0u);
 }
 
 TEST_F(MemTest, ThreadManagersAreOwnPerThreadAndLentAgainAfterTheThreadEnds) {
-  MemMgr<kesto::SingleP>* mine = getThreadMemMgr();
+  Single* mine = getThreadMemMgr();
   ASSERT_NE(mine, nullptr);
   EXPECT_EQ(getThreadMemMgr(), mine);
+  {
+    // Single-thread locks never refuse.
+    auto h = mine->createByName("MemTest.Leaf");
+    kesto::HdlLock<Single::HandleType> a(h), b(h, kesto::HdlLock<Single::HandleType>::kShared), c(h);
+    EXPECT_TRUE(a && b && c);
+    EXPECT_EQ(a.data(), c.data());
+  }
 
-  MemMgr<kesto::SingleP>* theirs = nullptr;
+  Single* theirs = nullptr;
   uint32_t theirItem = 0;
   std::thread t([&] {
     theirs = getThreadMemMgr();
@@ -271,19 +223,18 @@ TEST_F(MemTest, ThreadManagersAreOwnPerThreadAndLentAgainAfterTheThreadEnds) {
   EXPECT_NE(theirs, mine);
   EXPECT_NE(theirs->id(), mine->id());
   // The thread's end destroyed what it still held; its handle is stale now.
-  EXPECT_EQ(Journal::alive, 0);
+  EXPECT_EQ(gAlive, 0);
   EXPECT_FALSE(theirs->isValidHandle(theirItem));
   EXPECT_FALSE(theirs->release(theirItem));
 
+  // Managers of ended threads are lent again, not built anew.
   size_t built = threadMemMgrCount();
   uint32_t ids = ResRegistry::instance().managerCount();
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < 3; ++i) {
     std::thread n([&] {
       auto* m = getThreadMemMgr();
-      ASSERT_NE(m, nullptr);
-      EXPECT_NE(m, mine);
       auto h = m->createByName("MemTest.Leaf");
-      EXPECT_FALSE(m->isValidHandle(theirItem));
+      EXPECT_NE(m, mine);
       EXPECT_NE(h.value, theirItem);
       EXPECT_EQ(m->refCount(h.value), 1u);
     });
@@ -291,33 +242,6 @@ TEST_F(MemTest, ThreadManagersAreOwnPerThreadAndLentAgainAfterTheThreadEnds) {
   }
   EXPECT_EQ(threadMemMgrCount(), built);
   EXPECT_EQ(ResRegistry::instance().managerCount(), ids);
-}
-
-TEST_F(MemTest, SingleThreadLocksNeverRefuse) {
-  auto* m = getThreadMemMgr();
-  auto h = m->createByName("MemTest.Leaf");
-  using H = MemMgr<kesto::SingleP>::HandleType;
-  kesto::HdlLock<H> a(h), b(h, kesto::HdlLock<H>::kShared), c(h);
-  EXPECT_TRUE(a && b && c);
-  EXPECT_EQ(a.data(), c.data());
-}
-
-TEST_F(MemTest, DestroyingAllItemsCopesWithDestructorsThatReleaseOthers) {
-  auto* m = getThreadMemMgr();
-  struct Holder {
-    MemMgr<kesto::SingleP>::HandleType held;
-  };
-  registerClassDesc(LuaClassDesc::forType<Holder>("MemTest.Holder"));
-  auto outer = m->createByName("MemTest.Holder");
-  {
-    kesto::HdlLock<MemMgr<kesto::SingleP>::HandleType> lock(outer);
-    static_cast<Holder*>(lock->data())->held = m->createByName("MemTest.Leaf");
-  }
-  outer.detach();
-  EXPECT_EQ(Journal::alive, 1);
-  m->destroyAllItems();
-  EXPECT_EQ(Journal::alive, 0);
-  EXPECT_EQ(m->usedCount(), 0u);
 }
 
 }  // namespace

@@ -1,49 +1,35 @@
 // Helpers around pinned references and table fields.
 #include "script/qx/qx_support.h"
+
 #include "tests/qx/qx_test_support.h"
 
 namespace {
 
-using qxtest::StateTest;
+using QXSupportTest = qxtest::StateTest;
 
-class QXSupportTest : public StateTest {};
-
-TEST_F(QXSupportTest, FieldsOfPinnedValuesArePinnedOnTheirOwn) {
+TEST_F(QXSupportTest, FieldsOfPinnedValuesArePinnedOnTheirOwnAndSettersWriteIntoTablesOnly) {
   ASSERT_EQ(run("COL = {shape = {r = 2}}"), "");
   int top = lua_gettop(L);
   LStkRef col;
   ASSERT_TRUE(getColTable(*policy_, col));
-  EXPECT_EQ(col.type(), LUA_TTABLE);
   LStkRefNL shape;
   refField(L, col, "shape", shape);
   EXPECT_EQ(shape.type(), LUA_TTABLE);
-  EXPECT_EQ(lua_gettop(L), top);
   ASSERT_EQ(run("COL.shape = nil"), "");
   shape.push();
   lua_getfield(L, -1, "r");
   EXPECT_EQ(lua_tointeger(L, -1), 2);  // the pin keeps the table alive
   lua_pop(L, 2);
-
-  lua_newtable(L);
-  lua_pushinteger(L, 9);
-  lua_setfield(L, -2, "inner");
+  eval("{inner = 9}");
   LStkRef inner;
   ASSERT_TRUE(refFieldOfTop(*policy_, "inner", inner));
   EXPECT_EQ(lua_gettop(L), top + 1);
-  lua_pop(L, 1);
   EXPECT_EQ(inner.type(), LUA_TNUMBER);
+  LStkRefNL nl;
+  getColTableNL(L, nl);
+  EXPECT_EQ(nl.type(), LUA_TTABLE);
+  lua_settop(L, top);
 
-  LStkRefNL missing;
-  getColTableNL(L, missing);
-  EXPECT_EQ(missing.type(), LUA_TTABLE);
-  ASSERT_EQ(run("COL = nil"), "");
-  getColTableNL(L, missing);
-  EXPECT_EQ(missing.type(), LUA_TNIL);
-  EXPECT_EQ(lua_gettop(L), top);
-}
-
-TEST_F(QXSupportTest, PinnedFieldSettersWriteIntoTheTableOnly) {
-  int top = lua_gettop(L);
   LStkRef t;
   t.newTable(*policy_);
   setPinnedField(t, "s", std::string_view("text"));
@@ -51,14 +37,21 @@ TEST_F(QXSupportTest, PinnedFieldSettersWriteIntoTheTableOnly) {
   setPinnedField(t, "b", true);
   ASSERT_TRUE(t.push());
   lua_setglobal(L, "pinned");
-  EXPECT_EQ(evalString("pinned.s"), "text");
-  EXPECT_EQ(evalNumber("pinned.i"), 42);
-  EXPECT_TRUE(evalBool("pinned.b"));
-  LStkRef number;
-  lua_pushinteger(L, 3);
-  ASSERT_TRUE(number.pin(*policy_, 1, -1));
-  setPinnedField(number, "x", true);  // not a table: nothing happens
+  setPinnedField(inner, "x", true);  // not a table: nothing happens
+  lua_newtable(L);
+  setIntKeyField(L, 1, lua_Integer{10});
+  setIntKeyField(L, 2, std::string_view("two"));
+  setIntKeyField(L, 3, false);
+  setVarKeyField(L, -1, LuaVar("name"), std::string_view("qx"));
+  setVarKeyField(L, -1, LuaVar(), lua_Integer{1});  // a nil key is ignored
+  getIntKeyField(L, -1, 2);
+  EXPECT_STREQ(lua_tostring(L, -1), "two");
+  lua_pop(L, 1);
+  lua_setglobal(L, "t");
   EXPECT_EQ(lua_gettop(L), top);
+  EXPECT_EQ(run("assert(pinned.s == 'text' and pinned.i == 42 and pinned.b == true)\n"
+                "assert(t[1] == 10 and t[2] == 'two' and t[3] == false and t.name == 'qx')"),
+            "");
 }
 
 TEST_F(QXSupportTest, MetamethodsThatRaiseNeverEscapeTheHelpers) {
@@ -73,6 +66,9 @@ TEST_F(QXSupportTest, MetamethodsThatRaiseNeverEscapeTheHelpers) {
   LStkRef col;
   ASSERT_TRUE(getColTable(*policy_, col));
   EXPECT_EQ(col.type(), LUA_TNIL);
+  LStkRefNL nl;
+  getColTableNL(L, nl);
+  EXPECT_EQ(nl.type(), LUA_TNIL);
   lua_getglobal(L, "guarded");
   LStkRef g;
   ASSERT_TRUE(g.pin(*policy_, 0, -1));
@@ -85,31 +81,11 @@ TEST_F(QXSupportTest, MetamethodsThatRaiseNeverEscapeTheHelpers) {
   EXPECT_EQ(viaRef.type(), LUA_TNIL);
   setPinnedField(g, "x", true);
   EXPECT_EQ(lua_gettop(L), top);
-  ASSERT_TRUE(g.push());
-  lua_pushstring(L, "x");
-  lua_rawget(L, -2);
-  EXPECT_TRUE(lua_isnil(L, -1));
-  lua_settop(L, top);
-  ASSERT_EQ(run("setmetatable(_G, nil)"), "");
-}
-
-TEST_F(QXSupportTest, TableSetters) {
-  lua_newtable(L);
-  setIntKeyField(L, 1, lua_Integer{10});
-  setIntKeyField(L, 2, std::string_view("two"));
-  setIntKeyField(L, 3, false);
-  setVarKeyField(L, -1, LuaVar("name"), std::string_view("qx"));
-  LuaVar nilKey;
-  setVarKeyField(L, -1, nilKey, lua_Integer{1});  // ignored
-  lua_setglobal(L, "t");
-  EXPECT_EQ(evalNumber("t[1]"), 10);
-  EXPECT_EQ(evalString("t[2]"), "two");
-  EXPECT_FALSE(evalBool("t[3]"));
-  EXPECT_EQ(evalString("t.name"), "qx");
-  lua_getglobal(L, "t");
-  getIntKeyField(L, -1, 2);
-  EXPECT_STREQ(lua_tostring(L, -1), "two");
-  lua_pop(L, 2);
+  ASSERT_EQ(run("setmetatable(_G, nil) assert(rawget(guarded, 'x') == nil)"), "");
+  // A state that is gone gives nothing.
+  uint32_t value = ScriptMgr::instance()->createState().value;  // released at once
+  EXPECT_FALSE(getColTable(LVPolicyHdl(value), col));
+  EXPECT_FALSE(refFieldOfTop(LVPolicyHdl(value), "missing", field));
 }
 
 }  // namespace

@@ -1,89 +1,68 @@
--- QXInteger: construction, bit operations, arithmetic and comparisons.
+-- QXInteger: construction, bit operations, arithmetic and comparisons, run through qxlua.
 
 local function int(v) return QXInteger(v) end
 local function num(q) return QXInteger.num(q) end
 
+-- Each row: a QXInteger result (or a plain value) and the number it must give.
+local function check_rows(rows)
+  for i, row in ipairs(rows) do
+    local got = type(row[1]) == "userdata" and num(row[1]) or row[1]
+    check_eq(got, row[2], "row " .. i)
+  end
+end
+
 test("construction from numbers, hexadecimal text and light userdata", function()
-  check_eq(num(int("ff")), 255)
-  check_eq(num(int("0xff")), 255)
-  check_eq(num(int(255.9)), 255)
-  check_eq(num(QXInteger.new(-1.9)), -1)
-  check_eq(num(int("not hex")), 0)
-  check_eq(num(int("FFFFFFFFFF")), -1, "parsing saturates at 0xFFFFFFFF")
-  check_eq(num(int(4294967295)), -1)
-  check_eq(num(int(4294967296)), 0, "numbers keep their low 32 bits")
-  check_eq(num(int(int(12))), 12)
-  check_eq(num(int(nil)), 0)
-  check_eq(type(int(1)), "userdata")
+  check_rows {
+    { int("ff"), 255 }, { int("0xff"), 255 }, { int(255.9), 255 }, { QXInteger.new(-1.9), -1 },
+    { int("not hex"), 0 }, { int("FFFFFFFFFF"), -1 }, -- parsing saturates at 0xFFFFFFFF
+    { int(4294967295), -1 }, { int(4294967296), 0 }, -- numbers keep their low 32 bits
+    { int(int(12)), 12 }, { int(nil), 0 }, { type(int(1)), "userdata" },
+    { type(QXLS:num()), "number" }, -- every light userdata is a QXInteger
+  }
 end)
 
 test("bit operations", function()
   local v = int("f0")
-  check_eq(num(v:iand(0x3c)), 0x30)
-  check_eq(num(v:ior("0f")), 0xff)
-  check_eq(num(v:ixor(0xff)), 0x0f)
-  check_eq(num(v:inot()), -0xf1, "inot gives the complement")
-  check(v:check(0x10))
-  check(not v:check(0x0f), "no common bit")
-  check_eq(num(v:clear(0x30)), 0xc0)
-  check_eq(num(v:topbit()), 0x80)
-  check_eq(num(v:lowbit()), 0x10)
-  check_eq(num(int(0):topbit()), 0)
-  check_eq(num(int(0):lowbit()), 0)
-  check_eq(int(0):topindex(), 0)
-  check_eq(int(1):topindex(), 0)
-  check_eq(int("80000000"):topindex(), 31)
-  check_eq(int(0):lowindex(), 31)
-  check_eq(int(8):lowindex(), 3)
+  check_rows {
+    { v:iand(0x3c), 0x30 }, { v:ior("0f"), 0xff }, { v:ixor(0xff), 0x0f }, { v:inot(), -0xf1 },
+    { v:check(0x10), true }, { v:check(0x0f), false }, { v:clear(0x30), 0xc0 },
+    { v:topbit(), 0x80 }, { v:lowbit(), 0x10 }, { int(0):topbit(), 0 }, { int(0):lowbit(), 0 },
+    { int(0):topindex(), 0 }, { int(1):topindex(), 0 }, { int("80000000"):topindex(), 31 },
+    { int(0):lowindex(), 31 }, { int("80000000"):lowindex(), 31 }, { int(12):lowindex(), 2 },
+  }
 end)
 
 test("a number on the left gives a number", function()
   local four = int(4)
-  check_eq(3 + four, 7)
   check_eq(type(3 + four), "number")
-  check_eq(10 - four, 6)
-  check_eq(3 * four, 12)
-  check_eq(10 / four, 2.5)
-  check_eq(-7 % int(2), -1, "floating remainder takes the sign of the left side")
-  check_eq(2 ^ int(3), 8)
-  check_eq(1 + int(-1), 0, "the right side is read as signed")
+  check_rows {
+    { 3 + four, 7 }, { 10 - four, 6 }, { 3 * four, 12 }, { 10 / four, 2.5 },
+    { -7 % int(2), -1 }, -- floating remainder takes the sign of the left side
+    { 2 ^ int(3), 8 }, { 1 + int(-1), 0 }, -- the right side is read as signed
+  }
 end)
 
-test("a QXInteger on the left gives a QXInteger", function()
-  local r = int(4) + 3.7
-  check_eq(type(r), "userdata")
-  check_eq(num(r), 7)
-  check_eq(num(int(4) - int(6)), -2)
-  check_eq(num(int(0x10000) * 0x10000), 0, "products wrap modulo 2^32")
-  check_eq(num(int(-7) / int(2)), -3)
-  check_eq(num(int(-7) % int(2)), -1)
-  check_eq(num(int(2) ^ 10), 1024)
-  check_eq(num(int(-2) ^ int(3)), -8)
-  check_eq(num(-int(5)), -5)
-  check_eq(num(int("7fffffff") + 1), -2147483648)
-end)
-
-test("the trapping cases give values", function()
-  check_eq(num(int(7) / 0), 0)
-  check_eq(num(int(7) % int(0)), 0)
-  check_eq(num(int(7) / 0.5), 0, "a divisor truncating to zero")
+test("a QXInteger on the left gives a wrapping QXInteger that never traps", function()
+  check_eq(type(int(4) + 3.7), "userdata")
   local min = int("80000000")
-  check_eq(num(min / -1), -2147483648)
-  check_eq(num(min % -1), 0)
+  check_rows {
+    { int(4) + 3.7, 7 }, { int(4) - int(6), -2 }, { int(0) - 1, -1 },
+    { int(0x10000) * 0x10000, 0 }, { int("7fffffff") + 1, -2147483648 }, { -min, -2147483648 },
+    { int(-7) / int(2), -3 }, { int(-7) % int(2), -1 }, { int(7) % -2, 1 }, { int(5) % -1, 0 },
+    { int(7) / 0, 0 }, { int(7) % int(0), 0 }, { int(7) / 0.5, 0 }, -- a divisor truncating to zero
+    { min / -1, -2147483648 }, { min % -1, 0 },
+    { int(2) ^ 10, 1024 }, { int(-2) ^ int(3), -8 }, { int(2) ^ -1, 0 }, { int(2) ^ 40, 0 },
+    { int(0) ^ -1, -1 }, -- +inf saturates to INT64_MAX, whose low word is all ones
+    { -int(5), -5 },
+  }
 end)
 
-test("comparisons are signed", function()
-  check(int(-1) < int(1))
-  check(int(1) <= int(1))
-  check(not (int(2) < int(1)))
-  check(int("ffffffff") < int(0))
-  check(int(5) == int(5), "equal values are the same light userdata")
-  check(int(5) ~= int(6))
-  check(int(5) ~= 5, "never equal to a number")
-end)
-
-test("every light userdata behaves as a QXInteger", function()
-  check_eq(type(QXLS:num()), "number")
+test("comparisons are signed and equal values are the same light userdata", function()
+  check_rows {
+    { int(-1) < int(1), true }, { int(1) <= int(1), true }, { int(1) < int(1), false },
+    { int(2) < int(1), false }, { int("ffffffff") < int(0), true },
+    { int(5) == int(5), true }, { int(5) ~= int(6), true }, { int(5) == 5, false },
+  }
   local id = QX.GetUID("qxinteger_test")
   check_eq(num((id + 1) - id), 1)
 end)

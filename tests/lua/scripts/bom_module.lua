@@ -1,1 +1,0 @@
-﻿return "loaded with a byte-order mark"

@@ -1,3 +1,0 @@
-local function f(
-  return 1
-end

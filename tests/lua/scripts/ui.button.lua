@@ -1,1 +1,0 @@
-return { kind = "button", label = "OK" }
