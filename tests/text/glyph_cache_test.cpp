@@ -34,6 +34,10 @@ TEST(Font, FileLoadedExplicitlyHasStableMetrics) {
   qxfont::FontRef bold = qxfont::createFontFromFile(texttest::kMonoFile, lf);
   ASSERT_TRUE(bold);
   EXPECT_EQ(std::make_pair(bold->textMetrics().tmWeight, bold->textExtent(u"a").cx), std::make_pair(700, 7));
+  qxfont::GlyphMetrics gb, gr;
+  bold->glyphOutline(U'l', qxfont::GGO_GRAY8_BITMAP, gb, nullptr, 0);
+  f->glyphOutline(U'l', qxfont::GGO_GRAY8_BITMAP, gr, nullptr, 0);
+  EXPECT_EQ(gb.gmBlackBoxX, gr.gmBlackBoxX + 1);
 }
 
 TEST(Font, DefaultAndJapaneseFacesAreIpaGothic) {
