@@ -1,16 +1,11 @@
 // The panel widgets drawn as the program draws them: a script opens an offscreen window and
 // draws a panel with text, a bar meter, a tick scale and the console; the back buffer is
 // read back and saved as "panel_shot.png" beside the test.
-#include <filesystem>
-
-#include "tests/support/gl_engine_fixture.h"
+#include "tests/support/t_hud_shot.h"
 
 namespace {
 
-using EngineTest = qxtest::GLEngineTest;
-
-constexpr int kW = 320, kH = 160;
-std::vector<uint32_t>& gShot = qxtest::grabbed();
+using qxtest::HudShotTest;
 
 const char* kMain = R"(
 require("QXL")
@@ -39,9 +34,9 @@ function main()
   p:set_visible(5)
   q:draw_single(p, "")
   q:draw_single(c, "")
-  record('before', QX.GetHdlID(r.rect.hTex))
+  local before = QX.GetHdlID(r.rect.hTex)
   q:draw_single(r, "")
-  record('after', QX.GetHdlID(r.rect.hTex) ~= 0)
+  record('texture', before, QX.GetHdlID(r.rect.hTex) ~= 0)
   q:flush_drawAll(true)
   q:set_tech("Colored")
   p:set_visible(2)
@@ -59,48 +54,23 @@ function main()
 end
 )";
 
-uint32_t at(int x, int y) { return gShot[size_t(y * kW + x)] | 0xFF000000u; }
-
-int count(int x0, int y0, int x1, int y1, bool (*pred)(uint32_t)) {
-  int n = 0;
-  for (int y = std::max(y0, 0); y < std::min(y1, kH); ++y)
-    for (int x = std::max(x0, 0); x < std::min(x1, kW); ++x) n += pred(at(x, y));
-  return n;
-}
-
 bool white(uint32_t p) { return (p & 0xC0C0C0) == 0xC0C0C0; }
 bool panelBlue(uint32_t p) { return p == 0xFF3366CCu; }
 bool black(uint32_t p) { return p == 0xFF000000u; }
 bool green(uint32_t p) { return p == 0xFF55FF55u; }
 bool yellow(uint32_t p) { return p == 0xFFFFFF00u; }
+bool red(uint32_t p) { return p == 0xFFFF0000u; }
 
-TEST_F(EngineTest, PanelMeterScaleAndConsoleDraw) {
-  qxtest::preferSoftwareGL();
-  writeMain(kMain);
-  installEffect("hud.fx");
-  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel" / "white.png",
-                             root_ / "resource" / "white.png");
-  for (const char* f : {"strip.png", "walk.spr"})
-    std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel" / "scripts" / f,
-                               root_ / "resource" / f);
-  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &qxtest::luaGrab); };
-  const EngineRunReport report = runWithUiThread();
-  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
-  const auto window = recordsOf("window");
-  if (window.empty() || window[0][1] != "true") GTEST_SKIP() << "no window with a GL device here";
-  std::error_code ec;
-  std::filesystem::copy_file(root_ / "shot.png", "panel_shot.png", std::filesystem::copy_options::overwrite_existing,
-                             ec);
-  ASSERT_EQ(gShot.size(), size_t(kW * kH));
+TEST_F(HudShotTest, PanelMeterScaleAndConsoleDraw) {
+  const std::filesystem::path here = std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel";
+  for (const char* f : {"white.png", "scripts/strip.png", "scripts/walk.spr"})
+    std::filesystem::copy_file(here / f, root_ / "resource" / std::filesystem::path(f).filename());
+  if (!shoot(kMain, "panel_shot.png")) GTEST_SKIP() << "no window with a GL device here";
 
   // The panel fits its text: its colour fills the inside, the text shows in white, and
   // the raised frame's top-left edge is lighter than its bottom-right.
-  const auto panel = recordsOf("panel").at(0);
-  const int x = int(std::stof(panel.at(1))), y = int(std::stof(panel.at(2)));
-  const int w = int(std::stof(panel.at(3))), h = int(std::stof(panel.at(4)));
-  EXPECT_EQ(x, 160);
-  EXPECT_GT(w, 20);
-  EXPECT_GT(h, 8);
+  const int x = field("panel", 1), y = field("panel", 2), w = field("panel", 3), h = field("panel", 4);
+  EXPECT_TRUE(x == 160 && w > 20 && h > 8) << x << " " << w << " " << h;
   const int inside = (w - 2) * (h - 2);
   EXPECT_GT(count(x + 1, y + 1, x + w - 1, y + h - 1, panelBlue), inside / 3);
   EXPECT_GT(count(x + 1, y + 1, x + w - 1, y + h - 1, white), 10);
@@ -113,20 +83,18 @@ TEST_F(EngineTest, PanelMeterScaleAndConsoleDraw) {
   // The bar meter: half full, its border white.
   EXPECT_GT(count(161, 101, 222, 115, green), 50 * 12);
   EXPECT_EQ(count(225, 101, 287, 115, green), 0);
-  EXPECT_TRUE(white(at(200, 100)) || white(at(200, 99)));
-  EXPECT_TRUE(white(at(287, 108)) || white(at(288, 108)));
+  EXPECT_TRUE((white(at(200, 100)) || white(at(200, 99))) && (white(at(287, 108)) || white(at(288, 108))));
 
   // The tick scale: end lines and the long tick at the middle, short ticks shorter.
   EXPECT_GE(count(159, 131, 162, 139, yellow), 7);
   EXPECT_GE(count(209, 131, 212, 139, yellow), 7);
-  EXPECT_LE(count(184, 131, 187, 139, yellow), 3);
-  EXPECT_GE(count(184, 131, 187, 139, yellow), 1);
+  const int shortTick = count(184, 131, 187, 139, yellow);
+  EXPECT_TRUE(shortTick >= 1 && shortTick <= 3) << shortTick;
 
   // The animated rectangle takes its frame's texture when collected: frame 0 of the strip
   // is its red top-left cell.
-  EXPECT_EQ(recordsOf("before").at(0).at(1), "0");
-  EXPECT_EQ(recordsOf("after").at(0).at(1), "true");
-  EXPECT_EQ(count(1, 121, 31, 143, [](uint32_t p) { return p == 0xFFFF0000u; }), 30 * 22);
+  EXPECT_EQ(recordsOf("texture"), (std::vector<maintest::Record>{{"texture", "0", "true"}}));
+  EXPECT_EQ(count(1, 121, 31, 143, red), 30 * 22);
 
   // The console: black rows in the top-left corner, the newest lines in white.
   EXPECT_GT(count(0, 0, 140, 34, black), 140 * 34 / 2);

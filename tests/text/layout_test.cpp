@@ -24,32 +24,34 @@ struct Placed {
 TEST(Layout, MeasuresLinesAndRuns) {
   const U32String twenty(20, U'x');
   const FontKey key = cachedMono(twenty + U"ab\r");
-  EXPECT_EQ(measureLine(key, twenty.c_str(), 60), std::make_pair(60, 10));
-  EXPECT_EQ(measureLine(key, twenty.c_str(), 59), std::make_pair(60, 10));
-  EXPECT_EQ(measureLine(key, twenty.c_str(), INT32_MAX), std::make_pair(120, 21));
-  EXPECT_EQ(measureLine(key, U"ab\rx", INT32_MAX), std::make_pair(12, 3));
-  EXPECT_EQ(measureLine(key, U"ab\nx", INT32_MAX), std::make_pair(12, 3));
-  EXPECT_EQ(measureLine(key, U"", 0), std::make_pair(0, 0));
-  EXPECT_EQ(measureLine(0x1234, U"ab", 100), std::make_pair(0, 0));
+  // Each row: key (0: the cached font), text, limit, then the width and length measured.
+  // A code point the cache never saw measures as a blank; an unknown key as nothing.
+  const struct {
+    FontKey key;
+    U32String text;
+    int32_t limit;
+    std::pair<int32_t, int32_t> line;
+  } lines[] = {{0, twenty, 60, {60, 10}},     {0, twenty, 59, {60, 10}},        {0, twenty, INT32_MAX, {120, 21}},
+               {0, U"ab\rx", INT32_MAX, {12, 3}}, {0, U"ab\nx", INT32_MAX, {12, 3}},  {0, U"", 0, {0, 0}},
+               {0x1234, U"ab", 100, {0, 0}},  {0, U"a\u4E01b", INT32_MAX, {12, 4}}};
+  for (const auto& c : lines)
+    EXPECT_EQ(measureLine(c.key ? c.key : key, c.text.c_str(), c.limit), c.line) << c.limit;
   EXPECT_EQ(measureRun(key, U"abx"), std::make_pair(12, 18));
+  EXPECT_EQ(measureRun(key, U"a\u4E01"), std::make_pair(6, 6));
   EXPECT_EQ(measureRun(key, U""), std::make_pair(0, 0));
   EXPECT_EQ(measureRun(0x1234, U"ab"), std::make_pair(-1, -1));
-  // A code point the cache never saw measures as a blank.
-  EXPECT_EQ(measureLine(key, U"a\u4E01b", INT32_MAX), std::make_pair(12, 4));
-  EXPECT_EQ(measureRun(key, U"a\u4E01"), std::make_pair(6, 6));
 }
 
 TEST(Layout, Placers) {
   const FontKey key = cachedMono(U"abcde");
-  EXPECT_EQ(placerH(1).offset(key, U"abcde\nzz", 101), 35);
-  EXPECT_EQ(placerH(2).offset(key, U"abcde", 101), 71);
-  EXPECT_EQ(placerH(0).offset(key, U"abcde", 101), 0);
-  EXPECT_EQ(placerH(3).offset(key, U"abcde", 101), 0);  // outside the table: the first entry
+  // Alignment 3 is outside the table: the first entry.
+  EXPECT_EQ(std::make_tuple(placerH(0).offset(key, U"abcde", 101), placerH(1).offset(key, U"abcde\nzz", 101),
+                            placerH(2).offset(key, U"abcde", 101), placerH(3).offset(key, U"abcde", 101)),
+            std::make_tuple(0, 35, 71, 0));
   EXPECT_EQ(placerH(1).offset(0x1234, U"abcde", 101), 50);
-  EXPECT_EQ(placerV(1 << 2).offset(U"a\nb", 12, 101), 50 - 12);
-  EXPECT_EQ(placerV(2 << 2).offset(U"a\nb", 12, 101), 101 - 24);
-  EXPECT_EQ(placerV(3 << 2).offset(U"a\nb", 12, 101), 0);
-  EXPECT_EQ(placerV(2 << 2 | 1).offset(U"", 12, 100), 88);
+  EXPECT_EQ(std::make_tuple(placerV(1 << 2).offset(U"a\nb", 12, 101), placerV(2 << 2).offset(U"a\nb", 12, 101),
+                            placerV(3 << 2).offset(U"a\nb", 12, 101), placerV(2 << 2 | 1).offset(U"", 12, 100)),
+            std::make_tuple(50 - 12, 101 - 24, 0, 88));
 }
 
 TEST(Layout, WrapsAtTheWidthLimit) {
@@ -62,19 +64,13 @@ TEST(Layout, WrapsAtTheWidthLimit) {
   EXPECT_EQ(c[9], std::make_pair(64.0f, 20.0f));
   EXPECT_EQ(c[10], std::make_pair(10.0f, 32.0f));
   const TextVertex& v2 = p.layout.batches[0].vertices[2];
-  EXPECT_EQ(v2.x, 16.0f);
-  EXPECT_EQ(v2.y, 32.0f);
-  EXPECT_EQ(v2.z, 1.0f);
-  EXPECT_EQ(v2.color, 0xFFFFFFFFu);
+  EXPECT_EQ(std::make_tuple(v2.x, v2.y, v2.z, v2.color), std::make_tuple(16.0f, 32.0f, 1.0f, 0xFFFFFFFFu));
   EXPECT_EQ(p.layout.batches[0].uvs[2].u, p.layout.uvQuads[0][2].u);
 
-  struct Case {
-    U32String text;
-    std::pair<int32_t, int32_t> size;
-  } cases[] = {{U"ab", {12, 12}}, {U"ab\n", {12, 24}}, {U"", {0, 12}}, {U"abc\nd", {18, 24}}};
-  for (const Case& k : cases) {
-    Placed q(k.text);
-    EXPECT_EQ(layoutText(q.layout, q.key, k.text, {0, 0, 100, 100}, 0, false), k.size);
+  for (auto [text, size] : {std::pair{U32String(U"ab"), std::pair{12, 12}}, {U"ab\n", {12, 24}}, {U"", {0, 12}},
+                            {U"abc\nd", {18, 24}}}) {
+    Placed q(text);
+    EXPECT_EQ(layoutText(q.layout, q.key, text, {0, 0, 100, 100}, 0, false), size);
   }
   // Without a cache nothing is consumed: one empty piece, and measuring ends.
   GlyphLayout none;
@@ -96,14 +92,11 @@ TEST(Layout, AlignedPlacementSkipsWhatFallsOutside) {
   EXPECT_TRUE(placeText(p.layout, U"ab\nabcdef", p.key, {0, 0, 100, 13}, 0, false));  // the last line may overhang
 }
 
-TEST(Layout, PlainPlacementOfAGlyphWiderThanTheBoxEnds) {
+TEST(Layout, PlainPlacementEndsAtAGlyphWiderThanTheBoxAndNeedsALayoutOfTheText) {
   Placed p(U"ab");
   EXPECT_FALSE(placeText(p.layout, U"ab", p.key, {0, 0, 5, 60}, 0, true));
   EXPECT_TRUE(p.corners().empty());
   EXPECT_TRUE(placeText(p.layout, U"", p.key, {0, 0, 5, 60}, 0, true));
-}
-
-TEST(Layout, PlacementNeedsALayoutOfTheTextAndEndsWithoutLineHeight) {
   GlyphLayout empty;
   EXPECT_FALSE(placeText(empty, U"ab", 0, {0, 0, 100, 100}, 0, false));
   // Lines of height 0 still place every line; one that never fits ends the placing.
@@ -132,19 +125,6 @@ TEST(Layout, WindowEmitsTheTextInsideIt) {
   for (auto& b : p.layout.batches) b.vertices.clear();
   drawTextWindow(p.layout, text, {0, 40, 12, 60, 0, 0, 0});
   EXPECT_TRUE(p.corners().empty());
-}
-
-TEST(Layout, EntryPointsClearAndBuild) {
-  GlyphLayout layout;
-  layout.batches.emplace_back();
-  const auto size = hudTextFit(layout, texttest::monoFont(), 1, U"abc", {0, 0, 100, 100}, 0, false);
-  EXPECT_EQ(size, std::make_pair(18, 12));
-  ASSERT_EQ(layout.batches.size(), 1u);
-  EXPECT_EQ(layout.batches[0].vertices.size(), 12u);
-  EXPECT_TRUE(hudTextInRect(layout, texttest::monoFont(), 1, U"abc", {0, 0, 18, 12}, 0, true));
-  EXPECT_EQ(layout.batches[0].vertices.size(), 12u);
-  hudTextWindow(layout, texttest::monoFont(), 1, U"abc", {0, 0, 6, 12, 0, 0, 0});
-  EXPECT_EQ(layout.batches[0].vertices.size(), 8u);
 }
 
 }  // namespace

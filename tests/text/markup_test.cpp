@@ -24,6 +24,8 @@ TEST(Markup, ConvertsEscapesAndCounts) {
       {u"%cFF80", U"", 0, 0},
       {u"%cFF800001", U"", 0, 0},
       {u"%c0a0B0cz", {ctl(0x0A, kCtlRed), ctl(0x0B, kCtlGreen), ctl(0x0C, kCtlBlue), U'z'}, 1, 3},
+      // Each digit range at its ends.
+      {u"%cAaFf09", {ctl(0xAA, kCtlRed), ctl(0xFF, kCtlGreen), ctl(0x09, kCtlBlue)}, 0, 3},
       {u"%s!", {ctl(0, kCtlS), U'!'}, 1, 1},
       {u"a\r\nb", U"a\nb", 3, 0},
       {u"a%\r\nb", U"a\nb", 3, 0},

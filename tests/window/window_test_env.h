@@ -17,26 +17,18 @@ inline void useHeadlessVideo() {
 
 // Unsets the named variables for its lifetime and puts them back afterwards, so cases
 // that play with the environment leave none of it to the next.
-class ClearedEnv {
- public:
+struct ClearedEnv {
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
   ClearedEnv(std::initializer_list<const char*> names) {
     for (const char* name : names) {
       const char* v = std::getenv(name);
-      saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+      saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
       unsetenv(name);
     }
   }
   ~ClearedEnv() {
-    for (const auto& [name, value] : saved_) {
-      if (value) setenv(name.c_str(), value->c_str(), 1);
-      else unsetenv(name.c_str());
-    }
+    for (const auto& [name, value] : saved) value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
   }
-  ClearedEnv(const ClearedEnv&) = delete;
-  ClearedEnv& operator=(const ClearedEnv&) = delete;
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 }  // namespace qxtest

@@ -1,0 +1,85 @@
+// Where message boxes go, and which video driver a run without a display gets (stderr
+// and the offscreen driver whenever no one could see a screen); window titles and the
+// program folder.
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <stdlib.h>
+
+#include <iterator>
+#include <string>
+
+#include "platform/core/utf.h"
+#include "platform/window/display_env.h"
+#include "platform/window/message_box.h"
+#include "platform/window/program_folder.h"
+#include "platform/window/window.h"
+#include "window_test_env.h"
+
+namespace {
+
+TEST(DisplayEnv, StderrBoxesAndOffscreenOnlyWhenNothingCouldShowThem) {
+  // Each row: QX_MSGBOX, SDL_VIDEODRIVER, DISPLAY, WAYLAND_DISPLAY (null: unset), then
+  // whether boxes go to stderr and whether the offscreen driver is the fallback.
+  const struct {
+    const char *msgbox, *driver, *x11, *wayland;
+    bool toStderr, offscreen;
+  } cases[] = {
+      {nullptr, nullptr, nullptr, nullptr, true, true},
+      {nullptr, nullptr, "", nullptr, true, true},  // empty names nothing
+      {nullptr, nullptr, ":0", nullptr, false, false},
+      {nullptr, nullptr, nullptr, "wayland-0", false, false},
+      {nullptr, "offscreen", ":0", nullptr, true, false},
+      {nullptr, "DUMMY", ":0", nullptr, true, false},
+      {"stderr", "x11", ":0", nullptr, true, false},
+      {nullptr, "x11", nullptr, "wayland-0", false, false},
+      {nullptr, "kmsdrm", nullptr, nullptr, true, false},  // the user's choice stands
+  };
+  const char* names[] = {"QX_MSGBOX", "SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"};
+  for (size_t row = 0; row < std::size(cases); ++row) {
+    qxtest::ClearedEnv env{names[0], names[1], names[2], names[3]};
+    const auto& c = cases[row];
+    const char* values[] = {c.msgbox, c.driver, c.x11, c.wayland};
+    for (int i = 0; i < 4; ++i)
+      if (values[i]) setenv(names[i], values[i], 1);
+    EXPECT_EQ(qxplat::messageBoxesGoToStderr(), c.toStderr) << "row " << row;
+    EXPECT_STREQ(qxplat::fallbackVideoDriver(), c.offscreen ? "offscreen" : nullptr) << "row " << row;
+  }
+}
+
+TEST(DisplayEnv, HeadlessBoxIsOneLineOnStderr) {
+  qxtest::ClearedEnv env{"QX_MSGBOX", "DISPLAY"};
+  setenv("QX_MSGBOX", "stderr", 1);
+  setenv("DISPLAY", ":0", 1);  // even with a display, the setting wins
+  testing::internal::CaptureStderr();
+  qxplat::showMessageBox("構文エラー at line 3", "lua構文エラー", qxplat::kMbIconError);
+  qxplat::showMessageBox("no caption", "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "lua構文エラー: 構文エラー at line 3\nno caption\n");
+}
+
+using qxplat::clampWindowTitle;
+using qxplat::makeWindowTitle;
+
+TEST(WindowTitle, ScriptTitleThenVersionAndLocalDateClampedToTheTitleField) {
+  EXPECT_EQ(makeWindowTitle("Demo", 2024, 3, 7), "Demo:QX v0.03[2024: Mar7]");
+  EXPECT_EQ(makeWindowTitle("", 1999, 12, 31), ":QX v0.03[1999: Dec31]");
+  const std::string today = makeWindowTitle("ほげ");
+  EXPECT_EQ(today.rfind("ほげ:QX v0.03[", 0), 0u);
+  EXPECT_EQ(today.back(), ']');
+
+  EXPECT_EQ(clampWindowTitle("short"), "short");
+  EXPECT_EQ(clampWindowTitle(std::string(200, 'a')), std::string(127, 'a'));
+  // Counted in UTF-16 units, not bytes.
+  std::string kana;
+  for (int i = 0; i < 130; ++i) kana += "あ";
+  EXPECT_EQ(qcore::utf8ToUtf16(clampWindowTitle(kana)).size(), 127u);
+  // A character outside the BMP that would be cut in half is left out whole.
+  EXPECT_EQ(clampWindowTitle(std::string(126, 'a') + "\xF0\x9F\x98\x80" + "b"), std::string(126, 'a'));
+}
+
+TEST(ProgramFolder, IsTheFolderOfTheRunningExecutable) {
+  char expected[PATH_MAX];
+  ASSERT_NE(realpath(QX_BINARY_DIR "/tests/window", expected), nullptr);
+  EXPECT_EQ(qxplat::programFolder(), std::string(expected));
+}
+
+}  // namespace
