@@ -102,43 +102,35 @@ TEST(DownloadCallbackTest, RunsOnAFreshCoroutineAndShowsItsErrors) {
   std::string shown;
   setScriptMessageBoxSink([&](std::string_view text, std::string_view) { shown += text; });
   LVPolicyHdl policy(state);
+  // Runs Lua text in the state; gives its boolean result.
+  auto run = [&](const char* text) {
+    lua_State* L = policy.lock();
+    const int top = lua_gettop(L);
+    EXPECT_EQ(luaL_dostring(L, text), 0) << text;
+    const bool result = lua_gettop(L) > top && lua_toboolean(L, -1);
+    lua_settop(L, top);
+    policy.unlock();
+    return result;
+  };
   auto pinned = [&](const char* global) {
     LStkRef ref;
-    lua_State* L = policy.lock();
-    lua_getglobal(L, global);
+    lua_getglobal(policy.lock(), global);
     ref.pin(policy, 1, -1);
     policy.unlock();
     return ref;
   };
-  {
-    lua_State* L = policy.lock();
-    ASSERT_EQ(luaL_dostring(L,
-                            "function good(id, ok, path) seen = {id = id, ok = ok, path = path, "
-                            "co = coroutine.running()} end "
-                            "function bad() error('callback broke') end"),
-              0);
-    policy.unlock();
-  }
+  run("function good(id, ok, path) seen = {id = id, ok = ok, path = path, co = coroutine.running()} end "
+      "function bad() error('callback broke') end");
   LStkRef good = pinned("good"), bad = pinned("bad");
   runDownloadCallback(good, 5, true, "a/b.png");
+  EXPECT_EQ(shown, "");
   runDownloadCallback(bad, 6, false, "c.png");
   setScriptMessageBoxSink(nullptr);
   EXPECT_NE(shown.find("callback broke"), std::string::npos);
   EXPECT_NE(shown.find("stack traceback"), std::string::npos);
-  lua_State* L = policy.lock();
-  const int top = lua_gettop(L);
-  EXPECT_EQ(luaL_dostring(L, "return seen.ok == true and seen.path == 'a/b.png' and seen.id ~= nil "
-                             "and type(seen.co) == 'thread'"),
-            0);
-  EXPECT_TRUE(lua_toboolean(L, -1));
-  lua_settop(L, top);
-  policy.unlock();
+  EXPECT_TRUE(run("return seen.ok == true and seen.path == 'a/b.png' and seen.id ~= nil and type(seen.co) == 'thread'"));
   runDownloadCallback(good, 7, false, "again.png");  // the state is unlocked again afterwards
-  L = policy.lock();
-  luaL_dostring(L, "return seen.ok == false and seen.path == 'again.png'");
-  EXPECT_TRUE(lua_toboolean(L, -1));
-  lua_settop(L, top);
-  policy.unlock();
+  EXPECT_TRUE(run("return seen.ok == false and seen.path == 'again.png'"));
 }
 
 }  // namespace

@@ -1,93 +1,48 @@
 // Reading number lists from annotation and material text.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "runtime/json/float_list.h"
 #include "tests/core/comma_locale.h"
 
 namespace {
 
-struct Read {
-  bool ok;
-  float v[5];
-};
-
-Read readList(const char* text, int n) {
-  Read r{};
-  for (float& f : r.v) f = -99.0f;
-  r.ok = parseFloatList(r.v, text, n);
-  return r;
-}
-
-TEST(FloatList, SeparatedBySpacesCommasAndBrackets) {
-  Read r = readList("1 2 3", 3);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.v[0], 1.0f);
-  EXPECT_EQ(r.v[1], 2.0f);
-  EXPECT_EQ(r.v[2], 3.0f);
-  EXPECT_EQ(r.v[3], -99.0f);
-
-  r = readList("(1, 2, 3, 4)", 4);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.v[0], 1.0f);
-  EXPECT_EQ(r.v[3], 4.0f);
-
-  r = readList("0.5,  0.25, 1e2", 3);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.v[1], 0.25f);
-  EXPECT_EQ(r.v[2], 100.0f);
-}
-
-TEST(FloatList, LeadingPointAndMinus) {
-  Read r = readList(".5 -.5", 2);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.v[0], 5.0f);  // the point is skipped as a separator
-  EXPECT_EQ(r.v[1], -0.5f);
-}
-
-TEST(FloatList, OnlyASpaceEndsAToken) {
-  Read r = readList("1\t2 3", 3);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.v[0], 1.0f);
-  EXPECT_EQ(r.v[1], 3.0f);
-  EXPECT_EQ(r.v[2], -99.0f);
-}
-
-TEST(FloatList, LettersCountAsZero) {
-  Read r = readList("abc 2", 2);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.v[0], 0.0f);
-  EXPECT_EQ(r.v[1], 2.0f);
-}
-
-TEST(FloatList, ResultTellsThreeNumbersFromFour) {
-  // The material lists try 3 and then 4.
-  EXPECT_FALSE(readList("1 2 3 4", 3).ok);
-  Read r = readList("1 2 3 4", 3);
-  EXPECT_EQ(r.v[2], 3.0f);
-  EXPECT_EQ(r.v[3], -99.0f);
-  EXPECT_TRUE(readList("1 2 3 4", 4).ok);
-  EXPECT_FALSE(readList("1 2 3", 4).ok);
-  EXPECT_TRUE(readList("1 2 3 ,", 3).ok);  // trailing separators are no token
-}
-
-TEST(FloatList, EmptyAndNonAsciiText) {
-  Read r = readList("", 3);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.v[0], -99.0f);
-  EXPECT_FALSE(readList("   ", 1).ok);
-  // Bytes from 0x80 up separate tokens like punctuation does.
-  r = readList("\xE2\x80\x9C" "1 \xC2\xB0" "2", 2);
-  EXPECT_TRUE(r.ok);
-  EXPECT_EQ(r.v[0], 1.0f);
-  EXPECT_EQ(r.v[1], 2.0f);
+TEST(FloatList, TokensSeparatorsAndCounts) {
+  const struct {
+    const char* text;
+    int n;
+    bool ok;
+    std::vector<float> values;  // the slots written; the rest keep -99
+  } cases[] = {
+      {"1 2 3", 3, true, {1, 2, 3}},
+      {"9 8 0", 3, true, {9, 8, 0}},
+      {"(1, 2, 3, 4)", 4, true, {1, 2, 3, 4}},
+      {"0.5,  0.25, 1e2", 3, true, {0.5f, 0.25f, 100}},
+      {".5 -.5", 2, true, {5, -0.5f}},  // a leading point is skipped as a separator
+      {"1\t2 3", 3, false, {1, 3}},     // only a space ends a token
+      {"abc z Z 2", 4, true, {0, 0, 0, 2}},  // letters count as 0
+      // The material lists try 3 and then 4: the result tells them apart.
+      {"1 2 3 4", 3, false, {1, 2, 3}},
+      {"1 2 3 4", 4, true, {1, 2, 3, 4}},
+      {"1 2 3", 4, false, {1, 2, 3}},
+      {"1 2 3 ,", 3, true, {1, 2, 3}},  // trailing separators are no token
+      {"", 3, false, {}},
+      {"   ", 1, false, {}},
+      // Bytes from 0x80 up separate tokens like punctuation does.
+      {"\xE2\x80\x9C" "1 \xC2\xB0" "2", 2, true, {1, 2}},
+      {"1", 0, false, {}},
+  };
+  for (const auto& c : cases) {
+    float out[5] = {-99, -99, -99, -99, -99};
+    EXPECT_EQ(parseFloatList(out, c.text, c.n), c.ok) << c.text;
+    for (size_t i = 0; i < 5; ++i)
+      EXPECT_EQ(out[i], i < c.values.size() ? c.values[i] : -99.0f) << c.text << " slot " << i;
+  }
   float out[1] = {7.0f};
   EXPECT_FALSE(parseFloatList(out, nullptr, 1));
-  EXPECT_FALSE(parseFloatList(out, "1", 0));
-  EXPECT_EQ(out[0], 7.0f);
 }
 
 TEST(FloatList, CustomConverterAndLocale) {

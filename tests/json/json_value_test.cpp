@@ -2,7 +2,6 @@
 // type-checked reads.
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <string>
 #include <utility>
 
@@ -20,49 +19,27 @@ JSONValue sampleTree() {
   return root;
 }
 
-TEST(JsonValue, AFreshNodeIsNullWithoutKey) {
-  JSONValue v;
-  EXPECT_EQ(v.tag(), JSONType::Null);
-  EXPECT_FALSE(v.hasKey());
-  EXPECT_EQ(v.keyHash(), 0u);
-  EXPECT_EQ(v.size(), 0u);
-  EXPECT_TRUE(v.children().empty());
-  EXPECT_EQ(v.at(0), nullptr);
-}
-
-TEST(JsonValue, MemberFromKeyAndScalarTakesItsTagFromTheKind) {
-  struct Case {
-    JSONScalar value;
-    JSONType tag;
-  } cases[] = {{JSONScalar::fromReal(1.5), JSONType::Real},
-               {JSONScalar::fromInt(3), JSONType::Integer},
-               {JSONScalar::fromText("s"), JSONType::String},
-               {JSONScalar::fromBool(true), JSONType::Boolean},
-               {JSONScalar(), JSONType::Null}};
-  for (auto& c : cases) {
-    JSONValue m(JSONScalar::fromRaw("name"), c.value);
-    EXPECT_EQ(m.tag(), c.tag);
+TEST(JsonValue, MemberTagsAndReadsOfTheWrongType) {
+  const std::pair<JSONScalar, JSONType> cases[] = {{JSONScalar::fromReal(1.5), JSONType::Real},
+                                                   {JSONScalar::fromInt(3), JSONType::Integer},
+                                                   {JSONScalar::fromText("s"), JSONType::String},
+                                                   {JSONScalar::fromBool(true), JSONType::Boolean},
+                                                   {JSONScalar(), JSONType::Null}};
+  for (const auto& [value, tag] : cases) {
+    JSONValue m(JSONScalar::fromRaw("name"), value);
+    EXPECT_EQ(m.tag(), tag);
     EXPECT_EQ(m.keyRaw(), "name");
     EXPECT_EQ(m.keyHash(), GetMemCRC32("name", 4));
   }
-}
-
-TEST(JsonValue, ReadsOfTheWrongTypeGiveDefaults) {
   JSONValue s(JSONScalar::fromText("12"));
   EXPECT_EQ(s.asInt64(), 0);
   EXPECT_EQ(s.asReal(), 0.0);
   EXPECT_FALSE(s.asBool());
-  JSONValue o = sampleTree();
-  EXPECT_EQ(o.asUtf8(), "");
-  EXPECT_EQ(o.scalar().kind(), JSONKind::Null);
-  // Numbers convert between integer and real; huge and NaN reals saturate or give 0.
-  EXPECT_EQ(JSONValue(JSONScalar::fromReal(-2.9)).asInt64(), -2);
-  EXPECT_EQ(JSONValue(JSONScalar::fromReal(1e300)).asInt64(), std::numeric_limits<int64_t>::max());
-  EXPECT_EQ(JSONValue(JSONScalar::fromReal(std::numeric_limits<double>::quiet_NaN())).asInt64(), 0);
+  EXPECT_EQ(sampleTree().asUtf8(), "");
   EXPECT_EQ(JSONValue(JSONScalar::fromInt(3)).asReal(), 3.0);
 }
 
-TEST(JsonValue, CopiesAreDeep) {
+TEST(JsonValue, CopiesAreDeepMovesAndClearsLeaveAFreshNode) {
   JSONValue a = sampleTree();
   JSONValue b = a;
   b.children()[1].children()[0].setScalar(JSONScalar::fromText("changed"));
@@ -70,19 +47,20 @@ TEST(JsonValue, CopiesAreDeep) {
   EXPECT_EQ(a.size(), 2u);
   EXPECT_EQ(a.at(1)->at(0)->asUtf8(), "one");
   EXPECT_EQ(b.at(1)->at(0)->asUtf8(), "changed");
-  // Assignment clears the target first.
-  b = a;
+  b = a;  // assignment clears the target first
   EXPECT_EQ(b.size(), 2u);
   EXPECT_EQ(b.at(1)->at(0)->asUtf8(), "one");
   b = b;  // self-assignment keeps the tree
   EXPECT_EQ(b.size(), 2u);
-}
-
-TEST(JsonValue, MovesLeaveAFreshNode) {
-  JSONValue a = sampleTree();
-  JSONValue b = std::move(a);
+  JSONValue c = std::move(a);
   EXPECT_TRUE(a.isNull());  // NOLINT(bugprone-use-after-move): the moved-from state is defined
-  EXPECT_EQ(b.size(), 2u);
+  EXPECT_EQ(c.size(), 2u);
+  c.setKey(JSONScalar::fromRaw("x"));
+  c.clear();
+  EXPECT_TRUE(c.isNull());
+  EXPECT_FALSE(c.hasKey());
+  EXPECT_EQ(c.keyHash(), 0u);
+  EXPECT_EQ(c.at(0), nullptr);
 }
 
 TEST(JsonValue, SwapExchangesNodesOfAnyTags) {
@@ -96,22 +74,10 @@ TEST(JsonValue, SwapExchangesNodesOfAnyTags) {
   EXPECT_TRUE(leaf.isObject());
   EXPECT_EQ(leaf.keyRaw(), "t");
   EXPECT_EQ(leaf.size(), 2u);
-  leaf.swap(tree);
-  EXPECT_TRUE(tree.isObject());
-  EXPECT_EQ(leaf.asUtf8(), "text");
   JSONValue empty;
-  empty.swap(tree);  // taking a whole tree over, as a script value does
-  EXPECT_TRUE(tree.isNull());
+  empty.swap(leaf);  // taking a whole tree over, as a script value does
+  EXPECT_TRUE(leaf.isNull());
   EXPECT_EQ(empty.size(), 2u);
-}
-
-TEST(JsonValue, ClearDropsKeyAndContent) {
-  JSONValue v = sampleTree();
-  v.setKey(JSONScalar::fromRaw("x"));
-  v.clear();
-  EXPECT_TRUE(v.isNull());
-  EXPECT_FALSE(v.hasKey());
-  EXPECT_EQ(v.keyHash(), 0u);
 }
 
 TEST(JsonValue, BuildingMembersAndElements) {
@@ -132,10 +98,7 @@ TEST(JsonValue, BuildingMembersAndElements) {
   EXPECT_FALSE(arr.at(1)->hasKey());
   EXPECT_EQ(arr.countNodes(), 3u);
   EXPECT_EQ(sampleTree().countNodes(), 5u);
-}
-
-TEST(JsonValue, TextStringsAreEscapedOnTheWayIn) {
-  JSONScalar s = JSONScalar::fromText("q\"\\\n\t\x01");
+  JSONScalar s = JSONScalar::fromText("q\"\\\n\t\x01");  // text is escaped on the way in
   EXPECT_EQ(s.raw(), "q\\\"\\\\\\n\\u0009\\u0001");
   EXPECT_EQ(s.toUtf8(), "q\"\\\n\t\x01");
 }

@@ -1,9 +1,8 @@
 """A loopback stand-in for the microblogging service, for the client's end-to-end tests.
 
 Listens on 127.0.0.1 twice: plain HTTP and TLS (a certificate for "localhost" signed by
-a CA made at start with openssl). Every raw request is logged byte-exact (one JSON line
-each, base64) and every signed request is verified with oauthlib. It stops by itself
-after --lifetime seconds.
+a CA made at start with openssl). Every signed request is verified with oauthlib; one
+that does not verify gets 401. It stops by itself after --lifetime seconds.
 
 Routes: oauth/request_token, oauth/access_token, the home, mentions and public
 timelines, statuses/update (POST), users/lookup, search, the filter, sample and user
@@ -11,19 +10,15 @@ streams. Replies to REST routes are JSON objects that echo the raw request ("req
 and the signature verdict ("oauth": "ok", "none" or "bad: reason"). Unknown routes give
 400 with a JSON body; a signed request that does not verify gives 401 with a JSON body.
 
-Fault knobs, as the request parameter "fault": bytes (the reply written byte by byte),
-splitcrlf (written in pieces cut between CR and LF), big (a 300 KiB body), garbage (a
-reply that is not HTTP), lower (lower-case header names), 400 and 401 (error replies).
 Streams take "endless" (keep-alive chunks until the client goes; for cancel tests).
 
 Sign-in by PIN: the consumer "qxconsumer" is written to "consumer.dat" in --dir as a
 consumer-key file; oauth/authorize/?oauth_token=reqtok shows the page with PIN; an
 access-token request whose oauth_verifier is not the PIN gets 401; test/verifiers gives
-(as bytes) how many access-token requests carried the PIN. Downloads: files/pic.png is a
-PNG (also written to "pic.png" in --dir), files/note.json JSON, any other files/ path 404.
+(as bytes) how many access-token requests carried the PIN. Downloads: files/pic.png is
+binary bytes (also written to "pic.png" in --dir), files/note.json JSON, any other files/ path 404.
 """
 import argparse
-import base64
 import json
 import os
 import socket
@@ -42,14 +37,8 @@ TOKENS = {"": "", "reqtok": "reqsecret", "acctok": "accsecret"}
 PIN = "4711"
 verifier_uses = [0]
 
-log_lock = threading.Lock()
+count_lock = threading.Lock()
 stop = threading.Event()
-
-
-def log_request(path, listener, raw, verdict):
-    with log_lock, open(path, "a", encoding="ascii") as f:
-        f.write(json.dumps({"listener": listener, "raw": base64.b64encode(raw).decode("ascii"),
-                            "oauth": verdict}) + "\n")
 
 
 def read_request(conn):
@@ -92,31 +81,10 @@ def verdict_of(raw, scheme):
         return "bad: " + repr(e)
 
 
-def http_reply(status, reason, ctype, body, lower=False, extra=()):
-    headers = [("Content-Type", ctype), ("Content-Length", str(len(body))), ("Connection", "close")]
-    headers += list(extra)
-    text = "HTTP/1.1 %d %s\r\n" % (status, reason)
-    for name, value in headers:
-        text += "%s: %s\r\n" % (name.lower() if lower else name, value)
-    return text.encode("ascii") + b"\r\n" + body
-
-
-def send(conn, data, fault):
-    if fault == "bytes":
-        for i in range(len(data)):
-            conn.sendall(data[i:i + 1])
-    elif fault == "splitcrlf":
-        start = 0
-        while True:
-            cr = data.find(b"\r", start)
-            if cr < 0:
-                conn.sendall(data[start:])
-                break
-            conn.sendall(data[start:cr + 1])
-            time.sleep(0.002)
-            start = cr + 1
-    else:
-        conn.sendall(data)
+def http_reply(status, reason, ctype, body):
+    text = "HTTP/1.1 %d %s\r\nContent-Type: %s\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % (
+        status, reason, ctype, len(body))
+    return text.encode("ascii") + body
 
 
 def status(n, route, stream=None):
@@ -126,18 +94,8 @@ def status(n, route, stream=None):
     return s
 
 
-def tiny_png():
-    """A 3x2 RGB PNG, built here so its bytes are known exactly."""
-    import struct
-    import zlib
-
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-
-    rows = b"".join(b"\x00" + bytes(v for x in range(3) for v in (40 * x + y, 255 - 7 * x, 13 * y + 0x0A))
-                    for y in range(2))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 3, 2, 8, 2, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+# The downloaded "picture": every byte value, CR LF and NUL among them.
+PICTURE = b"\x89PNG\r\n\x1a\n" + bytes(range(256)) * 40
 
 
 def oauth_params(headers):
@@ -151,29 +109,29 @@ def serve_signin_and_files(conn, path, params, headers):
     """The routes of sign-in by PIN and of downloads; False when path is none of them."""
     if path == "/oauth/authorize/":
         if params.get("oauth_token") != "reqtok":
-            send(conn, http_reply(400, "Bad Request", "text/html", b"<p>unknown request token</p>"), "")
+            conn.sendall(http_reply(400, "Bad Request", "text/html", b"<p>unknown request token</p>"))
         else:
             page = '<html><body><p>PIN:</p><code id="oauth_pin">%s</code></body></html>' % PIN
-            send(conn, http_reply(200, "OK", "text/html", page.encode("ascii")), "")
+            conn.sendall(http_reply(200, "OK", "text/html", page.encode("ascii")))
         return True
     if path == "/test/verifiers":
-        send(conn, http_reply(200, "OK", "application/octet-stream", str(verifier_uses[0]).encode("ascii")), "")
+        conn.sendall(http_reply(200, "OK", "application/octet-stream", str(verifier_uses[0]).encode("ascii")))
         return True
     if path == "/files/pic.png":
-        send(conn, http_reply(200, "OK", "image/png", tiny_png()), "")
+        conn.sendall(http_reply(200, "OK", "image/png", PICTURE))
         return True
     if path == "/files/note.json":
-        send(conn, http_reply(200, "OK", "application/json", b'{"a": 1}'), "")
+        conn.sendall(http_reply(200, "OK", "application/json", b'{"a": 1}'))
         return True
     if path.startswith("/files/"):
-        send(conn, http_reply(404, "Not Found", "image/png", b"no such file"), "")
+        conn.sendall(http_reply(404, "Not Found", "image/png", b"no such file"))
         return True
     if path == "/oauth/access_token" and "oauth_verifier" in oauth_params(headers):
         if oauth_params(headers)["oauth_verifier"] != PIN:
             body = json.dumps({"error": "Invalid oauth_verifier"}).encode("utf-8")
-            send(conn, http_reply(401, "Unauthorized", "application/json", body), "")
+            conn.sendall(http_reply(401, "Unauthorized", "application/json", body))
             return True
-        with log_lock:
+        with count_lock:
             verifier_uses[0] += 1
     return False
 
@@ -215,48 +173,40 @@ ROUTES = {
 }
 
 
-def handle(conn, listener, args):
+def handle(conn, listener):
     raw = read_request(conn)
     if raw is None:
         return
     scheme = "https" if listener == "tls" else "http"
     verdict = verdict_of(raw, scheme)
-    log_request(args.log, listener, raw, verdict)
     method, target, headers, body = oauth_check.parse_raw(raw)
     path = urlsplit(target).path
     params = dict(parse_qsl(urlsplit(target).query, keep_blank_values=True))
     if headers.get("Content-Type", "").startswith("application/x-www-form-urlencoded"):
         params.update(dict(parse_qsl(body.decode("utf-8", "replace"), keep_blank_values=True)))
-    fault = params.get("fault", "")
     kind = ROUTES.get(path)
-    if fault == "garbage":
-        send(conn, b"\x00\x01 this is not HTTP at all\r\n\r\n", "")
-        return
     if not verdict.startswith("bad") and serve_signin_and_files(conn, path, params, headers):
         return
-    if verdict.startswith("bad") or fault == "401":
+    if verdict.startswith("bad"):
         body = json.dumps({"error": "Could not authenticate you", "oauth": verdict}).encode("utf-8")
-        send(conn, http_reply(401, "Unauthorized", "application/json", body), fault)
+        conn.sendall(http_reply(401, "Unauthorized", "application/json", body))
         return
-    if kind is None or fault == "400" or (path.endswith("update.json") and method != "POST"):
+    if kind is None or (path.endswith("update.json") and method != "POST"):
         body = json.dumps({"error": "Bad request", "path": path}).encode("utf-8")
-        send(conn, http_reply(400, "Bad Request", "application/json", body), fault)
+        conn.sendall(http_reply(400, "Bad Request", "application/json", body))
         return
     if kind == "stream":
         serve_stream(conn, path.rsplit("/", 1)[-1].split(".")[0], params, raw, verdict)
         return
     if kind.startswith("form:"):
-        send(conn, http_reply(200, "OK", "text/html", kind[5:].encode("ascii")), fault)
+        conn.sendall(http_reply(200, "OK", "text/html", kind[5:].encode("ascii")))
         return
     reply = {"route": path, "method": method, "oauth": verdict, "request": raw.decode("utf-8", "replace"),
              "params": params, "statuses": [status(1, path), status(2, path)]}
-    if fault == "big":
-        reply["padding"] = "x" * (300 * 1024)
-    data = http_reply(200, "OK", "application/json", json.dumps(reply).encode("utf-8"), lower=(fault == "lower"))
-    send(conn, data, fault)
+    conn.sendall(http_reply(200, "OK", "application/json", json.dumps(reply).encode("utf-8")))
 
 
-def listen(port_holder, name, context, args):
+def listen(port_holder, name, context):
     srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     srv.bind(("127.0.0.1", 0))
@@ -281,7 +231,7 @@ def listen(port_holder, name, context, args):
             conn.settimeout(30)
             if context is not None:
                 conn = context.wrap_socket(conn, server_side=True)
-            handle(conn, name, args)
+            handle(conn, name)
         except (OSError, ssl.SSLError, ValueError):
             pass
         finally:
@@ -299,7 +249,6 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--dir", required=True, help="folder for the CA, certificates and files")
     ap.add_argument("--ready", required=True, help="file written with the ports once listening")
-    ap.add_argument("--log", required=True, help="request log (JSON lines)")
     ap.add_argument("--lifetime", type=float, default=60.0, help="seconds until it stops by itself")
     args = ap.parse_args()
     here = os.path.dirname(os.path.abspath(__file__))
@@ -307,11 +256,11 @@ def main():
     with open(os.path.join(args.dir, "consumer.dat"), "wb") as f:
         f.write(bytes(b ^ 0x2E for b in b"qxconsumer\r\nqxcsecret"))
     with open(os.path.join(args.dir, "pic.png"), "wb") as f:
-        f.write(tiny_png())
+        f.write(PICTURE)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(os.path.join(args.dir, "server.pem"), os.path.join(args.dir, "server.key"))
     ports = {}
-    threads = [listen(ports, "plain", None, args), listen(ports, "tls", context, args)]
+    threads = [listen(ports, "plain", None), listen(ports, "tls", context)]
     ready = {"plain": ports["plain"], "tls": ports["tls"], "ca": os.path.join(args.dir, "ca.pem"), "pid": os.getpid()}
     with open(args.ready + ".tmp", "w") as f:
         json.dump(ready, f)

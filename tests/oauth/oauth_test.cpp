@@ -16,11 +16,6 @@ namespace {
 int64_t fixedTime() { return 1318622958; }
 std::string fixedNonce() { return "kYjzVBB8Y0ZFabxSWbWovY3uYSQ2pTgmZeNu2VS4cg"; }
 
-std::string authOf(const std::string& text) {
-  size_t a = text.find("Authorization: ");
-  return a == std::string::npos ? "" : text.substr(a + 15, text.find("\r\n", a) - a - 15);
-}
-
 // The example of the service's own documentation: every input fixed, one known signature.
 TEST(OAuthTest, KnownSignature) {
   OAuth oauth;
@@ -37,40 +32,51 @@ TEST(OAuthTest, KnownSignature) {
   body.set("include_entities", "true");
   std::string text;
   r.serialize(&oauth, text, &body);
-  EXPECT_EQ(authOf(text),
-            "OAuth oauth_consumer_key=\"xvz1evFS4wEEPTGEFPHBog\","
-            "oauth_nonce=\"kYjzVBB8Y0ZFabxSWbWovY3uYSQ2pTgmZeNu2VS4cg\","
-            "oauth_signature=\"tnnArxj06cWHq44gCs1OSKk%2FjLY%3D\",oauth_signature_method=\"HMAC-SHA1\","
-            "oauth_timestamp=\"1318622958\",oauth_token=\"370773112-GmHxMAgYyLbNEtIKZeRNFsMKPR9EyMZeS9weJAEb\","
-            "oauth_version=\"1.0\"");
-}
-
-std::string jsonLatin1(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-    out += buf;
-  }
-  return out + "\"";
+  EXPECT_NE(text.find("\r\nAuthorization: OAuth oauth_consumer_key=\"xvz1evFS4wEEPTGEFPHBog\","
+                      "oauth_nonce=\"kYjzVBB8Y0ZFabxSWbWovY3uYSQ2pTgmZeNu2VS4cg\","
+                      "oauth_signature=\"tnnArxj06cWHq44gCs1OSKk%2FjLY%3D\",oauth_signature_method=\"HMAC-SHA1\","
+                      "oauth_timestamp=\"1318622958\",oauth_token=\"370773112-GmHxMAgYyLbNEtIKZeRNFsMKPR9EyMZeS9weJAEb\","
+                      "oauth_version=\"1.0\"\r\n"),
+            std::string::npos)
+      << text;
+  // Nonces differ within one second.
+  oauth.setSources(&fixedTime, nullptr);
+  std::string a, b;
+  r.serialize(&oauth, a, nullptr);
+  r.serialize(&oauth, b, nullptr);
+  auto nonce = [](const std::string& t) {
+    size_t at = t.find("oauth_nonce=\"") + 13;
+    return t.substr(at, t.find('"', at) - at);
+  };
+  EXPECT_EQ(nonce(a).size(), 32u);
+  EXPECT_NE(nonce(a), nonce(b));
+  EXPECT_EQ(OAuth::signingKey("a&b", "c d"), "a%26b&c%20d");
 }
 
 struct Case {
-  std::string text;
-  std::string scheme, consumerSecret, tokenSecret;
+  std::string text, scheme, consumerSecret, tokenSecret;
 };
 
+// Each request's signature checked by oauthlib: one line per case, "ok <params>" or "bad <why>".
 std::vector<std::string> checkWithOauthlib(const std::vector<Case>& cases) {
   const auto dir = std::filesystem::temp_directory_path() / ("qx_oauth_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
+  auto json = [](const std::string& s) {  // bytes as latin-1 \u escapes
+    std::string out = "\"";
+    for (unsigned char c : s) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    }
+    return out + "\"";
+  };
   {
     std::ofstream f(dir / "cases.json", std::ios::binary);
-    f << "[";
-    for (size_t i = 0; i < cases.size(); ++i) {
-      const Case& c = cases[i];
-      f << (i ? "," : "") << "{\"raw\":" << jsonLatin1(c.text) << ",\"scheme\":" << jsonLatin1(c.scheme)
-        << ",\"consumer_secret\":" << jsonLatin1(c.consumerSecret) << ",\"token_secret\":" << jsonLatin1(c.tokenSecret)
-        << "}";
+    const char* sep = "[";
+    for (const Case& c : cases) {
+      f << sep << "{\"raw\":" << json(c.text) << ",\"scheme\":" << json(c.scheme)
+        << ",\"consumer_secret\":" << json(c.consumerSecret) << ",\"token_secret\":" << json(c.tokenSecret) << "}";
+      sep = ",";
     }
     f << "]";
   }
@@ -105,12 +111,12 @@ TEST(OAuthTest, OauthlibAcceptsEverySignedShape) {
       {"GET", "https", 0, "cs", "tok", "ts", "", {{"track", "a,b"}, {"track2", "%41"}, {"a", "2"}, {"A", "1"}}},
   };
   std::vector<Case> cases;
-  std::string firstNonce;
   for (const Shape& s : shapes) {
     OAuth oauth;
     oauth.setConsumer("key/1", s.consumerSecret);
     oauth.setToken(s.token, s.tokenSecret);
     oauth.setVerifier(s.verifier);
+    oauth.setCallback(s.verifier[0] ? "" : "oob");
     HTTPRequest r;
     r.setMethod(s.method);
     r.setScheme(s.scheme);
@@ -129,33 +135,17 @@ TEST(OAuthTest, OauthlibAcceptsEverySignedShape) {
   for (size_t i = 0; i < lines.size(); ++i) {
     ASSERT_EQ(lines[i].rfind("ok ", 0), 0u) << i << ": " << lines[i] << "\n" << cases[i].text;
   }
-  // oauth_token only with a token, oauth_verifier only with a PIN, each value decoded back.
+  // oauth_token only with a token, oauth_verifier only with a PIN, the callback once; each
+  // value decoded back.
   EXPECT_EQ(lines[0].find("oauth_token"), std::string::npos);
+  EXPECT_NE(lines[0].find("\"oauth_callback\": \"oob\""), std::string::npos);
   EXPECT_NE(lines[1].find("\"oauth_token\": \"tok\""), std::string::npos);
   EXPECT_NE(lines[3].find("\"oauth_verifier\": \"12 34\\\"5\""), std::string::npos);
+  EXPECT_EQ(lines[3].find("oauth_callback"), std::string::npos);
   EXPECT_EQ(lines[4].find("oauth_verifier"), std::string::npos);
   // A wrong secret is refused, so the check above is not vacuous.
   cases[1].tokenSecret = "other";
   EXPECT_EQ(checkWithOauthlib({cases[1]}).at(0).rfind("bad ", 0), 0u);
-}
-
-TEST(OAuthTest, NoncesDifferWithinOneSecond) {
-  OAuth oauth;
-  oauth.setSources(&fixedTime, nullptr);
-  HTTPRequest r;
-  r.setMethod("GET");
-  r.setHost("h");
-  std::string a, b;
-  r.serialize(&oauth, a, nullptr);
-  r.serialize(&oauth, b, nullptr);
-  auto nonce = [](const std::string& t) {
-    size_t at = t.find("oauth_nonce=\"") + 13;
-    return t.substr(at, t.find('"', at) - at);
-  };
-  EXPECT_EQ(nonce(a).size(), 32u);
-  EXPECT_NE(nonce(a), nonce(b));
-  EXPECT_EQ(OAuth::signingKey("", ""), "&");
-  EXPECT_EQ(OAuth::signingKey("a&b", "c d"), "a%26b&c%20d");
 }
 
 }  // namespace
