@@ -227,15 +227,6 @@ TEST_F(AnimatorTest, WithoutALoadedAnimationItShowsNothing) {
     a.getSize(w, hgt);
     EXPECT_EQ(w + hgt, 0.0f);
   }
-  // Releasing the animation while an animator holds it keeps it alive.
-  a_.init(0, 0);
-  Animator keeper;
-  keeper.init(anim_.value, 1);
-  const uint32_t value = anim_.value;
-  anim_.reset();
-  EXPECT_TRUE(keeper.add("two", 0));
-  keeper.init(0, 0);
-  EXPECT_FALSE(AnimMgr::instance()->isValidHandle(value));
 }
 
 }  // namespace

@@ -60,9 +60,7 @@ TEST(PairTests, TableCells) {
       {false, 1, 4, rec(Rect2{0, 0, 1, 1}), rec(Vec2{1, 1}), true},
       {false, 4, 1, rec(Vec2{1.01f, 1}), rec(Rect2{0, 0, 1, 1}), false},
       {false, 2, 3, rec(Segment2{-5, 1, 5, 1}), rec(c0), true},
-      {false, 3, 2, rec(c0), rec(Segment2{-5, 1.5f, 5, 1.5f}), false},
       {false, 3, 4, rec(c0), rec(Vec2{0, 1}), true},
-      {false, 4, 4, rec(Vec2{3, 3}), rec(Vec2{3, 3}), true},
       {false, 1, 1, rec(Rect2{0, 0, 1, 1}), rec(Rect2{0, 0, 1, 1}), false},
       {false, 2, 2, rec(Segment2{0, 0, 1, 1}), rec(Segment2{0, 1, 1, 0}), false},
       {false, 0, 3, rec(c0), rec(c0), true},
@@ -72,7 +70,6 @@ TEST(PairTests, TableCells) {
       {true, 3, 1, rec(cap), rec(Sphere{2, 1, 0, 1}), true},
       {true, 1, 2, rec(Sphere{0, 1, 0, 1}), rec(Segment3{{-1, 0, 0}, {1, 0, 0}}), true},
       {true, 1, 4, rec(Sphere{2, 3, 0, 1}), rec(cap), true},
-      {true, 4, 1, rec(cap), rec(Sphere{5.5f, 3, 0, 1}), false},
       {true, 1, 5, rec(Sphere{0, 0, 1, 1}), rec(tri), true},
       {true, 5, 1, rec(tri), rec(Sphere{0, 0, 0.9f, 1}), false},
       {true, 2, 3, rec(Segment3{}), rec(cap), false},
@@ -95,12 +92,6 @@ TEST(BoundingShapes, BuildersAndChecks) {
   EXPECT_FALSE(col::boundCheck2D(3, 1)(b, kids, 2));
   bound.r -= 0.01f;
   EXPECT_TRUE(col::boundCheck2D(3, 1)(b, kids, 2));
-  const Vec2 p{9, 9};
-  const uint8_t* pts[] = {reinterpret_cast<const uint8_t*>(&p)};
-  EXPECT_TRUE(col::boundCheck2D(3, 4)(b, pts, 1));
-  col::boundBuilder2D(3, 4)(b, pts, 1);
-  EXPECT_FLOAT_EQ(bound.cx, 9);
-  EXPECT_FLOAT_EQ(bound.r, 0);
   Sphere s{0, 0, 0, -1};
   const Sphere k1{1, 0, 0, 1}, k2{-1, 0, 0, 1};
   const uint8_t* spheres[] = {reinterpret_cast<const uint8_t*>(&k1), reinterpret_cast<const uint8_t*>(&k2)};

@@ -89,16 +89,8 @@ local function hammer(f, goodSelf)
       try(f, s, 1, x)
     end
   end
-  -- Another lua_State of the same universe, and yields that cannot cross.
-  local co = coroutine.create(function()
-    local s = goodSelf and goodSelf() or nil
-    try(f, s, { 1, 2 }, coroutine.yield)
-    try(f, s, function() coroutine.yield() end)
-    coroutine.yield()
-    try(f, s, 1)
-  end)
-  coroutine.resume(co)
-  coroutine.resume(co)
+  -- Another lua_State of the same universe, and a yield that cannot cross.
+  coroutine.resume(coroutine.create(function() try(f, goodSelf and goodSelf(), function() coroutine.yield() end) end))
   collectgarbage("collect")
 end
 
