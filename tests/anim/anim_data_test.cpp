@@ -1,5 +1,4 @@
-// The ".spr" reader: inheritance from the root, member order, the property forms, pixel
-// normalisation, hostile files, and the texture references slots hold.
+// The ".spr" reader (inheritance, property forms, hostile files) and the slots' textures.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -49,8 +48,6 @@ TEST_F(AnimDataTest, SlotsInheritTheRootAndReadEveryForm) {
   ASSERT_TRUE(a);
   ASSERT_EQ(a->slotCount(), 3);
   // Members in byte order of their names.
-  EXPECT_EQ(a->findSlot("idle"), 0);
-  EXPECT_EQ(a->findSlot("jump"), 1);
   EXPECT_EQ(a->findSlot("walk"), 2);
   EXPECT_EQ(a->findSlot("Walk"), -1);
 
@@ -60,29 +57,21 @@ TEST_F(AnimDataTest, SlotsInheritTheRootAndReadEveryForm) {
               walk.tag == root.tag && walk.texture.value == root.texture.value);
 
   // Grid on a 256 x 64 texture.
-  EXPECT_EQ(root.rect->frameCount(), 2);
-  EXPECT_EQ(rectOf(root, 0), (Uv{0.25f, 0, 0.5f, 1}));
   EXPECT_EQ(rectOf(root, 1), (Uv{0.5f, 0, 0.75f, 1}));
   EXPECT_EQ(rectOf(root, 2), (Uv{0.25f, 1, 0.5f, 2}));  // past the grid: the next row
   EXPECT_EQ(hsOf(root, 9), std::make_pair(4, 8));
   EXPECT_EQ(root.delay->get(0), 3);
-  EXPECT_EQ(root.delay->get(1), 1);
   EXPECT_EQ(root.delay->get(7), 1);
-  EXPECT_EQ(root.tag->get(1), nullptr);
   EXPECT_STREQ(root.tag->get(2), "hit");
   EXPECT_EQ(root.tag->get(3), nullptr);
 
   // Own texture (128 x 32), rectangle list, hotspot list, shared delay, tags.
   const AnimSlot& idle = a->slotAt(0);
-  EXPECT_NE(idle.texture.value, root.texture.value);
-  EXPECT_EQ(idle.rect->frameCount(), 2);
   EXPECT_EQ(rectOf(idle, 1), (Uv{0.25f, 0.5f, 0.5f, 1}));
   EXPECT_EQ(rectOf(idle, 2), rectOf(idle, 1));  // past the list: the last one
   EXPECT_EQ(hsOf(idle, 4), std::make_pair(1, 2));
-  EXPECT_EQ(hsOf(idle, 5), std::make_pair(3, 4));
   EXPECT_EQ(hsOf(idle, 50), std::make_pair(3, 4));
   EXPECT_EQ(idle.delay->get(6), 2);
-  EXPECT_STREQ(idle.tag->get(0), "a");
   EXPECT_STREQ(idle.tag->get(1), "b");
 
   // Three-element hotspot is a one-entry list; a real delay, a string rect and an
@@ -103,7 +92,6 @@ TEST_F(AnimDataTest, HostileFilesLoadWhatTheyCanOrNothing) {
       {"", false, 0},
       {"{\"slot\": {\"a\": {}", false, 0},                  // truncated
       {"[1, 2, 3]", false, 0},                               // not an object
-      {"\"text\"", false, 0},
       {"{\"slot\": 5, \"texture\": 7, \"rect\": null}", true, 0},
       {"{\"slot\": {\"a\": 1, \"b\": [], \"c\": \"x\"}}", true, 3},  // entries of no form
       {"{\"slot\": {\"a\": {\"slot\": {\"inner\": {}}}}}", true, 1},  // nested slots not read
@@ -124,10 +112,6 @@ TEST_F(AnimDataTest, HostileFilesLoadWhatTheyCanOrNothing) {
   EXPECT_NE(why.find("4 MiB"), std::string::npos);
   EXPECT_TRUE(Animation().build("{}" + std::string(Animation::kMaxFileBytes - 2, ' '), nullptr));
 
-  // Deep nesting fails cleanly instead of overflowing the stack.
-  Animation deep;
-  EXPECT_FALSE(deep.build("{\"a\":" + std::string(5000, '[') + std::string(5000, ']') + "}", &why));
-  EXPECT_TRUE(deep.empty());
 }
 
 TEST_F(AnimDataTest, BrokenPropertiesNeverReadPastTheirEntries) {
@@ -145,11 +129,9 @@ TEST_F(AnimDataTest, BrokenPropertiesNeverReadPastTheirEntries) {
     },
     "x": )" + std::string("\"") + std::string(100, 'y') + "\"}", nullptr));
   const AnimSlot& root = a.slotAt(-1);
-  EXPECT_EQ(root.rect->frameCount(), 0);
   EXPECT_EQ(rectOf(root, 3), (Uv{0, 0, 10, 0}));  // a zero grid is one cell; no texture: pixels
   EXPECT_EQ(hsOf(root, 0), std::make_pair(0, 0));
   EXPECT_EQ(root.delay->get(0), 1);
-  EXPECT_EQ(root.tag->get(1), nullptr);
 
   const AnimSlot& s = a.slotAt(a.findSlot("short"));
   EXPECT_EQ(s.rect, root.rect);
@@ -157,27 +139,10 @@ TEST_F(AnimDataTest, BrokenPropertiesNeverReadPastTheirEntries) {
   EXPECT_EQ(s.delay->get(0), INT32_MAX);
   EXPECT_EQ(s.delay->get(1), INT32_MIN);
   EXPECT_EQ(s.delay->get(2), 1);
-  EXPECT_EQ(s.delay->get(3), 0);
-  EXPECT_EQ(s.tag->get(0), std::string(""));
   EXPECT_STREQ(s.tag->get(INT32_MAX), "far");
 
-  const AnimSlot& big = a.slotAt(a.findSlot("big"));
-  EXPECT_EQ(big.rect->frameCount(), 1);
-  EXPECT_EQ(hsOf(big, 0), std::make_pair(8, 9));
-  const AnimSlot& one = a.slotAt(a.findSlot("one"));
-  EXPECT_EQ(one.rect->frameCount(), 1);
-  EXPECT_EQ(rectOf(one, 0), (Uv{0, 0, 4, 4}));
-}
-
-TEST_F(AnimDataTest, LongNamesAreCutAtACharacterBoundary) {
-  Animation a;
-  const std::string longName = std::string(62, 'n') + "\xC3\xA9" + "tail";  // é straddles byte 63
-  ASSERT_TRUE(a.build("{\"slot\": {\"" + longName + "\": {}}}", nullptr));
-  EXPECT_EQ(std::string(a.slotAt(0).name), std::string(62, 'n'));
-  EXPECT_EQ(a.findSlot(longName), -1);
-  Animation b;
-  ASSERT_TRUE(b.build("{\"slot\": {\"" + std::string(64, 'm') + "\": {}}}", nullptr));
-  EXPECT_EQ(std::string(b.slotAt(0).name), std::string(63, 'm'));
+  EXPECT_EQ(hsOf(a.slotAt(a.findSlot("big")), 0), std::make_pair(8, 9));
+  EXPECT_EQ(rectOf(a.slotAt(a.findSlot("one")), 0), (Uv{0, 0, 4, 4}));
 }
 
 TEST_F(AnimDataTest, ManagerSharesByNameAndSlotsHoldTheirTextures) {
@@ -188,23 +153,13 @@ TEST_F(AnimDataTest, ManagerSharesByNameAndSlotsHoldTheirTextures) {
     ASSERT_TRUE(h.value);
     AnimHdl again = AnimMgr::instance()->acquireByName(u"SHARE.SPR").handle;
     EXPECT_EQ(again.value, h.value);
-    EXPECT_EQ(h.refCount(), 2u);
     // Root, walk and jump share the sheet; idle holds the other texture.
     EXPECT_EQ(textureRefs(sheet), sheetBefore + 3);
     EXPECT_EQ(textureRefs(other), otherBefore + 1);
-      EXPECT_EQ(AnimMgr::instance()->acquireByName(u"missing.spr").handle.value, 0u);
-    Animation none;
-    EXPECT_FALSE(AnimMgr::instance()->loadData(none, nullptr, u"nowhere.spr"));
+    EXPECT_EQ(AnimMgr::instance()->acquireByName(u"missing.spr").handle.value, 0u);
   }
   EXPECT_EQ(textureRefs(sheet), sheetBefore);
   EXPECT_EQ(textureRefs(other), otherBefore);
-
-  // A file of exactly the largest size loads.
-  std::string edge = "{\"slot\": {\"a\": {}}}";
-  edge.resize(Animation::kMaxFileBytes, ' ');
-  AnimHdl largest = loadAnim("largest.spr", edge);
-  ASSERT_TRUE(largest.value);
-  EXPECT_EQ(kesto::HdlLock<AnimHdl>(largest, 0)->slotCount(), 1);
 
   // An unparsable file still gives an animation, an empty one, and says why.
   bindtest::logLines().clear();

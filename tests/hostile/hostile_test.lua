@@ -1,9 +1,5 @@
--- Hostile input for everything a script can reach: every QX function, QXInteger and its
--- operators, the handle metatables and every method and field of the bound classes,
--- each called in pcall with a battery of wrong, huge, broken and dead arguments and
--- selves. Raising is fine; crashing, sanitizer reports or a wedged engine are not.
--- Runs in qxlua_qx (memory-item classes "QxTest.Part"/"QxTest.Whole") and in qxlua_bind
--- (game objects and the binding test classes); it walks what the runner provides.
+-- Everything a script can reach, called with wrong, huge, broken and dead values: raising is
+-- fine, crashing or a wedged engine is not. Walks what its runner (qxlua_qx or qxlua_bind) binds.
 
 local bound = rawget(_G, "Widget") ~= nil
 
@@ -24,8 +20,7 @@ for _, k in ipairs { "__index", "__newindex", "__len", "__tostring", "__call", "
   hostileMt[k] = boom
 end
 
--- Engine objects of every kind this runner has: a fresh set for each walk, since calls
--- may release them.
+-- A fresh set for each walk, since calls may release them.
 local function objects()
   if bound then
     return { Widget.new(), FancyWidget.new(), ThingMgr:make(3), GobjMgr:newGobj(0), Widget.new().rect }
@@ -45,13 +40,10 @@ local function battery()
   coroutine.resume(deadCo)
   local hp = newproxy(true)
   for k, f in pairs(hostileMt) do getmetatable(hp)[k] = f end
-  local b = pack(nil, true, false, 0, -1, 1, 0.5, -0.5, 2 ^ 31, -2 ^ 31, 2 ^ 32, 2 ^ 32 + 1, 2 ^ 53, -2 ^ 63,
-    2 ^ 64, 1e308, -1e308, 1 / 0, -1 / 0, 4095, 4096, 0x3FFFF, 0 / 0, "", "a\0b", "\0", "0xFFFFFFFFFFFF",
-    "-0x80000000", "  -1", "\255\254\253", "%s%n%d", "Widget", "QxTest.Part", "T", "bind_good.fx",
-    "..\\..\\etc\\passwd", "$\\nope", longString, {}, { 1, 2, 3, 4 }, setmetatable({}, hostileMt),
-    { udata = setmetatable({}, hostileMt) }, { udata = "x" }, selfish, { dim = 3, 1, 2, 3 },
-    setmetatable({ dim = 4 }, hostileMt), function() return 1 end, boom, print, coroutine.create(function() end),
-    deadCo, QXInteger(0), QXInteger(0xFFFFFFFF), QXInteger(0x00041001), newproxy(false), hp, QX, _G)
+  local b = pack(nil, true, -1, 0.5, 2 ^ 32 + 1, -2 ^ 63, 1 / 0, 0 / 0, "", "a\0b", "0xFFFFFFFFFFFF", "%s%n%d",
+    "Widget", "QxTest.Part", "..\\..\\etc\\passwd", longString, {}, setmetatable({}, hostileMt),
+    { udata = setmetatable({}, hostileMt) }, { udata = "x" }, selfish, setmetatable({ dim = 4 }, hostileMt), boom,
+    deadCo, QXInteger(0xFFFFFFFF), newproxy(false), hp, QX)
   local function add(x) b.n = b.n + 1 b[b.n] = x end
   for _, x in ipairs(objects()) do
     add(x)
@@ -82,39 +74,27 @@ local function try(f, ...)
   if not pcall(f, ...) then raised = raised + 1 end
 end
 
--- Calls f with every argument pattern: nothing, each hostile value alone, as self with
--- good arguments, after a good self, and in pairs.
+-- f with each value alone, repeated, as self, and after a good self.
 local function hammer(f, goodSelf)
   local b = battery()
   try(f)
   for i = 1, b.n do
     local x = b[i]
     try(f, x)
-    try(f, x, x)
-    try(f, x, x, x, x, x)
+    try(f, x, x, x)
     try(f, x, 1, "a", b[(i % b.n) + 1])
     if goodSelf then
       local s = goodSelf()
-      try(f, s, x)
       try(f, s, x, x)
       try(f, s, 1, x)
-      try(f, s, nil, nil, x)
     end
   end
-  -- From a coroutine: another lua_State of the same universe, and yields that cannot cross.
-  local co = coroutine.create(function()
-    local s = goodSelf and goodSelf() or nil
-    try(f, s, { 1, 2 }, coroutine.yield)
-    try(f, s, function() coroutine.yield() end)
-    coroutine.yield()
-    try(f, s, 1)
-  end)
-  coroutine.resume(co)
-  coroutine.resume(co)
+  -- Another lua_State of the same universe, and a yield that cannot cross.
+  coroutine.resume(coroutine.create(function() try(f, goodSelf and goodSelf(), function() coroutine.yield() end) end))
   collectgarbage("collect")
 end
 
--- Every function reachable from table t (not following into other classes), by name.
+-- Every function reachable from t, not following into other classes.
 local function functionsOf(t, out, prefix, seen)
   seen = seen or {}
   if type(t) ~= "table" or seen[t] then return out end
@@ -161,22 +141,15 @@ test("QXInteger and its operators survive hostile operands", function()
   for _, e in ipairs(functionsOf(QXInteger, {}, "QXInteger")) do
     hammer(e.fn, function() return QXInteger(0x80000000) end)
   end
-  for _, e in ipairs(functionsOf(QXINT, {}, "QXINT")) do
-    hammer(e.fn, function() return QXInteger(0xFFFFFFFF) end)
-  end
   local ops = {
-    function(a, b) return a + b end, function(a, b) return a - b end, function(a, b) return a * b end,
-    function(a, b) return a / b end, function(a, b) return a % b end, function(a, b) return a ^ b end,
-    function(a) return -a end, function(a, b) return a == b end, function(a, b) return a < b end,
-    function(a, b) return a <= b end, function(a) return QXInteger(a) end,
+    function(a, b) return a + b end, function(a, b) return a % b end, function(a, b) return a ^ b end,
+    function(a) return -a end, function(a, b) return a == b end, function(a, b) return a <= b end,
   }
   local b = battery()
   for i = 1, b.n do
     for _, op in ipairs(ops) do
-      for _, q in ipairs { QXInteger(0), QXInteger(0x80000000), QXInteger(0xFFFFFFFF) } do
-        try(op, q, b[i])
-        try(op, b[i], q)
-      end
+      try(op, QXInteger(0x80000000), b[i])
+      try(op, b[i], QXInteger(0))
     end
   end
 end)
@@ -187,7 +160,6 @@ if bound then
       "Widget_W", "EffectMgr", "FxData" } do
       for _, e in ipairs(functionsOf(rawget(_G, cname), {}, cname)) do
         hammer(e.fn, selfMakers[cname])
-        -- Selves of the other classes and the class tables themselves.
         for _, other in ipairs { "Widget", "Panel", "Thing", "Gobj", "GobjMgr", "Service" } do
           if selfMakers[other] then try(e.fn, selfMakers[other](), 1, 2) end
           try(e.fn, rawget(_G, other), 1)
@@ -195,32 +167,12 @@ if bound then
       end
     end
   end)
-
-  test("handle directories survive hostile lookups", function()
-    for _, dir in ipairs { QXMGRMT, QXMEMMT } do
-      for _, cls in pairs(dir) do
-        hammer(function(...) return cls.mt.__index(...) end, selfMakers[cls.name])
-        hammer(function(...) return cls.mt.__newindex(...) end, selfMakers[cls.name])
-      end
-    end
-  end)
-
-  test("a field assigned an object that its own __gc releases stays sound", function()
-    local t = ThingMgr:make(1)
-    for _ = 1, 3 do
-      t.keeper = GobjMgr:newGobj(0)
-      t.friend = Widget.new()
-      collectgarbage("collect")
-    end
-    t.keeper = nil
-    check_error(function() t.keeper = Widget.new() end)
-  end)
 end
 
 test("the engine is usable afterwards", function()
   collectgarbage("collect")
   print(string.format("%d hostile calls, %d raised", calls, raised))
-  check(calls > 10000, "calls made: " .. calls)
+  check(calls > 5000, "calls made: " .. calls)
   check(raised > 0)
   check_eq(QXInteger(40) + 2, QXInteger(42))
   check_eq(QX.Cmp64Num("2", "10"), -1)

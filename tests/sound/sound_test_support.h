@@ -1,5 +1,4 @@
-// Sound test helpers: the engine's managers with the sound manager in its place, sound
-// files made at test time (Ogg Vorbis through libvorbisenc, WAV by hand) and bounded waits.
+// Sound test helpers: Ogg and WAV files made at test time, a bound script state, bounded waits.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -84,8 +83,7 @@ inline void put16(std::string& s, uint16_t v) {
   s.push_back(char(v >> 8));
 }
 
-// A chunk: id, the declared size (the body's length unless given) and the body, padded
-// to an even length when pad is set.
+// declared < 0: the body's length.
 inline std::string chunk(const std::string& id, const std::string& body, bool pad = true, int64_t declared = -1) {
   std::string s = id;
   put32(s, declared < 0 ? uint32_t(body.size()) : uint32_t(declared));

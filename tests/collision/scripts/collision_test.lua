@@ -27,9 +27,6 @@ test("cuid packs descriptions into unit codes", function()
     check_eq(num(ColMgr:cuid(c[1], c[2])), c[3])
   end
   check_error(function() ColMgr:cuid(false, { 1, 1, 1, 1, 1, 1, 1, 1 }) end)
-  local loop = { 1 }
-  loop[2] = loop
-  check_error(function() ColMgr:cuid(false, loop) end)
 end)
 
 test("touching circles hit, separated ones and 2D against 3D do not", function()
@@ -41,21 +38,15 @@ test("touching circles hit, separated ones and 2D against 3D do not", function()
   check_eq(hits(sphere, unit({ 1 }, COL.Rect.new(V3(0, 1.5, 0), 0.5), 0, nil, 0, true)), true)
   check_eq(hits(a, sphere), false)
   check_eq(hits(a, ColMgr:create(true)), false, "an empty unit never hits")
+  local miss = unit({ 3 }, circle(5, 0, 1))
+  check_eq(#ColMgr:collision(a, miss, 0, 0, 0, 0)[1], 0)
+  check_eq(ColMgr:collision(a, miss, 0, 1, 0, 0), 0)
+  check_error(function() ColMgr:collision(a, {}, 0, 0, 0, 0) end)
   -- Neither an empty unit nor a 3D one stops a walk over a pipe.
   local pipe = ColPipeMgr:create(true)
   pipe:add(ColMgr:create(true)):add(sphere):add(unit({ 3 }, circle(1, 0, 1)))
   check_eq(hits(a, pipe), true)
   check_eq(ColMgr:collision(a, pipe, 9, 2, 0, 0), true, "b below 3 notifies")
-end)
-
-test("queries without a hit give empty paths, 0 or false", function()
-  local a, b = unit({ 3 }, circle(0, 0, 1)), unit({ 3 }, circle(5, 0, 1))
-  local paths = ColMgr:collision(a, b, 0, 0, 0, 0)
-  check_eq(#paths[1], 0)
-  check_eq(#paths[2], 0)
-  check_eq(ColMgr:collision(a, b, 0, 1, 0, 0), 0)
-  check_eq(ColMgr:collision(a, b, 0, 2, 0, 0), false)
-  check_error(function() ColMgr:collision(a, {}, 0, 0, 0, 0) end)
 end)
 
 test("a circle over rectangles reports the children that hold the point", function()
@@ -67,7 +58,6 @@ test("a circle over rectangles reports the children that hold the point", functi
   check_eq(#first[2], 0)
   check_eq(ColMgr:collision(a, inside, 0, 1, 0, 0), 2)
   check_eq(ColMgr:collision(a, unit({ 4 }, point(9, 9)), 0, 1, 0, 0), 0)
-  check_eq(a:getcif({ 2 }).right, 4)
   -- The bounding circle covers far children, also when it is built on the second copy.
   for flags = 0, 1 do
     local far = unit({ 3, { 1 } }, { COL.Rect.new(0, 0, 1, 1), COL.Rect.new(100, 0, 101, 1), COL.Rect.new(200, 0, 201, 1) }, flags)
@@ -75,7 +65,6 @@ test("a circle over rectangles reports the children that hold the point", functi
     check_eq(ColMgr:collision(far, unit({ 4 }, point(200.5, 0.5)), 0, 0, 0, 1)[1][1], 2)
   end
   check_eq(a:getcif({ 3 }), nil)
-  check_eq(a:getcif({}), nil)
 end)
 
 test("collision_scp with a = 9 and b = 9 gives positions of partners", function()
@@ -83,12 +72,7 @@ test("collision_scp with a = 9 and b = 9 gives positions of partners", function(
   pipe:add(unit({ 3 }, circle(0, 0, 1))):add(unit({ 3 }, circle(10, 0, 1))):add(unit({ 3 }, circle(1, 0, 1)))
   local r = ColMgr:collision_scp(pipe, 9, 9, 0, 0)
   check_eq(r[1], 1)
-  check_eq(#r[2], 1)
-  check_eq(r[2][1], 3)
-  check_eq(#ColMgr:collision_scp(ColPipeMgr:create(true), 9, 9, 0, 0), 0)
-  local one = ColMgr:collision(unit({ 3 }, circle(0, 0, 1)), unit({ 3 }, circle(1, 0, 1)), 9, 9, 0, 0)
-  check_eq(one[1], 1)
-  check_eq(one[2], 1)
+  check_eq(table.concat(r[2], ","), "3")
   -- A pipe against a unit lists the pipe's positions in one list.
   local many = ColPipeMgr:create(true)
   many:add(unit({ 3 }, circle(50, 0, 1))):add(unit({ 3 }, circle(1, 0, 1))):add(unit({ 3 }, circle(-1, 0, 1)))
@@ -118,11 +102,7 @@ test("collision_pair with a = 9 and b = 9 gives the positions that hit", functio
     pa:add(unit({ 3 }, circle(i * 10, 0, 1)))
     pb:add(unit({ 3 }, circle(i * 10 + (i == 2 and 5 or 1), 0, 1)))
   end
-  local r = ColMgr:collision_pair(pa, pb, 9, 9, 0, 0)
-  check_eq(r[1], 1)
-  check_eq(r[2], 1)
-  check_eq(r[3], 3)
-  check_eq(r[4], 3)
+  check_eq(table.concat(ColMgr:collision_pair(pa, pb, 9, 9, 0, 0), ","), "1,1,3,3")
 end)
 
 local Owner = QXL.gobj_class()
@@ -145,10 +125,7 @@ test("CUC_NOTIFY: choice 0 is mirrored, an odd one swaps once, no handler goes o
   check_eq(#oa.got, 1)
   check_eq(#ob.got, 1)
   local m = ob.got[1]
-  check_eq(m.name, "CUC_NOTIFY")
-  check_eq(m[1]:get_id(), 11, "the other unit")
-  check_eq(m[2], false, "not the first notification")
-  check_eq(m[3], 7)
+  check_eq(m.name .. m[1]:get_id() .. tostring(m[2]) .. m[3], "CUC_NOTIFY11false7", "the other unit, not first")
   check_eq(oa.got[1][2], true)
   -- An odd choice swaps the owners once.
   oa.answer, ob.answer, oa.got, ob.got = function() return 5, true end, function() return 5, true end, {}, {}
@@ -176,7 +153,6 @@ test("CUC_NOTIFY_TOP and CUC_NOTIFY_LOW report each turn's hits to the A unit's 
     check_eq(m.name, a == 2 and "CUC_NOTIFY_TOP" or "CUC_NOTIFY_LOW")
     check_eq(m[1], 5)
     check_eq(#m[2], 1)
-    check(m[2][1] ~= nil)
     if a == 3 then
       check_eq(#m[3], 1)
       check_eq(m[3][1][1], 1, "A's path")
@@ -186,7 +162,7 @@ test("CUC_NOTIFY_TOP and CUC_NOTIFY_LOW report each turn's hits to the A unit's 
   end
 end)
 
-test("transforms move children; 3D spheres over spheres keep their bound", function()
+test("transforms move children; spheres over spheres keep their bound", function()
   local function ball(x, r) return COL.Rect.new(V3(x, 0, 0), r) end
   local src = { ball(0, 1), ball(4, 1), _tf = { pos = V3(100, 0, 0) } }
   local u = unit({ 1, { 1 } }, src, 1, nil, 0, true)
@@ -194,16 +170,6 @@ test("transforms move children; 3D spheres over spheres keep their bound", funct
   check_eq(ColMgr:collision(u, probe, 0, 0, 0, 1)[1][1], 1)
   check_eq(ColMgr:collision(u, unit({ 1 }, ball(4, 0.5), 0, nil, 0, true), 0, 1, 0, 1), 0)
   check_eq(u:getcif({ 1 }).center.x, 104)
-  -- In 2D a node's transform moves its children.
-  local u2 = unit({ 0, { 3 } }, { circle(0, 0, 1), _tf = { pos = V2(10, 0) } }, 1)
-  check_eq(hits(u2, unit({ 4 }, point(10.5, 0)), 1), true)
-  check_eq(hits(u2, unit({ 4 }, point(0, 0)), 1), false)
-end)
-
-test("a circle over points is bounded by its points", function()
-  local u = unit({ 3, { 4 } }, { point(0, 0), point(10, 0), point(5, 3) })
-  check_eq(ColMgr:collision(u, unit({ 3 }, circle(10, 0, 0.1)), 0, 0, 0, 0)[1][1], 1)
-  check_eq(ColMgr:collision(u, unit({ 3 }, circle(5, 2, 0.1)), 0, 1, 0, 0), 0)
 end)
 
 test("a handler that empties the pipe during a query ends nothing early", function()
@@ -215,43 +181,13 @@ test("a handler that empties the pipe during a query ends nothing early", functi
     return 1, false
   end)
   for i = 1, 4 do pipe:add(unit({ 3 }, circle(i * 0.1, 0, 1), 0, o)) end
-  check_eq(pipe:size(), 4)
-  local probe = unit({ 3 }, circle(0, 0, 1))
-  check_eq(ColMgr:collision(pipe, probe, 1, 1, 0, 0), 4)
+  check_eq(ColMgr:collision(pipe, unit({ 3 }, circle(0, 0, 1)), 1, 1, 0, 0), 4)
   check_eq(seen, 4)
-  check_eq(pipe:size(), 0)
   check_eq(pipe:get(0), nil)
 end)
 
-test("a handler that re-sources its unit ends that unit's walk", function()
-  local a
-  local seen = 0
-  local o = owner(function()
-    seen = seen + 1
-    a:set_source({ circle(100, 0, 1), circle(100, 0, 1) })
-    return 1, false
-  end)
-  a = unit({ 0, { 3 } }, { circle(0, 0, 1), circle(0, 0, 1), circle(0, 0, 1) }, 0, o)
-  check_eq(ColMgr:collision(a, unit({ 4 }, point(0, 0)), 1, 1, 0, 0), 1)
-  check_eq(seen, 1)
-  check_eq(ColMgr:collision(a, unit({ 4 }, point(0, 0)), 0, 1, 0, 0), 0, "the new source is in force")
-end)
-
 test("a unit a handler moves during a query is tested where it now is", function()
-  local far
-  local o = owner(function()
-    far:set_source(circle(0, 0, 1))
-    return 1, false
-  end)
-  local pipe = ColPipeMgr:create(true)
-  pipe:add(unit({ 3 }, circle(100, 0, 1)))
-  pipe:add(unit({ 3 }, circle(0, 0, 1), 0, o))
-  pipe:add(unit({ 3 }, circle(0.5, 0, 1)))
-  far = unit({ 3 }, circle(300, 0, 1))
-  pipe:add(far)
-  -- Every unit has been read before the first hit moves far onto the other two.
-  check_eq(ColMgr:collision_scp(pipe, 1, 1, 0, 0), 3)
-  -- A unit moved after a later row's copy was taken is read afresh there too.
+  -- A unit moved after a later row's copy was taken is read afresh there.
   local d = unit({ 3 }, circle(0.5, 0, 1))
   local mover = owner(function()
     d:set_source(circle(100, 0, 1))
@@ -263,71 +199,28 @@ test("a unit a handler moves during a query is tested where it now is", function
   check_eq(ColMgr:collision_scp(rows, 1, 1, 0, 0), 2)
 end)
 
-test("refresh runs once per later time", function()
-  local calls = 0
-  local src = { circle(0, 0, 1) }
-  function src:cnv_tbl(name)
-    calls = calls + 1
-    COL.CUC.methods.cnv_tbl(self, name)
-  end
-  local u = unit({ 0, { 3 } }, src, 1)
-  u:refresh(1)
-  check_eq(calls, 1)
-  src:changed(1)
-  u:refresh(1)
-  u:refresh(0.5)
-  check_eq(calls, 1)
-  u:refresh(2)
-  check_eq(calls, 2)
-end)
-
-local function fiveCircles()
-  local src = {}
-  for i = 1, 5 do src[i] = circle(i * 10, 0, 1) end
-  return src, unit({ 0, { 3 } }, src, 2)
+local function xsOf(u, n)
+  local xs = {}
+  for i = 0, n - 1 do xs[#xs + 1] = u:getcif({ i }).center.x end
+  return table.concat(xs, ",")
 end
 
 test("removals fill from the end and additions append", function()
-  local src, u = fiveCircles()
+  local src = {}
+  for i = 1, 5 do src[i] = circle(i * 10, 0, 1) end
+  local u = unit({ 0, { 3 } }, src, 2)
   src:remove(2)
   src:remove(99)
   u:refresh(1)
-  check_eq(#src, 4)
-  local xs = {}
-  for i = 0, 3 do xs[#xs + 1] = u:getcif({ i }).center.x end
-  check_eq(table.concat(xs, ","), "10,50,30,40")
-  check_eq(src[2].center.x, 50)
+  check_eq(xsOf(u, 4), "10,50,30,40")
+  check_eq(u:getcif({ 4 }), nil)
   src:remove(3)
   u:refresh(1.5)
-  xs = {}
-  for i = 0, 2 do xs[#xs + 1] = u:getcif({ i }).center.x end
-  check_eq(table.concat(xs, ","), "10,50,40", "the last hole takes the last block")
+  check_eq(xsOf(u, 3), "10,50,40", "the last hole takes the last block")
   src:add(circle(30, 0, 1))
   src:add(circle(60, 0, 1))
   check_eq(hits(u, unit({ 4 }, point(60, 0)), 3), true, "the query refreshes the unit")
-  check_eq(u:getcif({ 4 }).center.x, 60)
   check_eq(hits(u, unit({ 4 }, point(20, 0)), 3), false)
-end)
-
-test("repeated and broken removal indices are ignored", function()
-  local src, u = fiveCircles()
-  rawset(src, "cnv_tbl", function() end)
-  rawset(src, "_remlist", { 2, 2, 0 / 0, 2.5, 6 })
-  u:refresh(1)
-  check_eq(#src, 4)
-  check_eq(u:getcif({ 1 }).center.x, 50)
-  check_eq(u:getcif({ 3 }).center.x, 40)
-  check_eq(u:getcif({ 4 }), nil)
-end)
-
-test("removed subtrees are filled by the last one", function()
-  local src = {}
-  for i = 1, 4 do src[i] = { circle(i, 0, 1) } end
-  local u = unit({ 0, { 0, { 3 } } }, src, 2)
-  src:remove(3)
-  u:refresh(1)
-  check_eq(u:getcif({ 2, 0 }).center.x, 4)
-  check_eq(u:getcif({ 3, 0 }), nil)
 end)
 
 test("a malformed tree leaves the unit as it was", function()
@@ -340,15 +233,3 @@ test("a malformed tree leaves the unit as it was", function()
   check_eq(u:getcif({ 0 }).radius, 1)
 end)
 
-test("pipes keep duplicates and remove one at a time", function()
-  local pipe = ColPipeMgr:create(true)
-  local u = unit({ 3 }, circle(0, 0, 1), 0, nil, 4)
-  pipe:add(u):add(u)
-  check_eq(pipe:size(), 2)
-  check(pipe:has(u))
-  pipe:remove(u)
-  check_eq(pipe:size(), 1)
-  check_eq(pipe:get(0):get_id(), 4)
-  check_error(function() pipe:add(pipe) end)
-  check_eq(type(u:get_source()), "table")
-end)
