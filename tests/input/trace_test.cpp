@@ -75,6 +75,7 @@ TEST(InputKeyStops, SpecificationsParse) {
       {"%PAGEUP%PAGEDOWN%LEFT%RIGHT%DOWN", {0x86, 0x87, 0x82, 0x83, 0x81}},
       {"%NOPE%", {-1, -1}},
       {"%UP9_x", {-1, 0x178}},
+      {"%UPZ%UPz", {-1, -1}},  // names run over every letter and digit
       {"\xE9", {-23}},
   };
   for (const Case& c : cases) {
