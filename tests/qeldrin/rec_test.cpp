@@ -316,7 +316,7 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
   q->set_param({L, pushValue(L, "7")});  // not a table: nothing
 
   // Kind codes with their parameters; a flag must be a boolean.
-  q->set_dsort("U", {L, pushValue(L, "{3, false, 'x', 0, true}")});
+  q->set_dsort("U", {L, pushValue(L, "{3, true, 'x', 0, true}")});
   EXPECT_EQ(q->techniqueName(), "U");
   ASSERT_EQ(q->list("U")->chain.size(), 1u) << "the distance code lacks its tolerance";
   EXPECT_NE(dynamic_cast<SA_PrimType*>(q->list("U")->chain[0].get()), nullptr);
@@ -326,7 +326,7 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
   prims[1].passWord = 1;
   std::vector<DrawRun> runs;
   q->list("U")->chain[0]->sort(prims.data(), prims.data() + 2, runs);
-  EXPECT_EQ(runs.at(0).first->passWord, 1u) << "false: the larger primitive type first";
+  EXPECT_EQ(runs.at(0).first->passWord, 0u) << "true: the smaller primitive type first";
   q->set_dsort("U", {L, pushValue(L, "{}")});
   EXPECT_TRUE(q->list("U")->chain.empty()) << "a second call replaces the chain";
   q->set_dsort("Missing", {L, pushValue(L, "{1}")});
