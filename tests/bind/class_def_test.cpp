@@ -13,7 +13,11 @@ using bindtest::StateTest;
 class ClassDefTest : public StateTest {};
 
 TEST_F(ClassDefTest, DefinitionBuildsMethodTablesMetatablesAndWeakTwin) {
+  EXPECT_TRUE(evalBool("QXMEMMT == nil or QXMEMMT.Panel == nil"));
+  ASSERT_TRUE(qxbind::bindClass(L, bindtest::panelBinding()));
+  ASSERT_EQ(run("firstDir = QXMEMMT"), "");
   ASSERT_TRUE(qxbind::bindClass(L, bindtest::widgetBinding()));
+  EXPECT_TRUE(evalBool("QXMEMMT == firstDir and QXMEMMT.Panel == Panel"));  // one directory, reused
   EXPECT_TRUE(evalBool("type(Widget.fvt_hdl) == 'table' and type(Widget.fvt_ptr) == 'table' and "
                        "type(Widget.fvt_b) == 'table'"));
   EXPECT_EQ(evalString("Widget.name"), "Widget");
@@ -27,17 +31,12 @@ TEST_F(ClassDefTest, DefinitionBuildsMethodTablesMetatablesAndWeakTwin) {
   EXPECT_TRUE(evalBool("rawget(Widget, 'pointer') == nil"));
 }
 
-TEST_F(ClassDefTest, DirectoriesAreCreatedOnceAndReused) {
-  EXPECT_TRUE(evalBool("QXMEMMT == nil or QXMEMMT.Panel == nil"));
-  ASSERT_TRUE(qxbind::bindClass(L, bindtest::panelBinding()));
-  ASSERT_EQ(run("firstDir = QXMEMMT"), "");
-  ASSERT_TRUE(qxbind::bindClass(L, bindtest::widgetBinding()));
-  EXPECT_TRUE(evalBool("QXMEMMT == firstDir and QXMEMMT.Panel == Panel and QXMEMMT.Widget == Widget"));
-}
-
-TEST_F(ClassDefTest, ChunkThatFailsIsLoggedAndTheClassSkipped) {
-  ASSERT_EQ(run("QXL = nil"), "");
+TEST_F(ClassDefTest, ChunkOrScriptBaseThatFailsIsLoggedAndTheClassSkipped) {
   const int top = lua_gettop(L);
+  EXPECT_FALSE(qxbind::defineLuaClass(L, "Orphan", 4, "no_such_module", nullptr));
+  EXPECT_EQ(lua_gettop(L), top);
+  EXPECT_NE(bindtest::logLines().back().find("no_such_module"), std::string::npos);
+  ASSERT_EQ(run("QXL = nil"), "");
   EXPECT_FALSE(qxbind::defineLuaClass(L, "Broken", 4, {}, nullptr));
   EXPECT_EQ(lua_gettop(L), top);
   ASSERT_FALSE(bindtest::logLines().empty());
@@ -57,37 +56,15 @@ TEST_F(ClassDefTest, MethodTablesInheritOnlyBetweenTwoClassTables) {
   EXPECT_EQ(lua_gettop(L), top);
 }
 
-TEST_F(ClassDefTest, FailingRequireOfTheScriptBaseSkipsTheClass) {
-  const int top = lua_gettop(L);
-  EXPECT_FALSE(qxbind::defineLuaClass(L, "Orphan", 4, "no_such_module", nullptr));
-  EXPECT_EQ(lua_gettop(L), top);
-  EXPECT_NE(bindtest::logLines().back().find("no_such_module"), std::string::npos);
-}
-
 TEST_F(ClassDefTest, NamesThatCannotBeWrittenIntoTheDefinitionAreRefused) {
-  EXPECT_TRUE(qxbind::isBindableClassName("HUDText3D"));
-  EXPECT_FALSE(qxbind::isBindableClassName("3D"));
-  EXPECT_FALSE(qxbind::isBindableClassName("a b"));
-  EXPECT_FALSE(qxbind::isBindableClassName("x=1 os.exit() y"));
-  EXPECT_FALSE(qxbind::isBindableClassName(std::string(63, 'a')));
-  EXPECT_TRUE(qxbind::isBindableClassName(std::string(62, 'a')));
+  const std::pair<std::string, bool> names[] = {{"HUDText3D", true},          {"3D", false},
+                                                {"a b", false},                {"x=1 os.exit() y", false},
+                                                {std::string(62, 'a'), true}, {std::string(63, 'a'), false}};
+  for (const auto& [name, ok] : names) EXPECT_EQ(qxbind::isBindableClassName(name), ok) << name;
   EXPECT_FALSE(qxbind::isBindableModuleName("a\")os.exit()--"));
   EXPECT_TRUE(qxbind::isBindableModuleName("ui.button"));
   EXPECT_FALSE(qxbind::defineLuaClass(L, "bad name", 4, {}, nullptr));
   EXPECT_FALSE(qxbind::defineLuaClass(L, "Good", 4, "bad\"base", nullptr));
-}
-
-TEST_F(ClassDefTest, TextFollowsTheDefinitionLayout) {
-  std::string plain = qxbind::classDefinitionText("Foo", 12, {});
-  EXPECT_EQ(plain.rfind("if Foo==nil then Foo={} end \r\nQXL.join(Foo,{name=\"Foo\",size=12,", 0), 0u);
-  EXPECT_NE(plain.find("rawset(Foo,\"mt_w\", {__index=Foo_W,__newindex=Foo_W, __tostring=Foo_W.tostring})\n"),
-            std::string::npos);
-  EXPECT_EQ(plain.find("derived_fromC"), std::string::npos);
-  std::string based = qxbind::classDefinitionText("Foo", 12, "FooBase");
-  EXPECT_EQ(based.rfind("require(\"FooBase\")if Foo==nil", 0), 0u);
-  EXPECT_NE(based.find("_Foo=Foo\nFoo=derived_fromC(_Foo)\nfor k,v in pairs(_Foo) do if k~=\"new\" then Foo[k]=v "
-                       "end end\n_Foo= nil\n"),
-            std::string::npos);
 }
 
 TEST(ClassDefText, SizeIsWrittenWithoutTheGlobalLocalesGrouping) {

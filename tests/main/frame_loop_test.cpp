@@ -66,21 +66,6 @@ TEST_F(EngineTest, UpdatesAndDrawsCarryTheirArgumentsAtSixtyStepsASecond) {
   expectEverythingEnded();
 }
 
-TEST_F(EngineTest, AboutSixtyUpdateStepsPerWallClockSecond) {
-  writeMain(maintest::kRecordingMain);
-  options_.clock = nullptr;  // the real clock
-  uint64_t begin = 0;
-  options_.stopRequested = [&] {
-    if (begin == 0) begin = qxplat::monotonicMs();
-    return qxplat::monotonicMs() - begin >= 500;
-  };
-  EngineRunReport report = run();
-  // Half a second: about 30 steps. Generous bounds: only the rate is in question.
-  EXPECT_GE(report.updateSteps, 20u);
-  EXPECT_LE(report.updateSteps, 40u);
-  EXPECT_GT(report.draws, 0u);
-}
-
 TEST_F(EngineTest, ALoopBehindScheduleCatchesUpOnUpdatesAndForcesTheDraw) {
   // The tenth update stalls for 110 ms: the next frame owes six steps and draws after
   // them; a stall of seconds owes a single step.
@@ -136,127 +121,91 @@ end
   EXPECT_NE(records_[2][1].find("MAIN"), std::string::npos) << records_[2][1];
 }
 
-TEST_F(EngineTest, AFirstYieldOfFalseEndsBeforeAnyFrame) {
-  writeMain(R"(
+// How a run ends: what `main` did, the frames run, the last call's status and what is shown.
+struct EndCase {
+  const char* name;
+  const char* main;  // nullptr: no main script at all
+  int status;        // the last call's; kFailed: any Lua error
+  int exitCode;
+  uint64_t frames;
+  size_t updates;       // "1" records
+  const char* last;     // the last record's first value
+  const char* caption;  // failureCaption
+  const char* text;     // in failureText
+};
+constexpr int kFailed = -2;
+
+// Records each resume's phase; fails or stops as the case's line says.
+std::string endingMain(const char* line) {
+  return std::string(R"(
 function main()
   record("start")
-  local a = coroutine.yield(false)
-  record("resumed", a)
-end
-)");
-  EngineRunReport report = run();
-  EXPECT_EQ(records_, (std::vector<Record>{{"start"}}));
-  EXPECT_EQ(report.frames, 0u);
-  EXPECT_EQ(report.lastStatus, LUA_YIELD);
-  EXPECT_FALSE(report.keepRunning);
-  EXPECT_EQ(report.exitCode(), 0);
-  expectEverythingEnded();
-}
-
-TEST_F(EngineTest, AMainThatReturnsAtOnceRunsNoFrame) {
-  writeMain(R"(function main() record("start") return true end)");
-  EngineRunReport report = run();
-  EXPECT_EQ(records_.size(), 1u);
-  EXPECT_EQ(report.frames, 0u);
-  EXPECT_EQ(report.lastStatus, 0);
-  EXPECT_EQ(report.exitCode(), 0);
-  EXPECT_TRUE(report.failureCaption.empty());
-  expectEverythingEnded();
-}
-
-TEST_F(EngineTest, YieldingFalseInAnUpdateEndsTheFrameAtOnce) {
-  writeMain(R"(
-function main()
   local phase = coroutine.yield(true)
   local n = 0
   while true do
     record(phase)
     if phase == 1 then n = n + 1 end
+    )") + line + R"(
     phase = coroutine.yield(n < 3)
   end
 end
-)");
-  EngineRunReport report = run();
-  // Neither a draw nor another step follows the update that said stop.
-  ASSERT_FALSE(records_.empty());
-  EXPECT_EQ(records_.back(), Record{"1"});
-  EXPECT_EQ(recordsOf("1").size(), 3u);
-  EXPECT_EQ(report.lastStatus, LUA_YIELD);
-  expectEverythingEnded();
+)";
 }
 
-TEST_F(EngineTest, AnErrorInAnUpdateEndsTheRunCleanly) {
-  writeMain(R"(
-function main()
-  local phase = coroutine.yield(true)
-  local n = 0
-  while true do
-    record(phase)
-    if phase == 1 then
-      n = n + 1
-      if n == 3 then local t = nil; t.field = 1 end
-    end
-    phase = coroutine.yield(true)
-  end
-end
-)");
-  EngineRunReport report = run();
-  EXPECT_EQ(recordsOf("1").size(), 3u);
-  EXPECT_EQ(records_.back(), Record{"1"});
-  EXPECT_EQ(report.lastStatus, LUA_ERRRUN);
+const std::string kUpdateStops = endingMain("");
+const std::string kUpdateFails = endingMain("if n == 3 then local t = nil; t.field = 1 end");
+const std::string kDrawFails = endingMain("if phase == 2 then error('draw failed') end");
+
+const EndCase kEndCases[] = {
+    {"FirstYieldOfFalse", R"(function main() record("start") coroutine.yield(false) record("resumed") end)",
+     LUA_YIELD, 0, 0, 0, "start", "", ""},
+    {"MainReturnsAtOnce", R"(function main() record("start") return true end)", 0, 0, 0, 0, "start", "", ""},
+    // Neither a draw nor another step follows the update that said stop.
+    {"UpdateYieldsFalse", kUpdateStops.c_str(), LUA_YIELD, 0, 3, 3, "1", "", ""},
+    {"UpdateFails", kUpdateFails.c_str(), LUA_ERRRUN, 1, 3, 3, "1", "update", "QXMain.lua:9: attempt to index"},
+    {"DrawFails", kDrawFails.c_str(), LUA_ERRRUN, 1, 1, 1, "2", "draw", "draw failed"},
+    {"NoMainFunction", "-- no main here\n", kFailed, 1, 0, 0, nullptr, "main", "no function main"},
+    {"NoMainScript", nullptr, kFailed, 1, 0, 0, nullptr, "main", ""},
+    {"MainDoesNotCompile", "function main( coroutine.yield(true) end\n\xff\xfe garbage", kFailed, 1, 0, 0, nullptr,
+     "QXMain.lua", ""},
+};
+
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
+
+class EngineEnd : public EngineTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(EngineEnd, EndsCleanlyAsMainSays) {
+  const EndCase& c = GetParam();
+  if (c.main) writeMain(c.main);
+  ::testing::internal::CaptureStderr();
+  const EngineRunReport report = run();
+  ::testing::internal::GetCapturedStderr();
+  if (c.status == kFailed) {
+    EXPECT_NE(report.lastStatus, 0);
+    EXPECT_NE(report.lastStatus, LUA_YIELD);
+  } else {
+    EXPECT_EQ(report.lastStatus, c.status);
+  }
+  EXPECT_EQ(report.exitCode(), c.exitCode);
+  EXPECT_EQ(report.keepRunning, c.status == 0);  // only main returning true leaves it set
   EXPECT_FALSE(report.caughtException);
-  // Shown as the update's failure, with where it happened.
-  EXPECT_EQ(report.failureCaption, "update");
-  EXPECT_NE(report.failureText.find("QXMain.lua:9: attempt to index"), std::string::npos) << report.failureText;
-  EXPECT_NE(report.failureText.find("stack traceback:"), std::string::npos) << report.failureText;
-  EXPECT_EQ(report.exitCode(), 1);
+  EXPECT_EQ(report.frames, c.frames);
+  EXPECT_EQ(recordsOf("1").size(), c.updates);
+  if (c.last) {
+    ASSERT_FALSE(records_.empty());
+    EXPECT_EQ(records_.back()[0], c.last);
+  } else {
+    EXPECT_TRUE(records_.empty());
+  }
+  EXPECT_EQ(report.failureCaption, c.caption);
+  EXPECT_NE(report.failureText.find(c.text), std::string::npos) << report.failureText;
+  if (report.lastStatus == LUA_ERRRUN) {
+    EXPECT_NE(report.failureText.find("stack traceback:"), std::string::npos);
+  }
   expectEverythingEnded();
 }
 
-TEST_F(EngineTest, AnErrorInADrawEndsTheLoopAtTheNextFrame) {
-  writeMain(R"(
-function main()
-  local phase = coroutine.yield(true)
-  while true do
-    record(phase)
-    if phase == 2 then error("draw failed") end
-    phase = coroutine.yield(true)
-  end
-end
-)");
-  EngineRunReport report = run();
-  ASSERT_FALSE(records_.empty());
-  EXPECT_EQ(records_.back(), Record{"2"});
-  EXPECT_EQ(recordsOf("2").size(), 1u);
-  EXPECT_EQ(report.frames, 1u);
-  EXPECT_EQ(report.lastStatus, LUA_ERRRUN);
-  expectEverythingEnded();
-}
-
-TEST_F(EngineTest, AMissingMainEndsAfterTheFirstCall) {
-  writeMain("-- no main here\n");
-  EngineRunReport report = run();
-  EXPECT_TRUE(report.stateCreated);
-  EXPECT_NE(report.lastStatus, 0);
-  EXPECT_NE(report.lastStatus, LUA_YIELD);
-  EXPECT_EQ(report.frames, 0u);
-  expectEverythingEnded();
-}
-
-TEST_F(EngineTest, AMissingMainScriptEndsAfterTheFirstCall) {
-  EngineRunReport report = run();
-  EXPECT_EQ(report.frames, 0u);
-  EXPECT_NE(report.lastStatus, LUA_YIELD);
-  expectEverythingEnded();
-}
-
-TEST_F(EngineTest, AMainScriptThatDoesNotCompileEndsAfterTheFirstCall) {
-  writeMain("function main( coroutine.yield(true) end\n\xff\xfe garbage");
-  EngineRunReport report = run();
-  EXPECT_TRUE(records_.empty());
-  EXPECT_EQ(report.frames, 0u);
-  EXPECT_NE(report.lastStatus, LUA_YIELD);
-  expectEverythingEnded();
-}
+INSTANTIATE_TEST_SUITE_P(Cases, EngineEnd, ::testing::ValuesIn(kEndCases),
+                         [](const ::testing::TestParamInfo<EndCase>& i) { return std::string(i.param.name); });
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The calls into `main`: what reaches the coroutine and how its yields are read.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -38,7 +40,7 @@ class MainCalls : public ::testing::Test {
   kesto::HdlLock<ScriptHdl> lock_;
 };
 
-TEST_F(MainCalls, ResumesPassTheirPhaseAndValuesAndYieldsAreRead) {
+TEST_F(MainCalls, ResumesPassTheirPhaseAndValuesAndTheFirstYieldedValueSaysKeepRunning) {
   define(R"(
     seen = {}
     function main(...)
@@ -48,73 +50,43 @@ TEST_F(MainCalls, ResumesPassTheirPhaseAndValuesAndYieldsAreRead) {
       local p, v = coroutine.yield(1)        -- any true value keeps running
       seen[#seen + 1] = p .. " " .. v
       coroutine.yield(nil)
+      coroutine.yield()
     end
-  )");
-  const LuaFuncPath start("main", 1), resume("", 1);
-  bool keep = false;
-  {
-    LuaCallRes r = callGlobal0(wrap(), start);
-    LuaCallRes rest = readMainResults(r, keep);
-    EXPECT_EQ(r.status(), LUA_YIELD);
-    EXPECT_TRUE(keep);
-    ASSERT_EQ(rest.count(), 2);
-    EXPECT_STREQ(lua_tostring(rest.state(), rest.indexOf(0)), "extra");
-    EXPECT_EQ(lua_tointeger(rest.state(), rest.indexOf(1)), 7);
-    EXPECT_EQ(rest.status(), LUA_YIELD);
-  }
-  {
-    LuaCallRes r = callFrameUpdate(wrap(), resume, 0.25f, 1.5f, 2.5f, 59);
-    LuaCallRes rest = readMainResults(r, keep);
-    EXPECT_TRUE(keep);
-    EXPECT_EQ(rest.count(), 0);
-  }
-  {
-    LuaCallRes r = callFrameDraw(wrap(), resume, 0);
-    LuaCallRes rest = readMainResults(r, keep);
-    EXPECT_EQ(r.status(), LUA_YIELD);
-    EXPECT_FALSE(keep);  // nil reads as false
-  }
-  lua_State* L = wrap().state();
-  lua_getglobal(L, "seen");
-  const char* expected[] = {"0", "1 0.25 1.5 2.5 59", "2 0"};
-  for (int i = 0; i < 3; ++i) {
-    lua_rawgeti(L, -1, i + 1);
-    EXPECT_STREQ(lua_tostring(L, -1), expected[i]) << i;
-    lua_pop(L, 1);
-  }
-  lua_pop(L, 1);
-}
-
-TEST_F(MainCalls, AMainThatEndsOrFailsGivesNoKeepRunning) {
-  define(R"(
-    function main() coroutine.yield() end
     function broken() error("no") end
   )");
-  bool keep = true;
-  {
-    LuaCallRes r = callGlobal0(wrap(), LuaFuncPath("main", 1));
+  const LuaFuncPath resume("", 1);
+  struct Step {
+    std::function<LuaCallRes()> call;
+    int status;
+    bool keep;
+    int rest;  // values after the first
+  };
+  const Step steps[] = {
+      {[&] { return callGlobal0(wrap(), LuaFuncPath("main", 1)); }, LUA_YIELD, true, 2},
+      {[&] { return callFrameUpdate(wrap(), resume, 0.25f, 1.5f, 2.5f, 59); }, LUA_YIELD, true, 0},
+      {[&] { return callFrameDraw(wrap(), resume, 0); }, LUA_YIELD, false, 0},  // nil reads as false
+      {[&] { return callGlobal0(wrap(), resume); }, LUA_YIELD, false, 0},       // a yield without values
+      {[&] { return callGlobal0(wrap(), resume); }, 0, false, 0},               // main returned
+      {[&] { return callGlobal0(wrap(), LuaFuncPath("broken", 1)); }, LUA_ERRRUN, false, 0},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    SCOPED_TRACE(i);
+    bool keep = !steps[i].keep;
+    LuaCallRes r = steps[i].call();
     LuaCallRes rest = readMainResults(r, keep);
-    EXPECT_EQ(r.status(), LUA_YIELD);
-    EXPECT_FALSE(keep);  // a yield without values
-    EXPECT_EQ(rest.count(), 0);
+    EXPECT_EQ(r.status(), steps[i].status);
+    EXPECT_EQ(rest.status(), steps[i].status);
+    EXPECT_EQ(keep, steps[i].keep);
+    ASSERT_EQ(rest.count(), steps[i].rest);
+    if (i == 0) {
+      EXPECT_STREQ(lua_tostring(rest.state(), rest.indexOf(0)), "extra");
+      EXPECT_EQ(lua_tointeger(rest.state(), rest.indexOf(1)), 7);
+    }
   }
-  keep = true;
-  {
-    LuaCallRes r = callGlobal0(wrap(), LuaFuncPath("", 1));
-    LuaCallRes rest = readMainResults(r, keep);
-    EXPECT_EQ(r.status(), 0);  // main returned
-    EXPECT_FALSE(keep);
-    EXPECT_EQ(rest.count(), 0);
-  }
-  keep = true;
-  {
-    LuaCallRes r = callGlobal0(wrap(), LuaFuncPath("broken", 1));
-    LuaCallRes rest = readMainResults(r, keep);
-    EXPECT_EQ(r.status(), LUA_ERRRUN);
-    EXPECT_FALSE(keep);
-    EXPECT_EQ(rest.count(), 0);
-    EXPECT_EQ(rest.status(), LUA_ERRRUN);
-  }
+  lua_State* L = wrap().state();
+  ASSERT_EQ(luaL_dostring(L, "return table.concat(seen, '|')"), 0);
+  EXPECT_STREQ(lua_tostring(L, -1), "0|1 0.25 1.5 2.5 59|2 0");
+  lua_pop(L, 1);
 }
 
 }  // namespace

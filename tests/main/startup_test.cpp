@@ -6,14 +6,9 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
-
-#include <signal.h>
-#include <unistd.h>
 
 #include "app/main/engine_files.h"
 #include "app/main/main_thread.h"
-#include "platform/thread/thread.h"
 #include "platform/window/ui_thread.h"
 #include "render/device/device_mgr.h"
 #include "runtime/fs/files.h"
@@ -57,20 +52,18 @@ TEST_F(EngineTest, StartUpBuildsTheManagersInTheirPlacesAndMountsTheRoots) {
   expectEverythingEnded();
 }
 
-TEST_F(EngineTest, TheBoundEngineClassesAreThereWhenMainRuns) {
+TEST_F(EngineTest, AnEffectMadeBeforeAnyWindowIsNilAndTheScriptCarriesOn) {
   std::filesystem::create_directories(root_ / "resource" / "effect");
   std::ifstream hud(std::string(QX_SOURCE_DIR) + "/resource/effect/hud.fx", std::ios::binary);
   std::ofstream(root_ / "resource" / "effect" / "hud.fx", std::ios::binary) << hud.rdbuf();
   ::testing::internal::CaptureStderr();
   writeMain(R"(require("QXL")
   function main()
-    record("classes", type(GobjMgr), type(Gobj), type(EffectMgr), type(FxData))
     local fx = EffectMgr:create("effect\\hud.fx")
     record("effect", fx ~= nil and fx ~= false, fx and fx:set_tech("Textured") or -1)
   end)");
   run();
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("no device"), std::string::npos);
-  EXPECT_EQ(recordsOf("classes"), (std::vector<maintest::Record>{{"classes", "table", "table", "table", "table"}}));
   auto effect = recordsOf("effect");
   ASSERT_EQ(effect.size(), 1u);
   // No window has opened, so there is no device to build the effect on: create gives nil
@@ -79,47 +72,50 @@ TEST_F(EngineTest, TheBoundEngineClassesAreThereWhenMainRuns) {
   expectEverythingEnded();
 }
 
-TEST_F(EngineTest, AnEngineExceptionDuringStartUpIsShownAndEverythingShutsDown) {
-  writeMain(maintest::kRecordingMain);
-  onScriptReady = [](lua_State*) { throw QXExcept{u"Start-up caption", u"start-up went wrong"}; };
-  ::testing::internal::CaptureStderr();
-  EngineRunReport report = run();
-  const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(report.caughtException);
-  EXPECT_NE(err.find("start-up went wrong"), std::string::npos) << err;
-  EXPECT_NE(err.find("Start-up caption"), std::string::npos) << err;
-  EXPECT_TRUE(records_.empty());  // main never started
-  EXPECT_EQ(report.exitCode(), 1);
-  expectEverythingEnded();
-}
+// An exception of any kind, at start-up or in the loop, is shown and shuts everything down.
+struct ThrowCase {
+  const char* name;
+  void (*onReady)(lua_State*);
+  int throwAtFrame;  // 0: none in the loop
+  const char* shown[2];
+};
+const ThrowCase kThrowCases[] = {
+    {"EngineException", [](lua_State*) { throw QXExcept{u"Start-up caption", u"start-up went wrong"}; }, 0,
+     {"start-up went wrong", "Start-up caption"}},
+    {"StdException", [](lua_State*) { throw std::runtime_error("out of sorts"); }, 0,
+     {"engine stopped by an exception: out of sorts", ""}},
+    {"AnyOtherKindInTheLoop", nullptr, 3, {"engine stopped by an exception", ""}},
+};
 
-TEST_F(EngineTest, AStandardExceptionIsReportedAndFailsTheRun) {
-  writeMain(maintest::kRecordingMain);
-  onScriptReady = [](lua_State*) { throw std::runtime_error("out of sorts"); };
-  ::testing::internal::CaptureStderr();
-  EngineRunReport report = run();
-  const std::string err = ::testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("engine stopped by an exception: out of sorts"), std::string::npos) << err;
-  EXPECT_EQ(report.exitCode(), 1);
-  expectEverythingEnded();
-}
+void PrintTo(const ThrowCase& c, std::ostream* os) { *os << c.name; }
 
-TEST_F(EngineTest, AnExceptionOfAnyOtherKindAlsoShutsEverythingDown) {
+class EngineThrow : public EngineTest, public ::testing::WithParamInterface<ThrowCase> {};
+
+TEST_P(EngineThrow, IsShownAndEverythingShutsDown) {
+  const ThrowCase& c = GetParam();
   writeMain(maintest::kRecordingMain);
+  if (c.onReady) onScriptReady = c.onReady;
   int frames = 0;
   options_.stopRequested = [&] {
-    if (++frames == 3) throw 42;  // not a std::exception
+    if (++frames == c.throwAtFrame) throw 42;  // not a std::exception
     return false;
   };
   ::testing::internal::CaptureStderr();
   EngineRunReport report = run();
   const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_TRUE(report.caughtException);
-  EXPECT_NE(err.find("engine stopped by an exception"), std::string::npos) << err;
-  EXPECT_EQ(report.frames, 2u);
+  for (const char* text : c.shown) EXPECT_NE(err.find(text), std::string::npos) << err;
+  if (c.throwAtFrame) {
+    EXPECT_EQ(report.frames, uint64_t(c.throwAtFrame - 1));
+  } else {
+    EXPECT_TRUE(records_.empty());  // main never started
+  }
   EXPECT_EQ(report.exitCode(), 1);
   expectEverythingEnded();
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, EngineThrow, ::testing::ValuesIn(kThrowCases),
+                         [](const ::testing::TestParamInfo<ThrowCase>& i) { return std::string(i.param.name); });
 
 TEST_F(EngineTest, ManagersThatCannotGetTheirIdsStopStartUpCleanly) {
   // Someone registered before the engine: every place would be off by one.
@@ -163,30 +159,6 @@ end
   EXPECT_TRUE(qxplat::uiPumpEnded());
   EXPECT_EQ(ScriptMgr::instance(), nullptr);
   EXPECT_EQ(getUIThreadId(), 0u);
-}
-
-TEST_F(EngineTest, AQuitRequestToTheUiThreadEndsTheFrameLoop) {
-  // Runs for ten seconds unless the loop is stopped from outside.
-  writeMain(R"(
-function main()
-  local n = 0
-  while n < 600 do
-    if coroutine.yield(true) == 1 then n = n + 1 end
-  end
-end
-)");
-  std::thread interrupter([] {
-    while (ScriptMgr::instance() == nullptr || qxplat::uiThreadId() == 0) qxplat::sleepMs(1);
-    qxplat::sleepMs(100);
-    kill(getpid(), SIGINT);  // what closing the window does: the pump ends
-  });
-  const uint64_t begin = qxplat::monotonicMs();
-  const int rc = qxplat::runUiThread(
-      [&](uint32_t uiThreadId) { mainThreadProc(uiThreadId, qcore::utf8ToUtf16(root_.string())); });
-  interrupter.join();
-  EXPECT_EQ(rc, 0);
-  EXPECT_LT(qxplat::monotonicMs() - begin, 5000u);
-  EXPECT_EQ(ScriptMgr::instance(), nullptr);
 }
 
 // The roots on their own (no engine run, so these may share a process).

@@ -202,21 +202,26 @@ TEST_F(QeldrinTest, RefusedTechniquesTargetsAndCameras) {
   EXPECT_TRUE(callLog().empty());
   EXPECT_TRUE(q->list("NoFormat")->entries.empty());
 
-  // Targets: out of range, an A8 page, the depth-stencil wrapper.
+  // With an entry queued: refused targets (out of range, an A8 page, an A8 render target, the
+  // depth-stencil wrapper) and the same camera change nothing and flush nothing.
+  ASSERT_TRUE(q->set_tech("T"));
+  queue({"a"});
   auto page = TextureMgr::instance()->createA8Texture(4, 4);
-  EXPECT_EQ(q->setTargetTex(4, {0}).value, 0u);
-  EXPECT_EQ(q->setTargetTex(-1, {0}).value, 0u);
-  EXPECT_EQ(q->setTargetTex(1, {page.value}).value, 0u);
-  EXPECT_EQ(q->setTargetTex(1, {TextureMgr::instance()->depthStencilTexture().value}).value, 0u);
+  auto a8 = TextureMgr::instance()->create_blank(2, qxgfx::D3DFMT_A8);
+  auto good = TextureMgr::instance()->create_blank(2, qxgfx::D3DFMT_A8R8G8B8);
+  ASSERT_TRUE(a8.isValid() && good.isValid());
+  const std::pair<int32_t, uint32_t> refused[] = {{4, good.value},
+                                                  {-1, good.value},
+                                                  {1, page.value},
+                                                  {1, a8.value},
+                                                  {1, TextureMgr::instance()->depthStencilTexture().value}};
+  for (const auto& [index, texture] : refused) EXPECT_EQ(q->setTargetTex(index, {texture}).value, 0u) << index;
   EXPECT_EQ(q->getTargetTex(1).value, 0u);
   EXPECT_EQ(q->getTargetTex(0).value, TextureMgr::instance()->backBufferTexture().value);
   EXPECT_EQ(q->getTargetTex(9).value, 0u);
-
-  // setCamera: the same camera flushes nothing; another one flushes and is bound.
-  ASSERT_TRUE(q->set_tech("T"));
-  queue({"a"});
   q->setCamera({q->getCamera().value});
   EXPECT_TRUE(callLog().empty());
+  // Another camera flushes and is bound.
   auto other = CamMgr::instance()->createCamera({1, 2, 3}, {0, 0, 0}, 1, 100);
   q->setCamera({other.value});
   EXPECT_EQ(callLog().size(), 2u);
@@ -277,6 +282,11 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
   const uint32_t refs = vb->refCount();
   q->setStream(3, nullptr);
   EXPECT_EQ(vb->refCount(), refs - 1) << "the slot held a reference";
+  // A list without a vertex format gives its streams no stride.
+  ASSERT_TRUE(q->set_tech("NoFormat"));
+  for (uint32_t s = 0; s < 16; ++s) q->setStream(s, vb.get());
+  q->applyState();
+  for (uint32_t s = 0; s < 16; ++s) EXPECT_EQ(rec->streamSource(s).stride, 0u) << s;
 }
 
 }  // namespace
@@ -306,10 +316,17 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
   q->set_param({L, pushValue(L, "7")});  // not a table: nothing
 
   // Kind codes with their parameters; a flag must be a boolean.
-  q->set_dsort("U", {L, pushValue(L, "{3, false, 'x', 0, true}")});
+  q->set_dsort("U", {L, pushValue(L, "{3, true, 'x', 0, true}")});
   EXPECT_EQ(q->techniqueName(), "U");
   ASSERT_EQ(q->list("U")->chain.size(), 1u) << "the distance code lacks its tolerance";
   EXPECT_NE(dynamic_cast<SA_PrimType*>(q->list("U")->chain[0].get()), nullptr);
+  std::vector<DrawEntry> prims(2);
+  prims[0].primType = 2;
+  prims[1].primType = 5;
+  prims[1].passWord = 1;
+  std::vector<DrawRun> runs;
+  q->list("U")->chain[0]->sort(prims.data(), prims.data() + 2, runs);
+  EXPECT_EQ(runs.at(0).first->passWord, 0u) << "true: the smaller primitive type first";
   q->set_dsort("U", {L, pushValue(L, "{}")});
   EXPECT_TRUE(q->list("U")->chain.empty()) << "a second call replaces the chain";
   q->set_dsort("Missing", {L, pushValue(L, "{1}")});
