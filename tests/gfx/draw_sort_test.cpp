@@ -117,17 +117,4 @@ TEST(DrawSorted, NothingToDrawAndRefusedSelections) {
   EXPECT_EQ(cb.log, (std::vector<std::string>{"select x 6", "select x 6"}));
 }
 
-TEST(DrawKeys, BatchedAndOwnBufferForms) {
-  DrawKey k;
-  DrawKey::init(k, 2, 1);
-  EXPECT_TRUE(k.isBatched());
-  EXPECT_EQ(k.indexBuffer, DrawKey::kNone);
-  EXPECT_EQ(k.streams[1], 1u);
-  EXPECT_EQ(k.streams[2], 2u);
-  DrawKey::setStreams(k, 7, {3, 4});
-  EXPECT_FALSE(k.isBatched());
-  EXPECT_EQ(k.indexBuffer, 7u);
-  EXPECT_EQ(k.streams[2], DrawKey::kNone);
-}
-
 }  // namespace

@@ -137,18 +137,6 @@ TEST_F(DynBufferTest, StrideZeroCountsNothing) {
   EXPECT_TRUE(rec->calls.empty()) << "nothing to write locks nothing";
 }
 
-TEST_F(DynBufferTest, IndexBuffersHold16BitIndices) {
-  TP_Index ib;
-  EXPECT_EQ(ib.stride(), 2u);
-  const uint16_t idx[] = {0, 1, 2};
-  ASSERT_TRUE(ib.append(idx, 3));
-  EXPECT_EQ(ib.indexBuffer()->format(), D3DFMT_INDEX16);
-  EXPECT_EQ(ib.indexBuffer()->length(), 384u);
-  DrawRange r = ib.drawRange();
-  EXPECT_EQ(r.bufferId, ib.indexBuffer()->id());
-  EXPECT_EQ(r.count, 3u);
-}
-
 TEST(DynBufferNoDevice, AppendFailsWithoutADevice) {
   TP_Vert vb;
   vb.setStride(4);

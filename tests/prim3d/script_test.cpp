@@ -82,10 +82,4 @@ TEST_F(EngineTest, ScriptsMakeChainAndFeedThePrimitives) {
   expectEverythingEnded();
 }
 
-TEST(Prim3dBindOrder, ProgramProvidesTheFiveSteps) {
-  qxbind::BindOrder order;
-  provideEngineBindings(order);
-  for (int step : {22, 27, 28, 29, 31}) EXPECT_TRUE(order.isProvided(step)) << step;
-}
-
 }  // namespace

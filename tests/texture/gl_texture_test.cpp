@@ -102,25 +102,6 @@ TEST_F(GLTextureTest, ClearedRenderTargetSavesAndLoadsWithItsColour) {
   EXPECT_EQ(textures.backBufferTexture().value, 0u);
 }
 
-TEST_F(GLTextureTest, AlphaTextureWrittenOnTheCpuSavesAsAlpha) {
-  TexHandle a8 = textures.createA8Texture(2, 2);
-  Lock lock(a8);
-  ASSERT_TRUE(lock && lock->texture());
-  qxgfx::LockedRect r;
-  auto* bits = static_cast<uint8_t*>(lock->lockLevel0(r));
-  ASSERT_NE(bits, nullptr);
-  bits[r.pitch + 2] = 0x80;
-  lock->unlockLevel0();
-  ASSERT_TRUE(textures.saveAsFile(a8.value, u"a8.tga"));
-  // Saved as (0, 0, 0, a), as it samples.
-  const std::string bytes = files.get("a8.tga");
-  qxtex::Image img;
-  ASSERT_TRUE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img, nullptr));
-  EXPECT_EQ(img.bits[(4 + 2) * 4 + 3], 0x80);
-  EXPECT_EQ(img.bits[(4 + 2) * 4 + 0], 0);
-  EXPECT_EQ(img.bits[3], 0);
-}
-
 TEST_F(GLTextureTest, CompressedDdsLoadsOntoTheDeviceAndSavesDecoded) {
   // One DXT1 block of 8 bytes: both end colours pure red, every index 0.
   const uint32_t argb[4] = {0, 0, 0, 0};
