@@ -7,6 +7,8 @@
 
 #include "platform/effect/effect.h"
 #include "render/effect/fx_data.h"
+#include "render/state/param_table.h"
+#include "render/state/vertex_formats.h"
 #include "tests/gfx/rec_fixture.h"
 
 using namespace qxgfx;
@@ -236,6 +238,39 @@ TEST_F(EffectTest, FxDataBeginsAndEndsAroundTheEffect) {
   EXPECT_EQ(out[3], 0.0f);
   EXPECT_EQ(out[12], 10.0f);
   EXPECT_EQ(out[15], 1.0f);
+}
+
+TEST_F(EffectTest, TechniqueAnnotationsBecomeParameterBindings) {
+  std::string log;
+  fx = createEffect(*rec, R"fx(vec4 tint : DIFFUSE;
+sampler2D tex0 : TEXTURE0;
+vertex_shader vs %{ void main() { gl_Position = vec4(0.0); } %}
+fragment_shader fs %{ void main() { qx_Color = tint; } %}
+technique T < string SYS_VType = "HudVtx"; string OBJ_tint = "DIFFUSE:0.5 0.25"; string ab = "too short";
+  string EXT_keep = "diffuse: 1 2 3 4 5"; string OBJ_tex = "TEXTURE0:white.png"; string OBJ_bad = "X:1 y 2"; >
+{ pass < string glow = "ALPHA:  3"; > { VertexShader = vs; FragmentShader = fs; } }
+)fx", "b.fx", &log);
+  ASSERT_TRUE(fx) << log;
+  std::vector<std::string> loaded;
+  const TechniqueBindings b = buildTechniqueBindings(*fx, fx->getTechniqueByName("T"), [&](std::string_view name) {
+    loaded.emplace_back(name);
+    return 0u;
+  });
+  EXPECT_EQ(b.vertexFormat, vertexFormatIndex("HudVtx"));
+  EXPECT_GT(b.vertexFormat, 0);
+  ASSERT_EQ(b.technique.size(), 4u) << "names shorter than a prefix are skipped";
+  const ParamBinding& tint = b.technique.at("tint");
+  EXPECT_EQ(tint.param, fx->getParameterBySemantic("DIFFUSE"));
+  EXPECT_FALSE(tint.keep);
+  EXPECT_EQ(std::vector<float>(tint.defaultValue.f, tint.defaultValue.f + 4), (std::vector<float>{0.5f, 0.25f, 0, 0}));
+  EXPECT_TRUE(b.technique.at("keep").keep);
+  EXPECT_EQ(b.technique.at("keep").defaultValue.f[3], 4.0f) << "at most four values";
+  EXPECT_EQ(b.technique.at("tex").defaultValue.kind, ParamValue::kTexture);
+  EXPECT_EQ(loaded, (std::vector<std::string>{"white.png"}));
+  EXPECT_EQ(b.technique.at("bad").defaultValue.f[1], 0.0f) << "reading stops at what is no number";
+  ASSERT_EQ(b.passes.size(), 1u);
+  EXPECT_EQ(b.passes[0].at("glow").defaultValue.f[0], 3.0f);
+  EXPECT_EQ(ParamValue::ofTexture(0).kind, ParamValue::kTexture) << "even without a texture";
 }
 
 TEST(EffectSource, FragmentShadersEndWithTheAlphaTest) {

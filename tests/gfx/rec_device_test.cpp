@@ -55,19 +55,16 @@ TEST_F(RecDevice, LocksCheckTheirRange) {
   auto vb = dev->createVertexBuffer(100, 0, 0, D3DPOOL_DEFAULT);
   EXPECT_EQ(vb->lock(100, 1, 0), nullptr);
   EXPECT_EQ(vb->lock(60, 41, 0), nullptr);
-  void* p = vb->lock(60, 0, 0);  // to the end
-  ASSERT_NE(p, nullptr);
+  auto* bytes = static_cast<uint8_t*>(vb->lock(60, 0, 0));  // to the end
+  ASSERT_NE(bytes, nullptr);
+  std::memset(bytes, 7, 40);
   EXPECT_EQ(vb->lock(0, 4, 0), nullptr) << "already locked";
   EXPECT_TRUE(vb->unlock());
   EXPECT_FALSE(vb->unlock());
   // A discard leaves nothing to rely on.
-  auto* bytes = static_cast<uint8_t*>(vb->lock(0, 0, 0));
-  std::memset(bytes, 7, 100);
+  vb->lock(0, 10, D3DLOCK_DISCARD);
   vb->unlock();
-  bytes = static_cast<uint8_t*>(vb->lock(0, 10, D3DLOCK_DISCARD));
-  vb->unlock();
-  bytes = static_cast<uint8_t*>(vb->lock(50, 10, D3DLOCK_READONLY));
-  EXPECT_NE(bytes[0], 7);
+  EXPECT_NE(static_cast<uint8_t*>(vb->lock(60, 10, D3DLOCK_READONLY))[0], 7);
   vb->unlock();
 }
 
