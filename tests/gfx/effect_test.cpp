@@ -76,7 +76,7 @@ TEST_F(EffectTest, FindsParametersTechniquesPassesAndAnnotations) {
   EXPECT_EQ(pi.name, "a");
   ASSERT_TRUE(fx->getAnnotation(p0, 0, a));
   EXPECT_EQ(a.value, "first");
-  EXPECT_EQ(fx->getPass(two, 2), 0u);
+  EXPECT_FALSE(fx->getPassInfo(fx->getPass(two, 2), pi));
 }
 
 TEST_F(EffectTest, PassesSetTheirProgramStatesTexturesAndValues) {
@@ -104,6 +104,9 @@ TEST_F(EffectTest, PassesSetTheirProgramStatesTexturesAndValues) {
   EXPECT_EQ(*static_cast<const int32_t*>(prog->uniformData(size_t(prog->findUniform("tex1")))), 1)
       << "texture parameters sample from their own stage";
   EXPECT_EQ(*static_cast<const int32_t*>(prog->uniformData(size_t(prog->findUniform("count")))), 3);
+  rec->clearLog();
+  fx->commitChanges();
+  EXPECT_TRUE(rec->calls.empty()) << "nothing changed since the pass began";
 
   // Values set inside a pass reach the program only with CommitChanges.
   fx->setFloat(fx->getParameterByName("alpha"), 0.5f);

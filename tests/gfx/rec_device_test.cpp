@@ -81,6 +81,10 @@ TEST_F(RecDevice, DrawsNeedIndicesADeclarationAndIndicesInRange) {
   EXPECT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 0), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->drawIndexedPrimitive(99, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
   EXPECT_EQ(dev->draws.size(), 1u);
+  const uint32_t counts[][3] = {{D3DPT_POINTLIST, 5, 5},    {D3DPT_LINELIST, 5, 10},    {D3DPT_LINESTRIP, 5, 6},
+                                {D3DPT_LINESTRIP, 0, 0},    {D3DPT_TRIANGLELIST, 2, 6}, {D3DPT_TRIANGLESTRIP, 2, 4},
+                                {D3DPT_TRIANGLEFAN, 0, 0},  {99, 4, 0}};
+  for (const auto& c : counts) EXPECT_EQ(indexCountFor(c[0], c[1]), c[2]) << c[0] << " " << c[1];
 }
 
 TEST_F(RecDevice, VertexDeclarationsAreChecked) {
