@@ -162,6 +162,12 @@ TEST_F(GLDeviceTest, DepthRangeTestAndClears) {
   EXPECT_EQ(at(10, 10), kRed);
   drawFull(0.3f, kBlue);
   EXPECT_EQ(at(10, 10), kBlue);
+  dev->setRenderState(D3DRS_ZFUNC, D3DCMP_EQUAL);
+  drawFull(0.1f, kGreen);
+  EXPECT_EQ(at(10, 10), kBlue) << "nearer is not equal";
+  drawFull(0.3f, kRed);
+  EXPECT_EQ(at(10, 10), kRed);
+  dev->setRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
   dev->setRenderState(D3DRS_ZENABLE, 0);
   drawFull(0.9f, kGreen);
   EXPECT_EQ(at(10, 10), kGreen);
@@ -295,6 +301,17 @@ TEST_F(GLDeviceTest, CompressedTexturesLockWholeBlocks) {
   ASSERT_TRUE(dxt->lockRect(0, lr, nullptr, 0));
   EXPECT_EQ(lr.pitch, 16);  // two blocks of 8 bytes
   dxt->unlockRect(0);
+}
+
+// Back buffers up to the largest texture side are fine; past it the device says why.
+TEST(GLDeviceSize, BackBuffersReachTheLargestSide) {
+  std::string why;
+  if (!qxtest::makeGLDevice(8, 8, &why)) GTEST_SKIP() << "no GL context: " << why;
+  EXPECT_FALSE(qxtest::makeGLDevice(16385, 1, &why));
+  EXPECT_NE(why.find("back buffer too large"), std::string::npos) << why;
+  why.clear();
+  qxtest::makeGLDevice(16384, 1, &why);
+  EXPECT_EQ(why.find("too large"), std::string::npos) << why;
 }
 
 }  // namespace
