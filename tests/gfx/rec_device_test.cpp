@@ -40,6 +40,9 @@ TEST_F(RecDevice, IdsNameLiveResourcesOfTheirOwnKind) {
   auto vb = dev->createVertexBuffer(64, 0, 0, D3DPOOL_DEFAULT);
   auto ib = dev->createIndexBuffer(64, 0, D3DFMT_INDEX16, D3DPOOL_DEFAULT);
   EXPECT_NE(vb->id(), ib->id());
+  const uint32_t held = vb->refCount();
+  vb->addRef();
+  EXPECT_EQ(vb->release(), held) << "release answers the references left";
   EXPECT_EQ(dev->findVertexBuffer(vb->id()), vb.get());
   EXPECT_EQ(dev->findIndexBuffer(vb->id()), nullptr);
   EXPECT_EQ(dev->findIndexBuffer(ib->id()), ib.get());
