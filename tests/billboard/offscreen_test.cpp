@@ -1,32 +1,12 @@
 // A textured Billboard and BillboardY and a HUDText3D drawn by a script through the
-// application's draw lists on the GL device; the target is read back and saved as
-// "billboard_shot.png" beside the test.
-#include <stb_image_write.h>
-
-#include <filesystem>
-#include <fstream>
-
-#include "app/qeldrin/qeldrin.h"
-#include "platform/window/ui_thread.h"
-#include "render/device/device_mgr.h"
-#include "script/lua/stack_readers.h"
-#include "tests/gfx/gl_fixture.h"
-#include "tests/main/engine_fixture.h"
+// application's draw lists on the GL device, the target read back.
+#include "tests/support/gl_engine_fixture.h"
 
 namespace {
 
-using maintest::EngineTest;
+using EngineTest = qxtest::GLEngineTest;
 
 constexpr int kSide = 128;
-std::vector<uint32_t> gShot;
-
-int luaGrab(lua_State* L) {
-  kesto::HdlLock<TextureMgr::TexHandle> t(getHandleAt(L, 1), kesto::HdlLock<TextureMgr::TexHandle>::kShared);
-  qxgfx::Device* d = DeviceMgr::currentDevice();
-  qxgfx::Ref<qxgfx::Surface> s = t ? t->getSurface() : nullptr;
-  if (s && d) gShot = qxtest::readPixels(*d, s.get());
-  return 0;
-}
 
 // Quadrants red, green (top) and blue, white (bottom), 2 x 2 texels each.
 void writeQuadrants(const std::filesystem::path& path) {
@@ -72,12 +52,11 @@ function main()
   q:flush_drawAll(true)
   q:endDraw()
   grab(target)
-  TextureMgr:saveAsFile(target, "billboard_shot.png")
   coroutine.yield(false)
 end
 )";
 
-uint32_t at(int x, int y) { return gShot[size_t(y * kSide + x)] & 0xFFFFFFu; }
+uint32_t at(int x, int y) { return qxtest::grabbed()[size_t(y * kSide + x)] & 0xFFFFFFu; }
 
 int inkIn(int x0, int y0, int x1, int y1) {
   int n = 0;
@@ -92,23 +71,15 @@ int inkIn(int x0, int y0, int x1, int y1) {
 TEST_F(EngineTest, BillboardsAndTextFaceTheCamera) {
   qxtest::preferSoftwareGL();
   writeMain(kMain);
-  for (const char* dir : {"effect", "tex"}) std::filesystem::create_directories(root_ / "resource" / dir);
-  std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "resource" / "effect" / "billboard.fx",
-                             root_ / "resource" / "effect" / "billboard.fx");
+  installEffect("billboard.fx");
+  std::filesystem::create_directories(root_ / "resource" / "tex");
   writeQuadrants(root_ / "resource" / "tex" / "quad.png");
-  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &luaGrab); };
-  EngineRunReport report;
-  qxplat::runUiThread([&](uint32_t ui) {
-    options_.uiThreadId = ui;
-    report = run();
-  });
+  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &qxtest::luaGrab); };
+  const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
   EXPECT_EQ(recordsOf("pos"), (std::vector<maintest::Record>{{"pos", "-40", "-40"}}));
-  ASSERT_EQ(gShot.size(), size_t(kSide * kSide));
-  ASSERT_TRUE(std::filesystem::exists(root_ / "billboard_shot.png"));
-  std::filesystem::copy_file(root_ / "billboard_shot.png", "billboard_shot.png",
-                             std::filesystem::copy_options::overwrite_existing);
+  ASSERT_EQ(qxtest::grabbed().size(), size_t(kSide * kSide));
 
   // Texture (0, 0) at the top left as the camera sees it, for both kinds of quad.
   for (int dx : {0, 51}) {

@@ -84,11 +84,8 @@ TEST_F(BatcherTest, RunsOfOneTypeAndFormatDrawOnce) {
   batcher.flush(ctx);
   ASSERT_EQ(rec->draws.size(), 1u);
   const RecordedDraw& d = rec->draws[0];
-  EXPECT_EQ(d.primType, D3DPT_TRIANGLELIST);
   EXPECT_EQ(d.primCount, 6u);
   EXPECT_EQ(d.numVertices, 12u);
-  EXPECT_EQ(d.baseVertex, 0);
-  EXPECT_EQ(d.startIndex, 0u);
   ASSERT_EQ(d.indices.size(), 18u);
   const std::vector<uint32_t> second(d.indices.begin() + 6, d.indices.begin() + 12);
   EXPECT_EQ(second, (std::vector<uint32_t>{4, 5, 6, 4, 6, 7})) << "offset by the first run's vertices";
@@ -107,7 +104,10 @@ TEST_F(BatcherTest, RunsOfOneTypeAndFormatDrawOnce) {
   EXPECT_EQ(ctx.binds, 2) << "the first submit's flush had nothing to draw";
 }
 
-TEST_F(BatcherTest, LinesAfterTrianglesFlushTheTriangles) {
+TEST_F(BatcherTest, ATypeChangeFlushesAndOtherTypesDrawNothing) {
+  batcher.flush(ctx);
+  EXPECT_EQ(ctx.binds, 1) << "an empty flush still binds the parameters";
+  EXPECT_EQ(ctx.applies, 0);
   submitQuad(1);
   NonIdxCopy lines(0);
   PosColor pos[2] = {};
@@ -119,25 +119,13 @@ TEST_F(BatcherTest, LinesAfterTrianglesFlushTheTriangles) {
   batcher.flush(ctx);
   ASSERT_EQ(rec->draws.size(), 2u);
   EXPECT_EQ(rec->draws[1].primType, D3DPT_LINELIST);
-  EXPECT_EQ(rec->draws[1].primCount, 1u);
   EXPECT_EQ(rec->draws[1].indices, (std::vector<uint32_t>{0, 1}));
-}
-
-TEST_F(BatcherTest, OtherPrimitiveTypesQueueVerticesButDrawNothing) {
   ASSERT_TRUE(submitQuad(1, D3DPT_TRIANGLESTRIP));
   EXPECT_EQ(batcher.queuedVertices(), 4u);
   EXPECT_EQ(batcher.queuedIndices(), 0u);
   batcher.flush(ctx);
-  EXPECT_TRUE(rec->draws.empty());
+  EXPECT_EQ(rec->draws.size(), 2u);
   EXPECT_EQ(batcher.queuedVertices(), 0u);
-}
-
-TEST_F(BatcherTest, EmptyFlushStillBindsParameters) {
-  batcher.flush(ctx);
-  batcher.flush(ctx);
-  EXPECT_TRUE(rec->draws.empty());
-  EXPECT_EQ(ctx.binds, 2);
-  EXPECT_EQ(ctx.applies, 0);
 }
 
 TEST_F(BatcherTest, ModeThreeMarkDirtyAndFormatChangesFlush) {
@@ -155,11 +143,9 @@ TEST_F(BatcherTest, ModeThreeMarkDirtyAndFormatChangesFlush) {
   ctx.format = 4;
   ctx.strides[0] = 28;
   ctx.strides[1] = 0;
-  PosColor verts[3] = {};
   NonIdxCopy idx(0);
-  const void* one[] = {verts};
   std::vector<uint8_t> wide(28 * 3, 0x11);
-  one[0] = wide.data();
+  const void* one[] = {wide.data()};
   ASSERT_TRUE(batcher.submit(D3DPT_TRIANGLELIST, one, 1, ctx, 3, 1, idx));
   EXPECT_EQ(rec->draws.size(), 3u);
   batcher.flush(ctx);
@@ -169,9 +155,10 @@ TEST_F(BatcherTest, ModeThreeMarkDirtyAndFormatChangesFlush) {
   EXPECT_EQ(rec->draws[3].streamBytes[0][27], 0x11);
 }
 
-TEST_F(BatcherTest, SixteenBitIndicesNeverWrap) {
+TEST_F(BatcherTest, SixteenBitIndicesNeverWrapAndBuffersGrow) {
   std::vector<PosColor> many(40000);
   std::vector<Tex3> uvs(40000);
+  for (size_t i = 0; i < many.size(); ++i) many[i].x = float(i);
   const void* streams[] = {many.data(), uvs.data()};
   NonIdxCopy a(0);
   ASSERT_TRUE(batcher.submit(D3DPT_LINELIST, streams, 2, ctx, 40000, 20000, a));
@@ -180,6 +167,10 @@ TEST_F(BatcherTest, SixteenBitIndicesNeverWrap) {
   ASSERT_EQ(rec->draws.size(), 1u) << "the first run is drawn before indices would pass 65535";
   batcher.flush(ctx);
   ASSERT_EQ(rec->draws.size(), 2u);
+  EXPECT_EQ(rec->draws[0].numVertices, 40000u) << "past the speculative size of the buffers";
+  PosColor last;
+  std::memcpy(&last, rec->draws[0].streamBytes[0].data() + 39999 * sizeof(PosColor), sizeof last);
+  EXPECT_EQ(last.x, 39999.0f);
   EXPECT_EQ(rec->draws[1].indices.back(), 29999u);
   std::vector<PosColor> tooMany(70000);
   std::vector<Tex3> tooManyUV(70000);
@@ -220,23 +211,6 @@ TEST_F(BatcherTest, EachFlushRestartsItsBuffersWithDiscard) {
     EXPECT_NE(l.find(" 0 "), std::string::npos) << l;
   }
   EXPECT_TRUE(callsStarting("Create").empty()) << "buffers are reused across flushes";
-}
-
-TEST_F(BatcherTest, LargeBatchesGrowPastTheSpeculativeCap) {
-  std::vector<PosColor> pos(60000);
-  std::vector<Tex3> uv(60000);
-  for (size_t i = 0; i < pos.size(); ++i) pos[i].x = float(i);
-  const void* streams[] = {pos.data(), uv.data()};
-  for (int run = 0; run < 2; ++run) {
-    NonIdxCopy idx(0);
-    ASSERT_TRUE(batcher.submit(D3DPT_LINELIST, streams, 2, ctx, 30000, 15000, idx));
-  }
-  batcher.flush(ctx);
-  ASSERT_EQ(rec->draws.size(), 1u);
-  EXPECT_EQ(rec->draws[0].numVertices, 60000u);
-  PosColor last;
-  std::memcpy(&last, rec->draws[0].streamBytes[0].data() + 59999 * sizeof(PosColor), sizeof last);
-  EXPECT_EQ(last.x, 29999.0f);
 }
 
 TEST(IndexWriters, WriteTheirPatternsOffsetByTheBase) {

@@ -82,19 +82,13 @@ TEST(DrawSorted, EachSelectionRepeatsTheWalkFromZero) {
                                               "begin 1", "draw v0: 1 3 5", "draw v1: 0 2 4"}));
 }
 
-TEST(DrawSorted, EmptyChainDrawsTheListAsOneRunInQueueOrder) {
-  auto entries = sixEntries();
-  Recorder cb;
-  EXPECT_EQ(drawSorted("x", entries, {}, cb), 1);
-  EXPECT_EQ(cb.log.back(), "draw v0: 0 1 2 3 4 5");
-}
-
 TEST(DrawSorted, StateKeysAreSetBeforeTheSelection) {
   auto entries = sixEntries();
   entries[2].textures[0] = kesto::HdlBase(0x1234);
   entries[3].distance = 99.0f;  // not part of the key
   Recorder cb;
-  drawSorted("x", entries, {}, cb);
+  EXPECT_EQ(drawSorted("x", entries, {}, cb), 1);
+  EXPECT_EQ(cb.log.back(), "draw v0: 0 1 2 3 4 5") << "no chain: one run in queue order";
   ASSERT_EQ(cb.keysAtSelect.size(), 6u);
   for (size_t i = 0; i < 6; ++i) EXPECT_EQ(cb.keysAtSelect[i], GetMemCRC32(&entries[i], 44));
   EXPECT_NE(cb.keysAtSelect[0], cb.keysAtSelect[2]);
@@ -115,19 +109,6 @@ TEST(DrawSorted, NothingToDrawAndRefusedSelections) {
   cb.selection = -1;
   EXPECT_EQ(drawSorted("x", entries, {}, cb), -1);
   EXPECT_EQ(cb.log, (std::vector<std::string>{"select x 6", "select x 6"}));
-}
-
-TEST(DrawKeys, BatchedAndOwnBufferForms) {
-  DrawKey k;
-  DrawKey::init(k, 2, 1);
-  EXPECT_TRUE(k.isBatched());
-  EXPECT_EQ(k.indexBuffer, DrawKey::kNone);
-  EXPECT_EQ(k.streams[1], 1u);
-  EXPECT_EQ(k.streams[2], 2u);
-  DrawKey::setStreams(k, 7, {3, 4});
-  EXPECT_FALSE(k.isBatched());
-  EXPECT_EQ(k.indexBuffer, 7u);
-  EXPECT_EQ(k.streams[2], DrawKey::kNone);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Effects on the recording device, and the FxData state machine against a recording
-// stand-in effect.
+// Effects on the recording device, and FxData driving them.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +7,8 @@
 
 #include "platform/effect/effect.h"
 #include "render/effect/fx_data.h"
+#include "render/state/param_table.h"
+#include "render/state/vertex_formats.h"
 #include "tests/gfx/rec_fixture.h"
 
 using namespace qxgfx;
@@ -46,11 +47,10 @@ class EffectTest : public qxtest::RecDeviceTest {
   std::unique_ptr<IEffect> fx;
 };
 
-TEST_F(EffectTest, FindsParametersByNameAndSemanticIgnoringCase) {
+TEST_F(EffectTest, FindsParametersTechniquesPassesAndAnnotations) {
   EXPECT_EQ(fx->parameterCount(), 6u);
   const FxHandle h = fx->getParameterBySemantic("worldviewprojection");
   ASSERT_NE(h, 0u);
-  EXPECT_EQ(h, fx->getParameterByName("wvp"));
   EXPECT_EQ(fx->getParameterByName("WVP"), h) << "names match without regard to case";
   EXPECT_EQ(fx->getParameterByName("nothing"), 0u);
   EXPECT_EQ(fx->getParameterBySemantic("ALPHA"), fx->getParameterByName("alpha"));
@@ -60,17 +60,15 @@ TEST_F(EffectTest, FindsParametersByNameAndSemanticIgnoringCase) {
   EXPECT_EQ(info.type, ParamType::Texture);
   EXPECT_EQ(info.semantic, "TEXTURE0");
   EXPECT_FALSE(fx->getParameterInfo(0x10000099, info)) << "a forged handle names nothing";
-}
 
-TEST_F(EffectTest, TechniquesPassesAndAnnotations) {
   const FxHandle two = fx->getTechniqueByName("Two");
+  EXPECT_EQ(fx->getTechniqueByName("two"), 0u) << "technique names keep their case";
   TechniqueInfo ti;
   ASSERT_TRUE(fx->getTechniqueInfo(two, ti));
   EXPECT_EQ(ti.passes, 2u);
   Annotation a;
   ASSERT_TRUE(fx->getAnnotation(two, 0, a));
-  EXPECT_EQ(a.name, "SYS_VType");
-  EXPECT_EQ(a.value, "HudVtx");
+  EXPECT_EQ(a.name + "=" + a.value, "SYS_VType=HudVtx");
   EXPECT_FALSE(fx->getAnnotation(two, 1, a));
   const FxHandle p0 = fx->getPass(two, 0);
   PassInfo pi;
@@ -78,8 +76,7 @@ TEST_F(EffectTest, TechniquesPassesAndAnnotations) {
   EXPECT_EQ(pi.name, "a");
   ASSERT_TRUE(fx->getAnnotation(p0, 0, a));
   EXPECT_EQ(a.value, "first");
-  EXPECT_EQ(fx->getPass(two, 2), 0u);
-  EXPECT_EQ(fx->getTechniqueByName("two"), 0u);
+  EXPECT_FALSE(fx->getPassInfo(fx->getPass(two, 2), pi));
 }
 
 TEST_F(EffectTest, PassesSetTheirProgramStatesTexturesAndValues) {
@@ -107,6 +104,9 @@ TEST_F(EffectTest, PassesSetTheirProgramStatesTexturesAndValues) {
   EXPECT_EQ(*static_cast<const int32_t*>(prog->uniformData(size_t(prog->findUniform("tex1")))), 1)
       << "texture parameters sample from their own stage";
   EXPECT_EQ(*static_cast<const int32_t*>(prog->uniformData(size_t(prog->findUniform("count")))), 3);
+  rec->clearLog();
+  fx->commitChanges();
+  EXPECT_TRUE(rec->calls.empty()) << "nothing changed since the pass began";
 
   // Values set inside a pass reach the program only with CommitChanges.
   fx->setFloat(fx->getParameterByName("alpha"), 0.5f);
@@ -175,14 +175,12 @@ TEST_F(EffectTest, IntParametersSaturateOnTheWayToTheProgram) {
   };
   fx->setInt(count, INT32_MAX);  // held as the float 2^31
   EXPECT_EQ(sent(), INT32_MAX);
-  fx->setInt(count, INT32_MIN);
-  EXPECT_EQ(sent(), INT32_MIN);
-  fx->setFloat(count, 1e30f);
-  EXPECT_EQ(sent(), INT32_MAX);
-  fx->setFloat(count, std::nanf(""));
-  EXPECT_EQ(sent(), 0);
-  fx->setInt(count, -42);
-  EXPECT_EQ(sent(), -42);
+  const std::pair<float, int32_t> cases[] = {{float(INT32_MIN), INT32_MIN}, {1e30f, INT32_MAX}, {std::nanf(""), 0},
+                                             {-42.0f, -42}};
+  for (auto [in, want] : cases) {
+    fx->setFloat(count, in);
+    EXPECT_EQ(sent(), want) << in;
+  }
 }
 
 TEST_F(EffectTest, ProgramsOfOneFileAreCappedInSize) {
@@ -206,20 +204,76 @@ TEST_F(EffectTest, ProgramsOfOneFileAreCappedInSize) {
   EXPECT_EQ(rec->liveResourceCount(), before) << "the programs built so far are gone";
 }
 
-TEST_F(EffectTest, FxDataKeepsItsStateWhenAPassIsRefused) {
+TEST_F(EffectTest, FxDataBeginsAndEndsAroundTheEffect) {
   FxData data;
   data.adopt(std::move(fx));
+  IEffect* e = data.effect();
   ASSERT_EQ(data.set_tech("Two"), 2);
-  EXPECT_EQ(data.begin(), 2u);
-  data.beginPass(5);
-  EXPECT_EQ(data.passState(), FxData::kBegun) << "no pass 5";
-  data.beginPass(-7);
-  EXPECT_EQ(data.passState(), FxData::kBegun);
-  // Still known as begun, the effect is ended before the switch, so the switch takes.
-  EXPECT_EQ(data.set_tech("One"), 1);
-  EXPECT_EQ(data.effect()->currentTechnique(), data.effect()->getTechniqueByName("One"));
   data.pass(0);
   EXPECT_EQ(data.passState(), 0);
+  Program* first = rec->program();
+  data.pass(1);
+  EXPECT_EQ(data.passState(), 1);
+  EXPECT_NE(rec->program(), first);
+  EXPECT_EQ(data.set_tech("Nope"), 0);
+  EXPECT_EQ(data.passState(), 1) << "an unknown technique changes nothing";
+  // Mid-pass, a switch ends the pass and the effect first, or the effect refuses it.
+  EXPECT_EQ(data.set_tech("One"), 1);
+  EXPECT_EQ(e->currentTechnique(), e->getTechniqueByName("One"));
+  EXPECT_EQ(data.passState(), FxData::kNotBegun);
+  EXPECT_EQ(data.begin(), 1u);
+  EXPECT_EQ(data.begin(), 1u) << "what is open is ended first";
+  data.beginPass(5);
+  data.beginPass(-7);
+  EXPECT_EQ(data.passState(), FxData::kBegun) << "a refused pass changes nothing";
+  // Still known as begun, the effect is ended before the switch, so the switch takes.
+  EXPECT_EQ(data.set_tech("Two"), 2);
+  EXPECT_EQ(e->currentTechnique(), e->getTechniqueByName("Two"));
+  data.pass(0);
+  EXPECT_EQ(data.passState(), 0);
+
+  // A 4x3 matrix gains its last column; a null parameter sets nothing.
+  const float m43[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  data.setMatrix43(0, m43);
+  data.setMatrix43(e->getParameterByName("wvp"), m43);
+  float out[16];
+  ASSERT_TRUE(e->getValue(e->getParameterByName("wvp"), out));
+  EXPECT_EQ(out[3], 0.0f);
+  EXPECT_EQ(out[12], 10.0f);
+  EXPECT_EQ(out[15], 1.0f);
+}
+
+TEST_F(EffectTest, TechniqueAnnotationsBecomeParameterBindings) {
+  std::string log;
+  fx = createEffect(*rec, R"fx(vec4 tint : DIFFUSE;
+sampler2D tex0 : TEXTURE0;
+vertex_shader vs %{ void main() { gl_Position = vec4(0.0); } %}
+fragment_shader fs %{ void main() { qx_Color = tint; } %}
+technique T < string SYS_VType = "HudVtx"; string OBJ_tint = "DIFFUSE:0.5 0.25"; string ab = "too short";
+  string EXT_keep = "diffuse: 1 2 3 4 5"; string OBJ_tex = "TEXTURE0:white.png"; string OBJ_bad = "X:1 y 2"; >
+{ pass < string glow = "ALPHA:  3"; > { VertexShader = vs; FragmentShader = fs; } }
+)fx", "b.fx", &log);
+  ASSERT_TRUE(fx) << log;
+  std::vector<std::string> loaded;
+  const TechniqueBindings b = buildTechniqueBindings(*fx, fx->getTechniqueByName("T"), [&](std::string_view name) {
+    loaded.emplace_back(name);
+    return 0u;
+  });
+  EXPECT_EQ(b.vertexFormat, vertexFormatIndex("HudVtx"));
+  EXPECT_GT(b.vertexFormat, 0);
+  ASSERT_EQ(b.technique.size(), 4u) << "names shorter than a prefix are skipped";
+  const ParamBinding& tint = b.technique.at("tint");
+  EXPECT_EQ(tint.param, fx->getParameterBySemantic("DIFFUSE"));
+  EXPECT_FALSE(tint.keep);
+  EXPECT_EQ(std::vector<float>(tint.defaultValue.f, tint.defaultValue.f + 4), (std::vector<float>{0.5f, 0.25f, 0, 0}));
+  EXPECT_TRUE(b.technique.at("keep").keep);
+  EXPECT_EQ(b.technique.at("keep").defaultValue.f[3], 4.0f) << "at most four values";
+  EXPECT_EQ(b.technique.at("tex").defaultValue.kind, ParamValue::kTexture);
+  EXPECT_EQ(loaded, (std::vector<std::string>{"white.png"}));
+  EXPECT_EQ(b.technique.at("bad").defaultValue.f[1], 0.0f) << "reading stops at what is no number";
+  ASSERT_EQ(b.passes.size(), 1u);
+  EXPECT_EQ(b.passes[0].at("glow").defaultValue.f[0], 3.0f);
+  EXPECT_EQ(ParamValue::ofTexture(0).kind, ParamValue::kTexture) << "even without a texture";
 }
 
 TEST(EffectSource, FragmentShadersEndWithTheAlphaTest) {
@@ -234,127 +288,6 @@ TEST(EffectSource, FragmentShadersEndWithTheAlphaTest) {
   EXPECT_NE(src.vertex.find("#line 8\n"), std::string::npos) << "compiler lines are the file's";
   EXPECT_NE(src.fragment.find("#define main qx_main"), std::string::npos);
   EXPECT_NE(src.fragment.find("qx_alphaTest(qx_Color.a)"), std::string::npos);
-}
-
-// ---- FxData against a stand-in effect that records the calls it gets.
-
-class CallLog : public IEffect {
- public:
-  explicit CallLog(std::vector<std::string>& log) : log_(log) {}
-  FxHandle getParameterByName(std::string_view) const override { return 0; }
-  FxHandle getParameterBySemantic(std::string_view) const override { return 0; }
-  FxHandle getParameter(uint32_t) const override { return 0; }
-  uint32_t parameterCount() const override { return 0; }
-  bool getParameterInfo(FxHandle, ParamInfo&) const override { return false; }
-  FxHandle getTechniqueByName(std::string_view name) const override {
-    return name == "A" ? 1 : name == "B" ? 2 : 0;
-  }
-  FxHandle getTechnique(uint32_t) const override { return 0; }
-  uint32_t techniqueCount() const override { return 2; }
-  bool getTechniqueInfo(FxHandle t, TechniqueInfo& out) const override {
-    out.passes = t == 1 ? 2 : 3;
-    return true;
-  }
-  FxHandle getPass(FxHandle, uint32_t) const override { return 0; }
-  bool getPassInfo(FxHandle, PassInfo&) const override { return false; }
-  bool getAnnotation(FxHandle, uint32_t, Annotation&) const override { return false; }
-  int32_t setTechnique(FxHandle t) override {
-    log_.push_back("SetTechnique " + std::to_string(t));
-    tech_ = t;
-    return D3D_OK;
-  }
-  FxHandle currentTechnique() const override { return tech_; }
-  int32_t begin(uint32_t* passes, uint32_t flags) override {
-    log_.push_back("Begin " + std::to_string(flags));
-    if (passes) *passes = tech_ == 1 ? 2 : 3;
-    return tech_ ? D3D_OK : D3DERR_INVALIDCALL;
-  }
-  int32_t beginPass(uint32_t p) override {
-    log_.push_back("BeginPass " + std::to_string(p));
-    return D3D_OK;
-  }
-  int32_t commitChanges() override {
-    log_.push_back("CommitChanges");
-    return D3D_OK;
-  }
-  int32_t endPass() override {
-    log_.push_back("EndPass");
-    return D3D_OK;
-  }
-  int32_t end() override {
-    log_.push_back("End");
-    return D3D_OK;
-  }
-  int32_t setFloat(FxHandle, float) override { return D3D_OK; }
-  int32_t setVector(FxHandle, const float*) override { return D3D_OK; }
-  int32_t setMatrix(FxHandle, const float* m) override {
-    log_.push_back("SetMatrix " + std::to_string(m[3]) + " " + std::to_string(m[12]) + " " + std::to_string(m[15]));
-    return D3D_OK;
-  }
-  int32_t setInt(FxHandle, int32_t) override { return D3D_OK; }
-  int32_t setTexture(FxHandle, Texture*) override { return D3D_OK; }
-  bool getValue(FxHandle, float*) const override { return false; }
-  Texture* getTexture(FxHandle) const override { return nullptr; }
-
- private:
-  std::vector<std::string>& log_;
-  FxHandle tech_ = 0;
-};
-
-class FxDataTest : public ::testing::Test {
- protected:
-  void SetUp() override { fx.adopt(std::make_unique<CallLog>(log)); }
-  std::vector<std::string> log;
-  FxData fx;
-};
-
-TEST_F(FxDataTest, PassesBeginOnceAndEndBetween) {
-  EXPECT_EQ(fx.set_tech("A"), 2);
-  fx.pass(0);
-  fx.pass(1);
-  EXPECT_THAT(log, ElementsAre("SetTechnique 1", "Begin 7", "BeginPass 0", "EndPass", "BeginPass 1"));
-  EXPECT_EQ(fx.passState(), 1);
-}
-
-TEST_F(FxDataTest, SetTechMidPassClosesPassAndEffect) {
-  fx.set_tech("A");
-  fx.pass(1);
-  log.clear();
-  EXPECT_EQ(fx.set_tech("B"), 3);
-  EXPECT_THAT(log, ElementsAre("EndPass", "End", "SetTechnique 2"));
-  EXPECT_EQ(fx.passState(), FxData::kNotBegun);
-  log.clear();
-  fx.pass(0);
-  EXPECT_THAT(log, ElementsAre("Begin 7", "BeginPass 0")) << "the next pass begins again";
-}
-
-TEST_F(FxDataTest, UnknownTechniqueChangesNothing) {
-  fx.set_tech("A");
-  fx.pass(0);
-  log.clear();
-  EXPECT_EQ(fx.set_tech("Nope"), 0);
-  EXPECT_TRUE(log.empty());
-  EXPECT_EQ(fx.passState(), 0);
-}
-
-TEST_F(FxDataTest, BeginClosesWhatIsOpen) {
-  fx.set_tech("B");
-  EXPECT_EQ(fx.begin(), 3u);
-  EXPECT_EQ(fx.passState(), FxData::kBegun);
-  fx.beginPass(2);
-  log.clear();
-  EXPECT_EQ(fx.begin(), 3u);
-  EXPECT_THAT(log, ElementsAre("EndPass", "End", "Begin 7"));
-  log.clear();
-  fx.pass(1);  // begun already: no second Begin
-  EXPECT_THAT(log, ElementsAre("BeginPass 1"));
-}
-
-TEST_F(FxDataTest, AffineMatricesGainTheirLastColumn) {
-  const float m43[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-  fx.setMatrix43(5, m43);
-  fx.setMatrix43(0, m43);  // a null parameter sets nothing
-  EXPECT_THAT(log, ElementsAre("SetMatrix 0.000000 10.000000 1.000000"));
 }
 
 TEST(FxDataEmpty, WithoutAnEffectEverythingIsHarmless) {

@@ -1,13 +1,14 @@
 // The GL device against pixels read back from llvmpipe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
 #include <thread>
 
 #include "tests/gfx/gl_fixture.h"
 
 using namespace qxgfx;
 using qxtest::GLTest;
-using qxtest::near;
 using qxtest::readPixels;
 
 namespace {
@@ -46,6 +47,9 @@ layout(location = 0) out vec4 outColor;
 void main() { outColor = texture(tex, vUV); }
 )";
 
+constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+
+
 class GLDeviceTest : public GLTest {
  protected:
   void SetUp() override {
@@ -67,197 +71,146 @@ class GLDeviceTest : public GLTest {
     texProg->setUniform(0, identity);
     const int32_t stage0 = 0;
     texProg->setUniform(1, &stage0);
-    quadIndices = makeIndices({0, 1, 2, 0, 2, 3});
+    dev->setRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   }
 
-  Ref<IndexBuffer> makeIndices(std::vector<uint16_t> idx) {
+  template <class T>
+  void fill(T& buffer, const void* data, size_t bytes) {
+    void* p = buffer->lock(0, 0, 0);
+    std::memcpy(p, data, bytes);
+    buffer->unlock();
+  }
+  Ref<IndexBuffer> makeIndices(size_t n) {
+    std::vector<uint16_t> idx(n);
+    std::iota(idx.begin(), idx.end(), uint16_t(0));
+    if (n == 4) idx = {0, 1, 2, 0, 2, 3};  // a quad
     auto ib = dev->createIndexBuffer(uint32_t(idx.size() * 2), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT);
-    void* p = ib->lock(0, 0, 0);
-    std::memcpy(p, idx.data(), idx.size() * 2);
-    ib->unlock();
+    fill(ib, idx.data(), idx.size() * 2);
     return ib;
   }
   template <class V>
-  Ref<VertexBuffer> makeVertices(const std::vector<V>& v) {
-    auto vb = dev->createVertexBuffer(uint32_t(v.size() * sizeof(V)), D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT);
-    void* p = vb->lock(0, 0, 0);
-    std::memcpy(p, v.data(), v.size() * sizeof(V));
-    vb->unlock();
-    return vb;
+  void bindVertices(const std::vector<V>& v, VertexDecl* layout, Program* prog) {
+    vb = dev->createVertexBuffer(uint32_t(v.size() * sizeof(V)), D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT);
+    fill(vb, v.data(), v.size() * sizeof(V));
+    ib = makeIndices(v.size());
+    dev->setVertexDeclaration(layout);
+    dev->setProgram(prog);
+    dev->setStreamSource(0, vb.get(), 0, sizeof(V));
+    dev->setIndices(ib.get());
   }
   // Draws a coloured triangle list of the given vertices.
   void drawColored(const std::vector<ColorVertex>& v) {
-    std::vector<uint16_t> idx;
-    for (size_t i = 0; i < v.size(); ++i) idx.push_back(uint16_t(i));
-    auto vb = makeVertices(v);
-    auto ib = makeIndices(idx);
-    dev->setVertexDeclaration(colorLayout.get());
-    dev->setProgram(colorProg.get());
-    dev->setStreamSource(0, vb.get(), 0, sizeof(ColorVertex));
-    dev->setIndices(ib.get());
+    bindVertices(v, colorLayout.get(), colorProg.get());
     ASSERT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, uint32_t(v.size()), 0, uint32_t(v.size() / 3)),
               D3D_OK);
   }
-  std::vector<ColorVertex> fullScreen(float z, uint32_t color) {
-    return {{-1, 1, z, color}, {1, 1, z, color}, {1, -1, z, color},
-            {-1, 1, z, color}, {1, -1, z, color}, {-1, -1, z, color}};
+  void drawFull(float z, uint32_t c) {
+    drawColored({{-1, 1, z, c}, {1, 1, z, c}, {1, -1, z, c}, {-1, 1, z, c}, {1, -1, z, c}, {-1, -1, z, c}});
   }
+  // A quad over the whole target sampling texture stage 0, (0, 0) at the top left.
+  void drawTextured(Texture* tex) {
+    bindVertices<TexVertex>({{-1, 1, 0.5f, 0, 0}, {1, 1, 0.5f, 1, 0}, {1, -1, 0.5f, 1, 1}, {-1, -1, 0.5f, 0, 1}},
+                            texLayout.get(), texProg.get());
+    dev->setTexture(0, tex);
+    ASSERT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+  }
+  uint32_t at(uint32_t x, uint32_t y) { return pixel(readPixels(*dev), x, y); }
 
   Ref<VertexDecl> colorLayout, texLayout;
   Ref<Program> colorProg, texProg;
-  Ref<IndexBuffer> quadIndices;
+  Ref<VertexBuffer> vb;
+  Ref<IndexBuffer> ib;
 };
 
-constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kGrey = 0xFF336699;
-
-TEST_F(GLDeviceTest, ClearFillsTheBackBufferWithTheColour) {
-  ASSERT_EQ(dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kGrey, 1.0f, 0), D3D_OK);
-  auto px = readPixels(*dev);
-  ASSERT_EQ(px.size(), size_t(kW * kH));
-  for (uint32_t p : px) ASSERT_EQ(p, kGrey);
-}
-
-TEST_F(GLDeviceTest, ClearRectanglesStayInsideTheViewport) {
-  dev->clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+TEST_F(GLDeviceTest, ClearRectsOriginAndCulling) {
+  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
   dev->setViewport(Viewport{8, 8, 16, 16, 0, 1});
   const Rect r{0, 0, 12, 12};  // only 8..12 lies inside the viewport
   dev->clear(1, &r, D3DCLEAR_TARGET, kRed, 1.0f, 0);
   auto px = readPixels(*dev);
   EXPECT_EQ(pixel(px, 9, 9), kRed);
-  EXPECT_EQ(pixel(px, 7, 7), 0xFF000000u);
-  EXPECT_EQ(pixel(px, 12, 12), 0xFF000000u);
-}
+  EXPECT_EQ(pixel(px, 7, 7), kBlack);
+  EXPECT_EQ(pixel(px, 12, 12), kBlack);
 
-TEST_F(GLDeviceTest, TriangleLandsWithTopLeftOriginAndClockwiseFront) {
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
   // Top-left corner, top-right corner, middle of the left edge: clockwise on screen.
+  dev->setViewport(Viewport{0, 0, kW, kH, 0, 1});
+  dev->setRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
   drawColored({{-1, 1, 0.5f, kRed}, {1, 1, 0.5f, kRed}, {-1, 0, 0.5f, kRed}});
-  auto px = readPixels(*dev);
+  px = readPixels(*dev);
   EXPECT_EQ(pixel(px, 2, 2), kRed);
   EXPECT_EQ(pixel(px, kW / 2, 2), kRed);
-  EXPECT_EQ(pixel(px, 2, kH - 3), 0xFF000000u) << "the triangle must be at the top";
-  EXPECT_EQ(pixel(px, kW - 3, kH / 2), 0xFF000000u);
-}
+  EXPECT_EQ(pixel(px, 2, kH - 3), kBlack) << "the triangle must be at the top";
+  EXPECT_EQ(pixel(px, kW - 3, kH / 2), kBlack);
 
-TEST_F(GLDeviceTest, CullModesFollowDirect3DWinding) {
-  const std::vector<ColorVertex> ccw = {{-1, 1, 0.5f, kRed}, {-1, -1, 0.5f, kRed}, {1, 1, 0.5f, kRed}};
-  dev->setRenderState(D3DRS_ZENABLE, 0);
-  dev->clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  drawColored(ccw);  // default: counter-clockwise triangles are culled
-  EXPECT_EQ(pixel(readPixels(*dev), 2, 2), 0xFF000000u);
+  const std::vector<ColorVertex> ccw = {{-1, 1, 0.5f, kGreen}, {-1, -1, 0.5f, kGreen}, {1, 1, 0.5f, kGreen}};
+  drawColored(ccw);  // counter-clockwise triangles are culled by default
+  EXPECT_EQ(at(2, 2), kRed);
   dev->setRenderState(D3DRS_CULLMODE, D3DCULL_CW);
   drawColored(ccw);
-  EXPECT_EQ(pixel(readPixels(*dev), 2, 2), kRed);
-  dev->clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  drawColored({{-1, 1, 0.5f, kGreen}, {1, 1, 0.5f, kGreen}, {-1, -1, 0.5f, kGreen}});  // clockwise
-  EXPECT_EQ(pixel(readPixels(*dev), 2, 2), 0xFF000000u);
-  dev->setRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  drawColored(ccw);
-  EXPECT_EQ(pixel(readPixels(*dev), 2, 2), kRed);
+  EXPECT_EQ(at(2, 2), kGreen);
+  drawColored({{-1, 1, 0.5f, kBlue}, {1, 1, 0.5f, kBlue}, {-1, -1, 0.5f, kBlue}});  // clockwise: culled
+  EXPECT_EQ(at(2, 2), kGreen);
 }
 
-TEST_F(GLDeviceTest, DepthRunsFromZeroToOneAndTests) {
-  dev->setRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-  drawColored(fullScreen(-0.1f, kRed));  // in front of the near plane: clipped
-  EXPECT_EQ(pixel(readPixels(*dev), 10, 10), 0xFF000000u);
-  drawColored(fullScreen(0.5f, kRed));
-  drawColored(fullScreen(0.7f, kGreen));  // behind: fails LESSEQUAL
-  EXPECT_EQ(pixel(readPixels(*dev), 10, 10), kRed);
-  drawColored(fullScreen(0.3f, kBlue));
-  EXPECT_EQ(pixel(readPixels(*dev), 10, 10), kBlue);
+TEST_F(GLDeviceTest, DepthRangeTestAndClears) {
+  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
+  drawFull(-0.1f, kRed);  // in front of the near plane: clipped
+  EXPECT_EQ(at(10, 10), kBlack);
+  drawFull(0.5f, kRed);
+  drawFull(0.7f, kGreen);  // behind: fails LESSEQUAL
+  EXPECT_EQ(at(10, 10), kRed);
+  drawFull(0.3f, kBlue);
+  EXPECT_EQ(at(10, 10), kBlue);
+  dev->setRenderState(D3DRS_ZFUNC, D3DCMP_EQUAL);
+  drawFull(0.1f, kGreen);
+  EXPECT_EQ(at(10, 10), kBlue) << "nearer is not equal";
+  drawFull(0.3f, kRed);
+  EXPECT_EQ(at(10, 10), kRed);
+  dev->setRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
   dev->setRenderState(D3DRS_ZENABLE, 0);
-  drawColored(fullScreen(0.9f, kGreen));
-  EXPECT_EQ(pixel(readPixels(*dev), 10, 10), kGreen);
-}
+  drawFull(0.9f, kGreen);
+  EXPECT_EQ(at(10, 10), kGreen);
 
-TEST_F(GLDeviceTest, DepthClearIgnoresDisabledDepthWrites) {
-  dev->setRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.0f, 0);
+  // Clears ignore disabled depth writes and the colour mask.
+  dev->setRenderState(D3DRS_ZENABLE, 1);
+  dev->clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.0f, 0);
   dev->setRenderState(D3DRS_ZWRITEENABLE, 0);
-  drawColored(fullScreen(0.0f, kGreen));
   dev->clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-  dev->setRenderState(D3DRS_COLORWRITEENABLE, 0);  // nor does it respect the colour mask
-  dev->clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  dev->setRenderState(D3DRS_COLORWRITEENABLE, 0);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
   dev->setRenderState(D3DRS_COLORWRITEENABLE, 0xF);
-  dev->setRenderState(D3DRS_ZWRITEENABLE, 1);
-  drawColored(fullScreen(0.5f, kRed));
-  auto px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 5, 5), kRed);
+  drawFull(0.5f, kRed);
+  EXPECT_EQ(at(5, 5), kRed);
 }
 
-TEST_F(GLDeviceTest, TexturedQuadSamplesTopRowFirst) {
-  auto tex = dev->createTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
-  ASSERT_TRUE(tex);
-  LockedRect lr;
-  ASSERT_TRUE(tex->lockRect(0, lr, nullptr, 0));
-  auto* row0 = static_cast<uint32_t*>(lr.bits);
-  auto* row1 = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.bits) + lr.pitch);
-  row0[0] = kRed;
-  row0[1] = kGreen;
-  row1[0] = kBlue;
-  row1[1] = 0xFFFFFFFF;
-  ASSERT_TRUE(tex->unlockRect(0));
-  auto vb = makeVertices<TexVertex>({{-1, 1, 0.5f, 0, 0}, {1, 1, 0.5f, 1, 0}, {1, -1, 0.5f, 1, 1}, {-1, -1, 0.5f, 0, 1}});
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-  dev->setVertexDeclaration(texLayout.get());
-  dev->setProgram(texProg.get());
-  dev->setTexture(0, tex.get());
-  dev->setStreamSource(0, vb.get(), 0, sizeof(TexVertex));
-  dev->setIndices(quadIndices.get());
-  ASSERT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
-  auto px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 4, 4), kRed);
-  EXPECT_EQ(pixel(px, kW - 5, 4), kGreen);
-  EXPECT_EQ(pixel(px, 4, kH - 5), kBlue);
-  EXPECT_EQ(pixel(px, kW - 5, kH - 5), 0xFFFFFFFFu);
-
-  // A partial lock keeps the rest of the level: the glyph cache writes this way.
-  const Rect one{1, 1, 2, 2};
-  ASSERT_TRUE(tex->lockRect(0, lr, &one, 0));
-  *static_cast<uint32_t*>(lr.bits) = kGrey;
-  tex->unlockRect(0);
-  dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
-  px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 4, 4), kRed);
-  EXPECT_EQ(pixel(px, kW - 5, kH - 5), kGrey);
-}
-
-TEST_F(GLDeviceTest, NoOverwriteAppendKeepsEarlierData) {
-  dev->setRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-  auto vb = dev->createVertexBuffer(6 * sizeof(ColorVertex), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
-                                    D3DPOOL_DEFAULT);
-  auto ib = makeIndices({0, 1, 2, 3, 4, 5});
+TEST_F(GLDeviceTest, NoOverwriteAppendKeepsEarlierDataAndDiscardDoesNot) {
+  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
   const ColorVertex left[] = {{-1, 1, 0.5f, kRed}, {0, 1, 0.5f, kRed}, {-1, -1, 0.5f, kRed}};
   const ColorVertex right[] = {{0.2f, 1, 0.5f, kGreen}, {1, 1, 0.5f, kGreen}, {1, -1, 0.5f, kGreen}};
-  void* p = vb->lock(0, sizeof left, D3DLOCK_DISCARD);
-  ASSERT_TRUE(p);
-  std::memcpy(p, left, sizeof left);
-  vb->unlock();
-  dev->setVertexDeclaration(colorLayout.get());
-  dev->setProgram(colorProg.get());
-  dev->setStreamSource(0, vb.get(), 0, sizeof(ColorVertex));
-  dev->setIndices(ib.get());
+  bindVertices(std::vector<ColorVertex>(6), colorLayout.get(), colorProg.get());  // six indices
+  auto dyn = dev->createVertexBuffer(sizeof left + sizeof right, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
+                                     D3DPOOL_DEFAULT);
+  dev->setStreamSource(0, dyn.get(), 0, sizeof(ColorVertex));
+  auto write = [&](uint32_t offset, const ColorVertex* v, uint32_t flags) {
+    void* p = dyn->lock(offset, 3 * sizeof(ColorVertex), flags);
+    ASSERT_TRUE(p);
+    std::memcpy(p, v, 3 * sizeof(ColorVertex));
+    dyn->unlock();
+  };
+  write(0, left, D3DLOCK_DISCARD);
   dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1);
-  p = vb->lock(sizeof left, sizeof right, D3DLOCK_NOOVERWRITE);
-  ASSERT_TRUE(p);
-  std::memcpy(p, right, sizeof right);
-  vb->unlock();
-  dev->clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  write(sizeof left, right, D3DLOCK_NOOVERWRITE);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
   dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 6, 0, 2);
-  auto px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 2, 2), kRed);
-  EXPECT_EQ(pixel(px, kW - 3, 2), kGreen);
+  EXPECT_EQ(at(2, 2), kRed);
+  EXPECT_EQ(at(kW - 3, 2), kGreen);
   // A discard starts over: the first triangle is gone once only the second is rewritten.
-  p = vb->lock(0, sizeof right, D3DLOCK_DISCARD);
-  std::memcpy(p, right, sizeof right);
-  vb->unlock();
-  dev->clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  write(0, right, D3DLOCK_DISCARD);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
   dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1);
-  px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 2, 2), 0xFF000000u);
-  EXPECT_EQ(pixel(px, kW - 3, 2), kGreen);
+  EXPECT_EQ(at(2, 2), kBlack);
+  EXPECT_EQ(at(kW - 3, 2), kGreen);
 }
 
 TEST_F(GLDeviceTest, RenderTargetTextureIsTopDownAndResetsViewport) {
@@ -268,7 +221,6 @@ TEST_F(GLDeviceTest, RenderTargetTextureIsTopDownAndResetsViewport) {
   EXPECT_EQ(dev->viewport().width, 32u);
   EXPECT_EQ(dev->viewport().height, 32u);
   dev->setDepthStencilSurface(nullptr);
-  dev->setRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
   // The top half of the target turns red.
   drawColored({{-1, 1, 0.5f, kRed}, {1, 1, 0.5f, kRed}, {1, 0, 0.5f, kRed},
@@ -281,56 +233,29 @@ TEST_F(GLDeviceTest, RenderTargetTextureIsTopDownAndResetsViewport) {
   ASSERT_EQ(dev->setRenderTarget(0, dev->getBackBuffer().get()), D3D_OK);
   EXPECT_EQ(dev->viewport().width, kW);
   dev->setDepthStencilSurface(dev->getDepthStencilSurface().get());
-  auto vb = makeVertices<TexVertex>({{-1, 1, 0.5f, 0, 0}, {1, 1, 0.5f, 1, 0}, {1, -1, 0.5f, 1, 1}, {-1, -1, 0.5f, 0, 1}});
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-  dev->setVertexDeclaration(texLayout.get());
-  dev->setProgram(texProg.get());
-  dev->setTexture(0, rt.get());
-  dev->setStreamSource(0, vb.get(), 0, sizeof(TexVertex));
-  dev->setIndices(quadIndices.get());
-  dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
-  auto px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 5, 3), kRed);
-  EXPECT_EQ(pixel(px, 5, kH - 4), kBlue);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
+  drawTextured(rt.get());
+  EXPECT_EQ(at(5, 3), kRed);
+  EXPECT_EQ(at(5, kH - 4), kBlue);
   EXPECT_EQ(dev->setRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
 }
 
-TEST_F(GLDeviceTest, WireframeFillModeDrawsOnlyEdges) {
-  dev->setRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+TEST_F(GLDeviceTest, WireframeDrawsOnlyEdges) {
+  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlue, 1.0f, 0);
   dev->setRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
   drawColored({{-0.5f, 0.5f, 0.5f, kRed}, {0.5f, 0.5f, 0.5f, kRed}, {0.5f, -0.5f, 0.5f, kRed}});
   auto px = readPixels(*dev);
-  EXPECT_NE(pixel(px, 40, 22), kRed) << "the inside stays empty";
-  int red = 0;
-  for (uint32_t p : px) red += p == kRed;
-  EXPECT_GT(red, 20);
-}
-
-TEST_F(GLDeviceTest, BlendingMixesWithTheTarget) {
-  dev->setRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
-  dev->setRenderState(D3DRS_ALPHABLENDENABLE, 1);
-  dev->setRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-  dev->setRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  drawColored(fullScreen(0.5f, 0x80FF0000));
-  EXPECT_TRUE(near(pixel(readPixels(*dev), 3, 3), 0xFF80007F)) << std::hex << pixel(readPixels(*dev), 3, 3);
-}
-
-TEST_F(GLDeviceTest, BrokenShaderGivesNullAndTheCompilerLog) {
-  std::string log;
-  auto p = dev->createProgram(ProgramSource{kColorVS, "#version 330 core\nvoid main() { nonsense; }\n", {}}, &log);
-  EXPECT_FALSE(p);
-  EXPECT_NE(log.find("fragment shader"), std::string::npos) << log;
+  EXPECT_EQ(pixel(px, 40, 22), kBlue) << "the inside stays empty";
+  EXPECT_GT(std::count(px.begin(), px.end(), kRed), 20);
 }
 
 TEST_F(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
-  auto vb = dev->createVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT);
+  auto buf = dev->createVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT);
   void* fromOther = reinterpret_cast<void*>(1);
-  std::thread([&] { fromOther = vb->lock(0, 0, 0); }).join();
+  std::thread([&] { fromOther = buf->lock(0, 0, 0); }).join();
   EXPECT_EQ(fromOther, nullptr);
   const size_t before = dev->liveResourceCount();
-  std::thread([&] { vb = nullptr; }).join();
+  std::thread([&] { buf = nullptr; }).join();
   EXPECT_EQ(dev->liveResourceCount(), before - 1);
   // The GL buffer itself goes at the next call on this thread.
   EXPECT_EQ(dev->clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
@@ -357,11 +282,8 @@ TEST_F(GLDeviceTest, TexturesOutliveTheLastDeviceReference) {
   auto tex = dev->createTexture(4, 4, 0, 0, D3DFMT_A8, D3DPOOL_MANAGED);
   ASSERT_TRUE(tex);
   EXPECT_EQ(tex->levelCount(), 3u);
-  colorLayout = nullptr;
-  colorProg = nullptr;
-  texLayout = nullptr;
-  texProg = nullptr;
-  quadIndices = nullptr;
+  colorLayout = texLayout = nullptr;
+  colorProg = texProg = nullptr;
   dev = nullptr;  // the device waits for its last resource
   LockedRect lr;
   ASSERT_TRUE(tex->lockRect(2, lr, nullptr, 0));
@@ -371,14 +293,27 @@ TEST_F(GLDeviceTest, TexturesOutliveTheLastDeviceReference) {
 }
 
 TEST_F(GLDeviceTest, CompressedTexturesLockWholeBlocks) {
-  auto tex = dev->createTexture(8, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED);
-  ASSERT_TRUE(tex);
+  auto dxt = dev->createTexture(8, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED);
+  ASSERT_TRUE(dxt);
   LockedRect lr;
   const Rect bad{1, 0, 4, 4};
-  EXPECT_FALSE(tex->lockRect(0, lr, &bad, 0));
-  ASSERT_TRUE(tex->lockRect(0, lr, nullptr, 0));
+  EXPECT_FALSE(dxt->lockRect(0, lr, &bad, 0));
+  ASSERT_TRUE(dxt->lockRect(0, lr, nullptr, 0));
   EXPECT_EQ(lr.pitch, 16);  // two blocks of 8 bytes
-  tex->unlockRect(0);
+  dxt->unlockRect(0);
+}
+
+// Back buffers up to the largest texture side are fine; past it the device says why.
+TEST(GLDeviceSize, BackBuffersReachTheLargestSide) {
+  std::string why;
+  if (!qxtest::makeGLDevice(8, 8, &why)) GTEST_SKIP() << "no GL context: " << why;
+  EXPECT_FALSE(qxtest::makeGLDevice(16385, 1, &why));
+  EXPECT_NE(why.find("back buffer too large"), std::string::npos) << why;
+  for (auto [w, h] : {std::pair<uint32_t, uint32_t>{16384, 1}, {1, 16384}}) {
+    why.clear();
+    qxtest::makeGLDevice(w, h, &why);
+    EXPECT_EQ(why.find("too large"), std::string::npos) << w << "x" << h << ": " << why;
+  }
 }
 
 }  // namespace

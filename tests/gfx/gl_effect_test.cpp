@@ -98,43 +98,7 @@ TEST_F(GLEffectTest, HudAlphaBlendsAndSkipsTransparentPixels) {
   EXPECT_EQ(pixel(px, 40, 5), kBlue);
 }
 
-TEST_F(GLEffectTest, HudTexturedQuadAndGlyphPages) {
-  loadHud();
-  HudContext ctx(&fx);
-  auto tex = dev->createTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
-  LockedRect lr;
-  ASSERT_TRUE(tex->lockRect(0, lr, nullptr, 0));
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x)
-      reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.bits) + y * lr.pitch)[x] = x < 2 ? kGreen : kBlue;
-  tex->unlockRect(0);
-  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
-  fx.set_tech("Textured");
-  fx.pass(0);
-  fx.setTexture(fx.effect()->getParameterBySemantic("DIFFUSE"), tex.get());
-  submitRect(batcher, ctx, 0, 0, 32, 32, 0xFFFFFFFF);
-  batcher.flush(ctx);
-  auto px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 3, 3), kGreen);
-  EXPECT_EQ(pixel(px, 28, 28), kBlue);
-  EXPECT_EQ(pixel(px, 40, 10), kBlack);
-
-  // An alpha-only page with "cadd" 1 draws in the vertex colour where the glyph is.
-  auto glyphs = dev->createTexture(4, 4, 1, 0, D3DFMT_A8, D3DPOOL_MANAGED);
-  ASSERT_TRUE(glyphs->lockRect(0, lr, nullptr, 0));
-  for (int y = 0; y < 4; ++y) std::memset(static_cast<uint8_t*>(lr.bits) + y * lr.pitch, y < 2 ? 255 : 0, 4);
-  glyphs->unlockRect(0);
-  fx.setTexture(fx.effect()->getParameterBySemantic("DIFFUSE"), glyphs.get());
-  const float one[4] = {1, 0, 0, 0};
-  fx.setVector(fx.effect()->getParameterBySemantic("CADD"), one);
-  submitRect(batcher, ctx, 32, 0, 64, 48, 0xFFFF0000);
-  batcher.flush(ctx);
-  px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 40, 3), kRed);
-  EXPECT_EQ(pixel(px, 40, 44), kBlack) << "no glyph, nothing drawn";
-}
-
-const char* kDepthFx = R"fx(
+const char* kCutoutFx = R"fx(
 vertex_shader vs %{
 layout(location = QX_POSITION) in vec3 p;
 layout(location = QX_COLOR0) in vec4 c;
@@ -145,31 +109,12 @@ fragment_shader fs %{
 in vec4 vc;
 void main() { qx_Color = vc; }
 %}
-technique NoWrite { pass { ZEnable = true; ZWriteEnable = false; CullMode = None; VertexShader = vs; FragmentShader = fs; } }
-technique Write { pass { ZEnable = true; ZWriteEnable = true; ZFunc = LessEqual; CullMode = None; VertexShader = vs; FragmentShader = fs; } }
 technique Cutout { pass { ZEnable = false; CullMode = None; AlphaBlendEnable = false;
   AlphaTestEnable = true; AlphaFunc = GreaterEqual; AlphaRef = 128; VertexShader = vs; FragmentShader = fs; } }
 )fx";
 
-TEST_F(GLEffectTest, DepthClearWorksAfterAPassDisabledDepthWrites) {
-  load(kDepthFx);
-  HudContext ctx(&fx);
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 0.0f, 0);
-  fx.set_tech("NoWrite");
-  fx.pass(0);
-  submitRect(batcher, ctx, 0, 0, 64, 48, kGreen);
-  batcher.flush(ctx);
-  EXPECT_EQ(pixel(readPixels(*dev), 5, 5), kBlack) << "depth 0 hides everything";
-  dev->clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-  fx.set_tech("Write");
-  fx.pass(0);
-  submitRect(batcher, ctx, 0, 0, 64, 48, kRed);
-  batcher.flush(ctx);
-  EXPECT_EQ(pixel(readPixels(*dev), 5, 5), kRed);
-}
-
 TEST_F(GLEffectTest, AlphaTestDiscardsWithDiscard) {
-  load(kDepthFx);
+  load(kCutoutFx);
   HudContext ctx(&fx);
   dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
   fx.set_tech("Cutout");
@@ -198,12 +143,12 @@ TEST_F(GLEffectTest, TheDocumentedExampleBuilds) {
 }
 
 TEST_F(GLEffectTest, CompileErrorsNameTheFileAndItsLine) {
-  std::string text = kDepthFx;
+  std::string text = kCutoutFx;
   text.replace(text.find("qx_Color = vc;"), 0, "undefinedThing = 1;\n");
   std::string log;
   EXPECT_FALSE(fx.createEffect(text, "broken.fx", &log));
   EXPECT_EQ(fx.effect(), nullptr);
-  EXPECT_NE(log.find("broken.fx: technique 'NoWrite' pass 0 (vs, fs)"), std::string::npos) << log;
+  EXPECT_NE(log.find("broken.fx: technique 'Cutout' pass 0 (vs, fs)"), std::string::npos) << log;
   EXPECT_NE(log.find(":10("), std::string::npos) << "line 10 of the file:\n" << log;
 }
 

@@ -53,8 +53,6 @@ TEST_F(EngineTest, ScriptsMakeChainAndFeedThePrimitives) {
     record('chain', r:setPos(v(0, 0, 0), v(1, 0, 0)):setColor(v(1, 0, 0), 1):setRadius(1, 2, 3):setDivision(3, 3) == r,
       s:setCenter(v(0, 0, 0)):setColor(v(1, 1, 1), 1):setRadius(2):setDivision(4, 4) == s,
       t:pushPos(v(0, 0, 0)):setNVtx(4):clear():setWidth(2):setZOffset(1):setAlpha(1):setDivDist(5):setDivision(2) == t)
-    record('classes', QXMEMMT.HUDRay == HUDRay, QXMEMMT.HUDMatPlane == HUDMatPlane, QXMEMMT.PolyLineS == PolyLineS,
-      QXMEMMT.PolyLineTR == PolyLineTR, QXMEMMT.PlantSphere == PlantSphere, PolyLineTR.fvt_b.pushPos)
     local l = PolyLineS.new()
     record('src', ribbon(l:setPos(v(0, 0, 0), v(1, 0, 0)):setWidth(1):setZOffset(0):setAlpha(0.5):setSrc("anim\\rib.spr")))
     record('src', ribbon(l:setSrc("anim\\missing.spr")))
@@ -72,7 +70,6 @@ TEST_F(EngineTest, ScriptsMakeChainAndFeedThePrimitives) {
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   EXPECT_EQ(recordsOf("plane"), (std::vector<Record>{{"plane", "0 1 0 2"}, {"plane", "2 0 -1 -1"}}));
   EXPECT_EQ(recordsOf("chain"), (std::vector<Record>{{"chain", "true", "true", "true"}}));
-  EXPECT_EQ(recordsOf("classes"), (std::vector<Record>{{"classes", "true", "true", "true", "true", "true", "false"}}));
   const std::string rects = "0,0,0.25,1 0.75,0,1,1 0.25,0,0.75,1 ";
   EXPECT_EQ(recordsOf("src"), (std::vector<Record>{{"src", rects, "true", "true"},
                                                    {"src", rects, "true", "true"},
@@ -80,12 +77,6 @@ TEST_F(EngineTest, ScriptsMakeChainAndFeedThePrimitives) {
                                                    {"src", "0,0,0,0 0,0,0,0 0,0,0,0 ", "false", "false"}}));
   EXPECT_EQ(recordsOf("hostile"), (std::vector<Record>{{"hostile", rects, "true", "true", "true", "true"}}));
   expectEverythingEnded();
-}
-
-TEST(Prim3dBindOrder, ProgramProvidesTheFiveSteps) {
-  qxbind::BindOrder order;
-  provideEngineBindings(order);
-  for (int step : {22, 27, 28, 29, 31}) EXPECT_TRUE(order.isProvided(step)) << step;
 }
 
 }  // namespace

@@ -22,9 +22,7 @@ TEST(SpriteDesc, RecordsTakeTheirMembersOrDefaults) {
       {R"({"width": 100, "nwidth": 0, "nheight": -3})", 100, 128, 0, -42, 1},
       {R"({"width": 10.9, "height": true, "frame": null})", 10, 1, 10, 1, 0},
       {R"({"width": "wide", "height": [1], "nwidth": {}, "frame": 1e30})", 256, 128, 256, 128, 1},
-      {R"({"width": -2147483648, "nwidth": -1})", -2147483647 - 1, 128, -2147483647 - 1, 128, 1},
       {R"({"height": -2147483649, "frame": 2147483648})", 256, 128, 256, 128, 1},
-      {R"(["not an object"])", 256, 128, 256, 128, 1},
   };
   for (const Case& c : cases) {
     auto d = read(std::string("[") + c.json + "]");
@@ -70,7 +68,6 @@ TEST(SpriteDesc, HotspotsNamesAndRoots) {
 TEST(SpriteDesc, FileNameBesideTheTexture) {
   EXPECT_EQ(qxtex::spriteDescFileName(u"ui\\icons.png", 259), u"ui\\icons.desc");
   EXPECT_EQ(qxtex::spriteDescFileName(u"a.b.png", 259), u"a.b.desc");
-  EXPECT_EQ(qxtex::spriteDescFileName(u"plain", 259), u"plain.desc");
   EXPECT_EQ(qxtex::spriteDescFileName(u"abcd.png", 9), u"abcd.desc");
   EXPECT_EQ(qxtex::spriteDescFileName(u"abcde.png", 9), u"");
 }

@@ -55,7 +55,6 @@ TEST_F(RenderBindTest, TexturesAndTheirSpriteDescriptions) {
   EXPECT_EQ(evalString("table.concat({t:get_desc_index(0)}, ',')"), "3,4,4");
   EXPECT_EQ(evalString("table.concat({t:get_desc_index(1)}, ',')"), "6,4,1");
   EXPECT_EQ(evalString("table.concat({t:get_desc_index(2)}, ',')"), "0,0,0");
-  EXPECT_EQ(evalString("table.concat({t:get_desc_index(-1)}, ',')"), "0,0,0");
   EXPECT_EQ(evalString("table.concat({t:get_desc_name('idle')}, ',')"), "6,4,1");
   EXPECT_EQ(evalString("table.concat({t:get_desc_name('IDLE')}, ',')"), "0,0,0");
   // The generic creation path finds the same texture.
@@ -71,7 +70,6 @@ TEST_F(RenderBindTest, TexturesAndTheirSpriteDescriptions) {
 TEST_F(RenderBindTest, MaterialsAndCameras) {
   EXPECT_TRUE(evalBool("QXMGRMT[2] == MtlData and QXMGRMT[8] == CamData"));
   ASSERT_EQ(run("m = QX.createRes('stone.mtl')"), "");
-  EXPECT_TRUE(evalBool("getmetatable(m) == MtlData.mt"));
   EXPECT_EQ(evalString("QX.HdlInfo(m).name"), "MtlData");
 
   ASSERT_EQ(run("cam = CamMgr:create(QXL.vec3.new(0, 0, -5), QXL.vec3.new(0, 0, 5), 1, 100)"), "");
@@ -80,7 +78,6 @@ TEST_F(RenderBindTest, MaterialsAndCameras) {
   EXPECT_EQ(evalNumber("cam:vp2wp(0, 0, 0)[3]"), -4);
   EXPECT_TRUE(evalBool("cam:set_roll(0.5) == cam"));
   EXPECT_NEAR(evalNumber("cam:get_up()[1]"), std::sin(0.5), 1e-5);
-  EXPECT_EQ(evalNumber("cam:get_rotation().dim"), 4);
   ASSERT_EQ(run("cam:set_rotation(QXL.quat.new(0, 0, 0, 1)):move_fwd3d(2)"), "");
   EXPECT_EQ(evalNumber("cam:get_pos()[3]"), -3);
   EXPECT_EQ(evalNumber("cam:get_dir()[3]"), 1);
