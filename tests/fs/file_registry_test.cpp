@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "runtime/fs/pack_format.h"
 #include "runtime/fs/raw_files.h"
 #include "temp_dir.h"
@@ -107,23 +105,6 @@ TEST(FileRegistry, WritesGoToFirstTargetThatCreates) {
 
   ASSERT_EQ(mem->writeWhole(u"$reg_slot", true, "mem", 3), 3);
   EXPECT_EQ(text(reg.readFile(u"$REG_SLOT")), "mem");
-}
-
-TEST(FileRegistry, LockSerialisesThreads) {
-  FileRegistry reg;
-  ASSERT_TRUE(reg.mountRead(u"$"));
-  ASSERT_TRUE(reg.mountWrite(u"$"));
-  auto worker = [&](int id) {
-    const std::u16string name = u"$reg_thread\\" + w(std::to_string(id));
-    for (int i = 0; i < 200; ++i) {
-      const std::string v = std::to_string(i);
-      reg.writeTarget(0)->writeWhole(name, true, v.data(), static_cast<uint32_t>(v.size()));
-      EXPECT_EQ(text(reg.readFile(name)), v);
-    }
-  };
-  std::thread a(worker, 1), b(worker, 2);
-  a.join();
-  b.join();
 }
 
 }  // namespace

@@ -36,8 +36,6 @@ TEST(ResRegistry, IdsFollowRegistrationAndStayStable) {
   EXPECT_EQ(reg.managerById(base + 2), c.get());
   auto d = std::make_unique<Ticking>("d", &log);
   EXPECT_EQ(d->id(), base + 3);
-  EXPECT_EQ(reg.managerById(base + 4), nullptr);
-  EXPECT_EQ(reg.managerById(kesto::kNoManagerId), nullptr);
   EXPECT_EQ(reg.managerById(1000), nullptr);
 
   reg.updateAll(0.5f);
@@ -58,27 +56,9 @@ TEST(ResRegistry, FileExtensionsPickTheFirstClaimingManager) {
   EXPECT_EQ(reg.findManagerForFile(u"a\\b.xyz"), second.get());
   EXPECT_EQ(reg.findManagerForFile(u"b.mtl"), first.get());
   EXPECT_EQ(reg.findManagerForFile(u"b.MTL"), nullptr);
-  EXPECT_EQ(reg.findManagerForFile(u"b.none"), nullptr);
   EXPECT_EQ(reg.findManagerForFile(u""), nullptr);
   second.reset();
   EXPECT_EQ(reg.findManagerForFile(u"a.xyz"), third.get());
-}
-
-TEST(ResRegistry, HandlesFindTheirManagerById) {
-  restest::CountedMgr mgr;
-  auto h = mgr.create().handle;
-  EXPECT_EQ(h.manager(), &mgr);
-  EXPECT_EQ(h.refCount(), 1u);
-  EXPECT_STREQ(h.manager()->dataTypeName(), "Counted");
-  kesto::HdlBase nobody(kesto::formHandle(0, kesto::kNoManagerId, 1));
-  EXPECT_EQ(nobody.manager(), nullptr);
-  EXPECT_EQ(nobody.refCount(), 0u);
-}
-
-TEST(ResRegistry, NoFileSourcesFindNothing) {
-  EXPECT_EQ(ResRegistry::instance().findFile(u"a.png"), nullptr);
-  restest::NamedMgr mgr;
-  EXPECT_TRUE(mgr.acquireByName(u"a.png").handle.isNull());
 }
 
 }  // namespace
