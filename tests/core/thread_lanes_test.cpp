@@ -1,11 +1,10 @@
-// Lock lanes handed out per thread, and the per-thread profiler slot.
+// Lock lanes handed out per thread.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "runtime/core/profiler.h"
 #include "runtime/core/thread_ctx.h"
 
 namespace {
@@ -61,24 +60,6 @@ TEST(ThreadLanes, ConcurrentThreadsGetDistinctLanesAndExitReturnsThem) {
   t1.join();
   t2.join();
   EXPECT_EQ(freeThreadLaneCount(), before);
-}
-
-TEST(ThreadProfiler, CreatedOnRequestAndDestroyed) {
-  onThread([] {
-    EXPECT_EQ(getThreadProfiler(), nullptr);
-    EXPECT_EQ(getThreadProfileReport(), nullptr);
-    Profiler* p = createThreadProfiler();
-    EXPECT_EQ(getThreadProfiler(), p);
-    ASSERT_NE(getThreadProfileReport(), nullptr);
-    {
-      ProfScope scope("scoped");
-      EXPECT_EQ(p->depth(), 1u);
-    }
-    EXPECT_EQ(p->depth(), 0u);
-    destroyThreadProfiler();
-    EXPECT_EQ(getThreadProfiler(), nullptr);
-    ProfScope noProfiler("nothing happens");
-  });
 }
 
 TEST(ThreadLanesDeathTest, RunningOutOfLanesAbortsWithAMessage) {

@@ -14,8 +14,6 @@ namespace {
 using qx::BufFile;
 using qx::BufFileCopy;
 using qx::ibitstream;
-using qx::IBuffer;
-using qx::obitstream;
 
 std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
   std::mt19937 rng(seed);
@@ -27,29 +25,6 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
 std::unique_ptr<ibitstream> overMemory(const std::vector<uint8_t>& v) {
   return std::make_unique<ibitstream>(std::make_unique<BufFileCopy>(v.data(), v.size()));
 }
-
-// A source that hands out at most a few bytes per read, as a pipe or a decoder might.
-class TrickleSource final : public IBuffer {
- public:
-  TrickleSource(const std::vector<uint8_t>& data, size_t claimed) : data_(data), claimed_(claimed) {}
-  void close() override {}
-  bool isOpen() const override { return true; }
-  bool eof() const override { return pos_ >= data_.size(); }
-  size_t read(void* dst, size_t n) override {
-    const size_t m = std::min({n, size_t{7}, data_.size() - std::min(pos_, data_.size())});
-    std::copy_n(data_.begin() + static_cast<ptrdiff_t>(pos_), m, static_cast<uint8_t*>(dst));
-    pos_ += m;
-    return m;
-  }
-  int64_t size() const override { return static_cast<int64_t>(claimed_); }
-  int64_t seek(int64_t p) override { return static_cast<int64_t>(pos_ = static_cast<size_t>(p)); }
-  int64_t seekRelative(int64_t d) override { return seek(static_cast<int64_t>(pos_) + d); }
-
- private:
-  const std::vector<uint8_t>& data_;
-  size_t claimed_;
-  size_t pos_ = 0;
-};
 
 // The plain meaning of each stream operation over a byte array, one bit at a time.
 struct Model {
@@ -143,8 +118,6 @@ TEST(BitStream, RandomOperationsMatchPlainModel) {
   ASSERT_TRUE(file->open(dir.write("data.bin", v)));
   ibitstream fromFile(std::move(file));
   randomWalk(fromFile, v, 11);
-  ibitstream trickle(std::make_unique<TrickleSource>(v, v.size()));
-  randomWalk(trickle, v, 12);
 }
 
 TEST(BufFile, ClosesWhatItOpensAndStopsAtAShrunkFile) {
@@ -162,32 +135,6 @@ TEST(BufFile, ClosesWhatItOpensAndStopsAtAShrunkFile) {
     EXPECT_EQ(f.read(out.data(), out.size()), 4000u);
   }
   EXPECT_EQ(openFds(), before);
-}
-
-TEST(BitStream, WrittenBitsReadBack) {
-  std::mt19937 rng(9);
-  std::vector<std::pair<uint32_t, unsigned>> fields;
-  std::vector<uint8_t> out;
-  {
-    obitstream s(std::make_unique<qx::BufVectorO>(out));
-    for (int i = 0; i < 20000; ++i) {
-      const unsigned n = 1 + rng() % 32;
-      const uint32_t v = static_cast<uint32_t>(rng()) & (n == 32 ? ~0u : (1u << n) - 1);
-      fields.emplace_back(v, n);
-      s.writeBits(v, n);
-    }
-    const auto big = randomBytes(10000, 10);
-    s.writeBytes(big.data(), big.size());  // larger than the window: goes straight to the sink
-    EXPECT_TRUE(s.flush());
-    s.writeBits(5, 3);  // the last byte is padded when the stream ends
-  }
-  auto in = overMemory(out);
-  for (auto [v, n] : fields) ASSERT_EQ(in->readBits(n), v);
-  std::vector<uint8_t> big(10000);
-  ASSERT_EQ(in->readBytes(big.data(), big.size()), big.size());
-  EXPECT_EQ(big, randomBytes(10000, 10));
-  EXPECT_EQ(in->readBits(8), 5u << 5);
-  EXPECT_TRUE(in->eof());
 }
 
 }  // namespace

@@ -97,26 +97,4 @@ TEST(HdlLock, DeadHandleGivesUpInsteadOfSpinning) {
   EXPECT_EQ(why, SlotLockResult::dead);
 }
 
-TEST(HdlLock, SharedCountOfALaneCannotOverflow) {
-  CountedMgr mgr;
-  auto h = mgr.create().handle;
-  SlotLockResult why;
-  for (int i = 0; i < 255; ++i) ASSERT_NE(mgr.tryLockSlot(h.value, false, why), nullptr) << i;
-  EXPECT_EQ(mgr.tryLockSlot(h.value, false, why), nullptr);
-  EXPECT_EQ(why, SlotLockResult::selfBlocked);
-  // Another lane's count is untouched: it may still take and give back its own.
-  std::thread t([&] {
-    SlotLockResult w;
-    EXPECT_NE(mgr.tryLockSlot(h.value, false, w), nullptr);
-    mgr.unlockShared(h.value);
-    EXPECT_EQ(mgr.tryLockSlot(h.value, true, w), nullptr);
-    EXPECT_EQ(w, SlotLockResult::busy);
-  });
-  t.join();
-  for (int i = 0; i < 255; ++i) mgr.unlockShared(h.value);
-  EXPECT_EQ(mgr.pageLockCount(h.index()), 0u);
-  Lock x(h);
-  EXPECT_TRUE(x.locked());
-}
-
 }  // namespace
