@@ -9,33 +9,6 @@
 
 namespace {
 
-// Each test runs its lane work on fresh threads so the gtest thread's lane stays out of it.
-template <class F>
-void onThread(F f) {
-  std::thread(f).join();
-}
-
-TEST(ThreadLanes, StackOrderAndReuseAfterDetach) {
-  int before = freeThreadLaneCount();
-  int first = 0, again = 0;
-  uint64_t unit = 0;
-  onThread([&] {
-    attachThreadLane();
-    first = threadCtx().laneIndex;
-    unit = threadCtx().laneUnit;
-    detachThreadLane();
-  });
-  onThread([&] {
-    attachThreadLane();
-    again = threadCtx().laneIndex;
-    detachThreadLane();
-  });
-  EXPECT_EQ(first, before);  // the top of the stack
-  EXPECT_EQ(unit, uint64_t(1) << (8 * (first - 1)));
-  EXPECT_EQ(again, first);
-  EXPECT_EQ(freeThreadLaneCount(), before);
-}
-
 TEST(ThreadLanes, ConcurrentThreadsGetDistinctLanesAndExitReturnsThem) {
   int before = freeThreadLaneCount();
   int a = 0, b = 0;
@@ -50,11 +23,18 @@ TEST(ThreadLanes, ConcurrentThreadsGetDistinctLanesAndExitReturnsThem) {
   std::thread t1(body, std::ref(a)), t2(body, std::ref(b));
   while (attached < 2) std::this_thread::yield();
   EXPECT_NE(a, b);
-  onThread([&] {
-    EXPECT_EQ(ensureThreadLane(), ensureThreadLane());  // idempotent
+  // Lanes are handed out from the top of the free stack; a detached lane is the next one given.
+  std::thread([&] {
+    const int lane = ensureThreadLane();
+    EXPECT_EQ(lane, before - 2);
+    EXPECT_EQ(threadCtx().laneUnit, uint64_t(1) << (8 * (lane - 1)));
+    EXPECT_EQ(ensureThreadLane(), lane);  // idempotent
     detachThreadLane();
     EXPECT_EQ(threadCtx().laneIndex, -1);
-  });
+    attachThreadLane();
+    EXPECT_EQ(threadCtx().laneIndex, lane);
+    detachThreadLane();
+  }).join();
   EXPECT_EQ(freeThreadLaneCount(), before - 2);
   release = true;
   t1.join();

@@ -161,21 +161,4 @@ TEST(MemorySource, StreamsWriteAndReadersKeepTheirBytes) {
   EXPECT_EQ(asString(mem.readWhole(u"$mf_stream\\deep\\f.bin", 0)), "third");
 }
 
-TEST(MemFileWriter, SeekGrowsFileWithZeros) {
-  qx::MemNode node;
-  node.bytes = std::make_shared<qx::MemBytes>();
-  qx::BufMemFileO sink;
-  ASSERT_TRUE(sink.attach(&node));
-  EXPECT_EQ(sink.seek(100), 100);
-  EXPECT_EQ(*node.bytes, qx::MemBytes(100, 0));
-  const uint8_t abc[3] = {'a', 'b', 'c'};
-  EXPECT_EQ(sink.write(abc, 3), 3u);
-  EXPECT_EQ(sink.seekRelative(-103), 0);
-  EXPECT_EQ(sink.write(abc, 1), 1u);
-  EXPECT_EQ((*node.bytes)[0], 'a');
-  EXPECT_EQ(node.bytes->size(), 103u);
-  sink.close();
-  EXPECT_EQ(sink.write(abc, 3), 0u);
-}
-
 }  // namespace

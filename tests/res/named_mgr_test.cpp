@@ -11,7 +11,6 @@ namespace {
 
 using restest::Counted;
 using restest::NamedMgr;
-using restest::StrictNamedMgr;
 
 // Read sources as named lookups see them: a set of lower-case file names, all in one
 // source that is never opened (the test loaders only compare its address).
