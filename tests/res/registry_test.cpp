@@ -45,20 +45,4 @@ TEST(ResRegistry, IdsFollowRegistrationAndStayStable) {
   EXPECT_STREQ(log.at(2), "d");
 }
 
-TEST(ResRegistry, FileExtensionsPickTheFirstClaimingManager) {
-  ResRegistry& reg = ResRegistry::instance();
-  auto first = std::make_unique<kesto::StandInMgr>("first", "First");
-  first->addExtension(u"mtl");
-  auto second = std::make_unique<kesto::StandInMgr>("second", "Second");
-  second->addExtension(u"xyz");
-  auto third = std::make_unique<kesto::StandInMgr>("third", "Third");
-  third->addExtension(u"xyz");
-  EXPECT_EQ(reg.findManagerForFile(u"a\\b.xyz"), second.get());
-  EXPECT_EQ(reg.findManagerForFile(u"b.mtl"), first.get());
-  EXPECT_EQ(reg.findManagerForFile(u"b.MTL"), nullptr);
-  EXPECT_EQ(reg.findManagerForFile(u""), nullptr);
-  second.reset();
-  EXPECT_EQ(reg.findManagerForFile(u"a.xyz"), third.get());
-}
-
 }  // namespace
