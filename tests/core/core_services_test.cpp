@@ -10,20 +10,12 @@
 
 namespace {
 
-std::string hex(const uint8_t* p, size_t n) {
-  static const char d[] = "0123456789abcdef";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s += d[p[i] >> 4];
-    s += d[p[i] & 15];
-  }
-  return s;
-}
-
 std::string hmac(const std::string& key, const std::string& data) {
   uint8_t digest[20];
   HMAC_SHA1(digest, key.data(), key.size(), data.data(), data.size());
-  return hex(digest, 20);
+  std::string hex;
+  for (uint8_t b : digest) hex += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
+  return hex;
 }
 
 std::string b64(const std::string& s) {
@@ -32,7 +24,7 @@ std::string b64(const std::string& s) {
   return std::string(out, n);
 }
 
-TEST(Checksum, KnownVectors) {
+TEST(Checksum, KnownVectorsAndBase64Bounds) {
   EXPECT_EQ(GetMemCRC32("123456789", 9), 0xCBF43926u);
   EXPECT_EQ(GetMemCRC32("", 0), 0u);
   // RFC 2202; a key longer than the block is hashed first.
@@ -44,25 +36,19 @@ TEST(Checksum, KnownVectors) {
   const char* const b64s[][2] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"},
                                  {"fooba", "Zm9vYmE="}};
   for (auto& [in, out] : b64s) EXPECT_EQ(b64(in), out) << in;
-}
-
-TEST(Checksum, Base64RefusesADestinationThatIsTooSmall) {
+  // A destination too small is refused untouched; exactly the encoded size takes no terminator.
   char out[8];
   std::memset(out, 'x', sizeof out);
   EXPECT_EQ(base64(out, 7, "foobar", 6), 0u);
   EXPECT_EQ(out[0], 'x');
-  // Exactly the encoded size: written without the terminator.
   EXPECT_EQ(base64(out, 8, "foobar", 6), 8u);
   EXPECT_EQ(std::string(out, 8), "Zm9vYmFy");
 }
 
-TEST(UrlEncoding, SpaceAndReservedCharacters) {
+TEST(UrlEncoding, ReservedCharactersAndNoEscapeSplitAtTheEnd) {
   EXPECT_EQ(qcore::urlEncode("a b+c&d=e/f-._~Zz09"), "a%20b%2Bc%26d%3De%2Ff-._~Zz09");
   EXPECT_EQ(qcore::urlEncode("\xE3\x81\x82"), "%E3%81%82");
   EXPECT_EQ(qcore::urlDecode("a%20b+c%zz%4", true), "a b c%zz%4");
-}
-
-TEST(UrlEncoding, NeverSplitsAnEscapeAtTheEndOfTheBuffer) {
   char out[5];
   size_t n = url_encode(out, sizeof out, "ab c", 4);
   EXPECT_EQ(std::string(out, n), "ab");  // "%20" would not fit with the terminator

@@ -25,19 +25,13 @@ TEST(Utf, EveryCodePointRoundTrips) {
   }
 }
 
-TEST(Utf, MalformedUtf8BecomesReplacementCharacters) {
+TEST(Utf, MalformedTextBecomesReplacementCharacters) {
   EXPECT_EQ(qcore::utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
   EXPECT_EQ(qcore::utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");          // encoded surrogate
   EXPECT_EQ(qcore::utf8ToUtf16("\xF4\x90\x80\x80"), u"\uFFFD");      // beyond U+10FFFF
   EXPECT_EQ(qcore::utf8ToUtf16("\xE6\x97"), u"\uFFFD");              // truncated at the end
   EXPECT_EQ(qcore::utf8ToUtf16("\xE6" "A"), u"\uFFFDA");             // broken, resyncs on A
-}
-
-TEST(Utf, UnpairedSurrogatesBecomeReplacementCharacters) {
-  std::u16string lone = u"x";
-  lone += char16_t(0xD83D);
-  lone += u"y";
-  lone += char16_t(0xDE00);
+  const std::u16string lone{u'x', char16_t(0xD83D), u'y', char16_t(0xDE00)};  // unpaired surrogates
   EXPECT_EQ(qcore::utf16ToUtf8(lone), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
   char16_t units[2];
   int len;

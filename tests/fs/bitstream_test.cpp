@@ -22,10 +22,6 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
   return v;
 }
 
-std::unique_ptr<ibitstream> overMemory(const std::vector<uint8_t>& v) {
-  return std::make_unique<ibitstream>(std::make_unique<BufFileCopy>(v.data(), v.size()));
-}
-
 // The plain meaning of each stream operation over a byte array, one bit at a time.
 struct Model {
   const std::vector<uint8_t>& data;
@@ -110,7 +106,8 @@ TEST(BitStream, RandomOperationsMatchPlainModel) {
   // Sizes around the window (4096 bytes) and an empty source.
   for (size_t size : {size_t{0}, size_t{3}, size_t{4093}, size_t{4100}, size_t{20000}}) {
     const auto v = randomBytes(size, static_cast<uint32_t>(size));
-    randomWalk(*overMemory(v), v, 7u + static_cast<uint32_t>(size));
+    ibitstream fromMemory(std::make_unique<BufFileCopy>(v.data(), v.size()));
+    randomWalk(fromMemory, v, 7u + static_cast<uint32_t>(size));
   }
   fstest::TempDir dir;
   const auto v = randomBytes(30011, 3);

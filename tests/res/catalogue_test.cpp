@@ -82,10 +82,8 @@ TEST(ManagerCatalogue, BuildsInOrderWithStandIns) {
 TEST(ManagerCatalogue, ManagerWithoutAnIdMakesNothing) {
   ResRegistry& reg = ResRegistry::instance();
   std::vector<std::unique_ptr<kesto::StandInMgr>> fillers;
-  while (reg.managerCount() < ResRegistry::kMaxManagers) {
+  while (reg.managerCount() < ResRegistry::kMaxManagers)
     fillers.push_back(std::make_unique<kesto::StandInMgr>("filler", "Filler"));
-    EXPECT_EQ(fillers.back()->id(), reg.managerCount() - 1);
-  }
   restest::CountedMgr late;
   EXPECT_EQ(late.id(), kesto::kNoManagerId);
   EXPECT_EQ(reg.managerById(kesto::kNoManagerId), nullptr);

@@ -1,4 +1,4 @@
-// Named lookups: case folding, one load per name, failed loads, generated names.
+// Named lookups: case folding, one load per name, failed and nested loads.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -12,8 +12,7 @@ namespace {
 using restest::Counted;
 using restest::NamedMgr;
 
-// Read sources as named lookups see them: a set of lower-case file names, all in one
-// source that is never opened (the test loaders only compare its address).
+// A set of lower-case file names in one source that is never opened (loaders compare its address).
 class FakeSources : public ResFileSources {
  public:
   explicit FakeSources(std::set<std::u16string> names) : names_(std::move(names)) {
@@ -83,7 +82,6 @@ TEST(NamedMgr, FailedLookupsLeaveNothingBehind) {
   EXPECT_EQ(mgr.loads.size(), 3u);
 }
 
-// A loader that throws is a failed load.
 class ThrowingMgr : public kesto::ResourceMgr<ThrowingMgr, Counted, kesto::MultiP, 1> {
  public:
   const char* dataTypeName() const override { return "Throwing"; }
