@@ -1,5 +1,5 @@
-// A numeric locale whose decimal point is a comma, built on the spot with localedef (a few
-// milliseconds), so locale checks never depend on the locales a machine happens to have.
+// A comma-decimal numeric locale built on the spot with localedef, so locale checks never
+// depend on the locales a machine has.
 #pragma once
 #include <clocale>
 #include <cstdlib>
@@ -21,8 +21,7 @@ class CommaDecimalLocale {
       std::ofstream src(dir_ / "comma.src");
       src << "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\ngrouping 3;3\nEND LC_NUMERIC\n";
     }
-    // localedef warns about the categories left out and says so in its exit code; the
-    // locale it writes is complete enough for LC_NUMERIC.
+    // localedef's exit code reports the categories left out; LC_NUMERIC is complete.
     const std::string cmd = "localedef -c -i '" + (dir_ / "comma.src").string() + "' -f ANSI_X3.4-1968 '" +
                             (dir_ / "qx_COMMA").string() + "' >/dev/null 2>&1";
     (void)std::system(cmd.c_str());

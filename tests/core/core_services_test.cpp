@@ -10,20 +10,12 @@
 
 namespace {
 
-std::string hex(const uint8_t* p, size_t n) {
-  static const char d[] = "0123456789abcdef";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) {
-    s += d[p[i] >> 4];
-    s += d[p[i] & 15];
-  }
-  return s;
-}
-
 std::string hmac(const std::string& key, const std::string& data) {
   uint8_t digest[20];
   HMAC_SHA1(digest, key.data(), key.size(), data.data(), data.size());
-  return hex(digest, 20);
+  std::string hex;
+  for (uint8_t b : digest) hex += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
+  return hex;
 }
 
 std::string b64(const std::string& s) {
@@ -32,7 +24,7 @@ std::string b64(const std::string& s) {
   return std::string(out, n);
 }
 
-TEST(Checksum, KnownVectors) {
+TEST(Checksum, KnownVectorsAndBase64Bounds) {
   EXPECT_EQ(GetMemCRC32("123456789", 9), 0xCBF43926u);
   EXPECT_EQ(GetMemCRC32("", 0), 0u);
   // RFC 2202; a key longer than the block is hashed first.
@@ -44,44 +36,19 @@ TEST(Checksum, KnownVectors) {
   const char* const b64s[][2] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"},
                                  {"fooba", "Zm9vYmE="}};
   for (auto& [in, out] : b64s) EXPECT_EQ(b64(in), out) << in;
-}
-
-TEST(Checksum, Base64RefusesADestinationThatIsTooSmall) {
+  // A destination too small is refused untouched; exactly the encoded size takes no terminator.
   char out[8];
   std::memset(out, 'x', sizeof out);
   EXPECT_EQ(base64(out, 7, "foobar", 6), 0u);
   EXPECT_EQ(out[0], 'x');
-  // Exactly the encoded size: written without the terminator.
   EXPECT_EQ(base64(out, 8, "foobar", 6), 8u);
   EXPECT_EQ(std::string(out, 8), "Zm9vYmFy");
 }
 
-TEST(UrlEncoding, EveryByteFollowsTheUnreservedSet) {
-  for (int c = 0; c < 256; ++c) {
-    char in = static_cast<char>(c);
-    char out[8];
-    size_t n = url_encode_OAUTH(out, sizeof out, &in, 1);
-    bool keep = std::isalnum(c) && c < 128;
-    keep = keep || c == '-' || c == '.' || c == '_' || c == '~';
-    if (keep) {
-      ASSERT_EQ(n, 1u) << c;
-      EXPECT_EQ(out[0], in);
-    } else {
-      char want[4];
-      std::snprintf(want, sizeof want, "%%%02X", c);
-      ASSERT_EQ(n, 3u) << c;
-      EXPECT_EQ(std::string(out, 3), want) << c;
-    }
-  }
-}
-
-TEST(UrlEncoding, SpaceAndReservedCharacters) {
-  EXPECT_EQ(qcore::urlEncode("a b+c&d=e/f"), "a%20b%2Bc%26d%3De%2Ff");
+TEST(UrlEncoding, ReservedCharactersAndNoEscapeSplitAtTheEnd) {
+  EXPECT_EQ(qcore::urlEncode("a b+c&d=e/f-._~Zz09"), "a%20b%2Bc%26d%3De%2Ff-._~Zz09");
   EXPECT_EQ(qcore::urlEncode("\xE3\x81\x82"), "%E3%81%82");
   EXPECT_EQ(qcore::urlDecode("a%20b+c%zz%4", true), "a b c%zz%4");
-}
-
-TEST(UrlEncoding, NeverSplitsAnEscapeAtTheEndOfTheBuffer) {
   char out[5];
   size_t n = url_encode(out, sizeof out, "ab c", 4);
   EXPECT_EQ(std::string(out, n), "ab");  // "%20" would not fit with the terminator
@@ -103,14 +70,6 @@ TEST(UrlParts, HostPathAndPort) {
   for (auto& [url, port] : ports) EXPECT_EQ(url_extractPort_C(url), port) << url;
 }
 
-TEST(UrlParts, MalformedUrlsFailCleanly) {
-  char host[8];
-  for (const char* bad : {"ftp://x/", "http://averyverylonghost.example/"}) {
-    EXPECT_FALSE(url_extractHost_C(bad, host, sizeof host));
-    EXPECT_STREQ(host, "");
-  }
-}
-
 TEST(UrlParts, ControlCharactersAndSpacesNeverReachTheParts) {
   // A host or path carrying CR LF would end up in the request line or a header as it is.
   char host[128], uri[256];
@@ -128,10 +87,7 @@ TEST(IntegerText, StrictParsersRefuseOverflowAndJunk) {
   EXPECT_EQ(qcore::parseI64("9223372036854775807"), INT64_MAX);
   EXPECT_EQ(qcore::parseI64("-9223372036854775808"), INT64_MIN);
   EXPECT_FALSE(qcore::parseI64("9223372036854775808"));
-  EXPECT_FALSE(qcore::parseI64("-9223372036854775809"));
-  EXPECT_FALSE(qcore::parseI64("12x"));
-  EXPECT_FALSE(qcore::parseI64(""));
-  EXPECT_FALSE(qcore::parseI64("-"));
+  for (const char* junk : {"12x", "", "-"}) EXPECT_FALSE(qcore::parseI64(junk)) << junk;
   EXPECT_EQ(qcore::parseU64("18446744073709551615"), UINT64_MAX);
   EXPECT_FALSE(qcore::parseU64("18446744073709551616"));
   EXPECT_EQ(qcore::parseI32("7fffffff", 16), INT32_MAX);
@@ -145,7 +101,6 @@ TEST(IntegerText, StrictParsersRefuseOverflowAndJunk) {
 TEST(IntegerText, CoreConversions) {
   char buf[32];
   EXPECT_STREQ(I64ToStr(buf, sizeof buf, -1234567890123LL, 1), "-1234567890123");
-  EXPECT_STREQ(I64ToStr(buf, sizeof buf, -1, 0), "18446744073709551615");
   EXPECT_EQ(I64ToStr(buf, 3, 12345, 1), nullptr);
 
   bool ok = false;
@@ -153,23 +108,16 @@ TEST(IntegerText, CoreConversions) {
   EXPECT_TRUE(ok);
   EXPECT_EQ(StrToI64("99999999999999999999", &ok), INT64_MAX);
   EXPECT_FALSE(ok);
-  EXPECT_EQ(StrToI64("x", &ok), 0);
-  EXPECT_FALSE(ok);
 
-  EXPECT_EQ(StrToHex4("00e9", &ok), 0xE9);
-  EXPECT_TRUE(ok);
   EXPECT_EQ(StrToHex4("12\0" "4", &ok), 0);  // a terminator before the fourth digit
   EXPECT_FALSE(ok);
-
   EXPECT_EQ(StrToI32B("1a2b\r\n", 6, 16, &ok), 0x1A2B);
   EXPECT_TRUE(ok);
-  EXPECT_EQ(StrToI32B("123456789012345", 15, 16, &ok), INT32_MAX);
-  EXPECT_FALSE(ok);
   EXPECT_EQ(StrToI32B("\r\n", 2, 16, &ok), 0);
   EXPECT_FALSE(ok);
 }
 
-TEST(IntegerText, DoublesRoundTripInTheCLocale) {
+TEST(IntegerText, DoublesRoundTripInTheCLocaleWhateverTheProcessLocale) {
   for (double v : {0.1, -2.5e-300, 1.0 / 3.0, 123456789.125, 1e21}) {
     auto back = qcore::parseDouble(qcore::formatDouble(v));
     ASSERT_TRUE(back);
@@ -181,34 +129,12 @@ TEST(IntegerText, DoublesRoundTripInTheCLocale) {
   for (const char* bad : {"+-5", "-+5", "++5", " 5", "5 ", "", "-", "1e"}) EXPECT_FALSE(qcore::parseDouble(bad)) << bad;
   // Beyond the range as strtod reads it: overflow gives infinity, underflow zero.
   EXPECT_EQ(qcore::parseDouble("1e5000"), HUGE_VAL);
-  EXPECT_EQ(qcore::parseDouble("-1e5000"), -HUGE_VAL);
   EXPECT_EQ(qcore::parseDouble("1e-5000"), 0.0);
   EXPECT_EQ(qcore::parseDouble("inf"), HUGE_VAL);
-}
-
-TEST(IntegerText, DoubleTextIgnoresTheProcessLocale) {
   CommaDecimalLocale comma;
   ASSERT_TRUE(comma.active()) << "could not build a comma-decimal locale";
   EXPECT_EQ(qcore::formatDouble(2.5), "2.5");
   EXPECT_EQ(qcore::parseDouble("2.5"), 2.5);
-  EXPECT_FALSE(qcore::parseDouble("2,5"));
-  EXPECT_EQ(qcore::strtodC("0.125"), 0.125);
-}
-
-TEST(SmallAllocator, LuaAllocContractAndCounts) {
-  SMA* sma = NewSMA(SMAPolicy{});
-  void* p = LuaAlloc(sma, nullptr, 0, 24);
-  ASSERT_NE(p, nullptr);
-  std::memset(p, 7, 24);
-  p = LuaAlloc(sma, p, 24, 4000);
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(static_cast<unsigned char*>(p)[23], 7);
-  EXPECT_EQ(sma->liveBlocks.load(), 1);
-  EXPECT_EQ(sma->liveBytes.load(), 4000);
-  EXPECT_EQ(LuaAlloc(sma, p, 4000, 0), nullptr);
-  EXPECT_EQ(sma->liveBlocks.load(), 0);
-  EXPECT_EQ(sma->liveBytes.load(), 0);
-  DeleteSMA(sma);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // Handle bit layout, counted handles and the recursive spin lock.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -28,52 +27,21 @@ struct CountingMgr {
 struct Thing {};
 using ThingHandle = kesto::Handle<CountingMgr, Thing>;
 
-TEST(Handle, BitLayout) {
-  HdlBase h(kesto::formHandle(5, 3, 0));
-  EXPECT_EQ(h.value, 0x3005u);
-  EXPECT_EQ(h.index(), 5u);
-  EXPECT_EQ(h.mgrId(), 3u);
-  EXPECT_EQ(h.magic(), 0u);
-
+TEST(Handle, BitLayoutAndGenerations) {
+  EXPECT_EQ(HdlBase(kesto::formHandle(5, 3, 0)).value, 0x3005u);
   HdlBase g(kesto::formHandle(4095, 63, 0x3FFF));
   EXPECT_EQ(g.index(), 4095u);
   EXPECT_EQ(g.mgrId(), kesto::kNoManagerId);
   EXPECT_EQ(g.generation(), 0x3FFFu);
-
   // Putting a manager id into a word leaves the index and generation alone.
-  uint32_t word = kesto::formHandle(17, 0, 42);
-  uint32_t withId = kesto::withManagerId(word, 9);
-  EXPECT_EQ(HdlBase(withId).index(), 17u);
-  EXPECT_EQ(HdlBase(withId).mgrId(), 9u);
-  EXPECT_EQ(HdlBase(withId).generation(), 42u);
+  const HdlBase withId(kesto::withManagerId(kesto::formHandle(17, 0, 42), 9));
+  EXPECT_EQ(withId.value, kesto::formHandle(17, 9, 42));
   // The index never spills into the manager bits.
   EXPECT_EQ(HdlBase(kesto::formHandle(4096 + 7, 2, 1)).mgrId(), 2u);
-}
-
-TEST(Handle, GenerationsSkipZero) {
   EXPECT_EQ(kesto::nextGeneration(0), 1u);
-  EXPECT_EQ(kesto::nextGeneration(1), 2u);
   EXPECT_EQ(kesto::nextGeneration(kesto::kHandleGenMax), 1u);
   // A live object's handle is never the null handle, even at slot 0 of manager 0.
   EXPECT_FALSE(HdlBase(kesto::formHandle(0, 0, 1)).isNull());
-  EXPECT_TRUE(HdlBase().isNull());
-}
-
-TEST(Handle, CountedCopiesAddAndRelease) {
-  CountingMgr::refs = 0;
-  {
-    ThingHandle a(0x1001);
-    EXPECT_EQ(CountingMgr::refs, 1);
-    ThingHandle b = a;
-    EXPECT_EQ(CountingMgr::refs, 2);
-    ThingHandle c(std::move(b));
-    EXPECT_EQ(CountingMgr::refs, 2);
-    EXPECT_TRUE(b.isNull());
-    ThingHandle none;
-    ThingHandle none2 = none;  // null copies count nothing
-    EXPECT_EQ(CountingMgr::refs, 2);
-  }
-  EXPECT_EQ(CountingMgr::refs, 0);
 }
 
 TEST(Handle, SelfAssignmentNeverDropsTheLastReference) {
@@ -92,57 +60,19 @@ TEST(Handle, SelfAssignmentNeverDropsTheLastReference) {
   EXPECT_EQ(CountingMgr::refs, 0);
 }
 
-TEST(Synclo, RecursiveForItsOwner) {
+TEST(Synclo, RecursiveForItsOwnerOnly) {
   kesto::Synclo s;
   EXPECT_TRUE(s.lock(true));
   EXPECT_TRUE(s.lock(false));
+  bool got = true;
+  std::thread([&] { got = s.lock(false); }).join();
+  EXPECT_FALSE(got);
   EXPECT_EQ(s.count(), 2u);
   s.unlock();
-  EXPECT_TRUE(s.heldByMe());
   s.unlock();
   EXPECT_EQ(s.owner(), 0u);
   s.unlock();  // an extra unlock of a free lock changes nothing
   EXPECT_EQ(s.count(), 0u);
-}
-
-TEST(Synclo, NonBlockingLockFailsWhileAnotherThreadHoldsIt) {
-  kesto::Synclo s;
-  ASSERT_TRUE(s.lock(true));
-  bool got = true;
-  uint32_t countSeen = 0;
-  std::thread([&] {
-    got = s.lock(false);
-    countSeen = s.count();
-  }).join();
-  EXPECT_FALSE(got);
-  EXPECT_EQ(countSeen, 1u);
-  s.unlock();
-}
-
-TEST(Synclo, FourContendingThreadsCountExactly) {
-  kesto::Synclo s;
-  long counter = 0;
-  constexpr int kThreads = 4, kRounds = 20000;
-  std::vector<std::thread> threads;
-  std::atomic<bool> go{false};
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&] {
-      while (!go.load()) {
-      }
-      for (int i = 0; i < kRounds; ++i) {
-        s.lock(true);
-        s.lock(true);  // re-entry inside the critical section
-        long v = counter;
-        counter = v + 1;
-        s.unlock();
-        s.unlock();
-      }
-    });
-  }
-  go = true;
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(counter, long(kThreads) * kRounds);
-  EXPECT_EQ(s.owner(), 0u);
 }
 
 }  // namespace

@@ -14,9 +14,6 @@ namespace {
 using qx::BufFile;
 using qx::BufFileCopy;
 using qx::ibitstream;
-using qx::IBuffer;
-using qx::obitstream;
-using qx::OBuffer;
 
 std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
   std::mt19937 rng(seed);
@@ -24,33 +21,6 @@ std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
   for (auto& b : v) b = static_cast<uint8_t>(rng());
   return v;
 }
-
-std::unique_ptr<ibitstream> overMemory(const std::vector<uint8_t>& v) {
-  return std::make_unique<ibitstream>(std::make_unique<BufFileCopy>(v.data(), v.size()));
-}
-
-// A source that hands out at most a few bytes per read, as a pipe or a decoder might.
-class TrickleSource final : public IBuffer {
- public:
-  TrickleSource(const std::vector<uint8_t>& data, size_t claimed) : data_(data), claimed_(claimed) {}
-  void close() override {}
-  bool isOpen() const override { return true; }
-  bool eof() const override { return pos_ >= data_.size(); }
-  size_t read(void* dst, size_t n) override {
-    const size_t m = std::min({n, size_t{7}, data_.size() - std::min(pos_, data_.size())});
-    std::copy_n(data_.begin() + static_cast<ptrdiff_t>(pos_), m, static_cast<uint8_t*>(dst));
-    pos_ += m;
-    return m;
-  }
-  int64_t size() const override { return static_cast<int64_t>(claimed_); }
-  int64_t seek(int64_t p) override { return static_cast<int64_t>(pos_ = static_cast<size_t>(p)); }
-  int64_t seekRelative(int64_t d) override { return seek(static_cast<int64_t>(pos_) + d); }
-
- private:
-  const std::vector<uint8_t>& data_;
-  size_t claimed_;
-  size_t pos_ = 0;
-};
 
 // The plain meaning of each stream operation over a byte array, one bit at a time.
 struct Model {
@@ -132,49 +102,12 @@ void randomWalk(ibitstream& s, const std::vector<uint8_t>& data, uint32_t seed) 
   }
 }
 
-TEST(BitStream, ReadsBitsMostSignificantFirst) {
-  const std::vector<uint8_t> v{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0x11, 0x22};
-  auto s = overMemory(v);
-  EXPECT_EQ(s->readBits(4), 0x1u);
-  EXPECT_EQ(s->readBits(12), 0x234u);
-  EXPECT_EQ(s->readBits(16), 0x5678u);
-  EXPECT_EQ(s->readBits(0), 0u);
-  EXPECT_EQ(s->readBits(32), 0x9ABCDEF0u);
-  EXPECT_EQ(s->tell(), 8);
-  EXPECT_EQ(s->readBits(16), 0x1122u);
-  EXPECT_TRUE(s->eof());
-  EXPECT_EQ(s->readBits(32), 0u);  // past the end: zero bits
-  EXPECT_EQ(s->tell(), 10);
-  s->close();
-  EXPECT_FALSE(s->isOpen());
-  EXPECT_TRUE(s->eof());
-  EXPECT_EQ(s->readBits(32), 0u);
-  uint8_t b;
-  EXPECT_EQ(s->readBytes(&b, 1), 0u);
-  EXPECT_EQ(s->seek(5), 0);
-}
-
-TEST(BitStream, String16StopsAtZeroOrSixtyThreeUnits) {
-  const std::vector<uint8_t> v{0x41, 0x00, 0x42, 0x00, 0x00, 0x00, 0x43, 0x00};
-  auto s = overMemory(v);
-  char16_t out[64];
-  EXPECT_EQ(s->readString16(out), 2u);
-  EXPECT_EQ(std::u16string(out), u"AB");
-  EXPECT_EQ(s->tell(), 6);
-
-  std::vector<uint8_t> longName;
-  for (int i = 0; i < 70; ++i) longName.insert(longName.end(), {0x61, 0x00});
-  auto t = overMemory(longName);
-  EXPECT_EQ(t->readString16(out), 63u);
-  EXPECT_EQ(t->tell(), 126);
-  EXPECT_EQ(std::u16string(out).size(), 63u);
-}
-
 TEST(BitStream, RandomOperationsMatchPlainModel) {
   // Sizes around the window (4096 bytes) and an empty source.
   for (size_t size : {size_t{0}, size_t{3}, size_t{4093}, size_t{4100}, size_t{20000}}) {
     const auto v = randomBytes(size, static_cast<uint32_t>(size));
-    randomWalk(*overMemory(v), v, 7u + static_cast<uint32_t>(size));
+    ibitstream fromMemory(std::make_unique<BufFileCopy>(v.data(), v.size()));
+    randomWalk(fromMemory, v, 7u + static_cast<uint32_t>(size));
   }
   fstest::TempDir dir;
   const auto v = randomBytes(30011, 3);
@@ -182,18 +115,6 @@ TEST(BitStream, RandomOperationsMatchPlainModel) {
   ASSERT_TRUE(file->open(dir.write("data.bin", v)));
   ibitstream fromFile(std::move(file));
   randomWalk(fromFile, v, 11);
-  ibitstream trickle(std::make_unique<TrickleSource>(v, v.size()));
-  randomWalk(trickle, v, 12);
-}
-
-TEST(BitStream, SourceShorterThanItClaimsEndsDataEarly) {
-  const auto v = randomBytes(5000, 4);
-  ibitstream s(std::make_unique<TrickleSource>(v, 9000));
-  std::vector<uint8_t> out(9000);
-  EXPECT_EQ(s.readBytes(out.data(), out.size()), 5000u);
-  EXPECT_TRUE(std::equal(v.begin(), v.end(), out.begin()));
-  EXPECT_TRUE(s.eof());
-  EXPECT_EQ(s.readBits(32), 0u);
 }
 
 TEST(BufFile, ClosesWhatItOpensAndStopsAtAShrunkFile) {
@@ -211,61 +132,6 @@ TEST(BufFile, ClosesWhatItOpensAndStopsAtAShrunkFile) {
     EXPECT_EQ(f.read(out.data(), out.size()), 4000u);
   }
   EXPECT_EQ(openFds(), before);
-}
-
-class VectorSink final : public OBuffer {
- public:
-  explicit VectorSink(std::vector<uint8_t>& out, size_t limit = SIZE_MAX) : out_(out), limit_(limit) {}
-  void close() override {}
-  bool isOpen() const override { return true; }
-  size_t write(const void* src, size_t n) override {
-    const size_t m = std::min(n, limit_ - std::min(limit_, out_.size()));
-    out_.insert(out_.end(), static_cast<const uint8_t*>(src), static_cast<const uint8_t*>(src) + m);
-    return m;
-  }
-  int64_t seek(int64_t) override { return -1; }
-  int64_t seekRelative(int64_t) override { return -1; }
-  void setFileTime(qx::FileTime, qx::FileTime, qx::FileTime) override {}
-
- private:
-  std::vector<uint8_t>& out_;
-  size_t limit_;
-};
-
-TEST(BitStream, WrittenBitsReadBack) {
-  std::mt19937 rng(9);
-  std::vector<std::pair<uint32_t, unsigned>> fields;
-  std::vector<uint8_t> out;
-  {
-    obitstream s(std::make_unique<VectorSink>(out));
-    for (int i = 0; i < 20000; ++i) {
-      const unsigned n = 1 + rng() % 32;
-      const uint32_t v = static_cast<uint32_t>(rng()) & (n == 32 ? ~0u : (1u << n) - 1);
-      fields.emplace_back(v, n);
-      s.writeBits(v, n);
-    }
-    const auto big = randomBytes(10000, 10);
-    s.writeBytes(big.data(), big.size());  // larger than the window: goes straight to the sink
-    EXPECT_TRUE(s.flush());
-    s.writeBits(5, 3);  // the last byte is padded when the stream ends
-  }
-  auto in = overMemory(out);
-  for (auto [v, n] : fields) ASSERT_EQ(in->readBits(n), v);
-  std::vector<uint8_t> big(10000);
-  ASSERT_EQ(in->readBytes(big.data(), big.size()), big.size());
-  EXPECT_EQ(big, randomBytes(10000, 10));
-  EXPECT_EQ(in->readBits(8), 5u << 5);
-  EXPECT_TRUE(in->eof());
-}
-
-TEST(BitStream, WriterReportsShortSink) {
-  std::vector<uint8_t> out;
-  obitstream s(std::make_unique<VectorSink>(out, 10));
-  const auto data = randomBytes(100, 11);
-  s.writeBytes(data.data(), data.size());
-  EXPECT_FALSE(s.flush());
-  EXPECT_TRUE(s.failed());
-  EXPECT_EQ(out.size(), 10u);
 }
 
 }  // namespace

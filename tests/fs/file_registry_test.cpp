@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "runtime/fs/pack_format.h"
 #include "runtime/fs/raw_files.h"
 #include "temp_dir.h"
@@ -16,9 +14,11 @@ using qx::FileRegistry;
 
 std::string text(const FileData& d) { return d.empty() ? "<none>" : std::string(d.chars(), d.size()); }
 
-TEST(FileRegistry, MountsEachKindOfSource) {
+TEST(FileRegistry, MountOrderDecidesWhichFileIsRead) {
   TempDir dir;
-  dir.write("folder/f.txt", "folder");
+  dir.write("resource/same.lua", "from resource");
+  dir.write("script/same.lua", "from script");
+  dir.write("script/$reg_empty", "on disk");
   qx::PackWriteDir root;
   root.file(u"p.txt").data = {'p', 'a', 'c', 'k'};
   {
@@ -28,63 +28,36 @@ TEST(FileRegistry, MountsEachKindOfSource) {
     ASSERT_TRUE(qx::writePackDirectory(out, root, nullptr));
   }
   FileRegistry reg;
-  EXPECT_TRUE(reg.mountRead(u"$"));
-  EXPECT_TRUE(reg.mountRead(w(dir.at("folder"))));
-  EXPECT_TRUE(reg.mountRead(w(dir.at("game.pak"))));
-  EXPECT_FALSE(reg.mountRead(w(dir.at("nothing"))));
-  EXPECT_EQ(reg.readSourceCount(), 3u);
-  EXPECT_EQ(text(reg.readFile(u"f.txt")), "folder");
-  EXPECT_EQ(text(reg.readFile(u"p.txt")), "pack");
-  EXPECT_EQ(reg.findFile(u"p.txt"), reg.readSource(2));
-  EXPECT_EQ(reg.findFile(u"none.txt"), nullptr);
-  FileData none = reg.readFile(u"none.txt");
-  EXPECT_TRUE(none.empty());
-  EXPECT_TRUE(none.owned());
-
-  // Packs are never write targets.
-  EXPECT_FALSE(reg.mountWrite(w(dir.at("game.pak"))));
-  EXPECT_FALSE(reg.mountWrite(w(dir.at("nothing"))));
-  EXPECT_EQ(reg.writeTargetCount(), 0u);
-}
-
-TEST(FileRegistry, MountOrderDecidesWhichFileIsRead) {
-  TempDir dir;
-  dir.write("resource/same.lua", "from resource");
-  dir.write("script/same.lua", "from script");
-  dir.write("script/only.lua", "only script");
-  FileRegistry reg;
   ASSERT_TRUE(reg.mountRead(u"$"));
   ASSERT_TRUE(reg.mountRead(w(dir.at("resource"))));
   ASSERT_TRUE(reg.mountRead(w(dir.path()) + u"\\script"));
+  ASSERT_TRUE(reg.mountRead(w(dir.at("game.pak"))));
+  EXPECT_FALSE(reg.mountRead(w(dir.at("nothing"))));
   EXPECT_EQ(text(reg.readFile(u"same.lua")), "from resource");
-  EXPECT_EQ(text(reg.readFile(u"only.lua")), "only script");
-  EXPECT_EQ(reg.findFile(u"only.lua"), reg.readSource(2));
   EXPECT_EQ(reg.findFile(u"SAME.LUA"), reg.readSource(1));
+  EXPECT_EQ(text(reg.readFile(u"p.txt")), "pack");
+  EXPECT_EQ(reg.findFile(u"p.txt"), reg.readSource(3));
+  FileData none = reg.readFile(u"none.txt");
+  EXPECT_TRUE(none.empty());
+  EXPECT_TRUE(none.owned());
   // A folder that vanished holds missing files, not errors.
   std::filesystem::remove_all(dir.at("resource"));
   EXPECT_EQ(reg.findFile(u"same.lua"), reg.readSource(2));
   EXPECT_EQ(text(reg.readFile(u"same.lua")), "from script");
-  EXPECT_EQ(reg.findFile(u"none.lua"), nullptr);
-
-  // Teardown ends every source.
+  // Packs are never write targets.
+  EXPECT_FALSE(reg.mountWrite(w(dir.at("game.pak"))));
+  EXPECT_FALSE(reg.mountWrite(w(dir.at("nothing"))));
   ASSERT_TRUE(reg.mountWrite(u"$"));
   EXPECT_EQ(reg.writeTargetCount(), 1u);
+  // An empty in-memory file exists (size 0) but does not hide a later source's bytes.
+  ASSERT_EQ(reg.writeTarget(0)->writeWhole(u"$reg_empty", true, nullptr, 0), 0);
+  EXPECT_EQ(text(reg.readFile(u"$reg_empty")), "on disk");
+  EXPECT_EQ(reg.findFile(u"$reg_empty"), reg.readSource(0));
+
   reg.teardown();
   EXPECT_EQ(reg.readSourceCount(), 0u);
   EXPECT_EQ(reg.writeTargetCount(), 0u);
   EXPECT_EQ(reg.findFile(u"$anything"), nullptr);
-}
-
-TEST(FileRegistry, EmptyInMemoryFileDoesNotHideLaterSources) {
-  TempDir dir;
-  dir.write("r/$reg_empty", "on disk");
-  FileRegistry reg;
-  ASSERT_TRUE(reg.mountRead(u"$"));
-  ASSERT_TRUE(reg.mountRead(w(dir.at("r"))));
-  ASSERT_TRUE(reg.mountWrite(u"$"));
-  ASSERT_EQ(reg.writeTarget(0)->writeWhole(u"$reg_empty", true, nullptr, 0), 0);
-  EXPECT_EQ(text(reg.readFile(u"$reg_empty")), "on disk");
-  EXPECT_EQ(reg.findFile(u"$reg_empty"), reg.readSource(0));  // it exists, with size 0
 }
 
 TEST(FileRegistry, WritesGoToFirstTargetThatCreates) {
@@ -107,23 +80,6 @@ TEST(FileRegistry, WritesGoToFirstTargetThatCreates) {
 
   ASSERT_EQ(mem->writeWhole(u"$reg_slot", true, "mem", 3), 3);
   EXPECT_EQ(text(reg.readFile(u"$REG_SLOT")), "mem");
-}
-
-TEST(FileRegistry, LockSerialisesThreads) {
-  FileRegistry reg;
-  ASSERT_TRUE(reg.mountRead(u"$"));
-  ASSERT_TRUE(reg.mountWrite(u"$"));
-  auto worker = [&](int id) {
-    const std::u16string name = u"$reg_thread\\" + w(std::to_string(id));
-    for (int i = 0; i < 200; ++i) {
-      const std::string v = std::to_string(i);
-      reg.writeTarget(0)->writeWhole(name, true, v.data(), static_cast<uint32_t>(v.size()));
-      EXPECT_EQ(text(reg.readFile(name)), v);
-    }
-  };
-  std::thread a(worker, 1), b(worker, 2);
-  a.join();
-  b.join();
 }
 
 }  // namespace

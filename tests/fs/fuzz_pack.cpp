@@ -1,7 +1,5 @@
-// Fuzzes the pack reader: the input is one part file. It is mounted as a pack source (the
-// directory is parsed and merged into the index) and every live entry is read whole,
-// streamed, sought and streamed again; the whole input is also decoded as a single entry,
-// which reaches the Huffman decoder with any tree.
+// Fuzzes the pack reader: the input is mounted as one part and every entry read; the whole
+// input is also decoded as a single entry, which reaches the Huffman decoder with any tree.
 #include <sys/mman.h>
 #include <unistd.h>
 
