@@ -106,17 +106,12 @@ TEST(DialogTemplate, CaptionBytesAndNumbers) {
       "BEGIN\r\n"
       "  LTEXT Name,IDC_N,1,2,3,4\r\n"
       "\tLTEXT \"\xE8\xAA\x8D\xE8\xA8\xBC\",-1,47,0,120,10\r\n"
-      "END\r\n"
-      "D2 DIALOG 0, 0, 1, 1\r\n"
-      "CAPTION Plain words\r\n"
-      "BEGIN\r\n"
       "END\r\n";
   const DialogTemplateFile f = readDialogTemplates(text);
-  ASSERT_EQ(f.dialogs.size(), 2u);
+  ASSERT_EQ(f.dialogs.size(), 1u);
   EXPECT_EQ(describe(f.dialogs[0]), (Strings{"D1 0,0,2147483647,7 [] 'ValidationID\xE5\x85\xA5\xE5\x8A\x9B' Arial 9 700",
                                              "LTEXT IDC_N 'Name' 1,2,3,4 []",
                                              "LTEXT -1 '\xE8\xAA\x8D\xE8\xA8\xBC' 47,0,120,10 []"}));
-  EXPECT_EQ(f.dialogs[1].caption, "Plain words");
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 // MLDialog on a headless UI thread: its dialog records, message dialogs and their records.
 #include <gtest/gtest.h>
 
-#include <SDL.h>
-
-#include <atomic>
+#include <memory>
 #include <string>
 
 #include "app/dialog/ml_dialog.h"
@@ -19,7 +17,6 @@ class MLDialogTest : public testing::Test {
   void SetUp() override { qxtest::useHeadlessVideo(); }
 };
 
-// Runs f on the UI thread and gives its result.
 template <class F>
 auto onUi(F f) {
   decltype(f()) out{};
@@ -31,7 +28,6 @@ bool exists(DialogId d) {
   return onUi([d] { return dialogExists(d); });
 }
 
-// What a click on one of the dialog's buttons sends.
 void press(DialogId d, uintptr_t button) {
   uiRunWaiting([&] { sendDialogMessage(d, kWmCommand, button, 0); });
 }
@@ -104,62 +100,6 @@ TEST_F(MLDialogTest, CloseOfAGoneWindowKeepsTheHandleAndParentsAreTheProgramsWin
     EXPECT_EQ(onUi(dialogCount), 1u);
     owned.reset();
     EXPECT_EQ(onUi(dialogCount), 0u);
-  });
-}
-
-// SDL events reach the pump in order, before the wake of the waiting request after them.
-void pushEvent(uint32_t window, uint32_t type, uint8_t detail, int x = 0, int y = 0) {
-  SDL_Event e{};
-  e.type = type;
-  if (type == SDL_WINDOWEVENT) {
-    e.window.windowID = window;
-    e.window.event = detail;
-  } else {
-    e.button.windowID = window;
-    e.button.button = detail;
-    e.button.x = x;
-    e.button.y = y;
-  }
-  SDL_PushEvent(&e);
-}
-
-// The OK button of the message dialog lies at (100, 76) and is 75 x 22 pixels. Dialog
-// events stay with the dialogs; the program window gets its own.
-TEST_F(MLDialogTest, OnlyALeftClickOnOkClosesTheMessageDialog) {
-  std::atomic<int> mainEvents{0};
-  runUiThread([&mainEvents](uint32_t) {
-    Window* main = uiCreateWindow({64, 64, "main", [&mainEvents](const SDL_Event& e) {
-                                     if (e.type == SDL_MOUSEBUTTONUP) ++mainEvents;
-                                   }});
-    ASSERT_NE(main, nullptr);
-    MLDialog d;
-    d.init(0, 0, u"IDD_PSEUDOMB");
-    d.msgbox("text", "caption", 0, false);
-    const DialogId box = d.window() + 1;
-    const uint32_t window = onUi([box] { return dialogWindowId(box); });
-    ASSERT_NE(window, 0u);
-    EXPECT_EQ(onUi([window] { return std::string(SDL_GetWindowTitle(SDL_GetWindowFromID(window))); }),
-              "caption: text");
-    const struct {
-      uint8_t button;
-      int x, y;
-    } misses[] = {{SDL_BUTTON_LEFT, 99, 80}, {SDL_BUTTON_LEFT, 175, 80}, {SDL_BUTTON_LEFT, 110, 75},
-                  {SDL_BUTTON_LEFT, 110, 98}, {SDL_BUTTON_RIGHT, 120, 80}};
-    for (const auto& m : misses) {
-      pushEvent(window, SDL_MOUSEBUTTONUP, m.button, m.x, m.y);
-      EXPECT_TRUE(exists(box)) << m.x << "," << m.y;
-    }
-    pushEvent(window, SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE);  // IDCANCEL: it stays
-    EXPECT_TRUE(exists(box));
-    EXPECT_FALSE(uiPumpEnded());
-    pushEvent(window, SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 174, 97);
-    EXPECT_FALSE(exists(box));
-    EXPECT_TRUE(exists(d.window()));
-    EXPECT_EQ(mainEvents.load(), 0);
-    // The program window's close box still ends the pump.
-    pushEvent(main->sdlWindowId(), SDL_WINDOWEVENT, SDL_WINDOWEVENT_CLOSE);
-    uiRunWaiting([] {});
-    EXPECT_TRUE(uiPumpEnded());
   });
 }
 

@@ -1,5 +1,4 @@
-// The HUD widget pictures: a script draws into an offscreen window and grabs the back
-// buffer (kShotW x kShotH), which the test reads and saves beside itself.
+// HUD pictures: a script draws offscreen and grabs the back buffer (kShotW x kShotH).
 #pragma once
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,3 @@
-// Fonts the text tests use: a file loaded directly (stable metrics) and the default face.
 #pragma once
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
-// The text widgets drawn as the program draws them: a script opens an offscreen window,
-// draws a HUDText of Latin and Japanese text (one character outside the BMP, so on a
-// second glyph page) and a HUDTextBB through its view window; the back buffer is read
-// back and saved as "widget_text_shot.png" beside the test.
+// A HUDText (one character outside the BMP: a second glyph page) and a HUDTextBB view,
+// drawn offscreen as the program draws them; the shot is saved beside the test.
 #include "tests/support/t_hud_shot.h"
 
 namespace {

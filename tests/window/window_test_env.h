@@ -15,8 +15,7 @@ inline void useHeadlessVideo() {
   setenv("QX_MSGBOX", "stderr", 1);
 }
 
-// Unsets the named variables for its lifetime and puts them back afterwards, so cases
-// that play with the environment leave none of it to the next.
+// Unsets the named variables for its lifetime and puts them back afterwards.
 struct ClearedEnv {
   std::vector<std::pair<std::string, std::optional<std::string>>> saved;
   ClearedEnv(std::initializer_list<const char*> names) {
