@@ -144,34 +144,6 @@ TEST_F(ScriptCall, EngineExceptionsBecomeLuaErrors) {
   EXPECT_EQ(r.errorText(), "engine fault");
 }
 
-TEST_F(ScriptCall, NumbersCallADottedPathOnEitherRecord) {
-  ASSERT_EQ(run(L(), "QXL = { vec3 = { new = function(x, y, z) return x + y + z, 'sum' end } }"), "");
-  {
-    LuaCallRes r = LuaFuncPath::call3(wrap(), LuaFuncPath("QXL.vec3.new", 0), 1, 2, 3);
-    EXPECT_EQ(r.status(), 0);
-    EXPECT_EQ(r.first(), -2);
-    EXPECT_EQ(lua_tointeger(L(), r.first()), 6);
-  }
-  wrap().dropResults();
-  // The lock-free record, as native code running inside the state uses it.
-  LuaWrap<LVPolicyPtr> inner(L());
-  int top = lua_gettop(L());
-  {
-    LStkCursor c = LuaFuncPath::call3(inner, LuaFuncPath("QXL.vec3.new", 0), 4, 5, 6);
-    EXPECT_EQ(c.status(), 0);
-    EXPECT_EQ(c.readInt(), 15);
-    EXPECT_EQ(c.readString(), "sum");
-    EXPECT_FALSE(c.hasMore());
-    EXPECT_EQ(c.readInt(), 0);  // past the top
-  }
-  EXPECT_EQ(inner.pendingResults(), 2);
-  inner.dropResults();
-  EXPECT_EQ(lua_gettop(L()), top);
-  LStkCursor failed = LuaFuncPath::call4(inner, LuaFuncPath("missing", 0), 1, 2, 3, 4);
-  EXPECT_NE(failed.status(), 0);
-  EXPECT_EQ(lua_gettop(L()), top);
-}
-
 TEST(LuaFuncPathTest, WalksDottedPathsAndGivesNilForMissingStepsOrRaisingLookups) {
   ScriptHdl h = ScriptMgr::instance()->createState();
   luatest::Locked L(h);

@@ -125,24 +125,8 @@ TEST_F(Pins, LockFreeReferencesLengthsMetatablesAndEmptyOnes) {
   EXPECT_TRUE(lua_rawequal(L, -1, -2));
   lua_pop(L, 3);
   EXPECT_EQ(run("assert(getmetatable('').__index == string)"), "");
-
-  // Stored into fields: a live value (also one a coroutine pinned), or nil for an empty one.
-  ASSERT_EQ(run("target = { old = 1 } co = coroutine.create(function() end)"), "");
-  lua_getglobal(L, "co");
-  lua_State* co = lua_tothread(L, -1);
-  lua_pushstring(co, "from co");
-  LStkRefNL fromCo;
-  fromCo.pin(co, nullptr, 1);
-  lua_getglobal(L, "target");
-  int top = lua_gettop(L);
   LStkRefNL empty;
   EXPECT_FALSE(empty.push());
-  setFieldToRefNL(L, LuaVar("old"), empty, -1);
-  setFieldToRefNL(L, LuaVar("s"), s, -1);
-  setFieldToRefNL(L, LuaVar("c"), fromCo, -1);
-  EXPECT_EQ(lua_gettop(L), top);
-  lua_settop(L, 0);
-  EXPECT_EQ(run("assert(target.old == nil and target.s == 'hello' and target.c == 'from co')"), "");
 }
 
 TEST_F(Pins, ValuesNeverMoveBetweenLuaUniverses) {
@@ -172,19 +156,6 @@ TEST_F(Pins, ValuesNeverMoveBetweenLuaUniverses) {
   EXPECT_EQ(anchorCount(L), 2);  // a's pin and the moved value's, not the thread's
 }
 
-TEST_F(Pins, ABorrowedViewHoldsTheLendersLock) {
-  LStkRef a = pinGlobal("obj");
-  LStkRefNL view;
-  ASSERT_TRUE(view.borrow(a));
-  EXPECT_TRUE(a.policy().heldByMe());
-  view.push();
-  EXPECT_TRUE(lua_istable(L, -1));
-  lua_pop(L, 1);
-  view.release();
-  EXPECT_FALSE(a.policy().heldByMe());
-  EXPECT_EQ(anchorCount(L), 1);  // the pin stays with the lender
-}
-
 TEST_F(Pins, AReferenceIsPushedAndReleasedFromAnotherThread) {
   LStkRef a = pinGlobal("obj");
   policy_->unlock();  // let the other thread in
@@ -202,26 +173,6 @@ TEST_F(Pins, AReferenceIsPushedAndReleasedFromAnotherThread) {
   L = policy_->lock();
   ASSERT_EQ(run("assert(seen_by_worker == 'obj')"), "");
   EXPECT_EQ(anchorCount(L), 1);
-}
-
-TEST_F(Pins, ForEachPairVisitsUntilTheVisitorStops) {
-  ASSERT_EQ(run("params = { a = 1, b = 2, c = 3 }"), "");
-  LStkRef p = pinGlobal("params");
-  struct Count {
-    int visits = 0;
-    bool stop;
-  };
-  auto visit = [](lua_State*, void* arg) {
-    auto* c = static_cast<Count*>(arg);
-    ++c->visits;
-    return c->stop;
-  };
-  for (bool stop : {false, true}) {
-    Count c{0, stop};
-    p.forEachPair(visit, &c);
-    EXPECT_EQ(c.visits, stop ? 1 : 3);
-  }
-  EXPECT_EQ(lua_gettop(L), 0);
 }
 
 }  // namespace
