@@ -101,34 +101,6 @@ TEST_F(Pins, CopiesPinAgainAndEveryPinIsReleased) {
   EXPECT_EQ(anchorCount(L), 0);
 }
 
-TEST_F(Pins, LockFreeReferencesLengthsMetatablesAndEmptyOnes) {
-  lua_pushstring(L, "hello");
-  LStkRefNL s;
-  s.pin(L, nullptr, 1);
-  EXPECT_EQ(s.len(), 5u);
-  lua_pushnumber(L, 3);
-  LStkRefNL n;
-  n.pinTop(L);
-  lua_pop(L, 1);
-  EXPECT_EQ(n.len(), 0u);
-
-  LStkRefNL table;
-  table.newTable(L);
-  LStkRefNL meta;
-  meta.newTable(L);
-  LStkRefNL::setMetatable(table, meta);
-  LStkRefNL::setMetatable(s, meta);   // only tables and userdata take one
-  LStkRefNL::setMetatable(table, n);  // and only a table (or nil) is one
-  table.push();
-  ASSERT_TRUE(lua_getmetatable(L, -1));
-  meta.push();
-  EXPECT_TRUE(lua_rawequal(L, -1, -2));
-  lua_pop(L, 3);
-  EXPECT_EQ(run("assert(getmetatable('').__index == string)"), "");
-  LStkRefNL empty;
-  EXPECT_FALSE(empty.push());
-}
-
 TEST_F(Pins, ValuesNeverMoveBetweenLuaUniverses) {
   ScriptHdl other = ScriptMgr::instance()->createState();
   luatest::Locked O(other);

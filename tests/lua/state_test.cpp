@@ -97,28 +97,6 @@ TEST_F(ScriptState, AFailingQXMainIsReportedAndTheStateStillComes) {
   EXPECT_EQ(run(L, "assert(ran_main == 42)"), "");
 }
 
-TEST_F(ScriptState, ClosingACoroutineRecordUnhooksOnlyItsThread) {
-  ScriptHdl h = ScriptMgr::instance()->createState();
-  Locked L(h);
-  ASSERT_EQ(run(L, "QXTH = { a = coroutine.create(function() end), b = coroutine.create(function() end), n = 1 }"), "");
-  lua_getglobal(L, "QXTH");
-  lua_getfield(L, -1, "a");
-  lua_State* co = lua_tothread(L, -1);
-  lua_pop(L, 2);
-  {
-    LuaWrap<LVPolicyPtr> record(co);
-    record.setCoroutine(co);
-    record.close();
-    EXPECT_FALSE(record.isCoroutine());
-    record.setCoroutine(co);
-    record.close();  // no longer listed: nothing else changes
-    EXPECT_TRUE(record.isCoroutine());
-    record.setCoroutine(nullptr);
-  }
-  EXPECT_EQ(run(L, "assert(QXTH.a == nil and type(QXTH.b) == 'thread' and QXTH.n == 1)"), "");
-  EXPECT_EQ(lua_gettop(L), 0);
-}
-
 TEST_F(ScriptState, AnErrorOutsideEveryProtectedCallThrowsInsteadOfEndingTheProcess) {
   ScriptHdl h = ScriptMgr::instance()->createState();
   Locked L(h);
