@@ -83,7 +83,6 @@ TEST_F(MemTest, UnknownClassesAndFailedConstructorsLeaveNothingBehind) {
   EXPECT_FALSE(gThrowerDestroyed);
   EXPECT_EQ(mgr.usedCount(), used);
   EXPECT_EQ(MemMgrBase::threadCurrentHandle(), 0u);
-  EXPECT_STREQ(MemMgrBase::threadCurrentName(), "");
 }
 
 TEST_F(MemTest, ItemsAreBuiltInAlignedStorageSeeingTheirOwnHandles) {
@@ -98,7 +97,6 @@ TEST_F(MemTest, ItemsAreBuiltInAlignedStorageSeeingTheirOwnHandles) {
     EXPECT_EQ(nest->selfBefore, h.value);
     EXPECT_EQ(nest->selfAfter, h.value);
     ASSERT_NE(nest->child.value, 0u);
-    EXPECT_NE(nest->child.value, h.value);
     kesto::HdlLock<Multi::HandleType> childLock(nest->child);
     EXPECT_EQ(static_cast<Leaf*>(dataOf(childLock))->self, nest->child.value);
   }

