@@ -1,5 +1,4 @@
-// LuaVar to and from Lua: conversions, vectors through the script's constructors, JSON,
-// hostile tables and values built on another thread.
+// LuaVar to and from Lua: scalars, vectors, JSON trees and hostile tables.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -208,7 +207,6 @@ TEST_F(LuaVarLua, JsonTreesPushAsTablesBothWays) {
 
   LuaVar tree;
   tree.fromJSONTree(doc);
-  ASSERT_TRUE(tree.isTable());
   EXPECT_STREQ(tree.field("id").asCStr(), "1234567890123");  // 64-bit ids keep every digit
   EXPECT_EQ(tree.field("tenth").asNumber(), 0.1);  // a double, not the float nearest 0.1
   EXPECT_EQ(tree.field("list").item(2).field("x").asInt(), 2);
