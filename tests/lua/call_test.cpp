@@ -62,10 +62,8 @@ TEST_F(ScriptCall, AProtectedCallRunsWithTheStateCurrentAndKeepsItsResultsUntilD
     EXPECT_EQ(ScriptMgr::instance()->lookupThreadEntry(), before);
     EXPECT_EQ(r.status(), 0);
     EXPECT_EQ(r.first(), -3);
-    EXPECT_EQ(r.step(), 1);
     EXPECT_EQ(lua_tointeger(L(), r.indexOf(0)), 1);
     LuaCallRes rest = r.part();
-    EXPECT_EQ(rest.first(), -2);
     EXPECT_EQ(lua_tointeger(L(), rest.first()), 2);
   }
   int base = lua_gettop(L());
@@ -85,7 +83,6 @@ TEST_F(ScriptCall, AFailingCallLeavesTheStackAsItFoundIt) {
     LuaCallRes r = callGlobal("fails", {});
     EXPECT_NE(r.status(), 0);
     EXPECT_EQ(r.first(), 0);
-    EXPECT_EQ(r.step(), 0);
     EXPECT_NE(r.errorText().find("attempt to index"), std::string::npos);
   }
   EXPECT_EQ(lua_gettop(L()), top);
@@ -140,36 +137,6 @@ TEST_F(ScriptCall, EngineExceptionsBecomeLuaErrors) {
     assert(not ok and err == "qx fault", err)
   )"),
             "");
-  LuaCallRes r = callGlobal("throws_std", {});
-  EXPECT_EQ(r.errorText(), "engine fault");
-}
-
-TEST_F(ScriptCall, NumbersCallADottedPathOnEitherRecord) {
-  ASSERT_EQ(run(L(), "QXL = { vec3 = { new = function(x, y, z) return x + y + z, 'sum' end } }"), "");
-  {
-    LuaCallRes r = LuaFuncPath::call3(wrap(), LuaFuncPath("QXL.vec3.new", 0), 1, 2, 3);
-    EXPECT_EQ(r.status(), 0);
-    EXPECT_EQ(r.first(), -2);
-    EXPECT_EQ(lua_tointeger(L(), r.first()), 6);
-  }
-  wrap().dropResults();
-  // The lock-free record, as native code running inside the state uses it.
-  LuaWrap<LVPolicyPtr> inner(L());
-  int top = lua_gettop(L());
-  {
-    LStkCursor c = LuaFuncPath::call3(inner, LuaFuncPath("QXL.vec3.new", 0), 4, 5, 6);
-    EXPECT_EQ(c.status(), 0);
-    EXPECT_EQ(c.readInt(), 15);
-    EXPECT_EQ(c.readString(), "sum");
-    EXPECT_FALSE(c.hasMore());
-    EXPECT_EQ(c.readInt(), 0);  // past the top
-  }
-  EXPECT_EQ(inner.pendingResults(), 2);
-  inner.dropResults();
-  EXPECT_EQ(lua_gettop(L()), top);
-  LStkCursor failed = LuaFuncPath::call4(inner, LuaFuncPath("missing", 0), 1, 2, 3, 4);
-  EXPECT_NE(failed.status(), 0);
-  EXPECT_EQ(lua_gettop(L()), top);
 }
 
 TEST(LuaFuncPathTest, WalksDottedPathsAndGivesNilForMissingStepsOrRaisingLookups) {

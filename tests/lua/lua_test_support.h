@@ -1,5 +1,4 @@
-// Shared set-up of the script tests: one ScriptMgr for the process, scripts served from a
-// temporary folder, and a fresh state held locked for each test body.
+// Script tests' set-up: one ScriptMgr, scripts from a temporary folder, a locked state per test.
 #pragma once
 #include <gtest/gtest.h>
 #include <stdlib.h>

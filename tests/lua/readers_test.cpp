@@ -25,13 +25,7 @@ class Readers : public luatest::StateTest {
 };
 
 TEST_F(Readers, NumbersIntegersAndQXIntegerText) {
-  lua_pushnumber(L, -1.5);
-  EXPECT_EQ(toIntOrPtrAt(L, -1), -1);
-  EXPECT_FLOAT_EQ(toFloatAt(L, -1), -1.5f);
-  EXPECT_EQ(toIntOrPtrAt(nullptr, 1), 0);
-  EXPECT_TRUE(toWStringAt(nullptr, 1).empty());
   lua_pushlightuserdata(L, reinterpret_cast<void*>(0x1234));
-  EXPECT_EQ(toIntOrPtrAt(L, -1), 0x1234);
   EXPECT_EQ(getQXIntAt(L, -1), 0x1234u);
   lua_settop(L, 0);
   const struct {
@@ -61,26 +55,6 @@ TEST_F(Readers, HandlesComeFromHandleUserdataOrAUdataField) {
   EXPECT_EQ(getHandleAt(L, -1), 0u);
   lua_pushnumber(L, 5);
   EXPECT_EQ(getHandleAt(L, -1), 0u);
-  lua_settop(L, 0);
-}
-
-TEST_F(Readers, VectorsStringsAndBooleans) {
-  eval("{ 1, 2, 3, 4 }");
-  float v4[4];
-  getVec4At(L, -1, v4);
-  EXPECT_FLOAT_EQ(v4[3], 4);
-  float v3[3];
-  getVec3Top(L, v3);
-  EXPECT_FLOAT_EQ(v3[2], 3);
-  lua_pushstring(L, "日本");
-  EXPECT_EQ(toWStringAt(L, -1), u"日本");
-  EXPECT_STREQ(toCStringAt(L, -1), "日本");
-  lua_pushnil(L);
-  EXPECT_EQ(toBoolAt(L, -1), 0);
-  std::string s;
-  lua_pushboolean(L, 1);
-  tostringAt(L, -1, s);
-  EXPECT_EQ(s, "true");
   lua_settop(L, 0);
 }
 

@@ -49,9 +49,7 @@ TEST_F(ScriptState, ANewStateHasTheEngineGlobalsAndClosesWithItsLastHandle) {
     lua_getglobal(L, "QX_LStk");
     EXPECT_TRUE(lua_istable(L, -1));
     lua_pop(L, 2);
-    // Setting a value gives back the one in force.
-    EXPECT_EQ(lua_gc(L, LUA_GCSETPAUSE, 80), 80);
-    EXPECT_EQ(lua_gc(L, LUA_GCSETSTEPMUL, 150), 150);
+    EXPECT_EQ(lua_gc(L, LUA_GCSETPAUSE, 80), 80);  // gives back the pause in force
     EXPECT_EQ(run(L, R"(
       assert(package.path == "" and package.cpath == "")
       assert(#package.loaders == 5, #package.loaders)
@@ -97,28 +95,6 @@ TEST_F(ScriptState, AFailingQXMainIsReportedAndTheStateStillComes) {
   Locked L(failed);
   EXPECT_EQ(lua_gettop(L), 0);  // the error value does not stay behind
   EXPECT_EQ(run(L, "assert(ran_main == 42)"), "");
-}
-
-TEST_F(ScriptState, ClosingACoroutineRecordUnhooksOnlyItsThread) {
-  ScriptHdl h = ScriptMgr::instance()->createState();
-  Locked L(h);
-  ASSERT_EQ(run(L, "QXTH = { a = coroutine.create(function() end), b = coroutine.create(function() end), n = 1 }"), "");
-  lua_getglobal(L, "QXTH");
-  lua_getfield(L, -1, "a");
-  lua_State* co = lua_tothread(L, -1);
-  lua_pop(L, 2);
-  {
-    LuaWrap<LVPolicyPtr> record(co);
-    record.setCoroutine(co);
-    record.close();
-    EXPECT_FALSE(record.isCoroutine());
-    record.setCoroutine(co);
-    record.close();  // no longer listed: nothing else changes
-    EXPECT_TRUE(record.isCoroutine());
-    record.setCoroutine(nullptr);
-  }
-  EXPECT_EQ(run(L, "assert(QXTH.a == nil and type(QXTH.b) == 'thread' and QXTH.n == 1)"), "");
-  EXPECT_EQ(lua_gettop(L), 0);
 }
 
 TEST_F(ScriptState, AnErrorOutsideEveryProtectedCallThrowsInsteadOfEndingTheProcess) {

@@ -1,6 +1,4 @@
-// Shared set-up of the QX tests: the script tests' set-up, whose folder is also the
-// program's folder, plus a memory manager, a counted test manager, the QX globals in
-// every state and message boxes caught in a list.
+// QX tests' set-up: the script tests' one (its folder is the program's), managers, QX globals, boxes.
 #pragma once
 #include <atomic>
 #include <filesystem>
