@@ -132,6 +132,16 @@ TEST(InputControllers, KeyboardCountersClearAndRepeat) {
   EXPECT_FALSE(ctrl->pressed(256));
 }
 
+TEST(InputControllers, EachControllerTakesOnlyItsOwnKindOfDevice) {
+  InputHub hub;
+  hub.padAdded(u"Pad", false);
+  EXPECT_EQ(IFKeybdCtrl::create(first(hub, DeviceClass::mouse), true), nullptr);
+  EXPECT_EQ(IFMouseCtrl::create(first(hub, DeviceClass::keyboard), hub.systemValues()), nullptr);
+  EXPECT_EQ(IFJoypadCtrl::create(first(hub, DeviceClass::keyboard), true), nullptr);
+  EXPECT_EQ(IFMouseCtrl::create(nullptr, hub.systemValues()), nullptr);
+  EXPECT_NE(IFJoypadCtrl::create(first(hub, DeviceClass::gamepad), false), nullptr);
+}
+
 TEST(InputControllers, ForegroundKeyboardLosesKeysWithTheFocus) {
   InputHub hub;
   auto mouse = IFMouseCtrl::create(first(hub, DeviceClass::mouse), hub.systemValues());
