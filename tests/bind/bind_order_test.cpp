@@ -9,21 +9,6 @@ using bindtest::StateTest;
 using qxbind::BindKind;
 using qxbind::BindOrder;
 
-TEST(BindOrderTable, NumbersItsStepsAndBindsEveryBaseBeforeItsDerivedClasses) {
-  for (int n = 1; n <= BindOrder::kStepCount; ++n) EXPECT_EQ(BindOrder::step(n).number, n);
-  // Every derived class comes after the step that binds its base, where one does.
-  for (int n = 1; n <= BindOrder::kStepCount; ++n) {
-    const auto& s = BindOrder::step(n);
-    if (s.kind != BindKind::derived) continue;
-    const auto* base = BindOrder::stepOf(s.secondName);
-    if (base) {
-      EXPECT_LT(base->number, n) << s.className;
-    }
-  }
-  EXPECT_EQ(BindOrder::stepOf("Gobj")->number, 9);
-  EXPECT_EQ(BindOrder::stepOf("Widget"), nullptr);
-}
-
 TEST(BindOrderProvide, AcceptsOnlyTheClassesAndKindsOfItsSteps) {
   BindOrder order;
   EXPECT_FALSE(order.provide(bindtest::widgetBinding()));  // no step binds it

@@ -67,17 +67,6 @@ TEST_F(ClassDefTest, NamesThatCannotBeWrittenIntoTheDefinitionAreRefused) {
   EXPECT_FALSE(qxbind::defineLuaClass(L, "Good", 4, "bad\"base", nullptr));
 }
 
-TEST(ClassDefText, SizeIsWrittenWithoutTheGlobalLocalesGrouping) {
-  struct Grouping : std::numpunct<char> {
-    char do_thousands_sep() const override { return ','; }
-    std::string do_grouping() const override { return "\3"; }
-  };
-  const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new Grouping));
-  const std::string text = qxbind::classDefinitionText("Foo", 1234567, {});
-  std::locale::global(previous);
-  EXPECT_NE(text.find("size=1234567,"), std::string::npos);
-}
-
 TEST_F(ClassDefTest, ScriptBaseClassKeepsScriptMethodsAndReachesTheEngineObject) {
   bindtest::putFile("ScriptPanel.lua",
                     "ScriptPanel = { hello = function(self) return 'hello ' .. self.name end }\n"

@@ -10,20 +10,6 @@ using namespace inputtest;
 // its own ResInput.
 const auto* kEnv = ::testing::AddGlobalTestEnvironment(new bindtest::Environment());
 
-TEST_F(InputTest, DevicesAreListedAndCreatedByTheirSixteenByteIds) {
-  hub().padAdded(u"Pad", true);
-  EXPECT_EQ(evalNumber("#input:enum('keyboard')"), 1);
-  EXPECT_EQ(evalNumber("#input:enum('keyboard')[1].guid"), 16);
-  EXPECT_EQ(evalString("input:enum('mouse')[1].instanceN"), "Mouse");
-  EXPECT_EQ(evalString("input:enum('gamepad')[1].productN"), "Pad");
-  EXPECT_EQ(evalNumber("#input:enum('joystick')"), 0);
-  EXPECT_EQ(evalNumber("input:create(input:enum('gamepad')[1].guid, true):get_type()"), 2);
-  EXPECT_EQ(evalNumber("input:create(input:enum('mouse')[1].guid):get_type()"), 1);
-  EXPECT_TRUE(evalBool("input:create(input:enum('keyboard')[1].guid .. 'x') == nil"));
-  EXPECT_TRUE(evalBool("input:create(string.rep('\\0', 16)) == nil"));
-  EXPECT_TRUE(evalBool("input:create() == nil"));
-}
-
 TEST_F(InputTest, ABindingTakesTheLargestLevelOfUpToThreeChannels) {
   makeKeyboardAndMouse();
   ASSERT_EQ(run("input:register('fire'):bind('fire', kb, 0x39):bind('fire', kb, 0x1E):bind('fire', ms, 6)"
@@ -112,26 +98,6 @@ TEST_F(InputTest, ControllerMethodsForwardAndCheckTheirChannels) {
   EXPECT_TRUE(evalBool("kb:clicked(0x39)"));
   ASSERT_EQ(run("kb:active(true):scan()"), "");
   EXPECT_TRUE(evalBool("kb:pressed(0x39)"));
-}
-
-TEST_F(InputTest, SystemValuesAndCursor) {
-  struct Case {
-    int32_t delay, speed;
-    uint32_t blink;
-    double wantDelay, wantSpeed, wantBlink;
-  };
-  const Case cases[] = {{0, 0, 530, 15, 25, 33}, {3, 31, UINT32_MAX, 62, 2, 0}, {2, 16, 1000, 46, 3, 62}};
-  for (const Case& c : cases) {
-    hub().setSystemValues({c.delay, c.speed, c.blink, false});
-    EXPECT_EQ(evalNumber("input:getkeybddelay()"), c.wantDelay);
-    EXPECT_EQ(evalNumber("input:getkeybdspeed()"), c.wantSpeed);
-    EXPECT_EQ(evalNumber("input:getcaretblink()"), c.wantBlink);
-  }
-  hub().setClientSize(640, 480);
-  hub().cursorAt(700, -5);
-  EXPECT_EQ(evalString("table.concat({input:get_cspos()}, ',')"), "640,0");
-  hub().cursorAt(10, 20);
-  EXPECT_EQ(evalString("table.concat({input:get_cspos()}, ',')"), "10,20");
 }
 
 }  // namespace

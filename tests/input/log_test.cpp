@@ -74,24 +74,6 @@ TEST_F(InputLogTest, RecordingIsReproducedByteForByteAndReplaysTheSameTicks) {
   EXPECT_TRUE(evalBool("input:log_load('" + path("missing.log") + "') == nil"));
 }
 
-TEST_F(InputLogTest, QuietRecordingWritesOnlyTheKeymapAndNamesAddedLaterAreLeftOut) {
-  makeKeyboardAndMouse();
-  ASSERT_EQ(run("input:register('b'):bind('b', kb, 0x30):start_log('" + path("quiet.log") +
-                "'):register('a'):bind('a', kb, 0x1E)"),
-            "");
-  key(kA, true);
-  tick(3);
-  key(kB, true);
-  tick();
-  ASSERT_EQ(run("input:stop_log():start_log('" + path("quiet2.log") + "')"), "");
-  tick(2);
-  ASSERT_EQ(run("input:clear('b'):clear('a')"), "");
-  tick();
-  ASSERT_EQ(run("input:stop_log()"), "");
-  EXPECT_EQ(readAll(path("quiet.log")), "%keymap\r\nb\r\n%3\r\n%delta\r\n0 100\r\n");
-  EXPECT_EQ(readAll(path("quiet2.log")), "%keymap\r\na\r\nb\r\n");
-}
-
 struct Bound {
   std::string name;
   uint32_t handle;

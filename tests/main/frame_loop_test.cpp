@@ -100,27 +100,6 @@ end
   EXPECT_EQ(after[1], 1);
 }
 
-TEST_F(EngineTest, TheScriptSeesQXWhileLoadingAndTheFrameProfileOnceDrawn) {
-  writeMain(R"(
-local qxAtLoad = type(QX) == "table" and type(QX.log) == "function"
-function main()
-  record("qx at load", qxAtLoad)
-  record("profile at start", QX.profStr())
-  local phase, n = coroutine.yield(true), 0
-  while n < 30 do
-    if phase == 1 then n = n + 1 end
-    phase = coroutine.yield(true)
-  end
-  record("profile", QX.profStr())
-end
-)");
-  run();
-  ASSERT_EQ(records_.size(), 3u);
-  EXPECT_EQ(records_[0], (Record{"qx at load", "true"}));
-  EXPECT_EQ(records_[1], (Record{"profile at start", ""}));
-  EXPECT_NE(records_[2][1].find("MAIN"), std::string::npos) << records_[2][1];
-}
-
 // How a run ends: what `main` did, the frames run, the last call's status and what is shown.
 struct EndCase {
   const char* name;

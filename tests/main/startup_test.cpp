@@ -139,28 +139,6 @@ TEST_F(EngineTest, ManagersThatCannotGetTheirIdsStopStartUpCleanly) {
   EXPECT_EQ(freeThreadLaneCount(), kesto::kLaneCount);
 }
 
-TEST_F(EngineTest, TheProgramRunsFromTheUiThreadAndReturnsWhenMainEnds) {
-  writeMain(R"(
-function main()
-  local n = 0
-  while n < 5 do
-    local phase = coroutine.yield(true)
-    if phase == 1 then n = n + 1 end
-  end
-end
-)");
-  uint32_t seenUiThread = 0;
-  const int rc = qxplat::runUiThread([&](uint32_t uiThreadId) {
-    seenUiThread = uiThreadId;
-    mainThreadProc(uiThreadId, qcore::utf8ToUtf16(root_.string()));
-  });
-  EXPECT_EQ(rc, 0);
-  EXPECT_NE(seenUiThread, 0u);
-  EXPECT_TRUE(qxplat::uiPumpEnded());
-  EXPECT_EQ(ScriptMgr::instance(), nullptr);
-  EXPECT_EQ(getUIThreadId(), 0u);
-}
-
 // The roots on their own (no engine run, so these may share a process).
 class EngineFilesTest : public ::testing::Test {
  protected:
@@ -189,17 +167,6 @@ TEST_F(EngineFilesTest, MountsWhatExistsInOrderAndSkipsTheRest) {
   std::filesystem::create_directories(dir_ / "save");
   files.mount(base, base);
   EXPECT_EQ(files.registry().writeTargetCount(), 3u);
-}
-
-TEST_F(EngineFilesTest, RootsThatDoNotFitAPathAreLeftOut) {
-  // Long enough that pushing "resource\script" overflows the path.
-  std::u16string longPath = u"/" + std::u16string(PathStack::kCapacity - 10, u'x');
-  PathStack base(longPath);
-  PathStack none;
-  EngineFiles files;
-  files.mount(base, none);
-  EXPECT_EQ(files.registry().readSourceCount(), 1u);   // only "$"
-  EXPECT_EQ(files.registry().writeTargetCount(), 1u);  // an empty program folder is no root
 }
 
 }  // namespace

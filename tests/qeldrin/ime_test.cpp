@@ -126,16 +126,4 @@ TEST(ImeTranslator, CancelPlainTypingCursorInUtf16UnitsAndOutOfRangeSelections) 
                               }));
 }
 
-TEST(ImeTranslator, CancelEndsAnOpenCompositionOnce) {
-  std::vector<std::string> out;
-  qxplat::ImeTranslator t([&](const ImeEvent& e) { out.push_back(describe(e)); });
-  t.preedit("ab", 0, 0);
-  EXPECT_TRUE(t.composing());
-  t.cancel();
-  t.cancel();
-  t.endOfBatch();
-  EXPECT_FALSE(t.composing());
-  EXPECT_EQ(out, (std::vector<std::string>{"STARTCOMPOSITION", "COMPOSITION \"ab\" c0 a00 k 0 2", "ENDCOMPOSITION \"\""}));
-}
-
 }  // namespace

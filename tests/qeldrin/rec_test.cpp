@@ -339,21 +339,6 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
 
 namespace {
 
-TEST(ParamValues, EqualByKindAndBits) {
-  const float a[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-  float b[16];
-  std::memcpy(b, a, sizeof a);
-  b[15] = 0;  // outside a 4x3 matrix and a vector
-  EXPECT_TRUE(ParamValue() == ParamValue());
-  EXPECT_TRUE(ParamValue::ofVector(a, 4) == ParamValue::ofVector(b, 4));
-  EXPECT_TRUE(ParamValue::ofMatrix43(a) == ParamValue::ofMatrix43(b));
-  EXPECT_FALSE(ParamValue::ofMatrix44(a) == ParamValue::ofMatrix44(b));
-  EXPECT_FALSE(ParamValue::ofVector(a, 4) == ParamValue::ofVector(a, 3));
-  EXPECT_FALSE(ParamValue::ofVector(a, 4) == ParamValue::ofMatrix44(a)) << "kinds differ";
-  const float negZero = -0.0f, zero = 0.0f;
-  EXPECT_FALSE(ParamValue::ofVector(&negZero, 1) == ParamValue::ofVector(&zero, 1)) << "compared by bits";
-}
-
 TEST_F(QeldrinTest, FramesTargetsAndLostHandles) {
   rec->clearLog();
   q->drawIndexedTriangles(3, 1);

@@ -1,4 +1,4 @@
-// The five sort algorithms and the reading of a script's sort array.
+// The five sort algorithms: the runs each gives.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -107,47 +107,6 @@ TEST(DrawSort, KeysOfTexturesStreamsPrimitivesAndTransparency) {
   for (uint32_t i = 0; i < 6; ++i) t[i].transparency = cls[i];
   SA_Transp transp;
   EXPECT_EQ(sorted(transp, t), "1 3 2 0 5 4");
-}
-
-TEST(DrawSort, ChainReadFromTheScriptsArray) {
-  using T = SortArg::Type;
-  auto num = [](double n) { return SortArg{T::number, n, false}; };
-  auto flag = [](bool b) { return SortArg{T::boolean, 0, b}; };
-  struct Case {
-    std::vector<SortArg> args;
-    std::vector<std::string> kinds;
-  } cases[] = {
-      {{num(0), flag(true), num(0.5), num(1), num(2), flag(false), num(3), flag(true), num(4)},
-       {"SA_Dist", "SA_Texture", "SA_Stream", "SA_PrimType", "SA_Transp"}},
-      {{num(9), num(-1), SortArg{}, num(1)}, {"SA_Texture"}},  // unknown codes skipped
-      {{num(1), num(0), flag(true)}, {"SA_Texture"}},           // distance without its tolerance
-      {{num(2)}, {}},
-      {{num(3)}, {}},
-      {{num(3.9e12), num(4)}, {"SA_Transp"}},
-      {{}, {}},
-  };
-  for (const Case& c : cases) {
-    SortChain chain = buildSortChain(c.args);
-    std::vector<std::string> kinds;
-    for (auto& a : chain) {
-      if (dynamic_cast<SA_Dist*>(a.get())) kinds.push_back("SA_Dist");
-      if (dynamic_cast<SA_Texture*>(a.get())) kinds.push_back("SA_Texture");
-      if (dynamic_cast<SA_Stream*>(a.get())) kinds.push_back("SA_Stream");
-      if (dynamic_cast<SA_PrimType*>(a.get())) kinds.push_back("SA_PrimType");
-      if (dynamic_cast<SA_Transp*>(a.get())) kinds.push_back("SA_Transp");
-    }
-    EXPECT_EQ(kinds, c.kinds);
-  }
-  // The parameters reach the algorithms: a flag that is a number is false.
-  std::vector<SortArg> args = {num(0), num(1), num(0.0), num(3), flag(true)};
-  SortChain chain = buildSortChain(args);
-  ASSERT_EQ(chain.size(), 2u);
-  EXPECT_EQ(sorted(*chain[0], byDistance({1, 3, 2})), "1|2|0") << "far first";
-  std::vector<DrawEntry> p(2);
-  p[0].primType = 5;
-  p[1].primType = 2;
-  p[1].passWord = 1;
-  EXPECT_EQ(sorted(*chain[1], p), "1|0");
 }
 
 }  // namespace
