@@ -32,8 +32,13 @@ class IFS_Stock : public qxaudio::IVoiceCallback {
   // Makes the voice; a refusal is logged and leaves the source without one.
   void createVoice(qxaudio::Engine* engine, const qxaudio::WaveFormat& format, const std::u16string& path);
   // Derived sources call this before tearing down what the callbacks use. Never under a
-  // lock the callbacks take: destroying a voice waits for its running callback.
-  void destroyVoice() { voice_.reset(); }
+  // lock the callbacks take: destroying a voice waits for its running callback, and that
+  // callback may still reach the voice through voice_, so it stays set until the voice is gone
+  // (reset() would clear it first).
+  void destroyVoice() {
+    delete voice_.get();
+    (void)voice_.release();
+  }
 
   int32_t nchannel_ = 0;
   std::unique_ptr<qxaudio::SourceVoice> voice_;
