@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "hud/billboard/billboard.h"
-#include "hud/billboard/billboard_bind.h"
 #include "hud/billboard/hud_text3d.h"
 #include "render/draw/dtag_queue.h"
 
@@ -151,21 +150,6 @@ TEST(BillboardBase, WorldMatrixAxisLock) {
   b.setPos({5, 0, 10});
   m = b.worldMatrix(rolled);
   expectVec(row(m, 2), {0, 0, 2});
-}
-
-// The draw lists hand callbacks a null object when an item died; nothing is touched.
-TEST(BillboardBind, CallbacksIgnoreANullObject) {
-  FakeCamera cam({0, 0, -10}, {0, 1, 0}, {0, 0, 1});
-  PassWord pw;
-  DrawCallArgs args;
-  void* app = &cam;  // never reached without an object
-  for (const qxbind::ClassBinding& b : {billboardBinding(), billboardYBinding(), hudText3DBinding()}) {
-    const LuaClassDesc d = b.first.describe(b.first.name);
-    d.collect(nullptr, &pw, nullptr, &cam);
-    d.draw(nullptr, &args, app);
-    if (b.kind != qxbind::BindKind::derived || b.second.name == std::string("BillboardBase")) d.material(nullptr, &args, app);
-  }
-  EXPECT_TRUE(cam.entries.empty());
 }
 
 TEST(HUDText3D, WorldMatrixKeptWithinAFrame) {

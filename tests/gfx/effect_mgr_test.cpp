@@ -37,7 +37,6 @@ TEST_F(EffectMgrTest, OneEffectPerNameInAnyLetterCase) {
   ASSERT_TRUE(lock.data());
   EXPECT_EQ(lock->set_tech("T"), 2);
   EXPECT_EQ(lock->passState(), FxData::kNotBegun);
-  EXPECT_STREQ(effects.dataTypeName(), "FxData");
 }
 
 TEST_F(EffectMgrTest, AFileThatDoesNotBuildGivesNullAndIsLogged) {

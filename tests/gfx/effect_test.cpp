@@ -276,29 +276,4 @@ technique T < string SYS_VType = "HudVtx"; string OBJ_tint = "DIFFUSE:0.5 0.25";
   EXPECT_EQ(ParamValue::ofTexture(0).kind, ParamValue::kTexture) << "even without a texture";
 }
 
-TEST(EffectSource, FragmentShadersEndWithTheAlphaTest) {
-  EffectDesc d;
-  std::string err;
-  ASSERT_TRUE(parseEffect(kFx, "t.fx", d, err));
-  ProgramSource src = buildProgramSource(d, d.vertexShaders[0], d.fragmentShaders[0]);
-  EXPECT_EQ(src.uniforms.size(), 6u);
-  EXPECT_EQ(src.uniforms[0].type, UniformType::Mat4);
-  EXPECT_EQ(src.uniforms[4].type, UniformType::Sampler2D);
-  EXPECT_NE(src.vertex.find("uniform mat4 wvp;"), std::string::npos);
-  EXPECT_NE(src.vertex.find("#line 8\n"), std::string::npos) << "compiler lines are the file's";
-  EXPECT_NE(src.fragment.find("#define main qx_main"), std::string::npos);
-  EXPECT_NE(src.fragment.find("qx_alphaTest(qx_Color.a)"), std::string::npos);
-}
-
-TEST(FxDataEmpty, WithoutAnEffectEverythingIsHarmless) {
-  FxData fx;
-  EXPECT_EQ(fx.set_tech("A"), 0);
-  fx.pass(0);
-  EXPECT_EQ(fx.begin(), 0u);
-  fx.commit();
-  std::string log;
-  EXPECT_FALSE(fx.createEffect("technique T {}", "x.fx", &log)) << "no device";
-  EXPECT_NE(log.find("no device"), std::string::npos);
-}
-
 }  // namespace

@@ -131,17 +131,6 @@ TEST_F(GLEffectTest, AlphaTestDiscardsWithDiscard) {
   EXPECT_EQ(pixel(readPixels(*dev), 5, 5), kGreen);
 }
 
-TEST_F(GLEffectTest, TheDocumentedExampleBuilds) {
-  const std::string doc = readFile(std::string(QX_SOURCE_DIR) + "/docs/effect-format.md");
-  const size_t section = doc.find("## Example");
-  ASSERT_NE(section, std::string::npos);
-  const size_t open = doc.find("```\n", section);
-  const size_t close = doc.find("```", open + 4);
-  ASSERT_NE(close, std::string::npos);
-  load(doc.substr(open + 4, close - open - 4), "example.fx");
-  EXPECT_EQ(fx.set_tech("Textured"), 2);
-}
-
 TEST_F(GLEffectTest, CompileErrorsNameTheFileAndItsLine) {
   std::string text = kCutoutFx;
   text.replace(text.find("qx_Color = vc;"), 0, "undefinedThing = 1;\n");

@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-#include "runtime/res/hdl_lock.h"
 
 namespace {
 
@@ -68,18 +67,6 @@ TEST(Camera, RollQuaternionAndSingularProjection) {
   c.set_fov(0);
   c.set_zplane(1, 10);
   expectNear(c.vp2wp(0.3f, 0.2f, 0.5f), {0, 0, 0}, "singular");
-}
-
-TEST(Camera, ManagerCreatesPlacedCameras) {
-  CamMgr cams;
-  auto h = cams.createCamera({0, 5, 0}, {0, 5, 10}, 2.0f, 50.0f);
-  kesto::HdlLock<CamMgr::CamHandle> lock(h);
-  ASSERT_TRUE(lock);
-  EXPECT_EQ(lock->revision(), 3u);
-  expectNear(lock->vp2wp(0, 0, 0), {0, 5, 2}, "near centre");
-  // Aim point on the position: a zero direction falls back to the identity.
-  auto same = cams.createCamera({1, 1, 1}, {1, 1, 1}, 1, 10);
-  expectNear(kesto::HdlLock<CamMgr::CamHandle>(same)->get_dir(), {0, 0, 1}, "zero direction");
 }
 
 }  // namespace
