@@ -1,5 +1,3 @@
-// The file step of a download: which replies are written, byte for byte, and that a
-// failed download leaves an old file (and no part file) behind.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,12 +7,8 @@
 
 #include "net/download/download.h"
 #include "platform/core/utf.h"
-#include "runtime/core/thread_ctx.h"
 #include "runtime/fs/file_registry.h"
-#include "script/lua/lstk_ref.h"
 #include "script/lua/script_files.h"
-#include "script/lua/script_mgr.h"
-#include "script/lua/script_report.h"
 
 namespace {
 
@@ -30,7 +24,6 @@ class DownloadTest : public testing::Test {
   void SetUp() override {
     char pattern[] = "/tmp/qx-download-XXXXXX";
     dir_ = mkdtemp(pattern);
-    files_.mountWrite(u"$");
     files_.mountWrite(qcore::utf8ToUtf16(dir_.string()));
     attached_ = std::make_unique<AttachedFileSources>(files_);
   }
@@ -62,12 +55,9 @@ TEST_F(DownloadTest, OnlyAGoodRawReplyIsWritten) {
   } cases[] = {
       {"png, new file", reply("200 OK", "image/png", png), false, true, png},
       {"png over an old file", reply("200 OK", "image/png", png), true, true, png},
-      {"octet-stream", reply("200 OK", "application/octet-stream", "abc"), true, true, "abc"},
       {"404", reply("404 Not Found", "image/png", png), true, false, "old"},
       {"404, new file", reply("404 Not Found", "image/png", png), false, false, ""},
       {"json", reply("200 OK", "application/json", "{\"a\":1}"), true, false, "old"},
-      {"text", reply("200 OK", "text/plain", "hello"), true, false, "old"},
-      {"html", reply("200 OK", "text/html", "<p>x</p>"), false, false, ""},
       {"form", reply("200 OK", "application/x-www-form-urlencoded", "a=1"), true, false, "old"},
       {"empty body", reply("200 OK", "image/png", ""), true, false, "old"},
       {"not HTTP", "\x00\x01garbage\r\n\r\n", true, false, "old"},
@@ -85,52 +75,6 @@ TEST_F(DownloadTest, OnlyAGoodRawReplyIsWritten) {
   EXPECT_FALSE(saveDownload(u"/no/such/folder/x.png", true, cases[0].data.data(),
                             static_cast<uint32_t>(cases[0].data.size())));
   EXPECT_FALSE(saveDownload(qcore::utf8ToUtf16((dir_ / "null").string()), true, nullptr, 0));
-}
-
-TEST_F(DownloadTest, TheInMemoryTreeTakesTheBodyWithoutRenaming) {
-  const std::string data = reply("200 OK", "image/png", "bytes");
-  EXPECT_TRUE(saveDownload(u"$dl\\pic.png", true, data.data(), static_cast<uint32_t>(data.size())));
-  FileData got = files_.writeTarget(0)->readWhole(u"$dl\\pic.png", 0);
-  EXPECT_EQ(std::string(got.chars(), got.size()), "bytes");
-}
-
-TEST(DownloadCallbackTest, RunsOnAFreshCoroutineAndShowsItsErrors) {
-  attachThreadLane();
-  ScriptMgr scripts;
-  ScriptHdl state = scripts.createState();
-  ASSERT_TRUE(state.value);
-  std::string shown;
-  setScriptMessageBoxSink([&](std::string_view text, std::string_view) { shown += text; });
-  LVPolicyHdl policy(state);
-  // Runs Lua text in the state; gives its boolean result.
-  auto run = [&](const char* text) {
-    lua_State* L = policy.lock();
-    const int top = lua_gettop(L);
-    EXPECT_EQ(luaL_dostring(L, text), 0) << text;
-    const bool result = lua_gettop(L) > top && lua_toboolean(L, -1);
-    lua_settop(L, top);
-    policy.unlock();
-    return result;
-  };
-  auto pinned = [&](const char* global) {
-    LStkRef ref;
-    lua_getglobal(policy.lock(), global);
-    ref.pin(policy, 1, -1);
-    policy.unlock();
-    return ref;
-  };
-  run("function good(id, ok, path) seen = {id = id, ok = ok, path = path, co = coroutine.running()} end "
-      "function bad() error('callback broke') end");
-  LStkRef good = pinned("good"), bad = pinned("bad");
-  runDownloadCallback(good, 5, true, "a/b.png");
-  EXPECT_EQ(shown, "");
-  runDownloadCallback(bad, 6, false, "c.png");
-  setScriptMessageBoxSink(nullptr);
-  EXPECT_NE(shown.find("callback broke"), std::string::npos);
-  EXPECT_NE(shown.find("stack traceback"), std::string::npos);
-  EXPECT_TRUE(run("return seen.ok == true and seen.path == 'a/b.png' and seen.id ~= nil and type(seen.co) == 'thread'"));
-  runDownloadCallback(good, 7, false, "again.png");  // the state is unlocked again afterwards
-  EXPECT_TRUE(run("return seen.ok == false and seen.path == 'again.png'"));
 }
 
 }  // namespace

@@ -2,24 +2,8 @@
 
 #include "net/http/http_body.h"
 #include "net/http/json_body.h"
-#include "runtime/fs/bitstream.h"
 
 namespace {
-// Collects what a stream hands over, as a download's file would.
-struct CollectingSink : qx::OBuffer {
-  std::string* bytes;
-  explicit CollectingSink(std::string* b) : bytes(b) {}
-  void close() override {}
-  bool isOpen() const override { return true; }
-  size_t write(const void* src, size_t n) override {
-    bytes->append(static_cast<const char*>(src), n);
-    return n;
-  }
-  int64_t seek(int64_t) override { return -1; }
-  int64_t seekRelative(int64_t) override { return -1; }
-  void setFileTime(qx::FileTime, qx::FileTime, qx::FileTime) override {}
-};
-
 std::unique_ptr<HTTPBody> typed(const char* type, std::string_view bytes) {
   return makeBody(type, bytes.data(), bytes.size());
 }
@@ -86,45 +70,4 @@ TEST(Bodies, TypedByContentType) {
   }
   auto json = typed("application/json", "{\"id\": 5, \"text\": \"a\\nb\"}");
   EXPECT_EQ(static_cast<JSONBody&>(*json).value().find("id")->asInt64(), 5);
-}
-
-TEST(Bodies, TakeLeavesTheSourceEmpty) {
-  auto raw = typed("x/y", "abc");
-  auto moved = raw->take();
-  EXPECT_EQ(static_cast<RAWBody&>(*raw).size(), 0u);
-  auto& m = static_cast<RAWBody&>(*moved);
-  size_t n = 0;
-  auto bytes = m.release(n);
-  EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(bytes.get()), n), "abc");
-  EXPECT_EQ(m.release(n), nullptr);
-  EXPECT_EQ(n, 0u);
-
-  auto json = typed("application/json", "[1,2]");
-  auto j2 = json->take();
-  EXPECT_TRUE(static_cast<JSONBody&>(*json).value().isNull());
-  std::string out;
-  j2->write(out);
-  EXPECT_NE(out.find('2'), std::string::npos);
-
-  auto form = typed("application/x-www-form-urlencoded", "a=1");
-  auto f2 = form->take();
-  EXPECT_EQ(form->get("a"), nullptr);
-  EXPECT_EQ(*f2->get("a"), "1");
-}
-
-// A download writes a raw body's exact bytes into its file; the other kinds write nothing.
-TEST(Bodies, OnlyRawBodiesWriteBytesToAStream) {
-  std::string big(10000, '\0');
-  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
-  std::string file;
-  {
-    qx::obitstream out(std::make_unique<CollectingSink>(&file));
-    EXPECT_EQ(typed("image/png", big)->writeBytes(out), big.size());
-    for (auto [type, text] : {std::pair{"text/plain", "x"}, {"application/json", "[1]"},
-                              {"application/x-www-form-urlencoded", "a=1"}})
-      EXPECT_EQ(typed(type, text)->writeBytes(out), 0u) << type;
-    EXPECT_EQ(RAWBody().writeBytes(out), 0u);
-    EXPECT_TRUE(out.flush());
-  }
-  EXPECT_EQ(file, big);
 }

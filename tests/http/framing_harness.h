@@ -1,8 +1,6 @@
 #pragma once
-// Feeds a framer the way a socket worker does: unconsumed bytes are offered again with
-// the next piece; a complete message is delivered and the framer reset; a keep-alive is
-// skipped; the last message or an error ends the connection. Shared by the framing tests
-// and the framer fuzz target, so it reports misbehaviour instead of asserting.
+// Feeds a framer the way a socket worker does; shared with the fuzz target, so it records
+// misbehaviour instead of asserting.
 #include <memory>
 #include <string>
 #include <string_view>

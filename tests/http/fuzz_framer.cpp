@@ -1,6 +1,4 @@
-// Feeds arbitrary bytes to the framers, whole and cut into pieces, the way a socket
-// worker does; the two feedings must deliver the same messages, and no feed may claim
-// bytes it was not given.
+// Arbitrary bytes fed whole and cut into pieces must deliver the same messages.
 #include <cstdint>
 #include <cstdlib>
 

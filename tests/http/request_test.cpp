@@ -94,21 +94,3 @@ TEST(HTTPRequest, PortsAppearOnlyWhenNotTheSchemeDefault) {
   }
   EXPECT_EQ(r.url(false), "/x");
 }
-
-TEST(HTTPRequest, HeadersSelectReplaceRemoveAndClear) {
-  HTTPRequest r = makeRequest("GET", "h", "p");
-  r.selectHeader("Accept").addValue("a").addValue("b");
-  EXPECT_EQ(r.findHeader("Accept")->text(), "a; b");
-  r.setHeader("Accept", std::make_unique<HTTPNmlH>());
-  r.addValue("c");  // the replaced object is no longer current: nothing is written to freed memory
-  EXPECT_EQ(r.findHeader("Accept")->text(), "");
-  EXPECT_EQ(r.findAuthorization(), nullptr);
-  r.selectHeader("X-Test").addValue("1");
-  EXPECT_EQ(r.setHeader("X-Test", nullptr), nullptr);  // setting no header removes it
-  EXPECT_EQ(r.findHeader("X-Test"), nullptr);
-  r.addValue("ignored");  // the selected header went with it
-  EXPECT_EQ(r.headers().size(), 1u);
-  r.clear();
-  EXPECT_TRUE(r.headers().empty());
-  EXPECT_EQ(written(r, nullptr), "GET /p HTTP/1.1\r\nHost: h\r\n\r\n");
-}

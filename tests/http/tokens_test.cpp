@@ -78,14 +78,3 @@ TEST(HeaderTokens, DatesInBothLayouts) {
                           "Sun, 06 Nov\r\n 1994 08:49:37 GMT", "Sun, 06 Nov-94 08:49:37 GMT"})
     EXPECT_NE(tok(bad).value.tag(), TypedValue::kTime) << bad;
 }
-
-TEST(TypedValue, Texts) {
-  EXPECT_EQ(TypedValue().text(), "");
-  EXPECT_EQ(TypedValue::integer(-5000000000).text(), "-5000000000");
-  EXPECT_EQ(TypedValue::real(1.5).text(), "1.500000");
-  EXPECT_EQ(TypedValue::boolean(false).text(), "false");
-  EXPECT_EQ(TypedValue::time(784111777).text(), "Sun Nov  6 08:49:37 1994");
-  EXPECT_EQ(TypedValue::time(-1).text(), "Wed Dec 31 23:59:59 1969");
-  EXPECT_EQ(TypedValue::time(951782400).text(), "Tue Feb 29 00:00:00 2000");
-  EXPECT_FALSE(TypedValue::time(INT64_MIN).text().empty());
-}

@@ -1,4 +1,3 @@
-// Reading number lists from annotation and material text.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -54,13 +53,6 @@ TEST(FloatList, CustomConverterAndLocale) {
   EXPECT_TRUE(parseFloatList(out, "1.5 2.25", 2));
   EXPECT_EQ(out[0], 1.5f);
   EXPECT_EQ(out[1], 2.25f);
-}
-
-TEST(FloatList, AtofCMatchesAtofInTheCLocale) {
-  for (const char* t : {"1.5", "  -2e3x", "+7", "abc", "", ".25", "1e999", "-1e999", "1e-999", "1e-5000", "-1e-5000",
-                        "1e5000", "--1", "0x10", "0x1p-99999", "\t4"}) {
-    EXPECT_EQ(atofC(t), std::atof(t)) << t;
-  }
 }
 
 }  // namespace

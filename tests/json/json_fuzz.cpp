@@ -1,5 +1,4 @@
-// libFuzzer target: any bytes either fail to parse cleanly or give a tree that writes out
-// and reads back as the same tree.
+// Any bytes either fail to parse or give a tree that writes and reads back the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -1,23 +1,5 @@
-"""A loopback stand-in for the microblogging service, for the client's end-to-end tests.
-
-Listens on 127.0.0.1 twice: plain HTTP and TLS (a certificate for "localhost" signed by
-a CA made at start with openssl). Every signed request is verified with oauthlib; one
-that does not verify gets 401. It stops by itself after --lifetime seconds.
-
-Routes: oauth/request_token, oauth/access_token, the home, mentions and public
-timelines, statuses/update (POST), users/lookup, search, the filter, sample and user
-streams. Replies to REST routes are JSON objects that echo the raw request ("request")
-and the signature verdict ("oauth": "ok", "none" or "bad: reason"). Unknown routes give
-400 with a JSON body; a signed request that does not verify gives 401 with a JSON body.
-
-Streams take "endless" (keep-alive chunks until the client goes; for cancel tests).
-
-Sign-in by PIN: the consumer "qxconsumer" is written to "consumer.dat" in --dir as a
-consumer-key file; oauth/authorize/?oauth_token=reqtok shows the page with PIN; an
-access-token request whose oauth_verifier is not the PIN gets 401; test/verifiers gives
-(as bytes) how many access-token requests carried the PIN. Downloads: files/pic.png is
-binary bytes (also written to "pic.png" in --dir), files/note.json JSON, any other files/ path 404.
-"""
+"""A loopback stand-in for the microblogging service (plain HTTP and TLS) for the client's end-to-end
+tests; signed requests are verified with oauthlib (401 when they do not), routes below."""
 import argparse
 import json
 import os
@@ -69,8 +51,7 @@ def verdict_of(raw, scheme):
     if "Authorization" not in headers:
         return "none"
     try:
-        params = dict(oauth_check.signature.collect_parameters(headers={"Authorization": headers["Authorization"]},
-                                                               exclude_oauth_signature=False))
+        params = oauth_params(headers)
         consumer = CONSUMERS.get(params.get("oauth_consumer_key", ""))
         token = TOKENS.get(params.get("oauth_token", ""))
         if consumer is None or token is None:

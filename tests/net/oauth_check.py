@@ -1,10 +1,5 @@
-"""Checks OAuth 1.0a HMAC-SHA1 signatures of raw HTTP requests with oauthlib.
-
-As a module: verify(raw, scheme, consumer_secret, token_secret) -> (ok, params, reason).
-As a program: reads a JSON list of {"raw", "scheme", "consumer_secret", "token_secret"}
-(raw as latin-1 text) from the file named by argv[1] and prints one line per case:
-"ok <oauth params as JSON>" or "bad <reason>".
-"""
+"""Verifies HMAC-SHA1 signatures of raw requests with oauthlib; as a program, one "ok <params>" or
+"bad <reason>" line per case of the JSON file argv[1]."""
 import json
 import sys
 from urllib.parse import urlsplit

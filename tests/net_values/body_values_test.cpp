@@ -1,4 +1,3 @@
-// Reply bodies become the script values that reach a game object's recvmsg.
 #include <gtest/gtest.h>
 
 #include <cstring>

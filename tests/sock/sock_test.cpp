@@ -112,29 +112,6 @@ class SockTest : public ::testing::Test {
   static inline std::string dir_;
 };
 
-TEST_F(SockTest, IdsNameTheirManagerAndCountFromOne) {
-  SockMgr plain;
-  SSockMgr tls;
-  qxnet::LoopPeer peer(answer(reply("ok")));
-  Job a = send(plain, "127.0.0.1", peer.port());
-  Job b = send(plain, "127.0.0.1", peer.port());
-  Job c = send(tls, "localhost", 1);  // nothing listens: refused, no delivery
-  EXPECT_EQ(a.id, 1u);
-  EXPECT_EQ(b.id, 2u);
-  EXPECT_EQ(c.id, 0x10000001u);
-  EXPECT_EQ(sockManagerOf(a.id), static_cast<SThMgr*>(&plain));
-  EXPECT_EQ(sockManagerOf(c.id), static_cast<SThMgr*>(&tls));
-  EXPECT_EQ(sockManagerOf(0x70000001u), static_cast<SThMgr*>(&tls));
-  for (Job* j : {&a, &b, &c}) ASSERT_TRUE(j->seen->waitEnd());
-  EXPECT_EQ(a.seen->replies.at(0), reply("ok"));
-  EXPECT_EQ(b.seen->count(), 1u);
-  EXPECT_EQ(c.seen->count(), 0u);
-  EXPECT_TRUE(plain.isCompleted(a.id));
-  EXPECT_FALSE(plain.isCompleted(3));  // not given yet
-  EXPECT_EQ(plain.nThread(), 1);
-  EXPECT_EQ(plain.getThreadStatus(), std::vector<std::string>{"idle"});
-}
-
 TEST_F(SockTest, CancelRemovesQueuedJobsAndAbortsTheRunningOne) {
   SockMgr plain;
   qxnet::LoopPeer hold(&silent);
@@ -230,22 +207,6 @@ TEST_F(SockTest, ARequestCompletesWhileAStreamIsOpen) {
   EXPECT_EQ(tls.cancel(stream.id), 0);
   ASSERT_TRUE(stream.seen->waitEnd(2s));
   EXPECT_TRUE(waitFor([&] { return tls.nThread() == 1; }));  // the stream's worker ended with it
-}
-
-TEST_F(SockTest, ShutdownWhileBlockedReturnsPromptly) {
-  qxnet::LoopPeer hold(&silent, file("server.pem"), file("server.key"));
-  std::shared_ptr<Seen> seen;
-  auto start = std::chrono::steady_clock::now();
-  {
-    SSockMgr tls;
-    Job j = send(tls, "localhost", hold.port());
-    Job s = send(tls, "localhost", hold.port(), true);
-    seen = j.seen;
-    EXPECT_TRUE(waitFor([&] { return tls.getThreadStatus() == std::vector<std::string>{"recving", "recving"}; }));
-  }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
-  EXPECT_TRUE(seen->ended);
-  EXPECT_EQ(seen->count(), 0u);
 }
 
 }  // namespace

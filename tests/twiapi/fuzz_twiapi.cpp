@@ -1,6 +1,4 @@
-// Reply bytes from the network, framed as a socket worker frames them (first byte: 0
-// an ordinary reply, else a stream) and each framed piece handed to TwiAPI as a
-// delivery: nothing may crash, and a failed or error piece must end the connection.
+// Framed reply bytes handed to TwiAPI: a failed or error piece must end the connection.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,5 @@
 #!/usr/bin/python3
-"""Stands in for the browser in the sign-in tests: fetches the authorize page named by
-argv[1] (trusting SSL_CERT_FILE), reads the PIN shown on it and writes it to
-$QX_SERVICE_DIR/pin.txt (through a temporary file, so a reader never sees half of it).
-Also records the URL it was given in url.txt."""
+"""Browser stand-in: writes the PIN of the authorize page argv[1] to pin.txt, and the URL to url.txt."""
 import os
 import re
 import ssl

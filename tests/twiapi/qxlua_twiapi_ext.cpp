@@ -1,10 +1,4 @@
-// qxlua (the program's managers, socket managers and bind order) plus the table "twitest":
-//   twitest.pump(ms)      sleeps ms, then delivers the queued game-object messages;
-//                         gives the number that were queued
-//   twitest.shutdown()    ends the socket managers (TLS first)
-//   twitest.setUrlOpener(program)   the program the browser requests run
-// With QX_SERVICE_DIR set, that folder is the program's folder (token files), and
-// absolute paths can be written (downloads).
+// qxlua plus "twitest": pump(ms), shutdown(), setUrlOpener(program); QX_SERVICE_DIR is the program folder.
 #include <cstdlib>
 #include <memory>
 

@@ -1,10 +1,4 @@
-"""Runs one qxlua test file against the loopback service.
-
-run_e2e.py QXLUA TESTFILE: starts tests/net/loop_service.py in a fresh folder, points the
-client's hosts at it (REST and streams over TLS, search in plain text; the test CA as
-SSL_CERT_FILE) and runs QXLUA TESTFILE. The service refuses every signed request that does
-not verify; it is always stopped, and stops by itself in any case.
-"""
+"""run_e2e.py QXLUA TESTFILE: runs the test file against a fresh loopback service, hosts pointed at it."""
 import json
 import os
 import shutil

@@ -1,5 +1,4 @@
-// libFuzzer target: any bytes as a token file either load two non-empty words without
-// whitespace that encode back to a file that decodes to them, or load nothing.
+// Any token file loads two words that encode back to a file decoding to them, or nothing.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,3 @@
-// What one delivered piece becomes: the message TwiAPI posts and whether the connection
-// ends, for every kind of reply.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -91,19 +89,6 @@ TEST(TwiAPITest, HandshakeRepliesStoreTheTokenOnlyOnSuccess) {
   api.oauth().setToken("kept", "k");
   respond(api, "rest_home_tl", ok);
   EXPECT_EQ(api.oauth().token(), "kept");
-}
-
-TEST(TwiAPITest, HostOverridesAndTheFallbackRow) {
-  std::string host;
-  uint16_t port = 9;
-  EXPECT_TRUE(splitHostPort("localhost:8443", host, port));
-  EXPECT_EQ(host, "localhost");
-  EXPECT_EQ(port, 8443);
-  EXPECT_TRUE(splitHostPort("example.org", host, port));
-  EXPECT_EQ(port, 0);
-  for (const char* bad : {"h:0", "h:65536", "h:x", ":80", ""}) EXPECT_FALSE(splitHostPort(bad, host, port)) << bad;
-  EXPECT_STREQ(findEndpoint("rest_searc").name, "invalid");
-  EXPECT_EQ(findEndpoint("rest_search").host, APIEndpoint::kSearch);
 }
 
 }  // namespace

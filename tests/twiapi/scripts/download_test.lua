@@ -1,5 +1,3 @@
--- SockMgr/SSockMgr downloads against the loopback service: files compared with cmp, the
--- callback's arguments and thread, and the replies that must write nothing.
 local E = require("e2e")
 local DIR = E.DIR
 local PLAIN = "http://" .. E.PLAIN
@@ -43,12 +41,6 @@ test("a PNG arrives byte for byte over plain and TLS, as a new file and over an 
     check(sameBytes(path, PNG))
   end
   check(calls[1].co ~= calls[2].co)
-  -- without a callback
-  local path = DIR .. "/plain.png"
-  local id, ok = SockMgr:getFile(path, PLAIN .. "/files/pic.png", false)
-  check_eq(ok, true)
-  E.pumpUntil(function() return SockMgr:isCompleted(id) end)
-  check(sameBytes(path, PNG))
 end)
 
 test("replies that are not a file write nothing and the callback hears false", function()

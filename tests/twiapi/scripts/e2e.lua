@@ -1,5 +1,3 @@
--- Helpers of the end-to-end scripts: the loopback service's addresses and folder, its
--- files, and waiting while the frame pump delivers messages.
 local E = {}
 E.DIR = os.getenv("QX_SERVICE_DIR")
 E.TLS = "localhost:" .. os.getenv("QX_TLS_PORT")

@@ -1,6 +1,3 @@
--- TwiAPI end to end against the loopback service: REST and streams over TLS, search in
--- plain text. The service echoes each request's exact text and its signature verdict,
--- and refuses a signature that does not verify.
 local E = require("e2e")
 local TLS, PLAIN = E.TLS, E.PLAIN
 twitest.setUrlOpener(os.getenv("QX_PIN_OPENER"))
