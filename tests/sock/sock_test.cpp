@@ -209,4 +209,32 @@ TEST_F(SockTest, ARequestCompletesWhileAStreamIsOpen) {
   EXPECT_TRUE(waitFor([&] { return tls.nThread() == 1; }));  // the stream's worker ended with it
 }
 
+// A transport whose first send moves nothing and asks to wait until the socket takes more.
+class FirstSendWaits : public SThP_RAW {
+ public:
+  long send(const char* data, size_t n) override {
+    if (!stalled_) {
+      stalled_ = true;
+      waiting_ = true;
+      return 0;
+    }
+    waiting_ = false;
+    return SThP_RAW::send(data, n);
+  }
+  qxnet::Want want() const override { return waiting_ ? qxnet::Want::write : SThP_RAW::want(); }
+
+ private:
+  bool stalled_ = false;
+  bool waiting_ = false;
+};
+
+TEST_F(SockTest, ASendThatMovedNothingIsRetriedWhenTheSocketIsReady) {
+  SThMgrT<FirstSendWaits> mgr;
+  qxnet::LoopPeer peer(answer(reply("ok")));
+  Job j = send(mgr, "localhost", peer.port());
+  ASSERT_TRUE(j.seen->waitEnd());
+  ASSERT_EQ(j.seen->count(), 1u);
+  EXPECT_EQ(j.seen->replies[0], reply("ok"));
+}
+
 }  // namespace
