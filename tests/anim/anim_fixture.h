@@ -13,8 +13,6 @@ namespace animtest {
 
 // References to the named texture (0 when it is not loaded).
 uint32_t textureRefs(const std::u16string& name);
-// The loaded texture of that name, without a reference of its own.
-uint32_t textureOf(const std::u16string& name);
 
 inline AnimHdl loadAnim(const std::string& file, const std::string& text) {
   bindtest::putFile(file, text);

@@ -1,7 +1,4 @@
 // Sound instances as scripts use them, played through the mixer on the disk audio driver.
-#define OV_EXCLUDE_STATIC_CALLBACKS
-#include <vorbis/vorbisfile.h>
-
 #include <cmath>
 #include <filesystem>
 
@@ -37,16 +34,12 @@ class SoundTest : public SoundStateTest {
 
   static SoundMgr& mgr() { return *SoundMgr::instance(); }
 
-  uint32_t handleOf(const std::string& global) {
-    lua_getglobal(L, global.c_str());
-    const uint32_t h = getHandleAt(L, -1);
-    lua_pop(L, 1);
-    return h;
-  }
   // f(instance) under the instance's lock.
   template <class F>
   void with(const std::string& global, F f) {
-    kesto::HdlLock<SSHandle> s(handleOf(global));
+    lua_getglobal(L, global.c_str());
+    kesto::HdlLock<SSHandle> s(getHandleAt(L, -1));
+    lua_pop(L, 1);
     ASSERT_TRUE(s) << global << " names no sound instance";
     f(*s);
   }
@@ -68,15 +61,6 @@ std::string wavWithListAndOddChunk(size_t frames) {
               chunk("data", pcm16(frames)));
 }
 
-int64_t pcmFrames(const std::string& file) {
-  OggVorbis_File vf;
-  const std::string path = (tempDir() / file).string();
-  if (ov_fopen(path.c_str(), &vf) != 0) return -1;
-  const int64_t n = ov_pcm_total(&vf, -1);
-  ov_clear(&vf);
-  return n;
-}
-
 TEST_F(SoundTest, StreamsPlayEveryPassOnceAndGoIdle) {
   struct Case {
     int channels;
@@ -90,8 +74,6 @@ TEST_F(SoundTest, StreamsPlayEveryPassOnceAndGoIdle) {
     SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.frames) + " frames, loops " +
                  std::to_string(c.loops));
     putFile("tone.ogg", encodeOgg(c.channels, 22050, c.frames));
-    const int64_t frames = pcmFrames("tone.ogg");
-    ASSERT_EQ(frames, c.frames);
     ASSERT_EQ(run("s = sound:load('tone.ogg', false)"), "");
     EXPECT_EQ(evalNumber("s:get_nchannel()"), c.channels);
     SS_Stream* stream = streamOf("s");
@@ -99,7 +81,7 @@ TEST_F(SoundTest, StreamsPlayEveryPassOnceAndGoIdle) {
     ASSERT_EQ(run("s:play(" + std::to_string(c.loops) + ", 1.0)"), "");
     EXPECT_TRUE(playing("s"));
     ASSERT_TRUE(waitFor([&] { return stream->state() == SS_Stream::kIdle && !playing("s"); }));
-    EXPECT_EQ(stream->bytesSubmitted(), uint64_t(c.loops + 1) * uint64_t(frames) * 2u * uint64_t(c.channels));
+    EXPECT_EQ(stream->bytesSubmitted(), uint64_t(c.loops + 1) * uint64_t(c.frames) * 2u * uint64_t(c.channels));
     ASSERT_EQ(run("s = nil collectgarbage('collect')"), "");
   }
 }

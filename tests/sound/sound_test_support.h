@@ -43,30 +43,17 @@ inline std::string encodeOgg(int channels, long rate, long frames) {
     out.append(reinterpret_cast<const char*>(page.body), page.body_len);
   };
   while (ogg_stream_flush(&os, &og)) append(og);
-  long done = 0;
-  for (bool eos = false; !eos;) {
-    const long n = std::min<long>(1024, frames - done);
-    if (n > 0) {
-      float** buf = vorbis_analysis_buffer(&vd, int(n));
-      for (long i = 0; i < n; ++i)
-        for (int c = 0; c < channels; ++c) buf[c][i] = 0.5f * std::sin(0.05f * float(done + i) * float(c + 1));
-      vorbis_analysis_wrote(&vd, int(n));
-      done += n;
-    } else {
-      vorbis_analysis_wrote(&vd, 0);
-    }
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      while (vorbis_bitrate_flushpacket(&vd, &op)) {
-        ogg_stream_packetin(&os, &op);
-        while (ogg_stream_pageout(&os, &og)) {
-          append(og);
-          if (ogg_page_eos(&og)) eos = true;
-        }
-      }
-    }
+  float** buf = vorbis_analysis_buffer(&vd, int(frames));
+  for (long i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c) buf[c][i] = 0.5f * std::sin(0.05f * float(i) * float(c + 1));
+  vorbis_analysis_wrote(&vd, int(frames));
+  vorbis_analysis_wrote(&vd, 0);
+  while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+    vorbis_analysis(&vb, nullptr);
+    vorbis_bitrate_addblock(&vb);
+    while (vorbis_bitrate_flushpacket(&vd, &op)) ogg_stream_packetin(&os, &op);
   }
+  while (ogg_stream_flush(&os, &og)) append(og);
   ogg_stream_clear(&os);
   vorbis_block_clear(&vb);
   vorbis_dsp_clear(&vd);

@@ -29,20 +29,15 @@ test("every collision method survives hostile arguments and selves", function()
   local vs = values()
   local u, pipe = unit(3), ColPipeMgr:create(true)
   pipe:add(u):add(unit(0))
-  local methods = {
-    { ColMgr, { "create", "newCUC", "cuid", "collision", "collision_scp", "collision_pair" } },
-    { u, { "set_source", "get_source", "refresh", "getcif", "get_gobj", "get_id" } },
-    { pipe, { "add", "has", "remove", "get", "size" } },
-  }
-  for _, group in ipairs(methods) do
-    local self = group[1]
-    for _, name in ipairs(group[2]) do
-      local fn = self[name]
+  for self, names in pairs { [ColMgr] = { "create", "newCUC", "cuid", "collision", "collision_scp", "collision_pair" },
+    [u] = { "set_source", "get_source", "refresh", "getcif", "get_gobj", "get_id" },
+    [pipe] = { "add", "has", "remove", "get", "size" } } do
+    for _, name in ipairs(names) do
       for i = 1, #vs + 1 do
-        try(fn, ColPipeMgr, vs[i])
+        try(self[name], ColPipeMgr, vs[i])
         for j = 1, #vs + 1 do
-          try(fn, self, vs[i], vs[j], vs[i], vs[j], 1)
-          try(fn, self, pipe, vs[i], vs[j], 9, 1)
+          try(self[name], self, vs[i], vs[j], vs[i], vs[j], 1)
+          try(self[name], self, pipe, vs[i], vs[j], 9, 1)
         end
       end
     end
