@@ -84,7 +84,6 @@ TEST_F(AnimDataTest, HostileFilesLoadWhatTheyCanOrNothing) {
     int32_t members;
   };
   const Case cases[] = {
-      {"", false, 0},
       {"{\"slot\": {\"a\": {}", false, 0},                  // truncated
       {"[1, 2, 3]", false, 0},                               // not an object
       {"{\"slot\": 5, \"texture\": 7, \"rect\": null}", true, 0},

@@ -41,15 +41,6 @@ TEST(Overlap3D, CylinderAgainstSphere) {
   EXPECT_TRUE(capsuleVsSphere(cyl, {2.6f, 0, 10.6f, 1}));
 }
 
-TEST(Triangles, PointInTriangle) {
-  const Vec3 a(0, 0, 0), b(4, 0, 0), c(0, 4, 0);
-  EXPECT_TRUE(pointInTriangle(a, b, c, {1, 1, 7}));  // judged by its projection
-  EXPECT_TRUE(pointInTriangle(a, b, c, {2, 0, 0}));  // on an edge
-  EXPECT_FALSE(pointInTriangle(a, b, c, {3, 3, 0}));
-  EXPECT_FALSE(pointInTriangle(a, b, c, {-0.1f, 1, 0}));
-  EXPECT_FALSE(pointInTriangle(a, a, c, {0, 1, 0}));  // degenerate: no inside
-}
-
 TEST(Triangles, SphereAgainstTriangle) {
   TriangleNode t;
   t.p[0] = {0, 0, 0}, t.p[1] = {4, 0, 0}, t.p[2] = {0, 4, 0};

@@ -1,4 +1,4 @@
-// Sound test helpers: Ogg and WAV files made at test time, a bound script state, bounded waits.
+// Sound test helpers: Ogg and WAV files made at test time, bounded waits.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -12,8 +12,6 @@
 #include <vorbis/vorbisenc.h>
 
 #include "platform/thread/thread.h"
-#include "scene/sound_bind/sound_bind.h"
-#include "script/bind/bind_order.h"
 #include "tests/bind/bind_test_support.h"
 
 namespace soundtest {
@@ -103,19 +101,6 @@ inline std::string pcm16(size_t frames) {
   for (size_t i = 0; i < frames; ++i) put16(s, uint16_t(int16_t(8000 * std::sin(0.1 * double(i)))));
   return s;
 }
-
-// A script state with the sound classes bound, as the program binds them.
-class SoundStateTest : public bindtest::StateTest {
- protected:
-  void SetUp() override {
-    StateTest::SetUp();
-    qxbind::BindOrder order;
-    ASSERT_TRUE(order.provide(soundBinding()));
-    policy_->unlock();
-    EXPECT_EQ(order.run(state_), 1);
-    L = policy_->lock();
-  }
-};
 
 // Polls until done gives true or ms milliseconds pass; gives done's last answer.
 inline bool waitFor(const std::function<bool()>& done, uint32_t ms = 5000) {
