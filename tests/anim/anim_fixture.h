@@ -1,6 +1,4 @@
-// Shared set-up of the animation tests: the binding tests' engine (scripts, game
-// objects) with the texture and animation managers in their catalogue places, and two
-// sprite sheets: "sheet.png" 256 x 64 and "other.png" 128 x 32.
+// The binding tests' engine with texture and animation managers; sheets "sheet.png" 256x64, "other.png" 128x32.
 #pragma once
 #include <string>
 

@@ -1,4 +1,4 @@
-// Pair and bounding tables, test chains (the rest: scripts/).
+// Pair table and test chains (the rest: scripts/).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -58,27 +58,6 @@ TEST(PairTests, TableCells) {
     const PairCase& c = cases[i];
     EXPECT_EQ(col::pairTest(c.is3D, c.a, c.b)(c.ra.data(), c.rb.data()), c.hit) << "case " << i;
   }
-}
-
-TEST(BoundingShapes, BuildersAndChecks) {
-  const Rect2 r1{0, 0, 2, 2}, r2{4, 0, 6, 2};
-  const uint8_t* kids[] = {reinterpret_cast<const uint8_t*>(&r1), reinterpret_cast<const uint8_t*>(&r2)};
-  Circle bound{0, 0, -1};
-  auto* b = reinterpret_cast<uint8_t*>(&bound);
-  EXPECT_TRUE(col::boundCheck2D(3, 1)(b, kids, 2));
-  col::boundBuilder2D(3, 1)(b, kids, 2);
-  EXPECT_FLOAT_EQ(bound.cx, 3);
-  EXPECT_FLOAT_EQ(bound.cy, 1);
-  EXPECT_FALSE(col::boundCheck2D(3, 1)(b, kids, 2));
-  bound.r -= 0.01f;
-  EXPECT_TRUE(col::boundCheck2D(3, 1)(b, kids, 2));
-  Sphere s{0, 0, 0, -1};
-  const Sphere k1{1, 0, 0, 1}, k2{-1, 0, 0, 1};
-  const uint8_t* spheres[] = {reinterpret_cast<const uint8_t*>(&k1), reinterpret_cast<const uint8_t*>(&k2)};
-  col::boundBuilder3D(1, 1)(reinterpret_cast<uint8_t*>(&s), spheres, 2);
-  EXPECT_FLOAT_EQ(s.r, 2);
-  EXPECT_EQ(col::boundBuilder2D(1, 1), nullptr);
-  EXPECT_TRUE(col::boundCheck2D(0, 3)(b, kids, 0));
 }
 
 TEST(TestChains, OperationsFollowTheCodes) {
