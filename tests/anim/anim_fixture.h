@@ -1,6 +1,4 @@
-// Shared set-up of the animation tests: the binding tests' engine (scripts, game
-// objects) with the texture and animation managers in their catalogue places, and two
-// sprite sheets: "sheet.png" 256 x 64 and "other.png" 128 x 32.
+// The binding tests' engine with texture and animation managers; sheets "sheet.png" 256x64, "other.png" 128x32.
 #pragma once
 #include <string>
 
@@ -13,8 +11,6 @@ namespace animtest {
 
 // References to the named texture (0 when it is not loaded).
 uint32_t textureRefs(const std::u16string& name);
-// The loaded texture of that name, without a reference of its own.
-uint32_t textureOf(const std::u16string& name);
 
 inline AnimHdl loadAnim(const std::string& file, const std::string& text) {
   bindtest::putFile(file, text);

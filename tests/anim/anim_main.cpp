@@ -20,12 +20,6 @@ void putPng(const std::string& name, int w, int h) {
 
 }  // namespace
 
-uint32_t textureOf(const std::u16string& name) {
-  // A loaded texture is shared; one that is not gets loaded and dropped again here.
-  AnimTexHandle h = TextureMgr::instance()->acquireByName(name).handle;
-  return h.value && h.refCount() > 1 ? h.value : 0;
-}
-
 uint32_t textureRefs(const std::u16string& name) {
   AnimTexHandle h = TextureMgr::instance()->acquireByName(name).handle;
   return h.value ? h.refCount() - 1 : 0;

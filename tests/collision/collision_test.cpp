@@ -1,4 +1,4 @@
-// Packed layout, pair and bounding tables, test chains, pool sizes (the rest: scripts/).
+// Pair table and test chains (the rest: scripts/).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,34 +8,14 @@
 #include "scene/collision/col_mgr.h"
 #include "scene/collision/col_shapes.h"
 #include "scene/collision/test_chain.h"
-#include "script/treesync/packed_format.h"
 
 namespace {
-
-using treesync::FieldCode;
-using treesync::PackedLayout;
 
 template <class T>
 std::vector<uint8_t> rec(const T& v) {
   std::vector<uint8_t> b(sizeof v);
   std::memcpy(b.data(), &v, sizeof v);
   return b;
-}
-
-TEST(PackedLayout, SizesFollowKindsAndDimension) {
-  // A 16-byte box over children carrying a 16-byte segment, two copies each.
-  const PackedLayout two(33, 2);
-  EXPECT_EQ(two.blockSize(0), 32 + PackedLayout::kHeaderSize);
-  EXPECT_EQ(two.blockSize(1), 32u);
-  EXPECT_EQ(two.testCopy(), 1);
-  // 3D shapes keep their room below the first level: a capsule over triangles.
-  const PackedLayout deep(0x80000053u, 1);
-  EXPECT_EQ(deep.blockSize(0), 28 + PackedLayout::kHeaderSize);
-  EXPECT_EQ(deep.blockSize(1), sizeof(TriangleNode));
-  // Two shapes in one node: a circle, then a rectangle at offset 12.
-  const PackedLayout both(0x1B, 1);
-  EXPECT_EQ(both.level(0).offsets[1], 12);
-  EXPECT_EQ(FieldCode::countEntries(0x1B3), 2);
 }
 
 struct PairCase {
@@ -80,27 +60,6 @@ TEST(PairTests, TableCells) {
   }
 }
 
-TEST(BoundingShapes, BuildersAndChecks) {
-  const Rect2 r1{0, 0, 2, 2}, r2{4, 0, 6, 2};
-  const uint8_t* kids[] = {reinterpret_cast<const uint8_t*>(&r1), reinterpret_cast<const uint8_t*>(&r2)};
-  Circle bound{0, 0, -1};
-  auto* b = reinterpret_cast<uint8_t*>(&bound);
-  EXPECT_TRUE(col::boundCheck2D(3, 1)(b, kids, 2));
-  col::boundBuilder2D(3, 1)(b, kids, 2);
-  EXPECT_FLOAT_EQ(bound.cx, 3);
-  EXPECT_FLOAT_EQ(bound.cy, 1);
-  EXPECT_FALSE(col::boundCheck2D(3, 1)(b, kids, 2));
-  bound.r -= 0.01f;
-  EXPECT_TRUE(col::boundCheck2D(3, 1)(b, kids, 2));
-  Sphere s{0, 0, 0, -1};
-  const Sphere k1{1, 0, 0, 1}, k2{-1, 0, 0, 1};
-  const uint8_t* spheres[] = {reinterpret_cast<const uint8_t*>(&k1), reinterpret_cast<const uint8_t*>(&k2)};
-  col::boundBuilder3D(1, 1)(reinterpret_cast<uint8_t*>(&s), spheres, 2);
-  EXPECT_FLOAT_EQ(s.r, 2);
-  EXPECT_EQ(col::boundBuilder2D(1, 1), nullptr);
-  EXPECT_TRUE(col::boundCheck2D(0, 3)(b, kids, 0));
-}
-
 TEST(TestChains, OperationsFollowTheCodes) {
   using col::ChainOp;
   struct Case {
@@ -121,12 +80,6 @@ TEST(TestChains, OperationsFollowTheCodes) {
     ASSERT_EQ(chain.size(), c.ops.size()) << std::hex << c.a << " " << c.b;
     for (size_t i = 0; i < chain.size(); ++i) EXPECT_EQ(col::chainOp(chain.node(i)), c.ops[i]) << i;
   }
-}
-
-TEST(CollisionPool, SizeClasses) {
-  const std::pair<size_t, size_t> cases[] = {{1, 60},     {60, 60},     {61, 64},     {64, 64},
-                                             {65, 128},   {1024, 1024}, {1025, 1280}, {1280, 1280}};
-  for (auto [request, size] : cases) EXPECT_EQ(ColMgr::poolSize(request), size) << request;
 }
 
 }  // namespace

@@ -14,12 +14,6 @@ const qxaudio::Positioner& positioner() {
   return p;
 }
 
-bool allFinite(const std::vector<float>& m) {
-  for (float v : m)
-    if (!std::isfinite(v)) return false;
-  return !m.empty();
-}
-
 // The levels of a 3D sound placed at pos, from channels source channels.
 std::vector<float> levelsAt(Vec3 pos, uint32_t channels = 1, Vec3 dir = {0, 0, 1}) {
   IFSound3D d;
@@ -29,19 +23,13 @@ std::vector<float> levelsAt(Vec3 pos, uint32_t channels = 1, Vec3 dir = {0, 0, 1
   return d.matrix();
 }
 
-float sum(const std::vector<float>& m) {
-  float s = 0;
-  for (float v : m) s += v;
-  return s;
-}
-
 TEST(Positioning, LevelsAreFiniteAndLouderOnTheNearSide) {
   const std::vector<float> right = levelsAt({5, 0, 0});
   const std::vector<float> left = levelsAt({-5, 0, 0});
   ASSERT_EQ(right.size(), 2u);
   EXPECT_GT(right[1], right[0]);
   EXPECT_GT(left[0], left[1]);
-  EXPECT_GT(sum(levelsAt({0, 0, 2})), sum(levelsAt({0, 0, 20})));
+  EXPECT_GT(levelsAt({0, 0, 2})[0], levelsAt({0, 0, 20})[0]);
   struct Case {
     const char* name;
     Vec3 pos;
@@ -55,7 +43,7 @@ TEST(Positioning, LevelsAreFiniteAndLouderOnTheNearSide) {
     SCOPED_TRACE(c.name);
     const std::vector<float> m = levelsAt(c.pos, c.channels, c.dir);
     EXPECT_EQ(m.size(), c.channels * qxaudio::kOutputChannels);
-    EXPECT_TRUE(allFinite(m));
+    for (float v : m) EXPECT_TRUE(std::isfinite(v));
   }
 }
 
@@ -73,18 +61,6 @@ TEST(Positioning, ChannelCountsOutsideTheMixersRangeAreRefused) {
     EXPECT_EQ(positioner().calculate(qxaudio::Listener(), e, qxaudio::kCalculateMatrix, c.outputs, m.data(), &doppler),
               c.ok);
     EXPECT_EQ(doppler == -1.0f, !c.ok);
-  }
-}
-
-TEST(Positioning, TopVectorsFollowTheFront) {
-  struct Case {
-    Vec3 front, top;
-  } cases[] = {{{0, 1, 0}, {0, 0, 1}}, {{0, -3, 0}, {0, 0, -1}}, {{1, 0, 0}, {0, 0, -1}}};
-  for (const Case& c : cases) {
-    const Vec3 t = deriveTop(c.front);
-    EXPECT_NEAR(t.x, c.top.x, 1e-6f);
-    EXPECT_NEAR(t.y, c.top.y, 1e-6f);
-    EXPECT_NEAR(t.z, c.top.z, 1e-6f);
   }
 }
 

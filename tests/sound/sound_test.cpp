@@ -1,7 +1,4 @@
 // Sound instances as scripts use them, played through the mixer on the disk audio driver.
-#define OV_EXCLUDE_STATIC_CALLBACKS
-#include <vorbis/vorbisfile.h>
-
 #include <cmath>
 #include <filesystem>
 
@@ -22,31 +19,32 @@ using namespace soundtest;
 using bindtest::putFile;
 using bindtest::tempDir;
 
-class SoundTest : public SoundStateTest {
+// A script state with the sound classes bound, as the program binds them.
+class SoundTest : public bindtest::StateTest {
  protected:
   void SetUp() override {
-    SoundStateTest::SetUp();
-    if (HasFatalFailure()) return;
+    StateTest::SetUp();
+    qxbind::BindOrder order;
+    ASSERT_TRUE(order.provide(soundBinding()));
+    policy_->unlock();
+    EXPECT_EQ(order.run(state_), 1);
+    L = policy_->lock();
     ASSERT_NE(mgr().engine(), nullptr) << "the tests need the disk or dummy audio driver";
   }
   void TearDown() override {
     lua_settop(L, 0);
     EXPECT_EQ(run("s, s2, s3 = nil, nil, nil collectgarbage('collect')"), "");
-    SoundStateTest::TearDown();
+    StateTest::TearDown();
   }
 
   static SoundMgr& mgr() { return *SoundMgr::instance(); }
 
-  uint32_t handleOf(const std::string& global) {
-    lua_getglobal(L, global.c_str());
-    const uint32_t h = getHandleAt(L, -1);
-    lua_pop(L, 1);
-    return h;
-  }
   // f(instance) under the instance's lock.
   template <class F>
   void with(const std::string& global, F f) {
-    kesto::HdlLock<SSHandle> s(handleOf(global));
+    lua_getglobal(L, global.c_str());
+    kesto::HdlLock<SSHandle> s(getHandleAt(L, -1));
+    lua_pop(L, 1);
     ASSERT_TRUE(s) << global << " names no sound instance";
     f(*s);
   }
@@ -68,15 +66,6 @@ std::string wavWithListAndOddChunk(size_t frames) {
               chunk("data", pcm16(frames)));
 }
 
-int64_t pcmFrames(const std::string& file) {
-  OggVorbis_File vf;
-  const std::string path = (tempDir() / file).string();
-  if (ov_fopen(path.c_str(), &vf) != 0) return -1;
-  const int64_t n = ov_pcm_total(&vf, -1);
-  ov_clear(&vf);
-  return n;
-}
-
 TEST_F(SoundTest, StreamsPlayEveryPassOnceAndGoIdle) {
   struct Case {
     int channels;
@@ -90,8 +79,6 @@ TEST_F(SoundTest, StreamsPlayEveryPassOnceAndGoIdle) {
     SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.frames) + " frames, loops " +
                  std::to_string(c.loops));
     putFile("tone.ogg", encodeOgg(c.channels, 22050, c.frames));
-    const int64_t frames = pcmFrames("tone.ogg");
-    ASSERT_EQ(frames, c.frames);
     ASSERT_EQ(run("s = sound:load('tone.ogg', false)"), "");
     EXPECT_EQ(evalNumber("s:get_nchannel()"), c.channels);
     SS_Stream* stream = streamOf("s");
@@ -99,7 +86,7 @@ TEST_F(SoundTest, StreamsPlayEveryPassOnceAndGoIdle) {
     ASSERT_EQ(run("s:play(" + std::to_string(c.loops) + ", 1.0)"), "");
     EXPECT_TRUE(playing("s"));
     ASSERT_TRUE(waitFor([&] { return stream->state() == SS_Stream::kIdle && !playing("s"); }));
-    EXPECT_EQ(stream->bytesSubmitted(), uint64_t(c.loops + 1) * uint64_t(frames) * 2u * uint64_t(c.channels));
+    EXPECT_EQ(stream->bytesSubmitted(), uint64_t(c.loops + 1) * uint64_t(c.frames) * 2u * uint64_t(c.channels));
     ASSERT_EQ(run("s = nil collectgarbage('collect')"), "");
   }
 }
@@ -129,12 +116,30 @@ TEST_F(SoundTest, OneShotsPlayLoopAndRefuseBadCounts) {
   }
 }
 
-TEST_F(SoundTest, WavCacheCountsItsUsersAndKeepsNoBadFile) {
+TEST_F(SoundTest, WavCacheCountsItsUsersPanIsClampedAndNoBadFileIsKept) {
   putFile("c.wav", wavWithListAndOddChunk(100));
   ASSERT_EQ(run("s = sound:load('c.wav', false) s2 = sound:load('c.wav', true)"), "");
   EXPECT_EQ(wavCacheRefs(u"c.wav"), 2);
   ASSERT_EQ(run("s3 = sound:duplicate(s, true)"), "");
   EXPECT_EQ(wavCacheRefs(u"c.wav"), 3);
+  // Pan is clamped and sets the channel volumes.
+  struct Case {
+    const char* pan;
+    float stored;
+    float left;  // the mono channel's volume
+  } cases[] = {{"2.5", 1.0f, 0.0f}, {"0.25", 0.25f, 0.75f}, {"0/0", 0.0f, 1.0f}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pan);
+    ASSERT_EQ(run(std::string("s:set_pan(") + c.pan + ")"), "");
+    mgr().update(1.0f / 60);
+    with("s", [&](SSPtr& s) {
+      auto* d = dynamic_cast<IFSound2D*>(s.dim.get());
+      ASSERT_NE(d, nullptr);
+      EXPECT_EQ(d->pan(), c.stored);
+      ASSERT_EQ(d->volumes().size(), 1u);
+      EXPECT_EQ(d->volumes()[0], c.left);
+    });
+  }
   ASSERT_EQ(run("s, s2, s3 = nil, nil, nil collectgarbage('collect')"), "");
   EXPECT_EQ(wavCacheRefs(u"c.wav"), -1);
 
@@ -142,7 +147,6 @@ TEST_F(SoundTest, WavCacheCountsItsUsersAndKeepsNoBadFile) {
   bindtest::logLines().clear();
   putFile("bad.wav", riff(chunk("fmt ", fmtBody(1, 1, 22050, 16))));
   ASSERT_EQ(run("s = sound:load('bad.wav', false)"), "");
-  EXPECT_FALSE(evalBool("s == nil"));
   EXPECT_EQ(wavCacheRefs(u"bad.wav"), -1);
   EXPECT_TRUE(logged("bad.wav: no \"data\" chunk"));
   ASSERT_EQ(run("s:play(0, 1.0):set_pan(0.5):resume()"), "");
@@ -175,28 +179,6 @@ TEST_F(SoundTest, LoadTakesOnlyKnownLowerCaseExtensionsOfMountedFiles) {
   EXPECT_TRUE(evalBool("sound:duplicate(dead, false) == nil"));
   std::filesystem::remove(tempDir() / "a.ogg");
   EXPECT_TRUE(evalBool("sound:duplicate(s, false) == nil"));
-}
-
-TEST_F(SoundTest, PanIsClampedAndSetsTheChannelVolumes) {
-  putFile("c.wav", wavWithListAndOddChunk(10));
-  ASSERT_EQ(run("s = sound:load('c.wav', false)"), "");
-  struct Case {
-    const char* pan;
-    float stored;
-    float left;  // the mono channel's volume
-  } cases[] = {{"2.5", 1.0f, 0.0f}, {"0.25", 0.25f, 0.75f}, {"0/0", 0.0f, 1.0f}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.pan);
-    ASSERT_EQ(run(std::string("s:set_pan(") + c.pan + ")"), "");
-    mgr().update(1.0f / 60);
-    with("s", [&](SSPtr& s) {
-      auto* d = dynamic_cast<IFSound2D*>(s.dim.get());
-      ASSERT_NE(d, nullptr);
-      EXPECT_EQ(d->pan(), c.stored);
-      ASSERT_EQ(d->volumes().size(), 1u);
-      EXPECT_EQ(d->volumes()[0], c.left);
-    });
-  }
 }
 
 TEST_F(SoundTest, EveryMemberSurvivesHostileArgumentsAndSelves) {

@@ -1,4 +1,4 @@
-// Sound test helpers: Ogg and WAV files made at test time, a bound script state, bounded waits.
+// Sound test helpers: Ogg and WAV files made at test time, bounded waits.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -12,8 +12,6 @@
 #include <vorbis/vorbisenc.h>
 
 #include "platform/thread/thread.h"
-#include "scene/sound_bind/sound_bind.h"
-#include "script/bind/bind_order.h"
 #include "tests/bind/bind_test_support.h"
 
 namespace soundtest {
@@ -43,30 +41,17 @@ inline std::string encodeOgg(int channels, long rate, long frames) {
     out.append(reinterpret_cast<const char*>(page.body), page.body_len);
   };
   while (ogg_stream_flush(&os, &og)) append(og);
-  long done = 0;
-  for (bool eos = false; !eos;) {
-    const long n = std::min<long>(1024, frames - done);
-    if (n > 0) {
-      float** buf = vorbis_analysis_buffer(&vd, int(n));
-      for (long i = 0; i < n; ++i)
-        for (int c = 0; c < channels; ++c) buf[c][i] = 0.5f * std::sin(0.05f * float(done + i) * float(c + 1));
-      vorbis_analysis_wrote(&vd, int(n));
-      done += n;
-    } else {
-      vorbis_analysis_wrote(&vd, 0);
-    }
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      while (vorbis_bitrate_flushpacket(&vd, &op)) {
-        ogg_stream_packetin(&os, &op);
-        while (ogg_stream_pageout(&os, &og)) {
-          append(og);
-          if (ogg_page_eos(&og)) eos = true;
-        }
-      }
-    }
+  float** buf = vorbis_analysis_buffer(&vd, int(frames));
+  for (long i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c) buf[c][i] = 0.5f * std::sin(0.05f * float(i) * float(c + 1));
+  vorbis_analysis_wrote(&vd, int(frames));
+  vorbis_analysis_wrote(&vd, 0);
+  while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+    vorbis_analysis(&vb, nullptr);
+    vorbis_bitrate_addblock(&vb);
+    while (vorbis_bitrate_flushpacket(&vd, &op)) ogg_stream_packetin(&os, &op);
   }
+  while (ogg_stream_flush(&os, &og)) append(og);
   ogg_stream_clear(&os);
   vorbis_block_clear(&vb);
   vorbis_dsp_clear(&vd);
@@ -116,19 +101,6 @@ inline std::string pcm16(size_t frames) {
   for (size_t i = 0; i < frames; ++i) put16(s, uint16_t(int16_t(8000 * std::sin(0.1 * double(i)))));
   return s;
 }
-
-// A script state with the sound classes bound, as the program binds them.
-class SoundStateTest : public bindtest::StateTest {
- protected:
-  void SetUp() override {
-    StateTest::SetUp();
-    qxbind::BindOrder order;
-    ASSERT_TRUE(order.provide(soundBinding()));
-    policy_->unlock();
-    EXPECT_EQ(order.run(state_), 1);
-    L = policy_->lock();
-  }
-};
 
 // Polls until done gives true or ms milliseconds pass; gives done's last answer.
 inline bool waitFor(const std::function<bool()>& done, uint32_t ms = 5000) {

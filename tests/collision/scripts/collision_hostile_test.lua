@@ -1,5 +1,4 @@
--- Hostile values as arguments, selves, source trees and node lists: raising is fine,
--- crashing or a wedged unit is not.
+-- Hostile arguments, selves, source trees and node lists: raising is fine, a crash or a wedged unit is not.
 
 local V2 = QXL.vec2
 local function circle(x, y, r) return COL.Circle.new(V2(x, y), r) end
@@ -29,20 +28,16 @@ test("every collision method survives hostile arguments and selves", function()
   local vs = values()
   local u, pipe = unit(3), ColPipeMgr:create(true)
   pipe:add(u):add(unit(0))
-  local methods = {
-    { ColMgr, { "create", "newCUC", "cuid", "collision", "collision_scp", "collision_pair" } },
-    { u, { "set_source", "get_source", "refresh", "getcif", "get_gobj", "get_id" } },
-    { pipe, { "add", "has", "remove", "get", "size" } },
-  }
-  for _, group in ipairs(methods) do
-    local self = group[1]
-    for _, name in ipairs(group[2]) do
-      local fn = self[name]
+  local all = { "create", "newCUC", "cuid", "collision", "collision_scp", "collision_pair" }
+  for self, names in pairs { [ColMgr] = all,
+    [u] = { "set_source", "get_source", "refresh", "getcif", "get_gobj", "get_id" },
+    [pipe] = { "add", "has", "remove", "get", "size" } } do
+    for _, name in ipairs(names) do
       for i = 1, #vs + 1 do
-        try(fn, ColPipeMgr, vs[i])
+        try(self[name], ColPipeMgr, vs[i])
         for j = 1, #vs + 1 do
-          try(fn, self, vs[i], vs[j], vs[i], vs[j], 1)
-          try(fn, self, pipe, vs[i], vs[j], 9, 1)
+          try(self[name], self, vs[i], vs[j], vs[i], vs[j], 1)
+          try(self[name], self, pipe, vs[i], vs[j], 9, 1)
         end
       end
     end
