@@ -289,10 +289,6 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
   for (uint32_t s = 0; s < 16; ++s) EXPECT_EQ(rec->streamSource(s).stride, 0u) << s;
 }
 
-}  // namespace
-
-namespace {
-
 // A Lua value made by running `return <expr>`, on top of the stack.
 int pushValue(lua_State* L, const char* expr) {
   const std::string chunk = std::string("return ") + expr;
@@ -334,10 +330,6 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
   EXPECT_EQ(q->techniqueName(), "U");
   lua_close(L);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(QeldrinTest, FramesTargetsAndLostHandles) {
   rec->clearLog();
