@@ -128,17 +128,4 @@ TEST_F(DynBufferTest, AFailedRestartLeavesAnEmptyBatch) {
   EXPECT_EQ(readBack(vb, 25), a);
 }
 
-TEST_F(DynBufferTest, StrideZeroCountsNothingAndNoDeviceTakesNothing) {
-  TP_Vert vb;
-  uint32_t x[4] = {1};
-  EXPECT_TRUE(vb.append(x, 3));
-  EXPECT_EQ(vb.count(), 0u);
-  EXPECT_TRUE(rec->calls.empty()) << "nothing to write locks nothing";
-  vb.setStride(4);
-  EXPECT_FALSE(vb.append(nullptr, 4));
-  mgr.release();
-  EXPECT_FALSE(vb.append(x, 4));
-  EXPECT_EQ(vb.count(), 0u);
-}
-
 }  // namespace

@@ -144,14 +144,6 @@ TEST_F(EffectTest, SettersCheckTheParameterType) {
   EXPECT_EQ(fx->setTexture(fx->getParameterByName("tex0"), foreign.get()), D3DERR_INVALIDCALL);
 }
 
-TEST_F(EffectTest, PassesSharingShadersShareAProgram) {
-  const size_t before = rec->liveResourceCount();
-  std::string log;
-  auto again = createEffect(*rec, kFx, "t.fx", &log);
-  ASSERT_TRUE(again);
-  EXPECT_EQ(rec->liveResourceCount(), before + 2) << "(vs, fs) and (vs, fs2)";
-}
-
 TEST_F(EffectTest, AProgramThatDoesNotBuildGivesNullAndItsLog) {
   std::string log;
   std::string broken = kFx;

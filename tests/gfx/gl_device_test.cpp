@@ -1,7 +1,6 @@
 // The GL device against pixels read back from llvmpipe.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <numeric>
 #include <thread>
 
@@ -240,15 +239,6 @@ TEST_F(GLDeviceTest, RenderTargetTextureIsTopDownAndResetsViewport) {
   EXPECT_EQ(dev->setRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
 }
 
-TEST_F(GLDeviceTest, WireframeDrawsOnlyEdges) {
-  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlue, 1.0f, 0);
-  dev->setRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
-  drawColored({{-0.5f, 0.5f, 0.5f, kRed}, {0.5f, 0.5f, 0.5f, kRed}, {0.5f, -0.5f, 0.5f, kRed}});
-  auto px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 40, 22), kBlue) << "the inside stays empty";
-  EXPECT_GT(std::count(px.begin(), px.end(), kRed), 20);
-}
-
 TEST_F(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
   auto buf = dev->createVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT);
   void* fromOther = reinterpret_cast<void*>(1);
@@ -276,31 +266,6 @@ TEST_F(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
   }
   dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
   EXPECT_EQ(readPixels(*dev)[0], kBlue);
-}
-
-TEST_F(GLDeviceTest, TexturesOutliveTheLastDeviceReference) {
-  auto tex = dev->createTexture(4, 4, 0, 0, D3DFMT_A8, D3DPOOL_MANAGED);
-  ASSERT_TRUE(tex);
-  EXPECT_EQ(tex->levelCount(), 3u);
-  colorLayout = texLayout = nullptr;
-  colorProg = texProg = nullptr;
-  dev = nullptr;  // the device waits for its last resource
-  LockedRect lr;
-  ASSERT_TRUE(tex->lockRect(2, lr, nullptr, 0));
-  *static_cast<uint8_t*>(lr.bits) = 7;
-  EXPECT_TRUE(tex->unlockRect(2));
-  tex = nullptr;  // and goes with it (LeakSanitizer checks)
-}
-
-TEST_F(GLDeviceTest, CompressedTexturesLockWholeBlocks) {
-  auto dxt = dev->createTexture(8, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED);
-  ASSERT_TRUE(dxt);
-  LockedRect lr;
-  const Rect bad{1, 0, 4, 4};
-  EXPECT_FALSE(dxt->lockRect(0, lr, &bad, 0));
-  ASSERT_TRUE(dxt->lockRect(0, lr, nullptr, 0));
-  EXPECT_EQ(lr.pitch, 16);  // two blocks of 8 bytes
-  dxt->unlockRect(0);
 }
 
 // Back buffers up to the largest texture side are fine; past it the device says why.

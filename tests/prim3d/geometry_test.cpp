@@ -284,17 +284,6 @@ TEST(Prim3dRibbon, LongAndShortLinesBodiesAndCaps) {
   expectNear(a[16].pos, a[15].pos);
 }
 
-TEST(Prim3dRibbon, EyeOnTheLineKeepsTheSideVector) {
-  // From the eye, the second and third points lie straight ahead along the line.
-  const Vec3 pts[3] = {{0, 0, 0}, {100, 0, 0}, {100, 100, 0}};
-  prim3d::RibbonPos a[prim3d::ribbonCapacity(3)];
-  prim3d::RibbonUV b[prim3d::ribbonCapacity(3)];
-  ASSERT_EQ(prim3d::buildRibbon({100, 50, 0}, 10, pts, rects(), a, b), 19u);
-  expectNear(a[0].pos, {0, 0, -5});
-  expectNear(a[4].pos, {100, 100, -5});
-  expectNear(a[5].pos, {100, 100, 5});
-}
-
 TEST(Prim3dRibbon, TrailPushesLimitsAndSplines) {
   PolyLineTR t;
   Queue q;

@@ -136,9 +136,4 @@ TEST(ImageCodec, OversizedImagesAreRefused) {
   }
 }
 
-TEST(TextureIlog2, FloorOfLog2) {
-  const std::pair<int32_t, int32_t> cases[] = {{0, -1}, {-5, -1}, {1, 0}, {2, 1}, {3, 1}, {255, 7}, {256, 8}, {0x7FFFFFFF, 30}};
-  for (auto [n, want] : cases) EXPECT_EQ(ilog2(n), want) << n;
-}
-
 }  // namespace
