@@ -23,6 +23,7 @@
 #include "script/lua/script_report.h"
 #include "script/qx/qx_globals.h"
 #include "tests/bind/test_classes.h"
+#include "tests/lua/lua_test_support.h"
 
 namespace bindtest {
 
@@ -81,8 +82,9 @@ class Environment : public ::testing::Environment {
   std::unique_ptr<ThingMgr> things_;
 };
 
-// A fresh state (QXL loaded), held locked for the test body.
-class StateTest : public ::testing::Test {
+// A fresh state (QXL loaded), held locked for the test body and current on this thread, as
+// it is inside a script call.
+class StateTest : public luatest::StateTest {
  protected:
   void SetUp() override {
     logLines().clear();
@@ -93,53 +95,15 @@ class StateTest : public ::testing::Test {
     policy_ = std::make_unique<LVPolicyHdl>(state_);
     L = policy_->lock();
     ASSERT_NE(L, nullptr);
-    // The state is current on this thread, as it is inside a script call.
     previous_ = ScriptMgr::instance()->exchangeThreadEntry(state_.value);
   }
   void TearDown() override {
     ScriptMgr::instance()->exchangeThreadEntry(previous_);
-    if (L) policy_->unlock();
+    luatest::StateTest::TearDown();
     policy_.reset();
     state_.reset();
   }
 
-  // Runs a chunk protected; "" on success, else the error text.
-  std::string run(const std::string& code) {
-    if (luaL_loadbuffer(L, code.data(), code.size(), "test") != 0 || lua_pcall(L, 0, 0, 0) != 0) {
-      std::string e = lua_tostring(L, -1) ? lua_tostring(L, -1) : "?";
-      lua_pop(L, 1);
-      return e;
-    }
-    return "";
-  }
-  void eval(const std::string& expr) {
-    std::string code = "return " + expr;
-    ASSERT_EQ(luaL_loadbuffer(L, code.data(), code.size(), "test"), 0) << lua_tostring(L, -1);
-    ASSERT_EQ(lua_pcall(L, 0, 1, 0), 0) << lua_tostring(L, -1);
-  }
-  std::string evalString(const std::string& expr) {
-    eval(expr);
-    std::string s = lua_tostring(L, -1) ? lua_tostring(L, -1) : "<not a string>";
-    lua_pop(L, 1);
-    return s;
-  }
-  double evalNumber(const std::string& expr) {
-    eval(expr);
-    double d = lua_tonumber(L, -1);
-    lua_pop(L, 1);
-    return d;
-  }
-  bool evalBool(const std::string& expr) {
-    eval(expr);
-    bool b = lua_toboolean(L, -1);
-    lua_pop(L, 1);
-    return b;
-  }
-  void fullGc() { lua_gc(L, LUA_GCCOLLECT, 0); }
-
-  ScriptHdl state_;
-  std::unique_ptr<LVPolicyHdl> policy_;
-  lua_State* L = nullptr;
   uint32_t previous_ = 0;
 };
 
