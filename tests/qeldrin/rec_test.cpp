@@ -58,20 +58,6 @@ TEST_F(QeldrinTest, ChainsGiveRunsInTheirOrderAndMaterialsOncePerRunOfEqualKeys)
   EXPECT_EQ(order, (std::vector<std::string>{"Do2 m1", "Do0 m1", "Do3 m1", "Do1 m1"}));
 }
 
-TEST_F(QeldrinTest, ModesFollowRunsOfOneKindOfEntry) {
-  ASSERT_TRUE(q->set_tech("T"));
-  object("own", {ownBuffers(100)});
-  object("bat", {batched(0)});
-  object("solo", {batched(1)});
-  queue({"own", "bat", "solo", "own"});  // an object queued twice is drawn twice
-  q->flush_drawAll(true);
-  std::vector<std::string> draws;
-  for (const auto& l : callLog())
-    if (l[0] == 'D') draws.push_back(l);
-  EXPECT_EQ(draws, (std::vector<std::string>{"Down m1", "Dbat m2", "Dsolo m3", "Down m1"}));
-  EXPECT_EQ(q->drawMode(), 0);
-}
-
 TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   ASSERT_TRUE(q->set_tech("T"));
   const ParamValue* colourDefault = q->currentList()->table.find("colour");
@@ -267,18 +253,14 @@ TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
 
   // Stream slots: the same buffer at offset 0 sets no bit again.
   auto vb = rec->createVertexBuffer(64, 0, 0, qxgfx::D3DPOOL_DEFAULT);
-  q->setStream(3, vb.get());
-  q->applyState();
-  rec->clearLog();
-  q->setStream(3, vb.get());
-  q->applyState();
-  for (const auto& c : rec->calls) EXPECT_EQ(c.find("SetStreamSource"), std::string::npos) << c;
-  q->setStream(4, vb->id(), 0, 0);
-  q->applyState();
-  rec->clearLog();
-  q->setStream(4, vb->id(), 0, 0);
-  q->applyState();
-  for (const auto& c : rec->calls) EXPECT_EQ(c.find("SetStreamSource"), std::string::npos) << c;
+  for (int round = 0; round < 2; ++round) {
+    for (int twice = 0; twice < 2; ++twice) {
+      rec->clearLog();
+      round == 0 ? q->setStream(3, vb.get()) : q->setStream(4, vb->id(), 0, 0);
+      q->applyState();
+    }
+    for (const auto& c : rec->calls) EXPECT_EQ(c.find("SetStreamSource"), std::string::npos) << c;
+  }
   const uint32_t refs = vb->refCount();
   q->setStream(3, nullptr);
   EXPECT_EQ(vb->refCount(), refs - 1) << "the slot held a reference";
