@@ -51,12 +51,6 @@ class GobjTest : public StateTest {
     gobjs().deliverMsgs();  // nothing left over for the next test
     StateTest::TearDown();
   }
-  uint32_t handleOf(const std::string& expr) {
-    eval(expr);
-    uint32_t h = getHandleAt(L, -1);
-    lua_pop(L, 1);
-    return h;
-  }
   // The names of the messages received so far, in order.
   std::string gotNames() {
     return evalString(

@@ -200,10 +200,7 @@ TEST_F(QXTest, ValueQueries) {
 TEST_F(QXTest, LoadJsonReadsThroughTheMountedSourcesAndGivesNothingForBadFiles) {
   luatest::putFile("data.json", "\xEF\xBB\xBF{\"name\": \"qx\", \"list\": [1, 2, {\"deep\": true}], \"n\": 1.5}");
   ASSERT_EQ(run("j = QX.LoadJson('data.json')"), "");
-  EXPECT_EQ(evalString("j.name"), "qx");
-  EXPECT_EQ(evalNumber("#j.list"), 3);
-  EXPECT_TRUE(evalBool("j.list[3].deep"));
-  EXPECT_EQ(evalNumber("j.n"), 1.5);
+  EXPECT_TRUE(evalBool("j.name == 'qx' and #j.list == 3 and j.list[3].deep and j.n == 1.5"));
   luatest::putFile("broken.json", "{\"a\": [1, 2");
   for (const char* arg : {"'broken.json'", "'missing.json'", "5", ""}) {
     EXPECT_EQ(evalNumber("select('#', QX.LoadJson(" + std::string(arg) + "))"), 0) << arg;
