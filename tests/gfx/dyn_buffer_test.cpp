@@ -13,14 +13,11 @@ using ::testing::ElementsAre;
 
 namespace {
 
-TEST(GrowthRules, DefaultGrowsByHalfFromAtLeast256) {
+TEST(GrowthRules, DefaultGrowsByHalfBatchRuleEarlyUpToOneMebibyte) {
   EXPECT_EQ(defaultGrowth(0, 0, 100), 384u);
   EXPECT_EQ(defaultGrowth(384, 3, 384), 0u) << "fits: no growth";
   EXPECT_EQ(defaultGrowth(384, 3, 400), 576u);
   EXPECT_EQ(defaultGrowth(384, 3, 1000), 1296u);  // 576, 864, 1296
-}
-
-TEST(GrowthRules, BatchRuleGrowsEarlyButStopsAtOneMebibyte) {
   EXPECT_EQ(batchGrowth(0, 0, 100), 384u);
   EXPECT_EQ(batchGrowth(384, 1, 100), 576u) << "restarted early: grows though the data fits";
   EXPECT_EQ(batchGrowth(384, 32, 100), 0u) << "32 locks and the data fits: no growth";

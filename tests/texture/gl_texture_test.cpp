@@ -1,5 +1,4 @@
-// Textures on the GL device, read back by pixels: render targets saved as PNG and DDS,
-// images uploaded and read again, alpha-only textures written on the CPU.
+// Textures on the GL device, read back by pixels: targets saved and loaded again.
 #include <gtest/gtest.h>
 
 #include "platform/gfx/device.h"

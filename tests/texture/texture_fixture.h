@@ -1,5 +1,4 @@
-// A temporary folder mounted as the one read source and write target of the resource
-// registry, with helpers that write image and text files into it.
+// A temporary folder as the resource registry's one read source and write target.
 #pragma once
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// The texture manager without a GL context: named loads, image sizes, sprite-description
-// files, refused names and sizes, and saving what cannot be saved.
+// The texture manager without a GL context: loads, refusals, sizes and saving.
 #include "render/texture/texture_mgr.h"
 
 #include <gtest/gtest.h>
