@@ -74,6 +74,9 @@ class BatcherTest : public qxtest::RecDeviceTest {
 
   PrimBatcher batcher;
   FakeContext ctx;
+  PosColor zeroPos[3] = {};
+  Tex3 zeroUV[3] = {};
+  const void* zeros[2] = {zeroPos, zeroUV};
 };
 
 TEST_F(BatcherTest, RunsOfOneTypeAndFormatDrawOnce) {
@@ -110,10 +113,7 @@ TEST_F(BatcherTest, ATypeChangeFlushesAndOtherTypesDrawNothing) {
   EXPECT_EQ(ctx.applies, 0);
   submitQuad(1);
   NonIdxCopy lines(0);
-  PosColor pos[2] = {};
-  Tex3 uv[2] = {};
-  const void* streams[] = {pos, uv};
-  ASSERT_TRUE(batcher.submit(D3DPT_LINELIST, streams, 2, ctx, 2, 1, lines));
+  ASSERT_TRUE(batcher.submit(D3DPT_LINELIST, zeros, 2, ctx, 2, 1, lines));
   ASSERT_EQ(rec->draws.size(), 1u);
   EXPECT_EQ(rec->draws[0].primType, D3DPT_TRIANGLELIST);
   batcher.flush(ctx);
@@ -181,15 +181,12 @@ TEST_F(BatcherTest, SixteenBitIndicesNeverWrapAndBuffersGrow) {
 
 TEST_F(BatcherTest, IndicesOutsideTheirRunAreRefused) {
   ASSERT_TRUE(submitQuad(1));
-  PosColor pos[3] = {};
-  Tex3 uv[3] = {};
-  const void* streams[] = {pos, uv};
   static const uint16_t past[] = {0, 1, 3};  // a run of three vertices has no vertex 3
   IdxCopy a(past);
-  EXPECT_FALSE(batcher.submit(D3DPT_TRIANGLELIST, streams, 2, ctx, 3, 1, a));
+  EXPECT_FALSE(batcher.submit(D3DPT_TRIANGLELIST, zeros, 2, ctx, 3, 1, a));
   static const uint16_t wrapping[] = {0, 1, 0xFFFF};  // 4 + 65535 wraps into the first run
   IdxCopy b(wrapping);
-  EXPECT_FALSE(batcher.submit(D3DPT_TRIANGLELIST, streams, 2, ctx, 3, 1, b));
+  EXPECT_FALSE(batcher.submit(D3DPT_TRIANGLELIST, zeros, 2, ctx, 3, 1, b));
   EXPECT_EQ(batcher.queuedVertices(), 4u) << "refused runs queue nothing";
   EXPECT_EQ(batcher.queuedIndices(), 6u);
   batcher.flush(ctx);

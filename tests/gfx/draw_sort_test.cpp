@@ -61,7 +61,7 @@ std::vector<DrawEntry> sixEntries() {
   return v;
 }
 
-TEST(DrawSorted, TwoChainedAlgorithmsDrawRunsInNestedOrder) {
+TEST(DrawSorted, ChainsDrawNestedRunsAndEachSelectionWalksFromZero) {
   auto entries = sixEntries();
   SplitBy byTransp(&DrawEntry::transparency), byPrim(&DrawEntry::primType);
   DSortAlg* chain[] = {&byTransp, &byPrim};
@@ -69,17 +69,12 @@ TEST(DrawSorted, TwoChainedAlgorithmsDrawRunsInNestedOrder) {
   EXPECT_EQ(drawSorted("hud", entries, chain, cb), 4);
   EXPECT_EQ(cb.log, (std::vector<std::string>{"select hud 6", "begin 0", "draw v0: 3 5", "draw v1: 1",
                                               "draw v2: 2", "draw v3: 0 4"}));
-}
-
-TEST(DrawSorted, EachSelectionRepeatsTheWalkFromZero) {
-  auto entries = sixEntries();
-  SplitBy byTransp(&DrawEntry::transparency);
-  DSortAlg* chain[] = {&byTransp};
-  Recorder cb;
-  cb.selection = 2;
-  EXPECT_EQ(drawSorted("list", entries, chain, cb), 2);
-  EXPECT_EQ(cb.log, (std::vector<std::string>{"select list 6", "begin 0", "draw v0: 1 3 5", "draw v1: 0 2 4",
-                                              "begin 1", "draw v0: 1 3 5", "draw v1: 0 2 4"}));
+  entries = sixEntries();
+  Recorder twice;
+  twice.selection = 2;
+  EXPECT_EQ(drawSorted("list", entries, std::span<DSortAlg*>(chain, 1), twice), 2);
+  EXPECT_EQ(twice.log, (std::vector<std::string>{"select list 6", "begin 0", "draw v0: 1 3 5", "draw v1: 0 2 4",
+                                                 "begin 1", "draw v0: 1 3 5", "draw v1: 0 2 4"}));
 }
 
 TEST(DrawSorted, StateKeysAreSetBeforeTheSelection) {

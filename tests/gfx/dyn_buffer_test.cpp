@@ -13,14 +13,11 @@ using ::testing::ElementsAre;
 
 namespace {
 
-TEST(GrowthRules, DefaultGrowsByHalfFromAtLeast256) {
+TEST(GrowthRules, DefaultGrowsByHalfBatchRuleEarlyUpToOneMebibyte) {
   EXPECT_EQ(defaultGrowth(0, 0, 100), 384u);
   EXPECT_EQ(defaultGrowth(384, 3, 384), 0u) << "fits: no growth";
   EXPECT_EQ(defaultGrowth(384, 3, 400), 576u);
   EXPECT_EQ(defaultGrowth(384, 3, 1000), 1296u);  // 576, 864, 1296
-}
-
-TEST(GrowthRules, BatchRuleGrowsEarlyButStopsAtOneMebibyte) {
   EXPECT_EQ(batchGrowth(0, 0, 100), 384u);
   EXPECT_EQ(batchGrowth(384, 1, 100), 576u) << "restarted early: grows though the data fits";
   EXPECT_EQ(batchGrowth(384, 32, 100), 0u) << "32 locks and the data fits: no growth";
@@ -32,6 +29,7 @@ TEST(GrowthRules, BatchRuleGrowsEarlyButStopsAtOneMebibyte) {
 
 class DynBufferTest : public qxtest::RecDeviceTest {
  protected:
+  DynBufferTest() { vb.setStride(4); }
   std::vector<uint32_t> readBack(TP_Vert& b, uint32_t words) {
     auto* p = static_cast<uint32_t*>(b.vertexBuffer()->lock(0, 0, D3DLOCK_READONLY));
     std::vector<uint32_t> out(p, p + words);
@@ -44,11 +42,10 @@ class DynBufferTest : public qxtest::RecDeviceTest {
     std::iota(v.begin(), v.end(), from);
     return v;
   }
+  TP_Vert vb;
 };
 
 TEST_F(DynBufferTest, LockFlagsFollowTheBatchRules) {
-  TP_Vert vb;
-  vb.setStride(4);
   auto a = seq(25, 0);
   ASSERT_TRUE(vb.append(a.data(), 25));  // 100 bytes into a new buffer
   const std::string id = std::to_string(vb.vertexBuffer()->id());
@@ -74,8 +71,6 @@ TEST_F(DynBufferTest, LockFlagsFollowTheBatchRules) {
 }
 
 TEST_F(DynBufferTest, AnAppendThatDoesNotFitRestartsAtZero) {
-  TP_Vert vb;
-  vb.setStride(4);
   auto a = seq(90, 0);
   ASSERT_TRUE(vb.append(a.data(), 90));  // 360 of 384 bytes
   auto big = seq(100, 1000);
@@ -97,7 +92,6 @@ TEST_F(DynBufferTest, AnAppendThatDoesNotFitRestartsAtZero) {
 }
 
 TEST_F(DynBufferTest, CappedGrowthStillMakesRoomForTheData) {
-  TP_Vert vb;
   vb.useBatchGrowth();
   vb.setStride(4096);
   std::vector<uint8_t> chunk(4096 * 300, 0x5A);  // 1.2 MiB
@@ -112,8 +106,6 @@ TEST_F(DynBufferTest, CappedGrowthStillMakesRoomForTheData) {
 }
 
 TEST_F(DynBufferTest, AFailedRestartLeavesAnEmptyBatch) {
-  TP_Vert vb;
-  vb.setStride(4);
   auto a = seq(25, 0);
   ASSERT_TRUE(vb.append(a.data(), 25));
   auto big = seq(200, 0);  // does not fit: restarts in a bigger buffer

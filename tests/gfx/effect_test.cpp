@@ -90,8 +90,7 @@ TEST_F(EffectTest, PassesSetTheirProgramStatesTexturesAndValues) {
   EXPECT_EQ(passes, 2u);
   rec->clearLog();
   ASSERT_EQ(fx->beginPass(0), D3D_OK);
-  auto progCalls = callsStarting("SetProgram");
-  ASSERT_EQ(progCalls.size(), 1u);
+  ASSERT_EQ(callsStarting("SetProgram").size(), 1u);
   EXPECT_THAT(callsStarting("SetRenderState"), ElementsAre("SetRenderState 14 0"));
   EXPECT_THAT(callsStarting("SetTexture"),
               ElementsAre("SetTexture 0 null0", "SetTexture 1 tex" + std::to_string(texA->id())));
@@ -230,9 +229,7 @@ TEST_F(EffectTest, FxDataBeginsAndEndsAroundTheEffect) {
   data.setMatrix43(e->getParameterByName("wvp"), m43);
   float out[16];
   ASSERT_TRUE(e->getValue(e->getParameterByName("wvp"), out));
-  EXPECT_EQ(out[3], 0.0f);
-  EXPECT_EQ(out[12], 10.0f);
-  EXPECT_EQ(out[15], 1.0f);
+  EXPECT_EQ((std::vector<float>{out[3], out[12], out[15]}), (std::vector<float>{0, 10, 1}));
 }
 
 TEST_F(EffectTest, TechniqueAnnotationsBecomeParameterBindings) {

@@ -1,6 +1,7 @@
 // Effects, the batcher and the shipped HUD effect on the GL device, checked by pixels.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <sstream>
 
@@ -41,6 +42,11 @@ class GLEffectTest : public qxtest::GLTest {
     fx.setVector(fx.effect()->getParameterBySemantic("screensize"), size);
   }
   void loadHud() { load(readFile(std::string(QX_SOURCE_DIR) + "/resource/effect/hud.fx"), "hud.fx"); }
+  // Each {x, y, colour} of the back buffer.
+  void expectPixels(std::initializer_list<std::array<uint32_t, 3>> want) {
+    const auto px = readPixels(*dev);
+    for (auto [x, y, c] : want) EXPECT_EQ(pixel(px, x, y), c) << std::hex << x << "," << y;
+  }
 
   DeviceMgr mgr;
   FxData fx;
@@ -56,30 +62,16 @@ TEST_F(GLEffectTest, HudColoredRectanglesLandOnWholePixels) {
   ASSERT_TRUE(submitRect(batcher, ctx, 10, 10, 30, 20, kRed));
   ASSERT_TRUE(submitRect(batcher, ctx, 40, 30, 50, 40, 0xFF00FF00));
   batcher.flush(ctx);
-  auto px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 10, 10), kRed);
-  EXPECT_EQ(pixel(px, 29, 19), kRed);
-  EXPECT_EQ(pixel(px, 9, 10), kBlack);
-  EXPECT_EQ(pixel(px, 30, 19), kBlack);
-  EXPECT_EQ(pixel(px, 10, 20), kBlack);
-  EXPECT_EQ(pixel(px, 45, 35), kGreen);
+  expectPixels({{10, 10, kRed}, {29, 19, kRed}, {9, 10, kBlack}, {30, 19, kBlack}, {10, 20, kBlack},
+                {45, 35, kGreen}});
 
-  // A half-pixel band whose top-left edges lie on pixel centres covers exactly one row
-  // and starts at the column of its left edge (the wire frames are built so).
+  // Half-pixel bands with top-left edges on pixel centres cover one row (wire frames rely on it).
   dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
   submitRect(batcher, ctx, 2.5f, 5.5f, 12.0f, 6.0f, kRed);
   submitRect(batcher, ctx, 20.5f, 5.5f, 21.0f, 15.0f, kBlue);
   batcher.flush(ctx);
-  px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 2, 5), kRed);
-  EXPECT_EQ(pixel(px, 11, 5), kRed);
-  EXPECT_EQ(pixel(px, 2, 4), kBlack);
-  EXPECT_EQ(pixel(px, 2, 6), kBlack);
-  EXPECT_EQ(pixel(px, 1, 5), kBlack);
-  EXPECT_EQ(pixel(px, 20, 5), kBlue);
-  EXPECT_EQ(pixel(px, 20, 14), kBlue);
-  EXPECT_EQ(pixel(px, 21, 10), kBlack);
-  EXPECT_EQ(pixel(px, 19, 10), kBlack);
+  expectPixels({{2, 5, kRed}, {11, 5, kRed}, {2, 4, kBlack}, {2, 6, kBlack}, {1, 5, kBlack}, {20, 5, kBlue},
+                {20, 14, kBlue}, {21, 10, kBlack}, {19, 10, kBlack}});
 }
 
 TEST_F(GLEffectTest, HudAlphaBlendsAndSkipsTransparentPixels) {
@@ -122,13 +114,11 @@ TEST_F(GLEffectTest, AlphaTestDiscardsWithDiscard) {
   submitRect(batcher, ctx, 0, 0, 32, 48, 0x7FFF0000);
   submitRect(batcher, ctx, 32, 0, 64, 48, 0x80FF0000);
   batcher.flush(ctx);
-  auto px = readPixels(*dev);
-  EXPECT_EQ(pixel(px, 5, 5), kBlack);
-  EXPECT_EQ(pixel(px, 40, 5), kRed);
+  expectPixels({{5, 5, kBlack}, {40, 5, kRed}});
   dev->setRenderState(D3DRS_ALPHATESTENABLE, 0);  // the device state drives the test
   submitRect(batcher, ctx, 0, 0, 32, 48, 0x7F00FF00);
   batcher.flush(ctx);
-  EXPECT_EQ(pixel(readPixels(*dev), 5, 5), kGreen);
+  expectPixels({{5, 5, kGreen}});
 }
 
 TEST_F(GLEffectTest, CompileErrorsNameTheFileAndItsLine) {

@@ -1,6 +1,4 @@
-// A minimal draw context for the HUD vertex format ("HudVtx": x, y, z, colour in stream
-// 0; u, v, alpha in stream 1) on DeviceMgr's device, standing in for the application
-// object in GL tests and benchmarks.
+// A draw context for "HudVtx" (x, y, z, colour; u, v, alpha) on DeviceMgr's device.
 #pragma once
 #include <cstdint>
 
@@ -40,8 +38,7 @@ class HudContext : public IDrawContext {
     qxgfx::Device* d = DeviceMgr::currentDevice();
     d->setIndices(d->findIndexBuffer(id));
   }
-  // Like the application object, the pending effect values reach the effect before the
-  // draw as well as after it.
+  // As in the application, pending effect values are committed before and after the draw.
   void applyState() override {
     DeviceMgr::currentDevice()->setVertexDeclaration(decl_.get());
     if (fx_) fx_->commit();

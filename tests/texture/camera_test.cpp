@@ -1,11 +1,9 @@
-// Cameras: revisions and lazy state, orientation by aim, roll and quaternion, moves and
-// viewport-to-world points. (Scripts and the GL scene tests drive the common paths.)
+// Cameras: revisions, lazy state, orientation, moves and viewport-to-world points.
 #include "render/camera/cam_mgr.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-
 
 namespace {
 

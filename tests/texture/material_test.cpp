@@ -1,5 +1,4 @@
-// Materials: values by JSON type, pick lists, ranges over many draws, references and
-// their cycles, and files that are not materials.
+// Materials: values by JSON type, lists, ranges, references and broken files.
 #include "render/material/mtl_mgr.h"
 
 #include <gtest/gtest.h>

@@ -27,11 +27,8 @@ TEST(SpriteDesc, RecordsTakeTheirMembersOrDefaults) {
   for (const Case& c : cases) {
     auto d = read(std::string("[") + c.json + "]");
     ASSERT_EQ(d.size(), 1u) << c.json;
-    EXPECT_EQ(d[0].width, c.width) << c.json;
-    EXPECT_EQ(d[0].height, c.height) << c.json;
-    EXPECT_EQ(d[0].cellWidth, c.cellW) << c.json;
-    EXPECT_EQ(d[0].cellHeight, c.cellH) << c.json;
-    EXPECT_EQ(d[0].frame, c.frame) << c.json;
+    EXPECT_EQ((std::vector<int64_t>{d[0].width, d[0].height, d[0].cellWidth, d[0].cellHeight, d[0].frame}),
+              (std::vector<int64_t>{c.width, c.height, c.cellW, c.cellH, c.frame})) << c.json;
   }
 }
 

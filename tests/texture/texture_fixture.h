@@ -1,5 +1,4 @@
-// A temporary folder mounted as the one read source and write target of the resource
-// registry, with helpers that write image and text files into it.
+// A temporary folder as the resource registry's one read source and write target.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -26,14 +25,9 @@ inline std::vector<uint8_t> ddsFile(uint32_t w, uint32_t h, uint32_t pfFlags, ui
   auto put = [&f](size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) f[at + i] = uint8_t(v >> (8 * i));
   };
-  put(0, 0x20534444);  // "DDS "
-  put(4, 124);
-  put(12, h);
-  put(16, w);
-  put(76, 32);
-  put(80, pfFlags);
-  put(84, fourCC);
-  put(88, bits);
+  const std::pair<size_t, uint32_t> fields[] = {{0, 0x20534444 /* "DDS " */}, {4, 124}, {12, h}, {16, w},
+                                                 {76, 32}, {80, pfFlags}, {84, fourCC}, {88, bits}};
+  for (auto [at, v] : fields) put(at, v);
   for (int i = 0; i < 4; ++i) put(92 + 4 * i, masks[i]);
   return f;
 }
