@@ -93,8 +93,8 @@ TEST(IntegerText, StrictParsersRefuseOverflowAndJunk) {
   EXPECT_EQ(qcore::parseI32("7fffffff", 16), INT32_MAX);
   EXPECT_FALSE(qcore::parseI32("80000000", 16));
   EXPECT_EQ(qcore::parseI32("-2147483648"), INT32_MIN);
-  // A 0x prefix is taken in base 16 only.
-  EXPECT_EQ(qcore::parseI32("0x1F", 16), 31);
+  // A 0x or 0X prefix is taken in base 16 only; a lone leading 0 is a digit.
+  for (const char* hex : {"0x1F", "0X1f", "01f"}) EXPECT_EQ(qcore::parseI32(hex, 16), 31) << hex;
   EXPECT_FALSE(qcore::parseI32("0x5"));
 }
 
