@@ -15,3 +15,14 @@ test("removed children are filled from the surviving tail, the last one first", 
   end
   check_eq(u:getcif({ 3 }), nil)
 end)
+
+test("a removed subtree is filled by the last one", function()
+  local src = {}
+  for i = 1, 4 do src[i] = { COL.Circle.new(QXL.vec2(i, 0), 1) } end
+  local u = ColMgr:newCUC(2, nil, 0, ColMgr:cuid(false, { 0, { 0, { 3 } } }))
+  u:set_source(src)
+  src:remove(3)
+  u:refresh(1)
+  check_eq(u:getcif({ 2, 0 }).center.x, 4)
+  check_eq(u:getcif({ 3, 0 }), nil)
+end)
