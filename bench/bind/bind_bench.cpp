@@ -5,24 +5,14 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <thread>
 #include <vector>
 
-#include "platform/core/utf.h"
-#include "runtime/core/thread_ctx.h"
-#include "runtime/fs/file_registry.h"
-#include "runtime/mem/mem_mgr.h"
-#include "runtime/res/catalogue.h"
+#include "bench/support/script_engine.h"
 #include "script/bind/bind_class.h"
 #include "script/gobj/gobj_bind.h"
-#include "script/gobj/gobj_mgr.h"
-#include "script/lua/script_files.h"
-#include "script/lua/script_mgr.h"
 #include "script/lua/stack_readers.h"
-#include "script/qx/qx_globals.h"
 
 namespace {
 
@@ -37,36 +27,14 @@ void registerMeter(qxbind::ClassTable& t) {
   t.method<&Meter::set>("set").method<&Meter::add>("add").field<&Meter::ticks>("ticks");
 }
 
-// One engine for the whole run (never torn down: benchmarks end with the process).
-struct Engine {
-  std::unique_ptr<qx::FileRegistry> files;
-  std::unique_ptr<AttachedFileSources> attached;
-  kesto::ManagerCatalogue managers;
-  ScriptHdl state;
-  LVPolicyHdl* policy = nullptr;
-  lua_State* L = nullptr;
+// One engine for the whole run, its state locked and current on this thread.
+struct Engine : qxbench::ScriptEngine {
+  lua_State* L;
 
-  Engine() {
-    attachThreadLane();
-    char pattern[] = "/tmp/qxbind-bench-XXXXXX";
-    std::filesystem::path dir = mkdtemp(pattern);
-    std::ofstream(dir / "QXMain.lua") << "require('QXL') require('QXGobj')\n";
-    files = std::make_unique<qx::FileRegistry>();
-    files->mountRead(qcore::utf8ToUtf16(dir.string()));
-    files->mountRead(qcore::utf8ToUtf16(std::string(QX_SOURCE_DIR) + "/resource/script"));
-    attached = std::make_unique<AttachedFileSources>(*files);
-    managers.provide(kesto::ManagerKind::memory, [] { return std::make_unique<MemMgr<kesto::MultiP>>(); });
-    managers.provide(kesto::ManagerKind::gameObject, [] { return std::make_unique<GobjMgr>(); });
-    managers.provide(kesto::ManagerKind::script, [] { return std::make_unique<ScriptMgr>(); });
-    ScriptMgr::setStateSetup(registerQXGlobals);
-    managers.constructAll();
-    state = ScriptMgr::instance()->createState();
+  Engine() : ScriptEngine("require('QXL') require('QXGobj')\n") {
     qxbind::bindClass(state, gobjBinding());
     qxbind::bindClass(state, qxbind::objectBinding(qxbind::objectClass<Meter>("Meter", &registerMeter)));
-    policy = new LVPolicyHdl(state);
-    L = policy->lock();
-    ScriptMgr::instance()->exchangeThreadEntry(state.value);
-    std::filesystem::remove_all(dir);
+    L = lock();
   }
 };
 

@@ -7,25 +7,15 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
-#include "platform/core/utf.h"
-#include "runtime/core/thread_ctx.h"
-#include "runtime/fs/file_registry.h"
+#include "bench/support/script_engine.h"
 #include "runtime/math/geometry.h"
-#include "runtime/mem/mem_mgr.h"
-#include "runtime/res/catalogue.h"
 #include "scene/collision/col_bind.h"
 #include "scene/collision/col_mgr.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
-#include "script/gobj/gobj_mgr.h"
-#include "script/lua/script_files.h"
-#include "script/lua/script_mgr.h"
-#include "script/qx/qx_globals.h"
 
 namespace {
 
@@ -38,38 +28,20 @@ Circle circleAt(int i) {
   return {100 * std::cos(a), 100 * std::sin(a), 0.4f};
 }
 
-struct Engine {
-  std::unique_ptr<qx::FileRegistry> files;
-  std::unique_ptr<AttachedFileSources> attached;
-  kesto::ManagerCatalogue managers;
-  ScriptHdl state;
-  lua_State* L = nullptr;
+struct Engine : qxbench::ScriptEngine {
+  lua_State* L;
 
-  Engine() {
-    attachThreadLane();
-    char pattern[] = "/tmp/qxcol-bench-XXXXXX";
-    std::filesystem::path dir = mkdtemp(pattern);
-    std::ofstream(dir / "QXMain.lua") << "require('QXL') require('QXGobj') require('COL')\n";
-    files = std::make_unique<qx::FileRegistry>();
-    files->mountRead(qcore::utf8ToUtf16(dir.string()));
-    files->mountRead(qcore::utf8ToUtf16(std::string(QX_SOURCE_DIR) + "/resource/script"));
-    attached = std::make_unique<AttachedFileSources>(*files);
-    managers.provide(kesto::ManagerKind::memory, [] { return std::make_unique<MemMgr<kesto::MultiP>>(); });
-    managers.provide(kesto::ManagerKind::collision, [] { return std::make_unique<ColMgr>(); });
-    managers.provide(kesto::ManagerKind::collisionPipe, [] { return std::make_unique<ColPipeMgr>(); });
-    managers.provide(kesto::ManagerKind::gameObject, [] { return std::make_unique<GobjMgr>(); });
-    managers.provide(kesto::ManagerKind::script, [] { return std::make_unique<ScriptMgr>(); });
-    ScriptMgr::setStateSetup(registerQXGlobals);
-    managers.constructAll();
-    state = ScriptMgr::instance()->createState();
+  Engine()
+      : ScriptEngine("require('QXL') require('QXGobj') require('COL')\n", [](kesto::ManagerCatalogue& m) {
+          m.provide(kesto::ManagerKind::collision, [] { return std::make_unique<ColMgr>(); });
+          m.provide(kesto::ManagerKind::collisionPipe, [] { return std::make_unique<ColPipeMgr>(); });
+        }) {
     qxbind::BindOrder order;
     order.provide(colBinding());
     order.provide(gobjBinding());
     order.provide(colPipeBinding());
     order.run(state);
-    L = (new LVPolicyHdl(state))->lock();
-    ScriptMgr::instance()->exchangeThreadEntry(state.value);
-    std::filesystem::remove_all(dir);
+    L = lock();
     char setup[512];
     std::snprintf(setup, sizeof setup,
                   "pipe = ColPipeMgr:create(true)\n"

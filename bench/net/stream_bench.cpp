@@ -14,23 +14,15 @@
 #include <memory>
 #include <string>
 
+#include "bench/support/script_engine.h"
 #include "net/sock/sock_managers.h"
 #include "net/twiapi/twiapi_bind.h"
-#include "platform/core/utf.h"
 #include "platform/net_peer/loop_peer.h"
 #include "platform/net/socket.h"
 #include "platform/net/tls.h"
 #include "platform/thread/thread.h"
-#include "runtime/core/thread_ctx.h"
-#include "runtime/fs/file_registry.h"
-#include "runtime/mem/mem_mgr.h"
-#include "runtime/res/catalogue.h"
 #include "script/bind/bind_order.h"
 #include "script/gobj/gobj_bind.h"
-#include "script/gobj/gobj_mgr.h"
-#include "script/lua/script_files.h"
-#include "script/lua/script_mgr.h"
-#include "script/qx/qx_globals.h"
 
 namespace {
 
@@ -50,18 +42,13 @@ std::string streamBytes() {
   return s + "0\r\n\r\n";
 }
 
-struct Bench {
+struct Bench : qxbench::ScriptEngine {
   std::filesystem::path dir;
   std::string stream = streamBytes();
   std::unique_ptr<qxnet::LoopPeer> peer;
-  std::unique_ptr<qx::FileRegistry> files;
-  std::unique_ptr<AttachedFileSources> attached;
-  kesto::ManagerCatalogue managers;
-  ScriptHdl state;
-  LVPolicyHdl* policy = nullptr;
   lua_State* L = nullptr;
 
-  Bench() {
+  Bench() : ScriptEngine("require('QXL') require('QXGobj')\n") {
     char pattern[] = "/tmp/qx-stream-bench-XXXXXX";
     dir = mkdtemp(pattern);
     std::string cmd = "sh '" QX_SOURCE_DIR "/tests/net/make_test_ca.sh' '" + dir.string() + "'";
@@ -74,26 +61,12 @@ struct Bench {
         (dir / "server.pem").string(), (dir / "server.key").string());
     setenv("QX_HOST_STREAM", ("localhost:" + std::to_string(peer->port())).c_str(), 1);
 
-    attachThreadLane();
-    std::ofstream(dir / "QXMain.lua") << "require('QXL') require('QXGobj')\n";
-    files = std::make_unique<qx::FileRegistry>();
-    files->mountRead(qcore::utf8ToUtf16(dir.string()));
-    files->mountRead(qcore::utf8ToUtf16(std::string(QX_SOURCE_DIR) + "/resource/script"));
-    attached = std::make_unique<AttachedFileSources>(*files);
-    managers.provide(kesto::ManagerKind::memory, [] { return std::make_unique<MemMgr<kesto::MultiP>>(); });
-    managers.provide(kesto::ManagerKind::gameObject, [] { return std::make_unique<GobjMgr>(); });
-    managers.provide(kesto::ManagerKind::script, [] { return std::make_unique<ScriptMgr>(); });
-    ScriptMgr::setStateSetup(registerQXGlobals);
-    managers.constructAll();
-    state = ScriptMgr::instance()->createState();
     qxbind::BindOrder order;
     order.provide(gobjBinding());
     order.provide(twiAPIBinding());
     order.run(state);
     createSockManagers();
-    policy = new LVPolicyHdl(state);
-    L = policy->lock();
-    ScriptMgr::instance()->exchangeThreadEntry(state.value);
+    L = lock();
     if (luaL_dostring(L, "bench_rx = QXL.gobj_class() bench_got = 0 "
                          "function bench_rx:recvmsg(_, name, result, id, v) if v.id then bench_got = bench_got + 1 end end "
                          "bench_obj = bench_rx.new(0) bench_api = TwiAPI.new() bench_api:setNotify(bench_obj)") != 0) {
