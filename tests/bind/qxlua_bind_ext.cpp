@@ -1,9 +1,5 @@
-// qxlua with the test classes bound, plus the table "gobjtest":
-//   gobjtest.deliver([obj])               one frame's delivery (of one object's messages)
-//   gobjtest.queued()                     messages waiting
-//   gobjtest.post(obj, name, ...)         posts on this thread (at most three values)
-//   gobjtest.post_from_thread(obj, name, ...)  posts from a new thread and waits for it
-// (values as the network layer builds them, see bindtest::postMsgHere).
+// qxlua with the test classes bound, plus gobjtest.deliver([obj]): one frame's delivery
+// (of one object's messages).
 #include <memory>
 
 #include "script/bind/bind_class.h"
@@ -25,11 +21,6 @@ int deliver(lua_State* L) {
   return 0;
 }
 
-int queued(lua_State* L) {
-  lua_pushnumber(L, static_cast<lua_Number>(GobjMgr::instance()->queuedCount()));
-  return 1;
-}
-
 void setUpState(const ScriptHdl& state) {
   if (!things()) things() = std::make_unique<bindtest::ThingMgr>();
   qxbind::bindClass(state, bindtest::panelBinding());
@@ -42,13 +33,9 @@ void setUpState(const ScriptHdl& state) {
   LVLockGuard<LVPolicyHdl> lock(policy);
   lua_State* L = lock.state();
   if (!L) return;
-  lua_createtable(L, 0, 4);
-  const luaL_Reg fns[] = {{"deliver", deliver}, {"queued", queued}, {"post", bindtest::postMsgHere},
-                          {"post_from_thread", bindtest::postMsgFromThread}, {nullptr, nullptr}};
-  for (const luaL_Reg* r = fns; r->name; ++r) {
-    lua_pushcfunction(L, r->func);
-    lua_setfield(L, -2, r->name);
-  }
+  lua_createtable(L, 0, 1);
+  lua_pushcfunction(L, deliver);
+  lua_setfield(L, -2, "deliver");
   lua_setglobal(L, "gobjtest");
 }
 

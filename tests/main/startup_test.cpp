@@ -133,7 +133,6 @@ TEST_F(EngineTest, ManagersThatCannotGetTheirIdsStopStartUpCleanly) {
   for (uint32_t id = 1; id < ResRegistry::instance().managerCount(); ++id) {
     EXPECT_EQ(ResRegistry::instance().managerById(id), nullptr) << id;
   }
-  EXPECT_EQ(ScriptMgr::instance(), nullptr);
   EXPECT_EQ(DeviceMgr::instance(), nullptr);
   EXPECT_EQ(getUIThreadId(), 0u);
   EXPECT_EQ(freeThreadLaneCount(), kesto::kLaneCount);

@@ -17,33 +17,22 @@ import oauth_check  # noqa: E402
 CONSUMERS = {"": "", "qxconsumer": "qxcsecret"}
 TOKENS = {"": "", "reqtok": "reqsecret", "acctok": "accsecret"}
 PIN = "4711"
-verifier_uses = [0]
-
-count_lock = threading.Lock()
-stop = threading.Event()
 
 
 def read_request(conn):
-    data = b""
-    while b"\r\n\r\n" not in data:
-        chunk = conn.recv(4096)
-        if not chunk:
+    f = conn.makefile("rb")
+    head = b""
+    while not head.endswith(b"\r\n\r\n"):
+        line = f.readline()
+        if not line:
             return None
-        data += chunk
-        if len(data) > 1 << 20:
-            return None
-    head, _, rest = data.partition(b"\r\n\r\n")
+        head += line
     length = 0
     for line in head.split(b"\r\n")[1:]:
         name, _, value = line.partition(b":")
         if name.strip().lower() == b"content-length":
             length = int(value.strip())
-    while len(rest) < length:
-        chunk = conn.recv(4096)
-        if not chunk:
-            return None
-        rest += chunk
-    return head + b"\r\n\r\n" + rest[:length]
+    return head + f.read(length)
 
 
 def verdict_of(raw, scheme):
@@ -68,13 +57,6 @@ def http_reply(status, reason, ctype, body):
     return text.encode("ascii") + body
 
 
-def status(n, route, stream=None):
-    s = {"id": n, "id_str": str(n), "text": "status %d of %s" % (n, route), "user": {"screen_name": "qx"}}
-    if stream:
-        s["stream"] = stream
-    return s
-
-
 # The downloaded "picture": every byte value, CR LF and NUL among them.
 PICTURE = b"\x89PNG\r\n\x1a\n" + bytes(range(256)) * 40
 
@@ -95,25 +77,13 @@ def serve_signin_and_files(conn, path, params, headers):
             page = '<html><body><p>PIN:</p><code id="oauth_pin">%s</code></body></html>' % PIN
             conn.sendall(http_reply(200, "OK", "text/html", page.encode("ascii")))
         return True
-    if path == "/test/verifiers":
-        conn.sendall(http_reply(200, "OK", "application/octet-stream", str(verifier_uses[0]).encode("ascii")))
-        return True
     if path == "/files/pic.png":
         conn.sendall(http_reply(200, "OK", "image/png", PICTURE))
         return True
-    if path == "/files/note.json":
-        conn.sendall(http_reply(200, "OK", "application/json", b'{"a": 1}'))
+    if path == "/oauth/access_token" and oauth_params(headers).get("oauth_verifier", PIN) != PIN:
+        body = json.dumps({"error": "Invalid oauth_verifier"}).encode("utf-8")
+        conn.sendall(http_reply(401, "Unauthorized", "application/json", body))
         return True
-    if path.startswith("/files/"):
-        conn.sendall(http_reply(404, "Not Found", "image/png", b"no such file"))
-        return True
-    if path == "/oauth/access_token" and "oauth_verifier" in oauth_params(headers):
-        if oauth_params(headers)["oauth_verifier"] != PIN:
-            body = json.dumps({"error": "Invalid oauth_verifier"}).encode("utf-8")
-            conn.sendall(http_reply(401, "Unauthorized", "application/json", body))
-            return True
-        with count_lock:
-            verifier_uses[0] += 1
     return False
 
 
@@ -123,15 +93,12 @@ def serve_stream(conn, route, params, raw, verdict):
     conn.sendall(head)
     conn.sendall(b"2\r\n\r\n\r\n")  # a keep-alive chunk
     if params.get("endless"):
-        while not stop.is_set():
-            try:
-                conn.sendall(b"2\r\n\r\n\r\n")
-            except OSError:
-                return
+        while True:  # until the client hangs up (OSError) or the service stops
+            conn.sendall(b"2\r\n\r\n\r\n")
             time.sleep(0.05)
         return
     for n in range(1, 4):
-        message = status(n, route, route)
+        message = {"id": n, "text": "status %d" % n, "stream": route}
         if n == 1:
             message.update({"request": raw.decode("utf-8", "replace"), "oauth": verdict})
         line = (json.dumps(message) + "\r\n").encode("utf-8")
@@ -142,16 +109,11 @@ def serve_stream(conn, route, params, raw, verdict):
 ROUTES = {
     "/oauth/request_token": "form:oauth_token=reqtok&oauth_token_secret=reqsecret&oauth_callback_confirmed=true",
     "/oauth/access_token": "form:oauth_token=acctok&oauth_token_secret=accsecret&user_id=7&screen_name=qx",
-    "/1/statuses/home_timeline.json": "rest",
-    "/1/statuses/mentions.json": "rest",
-    "/1/statuses/public_timeline.json": "rest",
-    "/1/statuses/update.json": "rest",
-    "/1/users/lookup.json": "rest",
-    "/search.json": "rest",
-    "/1/statuses/filter.json": "stream",
-    "/1/statuses/sample.json": "stream",
-    "/2/user.json": "stream",
 }
+ROUTES.update(dict.fromkeys(["/1/statuses/home_timeline.json", "/1/statuses/mentions.json", "/search.json",
+                             "/1/statuses/public_timeline.json", "/1/statuses/update.json", "/1/users/lookup.json"],
+                            "rest"))
+ROUTES.update(dict.fromkeys(["/1/statuses/filter.json", "/1/statuses/sample.json", "/2/user.json"], "stream"))
 
 
 def handle(conn, listener):
@@ -183,29 +145,19 @@ def handle(conn, listener):
         conn.sendall(http_reply(200, "OK", "text/html", kind[5:].encode("ascii")))
         return
     reply = {"route": path, "method": method, "oauth": verdict, "request": raw.decode("utf-8", "replace"),
-             "params": params, "statuses": [status(1, path), status(2, path)]}
+             "params": params}
     conn.sendall(http_reply(200, "OK", "application/json", json.dumps(reply).encode("utf-8")))
 
 
 def listen(port_holder, name, context):
-    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    srv.bind(("127.0.0.1", 0))
-    srv.listen(64)
-    srv.settimeout(0.2)
+    srv = socket.create_server(("127.0.0.1", 0), backlog=64)
     port_holder[name] = srv.getsockname()[1]
 
     def run():
-        while not stop.is_set():
-            try:
-                conn, _ = srv.accept()
-            except socket.timeout:
-                continue
-            except OSError:
-                break
+        while True:
+            conn, _ = srv.accept()
             conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             threading.Thread(target=serve, args=(conn,), daemon=True).start()
-        srv.close()
 
     def serve(conn):
         try:
@@ -216,21 +168,16 @@ def listen(port_holder, name, context):
         except (OSError, ssl.SSLError, ValueError):
             pass
         finally:
-            try:
-                conn.close()
-            except OSError:
-                pass
+            conn.close()
 
-    t = threading.Thread(target=run, daemon=True)
-    t.start()
-    return t
+    threading.Thread(target=run, daemon=True).start()
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--dir", required=True, help="folder for the CA, certificates and files")
-    ap.add_argument("--ready", required=True, help="file written with the ports once listening")
-    ap.add_argument("--lifetime", type=float, default=60.0, help="seconds until it stops by itself")
+    ap.add_argument("--dir", required=True)  # for the CA, certificates and files
+    ap.add_argument("--ready", required=True)  # written with the ports once listening
+    ap.add_argument("--lifetime", type=float, default=60.0)
     args = ap.parse_args()
     here = os.path.dirname(os.path.abspath(__file__))
     subprocess.run(["sh", os.path.join(here, "make_test_ca.sh"), args.dir], check=True)
@@ -241,15 +188,13 @@ def main():
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(os.path.join(args.dir, "server.pem"), os.path.join(args.dir, "server.key"))
     ports = {}
-    threads = [listen(ports, "plain", None), listen(ports, "tls", context)]
-    ready = {"plain": ports["plain"], "tls": ports["tls"], "ca": os.path.join(args.dir, "ca.pem"), "pid": os.getpid()}
+    listen(ports, "plain", None)
+    listen(ports, "tls", context)
+    ready = dict(ports, ca=os.path.join(args.dir, "ca.pem"))
     with open(args.ready + ".tmp", "w") as f:
         json.dump(ready, f)
     os.replace(args.ready + ".tmp", args.ready)
-    stop.wait(args.lifetime)
-    stop.set()
-    for t in threads:
-        t.join(2)
+    time.sleep(args.lifetime)  # the daemon threads end with it
 
 
 if __name__ == "__main__":

@@ -37,8 +37,6 @@ def verify(raw, scheme, consumer_secret, token_secret):
     request = Request(uri, http_method=method, body=form, headers=headers)
     request.params = [(k, v) for k, v in params if k != "oauth_signature"]
     request.signature = oauth["oauth_signature"]
-    if oauth.get("oauth_signature_method") != "HMAC-SHA1":
-        return False, oauth, "signature method is not HMAC-SHA1"
     if not signature.verify_hmac_sha1(request, consumer_secret, token_secret):
         return False, oauth, "signature does not verify"
     return True, oauth, ""

@@ -101,7 +101,7 @@ function main()
   q:setShader(EffectMgr:create("effect\\hud.fx"))
   local target = TextureMgr:create_blank(5, 21)
   q:beginDraw()
-  record('previous', q:setTargetTex(0, target) == nil)
+  q:setTargetTex(0, target)
   q:clearColorBuffer(0xFF00FF00)
   q:set_tech("Colored")
   q:draw_single(makequad(), "")
@@ -113,10 +113,6 @@ function main()
 
   local named = q:upd_U({makequad(), makequad()})
   record('upd_U', #named, named[1] ~= nil and named[2] ~= nil and named[1] ~= named[2])
-  q.upd_time = 1.5
-  q.count_fps = 30
-  record('fields', q.upd_time, q.count_fps, q.draw_time)
-  record('axis', q:cam_axis(5) == nil, q:cam_axis(2)[3])
   local from, to = q:getRay(32, 24)
   record('ray', from[3], to[3] > from[3])
   q:beginDraw()
@@ -146,18 +142,12 @@ TEST_F(EngineTest, QeldrinOpensItsWindowClearsAndDrawsIntoATarget) {
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   const auto window = recordsOf("window");
   if (window.empty() || window[0][1] != "true") GTEST_SKIP() << "no window with a GL device here";
-  const auto title = recordsOf("title");
-  ASSERT_EQ(title.size(), 1u);
-  EXPECT_EQ(title[0][1], qxplat::makeWindowTitle("Tést"));
-  EXPECT_NE(title[0][1].find("Tést:QX v0.03["), std::string::npos);
+  EXPECT_EQ(recordsOf("title"), (std::vector<Record>{{"title", qxplat::makeWindowTitle("Tést")}}));
   EXPECT_EQ(recordsOf("sp2vp"), (std::vector<Record>{{"sp2vp", "-1", "1"}, {"sp2vp", "1", "-1"}, {"sp2vp", "0", "0.5"}}));
   EXPECT_EQ(recordsOf("back"), (std::vector<Record>{{"back", "FF204060", "FF204060"}}));
-  EXPECT_EQ(recordsOf("previous"), (std::vector<Record>{{"previous", "false"}}));
   EXPECT_EQ(recordsOf("target"), (std::vector<Record>{{"target", "FFFF0000", "FF00FF00", "FF00FF00"}}));
   EXPECT_EQ(recordsOf("back again"), (std::vector<Record>{{"back again", "FF204060"}}));
   EXPECT_EQ(recordsOf("upd_U"), (std::vector<Record>{{"upd_U", "2", "true"}}));
-  EXPECT_EQ(recordsOf("fields"), (std::vector<Record>{{"fields", "1.5", "30", "0"}}));
-  EXPECT_EQ(recordsOf("axis"), (std::vector<Record>{{"axis", "true", "1"}}));
   EXPECT_EQ(recordsOf("ray"), (std::vector<Record>{{"ray", "-10", "true"}}));
   EXPECT_EQ(recordsOf("multi"), (std::vector<Record>{{"multi", "FFFF0000", "FF0000FF"}}));
 }
@@ -192,9 +182,7 @@ function main()
   coroutine.yield(false)
 end
 )");
-  onScriptReady = [](lua_State* L) {
-    lua_register(L, "compose", &luaCompose);
-  };
+  onScriptReady = [](lua_State* L) { lua_register(L, "compose", &luaCompose); };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window here";

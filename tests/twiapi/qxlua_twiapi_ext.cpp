@@ -17,11 +17,8 @@ namespace {
 
 int pump(lua_State* L) {
   qxplat::sleepMs(static_cast<uint32_t>(luaL_optinteger(L, 1, 10)));
-  GobjMgr* gobjs = GobjMgr::instance();
-  size_t queued = gobjs ? gobjs->queuedCount() : 0;
-  if (gobjs) gobjs->deliverMsgs(0);
-  lua_pushinteger(L, static_cast<lua_Integer>(queued));
-  return 1;
+  if (GobjMgr* gobjs = GobjMgr::instance()) gobjs->deliverMsgs(0);
+  return 0;
 }
 
 int setUrlOpener(lua_State* L) {

@@ -40,12 +40,8 @@ def main():
         })
         return subprocess.run([qxlua, test], env=env, timeout=100).returncode
     finally:
-        service.terminate()
-        try:
-            service.wait(10)
-        except subprocess.TimeoutExpired:
-            service.kill()
-            service.wait()
+        service.kill()
+        service.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 
