@@ -2,6 +2,7 @@
 // frame's update steps and before its draw.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "platform/thread/thread.h"
@@ -15,13 +16,28 @@ namespace {
 using maintest::EngineTest;
 using maintest::Record;
 
-constexpr int kMessages = 20;
+constexpr int kThreadMessages = 20;
 
-// post_now(obj, value): posts from a new thread and waits for it.
+std::atomic<uint32_t> gTarget{0};
+std::atomic<int> gDelivered{0};
+
+// post_now(obj, name): posts from a new thread and waits for it.
 int luaPostNow(lua_State* L) {
   const uint32_t target = getHandleAt(L, 1);
-  std::string value = luaL_checkstring(L, 2);
-  std::thread([&] { GobjMgr::instance()->postMsg1(target, "posted", LuaVar(value)); }).join();
+  std::string name = luaL_checkstring(L, 2);
+  std::thread([&] { GobjMgr::instance()->postMsg1(target, name.c_str(), LuaVar("now")); }).join();
+  return 0;
+}
+
+// start_posting(obj): a worker posts "worker" messages one by one, each once the last
+// has been delivered, so they arrive over many frames.
+int luaStartPosting(lua_State* L) {
+  gTarget = getHandleAt(L, 1);
+  return 0;
+}
+
+int luaDelivered(lua_State*) {
+  ++gDelivered;
   return 0;
 }
 
@@ -35,32 +51,58 @@ function main()
   local Target = QXL.gobj_class()
   function Target:recvmsg(zero, name, value)
     record("msg", self == target, zero, name, value)
-    got = got + 1
+    if name == "worker" then got = got + 1; delivered() end
   end
   target = Target.new(0)
+  start_posting(target)
   local phase = coroutine.yield(true)
-  local posted = 0
+  local updates = 0
   while true do
     record(phase)
-    if phase == 1 and posted < )" + std::to_string(kMessages) + R"( then
-      posted = posted + 1
-      post_now(target, tostring(posted))
+    if phase == 1 then
+      updates = updates + 1
+      if updates == 5 then post_now(target, "inline") end
     end
-    phase = coroutine.yield(got < )" + std::to_string(kMessages) + R"()
+    phase = coroutine.yield(got < )" + std::to_string(kThreadMessages) + R"()
   end
 end
 )");
-  onScriptReady = [](lua_State* L) { lua_register(L, "post_now", luaPostNow); };
+  onScriptReady = [](lua_State* L) {
+    lua_register(L, "post_now", luaPostNow);
+    lua_register(L, "start_posting", luaStartPosting);
+    lua_register(L, "delivered", luaDelivered);
+  };
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    while (gTarget == 0 && !done) qxplat::sleepMs(1);
+    for (int i = 1; i <= kThreadMessages && !done; ++i) {
+      LuaVar value(std::to_string(i));
+      GobjMgr::instance()->postMsg1(gTarget, "worker", std::move(value));
+      while (gDelivered < i && !done) qxplat::yieldThread();
+    }
+  });
   const uint64_t begin = qxplat::monotonicMs();
   options_.stopRequested = [&] { return qxplat::monotonicMs() - begin > 20000; };
   EngineRunReport report = run();
+  done = true;
+  worker.join();
 
   EXPECT_FALSE(report.stopRequested) << "the messages did not all arrive";
   const auto messages = recordsOf("msg");
-  ASSERT_EQ(messages.size(), static_cast<size_t>(kMessages));
-  for (size_t i = 0; i < messages.size(); ++i) {
-    EXPECT_EQ(messages[i], (Record{"msg", "true", "0", "posted", std::to_string(i + 1)})) << i;
+  ASSERT_EQ(messages.size(), static_cast<size_t>(kThreadMessages) + 1);
+  int workerSeen = 0;
+  for (const Record& m : messages) {
+    ASSERT_EQ(m.size(), 5u);
+    EXPECT_EQ(m[1], "true");  // self is the script's own object
+    EXPECT_EQ(m[2], "0");
+    if (m[3] == "worker") {
+      EXPECT_EQ(m[4], std::to_string(++workerSeen));
+    } else {
+      EXPECT_EQ(m[3], "inline");
+      EXPECT_EQ(m[4], "now");
+    }
   }
+  EXPECT_EQ(workerSeen, kThreadMessages);
 
   // Every delivery follows an update step (or another message) of its frame, and the
   // frame's draw comes next: no update step between a message and that draw.
@@ -75,6 +117,7 @@ end
     }
   }
   expectEverythingEnded();
+  EXPECT_EQ(GobjMgr::instance(), nullptr);
 }
 
 }  // namespace

@@ -14,15 +14,33 @@
 namespace {
 
 int64_t fixedTime() { return 1318622958; }
+std::string fixedNonce() { return "kYjzVBB8Y0ZFabxSWbWovY3uYSQ2pTgmZeNu2VS4cg"; }
 
-// Signatures are checked by oauthlib below; what it cannot see is that nonces differ within one second.
-TEST(OAuthTest, NoncesDifferWithinOneSecond) {
+// The example of the service's own documentation: every input fixed, one known signature.
+TEST(OAuthTest, KnownSignature) {
   OAuth oauth;
-  oauth.setSources(&fixedTime, nullptr);
+  oauth.setSources(&fixedTime, &fixedNonce);
+  oauth.setConsumer("xvz1evFS4wEEPTGEFPHBog", "kAcSOqF21Fu85e7zjz7ZN2U4ZRhfV3WpwPAoE3Z7kBw");
+  oauth.setToken("370773112-GmHxMAgYyLbNEtIKZeRNFsMKPR9EyMZeS9weJAEb", "LswwdoUaIvS8ltyTt5jkRh4J50vUPVVHtR2YPi5kE");
   HTTPRequest r;
-  r.setMethod("GET");
-  r.setHost("h");
-  r.setPath("x");
+  r.setMethod("POST");
+  r.setScheme("https");
+  r.setHost("api.twitter.com");
+  r.setPath("1/statuses/update.json");
+  URLBody body;
+  body.set("status", "Hello Ladies + Gentlemen, a signed OAuth request!");
+  body.set("include_entities", "true");
+  std::string text;
+  r.serialize(&oauth, text, &body);
+  EXPECT_NE(text.find("\r\nAuthorization: OAuth oauth_consumer_key=\"xvz1evFS4wEEPTGEFPHBog\","
+                      "oauth_nonce=\"kYjzVBB8Y0ZFabxSWbWovY3uYSQ2pTgmZeNu2VS4cg\","
+                      "oauth_signature=\"tnnArxj06cWHq44gCs1OSKk%2FjLY%3D\",oauth_signature_method=\"HMAC-SHA1\","
+                      "oauth_timestamp=\"1318622958\",oauth_token=\"370773112-GmHxMAgYyLbNEtIKZeRNFsMKPR9EyMZeS9weJAEb\","
+                      "oauth_version=\"1.0\"\r\n"),
+            std::string::npos)
+      << text;
+  // Nonces differ within one second.
+  oauth.setSources(&fixedTime, nullptr);
   std::string a, b;
   r.serialize(&oauth, a, nullptr);
   r.serialize(&oauth, b, nullptr);
@@ -32,6 +50,7 @@ TEST(OAuthTest, NoncesDifferWithinOneSecond) {
   };
   EXPECT_EQ(nonce(a).size(), 32u);
   EXPECT_NE(nonce(a), nonce(b));
+  EXPECT_EQ(OAuth::signingKey("a&b", "c d"), "a%26b&c%20d");
 }
 
 struct Case {

@@ -60,6 +60,16 @@ TEST_F(QeldrinTest, ChainsGiveRunsInTheirOrderAndMaterialsOncePerRunOfEqualKeys)
 
 TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   ASSERT_TRUE(q->set_tech("T"));
+  const ParamValue* colourDefault = q->currentList()->table.find("colour");
+  ASSERT_NE(colourDefault, nullptr);
+  EXPECT_EQ(std::vector<float>(colourDefault->f, colourDefault->f + 4), (std::vector<float>{1, 2, 3, 4}))
+      << "\"COLOR:1 2 3 4\" is the default";
+  // A texture binding, and a pass annotation's default set as the pass begins.
+  const ParamBinding& tex = q->currentList()->bindings.technique.at("tex");
+  EXPECT_NE(tex.param, 0u);
+  EXPECT_EQ(tex.defaultValue.kind, uint32_t(ParamValue::kTexture));
+  ASSERT_EQ(q->currentList()->bindings.passes.size(), 1u);
+  EXPECT_EQ(q->currentList()->bindings.passes[0].count("PGAIN"), 1u);
   auto& a = object("a", {batched(0, 1)});
   auto& b = object("b", {batched(0, 2)});
   const float red[4] = {1, 0, 0, 1};
@@ -80,7 +90,8 @@ TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   const std::vector<float> expect(red, red + 4);
   EXPECT_EQ(fxLog->last["COLOR"], expect);
   EXPECT_EQ(fxLog->writes("COLOR"), 2);
-  EXPECT_EQ(fxLog->writes("VIEWPROJECTION"), 1) << "the camera did not change within the flush";
+  const int vp = fxLog->writes("VIEWPROJECTION");
+  EXPECT_EQ(vp, 1) << "the camera did not change within the flush";
   // An object whose material sets nothing draws with the technique's default again.
   object("c", {batched(0, 3)});
   queue({"a", "c"});
@@ -90,9 +101,11 @@ TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   queue({"a", "c"});
   q->flush_drawAll(true);
   EXPECT_EQ(fxLog->semanticLookups, lookups) << "a shared name's parameter is looked up once";
-  ParamTable empty;
-  FxData none;
-  EXPECT_FALSE(empty.apply(none, q->currentList()->bindings, 0)) << "nothing pending sends nothing";
+  {
+    ParamTable empty;
+    FxData none;
+    EXPECT_FALSE(empty.apply(none, q->currentList()->bindings, 0)) << "nothing pending sends nothing";
+  }
 
   // The next flush begins the technique again: what was given is sent again once.
   fxLog->log.clear();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 void expectNear(const Vec3& a, const Vec3& b, const char* what) {
@@ -38,6 +40,31 @@ TEST(Camera, SettersCountRevisionsMovesDoNotAndPointsFollow) {
   expectNear(c.get_dir(), {1, 0, 0}, "aimed dir");
   expectNear(c.get_right(), {0, 0, -1}, "aimed right");
   EXPECT_EQ(c.revision(), 6u);
+}
+
+TEST(Camera, RollQuaternionAndSingularProjection) {
+  CamData c;
+  const float r = 0.5f;
+  c.set_roll(r);
+  EXPECT_TRUE(c.rollMode());
+  expectNear(c.get_up(), {std::sin(r), std::cos(r), 0}, "rolled up");
+  c.set_up({0, 1, 0});
+  EXPECT_FALSE(c.rollMode());
+  expectNear(c.get_up(), {0, 1, 0}, "up after roll mode");
+
+  // A quarter turn about +Y turns +Z to +X.
+  const uint32_t before = c.revision();
+  c.set_rotation(Quat::fromAxisAngle({0, 1, 0}, 1.5707964f));
+  EXPECT_EQ(c.revision(), before + 1);
+  EXPECT_EQ(c.dirty() & CamData::kDirtyOrientation, 0u);
+  expectNear(c.get_right(), {0, 0, -1}, "right of rotation");
+  EXPECT_NEAR(std::fabs(c.get_rotation().y), std::sqrt(0.5f), 1e-4f);
+  c.move_fwd3d(1);
+  expectNear(c.get_pos(), {1, 0, -10}, "forward along the rotation");
+
+  c.set_fov(0);
+  c.set_zplane(1, 10);
+  expectNear(c.vp2wp(0.3f, 0.2f, 0.5f), {0, 0, 0}, "singular");
 }
 
 }  // namespace

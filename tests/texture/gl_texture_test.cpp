@@ -92,4 +92,22 @@ TEST_F(GLTextureTest, ClearedRenderTargetSavesAndLoadsWithItsColour) {
   EXPECT_EQ(textures.backBufferTexture().value, 0u);
 }
 
+TEST_F(GLTextureTest, CompressedDdsLoadsOntoTheDeviceAndSavesDecoded) {
+  // One DXT1 block of 8 bytes: both end colours pure red, every index 0.
+  const uint32_t argb[4] = {0, 0, 0, 0};
+  std::vector<uint8_t> dds = textest::ddsFile(4, 4, 0x4, qxgfx::D3DFMT_DXT1, 0, argb, 8);
+  const uint8_t block[8] = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+  std::copy(block, block + 8, dds.begin() + 128);
+  files.put("red.dds", std::string(dds.begin(), dds.end()));
+  TexHandle t = textures.load(u"red.dds", 0, 1);
+  Lock lock(t);
+  ASSERT_TRUE(lock);
+  EXPECT_EQ(lock->width, 4);
+  ASSERT_NE(lock->texture(), nullptr) << (logged.empty() ? "" : logged[0]);
+  EXPECT_EQ(lock->texture()->format(), qxgfx::D3DFMT_DXT1);
+  EXPECT_EQ(lock->texture()->levelCount(), 1u);
+  ASSERT_TRUE(textures.saveAsFile(t.value, u"red.png"));
+  EXPECT_EQ(firstPixel("red.png"), 0xFFFF0000u);
+}
+
 }  // namespace
