@@ -32,7 +32,6 @@ TEST_F(InputTraceTest, TypedKeysCarryModifiersAndStopAtStopsAndSpecialKeys) {
   EXPECT_EQ(take(), "aB|0");
 
   ASSERT_EQ(run("input:setkeystop('_c%UP')"), "");
-  EXPECT_EQ(input->keyBuffer().stops(), (std::vector<int32_t>{0x163, 0x80}));
   type(kX);
   key(kLCtrl, true);
   type(kC);
@@ -105,7 +104,6 @@ TEST_F(InputTraceTest, TrackersCountFromTheirOwnRegistrationAndWrap) {
   EXPECT_EQ(evalString("str(input:get_mposbtn(1, 0))"), "true,1");
   EXPECT_EQ(evalString("str(input:get_mposaxis(1))"), "-56,-3,-120");
   EXPECT_EQ(evalString("str(input:get_mposaxis(1))"), "0,0,0");
-  EXPECT_EQ(evalString("str(input:get_mposaxis(5))"), "0,0,0");
   EXPECT_EQ(evalString("str(input:get_mposbtn(0, 8))"), "false,0");
 
   // Losing the mouse marks every button up; counts stay.
