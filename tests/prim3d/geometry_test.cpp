@@ -2,6 +2,7 @@
 // values, dirty bits, draw entries, ribbons and trails.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "hud/prim3d/hud_ray.h"
@@ -190,16 +191,11 @@ TEST(Prim3dMatPlane, LayoutEntryAndParallelDirection) {
   prim3d::MatPVtx v[4];
   for (int i = 0; i < 4; ++i) v[i] = p.vertices[i];
   ASSERT_TRUE(prim3d::layOutMatPlane(p.pos, p.dir, p.size, p.iteration, {0, 1, 0}, v));
-  expectNear(v[0].pos, {11, 12, 3});
-  expectNear(v[1].pos, {-9, 12, 3});
-  expectNear(v[2].pos, {-9, -8, 3});
-  expectNear(v[3].pos, {11, -8, 3});
-  const float want[4][4] = {{0, 0, 0, 0}, {3, 0, 1, 0}, {3, 3, 1, 1}, {0, 3, 0, 1}};
+  const Vec3 corners[4] = {{11, 12, 3}, {-9, 12, 3}, {-9, -8, 3}, {11, -8, 3}};
+  const std::array<float, 4> uvs[4] = {{0, 0, 0, 0}, {3, 0, 1, 0}, {3, 3, 1, 1}, {0, 3, 0, 1}};  // tu, tv, u, v
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(v[i].tu, want[i][0]);
-    EXPECT_EQ(v[i].tv, want[i][1]);
-    EXPECT_EQ(v[i].u, want[i][2]);
-    EXPECT_EQ(v[i].v, want[i][3]);
+    expectNear(v[i].pos, corners[i]);
+    EXPECT_EQ((std::array{v[i].tu, v[i].tv, v[i].u, v[i].v}), uvs[i]) << i;
   }
   // The default direction lies along the up axis: nothing to lay out.
   prim3d::MatPVtx keep[4] = {};
