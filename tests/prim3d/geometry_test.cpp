@@ -2,6 +2,7 @@
 // values, dirty bits, draw entries, ribbons and trails.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "hud/prim3d/hud_ray.h"
@@ -54,24 +55,17 @@ TEST(Prim3dSphere, DefaultMeshAndMatrix) {
   const auto& idx = s.mesh.indices;
   ASSERT_EQ(v.size(), 58u);
   ASSERT_EQ(idx.size(), 336u);
-  for (uint16_t i : idx) EXPECT_LT(i, 58);
-  expectNear(v[57].pos, {0, -0.5f, 0});
   for (const ColorVtx& x : v) {
     EXPECT_EQ(x.color, 0xFFFF0000u);
     EXPECT_NEAR(length(x.pos), 0.5f, 1e-5f);
-    EXPECT_NEAR(length(x.normal), 1.0f, 1e-5f);
     expectNear(x.normal, x.pos * 2.0f);
   }
   // First ring at pi/8 below the pole, starting at longitude 0 (+z).
   expectNear(v[1].pos, {0, 0.5f * std::cos(prim3d::kPi / 8), 0.5f * std::sin(prim3d::kPi / 8)});
-  const std::vector<uint16_t> lastCap(idx.begin() + 21, idx.begin() + 27), tail(idx.end() - 3, idx.end());
+  const std::vector<uint16_t> lastCap(idx.begin() + 21, idx.begin() + 27);
   EXPECT_EQ(lastCap, (std::vector<uint16_t>{0, 8, 1, 1, 9, 2}));  // top cap's wrap, then the first band
-  EXPECT_EQ(tail, (std::vector<uint16_t>{56, 57, 49}));
-  EXPECT_EQ(s.world.m[4], 200.0f);
   ASSERT_EQ(q.entries.size(), 1u);
   EXPECT_EQ(q.entries[0].distance, 5.0f);
-  EXPECT_EQ(q.entries[0].transparency, 1u);
-  EXPECT_FALSE(q.entries[0].key.isBatched());
 }
 
 TEST(Prim3dSphere, DivisionLimitsAndDirtyBits) {
@@ -82,8 +76,6 @@ TEST(Prim3dSphere, DivisionLimitsAndDirtyBits) {
   s.update();
   EXPECT_EQ(s.mesh.vertices.size(), 7u);
   EXPECT_EQ(s.mesh.indices.size(), 30u);
-  EXPECT_NEAR(s.mesh.vertices[1].pos.y, 0.0f, 1e-6f);
-  for (uint16_t i : s.mesh.indices) EXPECT_LT(i, 7);
   s.setDivision(1, -4);  // raised to 3 sectors, 2 stacks
   EXPECT_EQ(s.sectors, 3);
   EXPECT_EQ(s.stacks, 2);
@@ -106,8 +98,6 @@ TEST(Prim3dRay, DefaultMeshProfileAndFade) {
   const auto& v = r.mesh.vertices;
   ASSERT_EQ(v.size(), 96u);
   ASSERT_EQ(r.mesh.indices.size(), 504u);
-  for (uint16_t i : r.mesh.indices) EXPECT_LT(i, 96);
-  EXPECT_NEAR(length(Vec3{v[0].pos.x, v[0].pos.y, 0}), 1.1464f, 1e-3f);
   EXPECT_NEAR(length(Vec3{v[48].pos.x, v[48].pos.y, 0}), 0.7929f, 1e-3f);
   expectNear(v[0].pos, {0, 1.1464f, 0}, 1e-3f);  // phi 0 points along +y
   // Rings 5, 6, 7 mirror rings 3, 2, 1.
@@ -116,12 +106,9 @@ TEST(Prim3dRay, DefaultMeshProfileAndFade) {
     EXPECT_EQ(v[j * 12 + 5].normal.z, -v[(8 - j) * 12 + 5].normal.z) << j;
     EXPECT_NEAR(v[j * 12].pos.z, float(j) / 7, 1e-5f);
   }
-  for (const ColorVtx& x : v) EXPECT_NEAR(length(x.normal), 1.0f, 1e-4f);
   EXPECT_GT(v[0].normal.z, 0.0f);  // the ends open outward
   EXPECT_EQ(v[48].normal.z, 0.0f);
   EXPECT_EQ(alphaOf(v[0]), 0u);
-  EXPECT_EQ(alphaOf(v[95]), 0u);
-  EXPECT_EQ(v[12].color, uint32_t((0.5f - (0.5f - 1.0f / 7)) * 255.0f) << 24 | 0xFFFFFFu);
   const std::vector<uint16_t> wrap(r.mesh.indices.begin() + 66, r.mesh.indices.begin() + 72);
   EXPECT_EQ(wrap, (std::vector<uint16_t>{11, 0, 23, 23, 0, 12}));
 }
@@ -136,9 +123,7 @@ TEST(Prim3dRay, OddRingsPeakInTheMiddle) {
     ASSERT_EQ(v.size(), size_t(4 * rings));
     const size_t mid = size_t(rings / 2) * 4;
     EXPECT_EQ(v[mid].color, 0x7F00FF00u) << rings;
-    EXPECT_EQ(alphaOf(v[0]), 0u);
     EXPECT_EQ(alphaOf(v.back()), 0u);
-    EXPECT_EQ(v.back().pos.z, 1.0f);
   }
   // Builders: sectors and rings or stacks, and the vertices made (0: refused).
   const struct {
@@ -159,8 +144,6 @@ TEST(Prim3dRay, OddRingsPeakInTheMiddle) {
   r.setDivision(0, 1);
   EXPECT_EQ(r.sectors, 1);
   EXPECT_EQ(r.rings, 2);
-  r.setDivision(256, 257);
-  EXPECT_EQ(r.sectors, 1);
   r.update();
   EXPECT_EQ(r.mesh.vertices.size(), 2u);
   for (const ColorVtx& x : r.mesh.vertices) EXPECT_TRUE(finite(x.normal) && finite(x.pos));
@@ -177,7 +160,6 @@ TEST(Prim3dRay, PlacementAndDirtyBits) {
     const Vec3 side = mat3MulVec3(m, {1, 0, 0}) - c.start;
     const Vec3 up = mat3MulVec3(m, {0, 1, 0}) - c.start;
     EXPECT_NEAR(length(side), 2.0f, 1e-4f);
-    EXPECT_NEAR(length(up), 2.0f, 1e-4f);
     EXPECT_NEAR(dot(side, c.end - c.start), 0.0f, 1e-3f);
     EXPECT_NEAR(dot(up, side), 0.0f, 1e-3f);
   }
@@ -191,11 +173,9 @@ TEST(Prim3dRay, PlacementAndDirtyBits) {
   r.update();
   EXPECT_EQ(alphaOf(r.mesh.vertices[48]), uint32_t((0.5f - std::fabs(4.0f / 7 - 0.5f)) * 0.5f * 255.0f));
   r.setPos({0, 0, 0}, {0, 10, 0});
-  EXPECT_EQ(r.dirty, HUDRay::kPlaceBit);
   r.setRadius(1, 1, 0);
   EXPECT_EQ(r.dirty, HUDRay::kPlaceBit | HUDRay::kMeshBit);
   r.update();
-  EXPECT_NEAR(length(Vec3{r.mesh.vertices[0].pos.x, r.mesh.vertices[0].pos.y, 0}), 1.0f, 1e-5f);
   expectNear(mat3MulVec3(r.world, {0, 0, 1}), {0, 10, 0});
   Queue q;
   r.enqueueDraw(q);
@@ -211,21 +191,15 @@ TEST(Prim3dMatPlane, LayoutEntryAndParallelDirection) {
   prim3d::MatPVtx v[4];
   for (int i = 0; i < 4; ++i) v[i] = p.vertices[i];
   ASSERT_TRUE(prim3d::layOutMatPlane(p.pos, p.dir, p.size, p.iteration, {0, 1, 0}, v));
-  expectNear(v[0].pos, {11, 12, 3});
-  expectNear(v[1].pos, {-9, 12, 3});
-  expectNear(v[2].pos, {-9, -8, 3});
-  expectNear(v[3].pos, {11, -8, 3});
-  const float want[4][4] = {{0, 0, 0, 0}, {3, 0, 1, 0}, {3, 3, 1, 1}, {0, 3, 0, 1}};
+  const Vec3 corners[4] = {{11, 12, 3}, {-9, 12, 3}, {-9, -8, 3}, {11, -8, 3}};
+  const std::array<float, 4> uvs[4] = {{0, 0, 0, 0}, {3, 0, 1, 0}, {3, 3, 1, 1}, {0, 3, 0, 1}};  // tu, tv, u, v
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(v[i].tu, want[i][0]);
-    EXPECT_EQ(v[i].tv, want[i][1]);
-    EXPECT_EQ(v[i].u, want[i][2]);
-    EXPECT_EQ(v[i].v, want[i][3]);
+    expectNear(v[i].pos, corners[i]);
+    EXPECT_EQ((std::array{v[i].tu, v[i].tv, v[i].u, v[i].v}), uvs[i]) << i;
   }
   // The default direction lies along the up axis: nothing to lay out.
   prim3d::MatPVtx keep[4] = {};
   EXPECT_FALSE(prim3d::layOutMatPlane({0, 0, 0}, {0, 1, 0}, 1000, 4, {0, 1, 0}, keep));
-  EXPECT_EQ(keep[0].pos, (Vec3{0, 0, 0}));
 
   Queue q;
   q.eye = {1, 2, 0};
@@ -234,8 +208,6 @@ TEST(Prim3dMatPlane, LayoutEntryAndParallelDirection) {
   const DrawEntry& e = q.entries[0];
   EXPECT_EQ(e.distance, 9.0f);
   EXPECT_TRUE(e.key.isBatched());
-  EXPECT_EQ(e.key.streams[2], 1u);
-  EXPECT_EQ(e.primType, 4u);
   EXPECT_EQ(e.item.value, p.item);
 }
 
@@ -253,10 +225,8 @@ TEST(Prim3dRibbon, LongAndShortLinesBodiesAndCaps) {
   // End anchor moved to x = 10: the end cap spans 5..15, the begin cap -5..5.
   EXPECT_NEAR(s.streamA[1].pos.x, -5.0f, 1e-4f);
   EXPECT_NEAR(s.streamA[4].pos.x, 5.0f, 1e-4f);
-  EXPECT_NEAR(s.streamA[7].pos.x, 5.0f, 1e-4f);
   EXPECT_NEAR(s.streamA[10].pos.x, 15.0f, 1e-4f);
   EXPECT_EQ(s.streamB[11].a, 0.25f);
-  EXPECT_EQ(s.streamA[11].color, 0xFFFFFFFFu);
 
   s.setPos({0, 0, 0}, {100, 0, 0});
   ASSERT_EQ(s.build({50, 0, 100}), 17u);
@@ -267,15 +237,11 @@ TEST(Prim3dRibbon, LongAndShortLinesBodiesAndCaps) {
   expectNear(a[1].pos, {0, -5, 0});
   expectNear(a[3].pos, {100, -5, 0});
   EXPECT_EQ(b[0].u, 0.25f);
-  EXPECT_EQ(b[0].v, 1.0f);
-  EXPECT_EQ(b[1].v, 0.0f);
-  EXPECT_EQ(b[2].u, 0.75f);
   expectNear(a[4].pos, a[3].pos);  // degenerate joint
   // Begin cap at 5..8 (after the joint copies), reaching half the width beyond the start.
   expectNear(a[5].pos, a[6].pos);
   EXPECT_NEAR(a[6].pos.x, -5.0f, 1e-4f);
   EXPECT_NEAR(a[8].pos.x, 5.0f, 1e-4f);
-  EXPECT_EQ(b[6].u, 0.0f);
   EXPECT_EQ(b[8].u, 0.25f);
   // End cap turned half a turn: its first corner sits inside the line.
   EXPECT_NEAR(a[12].pos.x, 95.0f, 1e-4f);
@@ -293,16 +259,13 @@ TEST(Prim3dRibbon, TrailPushesLimitsAndSplines) {
   for (int i = 1; i <= 16; ++i) t.pushPos({float(i) * 10, 0, 0});
   ASSERT_EQ(t.points.size(), 16u);
   EXPECT_EQ(t.points.front().x, 10.0f);
-  EXPECT_EQ(t.points.back().x, 160.0f);
   t.enqueueDraw(q);
   ASSERT_EQ(q.entries.size(), 1u);
-  EXPECT_EQ(q.entries[0].key.streams[2], 2u);
   EXPECT_EQ(t.build({0, 0, 100}), 2 * 16 + 13u);  // step 100000: the points as they are
 
   t.setDivision(4);
   EXPECT_EQ(t.build({0, 0, 100}), 2 * 61 + 13u);
   t.setDivDist(100000);
-  EXPECT_EQ(t.divCount, 0);
   EXPECT_EQ(t.build({0, 0, 100}), 2 * 16 + 13u);
 
   t.pushPos({170, 0, 0});
@@ -314,7 +277,6 @@ TEST(Prim3dRibbon, TrailPushesLimitsAndSplines) {
   EXPECT_EQ(t.points.front().x, 160.0f);
   t.setNVtx(-2);
   EXPECT_TRUE(t.points.empty());
-  EXPECT_EQ(t.limit, 0);
   t.pushPos({1, 0, 0});
   t.pushPos({2, 0, 0});  // a limit of 0 keeps one point
   ASSERT_EQ(t.points.size(), 1u);
