@@ -5,7 +5,8 @@
 -- the metatable COL.CUC.meta when the unit takes the tree. Change a tree through the
 -- node methods, then let the unit's refresh apply the lists:
 --
---   node:add(child)       appends child on the next refresh ("_addlist")
+--   node:add(child)       appends child on the next refresh ("_addlist"), marked changed
+--                         so that the same refresh maps it through the transforms
 --   node:remove(i)        removes child i on the next refresh ("_remlist"); the removed
 --                         slots are filled from the end, the last survivors first
 --   node:changed(i)       child i's values changed ("_chglist")
@@ -99,7 +100,13 @@ function Node:do_addchild()
     return
   end
   for _, child in ipairs(list) do
-    rawset(self, #self + 1, child)
+    local i = #self + 1
+    rawset(self, i, child)
+    -- The change pass after this one then maps the new child (and its subtree).
+    append(self, "_chglist", i)
+    if type(child) == "table" and getmetatable(child) == COL.CUC.meta then
+      child:chg_all()
+    end
   end
 end
 

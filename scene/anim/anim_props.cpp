@@ -59,9 +59,15 @@ int32_t ADelayList::get(int32_t frame) const {
   return ticks_[i < ticks_.size() ? i : ticks_.size() - 1];
 }
 
+ATagList::ATagList(std::vector<Entry> entries) : entries_(std::move(entries)), byFrame_(entries_.size()) {
+  for (size_t i = 0; i < byFrame_.size(); ++i) byFrame_[i] = static_cast<uint32_t>(i);
+  std::stable_sort(byFrame_.begin(), byFrame_.end(),
+                   [this](uint32_t a, uint32_t b) { return entries_[a].frame < entries_[b].frame; });
+}
+
 const char* ATagList::get(int32_t frame) const {
-  for (const Entry& e : entries_) {
-    if (e.frame == frame) return e.name.c_str();
-  }
-  return nullptr;
+  auto it = std::lower_bound(byFrame_.begin(), byFrame_.end(), frame,
+                             [this](uint32_t i, int32_t f) { return entries_[i].frame < f; });
+  if (it == byFrame_.end() || entries_[*it].frame != frame) return nullptr;
+  return entries_[*it].name.c_str();
 }

@@ -120,9 +120,12 @@ class ATagList : public IFAnimTag {
     int32_t frame;
     std::string name;
   };
-  explicit ATagList(std::vector<Entry> entries) : entries_(std::move(entries)) {}
+  explicit ATagList(std::vector<Entry> entries);
+  // The first entry (in file order) of that frame: a lookup per frame entered stays
+  // cheap however many tags a file lists.
   const char* get(int32_t frame) const override;
 
  private:
   std::vector<Entry> entries_;
+  std::vector<uint32_t> byFrame_;  // entry indices, by frame, file order within a frame
 };

@@ -80,6 +80,7 @@ bool Animator::enterFrame(const Animation& anim) {
 }
 
 void Animator::update(float dt) {
+  entered_ = instant_ = 0;
   if (animation_.value == 0 || !playing_ || queue_.empty()) return;
   // An update run by one of this update's handlers counts as a change.
   ++revision_;
@@ -96,14 +97,17 @@ void Animator::update(float dt) {
   if (!slot) return;
   int32_t n = frameCountOf(*slot);
   // Frames entered in a row without taking any time; more than a slot's frame count of
-  // them means every frame lasts 0 ticks, and the rest waits for the next update.
-  int32_t instant = 0;
+  // them means every frame lasts 0 ticks. Both counts stay below kMaxInstantFrames + 1.
+  int32_t inRow = 0;
 
   while (remaining_ <= ticks) {
     if (remaining_ > 0) {
-      instant = 0;
-    } else if (++instant > n) {
+      inRow = 0;
+    } else if (inRow >= std::min(n, kMaxInstantFrames) || instant_ >= kMaxInstantFrames) {
       return;
+    } else {
+      ++inRow;
+      ++instant_;
     }
     ticks -= remaining_;
     ++frame_;
@@ -123,10 +127,11 @@ void Animator::update(float dt) {
         slot = anim.slotOrNull(queue_.front().slot);
         if (!slot) return;
         n = frameCountOf(*slot);
-        instant = 0;
+        inRow = 0;
       }
       frame_ = 0;
     }
+    ++entered_;
     if (!enterFrame(anim)) return;
   }
   remaining_ -= ticks;

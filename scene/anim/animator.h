@@ -32,6 +32,10 @@ class Animator {
   static constexpr float kMaxTicks = 65536.0f;
   // Longest frame honoured, in ticks, for the same reason.
   static constexpr int32_t kMaxDelay = 1 << 24;
+  // Frames one update enters without time passing: in a row at most the slot's frame count
+  // (one pass of zero-tick frames), and in all at most this; the rest waits for the next
+  // update, so a file's counts never make one update unbounded.
+  static constexpr int32_t kMaxInstantFrames = 65536;
 
   Animator() = default;
   Animator(const Animator&) = delete;
@@ -59,6 +63,9 @@ class Animator {
   bool getFrameRect(AnimFrameInfo& out);
 
   int32_t frame() const { return frame_; }
+  // Frames the last update entered, and how many of them without time passing.
+  int32_t enteredFrames() const { return entered_; }
+  int32_t instantFrames() const { return instant_; }
   int32_t currentSlot() const { return currentSlot_; }
   size_t queued() const { return queue_.size(); }
   uint32_t animation() const { return animation_.value; }
@@ -87,6 +94,8 @@ class Animator {
   bool flipV_ = false;
   int32_t currentSlot_ = -1;
   std::deque<Entry> queue_;
+  int32_t entered_ = 0;
+  int32_t instant_ = 0;
   // Bumped by every change and every update, so an update notices what its handlers did.
   uint32_t revision_ = 0;
 };

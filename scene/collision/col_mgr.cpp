@@ -13,6 +13,7 @@
 #include "scene/collision/col_policy.h"
 #include "scene/collision/col_shapes.h"
 #include "script/lua/script_report.h"
+#include "script/lua/stack_readers.h"
 
 namespace {
 
@@ -192,15 +193,19 @@ class PairRunner {
 
  private:
   void refresh(TopCUC& unit) {
-    if (!(time_ > unit.stamp)) return;
+    if (!unit.needsRefresh(time_)) return;
+    // A unit whose refresh failed is rebuilt once per query, not at each of its pairs.
+    if (unit.stale && std::find(failed_.begin(), failed_.end(), &unit) != failed_.end()) return;
     std::string error;
-    if (!unit.refreshAt(L_, time_, error)) scriptDebugLog("collision: refresh failed: " + error);
+    if (!unit.refreshAt(L_, time_, error)) {
+      scriptDebugLog("collision: refresh failed: " + error);
+      failed_.push_back(&unit);
+    }
     invalidate();
   }
 
   void snap(Hot& h, const TopCUC& unit) const {
-    // A unit whose refresh failed is tried again at its next pair, as without the copy.
-    h.epoch = time_ > unit.stamp ? 0 : epoch_;
+    h.epoch = epoch_;
     h.code = unit.code;
     h.shape = unit.rootShape;
     if (!h.shape) return;
@@ -223,6 +228,7 @@ class PairRunner {
   col::PairTest single_ = nullptr;
   const col::PairTest circles_ = col::pairTest(false, 3, 3);
   const bool turns_ = policy_.countsPairTurns();
+  std::vector<const TopCUC*> failed_;
 };
 
 uint32_t codeOf(lua_State* L, int index, int depth, uint32_t& code, int& pos, int& groups) {
@@ -238,7 +244,7 @@ uint32_t codeOf(lua_State* L, int index, int depth, uint32_t& code, int& pos, in
         pos += 1;
       }
       if (++groups > 7) luaL_error(L, "cuid: more than 7 shapes");
-      code |= (static_cast<uint32_t>(static_cast<int64_t>(lua_tonumber(L, -1))) & 7u) << pos;
+      code |= (numberToU32(lua_tonumber(L, -1)) & 7u) << pos;
       pos += 3;
       number = true;
     } else if (lua_istable(L, -1)) {

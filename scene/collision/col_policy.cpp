@@ -7,6 +7,7 @@
 #include "script/bind/glue_types.h"
 #include "script/gobj/gobj_msg.h"
 #include "script/lua/script_report.h"
+#include "script/lua/stack_readers.h"
 
 namespace col {
 
@@ -107,7 +108,7 @@ class ColP_NC : public IFColP {
           pushPath(L_, otherPath);
           return 5;
         })) {
-      answer.choice = static_cast<int>(lua_tonumber(L_, -2));
+      answer.choice = static_cast<int32_t>(numberToU32(lua_tonumber(L_, -2)));
       answer.flag = lua_toboolean(L_, -1) != 0;
       lua_pop(L_, 2);
     }

@@ -58,6 +58,21 @@ void TopCUC::setTree(std::shared_ptr<treesync::PackedTree> t) {
   }
 }
 
+// Runs the table's chg_all, when it has one, so that the next change pass maps every node.
+void callChgAll(lua_State* L, int root, const char* who) {
+  lua_getfield(L, root, "chg_all");
+  if (!lua_isfunction(L, -1)) {
+    lua_pop(L, 1);
+    return;
+  }
+  lua_pushvalue(L, root);
+  if (lua_pcall(L, 1, 0, 0) != 0) {
+    const char* err = lua_tostring(L, -1);
+    scriptDebugLog(std::string(who) + ": chg_all failed: " + (err ? err : "(error object)"));
+    lua_pop(L, 1);
+  }
+}
+
 void TopCUC::set_source(lua_State* L, qxbind::StackArg table) {
   const int root = table.index;
   if (!lua_istable(L, root)) luaL_error(L, "set_source: the source must be a table");
@@ -77,19 +92,10 @@ void TopCUC::set_source(lua_State* L, qxbind::StackArg table) {
     lua_setmetatable(L, root);
   }
   lua_pop(L, 1);
+  stale = false;
   if (!keepsSource()) return;
   xmoveValueToThread(source, L, root);
-  lua_getfield(L, root, "chg_all");
-  if (!lua_isfunction(L, -1)) {
-    lua_pop(L, 1);
-    return;
-  }
-  lua_pushvalue(L, root);
-  if (lua_pcall(L, 1, 0, 0) != 0) {
-    const char* err = lua_tostring(L, -1);
-    scriptDebugLog(std::string("set_source: chg_all failed: ") + (err ? err : "(error object)"));
-    lua_pop(L, 1);
-  }
+  callChgAll(L, root, "set_source");
 }
 
 qxbind::Pushed TopCUC::get_source(lua_State* L) {
@@ -97,22 +103,50 @@ qxbind::Pushed TopCUC::get_source(lua_State* L) {
   return {1};
 }
 
+bool TopCUC::rebuild(lua_State* L, int root, int meta, bool passes, std::string& error) {
+  auto built = std::make_shared<PackedTree>(treesync::PackedLayout(code, (flags & 1) ? 2 : 1), ColMgr::pool());
+  if (!treesync::runProtected(L, root, meta, &buildWork, built.get(), error)) return false;
+  if (passes) {
+    callChgAll(L, root, "refresh");
+    RefreshArgs args{built.get(), flags};
+    if (!treesync::runProtected(L, root, meta, &refreshWork, &args, error)) return false;
+  }
+  setTree(std::move(built));
+  return true;
+}
+
 bool TopCUC::refreshAt(lua_State* L, float time, std::string& error) {
-  if (!(time > stamp)) return true;
+  if (!needsRefresh(time)) return true;
   gUnitChanges.fetch_add(1, std::memory_order_relaxed);
-  stamp = time;
-  if (!keepsSource() || !tree || !source.isPinned()) return true;
+  if (time > stamp) stamp = time;
+  if (!keepsSource() || !source.isPinned()) return true;
   const int top = lua_gettop(L);
   if (!lua_checkstack(L, 4) || !source.push(L) || !lua_istable(L, -1)) {
     lua_settop(L, top);
     return true;
   }
   pushNodeMeta(L);
-  std::unique_ptr<PackedTree> copy = tree->clone();
-  RefreshArgs args{copy.get(), flags};
-  const bool ok = treesync::runProtected(L, top + 1, top + 2, &refreshWork, &args, error);
+  bool ok;
+  if (stale || !tree) {
+    ok = rebuild(L, top + 1, top + 2, true, error);
+  } else {
+    // A walk holding the tree keeps reading it; the refresh then goes to a copy.
+    std::shared_ptr<PackedTree> copy;
+    if (tree.use_count() > 1) copy = tree->clone();
+    RefreshArgs args{copy ? copy.get() : tree.get(), flags};
+    ok = treesync::runProtected(L, top + 1, top + 2, &refreshWork, &args, error);
+    if (ok && copy) setTree(std::move(copy));
+  }
+  if (!ok) {
+    // The failed walk may have changed both trees half way: hold what the script's tree
+    // now makes (nothing when it makes none) until a refresh gets through.
+    stale = true;
+    std::string ignored;
+    if (!rebuild(L, top + 1, top + 2, false, ignored)) setTree(nullptr);
+  } else {
+    stale = false;
+  }
   lua_settop(L, top);
-  if (ok) setTree(std::move(copy));
   return ok;
 }
 

@@ -6,9 +6,12 @@
 // pass on refresh; bit 1 runs the child-list pass (additions, removals, rereads) on
 // refresh. A unit with either bit keeps its source table.
 //
-// The packed tree is replaced, never changed in place, by set_source and refresh: a walk
-// that holds the old tree (a query whose handler re-sources the unit) keeps reading it,
-// and a malformed script tree leaves the unit as it was.
+// set_source replaces the packed tree. refresh changes it in place, unless a walk holds it
+// (a query whose handler refreshes the unit): then it works on a copy, so the walk keeps
+// reading the old tree. A refresh that fails may have left the script's tree changed (its
+// do_remchild / do_addchild ran) and the packed one half done: the unit then takes a full
+// build of the script's tree as it now is, and its next refresh, even at the same time,
+// builds afresh and applies the lists again.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -32,6 +35,8 @@ struct TopCUC {
   uint32_t sourced = 0;
   std::shared_ptr<treesync::PackedTree> tree;
   LStkRef source;
+  // The last refresh failed: the next one rebuilds from the source whatever its time.
+  bool stale = false;
   // The root's first shape as the pair tests read it (null without a tree), kept with
   // the tree so that most pair tests touch only the unit and that shape.
   const uint8_t* rootShape = nullptr;
@@ -39,6 +44,7 @@ struct TopCUC {
   void setTree(std::shared_ptr<treesync::PackedTree> t);
 
   bool keepsSource() const { return (flags & 3) != 0; }
+  bool needsRefresh(float time) const { return time > stamp || stale; }
 
   // Script methods.
   void set_source(lua_State* L, qxbind::StackArg table);
@@ -48,9 +54,14 @@ struct TopCUC {
   qxbind::ObjectRef get_gobj() const { return {owner.value}; }
   int32_t get_id() const { return id; }
 
-  // Refreshes from the source when time is past the stamp; false with the message in
-  // error when the source tree is malformed (the unit is then left as it was).
+  // Refreshes from the source when time is past the stamp or the last refresh failed;
+  // false with the message in error when the source tree is malformed.
   bool refreshAt(lua_State* L, float time, std::string& error);
+
+ private:
+  // The packed tree of the source as it now is (at stack index root): a full build, then,
+  // with passes, chg_all and the refresh passes over it. False with the message in error.
+  bool rebuild(lua_State* L, int root, int meta, bool passes, std::string& error);
 };
 
 // Counts changes to any unit's tree or stamp. A query keeps copies of what its pair loop

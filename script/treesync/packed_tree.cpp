@@ -26,6 +26,7 @@ uint8_t* PackedTree::allocBlocks(int lvl, size_t n) {
   if (bytes == 0) return nullptr;
   auto* p = static_cast<uint8_t*>(SMAAlloc(pool_, pooledSize(pool_, bytes)));
   if (!p) throw std::bad_alloc();
+  allocations_.fetch_add(1, std::memory_order_relaxed);
   std::memset(p, 0, bytes);
   return p;
 }

@@ -1,6 +1,7 @@
 // One packed tree: its layout, its root block and the pool its blocks come from. Child
 // arrays are allocated one per node; the tree frees them all when it ends.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,9 +29,13 @@ class PackedTree {
   void freeBelow(uint8_t* block, int lvl);
   // A copy of the whole tree, every child array duplicated.
   std::unique_ptr<PackedTree> clone() const;
+  // Arrays every packed tree has taken from its pool so far: what a refresh costs.
+  static uint64_t allocations() { return allocations_.load(std::memory_order_relaxed); }
 
  private:
   void copyBelow(const uint8_t* from, uint8_t* to, int lvl, PackedTree& into) const;
+
+  static inline std::atomic<uint64_t> allocations_{0};
 
   PackedLayout layout_;
   SMA* pool_;

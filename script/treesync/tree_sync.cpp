@@ -72,6 +72,7 @@ class Walker {
   int meta_;
   XformStack2D stack2_;
   XformStack3D stack3_;
+  std::vector<const uint8_t*> kids_;
 };
 
 void Walker::readShapes(int node, uint8_t* block, int lvl) {
@@ -92,7 +93,9 @@ void Walker::updateBound(uint8_t* block, int lvl, int copy, bool force) {
   const uint32_t boundKind = lf.lastKind();
   const uint32_t childKind = lay_.level(lvl + 1).kinds[0];
   const ChildList c = readChildren(lay_, block, lvl);
-  std::vector<const uint8_t*> kids(static_cast<size_t>(std::max(c.count, 0)));
+  // One list for the whole walk: a bound per node with children must not cost an allocation each.
+  std::vector<const uint8_t*>& kids = kids_;
+  kids.resize(static_cast<size_t>(std::max(c.count, 0)));
   for (size_t i = 0; i < kids.size(); ++i) kids[i] = lay_.group(c.blocks + i * step(lvl + 1), lvl + 1, lay_.testCopy(), 0);
   uint8_t* bound = lay_.group(block, lvl, copy, lf.groups - 1);
   // Without a check for the cell (3D spheres have none) a bound is rebuilt whenever its
@@ -373,7 +376,7 @@ bool Walker::lists(int node, int lvl, uint8_t* block, bool callFlag) {
   lua_getfield(L_, node, "_addlist");
   const int add = lua_gettop(L_);
   const int a = lua_istable(L_, add) ? static_cast<int>(lua_objlen(L_, add)) : 0;
-  ChildList c = resize(block, lvl, removed, a);
+  ChildList c = removed.empty() && a == 0 ? readChildren(lay_, block, lvl) : resize(block, lvl, removed, a);
   if (!removed.empty()) callMethod(node, "do_remchild", nullptr);
   const int kept = c.count - a;
   for (int i = 0; i < a; ++i) {

@@ -164,6 +164,54 @@ TEST_F(AnimatorTest, ZeroDelaysAndHostileStepsStayBounded) {
   EXPECT_LT(a_.frame(), 4);
 }
 
+// Rows a hostile file can hold: counts and delays at their limits, negative values.
+constexpr const char* kHostile = R"({
+  "texture": "sheet.png",
+  "rect": {"rect": [0, 0, 256, 64], "nwidth": 8, "nheight": 2, "frame": 2147483647},
+  "delay": 0,
+  "slot": {
+    "huge": {},
+    "long": {"delay": 2147483647, "rect": {"rect": [0, 0, 64, 32], "nwidth": 2, "nheight": 1, "frame": 2}},
+    "neg": {"delay": -7, "rect": {"rect": [0, 0, 64, 32], "nwidth": -2, "nheight": -1, "frame": -3}},
+    "tagged": {"delay": [0, 0, 1], "rect": {"rect": [0, 0, 64, 32], "nwidth": 2, "nheight": 1, "frame": 3},
+               "tag": [1, "z", 1, "shadowed"]}
+  }
+})";
+
+TEST_F(AnimatorTest, HostileRowsEnterAtMostTheCapPerUpdate) {
+  AnimHdl hostile = loadAnim("hostile.spr", kHostile);
+  ASSERT_TRUE(hostile.value);
+  a_.init(hostile.value, 7);
+  a_.setCallback(gobj_);
+  constexpr int32_t cap = Animator::kMaxInstantFrames;
+  struct Case {
+    const char* slot;
+    int32_t loops;
+    float dt;
+    int32_t frame1, frame2;  // after the first and the second update
+    int32_t instant;         // frames the first update entered without time passing
+    const char* events;      // of the first update
+  } cases[] = {
+      {"huge", 0, 1.0f / 60, cap, 2 * cap, cap, ""},
+      {"huge", -1, 0.0f, cap, 2 * cap, cap, ""},  // never returned once
+      {"long", -1, 1e30f, 0, 0, 0, ""},
+      {"neg", 0, 1.0f / 60, 0, 0, 1, "ANIM_END:7"},
+      {"tagged", -1, 1.0f / 60, 2, 2, 4, "ANIM_TAG:7:z ANIM_TAG:7:z"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.slot) + " loops " + std::to_string(c.loops));
+    play(c.slot, c.loops);
+    events();
+    step(c.dt);
+    EXPECT_EQ(a_.frame(), c.frame1);
+    EXPECT_EQ(a_.instantFrames(), c.instant);
+    EXPECT_LE(a_.enteredFrames(), c.instant + 65536);
+    EXPECT_EQ(events(), c.events);
+    step(c.dt);
+    EXPECT_EQ(a_.frame(), c.frame2);
+  }
+}
+
 TEST_F(AnimatorTest, FlipsMirrorTheRectangleAndHotspot) {
   ASSERT_TRUE(a_.add("four", 0));
   AnimFrameInfo plain, flipped;

@@ -82,4 +82,14 @@ TEST(TestChains, OperationsFollowTheCodes) {
   }
 }
 
+TEST(TestChains, BuiltOncePerPairOfCodes) {
+  ColMgr mgr;
+  const col::TestChain* first = &mgr.chain(3, 3);
+  mgr.chain(0x13, 4);
+  EXPECT_EQ(&mgr.chain(3, 3), first);
+  mgr.chain(0x80000001u, 0x80000001u);
+  EXPECT_EQ(mgr.chainCount(false), 2u);
+  EXPECT_EQ(mgr.chainCount(true), 1u);
+}
+
 }  // namespace

@@ -22,6 +22,9 @@ test("cuid packs descriptions into unit codes", function()
     { false, { 3, 1 }, 0x1B },
     { false, { 4, "skipped", { 2, { 3 } } }, 0x324 },
     { false, 5, 0 },
+    -- Numbers past any integer go through the shared reader: NaN reads 0, huge saturates.
+    { false, { 0 / 0, { 1e300 } }, 0x70 },
+    { false, { -1e300 }, 0 },
   }
   for _, c in ipairs(cases) do
     check_eq(num(ColMgr:cuid(c[1], c[2])), c[3])
@@ -126,6 +129,13 @@ test("CUC_NOTIFY: choice 0 is mirrored, an odd one swaps once, no handler goes o
   local m = ob.got[1]
   check_eq(m.name .. m[1]:get_id() .. tostring(m[2]) .. m[3], "CUC_NOTIFY11false7", "the other unit, not first")
   check_eq(oa.got[1][2], true)
+  -- Choices that are no integer: NaN reads 0 (mirrored), a huge one saturates (swapped once).
+  for _, c in ipairs { { 0 / 0, false }, { 1e300, true }, { -1e300, false } } do
+    oa.answer, oa.got, ob.got = function() return c[1], true end, {}, {}
+    ColMgr:collision(a, b, 1, 2, 0, 0)
+    check_eq(#ob.got, 1, tostring(c[1]))
+    check_eq(ob.got[1][2], c[2], tostring(c[1]))
+  end
   -- An odd choice swaps the owners once.
   oa.answer, ob.answer, oa.got, ob.got = function() return 5, true end, function() return 5, true end, {}, {}
   ColMgr:collision(a, b, 1, 2, 0, 0)
@@ -220,6 +230,68 @@ test("removals fill from the end and additions append", function()
   src:add(circle(60, 0, 1))
   check_eq(hits(u, unit({ 4 }, point(60, 0)), 3), true, "the query refreshes the unit")
   check_eq(hits(u, unit({ 4 }, point(20, 0)), 3), false)
+end)
+
+test("refresh runs once per later time", function()
+  local calls = 0
+  local src = { circle(0, 0, 1) }
+  function src:cnv_tbl(name)
+    calls = calls + 1
+    COL.CUC.methods.cnv_tbl(self, name)
+  end
+  local u = unit({ 0, { 3 } }, src, 1)
+  u:refresh(1)
+  check_eq(calls, 1)
+  src:changed(1)
+  u:refresh(1)
+  u:refresh(0.5)
+  check_eq(calls, 1)
+  u:refresh(2)
+  check_eq(calls, 2)
+end)
+
+test("a refresh that fails leaves the unit usable, even at the same time", function()
+  local src = { circle(10, 0, 1), circle(20, 0, 1), circle(30, 0, 1) }
+  local u = unit({ 0, { 3 } }, src, 2)
+  src:remove(1)
+  src:add(circle(40, 0, 1))
+  src:add(5)
+  check_error(function() u:refresh(1) end)
+  check_eq(#src, 2, "do_remchild ran before the bad entry")
+  rawset(src, "_addlist", { circle(40, 0, 1) })
+  u:refresh(1)
+  check_eq(xsOf(u, 3), "30,20,40")
+  check_eq(hits(u, unit({ 4 }, point(40, 0)), 1), true)
+  check_eq(hits(u, unit({ 4 }, point(10, 0)), 1), false)
+
+  -- A bad node in another subtree: no tree holds until the script mends it.
+  local deep = { { circle(0, 0, 1) }, { circle(50, 0, 1), circle(60, 0, 1) } }
+  local d = unit({ 0, { 0, { 3 } } }, deep, 2)
+  deep[2]:remove(1)
+  rawset(deep[1], 1, 5)
+  check_error(function() d:refresh(1) end)
+  check_eq(d:getcif({ 1, 0 }), nil)
+  rawset(deep[1], 1, circle(0, 0, 1))
+  d:refresh(1)
+  check_eq(d:getcif({ 1, 0 }).center.x, 60)
+  check_eq(hits(d, unit({ 4 }, point(0, 0)), 1), true)
+end)
+
+test("an added child is transformed at the first refresh; a quiet refresh allocates nothing", function()
+  local src = { circle(0, 0, 1), _tf = { pos = V2(100, 0) } }
+  local u = unit({ 0, { 3 } }, src, 3)
+  u:refresh(1)
+  src:add(circle(5, 0, 1))
+  u:refresh(2)
+  check_eq(u:getcif({ 1 }).center.x, 105)
+  check_eq(hits(u, unit({ 4 }, point(105, 0)), 2), true)
+  for flags = 1, 3 do
+    local t = unit({ 0, { 0, { 3 } } }, { { circle(0, 0, 1) }, { circle(5, 0, 1), circle(6, 0, 1) } }, flags)
+    t:refresh(1)
+    local before = coltest.treeAllocs()
+    t:refresh(2)
+    check_eq(coltest.treeAllocs(), before, "flags " .. flags)
+  end
 end)
 
 test("a malformed tree leaves the unit as it was", function()
