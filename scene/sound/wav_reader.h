@@ -4,7 +4,8 @@
 // padded to an even length; "fmt " itself is not). A chunk that claims more bytes than the
 // file has is cut at the file's end. Only plain PCM (8, 16, 24 or 32 bits) and 32-bit
 // float are accepted, with a block align that matches, and the data is cut to whole
-// sample frames.
+// sample frames. WAVE_FORMAT_EXTENSIBLE with a PCM or float sub-format reads as that
+// plain format (its channel mask is not used); other sub-formats are refused.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -72,7 +72,8 @@ TEST_F(SoundTest, StreamsPlayEveryPassOnceAndGoIdle) {
     long frames;
     int loops;
   } cases[] = {
-      {1, 1500, 2},  // shorter than one buffer
+      {1, 1500, 0},  // shorter than one buffer, once (it was once played three times)
+      {1, 1500, 2},
       {2, 4500, 2},  // several buffers, ending inside one
   };
   for (const Case& c : cases) {
@@ -89,6 +90,42 @@ TEST_F(SoundTest, StreamsPlayEveryPassOnceAndGoIdle) {
     EXPECT_EQ(stream->bytesSubmitted(), uint64_t(c.loops + 1) * uint64_t(c.frames) * 2u * uint64_t(c.channels));
     ASSERT_EQ(run("s = nil collectgarbage('collect')"), "");
   }
+}
+
+TEST_F(SoundTest, PlayingAStreamAgainRestartsIt) {
+  constexpr long kFrames = 6000;
+  putFile("long.ogg", encodeOgg(1, 22050, kFrames));
+  const uint64_t onePass = uint64_t(kFrames) * 2;
+  ASSERT_EQ(run("s = sound:load('long.ogg', false) s:play(5, 1.0)"), "");
+  SS_Stream* stream = streamOf("s");
+  ASSERT_NE(stream, nullptr);
+  ASSERT_TRUE(waitFor([&] { return stream->bytesSubmitted() > 4 * SS_Stream::kBufferBytes; }));
+  const uint64_t before = stream->bytesSubmitted();
+  ASSERT_EQ(run("s:play(1, 0.5)"), "");
+  ASSERT_TRUE(waitFor([&] { return stream->state() == SS_Stream::kIdle && !playing("s"); }));
+  // Two whole passes from the start, after at most the buffers already in flight.
+  const uint64_t after = stream->bytesSubmitted() - before;
+  EXPECT_GE(after, 2 * onePass);
+  EXPECT_LE(after, 2 * onePass + 3 * SS_Stream::kBufferBytes);
+}
+
+TEST_F(SoundTest, AloneInstancesLiveUntilTheyStop) {
+  putFile("c.wav", wavWithListAndOddChunk(1100));
+  const uint32_t before = mgr().usedCount();
+  ASSERT_EQ(run("s = sound:load('c.wav', false) s:play(0, 1.0) s:alone()"
+                " s2 = sound:load('c.wav', false) s2:alone()"
+                " s, s2 = nil, nil collectgarbage('collect')"),
+            "");
+  EXPECT_EQ(mgr().aloneCount(), 2u);
+  mgr().update(1.0f / 60);  // the one never played goes at once
+  EXPECT_EQ(mgr().aloneCount(), 1u);
+  EXPECT_EQ(mgr().usedCount(), before + 1);
+  EXPECT_TRUE(waitFor([&] {
+    mgr().update(1.0f / 60);
+    return mgr().aloneCount() == 0;
+  }));
+  EXPECT_EQ(mgr().usedCount(), before);
+  EXPECT_EQ(wavCacheRefs(u"c.wav"), -1);
 }
 
 TEST_F(SoundTest, OneShotsPlayLoopAndRefuseBadCounts) {

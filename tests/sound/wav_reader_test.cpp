@@ -1,6 +1,8 @@
 // The WAV reader over well-formed, unusual and hostile files.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "scene/sound/wav_reader.h"
 #include "tests/sound/sound_test_support.h"
 
@@ -16,6 +18,15 @@ struct Case {
   uint16_t cbSize;        // when ok
   const char* why;        // part of the reason when refused
 };
+
+// WAVE_FORMAT_EXTENSIBLE with the sub-format GUID {tag-0000-0010-8000-00AA00389B71}.
+std::string extensibleBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t mask) {
+  std::string s = fmtBody(0xFFFE, channels, rate, bits, 22);
+  put16(s, uint16_t(bits - 4));  // valid bits: not the container's
+  put32(s, mask);
+  put32(s, tag);
+  return s + std::string("\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 12);
+}
 
 std::vector<Case> cases() {
   const std::string fmt = chunk("fmt ", fmtBody(1, 1, 22050, 16));
@@ -39,6 +50,10 @@ std::vector<Case> cases() {
                "data"});
   c.push_back({"extensible", riff(chunk("fmt ", fmtBody(0xFFFE, 2, 44100, 16, 22) + std::string(22, '\0')) + data),
                false, "", 0, "unsupported"});
+  c.push_back({"extensible without its extension", riff(chunk("fmt ", fmtBody(0xFFFE, 1, 22050, 16, 0)) + data), false,
+               "", 0, "extension"});
+  c.push_back({"extensible ADPCM", riff(chunk("fmt ", extensibleBody(2, 1, 22050, 16, 2)) + data), false, "", 0,
+               "sub-format {00000002-0000-0010-8000-00aa00389b71}"});
   c.push_back({"eight channels", riff(chunk("fmt ", fmtBody(1, 8, 22050, 16)) + chunk("data", std::string(48, 'x'))),
                true, std::string(48, 'x'), 0, ""});
   c.push_back({"nine channels", riff(chunk("fmt ", fmtBody(1, 9, 22050, 16)) + data), false, "", 0, "unsupported"});
@@ -70,6 +85,27 @@ TEST(WavReader, ReadsWhatPlaysAndRefusesTheRest) {
       EXPECT_NE(why.find(c.why), std::string::npos) << why;
       EXPECT_TRUE(out.data.empty());
     }
+  }
+}
+
+TEST(WavReader, ExtensiblePcmAndFloatReadAsTheirPlainForms) {
+  std::string samples;
+  for (int i = 0; i < 240; ++i) samples.push_back(char(i * 7));
+  const struct {
+    uint16_t tag, channels, bits;
+  } cases[] = {{1, 2, 24}, {3, 2, 32}, {1, 6, 16}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.tag) + "/" + std::to_string(c.bits));
+    const std::string body = chunk("data", samples);
+    const std::string plain = riff(chunk("fmt ", fmtBody(c.tag, c.channels, 48000, c.bits)) + body);
+    const std::string ext = riff(chunk("fmt ", extensibleBody(c.tag, c.channels, 48000, c.bits, 0x3F)) + body);
+    WavData a, b;
+    std::string why;
+    ASSERT_TRUE(readWav(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), a, &why)) << why;
+    ASSERT_TRUE(readWav(reinterpret_cast<const uint8_t*>(ext.data()), ext.size(), b, &why)) << why;
+    EXPECT_EQ(std::memcmp(&a.format, &b.format, sizeof a.format), 0);
+    EXPECT_EQ(b.format.formatTag, c.tag);
+    EXPECT_EQ(a.data, b.data);
   }
 }
 
