@@ -294,6 +294,22 @@ test("an added child is transformed at the first refresh; a quiet refresh alloca
   end
 end)
 
+test("a handler that refreshes the unit being walked leaves the walk its old tree", function()
+  local src = { circle(0, 0, 1), circle(0, 0, 1), circle(0, 0, 1) }
+  local u
+  local seen = 0
+  local o = owner(function()
+    seen = seen + 1
+    for i = 1, 3 do src:remove(i) end
+    u:refresh(seen + 10)
+    return 1, false
+  end)
+  u = unit({ 0, { 3 } }, src, 2, o)
+  check_eq(ColMgr:collision(u, unit({ 4 }, point(0, 0)), 1, 1, 0, 0), 1)
+  check_eq(seen, 1)
+  check_eq(u:getcif({ 0 }), nil)
+end)
+
 test("a malformed tree leaves the unit as it was", function()
   local src = { circle(0, 0, 1) }
   local u = unit({ 0, { 3 } }, src, 2)
