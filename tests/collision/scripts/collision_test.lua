@@ -310,6 +310,28 @@ test("a handler that refreshes the unit being walked leaves the walk its old tre
   check_eq(u:getcif({ 0 }), nil)
 end)
 
+test("removed subtrees are filled by the last one", function()
+  local src = {}
+  for i = 1, 4 do src[i] = { circle(i, 0, 1) } end
+  local u = unit({ 0, { 0, { 3 } } }, src, 2)
+  src:remove(3)
+  u:refresh(1)
+  check_eq(u:getcif({ 2, 0 }).center.x, 4)
+  check_eq(u:getcif({ 3, 0 }), nil)
+end)
+
+test("bounds follow children that moved unlisted, also behind another shape", function()
+  local r = COL.Rect.new(0, 0, 1, 1)
+  local u = unit({ 3, { 1 } }, { r, COL.Rect.new(2, 0, 3, 1) }, 2)
+  r.left, r.right = 50, 51
+  u:refresh(1)
+  check_eq(hits(u, unit({ 4 }, point(50.5, 0.5)), 1), true)
+  -- A node with a segment (left at the origin) before its bounding circle: the bound is
+  -- its last shape.
+  local two = unit({ 2, 3, { 4 } }, { point(5, 0), point(7, 0) })
+  check_eq(hits(two, unit({ 3 }, circle(3, 0, 3.5))), true)
+end)
+
 test("a malformed tree leaves the unit as it was", function()
   local src = { circle(0, 0, 1) }
   local u = unit({ 0, { 3 } }, src, 2)
