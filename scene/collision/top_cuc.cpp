@@ -59,7 +59,7 @@ void TopCUC::setTree(std::shared_ptr<treesync::PackedTree> t) {
 }
 
 // Runs the table's chg_all, when it has one, so that the next change pass maps every node.
-void callChgAll(lua_State* L, int root, const char* who) {
+static void callChgAll(lua_State* L, int root, const char* who) {
   lua_getfield(L, root, "chg_all");
   if (!lua_isfunction(L, -1)) {
     lua_pop(L, 1);
