@@ -58,8 +58,9 @@ Quat CamData::get_rotation() {
 void CamData::set_rotation(Quat q) {
   rotation_ = q;
   takeAxes();
-  // A later set_up or set_aim builds on this orientation, not on the one before it.
-  if (!rollMode_) up_ = upAxis_;
+  // A later set_aim builds on this orientation's up, not on the hint before it (roll mode
+  // reads no hint, and set_up replaces it).
+  up_ = upAxis_;
   ++revision_;
   dirty_ = (dirty_ & ~kDirtyOrientation) | kDirtyMatrices;
 }

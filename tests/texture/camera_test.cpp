@@ -146,8 +146,12 @@ TEST(Camera, EveryGetterAndMoveSeesTheLastSetter) {
     r.set_roll(0);
     expectView(probe(r), v.dir, v.right, v.up, n + " set_roll(0)");
     CamData q = created({0, 0, 1});
+    q.set_up({1, 1, 0});
     q.set_rotation(created(v.dir).get_rotation());
     expectView(probe(q), v.dir, v.right, v.up, n + " set_rotation");
+    // Aimed again, it keeps the rotation's up rather than the tilted hint before it.
+    q.set_aim(kFrom + v.dir);
+    expectView(probe(q), v.dir, v.right, v.up, n + " set_rotation, then set_aim");
   }
 }
 
