@@ -135,7 +135,8 @@ TEST(Dxt, BlocksDecodeToTheirPalettes) {
   EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT5, dxt5), (std::vector<uint32_t>{0x000000FF, 0x00000000, 0x000000DA, 0x00000024}));
   dxt5[0] = 0, dxt5[1] = 255;
   dxt5[2] = 0x90, dxt5[3] = 0x0F;  // indices 0, 2, 6, 7
-  EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT5, dxt5), (std::vector<uint32_t>{0x00000000, 0x00000033, 0x00000000, 0x000000FF}));
+  EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT5, dxt5),
+            (std::vector<uint32_t>{0x00000000, 0x00000033, 0x00000000, 0x000000FF}));
 }
 
 // ---- mip levels

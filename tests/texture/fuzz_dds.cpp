@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (stored > qxtex::fullChainLevels(img.width, img.height)) std::abort();
   for (uint32_t l = 0; l < stored; ++l) {
     const std::vector<uint8_t>& level = l == 0 ? img.bits : img.mips[l - 1];
-    if (level.size() != qxgfx::formatLevelBytes(img.format, qxtex::levelSide(img.width, l), qxtex::levelSide(img.height, l)))
-      std::abort();
+    const uint32_t w = qxtex::levelSide(img.width, l), h = qxtex::levelSide(img.height, l);
+    if (level.size() != qxgfx::formatLevelBytes(img.format, w, h)) std::abort();
   }
   std::vector<qxtex::DdsLevel> levels{{img.bits.data(), qxgfx::formatPitch(img.format, img.width)}};
   for (uint32_t l = 1; l < stored; ++l)

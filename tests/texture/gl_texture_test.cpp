@@ -119,7 +119,8 @@ std::vector<std::vector<uint8_t>> levelsOf(qxgfx::Texture& t) {
   for (uint32_t l = 0; l < t.levelCount(); ++l) {
     qxgfx::LockedRect r;
     if (!t.lockRect(l, r, nullptr, qxgfx::D3DLOCK_READONLY)) break;
-    const uint32_t pitch = qxgfx::formatPitch(t.format(), t.width(l)), rows = qxgfx::formatRows(t.format(), t.height(l));
+    const uint32_t pitch = qxgfx::formatPitch(t.format(), t.width(l));
+    const uint32_t rows = qxgfx::formatRows(t.format(), t.height(l));
     out.emplace_back();
     for (uint32_t y = 0; y < rows; ++y) {
       const auto* row = static_cast<const uint8_t*>(r.bits) + size_t(y) * uint32_t(r.pitch);
