@@ -165,6 +165,8 @@ class Qeldrin final : public DSortCBack, public IDTagQ, public IDrawContext {
   void setDepth(uint32_t handle);
   void resetObjectDefaults();
   void resetWorld();
+  // Reads the eye and axes of the current camera into what IDTagQ reports.
+  void takeCameraView();
   void queueObject(uint32_t handle, std::string_view tag);
   bool streamsMatch(std::span<const void* const> streams);
   void submit(uint32_t primType, std::span<const void* const> streams, uint32_t vertices, uint32_t prims,

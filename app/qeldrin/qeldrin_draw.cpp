@@ -156,16 +156,20 @@ void Qeldrin::queueObject(uint32_t handle, std::string_view tag) {
   item->callTypeFn4(&args, const_cast<char*>(text.c_str()), static_cast<IDTagQ*>(this));
 }
 
+// Objects sort by their distance from the camera the list will be drawn with: the
+// camera as it is now, not as the last binding saw it.
 void Qeldrin::draw_single(qxbind::ObjectRef object, std::string_view tag) {
   if (!current_) return;
   ProfScope scope("dtag");
   bindEffectParams();
+  takeCameraView();
   queueObject(object.handle, tag);
 }
 
 void Qeldrin::draw_multi(qxbind::StackArg list, std::string_view tag) {
   if (!current_) return;
   ProfScope scope("dtagM");
+  takeCameraView();
   for (uint32_t h : handlesOf(list)) queueObject(h, tag);
 }
 
@@ -178,6 +182,7 @@ void Qeldrin::draw_drawer(qxbind::StackArg list, std::string_view tag) {
     if (item) item->callTypeFn9(this, &previous, &named);
   }
   ProfScope scope("dtagM");
+  takeCameraView();
   for (uint32_t h : named) queueObject(h, tag);
 }
 
@@ -208,10 +213,11 @@ int32_t Qeldrin::select(std::string_view listName, std::span<DrawEntry>) {
 
 void Qeldrin::beginTraversal(int32_t index) {
   if (!current_) return;
+  applyState();  // targets, streams and what the pass before left pending
+  // This pass's defaults go out through this pass's bindings.
   if (size_t(index) < current_->bindings.passes.size()) {
     setDefaults(current_->table, current_->bindings.passes[size_t(index)], false);
   }
-  applyState();  // targets, streams and the shared values, looked up for this pass
   bindShared(index, false);
   pass_ = index;
   FxLock fx(shader_);

@@ -201,6 +201,15 @@ void Qeldrin::bindShared(int32_t lookupPass, bool mayCommit) {
   if ((sent || changed) && mayCommit && pass_ >= 0) fx->commit();
 }
 
+void Qeldrin::takeCameraView() {
+  CamLock cam(camera_);
+  if (!cam) return;
+  eye_ = cam->get_pos();
+  axes_[0] = cam->get_right();
+  axes_[1] = cam->get_up();
+  axes_[2] = cam->get_dir();
+}
+
 void Qeldrin::setParam(std::string_view name, const ParamValue& value) {
   if (current_) current_->table.set(name, value);
 }

@@ -8,7 +8,13 @@
 
 namespace billboard {
 
-CameraView cameraOf(const IDTagQ& q) { return {q.eyePosition(), q.cameraAxis(1), q.cameraAxis(2)}; }
+CameraView cameraOf(const IDTagQ& q) {
+  return {q.eyePosition(), q.cameraAxis(1), q.cameraAxis(2), q.cameraAxis(0)};
+}
+
+bool sameView(const CameraView& a, const CameraView& b) {
+  return a.eye == b.eye && a.up == b.up && a.dir == b.dir && a.right == b.right;
+}
 
 namespace {
 
@@ -125,8 +131,9 @@ void BillboardY::enqueueDraw(IDTagQ& q) const {
 void BillboardY::setMaterial(Qeldrin& q) const { q.setParamTexture("diffuse", texture.value); }
 
 void BillboardY::rebuild(const CameraView& cam, uint32_t frameNumber) {
-  if (frameNumber <= frame) return;
+  if (frameNumber == frame && billboard::sameView(cam, builtFor)) return;
   frame = frameNumber;
+  builtFor = cam;
   const Vec3 side = cross(Vec3{0, 1, 0}, cam.dir);
   Vec3 right, up;
   if (lengthSquared(side) >= billboard::kDegenerate) {

@@ -28,8 +28,12 @@ struct CameraView {
   Vec3 eye;
   Vec3 up;
   Vec3 dir;
+  Vec3 right{};
 };
 CameraView cameraOf(const IDTagQ& q);
+// Cached facing is kept only while the frame and all of these stay the same: a second
+// pass in one frame may draw with another camera.
+bool sameView(const CameraView& a, const CameraView& b);
 
 // Below this squared length a side axis is taken as missing and the quad collapses.
 constexpr float kDegenerate = 1e-5f;
@@ -104,7 +108,7 @@ struct BillboardY {
   bool transparent() const { return alpha < 0.9999f; }
   void enqueueDraw(IDTagQ& q) const;
   void setMaterial(Qeldrin& q) const;
-  // Rebuilds only for a frame later than the last rebuild's.
+  // Rebuilds only for another frame or another camera than the last rebuild's.
   void rebuild(const billboard::CameraView& cam, uint32_t frameNumber);
   void draw(Qeldrin& q);
 
@@ -116,4 +120,5 @@ struct BillboardY {
   float alpha = 1.0f;
   uint32_t frame = 0;
   Vec3 pos{0, 0, 0};
+  billboard::CameraView builtFor{};
 };

@@ -4,8 +4,9 @@
 #include "runtime/core/thread_ctx.h"
 
 void HUDText3D::rebuildWorld(const billboard::CameraView& cam, uint32_t frameNumber) {
-  if (frameNumber <= frame) return;
+  if (frameNumber == frame && billboard::sameView(cam, builtFor)) return;
   frame = frameNumber;
+  builtFor = cam;
   ProfScope scope("world-mat");
   const Mat43 w = bb.worldMatrix(cam);
   const auto [cx, cy] = getTextCenter();

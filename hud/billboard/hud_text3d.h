@@ -32,7 +32,7 @@ class HUDText3D : public hudwidget::HUDText {
   void setDistGain(float a, float b) { bb.setDistGain(a, b); }
   void setScale(float x, float y) { bb.setSize(x, y); }
 
-  // The world matrix for this frame (kept until a later frame).
+  // The world matrix for this frame and camera (kept until either changes).
   void rebuildWorld(const billboard::CameraView& cam, uint32_t frameNumber);
   void collect(PassWord* passWord, void* passThrough, IDTagQ& q);
 
@@ -42,4 +42,5 @@ class HUDText3D : public hudwidget::HUDText {
   BillboardBase bb;
   Mat43 world;
   uint32_t frame = 0;
+  billboard::CameraView builtFor{};
 };

@@ -6,6 +6,10 @@ namespace {
 
 Vec3 rotated(Vec3 v, const Quat& q) { return v.mulMat33(q.toMat33()); }
 
+// A quaternion set by a script need not be of unit length; its axes are reported as unit
+// vectors all the same.
+Vec3 unitOr(Vec3 v, Vec3 fallback) { return lengthSquared(v) > 0 ? vec3Normalize(v) : fallback; }
+
 }  // namespace
 
 void CamData::set_pos(Vec3 p) {
@@ -53,21 +57,23 @@ Quat CamData::get_rotation() {
 
 void CamData::set_rotation(Quat q) {
   rotation_ = q;
-  if (!rollMode_) {
-    up_ = rotated({0, 1, 0}, q);
-    right_ = rotated({1, 0, 0}, q);
-  }
+  takeAxes();
+  // A later set_aim builds on this orientation's up, not on the hint before it (roll mode
+  // reads no hint, and set_up replaces it).
+  up_ = upAxis_;
   ++revision_;
   dirty_ = (dirty_ & ~kDirtyOrientation) | kDirtyMatrices;
 }
 
 void CamData::move_fwd3d(float distance) {
-  position_ = position_ + rotation_.axisZ() * distance;
+  updateOrientation();
+  position_ = position_ + direction_ * distance;
   dirty_ |= kDirtyMatrices;
 }
 
 void CamData::move_side3d(float distance) {
-  position_ = position_ + rotation_.axisX() * distance;
+  updateOrientation();
+  position_ = position_ + right_ * distance;
   dirty_ |= kDirtyMatrices;
 }
 
@@ -82,17 +88,16 @@ Vec3 CamData::vp2wp(float x, float y, float z) {
 
 Vec3 CamData::get_dir() {
   updateOrientation();
-  direction_ = rotation_.axisZ();
   return direction_;
 }
 
 Vec3 CamData::get_up() {
-  if (rollMode_) updateOrientation();
-  return up_;
+  updateOrientation();
+  return upAxis_;
 }
 
 Vec3 CamData::get_right() {
-  if (rollMode_) updateOrientation();
+  updateOrientation();
   return right_;
 }
 
@@ -114,11 +119,21 @@ const Mat44& CamData::viewProjection() {
 void CamData::updateOrientation() {
   if (!(dirty_ & kDirtyOrientation)) return;
   dirty_ &= ~kDirtyOrientation;
-  if (rollMode_) up_ = {std::sin(roll_), std::cos(roll_), 0};
-  rotation_ = Quat::aimRotation(up_, direction_);
-  if (rollMode_) up_ = rotated({0, 1, 0}, rotation_);
-  direction_ = rotation_.axisZ();
-  right_ = cross(up_, direction_);
+  if (rollMode_) {
+    // The hint stays untouched, so set_up and set_aim after roll mode start afresh.
+    const Quat upright = Quat::aimRotation({0, 1, 0}, direction_);
+    const Vec3 up = rotated({0, 1, 0}, upright) * std::cos(roll_) + rotated({1, 0, 0}, upright) * std::sin(roll_);
+    rotation_ = Quat::aimRotation(up, direction_);
+  } else {
+    rotation_ = Quat::aimRotation(up_, direction_);
+  }
+  takeAxes();
+}
+
+void CamData::takeAxes() {
+  direction_ = unitOr(rotation_.axisZ(), {0, 0, 1});
+  right_ = unitOr(rotation_.axisX(), {1, 0, 0});
+  upAxis_ = unitOr(rotated({0, 1, 0}, rotation_), {0, 1, 0});
 }
 
 void CamData::updateMatrices() {

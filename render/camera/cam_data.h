@@ -1,7 +1,9 @@
 // One camera: position, orientation (aim direction with an up vector, a roll angle, or
 // a quaternion set directly), field of view, aspect and clip planes. Setters store and
-// raise dirty flags; the orientation and the matrices are rebuilt when read. Direct3D
-// conventions: left-handed, row vectors, depth 0..1.
+// raise dirty flags; the orientation and the matrices are rebuilt when read, so every
+// getter and move sees what the last setter asked for. The up vector a script gives is a
+// hint the orientation is built from; the reported axes are the rotation's rows (unit,
+// at right angles). Direct3D conventions: left-handed, row vectors, depth 0..1.
 #pragma once
 #include <cstdint>
 
@@ -18,6 +20,10 @@ class CamData {
   void set_pos(Vec3 p);
   void set_aim(Vec3 aimPoint);
   void set_up(Vec3 up);
+  // Turns the upright orientation (that of set_up(0, 1, 0)) about the view direction, up
+  // toward the right for a positive angle. Looking along +Y or -Y the upright orientation
+  // is the shortest turn from the +Z view: right stays +X, up is -Z looking up and +Z
+  // looking down.
   void set_roll(float radians);
   void set_fov(float radians);
   void set_aspect(float aspect);
@@ -53,6 +59,8 @@ class CamData {
     dirty_ |= flags;
   }
   void updateOrientation();
+  // The reported direction, right and up from the rotation.
+  void takeAxes();
   void updateMatrices();
 
   uint32_t revision_ = 0;
@@ -60,6 +68,7 @@ class CamData {
   Vec3 up_{0, 1, 0};
   Vec3 direction_{0, 0, 1};
   Vec3 right_{1, 0, 0};
+  Vec3 upAxis_{0, 1, 0};  // the rotation's up; up_ is the script's hint
   float fov_ = 1.5707964f;  // 2 atan2(1, 1)
   float aspect_ = 1.4f;
   float near_ = 1.0f;

@@ -84,24 +84,42 @@ bool ParamTable::set(std::string_view name, const ParamValue& value) {
   return true;
 }
 
+namespace {
+
+// Whether a pass other than p binds the name: its value must wait for that pass.
+bool otherPassBinds(const TechniqueBindings& bindings, std::string_view name, int32_t p) {
+  for (size_t i = 0; i < bindings.passes.size(); ++i) {
+    if (int32_t(i) != p && bindings.passes[i].count(name)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool ParamTable::apply(FxData& fx, const TechniqueBindings& bindings, int32_t pass) {
   if (pendingCount_ == 0) return false;
   qxfx::IEffect* effect = fx.effect();
+  const BindingMap* passMap =
+      pass >= 0 && size_t(pass) < bindings.passes.size() ? &bindings.passes[size_t(pass)] : nullptr;
   bool sent = false;
+  size_t waiting = 0;
   for (auto& [name, s] : slots_) {
     if (!s.hasPending) continue;
-    s.hasPending = false;
     // A value replaced while pending by what the effect already holds is not sent again.
-    if (s.hasGiven && s.given == s.pending) continue;
-    s.given = s.pending;
-    s.hasGiven = true;
-    const ParamValue& value = s.given;
+    if (s.hasGiven && s.given == s.pending) {
+      s.hasPending = false;
+      continue;
+    }
     qxfx::FxHandle param = 0;
-    if (auto b = bindings.technique.find(name); b != bindings.technique.end()) {
-      param = b->second.param;
-    } else if (pass >= 0 && size_t(pass) < bindings.passes.size() &&
-               bindings.passes[size_t(pass)].count(name)) {
-      param = bindings.passes[size_t(pass)].find(name)->second.param;
+    const auto t = bindings.technique.find(name);
+    const auto p = passMap ? passMap->find(name) : BindingMap::const_iterator();
+    if (t != bindings.technique.end()) {
+      param = t->second.param;
+    } else if (passMap && p != passMap->end()) {
+      param = p->second.param;
+    } else if (otherPassBinds(bindings, name, pass)) {
+      ++waiting;  // stays pending, not taken for sent
+      continue;
     } else if (effect) {
       if (!s.semanticLooked) {
         s.semantic = effect->getParameterBySemantic(name);
@@ -109,7 +127,11 @@ bool ParamTable::apply(FxData& fx, const TechniqueBindings& bindings, int32_t pa
       }
       param = s.semantic;
     }
+    s.hasPending = false;
+    s.given = s.pending;
+    s.hasGiven = true;
     if (!param || !effect) continue;
+    const ParamValue& value = s.given;
     switch (value.kind) {
       case ParamValue::kTexture: {
         kesto::HdlLock<TextureMgr::TexHandle> tex(value.texture, kesto::HdlLock<TextureMgr::TexHandle>::kShared);
@@ -130,7 +152,7 @@ bool ParamTable::apply(FxData& fx, const TechniqueBindings& bindings, int32_t pa
     }
     sent = true;
   }
-  pendingCount_ = 0;
+  pendingCount_ = waiting;
   return sent;
 }
 

@@ -41,8 +41,9 @@ class ParamTable {
   // nothing. True when the value became pending.
   bool set(std::string_view name, const ParamValue& value);
   // Sends every pending value through its binding (technique first, then pass p), else
-  // through the effect parameter of that semantic; a name with neither is dropped. True
-  // when anything reached the effect.
+  // through the effect parameter of that semantic; a name with neither is dropped. A name
+  // only another pass binds stays pending for that pass. True when anything reached the
+  // effect.
   bool apply(FxData& fx, const TechniqueBindings& bindings, int32_t pass);
   // At a technique's begin: every value given becomes pending again (a pending one is
   // kept) and the record of values given is emptied.

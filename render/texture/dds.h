@@ -1,9 +1,11 @@
-// DDS files: the level 0 of uncompressed 32-bit colour, A8 and DXT1/3/5 images is read;
-// uncompressed A8R8G8B8 and A8 images are written. Everything else is refused with a
+// DDS files: every stored level of uncompressed 32-bit colour, A8 and DXT1/3/5 images is
+// read (of a cube map, the first face); those formats are written with all their levels,
+// DXT blocks as they are. Everything else, volume textures included, is refused with a
 // reason, never guessed at.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,19 +15,33 @@ namespace qxtex {
 inline constexpr uint32_t kMaxImageSide = 16384;
 inline constexpr uint64_t kMaxPixels = 4096ull * 4096ull;
 
+// Levels of a full chain, down to 1 x 1; level k is max(1, side >> k) on each side.
+uint32_t fullChainLevels(uint32_t width, uint32_t height);
+inline uint32_t levelSide(uint32_t side, uint32_t level) { return side >> level ? side >> level : 1u; }
+
 struct DdsImage {
   uint32_t format = 0;  // D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A8 or D3DFMT_DXT1/3/5
   uint32_t width = 0;
   uint32_t height = 0;
-  std::vector<uint8_t> bits;  // level 0, rows (rows of 4x4 blocks) of qxgfx::formatPitch bytes
+  std::vector<uint8_t> bits;               // level 0, rows (rows of 4x4 blocks) of qxgfx::formatPitch bytes
+  std::vector<std::vector<uint8_t>> mips;  // levels 1.. the file stores, laid out as level 0
+};
+
+// One level to write: rows (rows of 4x4 blocks) pitch bytes apart.
+struct DdsLevel {
+  const uint8_t* bits = nullptr;
+  size_t pitch = 0;
 };
 
 bool looksLikeDds(const uint8_t* data, size_t size);
 // False (out untouched) with the reason in why when the bytes are no DDS image this
-// reader takes, or are cut short.
+// reader takes, are cut short, or claim more levels than the full chain.
 bool readDds(const uint8_t* data, size_t size, DdsImage& out, std::string* why);
-// The file of one uncompressed level: format D3DFMT_A8R8G8B8 (bytes B, G, R, A) or
-// D3DFMT_A8, rows pitch bytes apart. Empty for any other format.
+// The file of levels 0.. (each half the one before) in D3DFMT_A8R8G8B8 (bytes B, G, R, A),
+// D3DFMT_X8R8G8B8, D3DFMT_A8B8G8R8, D3DFMT_A8 or DXT1/3/5. Empty for any other format,
+// for no levels, or for more levels than the full chain.
+std::vector<uint8_t> writeDds(uint32_t format, uint32_t width, uint32_t height, std::span<const DdsLevel> levels);
+// One level.
 std::vector<uint8_t> writeDds(uint32_t format, uint32_t width, uint32_t height, const uint8_t* bits, size_t pitch);
 
 }  // namespace qxtex

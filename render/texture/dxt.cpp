@@ -1,5 +1,10 @@
 #include "render/texture/dxt.h"
 
+#include <stb_dxt.h>
+
+#include <algorithm>
+#include <utility>
+
 #include "platform/gfx/gfx_types.h"
 
 namespace qxtex {
@@ -61,6 +66,52 @@ void alphaBlock(const uint8_t* b, uint32_t format, Rgba px[16]) {
   for (int i = 0; i < 16; ++i) px[i].c[3] = pal[(bitsOf >> (3 * i)) & 7];
 }
 
+int distance2(const Rgba& a, const uint8_t* b) {
+  int d = 0;
+  for (int i = 0; i < 3; ++i) d += (a.c[i] - b[i]) * (a.c[i] - b[i]);
+  return d;
+}
+
+void put16(uint8_t* p, uint16_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+
+// A DXT1 block with transparent pixels: the ends stb_dxt picks for the opaque ones, in the
+// order (first <= second) that selects three colours and transparent black at index 3.
+void transparentDxt1Block(uint8_t px[16][4], uint8_t* out) {
+  int opaque = -1;
+  for (int i = 0; i < 16 && opaque < 0; ++i)
+    if (px[i][3] >= 128) opaque = i;
+  uint32_t indices = 0;
+  if (opaque < 0) {
+    put16(out, 0);
+    put16(out + 2, 0);
+    indices = 0xFFFFFFFFu;
+  } else {
+    uint8_t colour[16][4];
+    for (int i = 0; i < 16; ++i)
+      for (int c = 0; c < 4; ++c) colour[i][c] = c == 3 ? 255 : px[px[i][3] >= 128 ? i : opaque][c];
+    uint8_t ends[8];
+    stb_compress_dxt_block(ends, &colour[0][0], 0, STB_DXT_HIGHQUAL);
+    uint16_t lo = le16(ends), hi = le16(ends + 2);
+    if (lo > hi) std::swap(lo, hi);
+    put16(out, lo);
+    put16(out + 2, hi);
+    const Rgba pal[3] = {from565(lo), from565(hi), mix(from565(lo), from565(hi), 1, 1)};
+    for (int i = 0; i < 16; ++i) {
+      uint32_t best = 3;
+      if (px[i][3] >= 128) {
+        best = 0;
+        for (uint32_t k = 1; k < 3; ++k)
+          if (distance2(pal[k], colour[i]) < distance2(pal[best], colour[i])) best = k;
+      }
+      indices |= best << (2 * i);
+    }
+  }
+  for (int i = 0; i < 4; ++i) out[4 + i] = uint8_t(indices >> (8 * i));
+}
+
 }  // namespace
 
 bool isDxt(uint32_t format) {
@@ -80,6 +131,35 @@ void decodeDxt(uint32_t format, uint32_t width, uint32_t height, const uint8_t* 
         const uint32_t x = bx * 4 + i % 4, y = by * 4 + i / 4;
         if (x < width && y < height)
           for (int c = 0; c < 4; ++c) rgba[(size_t(y) * width + x) * 4 + c] = px[i].c[c];
+      }
+    }
+  }
+}
+
+void encodeDxt(uint32_t format, uint32_t width, uint32_t height, const uint8_t* rgba, uint8_t* bits) {
+  const bool dxt1 = format == qxgfx::D3DFMT_DXT1;
+  const size_t blockBytes = dxt1 ? 8 : 16;
+  uint8_t* out = bits;
+  for (uint32_t by = 0; by < (height + 3) / 4; ++by) {
+    for (uint32_t bx = 0; bx < (width + 3) / 4; ++bx, out += blockBytes) {
+      uint8_t px[16][4];
+      bool transparent = false;
+      for (uint32_t i = 0; i < 16; ++i) {
+        const uint32_t x = std::min(bx * 4 + i % 4, width - 1), y = std::min(by * 4 + i / 4, height - 1);
+        for (int c = 0; c < 4; ++c) px[i][c] = rgba[(size_t(y) * width + x) * 4 + c];
+        transparent |= px[i][3] < 128;
+      }
+      if (dxt1 && transparent) {
+        transparentDxt1Block(px, out);
+      } else if (format == qxgfx::D3DFMT_DXT5) {
+        stb_compress_dxt_block(out, &px[0][0], 1, STB_DXT_HIGHQUAL);
+      } else {
+        if (!dxt1) {
+          for (int i = 0; i < 8; ++i) out[i] = 0;
+          for (int i = 0; i < 16; ++i) out[i / 2] |= uint8_t(((px[i][3] + 8) / 17) << (4 * (i & 1)));
+        }
+        for (int i = 0; i < 16; ++i) px[i][3] = 255;
+        stb_compress_dxt_block(dxt1 ? out : out + 8, &px[0][0], 0, STB_DXT_HIGHQUAL);
       }
     }
   }

@@ -9,6 +9,7 @@
 #include "platform/gfx/gfx_types.h"
 #include "render/texture/dds.h"
 #include "render/texture/dxt.h"
+#include "render/texture/mip_chain.h"
 
 namespace qxtex {
 
@@ -68,6 +69,8 @@ bool decodeImage(const uint8_t* data, size_t size, Image& out, std::string* why)
     out.width = dds.width;
     out.height = dds.height;
     out.bits = std::move(dds.bits);
+    out.mips = std::move(dds.mips);
+    completeMipChain(out.format, out.width, out.height, out.bits, out.mips);
     return true;
   }
   if (size == 0 || size > size_t(INT_MAX)) return fail(why, "not an image");
@@ -104,6 +107,11 @@ ImageFileFormat fileFormatFor(std::u16string_view fileName) {
 std::vector<uint8_t> encodeImage(ImageFileFormat file, uint32_t format, uint32_t width, uint32_t height,
                                  const uint8_t* bits, size_t pitch, std::string* why) {
   std::vector<uint8_t> rgba;
+  if (file == ImageFileFormat::dds) {
+    std::vector<uint8_t> out = writeDds(format, width, height, bits, pitch);
+    if (out.empty()) fail(why, "texture format " + std::to_string(format) + " cannot be saved");
+    return out;
+  }
   if (width == 0 || height == 0 || !toRGBA(format, width, height, bits, pitch, rgba)) {
     fail(why, "texture format " + std::to_string(format) + " cannot be saved");
     return {};
@@ -112,10 +120,7 @@ std::vector<uint8_t> encodeImage(ImageFileFormat file, uint32_t format, uint32_t
   const int w = int(width), h = int(height);
   switch (file) {
     case ImageFileFormat::dds:
-      if (format == qxgfx::D3DFMT_A8) return writeDds(format, width, height, bits, pitch);
-      // Compressed levels are written uncompressed.
-      for (size_t i = 0; i < rgba.size(); i += 4) std::swap(rgba[i], rgba[i + 2]);
-      return writeDds(qxgfx::D3DFMT_A8R8G8B8, width, height, rgba.data(), size_t(width) * 4);
+      break;
     case ImageFileFormat::bmp:
       stbi_write_bmp_to_func(appendBytes, &out, w, h, 4, rgba.data());
       break;

@@ -6,6 +6,7 @@
 #include "platform/core/utf.h"
 #include "platform/gfx/format.h"
 #include "render/device/device_mgr.h"
+#include "render/texture/dds.h"
 #include "render/texture/image_codec.h"
 #include "runtime/fs/files.h"
 #include "runtime/res/hdl_lock.h"
@@ -17,12 +18,31 @@ constexpr int64_t kMaxImageFileBytes = 64 << 20;
 
 bool validExponent(int32_t n) { return n >= 0 && n <= TextureMgr::kMaxSizeExponent; }
 
-// Copies rows of an image into a locked level.
-void copyRows(const qxtex::Image& image, void* dest, int32_t destPitch) {
-  const uint32_t pitch = qxgfx::formatPitch(image.format, image.width);
-  const uint32_t rows = qxgfx::formatRows(image.format, image.height);
+// Copies the rows of level `level` of an image into a locked level.
+void copyRows(const qxtex::Image& image, uint32_t level, void* dest, int32_t destPitch) {
+  const std::vector<uint8_t>& bits = level == 0 ? image.bits : image.mips[level - 1];
+  const uint32_t pitch = qxgfx::formatPitch(image.format, qxtex::levelSide(image.width, level));
+  const uint32_t rows = qxgfx::formatRows(image.format, qxtex::levelSide(image.height, level));
   for (uint32_t y = 0; y < rows; ++y)
-    std::memcpy(static_cast<uint8_t*>(dest) + size_t(y) * destPitch, &image.bits[size_t(y) * pitch], pitch);
+    std::memcpy(static_cast<uint8_t*>(dest) + size_t(y) * destPitch, &bits[size_t(y) * pitch], pitch);
+}
+
+// A DDS file of every level of a texture, as the device holds them.
+std::vector<uint8_t> ddsOfTexture(qxgfx::Texture& t, std::string& why) {
+  std::vector<qxtex::DdsLevel> levels;
+  for (uint32_t l = 0; l < t.levelCount(); ++l) {
+    qxgfx::LockedRect r;
+    if (!t.lockRect(l, r, nullptr, qxgfx::D3DLOCK_READONLY)) break;
+    levels.push_back({static_cast<const uint8_t*>(r.bits), size_t(r.pitch)});
+  }
+  std::vector<uint8_t> out;
+  if (levels.size() == t.levelCount()) out = qxtex::writeDds(t.format(), t.width(0), t.height(0), levels);
+  for (uint32_t l = 0; l < levels.size(); ++l) t.unlockRect(l);
+  if (levels.size() != t.levelCount())
+    why = "the texture's levels cannot be read";
+  else if (out.empty())
+    why = "texture format " + std::to_string(t.format()) + " cannot be saved";
+  return out;
 }
 
 }  // namespace
@@ -130,17 +150,23 @@ bool TextureMgr::loadData(TexData& data, qx::IFiles* source, const std::u16strin
   data.width = int32_t(image.width);
   data.height = int32_t(image.height);
 
-  const bool compressed = qxgfx::formatInfo(image.format)->blockBytes != 0;
+  // A DDS image brings its whole chain; the device makes the others' from level 0.
+  const bool ownChain = !image.mips.empty() || qxgfx::formatInfo(image.format)->blockBytes != 0;
   if (qxgfx::Device* device = DeviceMgr::currentDevice()) {
-    // Render-target and depth usages make no sense for an image; mips are generated.
-    const uint32_t usage = (usage_ & qxgfx::D3DUSAGE_DYNAMIC) | (compressed ? 0 : qxgfx::D3DUSAGE_AUTOGENMIPMAP);
-    qxgfx::Ref<qxgfx::Texture> t =
-        device->createTexture(image.width, image.height, compressed ? 1 : 0, usage, image.format, pool_);
-    qxgfx::LockedRect r;
-    if (t && t->lockRect(0, r, nullptr, 0)) {
-      copyRows(image, r.bits, r.pitch);
-      t->unlockRect(0);
-      if (t->levelCount() > 1) t->generateMipSubLevels();
+    // Render-target and depth usages make no sense for an image.
+    const uint32_t usage = (usage_ & qxgfx::D3DUSAGE_DYNAMIC) | (ownChain ? 0 : qxgfx::D3DUSAGE_AUTOGENMIPMAP);
+    const uint32_t levels = ownChain ? 1 + uint32_t(image.mips.size()) : 0;
+    qxgfx::Ref<qxgfx::Texture> t = device->createTexture(image.width, image.height, levels, usage, image.format, pool_);
+    bool filled = t && (!ownChain || t->levelCount() == levels);
+    for (uint32_t l = 0; filled && l < (ownChain ? levels : 1); ++l) {
+      qxgfx::LockedRect r;
+      filled = t->lockRect(l, r, nullptr, 0);
+      if (!filled) break;
+      copyRows(image, l, r.bits, r.pitch);
+      t->unlockRect(l);
+    }
+    if (filled) {
+      if (!ownChain && t->levelCount() > 1) t->generateMipSubLevels();
       data.setTexture(std::move(t));
     } else {
       report(utf8Name + ": the device made no texture");
@@ -149,7 +175,7 @@ bool TextureMgr::loadData(TexData& data, qx::IFiles* source, const std::u16strin
     data.setMemoryLevel(image.format, image.width, image.height);
     qxgfx::LockedRect r;
     if (void* bits = data.lockLevel0(r)) {
-      copyRows(image, bits, r.pitch);
+      copyRows(image, 0, bits, r.pitch);
       data.unlockLevel0();
     }
   }
@@ -186,6 +212,8 @@ bool TextureMgr::saveAsFile(uint32_t texture, const std::u16string& fileName) {
           bytes = qxtex::encodeImage(kind, format, w, h, static_cast<const uint8_t*>(r.bits), size_t(r.pitch), &why);
           copy->unlockRect();
         }
+      } else if (kind == qxtex::ImageFileFormat::dds && lock->texture()) {
+        bytes = ddsOfTexture(*lock->texture(), why);
       } else if (void* bits = lock->lockLevel0(r)) {
         bytes = qxtex::encodeImage(kind, format, w, h, static_cast<const uint8_t*>(bits), size_t(r.pitch), &why);
         lock->unlockLevel0();

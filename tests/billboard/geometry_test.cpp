@@ -101,17 +101,36 @@ TEST(BillboardY, LevelQuadOncePerFrameAndTopView) {
   const Vec3 want[4] = {{-1, 3, 3}, {3, 3, 3}, {3, 1, 3}, {-1, 1, 3}};
   for (int i = 0; i < 4; ++i) expectVec(y.positions[i].pos, want[i]);
 
-  // Same frame: kept; the next frame from straight above collapses onto the position.
+  // Same frame and camera: kept, though the position moved.
+  y.setPos({5, 5, 5});
+  y.rebuild(rolled, 1);
+  expectVec(y.positions[0].pos, want[0]);
+  // Same frame, another camera (a second pass): rebuilt; from straight above the quad
+  // collapses onto the position.
   const CameraView above{{1, 20, 3}, {0, 0, 1}, {0, -1, 0}};
   y.rebuild(above, 1);
-  expectVec(y.positions[0].pos, want[0]);
+  for (int i = 0; i < 4; ++i) expectVec(y.positions[i].pos, {5, 5, 5});
+  // The next frame with the same camera: rebuilt.
   y.setAlpha(0.5f);
   y.rebuild(above, 2);
-  for (int i = 0; i < 4; ++i) {
-    expectVec(y.positions[i].pos, {1, 2, 3});
-    EXPECT_EQ(y.uvs[i].alpha, 0.5f);
-  }
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(y.uvs[i].alpha, 0.5f);
   EXPECT_EQ(y.frame, 2u);
+}
+
+TEST(BillboardY, AnyChangeOfTheCameraRebuilds) {
+  const CameraView base{{0, 0, -10}, {0, 1, 0}, {0, 0, 1}, {1, 0, 0}};
+  EXPECT_TRUE(billboard::sameView(base, base));
+  for (int field = 0; field < 4; ++field) {
+    CameraView other = base;
+    Vec3* v[4] = {&other.eye, &other.up, &other.dir, &other.right};
+    v[field]->y += 0.5f;
+    EXPECT_FALSE(billboard::sameView(base, other)) << field;
+    BillboardY y;
+    y.rebuild(base, 1);
+    y.setPos({0, 7, 0});
+    y.rebuild(other, 1);
+    EXPECT_EQ(y.positions[0].pos.y > 6, true) << field;
+  }
 }
 
 TEST(BillboardBase, WorldMatrixAxisLock) {
@@ -152,16 +171,22 @@ TEST(BillboardBase, WorldMatrixAxisLock) {
   expectVec(row(m, 2), {0, 0, 2});
 }
 
-TEST(HUDText3D, WorldMatrixKeptWithinAFrame) {
+TEST(HUDText3D, WorldMatrixKeptForOneFrameAndCamera) {
   HUDText3D t;
   t.setPos({1, 2, 3});
   t.rebuildWorld(kFront, 1);
   const Mat43 first = t.world;
+  // Same frame and camera: kept, though the position moved.
+  t.setPos({4, 2, 3});
+  t.rebuildWorld(kFront, 1);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(t.world.m[i], first.m[i]);
+  // Same frame, another camera: rebuilt.
   const CameraView turned{{0, 0, -10}, {1, 0, 0}, {0, 0, 1}};
   t.rebuildWorld(turned, 1);
-  for (int i = 0; i < 12; ++i) EXPECT_EQ(t.world.m[i], first.m[i]);
-  t.rebuildWorld(turned, 2);
   EXPECT_NE(t.world.m[0], first.m[0]);
+  // The next frame with the first camera: rebuilt at the new position.
+  t.rebuildWorld(kFront, 2);
+  EXPECT_EQ(t.world(3, 0), first(3, 0) + 3);
   EXPECT_EQ(t.frame, 2u);
 }
 

@@ -99,4 +99,103 @@ TEST_F(EngineTest, BillboardsAndTextFaceTheCamera) {
   EXPECT_EQ(inkIn(0, 112, 128, 128), 0);
 }
 
+// keep(texture): every read-back kept in order.
+std::vector<std::vector<uint32_t>>& kept() {
+  static std::vector<std::vector<uint32_t>> shots;
+  return shots;
+}
+
+int luaKeep(lua_State* L) {
+  if (qxtest::TargetPixels t = qxtest::readTargetAt(L, 1); t.read) kept().push_back(std::move(t.words));
+  return 0;
+}
+
+// Red half-transparent in front of green as each camera sees them, and a level quad seen
+// from in front and from the side within one frame. Cameras 100 units from the origin.
+const char* kCameras = R"(
+require("QXL")
+function main()
+  local v = QXL.vec3.new
+  local q = Qeldrin.new(128, 128, "cameras")
+  if not q:has_window() then record('nowindow') coroutine.yield(false) end
+  local phase = coroutine.yield(true)
+  while phase ~= 2 do phase = coroutine.yield(true) end
+  q:setShader(EffectMgr:create("effect\\billboard.fx"))
+  local function cam(from)
+    local c = CamMgr:create(from, v(0, 0, 0), 1, 1000)
+    c:set_aspect(1)
+    return c
+  end
+  local front, back, side = cam(v(0, 0, -100)), cam(v(0, 0, 100)), cam(v(-100, 0, 0))
+  local target = TextureMgr:create_blank(7, 21)
+  local red, green = TextureMgr:load("tex\\red.png", 0, 0), TextureMgr:load("tex\\green.png", 0, 0)
+  -- From the origin green (z = -10) is nearer; from the front red (z = -30), from the back green.
+  local r = BillboardY.new():setPos(v(0, 0, -30)):setSize(40, 40):setTex(red):setAlpha(0.5)
+  local g = BillboardY.new():setPos(v(0, 0, -10)):setSize(40, 40):setTex(green):setAlpha(0.5)
+  q:set_dsort("Billboard", {0, false, 0})
+  local screen = q:getTargetTex(0)
+  q:beginDraw()
+  q:setTargetTex(0, target)
+  for _, c in ipairs({front, back}) do
+    q:clearColorBuffer(0xFF000000)
+    q:clearZBuffer(1)
+    -- Queued right after the camera changes, with nothing bound in between.
+    q:setCamera(c)
+    q:set_tech("Billboard")
+    q:draw_multi({g, r}, "")
+    q:flush_drawAll(true)
+    keep(target)
+  end
+  q:endDraw()
+
+  -- A render-target pass from the front, then a screen pass from the side, one frame.
+  phase = coroutine.yield(true)
+  while phase ~= 2 do phase = coroutine.yield(true) end
+  local y = BillboardY.new():setPos(v(0, 0, 0)):setSize(40, 40):setTex(red)
+  q:beginDraw()
+  for _, pass in ipairs({{target, front}, {nil, side}}) do
+    q:setTargetTex(0, pass[1])
+    q:setCamera(pass[2])
+    q:clearColorBuffer(0xFF000000)
+    q:clearZBuffer(1)
+    q:set_tech("Billboard")
+    q:draw_single(y, "")
+    q:flush_drawAll(true)
+  end
+  q:endDraw()
+  keep(target)
+  keep(screen)
+  coroutine.yield(false)
+end
+)";
+
+TEST_F(EngineTest, BillboardsSortAndFaceByTheCameraTheyAreDrawnWith) {
+  qxtest::preferSoftwareGL();
+  writeMain(kCameras);
+  installEffect("billboard.fx");
+  std::filesystem::create_directories(root_ / "resource" / "tex");
+  qxtest::writePng(root_ / "resource" / "tex" / "red.png", 4, 4, 0xFFFF0000u);
+  qxtest::writePng(root_ / "resource" / "tex" / "green.png", 4, 4, 0xFF00FF00u);
+  kept().clear();
+  onScriptReady = [](lua_State* L) { lua_register(L, "keep", &luaKeep); };
+  const EngineRunReport report = runWithUiThread();
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
+  ASSERT_EQ(kept().size(), 4u);
+  auto channel = [](uint32_t p, int shift) { return int((p >> shift) & 0xFF); };
+  // Far first, near blended over it: the near colour at half, the far one at a quarter.
+  const char* nearer[2] = {"red (front)", "green (back)"};
+  for (int i = 0; i < 2; ++i) {
+    const uint32_t p = kept()[size_t(i)][64 * kSide + 64];
+    const int nearC = channel(p, i == 0 ? 16 : 8), farC = channel(p, i == 0 ? 8 : 16);
+    EXPECT_NEAR(nearC, 128, 8) << nearer[i] << std::hex << " " << p;
+    EXPECT_NEAR(farC, 64, 8) << nearer[i] << std::hex << " " << p;
+  }
+  // Both passes of one frame show the quad facing their own camera.
+  for (size_t i : {2u, 3u}) {
+    const uint32_t p = kept()[i][64 * kSide + 64] & 0xFFFFFFu;
+    EXPECT_EQ(p, 0xFF0000u) << (i == 2 ? "render target, front" : "screen, side") << std::hex << " " << p;
+  }
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 // clearing the back buffer, and drawing into a render target read back.
 #include <SDL.h>
 
+#include <fstream>
+
 
 #include "app/qeldrin/item_lock.h"
 #include "app/qeldrin/qeldrin.h"
@@ -193,6 +195,101 @@ end
   EXPECT_EQ(ime, (std::vector<Record>{{"STARTCOMPOSITION", "nil"},
                                       {"COMPOSITION", "にほ", "1", "2", "0,2"},
                                       {"ENDCOMPOSITION", "日本", "nil", "-1", ""}}));
+}
+
+// Two techniques of two passes: pass 0 yellow, pass 1 (moved 8 pixels right) red in A and
+// blue in B, each from the pass's own defaults.
+const char* kTwoPass = R"fx(
+vec2 screenSize : SCREENSIZE = (640, 480);
+vec4 first : FIRST = (0, 0, 0, 1);
+vec4 second : SECOND = (0, 1, 0, 1);
+vec2 shift : SHIFT = (0, 0);
+vertex_shader vs %{
+layout(location = QX_POSITION) in vec3 inPos;
+void main() {
+    vec2 s = (inPos.xy + shift) / screenSize;
+    gl_Position = vec4(s.x * 2.0 - 1.0, 1.0 - s.y * 2.0, 0.0, 1.0);
+}
+%}
+fragment_shader fs0 %{ void main() { qx_Color = first; } %}
+fragment_shader fs1 %{ void main() { qx_Color = second; } %}
+technique A < string SYS_VType = "HudVtx"; > {
+    pass p0 < string S = "SHIFT:0 0"; string F = "FIRST:1 1 0 1"; > {
+        ZEnable = false; CullMode = None; VertexShader = vs; FragmentShader = fs0; }
+    pass p1 < string S = "SHIFT:8 0"; string C = "SECOND:1 0 0 1"; > {
+        ZEnable = false; CullMode = None; VertexShader = vs; FragmentShader = fs1; }
+}
+technique B < string SYS_VType = "HudVtx"; > {
+    pass p0 < string S = "SHIFT:0 0"; string F = "FIRST:1 1 0 1"; > {
+        ZEnable = false; CullMode = None; VertexShader = vs; FragmentShader = fs0; }
+    pass p1 < string S = "SHIFT:8 0"; string C = "SECOND:0 0 1 1"; > {
+        ZEnable = false; CullMode = None; VertexShader = vs; FragmentShader = fs1; }
+}
+)fx";
+
+std::vector<std::vector<uint32_t>>& kept() {
+  static std::vector<std::vector<uint32_t>> shots;
+  return shots;
+}
+
+int luaKeep(lua_State* L) {
+  if (qxtest::TargetPixels t = qxtest::readTargetAt(L, 1); t.read) kept().push_back(std::move(t.words));
+  return 0;
+}
+
+TEST_F(EngineTest, EachPassOfATechniqueDrawsWithItsOwnDefaults) {
+  qxtest::preferSoftwareGL();
+  writeMain(R"(
+require("QXL")
+function main()
+  local q = Qeldrin.new(64, 48, "passes")
+  if not q:has_window() then record('nowindow') coroutine.yield(false) end
+  q:setShader(EffectMgr:create("effect\\twopass.fx"))
+  local target = TextureMgr:create_blank(5, 21)
+  local quad = makequad()
+  for frame = 1, 2 do
+    local phase = coroutine.yield(true)
+    while phase ~= 2 do phase = coroutine.yield(true) end
+    for _, tech in ipairs({"A", "B"}) do
+      q:beginDraw()
+      q:setTargetTex(0, target)
+      q:clearColorBuffer(0xFF000000)
+      q:set_tech(tech)
+      q:draw_single(quad, "")
+      q:flush_drawAll(true)
+      q:endDraw()
+      keep(target)
+    end
+  end
+  coroutine.yield(false)
+end
+)");
+  std::filesystem::create_directories(root_ / "resource" / "effect");
+  std::ofstream(root_ / "resource" / "effect" / "twopass.fx", std::ios::binary) << kTwoPass;
+  registerQuad();
+  kept().clear();
+  onScriptReady = [](lua_State* L) {
+    lua_register(L, "makequad", &luaMakeQuad);
+    lua_register(L, "keep", &luaKeep);
+  };
+  const EngineRunReport report = runWithUiThread();
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
+  ASSERT_EQ(kept().size(), 4u);
+  // The quad covers pixels 4..19 on both axes; pass 1 draws it 8 pixels to the right.
+  for (size_t shot = 0; shot < 4; ++shot) {
+    const uint32_t second = shot % 2 == 0 ? 0xFFFF0000u : 0xFF0000FFu;
+    int wrong = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) {
+        const bool inY = y >= 4 && y < 20;
+        const uint32_t want = !inY || x < 4 || x >= 28 ? 0xFF000000u : x < 12 ? 0xFFFFFF00u : second;
+        const uint32_t got = kept()[shot][size_t(y * 32 + x)];
+        if (got != want && wrong++ < 3)
+          ADD_FAILURE() << "shot " << shot << " (" << x << ", " << y << ") " << std::hex << got;
+      }
+    EXPECT_EQ(wrong, 0) << "shot " << shot;
+  }
 }
 
 }  // namespace

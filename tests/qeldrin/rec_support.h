@@ -68,8 +68,11 @@ class LoggingEffect final : public qxfx::IEffect {
     log.push_back("begin");
     return in_->begin(passes, flags);
   }
+  // What was last written of each parameter when each pass began.
+  std::vector<std::map<std::string, std::vector<float>>> atPass;
   int32_t beginPass(uint32_t pass) override {
     log.push_back("pass " + std::to_string(pass));
+    atPass.push_back(last);
     return in_->beginPass(pass);
   }
   int32_t commitChanges() override {
@@ -177,6 +180,10 @@ technique T < string SYS_VType = "HudVtx"; string OBJ_colour = "COLOR:1 2 3 4"; 
 }
 technique U < string SYS_VType = "HudVtx"; > { pass { VertexShader = v; FragmentShader = f; } }
 technique NoFormat { pass { VertexShader = v; FragmentShader = f; } }
+technique M < string SYS_VType = "HudVtx"; > {
+  pass p0 < string PG = "GAIN:1"; string PB = "BIAS:4"; > { VertexShader = v; FragmentShader = f; }
+  pass p1 < string PG = "BIAS:2"; string PG1 = "GAIN:3"; > { VertexShader = v; FragmentShader = f; }
+}
 )fx";
 
 }  // namespace qtest

@@ -135,6 +135,34 @@ TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   EXPECT_FLOAT_EQ(q->cam_pos().z, -7.0f);
 }
 
+TEST_F(QeldrinTest, EachPassBeginsWithItsOwnDefaults) {
+  object("a", {batched(0, 1)});
+  using Values = std::map<std::string, std::vector<float>>;
+  for (int frame = 0; frame < 2; ++frame) {
+    ASSERT_TRUE(q->set_tech("M"));
+    fxLog->atPass.clear();
+    queue({"a"});
+    q->flush_drawAll(true);
+    ASSERT_EQ(fxLog->atPass.size(), 2u) << frame;
+    // A name each pass binds to another parameter, and names only one pass binds.
+    for (int p = 0; p < 2; ++p) {
+      Values& v = fxLog->atPass[size_t(p)];
+      EXPECT_EQ(v["GAIN"], (std::vector<float>{p ? 3.0f : 1.0f, 0, 0, 0})) << frame << " pass " << p;
+      EXPECT_EQ(v["BIAS"], (std::vector<float>{p ? 2.0f : 4.0f, 0, 0, 0})) << frame << " pass " << p;
+    }
+    // Another technique between frames leaves the effect holding its own values.
+    ASSERT_TRUE(q->set_tech("T"));
+    queue({"a"});
+    q->flush_drawAll(true);
+  }
+  // A name no pass binds and no parameter carries is dropped, not kept pending.
+  ASSERT_TRUE(q->set_tech("M"));
+  const float x = 1;
+  q->setParamVector("NOWHERE", &x, 1);
+  q->bindEffectParams();
+  EXPECT_FALSE(q->currentList()->table.hasPending());
+}
+
 TEST_F(QeldrinTest, ScreenSizeFollowsTargetAndWorldViewProjectionIsWorldTimesViewProjection) {
   ASSERT_TRUE(q->set_tech("T"));
   auto& a = object("a", {batched(0)});

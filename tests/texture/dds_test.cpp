@@ -1,11 +1,13 @@
 // The DDS reader and writer: round trips, the pixel formats taken, and hostile headers.
 #include "render/texture/dds.h"
 #include "render/texture/dxt.h"
+#include "render/texture/mip_chain.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "platform/gfx/format.h"
 #include "platform/gfx/gfx_types.h"
 #include "tests/texture/texture_fixture.h"
 
@@ -132,8 +134,211 @@ TEST(Dxt, BlocksDecodeToTheirPalettes) {
   dxt5[2] = 0x88, dxt5[3] = 0x0E;  // indices 0, 1, 2, 7 (3 bits each)
   EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT5, dxt5), (std::vector<uint32_t>{0x000000FF, 0x00000000, 0x000000DA, 0x00000024}));
   dxt5[0] = 0, dxt5[1] = 255;
-  dxt5[2] = 0xB0, dxt5[3] = 0x0F;  // indices 0, 6, 6, 7
-  EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT5, dxt5), (std::vector<uint32_t>{0x00000000, 0x00000000, 0x00000000, 0x000000FF}));
+  dxt5[2] = 0x90, dxt5[3] = 0x0F;  // indices 0, 2, 6, 7
+  EXPECT_EQ(firstRow(qxgfx::D3DFMT_DXT5, dxt5),
+            (std::vector<uint32_t>{0x00000000, 0x00000033, 0x00000000, 0x000000FF}));
+}
+
+// ---- mip levels
+
+constexpr uint32_t kFormats[] = {qxgfx::D3DFMT_A8R8G8B8, qxgfx::D3DFMT_X8R8G8B8, qxgfx::D3DFMT_A8,
+                                 qxgfx::D3DFMT_DXT1,     qxgfx::D3DFMT_DXT3,     qxgfx::D3DFMT_DXT5};
+
+// Level l of a w x h image in the format, every byte its own.
+std::vector<uint8_t> levelBytes(uint32_t format, uint32_t w, uint32_t h, uint32_t l, uint8_t seed) {
+  std::vector<uint8_t> b(qxgfx::formatLevelBytes(format, qxtex::levelSide(w, l), qxtex::levelSide(h, l)));
+  for (size_t i = 0; i < b.size(); ++i) b[i] = uint8_t(seed + 37 * i + 11 * l);
+  return b;
+}
+
+std::vector<uint8_t> writeLevels(uint32_t format, uint32_t w, uint32_t h, const std::vector<std::vector<uint8_t>>& lv) {
+  std::vector<qxtex::DdsLevel> levels;
+  for (uint32_t l = 0; l < lv.size(); ++l)
+    levels.push_back({lv[l].data(), qxgfx::formatPitch(format, qxtex::levelSide(w, l))});
+  return qxtex::writeDds(format, w, h, levels);
+}
+
+TEST(Dds, EveryStoredLevelIsWrittenAndReadAsItIs) {
+  EXPECT_EQ(qxtex::fullChainLevels(8, 4), 4u);
+  EXPECT_EQ(qxtex::fullChainLevels(1, 1), 1u);
+  EXPECT_EQ(qxtex::fullChainLevels(5, 300), 9u);
+  for (uint32_t format : kFormats) {
+    for (uint32_t count : {1u, 2u, 4u}) {
+      std::vector<std::vector<uint8_t>> lv;
+      for (uint32_t l = 0; l < count; ++l) lv.push_back(levelBytes(format, 8, 4, l, uint8_t(format)));
+      const std::vector<uint8_t> file = writeLevels(format, 8, 4, lv);
+      qxtex::DdsImage img;
+      ASSERT_TRUE(qxtex::readDds(file.data(), file.size(), img, nullptr)) << format << " " << count;
+      EXPECT_EQ(img.format, format);
+      EXPECT_EQ(img.bits, lv[0]);
+      EXPECT_EQ(img.mips, std::vector<std::vector<uint8_t>>(lv.begin() + 1, lv.end())) << format << " " << count;
+      // One byte short of the last level, or a count past the full chain: refused.
+      std::string why;
+      std::vector<uint8_t> cut(file.begin(), file.end() - 1);
+      EXPECT_FALSE(qxtex::readDds(cut.data(), cut.size(), img, &why)) << format << " " << count;
+      EXPECT_EQ(why, "DDS pixel data cut short");
+    }
+    std::vector<std::vector<uint8_t>> five(5, levelBytes(format, 8, 4, 0, 1));
+    EXPECT_TRUE(writeLevels(format, 8, 4, five).empty()) << format;
+  }
+  // An X8R8G8B8 file stays X8R8G8B8.
+  const uint8_t px[4] = {1, 2, 3, 0xFF};
+  const auto x8 = qxtex::writeDds(qxgfx::D3DFMT_X8R8G8B8, 1, 1, px, 4);
+  qxtex::DdsImage img;
+  ASSERT_TRUE(qxtex::readDds(x8.data(), x8.size(), img, nullptr));
+  EXPECT_EQ(img.format, qxgfx::D3DFMT_X8R8G8B8);
+  // A8B8G8R8 (a render target's format) is written with its own masks: read as A8R8G8B8.
+  const auto abgr = qxtex::writeDds(qxgfx::D3DFMT_A8B8G8R8, 1, 1, px, 4);
+  ASSERT_TRUE(qxtex::readDds(abgr.data(), abgr.size(), img, nullptr));
+  EXPECT_EQ(img.format, qxgfx::D3DFMT_A8R8G8B8);
+  EXPECT_EQ(img.bits, (std::vector<uint8_t>{3, 2, 1, 0xFF}));
+
+  const uint32_t argb[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000u};
+  auto put = [](std::vector<uint8_t>& f, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = uint8_t(v >> (8 * i));
+  };
+  struct Case {
+    const char* what;
+    uint32_t flags, count, caps2;
+    bool taken;
+  } cases[] = {
+      {"count without its flag", 0, 9, 0, true},     {"count 0", 0x20000, 0, 0, true},
+      {"count past the chain", 0x20000, 4, 0, false}, {"volume", 0, 0, 0x200000, false},
+      {"cube map", 0, 0, 0xFE00, true},
+  };
+  for (const Case& c : cases) {
+    auto f = ddsFile(4, 2, 0x41, 0, 32, argb, 4 * 4 * 2 * 2);
+    put(f, 8, c.flags);
+    put(f, 28, c.count);
+    put(f, 112, c.caps2);
+    std::string why;
+    EXPECT_EQ(qxtex::readDds(f.data(), f.size(), img, &why), c.taken) << c.what;
+    if (c.taken) {
+      EXPECT_TRUE(img.mips.empty()) << c.what;
+    } else {
+      EXPECT_FALSE(why.empty()) << c.what;
+    }
+  }
+}
+
+// Pixel (x, y) of rgba rows w wide as R, G, B, A bytes.
+const uint8_t* pixel(const std::vector<uint8_t>& rgba, uint32_t w, uint32_t x, uint32_t y) {
+  return &rgba[(size_t(y) * w + x) * 4];
+}
+
+// Pixels of a level in any of the formats, as R, G, B, A bytes.
+std::vector<uint8_t> rgbaOf(uint32_t format, uint32_t w, uint32_t h, const std::vector<uint8_t>& bits) {
+  std::vector<uint8_t> out(size_t(w) * h * 4);
+  if (qxtex::isDxt(format)) {
+    qxtex::decodeDxt(format, w, h, bits.data(), qxgfx::formatPitch(format, w), out.data());
+    return out;
+  }
+  const uint32_t bpp = qxgfx::formatInfo(format)->bytesPerPixel;
+  for (size_t i = 0; i < size_t(w) * h; ++i)
+    for (uint32_t c = 0; c < 4; ++c) out[i * 4 + c] = c < bpp ? bits[i * bpp + c] : 0;
+  return out;
+}
+
+// A picture in 4 x 4 cells of two colours, as a level of the format: colours made of
+// 0 and 255 only, so DXT blocks hold them exactly; alpha 0 (DXT1, transparent), 0x88
+// (DXT3's four bits) or 0xFF.
+std::vector<uint8_t> cells(uint32_t format, uint32_t w, uint32_t h) {
+  std::vector<uint8_t> rgba(size_t(w) * h * 4);
+  const uint8_t alpha = format == qxgfx::D3DFMT_DXT1 ? 0 : format == qxgfx::D3DFMT_DXT3 ? 0x88 : 0x40;
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) {
+      const bool odd = ((x / 4) + (y / 4) + (x / 8)) % 2 == 1;
+      const uint8_t c[4] = {uint8_t(odd ? 0 : 255), uint8_t(odd ? 255 : 0), uint8_t(odd ? 255 : 0),
+                            uint8_t(odd ? alpha : 255)};
+      std::copy(c, c + 4, &rgba[(size_t(y) * w + x) * 4]);
+    }
+  if (qxtex::isDxt(format)) {
+    std::vector<uint8_t> blocks(qxgfx::formatLevelBytes(format, w, h));
+    qxtex::encodeDxt(format, w, h, rgba.data(), blocks.data());
+    return blocks;
+  }
+  const uint32_t bpp = qxgfx::formatInfo(format)->bytesPerPixel;
+  std::vector<uint8_t> out(size_t(w) * h * bpp);
+  for (size_t i = 0; i < size_t(w) * h; ++i)
+    for (uint32_t c = 0; c < bpp; ++c) out[i * bpp + c] = rgba[i * 4 + (bpp == 1 ? 3 : c)];
+  return out;
+}
+
+TEST(MipChain, GeneratedLevelsArePointDownscalesOfTheLastStoredOne) {
+  const std::pair<uint32_t, uint32_t> sizes[] = {{32, 16}, {12, 5}, {1, 8}};
+  for (uint32_t format : kFormats) {
+    for (auto [w, h] : sizes) {
+      for (uint32_t stored : {1u, 2u}) {
+        const std::vector<uint8_t> level0 = cells(format, w, h);
+        std::vector<std::vector<uint8_t>> mips;
+        // A stored level 1 unlike level 0 (shifted cells): the chain goes on from it.
+        if (stored == 2) mips.push_back(cells(format, qxtex::levelSide(w, 1), qxtex::levelSide(h, 1)));
+        const auto keep = mips;
+        qxtex::completeMipChain(format, w, h, level0, mips);
+        const std::string what = std::to_string(format) + " " + std::to_string(w) + "x" + std::to_string(h) +
+                                 " stored " + std::to_string(stored);
+        ASSERT_EQ(mips.size() + 1, qxtex::fullChainLevels(w, h)) << what;
+        if (stored == 2) {
+          EXPECT_EQ(mips[0], keep[0]) << what;
+        }
+        const uint32_t base = stored - 1;
+        const uint32_t bw = qxtex::levelSide(w, base), bh = qxtex::levelSide(h, base);
+        const std::vector<uint8_t> from = rgbaOf(format, bw, bh, base == 0 ? level0 : mips[0]);
+        for (uint32_t l = base + 1; l < qxtex::fullChainLevels(w, h); ++l) {
+          const uint32_t lw = qxtex::levelSide(w, l), lh = qxtex::levelSide(h, l);
+          ASSERT_EQ(mips[l - 1].size(), qxgfx::formatLevelBytes(format, lw, lh)) << what << " level " << l;
+          const std::vector<uint8_t> got = rgbaOf(format, lw, lh, mips[l - 1]);
+          int wrong = 0;
+          for (uint32_t y = 0; y < lh; ++y)
+            for (uint32_t x = 0; x < lw; ++x) {
+              // Each halving takes the pixel at twice the coordinates (times the ratio).
+              uint32_t sx = x, sy = y;
+              for (uint32_t k = l; k > base; --k) {
+                sx = sx * qxtex::levelSide(w, k - 1) / qxtex::levelSide(w, k);
+                sy = sy * qxtex::levelSide(h, k - 1) / qxtex::levelSide(h, k);
+              }
+              wrong += !std::equal(pixel(got, lw, x, y), pixel(got, lw, x, y) + 4, pixel(from, bw, sx, sy));
+            }
+          EXPECT_EQ(wrong, 0) << what << " level " << l;
+        }
+      }
+    }
+  }
+}
+
+TEST(MipChain, EncodedBlocksKeepTransparencyAndAlpha) {
+  // Mixed colours are packed approximately; a DXT1 pixel's transparency and DXT3's four
+  // bits of alpha are kept exactly.
+  std::vector<uint8_t> rgba(8 * 4 * 4);
+  for (size_t i = 0; i < 32; ++i) {
+    const uint8_t c[4] = {uint8_t(i * 8), uint8_t(255 - i * 8), uint8_t(i * 3), uint8_t(i % 3 == 0 ? 0 : i * 8)};
+    std::copy(c, c + 4, &rgba[i * 4]);
+  }
+  for (uint32_t format : {qxgfx::D3DFMT_DXT1, qxgfx::D3DFMT_DXT3, qxgfx::D3DFMT_DXT5}) {
+    std::vector<uint8_t> blocks(qxgfx::formatLevelBytes(format, 8, 4));
+    qxtex::encodeDxt(format, 8, 4, rgba.data(), blocks.data());
+    const std::vector<uint8_t> back = rgbaOf(format, 8, 4, blocks);
+    for (size_t i = 0; i < 32; ++i) {
+      const uint8_t a = rgba[i * 4 + 3], got = back[i * 4 + 3];
+      if (format == qxgfx::D3DFMT_DXT1) {
+        EXPECT_EQ(got, a < 128 ? 0 : 255) << i;
+        for (int c = 0; c < 3 && a >= 128; ++c) {
+          EXPECT_NEAR(back[i * 4 + c], rgba[i * 4 + c], 40) << i << " " << c;
+        }
+      } else if (format == qxgfx::D3DFMT_DXT3) {
+        EXPECT_EQ(got, (a + 8) / 17 * 17) << i;
+      } else {
+        EXPECT_NEAR(got, a, 18) << i;
+      }
+    }
+  }
+  // A block with no opaque pixel is wholly transparent.
+  std::vector<uint8_t> clear(4 * 4 * 4, 0x30);
+  for (size_t i = 3; i < clear.size(); i += 4) clear[i] = 0;
+  uint8_t block[8];
+  qxtex::encodeDxt(qxgfx::D3DFMT_DXT1, 4, 4, clear.data(), block);
+  const std::vector<uint8_t> back = rgbaOf(qxgfx::D3DFMT_DXT1, 4, 4, std::vector<uint8_t>(block, block + 8));
+  EXPECT_EQ(back, std::vector<uint8_t>(64, 0));
 }
 
 }  // namespace

@@ -82,6 +82,10 @@ TEST_F(RenderBindTest, MaterialsAndCameras) {
   ASSERT_EQ(run("cam:set_rotation(QXL.quat.new(0, 0, 0, 1)):move_fwd3d(2)"), "");
   EXPECT_EQ(evalNumber("cam:get_pos()[3]"), -3);
   EXPECT_EQ(evalNumber("cam:get_dir()[3]"), 1);
+  // A fresh camera aimed along +X moves along +X with nothing read in between.
+  ASSERT_EQ(run("c2 = CamMgr:create(QXL.vec3.new(0, 0, 0), QXL.vec3.new(10, 0, 0), 1, 100):move_fwd3d(5)"), "");
+  EXPECT_NEAR(evalNumber("c2:get_pos()[1]"), 5, 1e-5);
+  EXPECT_NEAR(evalNumber("c2:get_pos()[3]"), 0, 1e-5);
 }
 
 // Every member of the three pairs under wrong, huge, broken and dead arguments and selves.
