@@ -222,6 +222,8 @@ ResInput::Hdl ResInput::log_load(const std::string& path) {
 }
 
 std::tuple<int32_t, int32_t> ResInput::get_cspos() {
+  // Motion events stop at the window's edge: outside it, only the system knows the cursor.
+  if (link_) link_->sampleCursor();
   int32_t x = 0, y = 0, w = 0, h = 0;
   hub_->cursor(x, y, w, h);
   return {std::clamp(x, 0, std::max(w, 0)), std::clamp(y, 0, std::max(h, 0))};
