@@ -123,7 +123,7 @@ int displayUsableHeight() {
   return kFallbackDisplayHeight;
 }
 
-// Places the items in pixels. The first static text with text keeps its template area
+// Places the items in pixels. The message text (item 1001) keeps its template area
 // unless its lines need more: then the window grows (at most to the display's usable
 // height) and the items below move down; lines that still do not fit are cut with "…".
 // Returns the window's size.
@@ -133,15 +133,13 @@ std::pair<int, int> layout(Dialog& d) {
   for (Item& i : d.items) i.rect = {pixelsX(i.box.x), pixelsY(i.box.y), pixelsX(i.box.w), pixelsY(i.box.h)};
   const AdvanceFn advance = dialogAdvanceFn();
   const int lineHeight = dialogLineHeight();
-  bool grown = false;
   for (Item& i : d.items) {
     if (i.kind != ItemKind::staticText) continue;
     const int textWidthMax = std::max(1, i.rect.w - 2 * kTextMargin);
     i.lines = i.text.empty() ? std::vector<std::u32string>{}
                              : wrapText(qcore::utf8ToUtf32(expandTabs(i.text)), textWidthMax, advance);
     int room = i.rect.h;
-    if (!grown && !i.text.empty()) {
-      grown = true;
+    if (i.id == kDialogTextItem && !i.text.empty()) {
       const int need = lineHeight * int(i.lines.size());
       const int extra = std::clamp(need - room, 0, std::max(0, displayUsableHeight() - kWindowFrame - height));
       if (extra > 0) {
