@@ -51,6 +51,16 @@ TEST(DialogText, LinesBreakAtSpacesBetweenCjkAndInsideOverlongWords) {
   for (const auto& c : cases) EXPECT_EQ(wrap(c.text, c.width), c.lines) << c.text;
 }
 
+TEST(DialogText, CjkRangesEndWhereTheirBlocksEnd) {
+  const std::pair<char32_t, bool> cases[] = {
+      {U'a', false},     {0x2E7F, false}, {0x2E80, true},  {0x9FFF, true},    {0xA000, false}, {0xAC00, true},
+      {0xD7AF, true},    {0xD7B0, false}, {0xF8FF, false}, {0xF900, true},    {0xFAFF, true},  {0xFB00, false},
+      {0xFE2F, false},   {0xFE30, true},  {0xFE4F, true},  {0xFE50, false},   {0xFEFF, false}, {0xFF00, true},
+      {0xFFEF, true},    {0xFFF0, false}, {0x1FFFF, false}, {0x20000, true},  {0x3FFFF, true}, {0x40000, false},
+  };
+  for (const auto& [c, cjk] : cases) EXPECT_EQ(isCjk(c), cjk) << std::hex << uint32_t(c);
+}
+
 TEST(DialogText, CutLinesEndWithAnEllipsisThatFits) {
   auto cut = [](Lines in, size_t n, int width) {
     std::vector<std::u32string> lines;
@@ -174,6 +184,30 @@ DialogId openMessage(MLDialog& owner, const std::string& text) {
   return made;
 }
 
+// What the dialog's window shows, as 0xRRGGBB; empty without a window.
+std::vector<uint32_t> windowPixels(DialogId d, int& width, int& height) {
+  std::vector<uint32_t> out;
+  uiRunWaiting([&] {
+    SDL_Window* w = SDL_GetWindowFromID(dialogWindowId(d));
+    SDL_Surface* shown = w ? SDL_GetWindowSurface(w) : nullptr;
+    if (!shown) return;
+    SDL_GetWindowSize(w, &width, &height);
+    SDL_Surface* argb = SDL_ConvertSurfaceFormat(shown, SDL_PIXELFORMAT_ARGB8888, 0);
+    for (int y = 0; y < argb->h; ++y) {
+      const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(argb->pixels) + y * argb->pitch);
+      for (int x = 0; x < argb->w; ++x) out.push_back(row[x] & 0xFFFFFF);
+    }
+    SDL_FreeSurface(argb);
+  });
+  return out;
+}
+
+std::vector<uint32_t> rgbOf(const std::vector<uint32_t>& pixels) {
+  std::vector<uint32_t> out;
+  for (uint32_t p : pixels) out.push_back(p & 0xFFFFFF);
+  return out;
+}
+
 Picture pictureOf(DialogId d) {
   Picture p;
   uiRunWaiting([&] {
@@ -219,6 +253,39 @@ TEST_F(MessageDialogView, TextWrapsInsideItsAreaWithRealGlyphsAndALabelledOk) {
     EXPECT_NE(s.textPixels(), l.textPixels());
     EXPECT_GT(s.inkIn(s.button), 10);  // "OK"
     EXPECT_EQ(s.inkIn(s.text) > 0, true);
+    int shownWidth = 0, shownHeight = 0;
+    EXPECT_EQ(windowPixels(longOne, shownWidth, shownHeight), rgbOf(l.pixels));  // the window shows the picture
+    EXPECT_EQ(shownWidth, l.width);
+
+    // A new text is laid out again: the window grows with it and shows it.
+    std::string longer;
+    for (int i = 0; i < 30; ++i) longer += "line" + std::to_string(i) + "\n";
+    uiRunWaiting([&] { setDialogItemText(shortOne, kDialogTextItem, longer); });
+    const Picture grown = pictureOf(shortOne);
+    EXPECT_GT(grown.height, 100);
+    EXPECT_EQ(windowPixels(shortOne, shownWidth, shownHeight), rgbOf(grown.pixels));
+    EXPECT_EQ(shownHeight, grown.height);
+    EXPECT_GE(grown.textBands(), 20);
+
+    // Whatever reaches a dialog's window is the dialog's.
+    uint32_t window = 0;
+    uiRunWaiting([&] { window = dialogWindowId(longOne); });
+    for (uint32_t type : {SDL_MOUSEMOTION, SDL_MOUSEWHEEL, SDL_TEXTINPUT, SDL_MOUSEBUTTONDOWN, SDL_KEYUP}) {
+      SDL_Event e{};
+      e.type = type;
+      if (type == SDL_MOUSEMOTION) e.motion.windowID = window;
+      if (type == SDL_MOUSEWHEEL) e.wheel.windowID = window;
+      if (type == SDL_TEXTINPUT) e.text.windowID = window;
+      if (type == SDL_MOUSEBUTTONDOWN) e.button.windowID = window;
+      if (type == SDL_KEYUP) e.key.windowID = window;
+      bool taken = false;
+      uiRunWaiting([&] { taken = handleDialogEvent(e); });
+      EXPECT_TRUE(taken) << type;
+      e.motion.windowID = e.wheel.windowID = e.text.windowID = 0;
+      e.button.windowID = e.key.windowID = 0;
+      uiRunWaiting([&] { taken = handleDialogEvent(e); });
+      EXPECT_FALSE(taken) << type;
+    }
 
     // A text far longer than the display grows the window to the display and is cut.
     std::string huge;
