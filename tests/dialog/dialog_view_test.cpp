@@ -270,7 +270,7 @@ TEST_F(MessageDialogView, TextWrapsInsideItsAreaWithRealGlyphsAndALabelledOk) {
     // Whatever reaches a dialog's window is the dialog's.
     uint32_t window = 0;
     uiRunWaiting([&] { window = dialogWindowId(longOne); });
-    for (uint32_t type : {SDL_MOUSEMOTION, SDL_MOUSEWHEEL, SDL_TEXTINPUT, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_KEYUP}) {
+    for (uint32_t type : {SDL_MOUSEMOTION, SDL_MOUSEWHEEL, SDL_TEXTINPUT, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_KEYDOWN, SDL_KEYUP}) {
       SDL_Event e{};
       e.type = type;
       if (type == SDL_MOUSEMOTION) e.motion.windowID = window;
@@ -280,7 +280,7 @@ TEST_F(MessageDialogView, TextWrapsInsideItsAreaWithRealGlyphsAndALabelledOk) {
         e.button.windowID = window;
         e.button.button = SDL_BUTTON_RIGHT;  // only the left button presses buttons
       }
-      if (type == SDL_KEYUP) e.key.windowID = window;
+      if (type == SDL_KEYDOWN || type == SDL_KEYUP) e.key.windowID = window;
       bool taken = false;
       uiRunWaiting([&] { taken = handleDialogEvent(e); });
       EXPECT_TRUE(taken) << type;
