@@ -310,7 +310,8 @@ void InputHub::focus(bool gained) {
   for (int b = 0; b < 8; ++b) {
     if (!s.buttons[b]) continue;
     s.buttons[b] = 0;
-    s.forDevices(DeviceClass::mouse, [&](DeviceRecord& r) { s.queue(r, kMouseOffsetButton0 + static_cast<uint32_t>(b), 0); });
+    const uint32_t offset = kMouseOffsetButton0 + static_cast<uint32_t>(b);
+    s.forDevices(DeviceClass::mouse, [&](DeviceRecord& r) { s.queue(r, offset, 0); });
   }
 }
 

@@ -270,7 +270,8 @@ TEST_F(MessageDialogView, TextWrapsInsideItsAreaWithRealGlyphsAndALabelledOk) {
     // Whatever reaches a dialog's window is the dialog's.
     uint32_t window = 0;
     uiRunWaiting([&] { window = dialogWindowId(longOne); });
-    for (uint32_t type : {SDL_MOUSEMOTION, SDL_MOUSEWHEEL, SDL_TEXTINPUT, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_KEYDOWN, SDL_KEYUP}) {
+    for (uint32_t type :
+         {SDL_MOUSEMOTION, SDL_MOUSEWHEEL, SDL_TEXTINPUT, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_KEYDOWN, SDL_KEYUP}) {
       SDL_Event e{};
       e.type = type;
       if (type == SDL_MOUSEMOTION) e.motion.windowID = window;

@@ -96,7 +96,8 @@ TEST_F(InputLogTest, StartLogRefusesNamesTheReaderWouldReadDifferently) {
     ASSERT_EQ(run("input:clear(odd)"), "");
   }
   // What the reader takes back is accepted: inner and trailing "%", the longest line, spaces.
-  for (const std::string& name : {std::string("a%b"), std::string(qxin::IFLogCtrl::kMaxLine, 'n'), std::string(" x ")}) {
+  for (const std::string& name :
+       {std::string("a%b"), std::string("a%"), std::string(qxin::IFLogCtrl::kMaxLine, 'n'), std::string(" x ")}) {
     EXPECT_TRUE(qxin::logNameReadsBack(name)) << name.size();
   }
   ASSERT_EQ(run("input:start_log('" + path("refused.log") + "') input:stop_log()"), "");
