@@ -23,7 +23,7 @@ class IFCtrl {
   virtual int32_t kind() const = 0;
   virtual void clear() = 0;
   // level(ch + 1) when above 0, else -level(ch): the first channel of a (-, +) pair.
-  int32_t axis(int32_t ch) const {
+  virtual int32_t axis(int32_t ch) const {
     const int32_t up = ch < INT32_MAX ? level(ch + 1) : 0;
     return up > 0 ? up : -level(ch);
   }

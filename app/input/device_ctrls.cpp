@@ -88,6 +88,8 @@ bool IFJoypadCtrl::update() {
   Result hr = device_->poll();
   device_->acquire();
   if (failed(hr)) {
+    // Without the focus a foreground pad reads nothing: its buttons are released, never held.
+    if (hr == Result::notAcquired) clear();
     if (hr != Result::inputLost) return false;
     device_->acquire();
     if (failed(device_->poll())) {

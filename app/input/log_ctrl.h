@@ -78,6 +78,8 @@ class IFLogCtrl final : public IFCtrl {
   int32_t level(int32_t ch) const override;
   int32_t kind() const override { return kLog; }
   void clear() override;
+  // A log records bindings, not axes.
+  int32_t axis(int32_t) const override { return 0; }
   qxinput::Device* device() override { return nullptr; }
   bool repeat(int32_t) const override { return false; }
   bool pressed(int32_t ch) const override { return counter(ch) == 1; }

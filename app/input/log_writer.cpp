@@ -2,7 +2,29 @@
 
 #include <algorithm>
 
+#include "app/input/log_ctrl.h"
+
 namespace qxin {
+
+bool logNameReadsBack(std::string_view name) {
+  if (name.size() > IFLogCtrl::kMaxLine) return false;
+  if (!name.empty() && name.front() == '%') return false;
+  return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+std::string printableLogName(std::string_view name) {
+  constexpr size_t kShown = 40;
+  std::string out;
+  for (size_t i = 0; i < name.size() && i < kShown; ++i) {
+    const char c = name[i];
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\0') out += "\\0";
+    else out += c;
+  }
+  if (name.size() > kShown) out += "...";
+  return out;
+}
 
 bool InputLogWriter::start(const std::string& hostPath, const std::vector<std::pair<std::string, int32_t>>& names) {
   stop();

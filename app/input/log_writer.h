@@ -6,10 +6,17 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace qxin {
+
+// Whether the log reader reads the name back as the same keymap line: no line break, no
+// NUL, no leading "%" (a record head) and no more bytes than the reader keeps.
+bool logNameReadsBack(std::string_view name);
+// The name as an error message can show it: line breaks and NUL escaped, cut when long.
+std::string printableLogName(std::string_view name);
 
 class InputLogWriter {
  public:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 #include "app/input/device_ctrls.h"
 #include "platform/core/utf.h"
@@ -192,6 +193,13 @@ void ResInput::reset(const std::string& name) {
 }
 
 void ResInput::start_log(const std::string& path) {
+  // A name the reader would take differently would make a replay drive other bindings.
+  for (const auto& entry : bindings_) {
+    if (!qxin::logNameReadsBack(entry.first)) {
+      throw std::runtime_error("start_log: the binding name \"" + qxin::printableLogName(entry.first) +
+                               "\" cannot be read back from a log");
+    }
+  }
   log_.stop();
   std::vector<std::pair<std::string, int32_t>> names;
   names.reserve(bindings_.size());
@@ -214,6 +222,8 @@ ResInput::Hdl ResInput::log_load(const std::string& path) {
 }
 
 std::tuple<int32_t, int32_t> ResInput::get_cspos() {
+  // Motion events stop at the window's edge: outside it, only the system knows the cursor.
+  if (link_) link_->sampleCursor();
   int32_t x = 0, y = 0, w = 0, h = 0;
   hub_->cursor(x, y, w, h);
   return {std::clamp(x, 0, std::max(w, 0)), std::clamp(y, 0, std::max(h, 0))};

@@ -49,6 +49,8 @@ struct HubState {
   uint32_t sequence = 0;
   std::vector<Pad> pads;
   std::vector<std::weak_ptr<DeviceRecord>> devices;
+  std::function<void()> backgroundPadObserver;
+  bool backgroundPad = false;
 
   Pad* pad(uint32_t number) {
     for (Pad& p : pads) {
@@ -81,8 +83,16 @@ Device::Device(std::shared_ptr<HubState> hub, std::shared_ptr<DeviceRecord> rec,
 Device::~Device() = default;
 
 void Device::setCooperative(bool foreground) {
-  std::lock_guard<std::mutex> g(hub_->lock);
-  rec_->foreground = foreground;
+  std::function<void()> observer;
+  {
+    std::lock_guard<std::mutex> g(hub_->lock);
+    rec_->foreground = foreground;
+    if (!foreground && rec_->cls == DeviceClass::gamepad) {
+      hub_->backgroundPad = true;
+      observer = hub_->backgroundPadObserver;
+    }
+  }
+  if (observer) observer();
 }
 
 void Device::setBuffered(bool on) {
@@ -208,6 +218,16 @@ std::unique_ptr<Device> InputHub::createDevice(const DeviceId& id) {
   return std::unique_ptr<Device>(new Device(state_, rec, std::move(info)));
 }
 
+void InputHub::setBackgroundPadObserver(std::function<void()> observer) {
+  bool already = false;
+  {
+    std::lock_guard<std::mutex> g(state_->lock);
+    state_->backgroundPadObserver = observer;
+    already = state_->backgroundPad;
+  }
+  if (already && observer) observer();
+}
+
 void InputHub::cursor(int32_t& x, int32_t& y, int32_t& width, int32_t& height) {
   std::lock_guard<std::mutex> g(state_->lock);
   x = state_->cursorX;
@@ -280,6 +300,18 @@ void InputHub::focus(bool gained) {
       rec->acquired = false;
       rec->queue.clear();
     }
+  }
+  // Their releases would go to another window: nothing may stay held here.
+  for (int k = 0; k < 256; ++k) {
+    if (!s.keys[k]) continue;
+    s.keys[k] = 0;
+    s.forDevices(DeviceClass::keyboard, [&](DeviceRecord& r) { s.queue(r, static_cast<uint32_t>(k), 0); });
+  }
+  for (int b = 0; b < 8; ++b) {
+    if (!s.buttons[b]) continue;
+    s.buttons[b] = 0;
+    const uint32_t offset = kMouseOffsetButton0 + static_cast<uint32_t>(b);
+    s.forDevices(DeviceClass::mouse, [&](DeviceRecord& r) { s.queue(r, offset, 0); });
   }
 }
 

@@ -11,9 +11,12 @@
 // There is one keyboard and one mouse (SDL merges them); pads come and go. A device
 // reads the hub's state when asked; a buffered device also queues the changes that happen
 // while it is acquired. A foreground device loses its acquisition when the window loses
-// the focus and cannot be acquired again until the focus returns.
+// the focus and cannot be acquired again until the focus returns. Losing the focus also
+// releases every key and mouse button (the window sees no more of them); pads keep
+// their state, which only background devices can still read.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -76,6 +79,9 @@ class InputHub {
   // The last cursor position in client coordinates and the client size.
   void cursor(int32_t& x, int32_t& y, int32_t& width, int32_t& height);
   const SystemValues& systemValues() const { return system_; }
+  // Called (on the thread that made the device) when a pad device asks for background
+  // access, and at once when one already did: pads must then report without the focus.
+  void setBackgroundPadObserver(std::function<void()> observer);
   void setSystemValues(const SystemValues& v) { system_ = v; }
 
   // ---- source side ----

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstring>
 #include <map>
 
 #include "platform/core/utf.h"
@@ -77,6 +78,16 @@ int axisSlot(int axis) {
   return axis >= 0 && axis < 4 ? kSlots[axis] : -1;
 }
 
+int32_t layoutKey(int scancode) { return SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(scancode)); }
+
+// Drivers whose global cursor position is the screen's; others (Wayland, offscreen) give
+// none, or only the position inside the window.
+bool hasGlobalCursor() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "windows") == 0 ||
+                               std::strcmp(driver, "cocoa") == 0);
+}
+
 int mouseButtonOf(uint8_t sdlButton) {
   switch (sdlButton) {
     case SDL_BUTTON_LEFT: return 0;
@@ -90,12 +101,30 @@ int mouseButtonOf(uint8_t sdlButton) {
 
 }  // namespace
 
-void feedSdlEvent(InputHub& hub, const SDL_Event& e) {
+KeyLayout KeyLayout::read(const std::function<int32_t(int)>& keyOf) {
+  KeyLayout layout;
+  layout.jis_ = keyOf(SDL_SCANCODE_LEFTBRACKET) == SDLK_AT && keyOf(SDL_SCANCODE_APOSTROPHE) == SDLK_COLON;
+  return layout;
+}
+
+uint8_t KeyLayout::dik(int sdlScancode) const {
+  if (jis_) {
+    switch (sdlScancode) {
+      case SDL_SCANCODE_LEFTBRACKET: return 0x91;
+      case SDL_SCANCODE_APOSTROPHE: return 0x92;
+      case SDL_SCANCODE_GRAVE: return 0x94;
+      default: break;
+    }
+  }
+  return dikFromScancode(sdlScancode);
+}
+
+void feedSdlEvent(InputHub& hub, const SDL_Event& e, const KeyLayout& layout) {
   switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
       if (e.key.repeat) return;
-      if (uint8_t dik = dikFromScancode(e.key.keysym.scancode)) hub.keyEvent(dik, e.type == SDL_KEYDOWN);
+      if (uint8_t dik = layout.dik(e.key.keysym.scancode)) hub.keyEvent(dik, e.type == SDL_KEYDOWN);
       return;
     case SDL_MOUSEMOTION:
       hub.cursorAt(e.motion.x, e.motion.y);
@@ -153,18 +182,40 @@ std::unique_ptr<SdlInputLink> SdlInputLink::attach(qxplat::Window& window, std::
     if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
       SDL_Log("input: no game controllers: %s", SDL_GetError());
     }
-    l->handler_ = window.addEventHandler([hub](const SDL_Event& e) { feedSdlEvent(*hub, e); });
+    // The layout is read here and again whenever the system changes it.
+    auto layout = std::make_shared<KeyLayout>(KeyLayout::read(layoutKey));
+    l->handler_ = window.addEventHandler([hub, layout](const SDL_Event& e) {
+      if (e.type == SDL_KEYMAPCHANGED) *layout = KeyLayout::read(layoutKey);
+      feedSdlEvent(*hub, e, *layout);
+    });
   });
   if (!ran) return nullptr;
+  hub->setBackgroundPadObserver([] {
+    qxplat::uiPost([] { SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1"); });
+  });
   return link;
 }
 
 SdlInputLink::~SdlInputLink() {
+  hub_->setBackgroundPadObserver(nullptr);
   qxplat::uiRunWaiting([this] {
+    SDL_ResetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS);
     window_.removeEventHandler(handler_);
     for (const auto& [id, pad] : openPads()) closePad(pad);
     openPads().clear();
     SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  });
+}
+
+void SdlInputLink::sampleCursor() {
+  SDL_Window* w = window_.sdlWindow();
+  std::shared_ptr<InputHub> hub = hub_;
+  qxplat::uiRunWaiting([w, hub] {
+    if (!hasGlobalCursor()) return;
+    int gx = 0, gy = 0, wx = 0, wy = 0;
+    SDL_GetGlobalMouseState(&gx, &gy);
+    SDL_GetWindowPosition(w, &wx, &wy);
+    hub->cursorAt(gx - wx, gy - wy);
   });
 }
 

@@ -5,12 +5,14 @@
 //   ...
 //   link.reset();                                              // detaches
 //
-// Keys map to DIK scan codes by position (dikFromScancode). Keys that only a Japanese
-// layout driver reports (0x91 at, 0x92 colon, 0x93 underline, 0x94 kanji) are never
-// produced. Input that arrives while the window is in the background is not seen (SDL
-// delivers none), so background access reads the keys as released.
+// Keys map to DIK scan codes by position (dikFromScancode), except the keys a Japanese
+// (JIS) layout gives codes of their own (KeyLayout). Keys and mouse input that arrive
+// while the window is in the background are not seen (SDL delivers none to a window
+// without the focus), so keyboards with background access read every key as released
+// there; pads with background access keep reporting (SDL's background-events hint).
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/input/input_hub.h"
@@ -26,8 +28,23 @@ namespace qxinput {
 // The DIK scan code of an SDL scancode, 0 for a key without one.
 uint8_t dikFromScancode(int sdlScancode);
 
+// Scan codes that depend on the keyboard layout. On a JIS layout (the key right of P
+// gives "@" and the key right of ";" gives ":") those two keys are 0x91 (at) and 0x92
+// (colon), and the key left of 1 (半角/全角) is 0x94 (kanji). JIS has no key of its own
+// for 0x93 (underline): its "_" shares the "\" key (0x73).
+class KeyLayout {
+ public:
+  // keyOf gives the layout's unshifted keycode of an SDL scancode (SDL_GetKeyFromScancode).
+  static KeyLayout read(const std::function<int32_t(int)>& keyOf);
+  bool isJis() const { return jis_; }
+  uint8_t dik(int sdlScancode) const;
+
+ private:
+  bool jis_ = false;
+};
+
 // Gives the hub what one SDL event says (UI thread). Pads are opened and closed here.
-void feedSdlEvent(InputHub& hub, const SDL_Event& event);
+void feedSdlEvent(InputHub& hub, const SDL_Event& event, const KeyLayout& layout = KeyLayout());
 
 class SdlInputLink {
  public:
@@ -39,6 +56,10 @@ class SdlInputLink {
 
   // The cursor to the middle of the client area (on the UI thread, without waiting).
   void centreCursor();
+  // Reads the cursor where the system tells it also outside the window (on the UI
+  // thread, waiting), so the hub holds where it is now. Where no global position exists
+  // (Wayland, the offscreen driver) the hub keeps the last position inside the window.
+  void sampleCursor();
 
  private:
   SdlInputLink(qxplat::Window& window, std::shared_ptr<InputHub> hub) : window_(window), hub_(std::move(hub)) {}

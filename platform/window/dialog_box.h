@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 union SDL_Event;
 
@@ -46,9 +47,14 @@ void setDialogItemText(DialogId dialog, int item, std::string_view text);
 std::string dialogItemText(DialogId dialog, int item);
 void setDialogUserData(DialogId dialog, uintptr_t value);
 uintptr_t dialogUserData(DialogId dialog);
-// Shows it as a window of its own (the caption and text in its title, its buttons drawn);
-// headless, its text also goes to stderr.
+// Shows it as a window of its own: the caption as its title, its texts and labelled
+// buttons drawn in it (a long static text may make it taller); headless, its text also
+// goes to stderr.
 void showDialog(DialogId dialog);
+// The picture a shown dialog draws (0xAARRGGBB, rows top-down); false before it is shown.
+bool dialogPicture(DialogId dialog, std::vector<uint32_t>& pixels, int& width, int& height);
+// An item's place in that picture, in pixels; false before the dialog is shown.
+bool dialogItemRect(DialogId dialog, int item, int& x, int& y, int& width, int& height);
 // The SDL id of its window, 0 while it has none.
 uint32_t dialogWindowId(DialogId dialog);
 // A message box owned by the dialog (none when the dialog does not exist); the dialog's
@@ -56,8 +62,9 @@ uint32_t dialogWindowId(DialogId dialog);
 void showDialogMessageBox(DialogId owner, std::string_view text, std::string_view caption, uint32_t type);
 size_t dialogCount();
 
-// The pump's share: true when the event belonged to a dialog window (a click on a button
-// becomes WM_COMMAND with its id; the close box sends IDCANCEL).
+// The pump's share: true when the event belonged to a dialog window, which then takes
+// all of it. A click on a button, and Enter or Space for the default button, become
+// WM_COMMAND with the button's id; Escape and the close box send IDCANCEL.
 bool handleDialogEvent(const SDL_Event& event);
 // Destroys every dialog (the pump ends).
 void destroyAllDialogs();

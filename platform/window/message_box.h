@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace qxplat {
 
@@ -14,9 +15,40 @@ constexpr uint32_t kMbIconQuestion = 0x20;
 constexpr uint32_t kMbIconWarning = 0x30;
 constexpr uint32_t kMbIconInformation = 0x40;
 
-// Shows `text` under `caption` (both UTF-8) with one OK button and returns when it is
-// dismissed. Callable from any thread.
-void showMessageBox(std::string_view text, std::string_view caption, uint32_t type = kMbOk);
+// Button sets (the low four bits of a type) and the default-button bits.
+constexpr uint32_t kMbOkCancel = 0x01;
+constexpr uint32_t kMbAbortRetryIgnore = 0x02;
+constexpr uint32_t kMbYesNoCancel = 0x03;
+constexpr uint32_t kMbYesNo = 0x04;
+constexpr uint32_t kMbRetryCancel = 0x05;
+constexpr uint32_t kMbCancelTryContinue = 0x06;
+constexpr uint32_t kMbDefButtonMask = 0x300;
+
+// The ids of the buttons (Windows values).
+constexpr int kIdBoxOk = 1, kIdBoxCancel = 2, kIdBoxAbort = 3, kIdBoxRetry = 4, kIdBoxIgnore = 5, kIdBoxYes = 6,
+              kIdBoxNo = 7, kIdBoxTryAgain = 10, kIdBoxContinue = 11;
+
+// What a message-box type asks for, in the terms SDL's boxes know.
+struct MessageBoxButton {
+  int id = 0;
+  const char* label = "";
+  bool returnKey = false;  // the default button
+  bool escapeKey = false;
+};
+struct MessageBoxLayout {
+  uint32_t icon = 0;  // SDL_MESSAGEBOX_ERROR, _WARNING, _INFORMATION or 0
+  std::vector<MessageBoxButton> buttons;  // left to right
+};
+// The buttons of the type's set (OK alone for a set that does not exist), the default the
+// MB_DEFBUTTON bits name (the first button when they name none of them), Escape on
+// Cancel where the set has one and on OK alone, and the icon: hand as error, exclamation
+// as warning, asterisk and question as information (SDL has no question icon).
+MessageBoxLayout messageBoxLayout(uint32_t type);
+
+// Shows `text` under `caption` (both UTF-8) with the buttons of the type and returns when
+// it is dismissed, with the id of the button used (0 when none could be shown, for
+// instance on stderr). Tabs show as spaces. Callable from any thread.
+int showMessageBox(std::string_view text, std::string_view caption, uint32_t type = kMbOk);
 
 // True when message boxes go to stderr.
 bool messageBoxesGoToStderr();

@@ -119,6 +119,15 @@ bool handleEvent(const SDL_Event& e) {
   return false;
 }
 
+// SDL hands a long preedit's text over to the application; it goes once every handler
+// (a dialog's included) has seen the event.
+void releaseEventText(SDL_Event& e) {
+  if (e.type == SDL_TEXTEDITING_EXT && e.editExt.text != nullptr) {
+    SDL_free(e.editExt.text);
+    e.editExt.text = nullptr;
+  }
+}
+
 void pump() {
   UiState& s = ui();
   for (;;) {
@@ -129,7 +138,9 @@ void pump() {
       continue;
     }
     do {
-      if (handleEvent(e)) return;
+      const bool end = handleEvent(e);
+      releaseEventText(e);
+      if (end) return;
     } while (SDL_PollEvent(&e));
   }
 }
@@ -174,6 +185,8 @@ int runUiThread(const std::function<void(uint32_t)>& mainThread) {
   s.pumpEnded.store(true, std::memory_order_release);
   s.queue.close();
   main.join();
+  // What is still queued is never handled; the texts it carries are ours to free.
+  for (SDL_Event e; SDL_PollEvent(&e);) releaseEventText(e);
   destroyAllDialogs();
   // The engine thread, and with it the GL context, is gone: the windows may go too.
   s.windows.clear();

@@ -49,6 +49,26 @@ std::string clampWindowTitle(std::string_view title) {
   return qcore::utf16ToUtf8(wide);
 }
 
+uint32_t eventWindowId(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_WINDOWEVENT: return e.window.windowID;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: return e.key.windowID;
+    case SDL_TEXTEDITING: return e.edit.windowID;
+    case SDL_TEXTEDITING_EXT: return e.editExt.windowID;
+    case SDL_TEXTINPUT: return e.text.windowID;
+    case SDL_MOUSEMOTION: return e.motion.windowID;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: return e.button.windowID;
+    case SDL_MOUSEWHEEL: return e.wheel.windowID;
+    case SDL_DROPFILE:
+    case SDL_DROPTEXT:
+    case SDL_DROPBEGIN:
+    case SDL_DROPCOMPLETE: return e.drop.windowID;
+    default: return 0;
+  }
+}
+
 std::unique_ptr<Window> Window::create(const WindowSpec& spec) {
   if (spec.clientWidth > INT_MAX || spec.clientHeight > INT_MAX) return nullptr;
   // The engine thread asks for a 3.3 core context; the surface is chosen now, so the
@@ -91,6 +111,9 @@ void Window::removeEventHandler(int id) {
 }
 
 void Window::dispatch(const SDL_Event& event) {
+  // A dialog's or another window's input is not this window's input.
+  const uint32_t owner = eventWindowId(event);
+  if (owner != 0 && owner != id_) return;
   // A handler may add or remove handlers: walk a copy.
   const auto snapshot = handlers_;
   for (const auto& h : snapshot) (*h.second)(event);

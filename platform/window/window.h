@@ -40,6 +40,10 @@ std::string makeWindowTitle(std::string_view scriptTitle);
 // Cuts a UTF-8 title to kMaxTitleUnits UTF-16 units without splitting a character.
 std::string clampWindowTitle(std::string_view title);
 
+// The SDL id of the window an event belongs to (keys, text, mouse, window events); 0 for
+// events of no window (pads, quit, the keymap).
+uint32_t eventWindowId(const SDL_Event& event);
+
 class Window {
  public:
   // UI thread only. Null when SDL cannot make the window.
@@ -62,7 +66,7 @@ class Window {
   int addEventHandler(WindowEventHandler handler);
   void removeEventHandler(int id);
 
-  // UI thread: hands an event to every handler.
+  // UI thread: hands an event to every handler, unless it belongs to another window.
   void dispatch(const SDL_Event& event);
   void markClosed() { open_.store(false, std::memory_order_release); }
 

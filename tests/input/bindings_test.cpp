@@ -90,3 +90,24 @@ TEST_F(InputTest, ControllerMethodsForwardAndCheckTheirChannels) {
 }
 
 }  // namespace
+
+namespace {
+
+// The cursor outside the window reads as the nearest edge.
+TEST_F(InputTest, CursorPositionsClampToTheWindowOnEverySide) {
+  hub().setClientSize(320, 240);
+  const struct {
+    int32_t x, y, wantX, wantY;
+  } cases[] = {
+      {100, 50, 100, 50}, {-40, 50, 0, 50}, {400, 50, 320, 50}, {100, -7, 100, 0}, {100, 900, 100, 240},
+      {-1, -1, 0, 0},     {321, 241, 320, 240},
+  };
+  for (const auto& c : cases) {
+    hub().cursorAt(c.x, c.y);
+    EXPECT_EQ(run("x, y = input:get_cspos()"), "");
+    EXPECT_EQ(evalNumber("x"), c.wantX) << c.x << "," << c.y;
+    EXPECT_EQ(evalNumber("y"), c.wantY) << c.x << "," << c.y;
+  }
+}
+
+}  // namespace

@@ -133,26 +133,48 @@ TEST(InputControllers, EachControllerTakesOnlyItsOwnKindOfDevice) {
   EXPECT_NE(IFJoypadCtrl::create(first(hub, DeviceClass::gamepad), false), nullptr);
 }
 
-TEST(InputControllers, ForegroundKeyboardLosesKeysWithTheFocus) {
+// Without the focus nothing stays held: keys and mouse buttons go up for every device,
+// a foreground pad reads released; only a background pad keeps reporting.
+TEST(InputControllers, FocusLossReleasesKeysButtonsAndForegroundPadsButNotBackgroundPads) {
   InputHub hub;
+  const uint32_t pad = hub.padAdded(u"Pad", true);
   auto mouse = IFMouseCtrl::create(first(hub, DeviceClass::mouse), hub.systemValues());
   auto fg = IFKeybdCtrl::create(first(hub, DeviceClass::keyboard), true);
   auto bg = IFKeybdCtrl::create(first(hub, DeviceClass::keyboard), false);
+  auto fgPad = IFJoypadCtrl::create(first(hub, DeviceClass::gamepad), true);
+  auto bgPad = IFJoypadCtrl::create(first(hub, DeviceClass::gamepad), false);
+  auto pollAll = [&] {
+    fg->update();
+    bg->update();
+    mouse->update();
+    fgPad->update();
+    bgPad->update();
+  };
   hub.keyEvent(0x1E, true);
-  fg->update();
-  bg->update();
+  hub.mouseButton(0, true);
+  hub.padButton(pad, 3, true);
+  pollAll();
+  ASSERT_TRUE(fg->pressed(0x1E) && bg->pressed(0x1E) && mouse->pressed(6) && fgPad->pressed(11) && bgPad->pressed(11));
   hub.focus(false);
-  EXPECT_FALSE(fg->update());
-  EXPECT_FALSE(mouse->update());
+  pollAll();
   EXPECT_TRUE(fg->released(0x1E));
-  EXPECT_TRUE(bg->update());
-  EXPECT_TRUE(bg->held(0x1E));
-  EXPECT_EQ(fg->level(0x1E), 0);
-  // Back in front: the first poll re-acquires (and still reads nothing), the next reads.
+  EXPECT_TRUE(bg->released(0x1E));
+  EXPECT_TRUE(mouse->released(6));
+  EXPECT_TRUE(fgPad->released(11));
+  EXPECT_TRUE(bgPad->held(11));
+  pollAll();
+  EXPECT_FALSE(fg->held(0x1E) || fg->released(0x1E) || bg->held(0x1E) || fgPad->held(11) || fgPad->released(11));
+  EXPECT_EQ(fgPad->level(11), 0);
+  EXPECT_EQ(bgPad->level(11), 100);
+  // Back in front: the first poll re-acquires (and still reads nothing), the next reads a
+  // key that goes down again as a new press.
   hub.focus(true);
-  fg->update();
-  EXPECT_TRUE(fg->update());
+  hub.keyEvent(0x1E, true);
+  pollAll();
+  pollAll();
   EXPECT_TRUE(fg->pressed(0x1E));
+  EXPECT_TRUE(bg->held(0x1E));
+  EXPECT_TRUE(fgPad->held(11));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Input logs: recording byte for byte, replay to the same per-tick states, and files that
 // are not what the recorder writes.
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -62,6 +63,8 @@ TEST_F(InputLogTest, RecordingIsReproducedByteForByteAndReplaysTheSameTicks) {
   }
   EXPECT_EQ(replay, live);
   EXPECT_EQ(evalNumber("log:get_value(1)"), 100);
+  EXPECT_EQ(evalNumber("log:get_axis(0)"), 0);  // a log records bindings, never axes
+  EXPECT_EQ(evalNumber("log:get_type()"), 3);
 
   // Inactive: unbound and frozen; active again: bound with everything at 0.
   ASSERT_EQ(run("log:active(false)"), "");
@@ -70,6 +73,35 @@ TEST_F(InputLogTest, RecordingIsReproducedByteForByteAndReplaysTheSameTicks) {
   EXPECT_EQ(input->binding("jump")->count, 1);
   EXPECT_EQ(evalNumber("log:get_value(1)"), 0);
   EXPECT_TRUE(evalBool("input:log_load('" + path("missing.log") + "') == nil"));
+}
+
+// A name the reader would not read back is refused before any file is made.
+TEST_F(InputLogTest, StartLogRefusesNamesTheReaderWouldReadDifferently) {
+  const std::string tooLong(qxin::IFLogCtrl::kMaxLine + 1, 'n');
+  const struct {
+    std::string name;
+    const char* shown;
+  } refused[] = {
+      {"a\rb", "a\\rb"}, {"a\nb", "a\\nb"}, {std::string("a\0b", 3), "a\\0b"}, {"%delta", "%delta"},
+      {tooLong, "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn..."},
+  };
+  for (const auto& c : refused) {
+    ASSERT_EQ(run("input:register('fire')"), "");
+    lua_pushlstring(L, c.name.data(), c.name.size());
+    lua_setglobal(L, "odd");
+    ASSERT_EQ(run("input:register(odd)"), "");
+    const std::string error = run("input:start_log('" + path("refused.log") + "')");
+    EXPECT_NE(error.find("\"" + std::string(c.shown) + "\""), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(path("refused.log"))) << c.shown;
+    ASSERT_EQ(run("input:clear(odd)"), "");
+  }
+  // What the reader takes back is accepted: inner and trailing "%", the longest line, spaces.
+  for (const std::string& name :
+       {std::string("a%b"), std::string("a%"), std::string(qxin::IFLogCtrl::kMaxLine, 'n'), std::string(" x ")}) {
+    EXPECT_TRUE(qxin::logNameReadsBack(name)) << name.size();
+  }
+  ASSERT_EQ(run("input:start_log('" + path("refused.log") + "') input:stop_log()"), "");
+  EXPECT_EQ(readAll(path("refused.log")), "%keymap\r\nfire\r\n");
 }
 
 // Records "+name handle channel" per bind and "-..." per unbind, in order.

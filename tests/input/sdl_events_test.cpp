@@ -26,6 +26,58 @@ TEST(InputSdl, ScancodesMapToScanCodesByKeyPosition) {
   EXPECT_EQ(qxinput::dikFromScancode(SDL_NUM_SCANCODES), 0);
 }
 
+// The layout's unshifted keycodes as SDL_GetKeyFromScancode gives them.
+int32_t usKey(int scancode) {
+  switch (scancode) {
+    case SDL_SCANCODE_LEFTBRACKET: return '[';
+    case SDL_SCANCODE_APOSTROPHE: return '\'';
+    case SDL_SCANCODE_GRAVE: return '`';
+    case SDL_SCANCODE_SEMICOLON: return ';';
+    default: return SDL_SCANCODE_TO_KEYCODE(scancode);
+  }
+}
+int32_t jisKey(int scancode) {
+  switch (scancode) {
+    case SDL_SCANCODE_LEFTBRACKET: return '@';
+    case SDL_SCANCODE_APOSTROPHE: return ':';
+    case SDL_SCANCODE_SEMICOLON: return ';';
+    case SDL_SCANCODE_RIGHTBRACKET: return '[';
+    default: return SDL_SCANCODE_TO_KEYCODE(scancode);
+  }
+}
+// A layout with "@" where JIS has it but no ":" beside ";" is not JIS.
+int32_t atOnlyKey(int scancode) { return scancode == SDL_SCANCODE_LEFTBRACKET ? '@' : usKey(scancode); }
+
+TEST(InputSdl, AJisLayoutGivesAtColonAndKanjiTheirOwnScanCodes) {
+  const struct {
+    SDL_Scancode key;
+    int us, jis;
+  } cases[] = {
+      {SDL_SCANCODE_LEFTBRACKET, 0x1A, 0x91}, {SDL_SCANCODE_APOSTROPHE, 0x28, 0x92}, {SDL_SCANCODE_GRAVE, 0x29, 0x94},
+      {SDL_SCANCODE_SEMICOLON, 0x27, 0x27},   {SDL_SCANCODE_RIGHTBRACKET, 0x1B, 0x1B}, {SDL_SCANCODE_A, 0x1E, 0x1E},
+      {SDL_SCANCODE_INTERNATIONAL3, 0x7D, 0x7D},
+  };
+  const auto us = qxinput::KeyLayout::read(usKey), jis = qxinput::KeyLayout::read(jisKey),
+             atOnly = qxinput::KeyLayout::read(atOnlyKey);
+  EXPECT_FALSE(us.isJis());
+  EXPECT_TRUE(jis.isJis());
+  EXPECT_FALSE(atOnly.isJis());
+  for (const auto& c : cases) {
+    EXPECT_EQ(us.dik(c.key), c.us) << c.key;
+    EXPECT_EQ(atOnly.dik(c.key), c.us) << c.key;
+    EXPECT_EQ(jis.dik(c.key), c.jis) << c.key;
+  }
+  // The events of a JIS keyboard reach the hub under those codes.
+  qxinput::InputHub hub;
+  auto kb = hub.createDevice(hub.enumDevices(DeviceClass::keyboard)[0].id);
+  kb->acquire();
+  qxinput::feedSdlEvent(hub, {.key = {.type = SDL_KEYDOWN, .keysym = {.scancode = SDL_SCANCODE_GRAVE}}}, jis);
+  qxinput::KeyboardState ks;
+  ASSERT_EQ(kb->keyboardState(ks), qxinput::Result::ok);
+  EXPECT_EQ(ks.keys[0x94], 0x80);
+  EXPECT_EQ(ks.keys[0x29], 0);
+}
+
 TEST(InputSdl, EventsReachTheDevicesOfTheirClass) {
   qxinput::InputHub hub;
   auto kb = hub.createDevice(hub.enumDevices(DeviceClass::keyboard)[0].id);

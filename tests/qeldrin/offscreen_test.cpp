@@ -83,6 +83,26 @@ int luaCompose(lua_State* L) {
   return 0;
 }
 
+// key(window, scancode, down): one key event on that window, handled before this returns.
+int luaKey(lua_State* L) {
+  SDL_Event e{};
+  e.type = lua_toboolean(L, 3) ? SDL_KEYDOWN : SDL_KEYUP;
+  e.key.windowID = getQXIntAt(L, 1);
+  e.key.keysym.scancode = static_cast<SDL_Scancode>(luaL_checkinteger(L, 2));
+  SDL_PushEvent(&e);
+  do {
+    qxplat::uiRunWaiting([] {});
+  } while (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0);
+  qxplat::uiRunWaiting([] {});
+  return 0;
+}
+
+// Returns once the UI thread ran everything posted before.
+int luaSync(lua_State*) {
+  qxplat::uiRunWaiting([] {});
+  return 0;
+}
+
 const char* kMain = R"(
 require("QXL")
 function main()
@@ -290,6 +310,52 @@ end
       }
     EXPECT_EQ(wrong, 0) << "shot " << shot;
   }
+}
+
+// The program's own start-up: the window Qeldrin opens feeds the script's controllers,
+// and cancelIMECP ends an open composition.
+TEST_F(EngineTest, QeldrinsWindowFeedsInputAndCancelIMECPEndsAComposition) {
+  qxtest::preferSoftwareGL();
+  writeMain(R"(
+require("QXL")
+require("QXGobj")
+function main()
+  local q = Qeldrin.new(64, 48, "keys")
+  if not q:has_window() then record('nowindow') coroutine.yield(false) end
+  local kb = input:create(input:enum('keyboard')[1].guid, false)
+  input:entry_upd(kb):register('fire'):bind('fire', kb, 0x39)
+  local R = QXL.gobj_class()
+  function R:recvmsg(zero, name, t)
+    record(name, type(t) == "table" and t.string or type(t))
+  end
+  local r = R.new(0)
+  q:_setIMENotify(r)
+  coroutine.yield(true)
+  key(q:getWnd(), 44, true)
+  for i = 1, 3 do
+    coroutine.yield(true)
+    if input:pressing('fire') then record('fire') break end
+  end
+  compose("にほ")
+  record('active', q:isIMEActive())
+  q:cancelIMECP()
+  sync()
+  for i = 1, 3 do coroutine.yield(true) end
+  record('active', q:isIMEActive())
+  coroutine.yield(false)
+end
+)");
+  onScriptReady = [](lua_State* L) {
+    lua_register(L, "compose", &luaCompose);
+    lua_register(L, "key", &luaKey);
+    lua_register(L, "sync", &luaSync);
+  };
+  const EngineRunReport report = runWithUiThread();
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window here";
+  EXPECT_EQ(recordsOf("fire").size(), 1u);
+  EXPECT_EQ(recordsOf("active"), (std::vector<Record>{{"active", "true"}, {"active", "false"}}));
+  EXPECT_EQ(recordsOf("ENDCOMPOSITION"), (std::vector<Record>{{"ENDCOMPOSITION", ""}}));
 }
 
 }  // namespace
