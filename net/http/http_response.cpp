@@ -103,7 +103,9 @@ bool HTTPResponse::parse(std::string_view t) {
     bodyLength = static_cast<size_t>(std::min<uint64_t>(*len, rest.size()));
   }
   const HTTPHeader* ct = header("Content-Type");
-  if (ct && ct->valueCount() > 0 && ct->valueAt(0).isString() && bodyLength > 0)
-    body_ = makeBody(ct->valueAt(0).str(), rest.data(), bodyLength);
+  const bool typed = ct && ct->valueCount() > 0 && ct->valueAt(0).isString();
+  // Bytes without a type could only be dropped: such a reply is not understood.
+  if (bodyLength > 0 && !typed) return false;
+  if (bodyLength > 0) body_ = makeBody(ct->valueAt(0).str(), rest.data(), bodyLength);
   return true;
 }

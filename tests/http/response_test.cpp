@@ -43,8 +43,11 @@ TEST(HTTPResponse, BodiesByLengthTypeAndCoding) {
   EXPECT_EQ(textBody(parsed("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100\r\n\r\nshort")),
             "short");
   EXPECT_EQ(textBody(parsed("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 3\r\n\r\nshort")), "sho");
-  // Without a type there is no body, but the status stays.
-  HTTPResponse r = parsed("HTTP/1.1 403 Forbidden\r\nContent-Length: 5\r\n\r\nhello");
+  // Bytes without a type are not understood (they would be lost); an empty body needs none.
+  parsed("HTTP/1.1 403 Forbidden\r\nContent-Length: 5\r\n\r\nhello", false);
+  parsed("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", false);
+  parsed("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nhello", false);
+  HTTPResponse r = parsed("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n");
   EXPECT_EQ(r.status(), 403);
   EXPECT_EQ(r.body(), nullptr);
   // Chunked: the body is all the framer de-chunked, whatever the length says.
@@ -95,7 +98,13 @@ TEST(HTTPResponse, ParsesWhatThePlainFramerDelivers) {
        "abc"},
       // Statuses without a body end at the blank line, even with a length.
       {"HTTP/1.1 204 No Content\r\n\r\n", "<no text body>"},
-      {"HTTP/1.1 100 Continue\r\n\r\n", "<no text body>"},
+      // Interim replies are skipped: the final reply is what is delivered.
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nok",
+       "ok"},
+      {"HTTP/1.1 103 Early Hints\r\nLink: </s.css>\r\n\r\nHTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+       "Transfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+       "ok"},
+      {"HTTP/1.1 101 Switching Protocols\r\n\r\n", "<no text body>"},
       {"HTTP/1.1 304 Not Modified\r\nContent-Type: text/plain\r\nContent-Length: 9\r\n\r\n", "<no text body>"},
   };
   for (const auto& [reply, body] : cases) {
