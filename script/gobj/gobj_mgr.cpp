@@ -73,7 +73,13 @@ bool GobjMgr::pushWeakOne(lua_State* L, uint32_t handle) {
 
 GobjHdl GobjMgr::newGobj(int32_t upriority) {
   GobjHdl h = create().handle;
-  if (!h.value) return h;
+  if (!h.value) {
+    if (!fullReported_.exchange(true)) {
+      scriptDebugLog("game objects full: all " + std::to_string(kMaxGobjs) + " are alive; no new \"Gobj\" was made");
+    }
+    return h;
+  }
+  fullReported_.store(false, std::memory_order_relaxed);
   uint32_t state = 0;
   if (ScriptMgr* scripts = ScriptMgr::instance()) state = scripts->lookupThreadEntry();
   kesto::HdlLock<GobjHdl> lock(h);
