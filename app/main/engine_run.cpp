@@ -92,7 +92,12 @@ bool EngineRun::mainIsFunction() {
 bool EngineRun::startUp() {
   PathStack resourceBase = programPath();
   if (!options.resourceBase.empty()) resourceBase.set(options.resourceBase);
-  files.mount(resourceBase, programPath());
+  if (std::string why = files.mount(resourceBase, programPath()); !why.empty()) {
+    // The scripts would only fail later, and less clearly.
+    fail("resource", why);
+    scriptDebugLog(why);
+    return false;
+  }
 
   installScriptStateSetup();
   state = ScriptMgr::instance()->createState(&startError);
