@@ -11,6 +11,7 @@
 #include "platform/core/utf.h"
 #include "platform/window/message_box.h"
 #include "platform/window/ui_thread.h"
+#include "render/effect/effect_mgr.h"
 #include "runtime/core/profiler.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/fs/path_stack.h"
@@ -99,6 +100,8 @@ bool EngineRun::startUp() {
     return false;
   }
 
+  // Effect failures (parse, compile, a missing file) belong in the program's log.
+  if (EffectMgr* effects = EffectMgr::instance()) effects->setLog([](std::string_view m) { scriptDebugLog(m); });
   installScriptStateSetup();
   state = ScriptMgr::instance()->createState(&startError);
   if (!state.value) {
