@@ -2,6 +2,7 @@
 
 #include "net/http/http_response.h"
 #include "net/http/json_body.h"
+#include "net/http/reply_cost.h"
 #include "net/http/term_chk.h"
 
 namespace {
@@ -113,5 +114,61 @@ TEST(HTTPResponse, ParsesWhatThePlainFramerDelivers) {
     ASSERT_EQ(framer.state(), IHeaderCheck::kLast) << reply;
     FramedData d = framer.buffered();
     EXPECT_EQ(textBody(parsed(std::string_view(d.data, d.length))), body) << reply;
+  }
+}
+
+TEST(ReplyCost, CountsJsonValuesWithoutParsing) {
+  const std::pair<const char*, size_t> cases[] = {
+      {"0", 1},
+      {"[0]", 2},
+      {"[0,1,2]", 4},
+      {"{\"a\":1,\"b\":[true,null]}", 5},
+      {"[\"a,b[{\",\"c\\\",d\"]", 3},  // separators inside strings, an escaped quote
+      {"[]", 2},                         // an empty container counts one more
+  };
+  for (const auto& [text, count] : cases) EXPECT_EQ(replycost::jsonValueCount(text), count) << text;
+}
+
+// A reply whose parsed form would take far more than its bytes is refused, with a reason.
+TEST(ReplyCost, RefusesRepliesThatWouldGrowTooMuchOnceParsed) {
+  auto reply = [](const char* type, const std::string& body) {
+    return std::string("HTTP/1.1 200 OK\r\nContent-Type: ") + type + "\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+  };
+  std::string zeros = "[0";
+  for (int i = 0; i < 100000; ++i) zeros += ",0";
+  zeros += "]";
+  std::string pairs = "a=1";
+  for (int i = 0; i < 100000; ++i) pairs += "&a=1";
+  std::string words = "[";
+  for (int i = 0; i < 20000; ++i) words += std::string(i ? "," : "") + "\"a word of some length\"";
+  words += "]";
+  const struct {
+    const char* type;
+    std::string body;
+    bool ok;
+  } cases[] = {
+      {"application/json", zeros, false},
+      {"application/x-www-form-urlencoded", pairs, false},
+      {"application/json", words, true},
+      {"text/plain", zeros, true},  // a copy of its bytes
+      {"application/octet-stream", zeros, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    HTTPResponse r;
+    EXPECT_EQ(r.parse(reply(c.type, c.body)), c.ok);
+    if (c.ok) {
+      EXPECT_TRUE(r.refusal().empty());
+      ASSERT_NE(r.body(), nullptr);
+      continue;
+    }
+    EXPECT_EQ(r.body(), nullptr);
+    EXPECT_NE(r.refusal().find("more than 8 times its size"), std::string::npos) << r.refusal();
+    // The head alone still reads, for a caller that decides from the headers.
+    ASSERT_TRUE(r.parseHead(reply(c.type, c.body)));
+    EXPECT_EQ(r.bodyBytes(), c.body);
+    EXPECT_EQ(r.contentType(), c.type);
+    EXPECT_TRUE(r.refusal().empty());
   }
 }

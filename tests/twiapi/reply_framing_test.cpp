@@ -57,6 +57,14 @@ TEST(TwiAPIReplies, InterimRepliesAreSkippedAndUntypedBodiesRefused) {
       {"two interim replies", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\n" + final200, "succeeded",
        true},
       {"an empty 200 needs no type", "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", "succeeded", false},
+      {"JSON that would grow too much once parsed", [] {
+         std::string zeros = "[0";
+         for (int i = 0; i < 100000; ++i) zeros += ",0";
+         zeros += "]";
+         return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(zeros.size()) +
+                "\r\n\r\n" + zeros;
+       }(),
+       "failed", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
