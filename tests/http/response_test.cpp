@@ -172,3 +172,16 @@ TEST(ReplyCost, RefusesRepliesThatWouldGrowTooMuchOnceParsed) {
     EXPECT_TRUE(r.refusal().empty());
   }
 }
+
+// Repeated header lines merge into one header, values in arrival order, whatever the case
+// of the name.
+TEST(HTTPResponse, RepeatedHeaderLinesMergeInArrivalOrder) {
+  HTTPResponse r = parsed(
+      "HTTP/1.1 200 OK\r\nX-Thing: one\r\nContent-Length: 0\r\nx-thing: two, three\r\nX-THING: four\r\n\r\n");
+  const HTTPHeader* h = r.header("X-Thing");
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(r.headers().size(), 2u);
+  std::vector<std::string> values;
+  for (size_t i = 0; i < h->valueCount(); ++i) values.push_back(h->valueAt(i).text());
+  EXPECT_EQ(values, (std::vector<std::string>{"one", "two", "three", "four"}));
+}

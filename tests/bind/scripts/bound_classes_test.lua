@@ -1,6 +1,16 @@
 -- Bound test classes as scripts see them: the weak twin (the glue itself is checked in
 -- glue_test.cpp).
 
+test("a strong handle's tostring names its own object", function()
+  local a, b = Widget.new(), Widget.new()
+  check(QX.GetHdlID(a) ~= QX.GetHdlID(b))
+  check_eq(tostring(a), "Widget: id=" .. QX.GetHdlID(a))
+  check_eq(tostring(b), "Widget: id=" .. QX.GetHdlID(b))
+  check(tostring(a) ~= tostring(b))
+  local inst = derived_fromC(Widget).new()
+  check_eq(Widget.tostring(inst), "Widget: id=" .. QX.GetHdlID(inst.udata))
+end)
+
 test("the weak twin names the object without keeping it", function()
   local w = Widget.new()
   local weak = w:getweak()
