@@ -47,10 +47,13 @@ HTTPHeader* HTTPResponse::header(std::string_view name) const {
 
 bool HTTPResponse::parse(std::string_view t) {
   if (!parseUpToBody(t)) return false;
-  if (bodyBytes_.empty()) return true;
+  // The view into the caller's text is kept only for parseHead's callers.
+  const std::string_view bytes = bodyBytes_;
+  bodyBytes_ = {};
+  if (bytes.empty()) return true;
   const std::string_view type = contentType();
-  if (!replycost::acceptable(type, bodyBytes_, &refusal_)) return false;
-  body_ = makeBody(type, bodyBytes_.data(), bodyBytes_.size());
+  if (!replycost::acceptable(type, bytes, &refusal_)) return false;
+  body_ = makeBody(type, bytes.data(), bytes.size());
   return true;
 }
 

@@ -24,8 +24,9 @@ class HTTPResponse {
   // on malformed text; the response then holds what was read before the failure.
   bool parse(std::string_view framed);
   static bool parse(std::string_view framed, HTTPResponse& response) { return response.parse(framed); }
-  // As parse, but the body is not built: bodyBytes() gives its bytes, for a caller that
-  // decides from the headers what to do with them.
+  // As parse, but the body is not built: bodyBytes() gives its bytes (a view into the
+  // given text, valid while it lives), for a caller that decides from the headers what to
+  // do with them.
   bool parseHead(std::string_view framed);
   std::string_view bodyBytes() const { return bodyBytes_; }
   // The Content-Type's first value, empty when the reply has none.
