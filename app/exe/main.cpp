@@ -15,9 +15,11 @@
 
 namespace {
 
-bool hasResourceFolder(const std::string& folder) {
+// A folder, or a file: a pack.
+bool hasResourceRoot(const std::string& folder) {
   std::error_code ec;
-  return std::filesystem::is_directory(std::filesystem::path(folder) / "resource", ec);
+  const auto root = std::filesystem::path(folder) / "resource";
+  return std::filesystem::is_directory(root, ec) || std::filesystem::is_regular_file(root, ec);
 }
 
 }  // namespace
@@ -34,8 +36,8 @@ int main() {
     std::fprintf(stderr, "qx: the program's folder cannot be used (%s)\n", e.what());
     return 1;
   }
-  if (!hasResourceFolder(folder)) {
-    qxplat::showMessageBox("There is no \"resource\" folder beside the program in " + folder, "qx",
+  if (!hasResourceRoot(folder)) {
+    qxplat::showMessageBox("There is no \"resource\" folder or pack beside the program in " + folder, "qx",
                            qxplat::kMbIconError);
     return 1;
   }

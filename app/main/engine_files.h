@@ -19,8 +19,10 @@ class EngineFiles {
   EngineFiles& operator=(const EngineFiles&) = delete;
 
   // A root that does not exist or whose path does not fit is left out; the file it would
-  // have held then fails where it is opened.
-  void mount(const PathStack& resourceBase, const PathStack& programFolder);
+  // have held then fails where it is opened. "resource" and "resource\script" may each be
+  // a folder, a single file or a pack. Gives why a read root that exists could not be
+  // mounted (a damaged pack, say), empty when all went well.
+  std::string mount(const PathStack& resourceBase, const PathStack& programFolder);
   // Detaches from the registry and ends every source.
   void unmount();
 

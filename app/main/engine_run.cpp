@@ -11,6 +11,7 @@
 #include "platform/core/utf.h"
 #include "platform/window/message_box.h"
 #include "platform/window/ui_thread.h"
+#include "render/effect/effect_mgr.h"
 #include "runtime/core/profiler.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/fs/path_stack.h"
@@ -92,8 +93,15 @@ bool EngineRun::mainIsFunction() {
 bool EngineRun::startUp() {
   PathStack resourceBase = programPath();
   if (!options.resourceBase.empty()) resourceBase.set(options.resourceBase);
-  files.mount(resourceBase, programPath());
+  if (std::string why = files.mount(resourceBase, programPath()); !why.empty()) {
+    // The scripts would only fail later, and less clearly.
+    fail("resource", why);
+    scriptDebugLog(why);
+    return false;
+  }
 
+  // Effect failures (parse, compile, a missing file) belong in the program's log.
+  if (EffectMgr* effects = EffectMgr::instance()) effects->setLog([](std::string_view m) { scriptDebugLog(m); });
   installScriptStateSetup();
   state = ScriptMgr::instance()->createState(&startError);
   if (!state.value) {

@@ -5,6 +5,7 @@
 #include "net/http/http_body.h"
 #include "net/http/http_request.h"
 #include "net/http/http_response.h"
+#include "net/http/json_body.h"
 #include "net/http/term_chk.h"
 #include "net/sock/sth_mgr.h"
 #include "platform/core/url.h"
@@ -32,6 +33,12 @@ bool writeBody(qx::IFiles& target, const std::u16string& name, const RAWBody& bo
   return n == body.size() && out->flush() && !out->failed();
 }
 
+// Only a body that no form, JSON or text kind would take is written. It is decided from
+// the headers, so no tree is built for a reply that would be thrown away.
+bool takenAsRaw(std::string_view type) {
+  return !type.empty() && !URLBody().accepts(type) && !JSONBody().accepts(type) && !TEXTBody().accepts(type);
+}
+
 void discardPart(const std::u16string& path) {
   if (qx::IFiles* target = targetFor(partName(path))) target->remove(partName(path));
 }
@@ -40,10 +47,11 @@ void discardPart(const std::u16string& path) {
 
 bool saveDownload(const std::u16string& path, bool overwrite, const char* data, uint32_t length) {
   HTTPResponse response;
+  RAWBody raw;
   const RAWBody* body = nullptr;
-  if (data && response.parse(std::string_view(data, length)) && response.isOK() && response.body() &&
-      response.body()->kind() == HTTPBody::kRaw) {
-    body = static_cast<const RAWBody*>(response.body());
+  if (data && response.parseHead(std::string_view(data, length)) && response.isOK() &&
+      takenAsRaw(response.contentType()) && raw.parse(response.bodyBytes().data(), response.bodyBytes().size())) {
+    body = &raw;
   }
   if (!overwrite) {
     // The file was created when the download was queued; it stays as created otherwise.

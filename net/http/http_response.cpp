@@ -4,6 +4,7 @@
 
 #include "net/http/header_tokens.h"
 #include "net/http/http_text.h"
+#include "net/http/reply_cost.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ void HTTPResponse::clear() {
   status_ = 0;
   reason_.clear();
   body_.reset();
+  bodyBytes_ = {};
+  refusal_.clear();
 }
 
 HTTPHeader* HTTPResponse::header(std::string_view name) const {
@@ -43,6 +46,28 @@ HTTPHeader* HTTPResponse::header(std::string_view name) const {
 }
 
 bool HTTPResponse::parse(std::string_view t) {
+  if (!parseUpToBody(t)) return false;
+  // The view into the caller's text is kept only for parseHead's callers.
+  const std::string_view bytes = bodyBytes_;
+  bodyBytes_ = {};
+  if (bytes.empty()) return true;
+  const std::string_view type = contentType();
+  if (!replycost::acceptable(type, bytes, &refusal_)) return false;
+  body_ = makeBody(type, bytes.data(), bytes.size());
+  return true;
+}
+
+bool HTTPResponse::parseHead(std::string_view t) { return parseUpToBody(t); }
+
+std::string_view HTTPResponse::contentType() const {
+  const HTTPHeader* ct = header("Content-Type");
+  if (!ct || ct->valueCount() == 0 || !ct->valueAt(0).isString()) return {};
+  return ct->valueAt(0).str();
+}
+
+// Status line and headers; the body's bytes are left in bodyBytes_ (empty for a reply
+// that has none).
+bool HTTPResponse::parseUpToBody(std::string_view t) {
   using namespace httptok;
   clear();
   size_t i = skipBlanks(t, true);
@@ -102,8 +127,8 @@ bool HTTPResponse::parse(std::string_view t) {
     if (!len) return false;
     bodyLength = static_cast<size_t>(std::min<uint64_t>(*len, rest.size()));
   }
-  const HTTPHeader* ct = header("Content-Type");
-  if (ct && ct->valueCount() > 0 && ct->valueAt(0).isString() && bodyLength > 0)
-    body_ = makeBody(ct->valueAt(0).str(), rest.data(), bodyLength);
+  // Bytes without a type could only be dropped: such a reply is not understood.
+  if (bodyLength > 0 && contentType().empty()) return false;
+  bodyBytes_ = rest.substr(0, bodyLength);
   return true;
 }

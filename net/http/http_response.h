@@ -24,6 +24,16 @@ class HTTPResponse {
   // on malformed text; the response then holds what was read before the failure.
   bool parse(std::string_view framed);
   static bool parse(std::string_view framed, HTTPResponse& response) { return response.parse(framed); }
+  // As parse, but the body is not built: bodyBytes() gives its bytes (a view into the
+  // given text, valid while it lives), for a caller that decides from the headers what to
+  // do with them.
+  bool parseHead(std::string_view framed);
+  std::string_view bodyBytes() const { return bodyBytes_; }
+  // The Content-Type's first value, empty when the reply has none.
+  std::string_view contentType() const;
+  // Why the last parse failed, when it was refused for a reason other than malformed
+  // text (a body too costly to parse); empty otherwise.
+  const std::string& refusal() const { return refusal_; }
 
   void clear();
   bool isOK() const { return status_ < 400; }
@@ -35,8 +45,12 @@ class HTTPResponse {
   const HeaderMap& headers() const { return headers_; }
 
  private:
+  bool parseUpToBody(std::string_view t);
+
   HeaderMap headers_;
   int status_ = 0;
   std::string reason_;
   std::unique_ptr<HTTPBody> body_;
+  std::string_view bodyBytes_;
+  std::string refusal_;
 };

@@ -59,6 +59,10 @@ inline std::optional<uint64_t> contentLengthValue(std::string_view value) {
 }
 
 // Statuses that never carry a body, whatever their headers say: 1xx, 204 and 304.
+// A 1xx reply that a final reply follows on the same connection; 101 switches protocols
+// and ends HTTP there.
+inline bool isInterimStatus(int status) { return status >= 100 && status < 200 && status != 101; }
+
 inline bool statusHasNoBody(int status) {
   return (status >= 100 && status < 200) || status == 204 || status == 304;
 }

@@ -40,6 +40,11 @@ size_t HTTPTermChk::step(const char* p, size_t n) {
   headerBytes_ += static_cast<uint32_t>(used);
   if (headerBytes_ > framing::kMaxHeaderBlock) return fail();
   buffer_.append(p, used);
+  if (interimEnded_) {
+    // The final reply starts afresh; the interim's bytes still count against the bound.
+    interimEnded_ = false;
+    buffer_.clear();
+  }
   return used;
 }
 
@@ -128,7 +133,12 @@ bool HTTPTermChk::valueEnded() {
 
 void HTTPTermChk::headersEnded() {
   // The buffer starts with the status line.
-  if (httptext::statusHasNoBody(httptext::statusOfLine(buffer_))) {
+  const int status = httptext::statusOfLine(buffer_);
+  if (httptext::isInterimStatus(status)) {
+    skipInterim();
+    return;
+  }
+  if (httptext::statusHasNoBody(status)) {
     complete();
     return;
   }
@@ -146,6 +156,16 @@ void HTTPTermChk::headersEnded() {
     return;
   }
   complete();
+}
+
+// An interim reply (100 Continue, 103 Early Hints) announces the final one on the same
+// connection: forget it and frame what follows.
+void HTTPTermChk::skipInterim() {
+  info_ = Info{};
+  keepAlive_ = keepAliveInit_;
+  token_.clear();
+  phase_ = kStatusLine;
+  interimEnded_ = true;
 }
 
 size_t HTTPTermChk::body(const char* p, size_t n) {
@@ -184,6 +204,7 @@ void HTTPTermChk::reset() {
   keepAlive_ = keepAliveInit_;
   received_ = 0;
   headerBytes_ = 0;
+  interimEnded_ = false;
   phase_ = kStatusLine;
   token_.clear();
   buffer_.clear();

@@ -7,9 +7,9 @@
 
 // Frames one HTTP/1.1 response from its headers: Content-Length gives the body, a chunked
 // body is de-chunked into the buffer (unless the stream framer takes the chunks itself),
-// and a response with neither ends with its headers, as do 1xx, 204 and 304 responses,
-// which never carry a body. The buffer holds the status line,
-// the headers and the body bytes.
+// and a response with neither ends with its headers, as do 101, 204 and 304 responses,
+// which never carry a body. Interim replies (1xx but 101) are skipped. The buffer holds
+// the final reply's status line, its headers and the body bytes.
 class HTTPTermChk : public IHeaderCheck {
  public:
   // The side record that buffered() points at.
@@ -42,6 +42,7 @@ class HTTPTermChk : public IHeaderCheck {
   size_t body(const char* p, size_t n);
   size_t chunks(const char* p, size_t n);
   void headersEnded();
+  void skipInterim();
   bool valueEnded();
   void complete() { state_ = keepAlive_ ? kComplete : kLast; }
   size_t fail() {
@@ -54,7 +55,8 @@ class HTTPTermChk : public IHeaderCheck {
   const bool keepAliveInit_;
   const bool dechunk_;
   uint32_t received_ = 0;
-  uint32_t headerBytes_ = 0;
+  uint32_t headerBytes_ = 0;  // of the reply and the interim replies before it
+  bool interimEnded_ = false;
   Phase phase_ = kStatusLine;
   std::string token_;  // header name or known value being collected, < kTokenBytes
   std::string buffer_;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "net/http/header_chk.h"
+#include "net/http/reply_cost.h"
 #include "net/http/term_chk.h"
 #include "net/sock/sth_mgr.h"
 #include "net/twiapi/twiapi_notify.h"
@@ -115,7 +116,13 @@ void TwiAPI::onResponse(uint32_t id, const APIEndpoint& row, const void* info, c
       return;
     }
     JSONValue message;
-    if (!jsonParse(std::string_view(data, length), message)) writeHttpLog(data, length);
+    std::string why;
+    if (!replycost::acceptable("application/json", std::string_view(data, length), &why)) {
+      scriptDebugLog(std::string(row.name) + ": stream message refused: " + why);
+      writeHttpLog(data, length);
+    } else if (!jsonParse(std::string_view(data, length), message)) {
+      writeHttpLog(data, length);
+    }
     out.values[0] = LuaVar("keep-alive");
     out.values[2].takeJSON(message);
     out.count = 3;
@@ -124,6 +131,7 @@ void TwiAPI::onResponse(uint32_t id, const APIEndpoint& row, const void* info, c
 
   if (!data || !response_.parse(std::string_view(data, length))) {
     if (data) writeHttpLog(data, length);
+    if (!response_.refusal().empty()) scriptDebugLog(std::string(row.name) + ": reply refused: " + response_.refusal());
     out.values[0] = LuaVar("failed");
     out.values[2] = LuaVar(kNotHttp);
     out.count = 3;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace qxfx {
 
@@ -117,7 +118,32 @@ class Effect final : public IEffect {
     }
   }
 
+  // Refuses a file whose programs would cost more than the bounds, before compiling.
+  bool withinBounds(std::string_view fileName, std::string* log) const {
+    std::set<std::pair<std::string, std::string>> pairs;
+    for (const TechniqueDecl& tech : desc_.techniques) {
+      for (const PassDecl& pass : tech.passes) {
+        if (!pairs.emplace(pass.vertexShader, pass.fragmentShader).second) continue;
+        if (pairs.size() > kMaxPrograms) {
+          if (log) *log = std::string(fileName) + ": more than " + std::to_string(kMaxPrograms) + " programs";
+          return false;
+        }
+        ProgramSource src = buildProgramSource(desc_, *findShader(desc_.vertexShaders, pass.vertexShader),
+                                               *findShader(desc_.fragmentShaders, pass.fragmentShader));
+        if (src.vertex.size() > kMaxProgramBytes || src.fragment.size() > kMaxProgramBytes) {
+          if (log)
+            *log = std::string(fileName) + ": technique '" + tech.name + "' (" + pass.vertexShader + ", " +
+                   pass.fragmentShader + "): a shader of more than " + std::to_string(kMaxProgramBytes >> 10) +
+                   " KiB of GLSL";
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
   bool build(std::string_view fileName, std::string* log) {
+    if (!withinBounds(fileName, log)) return false;
     std::map<std::pair<std::string, std::string>, Ref<Program>> built;
     size_t sourceBytes = 0;
     passes_.resize(desc_.techniques.size());

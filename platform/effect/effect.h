@@ -78,6 +78,11 @@ class IEffect {
 
 // The GLSL of all the programs of one effect, common blocks included, is capped.
 constexpr size_t kMaxProgramSourceBytes = 32u << 20;
+// Compiling costs time on the main thread: a file may ask for at most this many distinct
+// programs (vertex and fragment shader pairs), each of at most this much GLSL. Both are
+// checked before anything is compiled.
+constexpr size_t kMaxPrograms = 64;
+constexpr size_t kMaxProgramBytes = 64u << 10;
 
 // Reads and builds an effect for the device. Every pass's program is built now: a file
 // that does not read or compile gives null, with the reason in log.

@@ -524,6 +524,8 @@ bool parseEffect(std::string_view text, std::string_view fileName, EffectDesc& o
     error = std::string(fileName) + ": not a text file";
     return false;
   }
+  // Editors may save a byte-order mark; line numbers are unaffected.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   try {
     Parser p(text, out);
     p.parseFile();

@@ -5,9 +5,21 @@
 #include "platform/core/utf.h"
 #include "platform/effect/effect_desc.h"
 #include "runtime/fs/files.h"
+#include "runtime/res/res_registry.h"
 
 EffectMgr::EffectMgr() {
   log_ = [](std::string_view msg) { std::fprintf(stderr, "%.*s\n", int(msg.size()), msg.data()); };
+}
+
+EffectMgr::FxHandle EffectMgr::create(const std::u16string& name) {
+  FxHandle h = acquireByName(name).handle;
+  if (h.value || name.empty() || !log_) return h;
+  // A failed build has logged its reason already; a file nobody holds has not.
+  std::u16string key = name;
+  if (!normalizeName(key) || !ResRegistry::instance().findFile(key)) {
+    log_(qcore::utf16ToUtf8(name) + ": no effect file of that name in the mounted sources");
+  }
+  return h;
 }
 
 bool EffectMgr::loadData(FxData& data, qx::IFiles* source, const std::u16string& name) {

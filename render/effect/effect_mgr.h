@@ -23,7 +23,8 @@ class EffectMgr : public kesto::ResourceMgr<EffectMgr, FxData, kesto::MultiP, 1>
 
   // The named effect, built on first use; the null handle when no read source holds the
   // file or it does not compile.
-  FxHandle create(const std::u16string& name) { return acquireByName(name).handle; }
+  // A missing file is logged by name.
+  FxHandle create(const std::u16string& name);
 
   // Builds the effect from the whole file; generated names (no file) build nothing.
   bool loadData(FxData& data, qx::IFiles* source, const std::u16string& name);

@@ -23,12 +23,22 @@ function delete_gobj(w)
   objects[QX.GetHdlID(w)] = nil
 end
 
--- Makes obj the script object of a new game object with that update priority.
-function QXL.attach_gobj(obj, priority)
+-- Makes obj the script object of a new game object; level is the error level of the
+-- script's call.
+local function attach(obj, priority, level)
   local g = GobjMgr:newGobj(priority or 0)
+  if g == nil then
+    -- Filed under id 0 it would take over another object's messages.
+    error("no game object could be made: all 4096 are alive (see log.txt)", level + 1)
+  end
   rawset(obj, "udata", g)
   objects[QX.GetHdlID(g)] = obj
   return obj
+end
+
+-- Makes obj the script object of a new game object with that update priority.
+function QXL.attach_gobj(obj, priority)
+  return attach(obj, priority, 2)
 end
 
 -- A class whose instances are game objects; new(priority, ...) runs the instance's init
@@ -36,7 +46,7 @@ end
 function QXL.gobj_class()
   local cls = QXL.bridge({ name = "Gobj" }, Gobj)
   cls.new = function(priority, ...)
-    local inst = QXL.attach_gobj(setmetatable({}, cls), priority)
+    local inst = attach(setmetatable({}, cls), priority, 2)
     if inst.init then
       inst:init(...)
     end

@@ -17,6 +17,10 @@ constexpr int kPackMaxDepth = 128;
 constexpr uint32_t kPackMaxRecords = 1u << 20;
 // Largest decoded entry: sizes are reported as signed 32-bit values.
 constexpr uint32_t kPackMaxEntryBytes = 0x7FFFFFFFu;
+// An entry's size may be at most kPackFreeEntryBytes plus kPackMaxExpansion times the
+// bytes of its part from the entry on (a code of at least one bit per byte gives 8).
+constexpr uint64_t kPackMaxExpansion = 64;
+constexpr uint64_t kPackFreeEntryBytes = 1u << 20;
 
 struct PackFileRecord {
   std::u16string name;

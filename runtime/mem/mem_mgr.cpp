@@ -1,7 +1,9 @@
 #include "runtime/mem/mem_mgr.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/core/utf.h"
@@ -10,6 +12,7 @@
 namespace {
 
 std::atomic<MemItemPushFn> gPusher{nullptr};
+std::atomic<MemMgrReportFn> gReporter{nullptr};
 
 struct ConstructionRecord {
   char name[LuaClassDesc::kNameSize];
@@ -25,6 +28,8 @@ std::vector<ConstructionRecord>& constructionStack() {
 }  // namespace
 
 void setMemItemPusher(MemItemPushFn fn) { gPusher.store(fn, std::memory_order_release); }
+
+void setMemMgrReporter(MemMgrReportFn fn) { gReporter.store(fn, std::memory_order_release); }
 
 // ---- MemMgrBase ----------------------------------------------------------------------
 
@@ -80,7 +85,11 @@ typename MemMgr<Policy>::HandleType MemMgr<Policy>::createByName(std::string_vie
   const LuaClassDesc* desc = findClassDesc(className);
   if (!desc) return HandleType();
   HandleType h = this->create().handle;
-  if (!h.value) return h;
+  if (!h.value) {
+    noteFull(className);
+    return h;
+  }
+  fullReported_.store(false, std::memory_order_relaxed);
   kesto::HdlLock<HandleType> lock(h);
   if (!lock) return HandleType();
   MemItem& item = *lock;
@@ -96,6 +105,18 @@ typename MemMgr<Policy>::HandleType MemMgr<Policy>::createByName(std::string_vie
     }
   }
   return h;
+}
+
+template <class Policy>
+void MemMgr<Policy>::noteFull(std::string_view className) {
+  if (fullReported_.exchange(true)) return;
+  const std::string msg = "memory manager full: all " + std::to_string(kMaxItems) +
+                          " objects are alive; no new \"" + std::string(className) + "\" was made";
+  if (MemMgrReportFn report = gReporter.load(std::memory_order_acquire)) {
+    report(msg);
+  } else {
+    std::fprintf(stderr, "%s\n", msg.c_str());
+  }
 }
 
 template <class Policy>

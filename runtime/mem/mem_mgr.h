@@ -11,6 +11,7 @@
 //   auto h = MemMgr<kesto::MultiP>::instance()->createByName("Widget");
 //   // inside Widget(): self = MemMgrBase::threadCurrentHandle();
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,6 +26,11 @@
 // its class; installed by the script layer. Gives false when nothing usable was pushed.
 using MemItemPushFn = bool (*)(lua_State* L, uint32_t handle, uint32_t word, const char* className, bool strong);
 void setMemItemPusher(MemItemPushFn fn);
+
+// Where a memory manager says that it is full (stderr until the script layer installs
+// its debug log).
+using MemMgrReportFn = void (*)(std::string_view message);
+void setMemMgrReporter(MemMgrReportFn fn);
 
 // What both memory managers share: the construction records of the calling thread and
 // the lost-handle lists.
@@ -89,6 +95,9 @@ class MemMgr : public kesto::ResourceMgrNoName<MemMgr<Policy>, MemItem, Policy>,
   bool pushStrong(lua_State* L, uint32_t handle, uint32_t word) override;
   bool pushWeak(lua_State* L, uint32_t handle) override;
 
+  // How many items one manager holds at once.
+  static constexpr uint32_t kMaxItems = 4096;
+
   // The class name of a live item ("" for a dead handle or an item without a class).
   std::string className(uint32_t handle);
 
@@ -99,6 +108,11 @@ class MemMgr : public kesto::ResourceMgrNoName<MemMgr<Policy>, MemItem, Policy>,
   // Lists the handle of an item whose last reference has gone (called under the
   // manager lock by the release path).
   void unlinkSlot(uint32_t index);
+
+ private:
+  // Reports a full table once, until an item can be made again.
+  void noteFull(std::string_view className);
+  std::atomic<bool> fullReported_{false};
 };
 
 extern template class MemMgr<kesto::MultiP>;

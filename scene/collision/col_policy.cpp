@@ -6,6 +6,7 @@
 #include "scene/collision/top_cuc.h"
 #include "script/bind/glue_types.h"
 #include "script/gobj/gobj_msg.h"
+#include "script/lua/handler_call.h"
 #include "script/lua/script_report.h"
 #include "script/lua/stack_readers.h"
 
@@ -32,7 +33,7 @@ bool sendNow(lua_State* L, uint32_t owner, const char* name, int results, Push&&
   const int n = GobjMsgHead(owner, name).pushRecvmsg(L);
   if (n == 0) return false;
   const int args = n + push();
-  if (lua_pcall(L, args, results, 0) != 0) {
+  if (handlerPcall(L, args, results, name) != 0) {
     const char* err = lua_tostring(L, -1);
     scriptDebugLog(std::string(name) + " handler failed: " + (err ? err : "(error object)"));
     lua_settop(L, top);

@@ -3,6 +3,7 @@
 #include <locale>
 #include <sstream>
 
+#include "script/bind/script_error.h"
 #include "script/lua/script_report.h"
 #include "script/qx/hdl_udata.h"
 
@@ -80,7 +81,7 @@ bool defineLuaClass(lua_State* L, std::string_view name, uint32_t size, std::str
   }
   const int top = lua_gettop(L);
   const std::string text = classDefinitionText(name, size, base);
-  int status = luaL_loadbuffer(L, text.data(), text.size(), "");
+  int status = luaL_loadbuffer(L, text.data(), text.size(), kClassChunkName);
   if (status == 0) status = lua_pcall(L, 0, 0, 0);
   if (status != 0) {
     const char* err = lua_tostring(L, -1);

@@ -1,5 +1,7 @@
 #include "script/bind/glue_types.h"
 
+#include "script/bind/script_error.h"
+
 #include <cstring>
 
 #include "platform/core/utf.h"
@@ -35,7 +37,7 @@ void readVector(lua_State* L, int index, int n, float* out, const char* what) {
     default:
       break;
   }
-  luaL_error(L, "%s expected, got %s", what, luaL_typename(L, index));
+  qxbind::raiseAtScript(L, "%s expected, got %s", what, luaL_typename(L, index));
 }
 
 void readVectorField(lua_State* L, int index, int n, float* out) {
@@ -43,7 +45,7 @@ void readVectorField(lua_State* L, int index, int n, float* out) {
     lua_getfield(L, index, "dim");
     const bool vector = lua_isnumber(L, -1) && lua_tonumber(L, -1) >= n;
     lua_pop(L, 1);
-    if (!vector) luaL_error(L, "vec%d expected, got a table without \"dim\"", n);
+    if (!vector) qxbind::raiseAtScript(L, "vec%d expected, got a table without \"dim\"", n);
   }
   char what[8] = "vec";
   what[3] = static_cast<char>('0' + n);

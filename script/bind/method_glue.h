@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "script/bind/glue_types.h"
+#include "script/bind/script_error.h"
 #include "script/bind/object_kinds.h"
 #include "script/bind/self_object.h"
 
@@ -91,7 +92,7 @@ int guardedCall(lua_State* L, F&& f) {
   } catch (const std::exception& e) {
     error = e.what();
   }
-  return luaL_error(L, "%s", error.c_str());
+  qxbind::raiseAtScript(L, "%s", error.c_str());
 }
 
 // Calls Fn on self with the arguments and pushes its result; SelfFn gives the locked
@@ -166,7 +167,7 @@ struct FieldIO {
       return static_cast<S>(readHandle(L, i));
     } else if constexpr (IsHandle<S>::value) {
       uint32_t h = readHandle(L, i);
-      if (h && !S::Manager::ofValue(h)) luaL_error(L, "a handle of another kind");
+      if (h && !S::Manager::ofValue(h)) qxbind::raiseAtScript(L, "a handle of another kind");
       return S::fromValue(h);  // null for an object that is gone
     } else if constexpr (std::is_same_v<S, Vec3>) {
       float f[3];
@@ -242,7 +243,7 @@ int subObjectGlue(lua_State* L) {
   using C = typename MemberTraits<decltype(Field)>::Class;
   return guardedCall(L, [L]() -> int {
     const char* field = glueName(L, 1);
-    if (lua_gettop(L) >= 2) return luaL_error(L, "%s: a sub-object field cannot be assigned", field);
+    if (lua_gettop(L) >= 2) qxbind::raiseAtScript(L, "%s: a sub-object field cannot be assigned", field);
     {
       SelfHold hold;
       hold.lock(L, kindKey<C>(), false, field);  // owner alive and of the right kind

@@ -1,5 +1,7 @@
 #include "script/bind/self_object.h"
 
+#include "script/bind/script_error.h"
+
 #include <cstring>
 
 #include "platform/thread/thread.h"
@@ -44,13 +46,13 @@ SelfHold::~SelfHold() {
 void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* what) {
   HdlRef* ref = getUdataArg1(L);
   if (!ref || ref->handle == 0) {
-    luaL_error(L, "%s: self is not an engine object (call it with ':')", what);
+    qxbind::raiseAtScript(L, "%s: self is not an engine object (call it with ':')", what);
     return nullptr;
   }
   const uint32_t handle = ref->handle;
   kesto::ResBasePtr* mgr = kesto::managerById(kesto::HdlBase(handle).mgrId());
-  if (!mgr) return luaL_error(L, "%s: the object's manager is gone", what), nullptr;
-  if (!mgr->addRef(handle)) return luaL_error(L, "%s: the object was released", what), nullptr;
+  if (!mgr) return qxbind::raiseAtScript(L, "%s: the object's manager is gone", what), nullptr;
+  if (!mgr->addRef(handle)) return qxbind::raiseAtScript(L, "%s: the object was released", what), nullptr;
   mgr_ = mgr;
   handle_ = handle;
   void* data = nullptr;
@@ -58,9 +60,9 @@ void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* 
     kesto::SlotLockResult why;
     data = mgr->tryLock(handle, exclusive, why);
     if (data) break;
-    if (why == kesto::SlotLockResult::dead) return luaL_error(L, "%s: the object was released", what), nullptr;
+    if (why == kesto::SlotLockResult::dead) return qxbind::raiseAtScript(L, "%s: the object was released", what), nullptr;
     if (why != kesto::SlotLockResult::busy) {
-      return luaL_error(L, "%s: the object is held by this thread in a way that cannot be locked", what), nullptr;
+      return qxbind::raiseAtScript(L, "%s: the object is held by this thread in a way that cannot be locked", what), nullptr;
     }
     qxplat::yieldThread();
   }
@@ -74,7 +76,7 @@ void* SelfHold::lock(lua_State* L, const void* key, bool exclusive, const char* 
   } else if (resourceKind(mgr->id()) == key && subName(L)[0] == 0) {
     object = data;
   }
-  if (!object) return luaL_error(L, "%s: self is an object of another class", what), nullptr;
+  if (!object) return qxbind::raiseAtScript(L, "%s: self is an object of another class", what), nullptr;
   return object;
 }
 
@@ -90,8 +92,8 @@ void* pointerSelf(lua_State* L, const void* key, const char* what) {
     named = lua_touserdata(L, -1) == object;
     lua_pop(L, 1);
   }
-  if (!object || !named) return luaL_error(L, "%s: self is not its class (call it with ':')", what), nullptr;
-  if (kind != key) return luaL_error(L, "%s: bound to an object of another class", what), nullptr;
+  if (!object || !named) return qxbind::raiseAtScript(L, "%s: self is not its class (call it with ':')", what), nullptr;
+  if (kind != key) return qxbind::raiseAtScript(L, "%s: bound to an object of another class", what), nullptr;
   return object;
 }
 

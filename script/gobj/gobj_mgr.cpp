@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "runtime/res/hdl_lock.h"
+#include "script/lua/handler_call.h"
 #include "script/lua/lua_func_path.h"
 #include "script/lua/script_mgr.h"
 #include "script/lua/script_report.h"
@@ -72,7 +73,13 @@ bool GobjMgr::pushWeakOne(lua_State* L, uint32_t handle) {
 
 GobjHdl GobjMgr::newGobj(int32_t upriority) {
   GobjHdl h = create().handle;
-  if (!h.value) return h;
+  if (!h.value) {
+    if (!fullReported_.exchange(true)) {
+      scriptDebugLog("game objects full: all " + std::to_string(kMaxGobjs) + " are alive; no new \"Gobj\" was made");
+    }
+    return h;
+  }
+  fullReported_.store(false, std::memory_order_relaxed);
   uint32_t state = 0;
   if (ScriptMgr* scripts = ScriptMgr::instance()) state = scripts->lookupThreadEntry();
   kesto::HdlLock<GobjHdl> lock(h);
@@ -185,7 +192,7 @@ void GobjMgr::deliverOne(GobjMsg& msg) {
     msg.values[i].push(L);
     lua_settop(L, before + 1);
   }
-  { LuaCallRes r = scope.record()->call(base, 3 + static_cast<int>(count), false); }
+  { LuaCallRes r = scope.record()->call(base, 3 + static_cast<int>(count), false, "recvmsg"); }
   scope.record()->dropResults();
 }
 
@@ -235,7 +242,7 @@ void GobjMgr::hearDeath(uint32_t handle, uint32_t state) {
       if (lua_State* L = scope.state(); L && lua_checkstack(L, 3)) {
         CurrentState current(state);
         LuaFuncPath("delete_gobj", 0).push(L, 0);
-        if (pushWeakOne(L, handle) && lua_pcall(L, 1, 0, 0) != 0) {
+        if (pushWeakOne(L, handle) && handlerPcall(L, 1, 0, "delete_gobj") != 0) {
           scriptDebugLog("delete_gobj failed: " + errorOnTop(L));
         }
       }
@@ -266,7 +273,7 @@ bool GobjMgr::pushHdl(lua_State* L, uint32_t handle, uint32_t word) {
   const int top = lua_gettop(L);
   LuaFuncPath("ref_gobj", 0).push(L, 0);
   if (!lua_isnil(L, -1) && pushWeakOne(L, handle)) {
-    if (lua_pcall(L, 1, 1, 0) != 0) {
+    if (handlerPcall(L, 1, 1, "ref_gobj") != 0) {
       scriptDebugLog("ref_gobj failed: " + errorOnTop(L));
       lua_settop(L, top);
       lua_pushnil(L);

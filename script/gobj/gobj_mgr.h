@@ -20,6 +20,7 @@
 // with its weak handle (not while its state is closing) and the handle joins the current
 // lost-handle list.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -40,8 +41,11 @@ class GobjMgr : public kesto::ResourceMgrNoName<GobjMgr, Gobj> {
 
   const char* dataTypeName() const override { return "Gobj"; }
 
+  // How many game objects live at once.
+  static constexpr uint32_t kMaxGobjs = 4096;
+
   // A new game object with one reference for the caller, bound to the script state that
-  // is current on the calling thread; null when the table is full.
+  // is current on the calling thread; null when the table is full (logged once).
   GobjHdl newGobj(int32_t upriority);
   // A counted copy when the value names a live game object, else null.
   GobjHdl copyIfValid(uint32_t handle) { return GobjHdl::fromValue(handle); }
@@ -95,4 +99,6 @@ class GobjMgr : public kesto::ResourceMgrNoName<GobjMgr, Gobj> {
   kesto::Synclo lostLock_;
   std::vector<uint32_t> lost_[2];
   uint32_t lostIndex_ = 0;
+
+  std::atomic<bool> fullReported_{false};
 };

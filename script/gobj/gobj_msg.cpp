@@ -3,6 +3,7 @@
 #include <string>
 
 #include "script/gobj/gobj_mgr.h"
+#include "script/lua/handler_call.h"
 #include "script/lua/script_report.h"
 #include "script/lua/table_access.h"
 
@@ -35,7 +36,7 @@ int GobjMsgHead::pushRecvmsg(lua_State* L) const {
     lua_settop(L, top);
     return 0;
   }
-  if (lua_pcall(L, 1, 2, 0) != 0) {
+  if (handlerPcall(L, 1, 2, "ref_gobj") != 0) {
     const char* err = lua_tostring(L, -1);
     scriptDebugLog(std::string("recvmsg lookup for \"") + name + "\" failed: " + (err ? err : "(error object)"));
     lua_settop(L, top);

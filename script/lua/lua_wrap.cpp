@@ -6,6 +6,7 @@
 #include "platform/core/smalloc.h"
 #include "platform/core/utf.h"
 #include "runtime/core/text_encoding.h"
+#include "script/lua/handler_call.h"
 #include "script/lua/script_alloc.h"
 #include "script/lua/script_files.h"
 #include "script/lua/script_mgr.h"
@@ -223,7 +224,7 @@ void LuaWrap<Policy>::close() {
 }
 
 template <class Policy>
-typename LuaWrap<Policy>::CallResult LuaWrap<Policy>::call(int base, int nargs, bool resume) {
+typename LuaWrap<Policy>::CallResult LuaWrap<Policy>::call(int base, int nargs, bool resume, const char* what) {
   lua_State* L = policy_.lock();
   if (!L) {
     if constexpr (std::is_same_v<Policy, LVPolicyHdl>) {
@@ -240,7 +241,7 @@ typename LuaWrap<Policy>::CallResult LuaWrap<Policy>::call(int base, int nargs, 
     mgr = ScriptMgr::ofValue(policy_.handle());
     if (mgr) previous = mgr->exchangeThreadEntry(policy_.handle());
   }
-  int status = resume ? lua_resume(L, nargs) : lua_pcall(L, nargs, LUA_MULTRET, 0);
+  int status = resume ? lua_resume(L, nargs) : handlerPcall(L, nargs, LUA_MULTRET, what);
   if (mgr) mgr->exchangeThreadEntry(previous);
 
   std::string error;

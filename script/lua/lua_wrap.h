@@ -40,7 +40,8 @@ class LuaWrap {
   // pushed. The result keeps the state locked while it lives; the results stay on the
   // stack afterwards and count as pending until dropResults. A failed call pops Lua's
   // error value; its text is in the result, the record's error text and the debug log.
-  CallResult call(int base, int nargs, bool resume);
+  // A protected call runs on a fresh coroutine (handlerPcall); what names it when it yields.
+  CallResult call(int base, int nargs, bool resume, const char* what = "a handler");
   // Pops the pending results of the previous call.
   void dropResults();
 

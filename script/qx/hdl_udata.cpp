@@ -230,6 +230,7 @@ bool pushMemItemUdata(lua_State* L, uint32_t handle, uint32_t word, const char* 
 void installHandlePushers() {
   kesto::setHandlePushers(pushStrongOfManager, pushWeakOfManager);
   setMemItemPusher(pushMemItemUdata);
+  setMemMgrReporter([](std::string_view message) { scriptDebugLog(message); });
 }
 
 // ---- table utilities -----------------------------------------------------------------

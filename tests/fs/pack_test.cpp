@@ -106,6 +106,10 @@ TEST(Huffman, MalformedTreesFailToOpen) {
   std::vector<uint8_t> out(300);
   ASSERT_EQ(pack.read(out.data(), out.size()), 300u);
   EXPECT_EQ(out, std::vector<uint8_t>(300, 0x61));
+  // Such an entry claims any size for free: at most 1 MiB and 64 times its part's bytes.
+  EXPECT_TRUE(opens(RawPart().u32(4 + 2).u32((1u << 20) + 640).u8(0xB0).u8(0x80).bytes, pack));
+  EXPECT_FALSE(opens(RawPart().u32(4 + 2).u32((1u << 20) + 641).u8(0xB0).u8(0x80).bytes, pack));
+  EXPECT_FALSE(opens(RawPart().u32(4 + 2).u32(256u << 20).u8(0xB0).u8(0x80).bytes, pack));
 }
 
 class PackFiles : public ::testing::Test {
@@ -248,6 +252,15 @@ TEST_F(PackFiles, TruncatedOrAbsurdPartsFailCleanly) {
   for (int i = 0; i < 200; ++i) deep.dir(u"d", 0).u32(1);
   deep.pad(64, 0);
   longEntry.dir(u"r", 1).file(u"f").u32(1000).u32(10).u32(0);  // L runs past the part's end
+  // A 55-byte pack whose one-leaf entry claims 256 MiB: refused before the block is made.
+  for (const uint32_t size : {64u, 256u << 20}) {
+    RawPart claim;
+    claim.dir(u"r", 1).file(u"f").u32(4 + 2).u32(size).u8(0xB0).u8(0x80).u32(0);
+    dir.write("claim.pak", claim.bytes);
+    auto claimed = open("claim.pak");
+    ASSERT_NE(claimed, nullptr);
+    EXPECT_EQ(text(*claimed, u"f"), size == 64 ? std::string(64, 'a') : "<none>");
+  }
   for (const RawPart* bad : {&huge, &deep, &longEntry}) {
     dir.write("bad.pak", bad->bytes);
     EXPECT_EQ(open("bad.pak"), nullptr) << bad->bytes.size();

@@ -100,3 +100,19 @@ TEST(PathStack, Extensions) {
 }
 
 }  // namespace
+
+// Onto an empty stack only a leading '/' (the absolute mark) stays uncounted; a leading
+// '\' counts as any separator does, so popFront walks the same elements.
+TEST(PathStack, LeadingSeparatorPushedOntoAnEmptyStack) {
+  PathStack lead;
+  lead.push(u"\\lead\\x");
+  EXPECT_EQ(lead.str(), u"\\lead\\x");
+  EXPECT_EQ(lead.depth(), 3);
+  lead.popFront();
+  EXPECT_EQ(lead.str(), u"lead\\x");
+  EXPECT_EQ(lead.depth(), 2);
+  PathStack absolute;
+  absolute.push(u"/abs/x");
+  EXPECT_EQ(absolute.str(), u"/abs\\x");
+  EXPECT_EQ(absolute.depth(), 2);
+}

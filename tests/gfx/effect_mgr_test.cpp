@@ -34,6 +34,7 @@ TEST_F(EffectMgrTest, FilesThatDoNotBuildGiveNullAndGoodOnesLoadOncePerName) {
   EXPECT_NE(logged[0].find("broken.fx(1)"), std::string::npos) << logged[0];
   EXPECT_EQ(effects.nameCount(), 0u) << "no name stays behind";
   EXPECT_FALSE(effects.create(u"missing.fx").isValid());
+  EXPECT_EQ(logged.back(), "missing.fx: no effect file of that name in the mounted sources");
   files.put("huge.fx", std::string((2u << 20), ' '));
   EXPECT_FALSE(effects.create(u"huge.fx").isValid());
   EXPECT_EQ(logged.back(), "huge.fx: larger than 1 MiB");

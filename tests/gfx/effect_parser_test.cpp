@@ -124,7 +124,10 @@ TEST(EffectParser, RejectsWithTheFileAndLine) {
          for (int i = 0; i <= 32; ++i) passes += " pass { VertexShader = v; FragmentShader = f; }";
          return passes + " }";
        }(),
-       "too many passes"}};
+       "too many passes"},
+      // A byte-order mark is skipped, and lines still count from the file's first.
+      {"\xEF\xBB\xBFvec4 c;\nvec4 c;", "bad.fx(2): parameter 'c' is declared twice"},
+      {"\xEF\xBB\xEF\xBB\xBFvec4 c;", "(1): "}};
   for (const auto& [text, message] : cases) {
     EffectDesc d;
     std::string err;
@@ -133,6 +136,14 @@ TEST(EffectParser, RejectsWithTheFileAndLine) {
     EXPECT_NE(err.find(message), std::string::npos) << err;
     EXPECT_TRUE(d.techniques.empty() && d.params.empty()) << "nothing half-read is kept: " << message;
   }
+}
+
+TEST(EffectParser, SkipsAByteOrderMark) {
+  EffectDesc d;
+  std::string err;
+  ASSERT_TRUE(parseEffect("\xEF\xBB\xBFvec4 tint : DIFFUSE;", "bom.fx", d, err)) << err;
+  ASSERT_EQ(d.params.size(), 1u);
+  EXPECT_EQ(d.params[0].name, "tint");
 }
 
 }  // namespace

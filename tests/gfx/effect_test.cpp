@@ -156,25 +156,48 @@ TEST_F(EffectTest, IntParametersSaturateOnTheWayToTheProgram) {
   }
 }
 
-TEST_F(EffectTest, ProgramsOfOneFileAreCappedInSize) {
-  // Well under the file limit, but 64 programs that each repeat a 600 kB common block.
-  std::string text = "common %{\n// " + std::string(600000, 'x') + "\n%}\n";
-  for (int i = 0; i < 8; ++i) {
-    text += "vertex_shader v" + std::to_string(i) + " %{ void main() {} %}\n";
-    text += "fragment_shader f" + std::to_string(i) + " %{ void main() {} %}\n";
+// Shaders named v0.. and f0.., and techniques of 32 passes whose k-th pass uses the pair
+// (k / fragments, k % fragments): distinct pairs, each one program.
+std::string passesOverPairs(int vertices, int fragments, int passes, const std::string& common = "") {
+  std::string text = common;
+  for (int i = 0; i < vertices; ++i) text += "vertex_shader v" + std::to_string(i) + " %{ void main() {} %}\n";
+  for (int i = 0; i < fragments; ++i) text += "fragment_shader f" + std::to_string(i) + " %{ void main() {} %}\n";
+  for (int k = 0; k < passes; ++k) {
+    if (k % 32 == 0) text += (k ? "}\n" : "") + std::string("technique T") + std::to_string(k / 32) + " {\n";
+    text += "pass { VertexShader = v" + std::to_string((k / fragments) % vertices) + "; FragmentShader = f" +
+            std::to_string(k % fragments) + "; }\n";
   }
-  for (int t = 0; t < 2; ++t) {
-    text += "technique T" + std::to_string(t) + " {\n";
-    for (int p = 0; p < 32; ++p)
-      text += "pass { VertexShader = v" + std::to_string(p % 8) + "; FragmentShader = f" +
-              std::to_string(t * 4 + p / 8) + "; }\n";
-    text += "}\n";
+  return text + "}\n";
+}
+
+TEST_F(EffectTest, FilesAreRefusedBeforeTheirProgramsCostTooMuch) {
+  const struct {
+    const char* name;
+    std::string text;
+    const char* message;  // empty: the file builds
+  } cases[] = {
+      // Well under the file limit, but one program would repeat a 600 kB common block.
+      {"big common", passesOverPairs(2, 2, 4, "common %{\n// " + std::string(600000, 'x') + "\n%}\n"),
+       "(v0, f0): a shader of more than 64 KiB of GLSL"},
+      {"65 programs", passesOverPairs(9, 8, 65), "more than 64 programs"},
+      {"64 programs", passesOverPairs(8, 8, 64), ""},
+      // 8192 passes over one program cost one program.
+      {"8192 passes of one pair", passesOverPairs(1, 1, 8192), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const size_t before = rec->liveResourceCount();
+    std::string log;
+    std::unique_ptr<IEffect> built = createEffect(*rec, c.text, "huge.fx", &log);
+    if (!*c.message) {
+      EXPECT_TRUE(built) << log;
+      continue;
+    }
+    EXPECT_FALSE(built);
+    EXPECT_EQ(log.rfind("huge.fx: ", 0), 0u) << log.substr(0, 200);
+    EXPECT_NE(log.find(c.message), std::string::npos) << log.substr(0, 200);
+    EXPECT_EQ(rec->liveResourceCount(), before) << "nothing was compiled";
   }
-  const size_t before = rec->liveResourceCount();
-  std::string log;
-  EXPECT_FALSE(createEffect(*rec, text, "huge.fx", &log));
-  EXPECT_NE(log.find("huge.fx: its programs hold more than 32 MiB"), std::string::npos) << log.substr(0, 200);
-  EXPECT_EQ(rec->liveResourceCount(), before) << "the programs built so far are gone";
 }
 
 TEST_F(EffectTest, FxDataBeginsAndEndsAroundTheEffect) {

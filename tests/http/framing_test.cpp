@@ -171,3 +171,21 @@ TEST(FramingHostile, LongHeadersAndMalformedLines) {
   std::string huge = "HTTP/1.1 200 OK\r\nX: " + std::string(framing::kMaxHeaderBlock, 'v') + "\r\n\r\n";
   EXPECT_TRUE(feedWhole(plainFramer(), InfoKind::Term, huge).error);
 }
+
+// Interim replies vanish whole, wherever the reads split them; the final reply's own
+// headers decide its framing.
+TEST(Framing, InterimRepliesAreSkippedAtEverySplit) {
+  const std::string interim = "HTTP/1.1 100 Continue\r\nContent-Length: 4\r\nConnection: close\r\n\r\n"
+                              "HTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n";
+  const std::string reply = std::string(kHead) + "Content-Length: 2\r\n\r\nok";
+  Outcome o = expectSameAtEverySplit(plainFramer(true), InfoKind::Term, interim + reply);
+  ASSERT_EQ(o.deliveries.size(), 1u);
+  EXPECT_EQ(o.deliveries[0].data, reply);
+  EXPECT_EQ(o.deliveries[0].contentLength, 2);
+  EXPECT_EQ(o.deliveries[0].state, IHeaderCheck::kComplete);  // the interim's close is not the reply's
+
+  Outcome s = expectSameAtEverySplit(streamFramer(), InfoKind::Stream, interim + kChunkedHead + chunk("{}\r\n"));
+  ASSERT_EQ(s.deliveries.size(), 2u);
+  EXPECT_EQ(s.deliveries[0].data, kChunkedHead);
+  EXPECT_EQ(s.deliveries[1].data, "{}\r\n");
+}

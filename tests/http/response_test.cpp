@@ -2,6 +2,7 @@
 
 #include "net/http/http_response.h"
 #include "net/http/json_body.h"
+#include "net/http/reply_cost.h"
 #include "net/http/term_chk.h"
 
 namespace {
@@ -43,8 +44,11 @@ TEST(HTTPResponse, BodiesByLengthTypeAndCoding) {
   EXPECT_EQ(textBody(parsed("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 100\r\n\r\nshort")),
             "short");
   EXPECT_EQ(textBody(parsed("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 3\r\n\r\nshort")), "sho");
-  // Without a type there is no body, but the status stays.
-  HTTPResponse r = parsed("HTTP/1.1 403 Forbidden\r\nContent-Length: 5\r\n\r\nhello");
+  // Bytes without a type are not understood (they would be lost); an empty body needs none.
+  parsed("HTTP/1.1 403 Forbidden\r\nContent-Length: 5\r\n\r\nhello", false);
+  parsed("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", false);
+  parsed("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nhello", false);
+  HTTPResponse r = parsed("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n");
   EXPECT_EQ(r.status(), 403);
   EXPECT_EQ(r.body(), nullptr);
   // Chunked: the body is all the framer de-chunked, whatever the length says.
@@ -95,7 +99,13 @@ TEST(HTTPResponse, ParsesWhatThePlainFramerDelivers) {
        "abc"},
       // Statuses without a body end at the blank line, even with a length.
       {"HTTP/1.1 204 No Content\r\n\r\n", "<no text body>"},
-      {"HTTP/1.1 100 Continue\r\n\r\n", "<no text body>"},
+      // Interim replies are skipped: the final reply is what is delivered.
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 2\r\n\r\nok",
+       "ok"},
+      {"HTTP/1.1 103 Early Hints\r\nLink: </s.css>\r\n\r\nHTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+       "Transfer-Encoding: chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+       "ok"},
+      {"HTTP/1.1 101 Switching Protocols\r\n\r\n", "<no text body>"},
       {"HTTP/1.1 304 Not Modified\r\nContent-Type: text/plain\r\nContent-Length: 9\r\n\r\n", "<no text body>"},
   };
   for (const auto& [reply, body] : cases) {
@@ -105,4 +115,75 @@ TEST(HTTPResponse, ParsesWhatThePlainFramerDelivers) {
     FramedData d = framer.buffered();
     EXPECT_EQ(textBody(parsed(std::string_view(d.data, d.length))), body) << reply;
   }
+}
+
+TEST(ReplyCost, CountsJsonValuesWithoutParsing) {
+  const std::pair<const char*, size_t> cases[] = {
+      {"0", 1},
+      {"[0]", 2},
+      {"[0,1,2]", 4},
+      {"{\"a\":1,\"b\":[true,null]}", 5},
+      {"[\"a,b[{\",\"c\\\",d\"]", 3},  // separators inside strings, an escaped quote
+      {"[]", 2},                         // an empty container counts one more
+  };
+  for (const auto& [text, count] : cases) EXPECT_EQ(replycost::jsonValueCount(text), count) << text;
+}
+
+// A reply whose parsed form would take far more than its bytes is refused, with a reason.
+TEST(ReplyCost, RefusesRepliesThatWouldGrowTooMuchOnceParsed) {
+  auto reply = [](const char* type, const std::string& body) {
+    return std::string("HTTP/1.1 200 OK\r\nContent-Type: ") + type + "\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+  };
+  std::string zeros = "[0";
+  for (int i = 0; i < 100000; ++i) zeros += ",0";
+  zeros += "]";
+  std::string pairs = "a=1";
+  for (int i = 0; i < 100000; ++i) pairs += "&a=1";
+  std::string words = "[";
+  for (int i = 0; i < 20000; ++i) words += std::string(i ? "," : "") + "\"a word of some length\"";
+  words += "]";
+  const struct {
+    const char* type;
+    std::string body;
+    bool ok;
+  } cases[] = {
+      {"application/json", zeros, false},
+      {"application/x-www-form-urlencoded", pairs, false},
+      {"application/json", words, true},
+      {"text/plain", zeros, true},  // a copy of its bytes
+      {"application/octet-stream", zeros, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    const std::string text = reply(c.type, c.body);
+    HTTPResponse r;
+    EXPECT_EQ(r.parse(text), c.ok);
+    EXPECT_TRUE(r.bodyBytes().empty()) << "a full parse keeps no view of the text";
+    if (c.ok) {
+      EXPECT_TRUE(r.refusal().empty());
+      ASSERT_NE(r.body(), nullptr);
+      continue;
+    }
+    EXPECT_EQ(r.body(), nullptr);
+    EXPECT_NE(r.refusal().find("more than 8 times its size"), std::string::npos) << r.refusal();
+    // The head alone still reads, for a caller that decides from the headers.
+    ASSERT_TRUE(r.parseHead(text));
+    EXPECT_EQ(r.bodyBytes(), c.body);
+    EXPECT_EQ(r.contentType(), c.type);
+    EXPECT_TRUE(r.refusal().empty());
+  }
+}
+
+// Repeated header lines merge into one header, values in arrival order, whatever the case
+// of the name.
+TEST(HTTPResponse, RepeatedHeaderLinesMergeInArrivalOrder) {
+  HTTPResponse r = parsed(
+      "HTTP/1.1 200 OK\r\nX-Thing: one\r\nContent-Length: 0\r\nx-thing: two, three\r\nX-THING: four\r\n\r\n");
+  const HTTPHeader* h = r.header("X-Thing");
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(r.headers().size(), 2u);
+  std::vector<std::string> values;
+  for (size_t i = 0; i < h->valueCount(); ++i) values.push_back(h->valueAt(i).text());
+  EXPECT_EQ(values, (std::vector<std::string>{"one", "two", "three", "four"}));
 }

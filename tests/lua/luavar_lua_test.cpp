@@ -195,7 +195,8 @@ TEST_F(LuaVarLua, TablesAndBytesPushAndSkipPairsThatPushNothing) {
 
 TEST_F(LuaVarLua, JsonTreesPushAsTablesBothWays) {
   const char* text = R"({"id": 1234567890123, "n": 5, "neg": -1, "r": 0.25, "tenth": 0.1, "s": "a\nb",
-                         "ok": true, "nothing": null, "list": [1, {"x": 2}]})";
+                         "ok": true, "nothing": null, "list": [1, {"x": 2}], "edge": 16777215,
+                         "past": 16777216, "zero": 0})";
   JSONValue doc;
   ASSERT_TRUE(jsonParse(text, doc).ok());
 
@@ -213,6 +214,9 @@ TEST_F(LuaVarLua, JsonTreesPushAsTablesBothWays) {
     assert(j.id == "1234567890123" and j.n == 5 and j.neg == "-1" and j.r == 0.25)
     assert(j.ok == true and j.nothing == nil and j.s == "a\nb")
     assert(j.list[1] == 1 and j.list[2].x == 2)
+    -- Reals stay doubles; integers are numbers up to 0xFFFFFF and digits past it.
+    assert(j.tenth == 0.1, "tenth " .. string.format("%.17g", j.tenth))
+    assert(j.edge == 16777215 and j.past == "16777216" and j.zero == 0)
   )"),
             "");
 }

@@ -70,5 +70,5 @@ case_ main_yields_false 0 "" "" \
   'function main() coroutine.yield(false) end
 '
 rm -rf "$dir/resource"
-case_ no_resources 1 'no "resource" folder beside the program' "" ""
+case_ no_resources 1 'no "resource" folder or pack beside the program' "" ""
 [ $failures -eq 0 ]

@@ -164,8 +164,17 @@ TEST_F(EngineFilesTest, MountsWhatExistsInOrderAndSkipsTheRest) {
   EXPECT_EQ(files.registry().readSourceCount(), 0u);
 
   std::filesystem::create_directories(dir_ / "save");
-  files.mount(base, base);
+  EXPECT_EQ(files.mount(base, base), "");
   EXPECT_EQ(files.registry().writeTargetCount(), 3u);
+}
+
+TEST_F(EngineFilesTest, AResourceFileThatIsNoPackIsReportedByName) {
+  std::ofstream(dir_ / "resource", std::ios::binary) << "not a pack at all";
+  PathStack base(qcore::utf8ToUtf16(dir_.string()));
+  EngineFiles files;
+  const std::string why = files.mount(base, base);
+  EXPECT_NE(why.find((dir_ / "resource").string() + "\" cannot be mounted"), std::string::npos) << why;
+  EXPECT_EQ(files.registry().readSourceCount(), 1u);  // "$" only
 }
 
 }  // namespace

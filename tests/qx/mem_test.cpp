@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -141,3 +142,30 @@ TEST_F(MemTest, EndingAManagerOrItsThreadDestroysItsItemsEvenThoseReleasingOther
 }
 
 }  // namespace
+
+std::vector<std::string> gReports;
+
+TEST_F(MemTest, AFullManagerSaysSoOnceWithTheClassUntilItHasRoomAgain) {
+  setMemMgrReporter([](std::string_view m) { gReports.emplace_back(m); });
+  std::vector<Multi::HandleType> all;
+  while (all.size() < Multi::kMaxItems) {
+    all.push_back(mgr.createByName("MemTest.Leaf"));
+    ASSERT_NE(all.back().value, 0u) << all.size();
+  }
+  EXPECT_TRUE(gReports.empty());
+  EXPECT_EQ(mgr.createByName("MemTest.Leaf").value, 0u);
+  EXPECT_EQ(mgr.createByName("MemTest.Nest").value, 0u);
+  ASSERT_EQ(gReports.size(), 1u);
+  EXPECT_NE(gReports[0].find("\"MemTest.Leaf\""), std::string::npos) << gReports[0];
+  EXPECT_NE(gReports[0].find("4096"), std::string::npos) << gReports[0];
+  // Room again, then full again: told again.
+  all.pop_back();
+  all.push_back(mgr.createByName("MemTest.Leaf"));
+  EXPECT_NE(all.back().value, 0u);
+  EXPECT_EQ(mgr.createByName("MemTest.Holder").value, 0u);
+  ASSERT_EQ(gReports.size(), 2u);
+  EXPECT_NE(gReports[1].find("\"MemTest.Holder\""), std::string::npos);
+  setMemMgrReporter(nullptr);
+  all.clear();
+  EXPECT_EQ(gAlive, 0);
+}

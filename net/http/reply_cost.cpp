@@ -1,0 +1,57 @@
+#include "net/http/reply_cost.h"
+
+#include <algorithm>
+
+#include "net/http/http_body.h"
+#include "net/http/json_body.h"
+
+namespace replycost {
+
+size_t jsonValueCount(std::string_view text) {
+  size_t count = 1;
+  bool inString = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        inString = false;
+      }
+      continue;
+    }
+    switch (c) {
+      case '"':
+        inString = true;
+        break;
+      case ',':
+      case '[':
+      case '{':
+        ++count;
+        break;
+      default:
+        break;
+    }
+  }
+  return count;
+}
+
+bool acceptable(std::string_view contentType, std::string_view text, std::string* why) {
+  size_t nodes = 0;
+  if (JSONBody().accepts(contentType)) {
+    nodes = jsonValueCount(text);
+  } else if (URLBody().accepts(contentType)) {
+    nodes = static_cast<size_t>(std::count(text.begin(), text.end(), '&')) + 1;
+  } else {
+    return true;  // text and raw bodies are a copy of their bytes
+  }
+  const size_t allowed = text.size() * kMaxExpansion + kSlackBytes;
+  if (nodes <= allowed / kNodeBytes) return true;
+  if (why) {
+    *why = "a body of " + std::to_string(text.size()) + " bytes would hold " + std::to_string(nodes) +
+           " values, more than " + std::to_string(kMaxExpansion) + " times its size once parsed";
+  }
+  return false;
+}
+
+}  // namespace replycost

@@ -1,0 +1,27 @@
+// What a reply body may cost once parsed. A JSON tree or a form map can take many times
+// the bytes of its text ("[0,0,0,...]" makes a node of some 40 bytes from every 2), so
+// the cost is estimated from the text alone, before any node is made, and a body whose
+// parsed form would be too large is refused.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace replycost {
+
+// A parsed body may take this many bytes for every byte of its text, plus kSlackBytes.
+inline constexpr size_t kMaxExpansion = 8;
+inline constexpr size_t kSlackBytes = 1u << 20;
+// What one JSON node or form pair is reckoned to cost.
+inline constexpr size_t kNodeBytes = 64;
+
+// The number of JSON values the text would hold, counted without parsing: separators and
+// openings outside strings. Exact for well-formed text without comments, but for one more
+// per empty array or object.
+size_t jsonValueCount(std::string_view text);
+
+// Whether text may be parsed as a body of the given content type; false with the reason
+// in why when its parsed form would be too large.
+bool acceptable(std::string_view contentType, std::string_view text, std::string* why);
+
+}  // namespace replycost
