@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main/engine_singletons.h"
-#include "app/main/script_setup.h"
+#include "program/main/engine_singletons.h"
+#include "program/main/script_setup.h"
 #include "runtime/res/catalogue.h"
 #include "script/bind/bind_order.h"
 #include "tests/main/engine_fixture.h"

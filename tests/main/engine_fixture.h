@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main/engine_run.h"
+#include "program/main/engine_run.h"
 #include "platform/core/utf.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/fs/path_stack.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/main/script_calls.h"
+#include "program/main/script_calls.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/res/hdl_lock.h"
 #include "script/lua/script_mgr.h"

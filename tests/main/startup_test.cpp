@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/main/engine_files.h"
-#include "app/main/main_thread.h"
+#include "program/main/engine_files.h"
+#include "program/main/main_thread.h"
 #include "platform/window/ui_thread.h"
 #include "render/device/device_mgr.h"
 #include "runtime/fs/files.h"

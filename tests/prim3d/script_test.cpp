@@ -1,6 +1,6 @@
 // The primitives as scripts reach them in the running engine: bound classes, chaining,
 // getPlane through QXL.plane.newABCD, ribbon sources read from ".spr" animations.
-#include "app/main/script_setup.h"
+#include "program/main/script_setup.h"
 #include "app/qeldrin/item_lock.h"
 #include "hud/prim3d/poly_line.h"
 #include "script/bind/bind_order.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main/engine_files.h"
-#include "app/main/engine_singletons.h"
+#include "program/main/engine_files.h"
+#include "program/main/engine_singletons.h"
 #include "app/qeldrin/item_lock.h"
 #include "app/qeldrin/qeldrin.h"
 #include "platform/core/utf.h"

@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "app/main/engine_singletons.h"
-#include "app/main/script_setup.h"
+#include "program/main/engine_singletons.h"
+#include "program/main/script_setup.h"
 #include "platform/core/utf.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/fs/file_registry.h"

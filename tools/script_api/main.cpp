@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main/script_setup.h"
+#include "program/main/script_setup.h"
 #include "script/bind/bind_order.h"
 #include "script/bind/class_table.h"
 

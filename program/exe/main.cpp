@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "app/main/main_thread.h"
+#include "program/main/main_thread.h"
 #include "platform/core/utf.h"
 #include "platform/window/message_box.h"
 #include "platform/window/program_folder.h"

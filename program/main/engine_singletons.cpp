@@ -1,4 +1,4 @@
-#include "app/main/engine_singletons.h"
+#include "program/main/engine_singletons.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "app/main/script_calls.h"
+#include "program/main/script_calls.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "app/main/engine_run.h"
+#include "program/main/engine_run.h"
 
 #include <cstdio>
 #include <exception>
 #include <optional>
 
-#include "app/main/engine_files.h"
-#include "app/main/engine_singletons.h"
-#include "app/main/script_calls.h"
-#include "app/main/script_setup.h"
+#include "program/main/engine_files.h"
+#include "program/main/engine_singletons.h"
+#include "program/main/script_calls.h"
+#include "program/main/script_setup.h"
 #include "platform/core/utf.h"
 #include "platform/window/message_box.h"
 #include "platform/window/ui_thread.h"

@@ -1,4 +1,4 @@
-#include "app/main/script_setup.h"
+#include "program/main/script_setup.h"
 
 #include "app/dialog/ml_dialog_bind.h"
 #include "app/input/input_bind.h"

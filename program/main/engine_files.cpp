@@ -1,4 +1,4 @@
-#include "app/main/engine_files.h"
+#include "program/main/engine_files.h"
 
 #include <exception>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "app/main/main_thread.h"
+#include "program/main/main_thread.h"
 
-#include "app/main/engine_run.h"
+#include "program/main/engine_run.h"
 #include "platform/window/ui_thread.h"
 #include "script/lua/script_report.h"
 #include "script/qx/qx_log.h"
