@@ -19,7 +19,7 @@
 
 #include "runtime/mem/mem_item.h"
 #include "script/bind/class_def.h"
-#include "script/bind/method_glue.h"
+#include "script/bind/glue_signature.h"
 
 namespace qxbind {
 
@@ -36,9 +36,12 @@ class ClassTable {
   Kind kind() const { return kind_; }
   // The class descriptor of a memory-item class (null for other kinds).
   const LuaClassDesc* desc() const { return desc_; }
+  // When set, every entry stored is also described there, in registration order.
+  void describeInto(std::vector<EntryDesc>* out) { described_ = out; }
 
   template <auto Fn, bool Exclusive = true>
   ClassTable& method(const char* name) {
+    if (described_) described_->push_back(describeMethod<Fn>(name));
     if (kind_ == Kind::pointer) {
       pushPointerUpvalues(name);
       storeGlue(L_, "fvt_ptr", name, &pointerMethodGlue<Fn>, 3, false);
@@ -70,8 +73,12 @@ class ClassTable {
   template <auto Field>
   ClassTable& subObject(const char* name, const char* className) {
     using MT = MemberTraits<decltype(Field)>;
-    addSubObjectKind(kindKey<typename MT::Type>(), name,
-                     [](void* p) -> void* { return &(static_cast<typename MT::Class*>(p)->*Field); });
+    if (described_) {
+      described_->push_back(describeSubObject(name, className));  // only read: no kind to add
+    } else {
+      addSubObjectKind(kindKey<typename MT::Type>(), name,
+                       [](void* p) -> void* { return &(static_cast<typename MT::Class*>(p)->*Field); });
+    }
     lua_pushstring(L_, name);
     lua_pushstring(L_, className);
     storeGlue(L_, "fvt_hdl", name, &subObjectGlue<Field>, 2, true);
@@ -81,6 +88,7 @@ class ClassTable {
  private:
   template <auto Field, FieldKind K>
   ClassTable& storeField(const char* name) {
+    if (described_) described_->push_back(describeField<typename MemberTraits<decltype(Field)>::Type, K>(name));
     if (kind_ == Kind::pointer) {
       pushPointerUpvalues(name);
       storeGlue(L_, "fvt_ptr", name, &fieldGlue<Field, K, true>, 3, true);
@@ -105,6 +113,7 @@ class ClassTable {
   void* object_;
   const void* objectKey_;
   const LuaClassDesc* desc_;
+  std::vector<EntryDesc>* described_ = nullptr;
 };
 
 }  // namespace qxbind

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "runtime/res/catalogue.h"
 #include "script/bind/bind_order.h"
 #include "tests/main/engine_fixture.h"
+#include "tools/script_api/api_model.h"
 
 namespace {
 
@@ -61,6 +64,75 @@ TEST_F(EngineTest, StartUpBindsTheProvidedClassesInTableOrder) {
   }
   EXPECT_EQ(bound, expected);
   EXPECT_EQ(missing, 0) << "every step of the bind table is provided by the program";
+}
+
+// Every class table's own (not inherited) entries, and which class each manager id's
+// objects get.
+const char* kTablesMain = R"(
+require("QXL")
+function main()
+  for k, v in pairs(_G) do
+    if type(k) == 'string' and type(v) == 'table' and rawget(v, 'fvt_b') then
+      for _, t in ipairs({'fvt_hdl', 'fvt_ptr'}) do
+        for name in pairs(rawget(v, t)) do
+          record('entry', k, t, name, tostring(rawget(rawget(v, 'fvt_b'), name)))
+        end
+      end
+    end
+  end
+  for id, cls in pairs(QXMGRMT or {}) do record('manager', tostring(id), tostring(cls.name)) end
+  coroutine.yield(false)
+end
+)";
+
+using Entries = std::map<std::string, std::set<std::string>>;  // "class fvt_x" -> "name field?"
+
+TEST_F(EngineTest, EveryBoundClassHasTheEntriesAndManagerIdTheGeneratorKnows) {
+  Entries expected;
+  std::map<std::string, std::string> expectedManagers;
+  for (const scriptapi::StepApi& s : scriptapi::apiModel()) {
+    ASSERT_TRUE(s.provided) << s.className;
+    for (const scriptapi::ClassApi& c : s.classes) {
+      std::set<std::string> names;
+      for (const qxbind::EntryDesc& e : c.entries) {
+        const std::string line = e.name + (e.field ? " true" : " false");
+        // A name registered twice would be documented twice but bound once.
+        EXPECT_TRUE(names.insert(line).second) << c.name << "." << e.name << " registered twice";
+      }
+      // A base bound again for a second derived class binds the same entries.
+      auto [at, fresh] = expected.emplace(c.name + (c.pointer ? " fvt_ptr" : " fvt_hdl"), names);
+      if (!fresh) {
+        EXPECT_EQ(at->second, names) << c.name;
+      }
+      if (c.role == "resource") expectedManagers[std::to_string(c.managerId)] = c.name;
+    }
+  }
+  writeMain(kTablesMain);
+  const EngineRunReport report = run();
+  ASSERT_EQ(report.exitCode(), 0) << report.failureText;
+
+  Entries live;
+  for (const maintest::Record& r : recordsOf("entry")) {
+    ASSERT_EQ(r.size(), 5u);
+    live[r[1] + " " + r[2]].insert(r[3] + " " + r[4]);
+  }
+  // Each documented class, with exactly its documented entries in the table they are in;
+  // classes the program binds beyond the generator's steps do not count.
+  for (const auto& [table, names] : expected) EXPECT_EQ(live[table], names) << table;
+  for (const auto& [table, names] : live) {
+    const std::string cls = table.substr(0, table.find(' '));
+    const bool known = expected.count(cls + " fvt_ptr") || expected.count(cls + " fvt_hdl");
+    if (known && !expected.count(table)) {
+      EXPECT_TRUE(names.empty()) << table << " holds entries the generator misses";
+    }
+  }
+
+  std::map<std::string, std::string> managers;
+  for (const maintest::Record& r : recordsOf("manager")) {
+    ASSERT_EQ(r.size(), 3u);
+    managers[r[1]] = r[2];
+  }
+  for (const auto& [id, cls] : expectedManagers) EXPECT_EQ(managers[id], cls) << "manager id " << id;
 }
 
 TEST(StartUpManagers, NoManagerIsAStandIn) {
