@@ -16,13 +16,21 @@ const char* kMain = R"(
 require("QXL")
 local TEXT = "Hello 世界 Wg%"
 
-local function frame(q, list, tech)
+local function frame(q, list, bb)
   local back = q:getTargetTex(0)
   q:beginDraw()
   q:clearColorBuffer(0xFF000000)
-  q:set_tech(tech or "Textured")
+  q:set_tech("Textured")
   for _, t in ipairs(list) do q:draw_single(t, "") end
   q:flush_drawAll(true)
+  if bb then
+    local ok, previous = bb:procBB(q)
+    q:draw_single(bb, "Backbuff")
+    q:flush_drawAll(true)
+    q:setTargetTex(0, previous)
+    q:draw_single(bb, "")
+    q:flush_drawAll(true)
+  end
   q:endDraw()
   shoot(back)
 end
@@ -33,6 +41,10 @@ function main()
   record('before', early:getTextRect())
   record('caretBefore', early:getCaret(3))
   record('hitBefore', early:getFontPos1D(13, 5))
+  -- A back-buffer text made before the window: its back buffer is made when it is used.
+  local bb = HUDTextBB.new():setText(TEXT, 1):setRectMode(2)
+  bb:setViewSize(96, 20)
+  bb:setOffset(200, 130)
 
   local q = Qeldrin.new(320, 160, "first")
   record('window', q:has_window())
@@ -54,7 +66,7 @@ function main()
   local p = HUDBG.new():set_pos(120, 100):set_text("Panel", false):set_color(QXL.vec3(0.2, 0.4, 0.8))
   p.wire:set_type(1)
   p:set_visible(7)
-  frame(q, {early, later, ref, hello, abc, p})
+  frame(q, {early, later, ref, hello, abc, p}, bb)
   record('panel', p:get_pos())
   record('panelSize', p:get_size())
 
@@ -140,6 +152,11 @@ TEST_F(TextDeviceTest, TextDrawsTheSameWhateverDeviceItMetWrapsAndPanels) {
   // Under the second application object all three draw as text made on its device does.
   EXPECT_GT(ink(1, 10, 65, 10 + w, 65 + h), 20);
   for (int y : {5, 25, 45}) EXPECT_EQ(differing(1, 10, y, w, h, 65 - y), 0) << y;
+
+  // The back-buffer view shows text: ink, but no solid box.
+  const int bbInk = ink(0, 200, 130, 296, 150);
+  EXPECT_GT(bbInk, 20);
+  EXPECT_LT(bbInk, 96 * 20 / 2);
 
   // Wrapped line feeds: every line inside the reported rectangle, no blank line, nothing
   // below it. The layout box starts one pixel inside the rectangle.
