@@ -107,7 +107,6 @@ LuaClassDesc describe(const char* name) {
   return d;
 }
 
-
 // The rectangle's descriptor also answers hook4 with its bounds: (left, top, right,
 // bottom) as four floats into the argument.
 LuaClassDesc describeRect(const char* name) {
