@@ -161,6 +161,34 @@ technique T { pass { VertexShader = vs; FragmentShader = fs; } }
   EXPECT_EQ(rec->texture(0), stand);
 }
 
+TEST_F(EffectTest, EveryParameterTypeReachesTheProgramAsItsUniform) {
+  const char* text = R"fx(
+float f; vec2 v2; vec3 v3 : EYEPOS = (1, 2, 3); vec4 v4; mat4 m; int i = 7; sampler2D s;
+vertex_shader vs %{ void main() { gl_Position = vec4(v3, f) * m + vec4(v2, v2) + v4 + float(i); } %}
+fragment_shader fs %{ void main() { qx_Color = texture(s, vec2(0.0)); } %}
+technique T { pass { VertexShader = vs; FragmentShader = fs; } }
+)fx";
+  std::string log;
+  std::unique_ptr<IEffect> e = createEffect(*rec, text, "types.fx", &log);
+  ASSERT_TRUE(e) << log;
+  ASSERT_EQ(e->setTechnique(e->getTechniqueByName("T")), D3D_OK);
+  ASSERT_EQ(e->begin(nullptr, 0), D3D_OK);
+  ASSERT_EQ(e->beginPass(0), D3D_OK);
+  Program* prog = rec->program();
+  ASSERT_TRUE(prog);
+  const std::pair<const char*, UniformType> want[] = {{"f", UniformType::Float}, {"v2", UniformType::Vec2},
+                                                      {"v3", UniformType::Vec3}, {"v4", UniformType::Vec4},
+                                                      {"m", UniformType::Mat4},  {"i", UniformType::Int},
+                                                      {"s", UniformType::Sampler2D}};
+  for (const auto& [name, type] : want) {
+    const int slot = prog->findUniform(name);
+    ASSERT_GE(slot, 0) << name;
+    EXPECT_EQ(prog->uniform(size_t(slot)).type, type) << name;
+  }
+  const float* v3 = static_cast<const float*>(prog->uniformData(size_t(prog->findUniform("v3"))));
+  EXPECT_EQ(std::make_tuple(v3[0], v3[1], v3[2]), std::make_tuple(1.0f, 2.0f, 3.0f));
+}
+
 TEST_F(EffectTest, AProgramThatDoesNotBuildGivesNullAndItsLog) {
   std::string log;
   std::string broken = kFx;
