@@ -227,6 +227,13 @@ TEST(FontMatch, WindowsFacesScriptsNameResolveToInstalledOnes) {
     EXPECT_EQ(f->textMetrics().tmHeight, 17) << name;
     EXPECT_NE(f->glyphIndex(U'漢'), 0u) << name;
   }
-  // A face that matches nothing installed: no font (the widget keeps the default).
+  // A face that matches nothing installed: no match (the widget keeps the default), while
+  // creating a font by that face substitutes one, as GDI does.
   EXPECT_FALSE(hudtext::matchFont(0, 17, u"No Such Face QX"));
+  qxfont::LogFont lf;
+  lf.lfHeight = 17;
+  lf.lfFaceName = u"No Such Face QX";
+  qxfont::FontRef substituted = qxfont::createFont(lf);
+  ASSERT_TRUE(substituted);
+  EXPECT_EQ(substituted->textMetrics().tmHeight, 17);
 }
