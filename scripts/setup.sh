@@ -13,7 +13,7 @@ packages=(
   libvorbis-dev
   libsdl2-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-ipafont-gothic
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho
   libstb-dev
   libfaudio-dev
   zlib1g-dev

@@ -51,13 +51,18 @@ void registerBillboardY(qxbind::ClassTable& t) {
       .method<&BillboardY::setAlpha>("setAlpha");
 }
 
+// setScale(s) scales both axes; setScale(x, y) each.
+void setScaleText3D(HUDText3D& t, lua_State* L, float x) {
+  t.setScale(x, lua_isnoneornil(L, 3) ? x : float(lua_tonumber(L, 3)));
+}
+
 void registerHUDText3D(qxbind::ClassTable& t) {
   t.method<&HUDText3D::setPos>("setPos")
       .method<&HUDText3D::getPos>("getPos")
       .method<&HUDText3D::setAxis>("setAxis")
       .method<&HUDText3D::disableAxis>("disableAxis")
       .method<&HUDText3D::setDistGain>("setDistGain")
-      .method<&HUDText3D::setScale>("setScale");
+      .method<&setScaleText3D>("setScale");
 }
 
 }  // namespace

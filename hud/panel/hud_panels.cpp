@@ -69,8 +69,35 @@ std::tuple<int32_t, int32_t> HUDBG::get_textsize() {
   return {w, h};
 }
 
+namespace {
+
+// Hands the text part's entries on at the panel's depth (a lone text sorts at 0).
+class PanelDepthQueue final : public IDTagQ {
+ public:
+  PanelDepthQueue(IDTagQ* inner, float depth) : inner_(inner), depth_(depth) {}
+  void addEntry(const DrawEntry& entry) override {
+    if (!inner_) return;
+    DrawEntry e = entry;
+    e.distance = depth_;
+    inner_->addEntry(e);
+  }
+  Vec3 eyePosition() const override { return inner_ ? inner_->eyePosition() : Vec3{0, 0, 0}; }
+  Vec3 cameraAxis(int axis) const override { return inner_ ? inner_->cameraAxis(axis) : Vec3{0, 0, 0}; }
+
+ private:
+  IDTagQ* inner_;
+  float depth_;
+};
+
+}  // namespace
+
 void HUDBG::collect(PassWord* pw, void* passThrough, IDTagQ* queue) {
   if (!pw) return;
+  // The parts sort at the depths the draw gives them, from the first frame on (their
+  // records otherwise hold what the previous draw left, or their own defaults).
+  rect.rect.depth = record.depth + kRectBias;
+  wire.rect.depth = record.depth + kWireBias;
+  PanelDepthQueue textQueue(queue, record.depth);
   const uint32_t shift = pw->shift & 31;
   for (uint32_t index = 0; index < 3; ++index) {
     if (!(visible_ & (1u << index))) continue;
@@ -78,7 +105,7 @@ void HUDBG::collect(PassWord* pw, void* passThrough, IDTagQ* queue) {
     PassWord child{pw->word, shift + 8};
     if (index == 0) rect.collect(&child, queue);
     else if (index == 1) wire.collect(&child, queue);
-    else hudwidget::HUDText::collectCallback(&text, &child, passThrough, queue);
+    else hudwidget::HUDText::collectCallback(&text, &child, passThrough, &textQueue);
   }
 }
 

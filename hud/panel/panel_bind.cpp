@@ -107,10 +107,20 @@ LuaClassDesc describe(const char* name) {
   return d;
 }
 
+// The rectangle's descriptor also answers hook4 with its bounds: (left, top, right,
+// bottom) as four floats into the argument.
+LuaClassDesc describeRect(const char* name) {
+  LuaClassDesc d = describe<HUDUnitRect>(name);
+  d.hook4 = [](void* obj, void* out) {
+    if (obj && out) static_cast<const HUDUnitRect*>(obj)->bounds(static_cast<float*>(out));
+  };
+  return d;
+}
+
 }  // namespace
 
 qxbind::ClassBinding hudUnitRectBinding() {
-  return qxbind::objectBinding(qxbind::objectClass<HUDUnitRect>("HUDUnit_rect", &registerRect, &describe<HUDUnitRect>));
+  return qxbind::objectBinding(qxbind::objectClass<HUDUnitRect>("HUDUnit_rect", &registerRect, &describeRect));
 }
 qxbind::ClassBinding hudUnitWireBinding() {
   return qxbind::objectBinding(qxbind::objectClass<HUDUnitWire>("HUDUnit_wire", &registerWire, &describe<HUDUnitWire>));

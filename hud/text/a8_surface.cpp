@@ -65,7 +65,7 @@ class ManagedA8Surface final : public A8Surface {
     if (!bits) return false;
     for (uint32_t y = top; y < bottom; ++y)
       std::memcpy(bits + size_t(y) * lr.pitch, bytes() + size_t(y) * pitch(), width());
-    lock->unlockLevel0();
+    lock->unlockLevel0(top, bottom);
     return true;
   }
 

@@ -1,7 +1,8 @@
 // The pixels of one glyph page: an alpha-only surface whose bytes live in memory, are
 // written by the glyph cache, and reach the page's texture in one upload of the rows
-// changed since the last one. With a texture manager the page is one of its A8 textures,
-// so widgets hand it to draw entries and effects by its handle.
+// changed since the last one. With a texture manager the page is one of its managed A8
+// textures, so widgets hand it to draw entries and effects by its handle, and it draws on
+// whichever device exists then.
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -41,7 +41,11 @@ std::pair<int32_t, int32_t> markupToUtf32(const char16_t* text, U32String& out) 
       continue;
     }
     const char16_t x = *p;
-    if (x == 0) return {visible, control};  // a lone "%" ends the text
+    if (x == 0) {
+      // A "%" with nothing after it escapes nothing: it stays, as typed text means it.
+      out.push_back(U'%');
+      return {visible + 1, control};
+    }
     if (x == u'%') {
       out.push_back(U'%');
       ++control;

@@ -1,6 +1,7 @@
 // HUD text as 32-bit code points, and its conversion from and to script text with inline
 // markup: "%%" a percent sign, "%s", "%w<digits>" and "%c<6 hex digits>" controls, which
-// become private-use code points (code | parameter << 21).
+// become private-use code points (code | parameter << 21). A "%" that ends the text is
+// kept as a visible "%".
 #pragma once
 #include <cstdint>
 #include <string>

@@ -99,9 +99,11 @@ bool placeText(GlyphLayout& layout, const U32String& text, FontKey key, const Te
       const int64_t adv = layout.slots[i].advance;
       if (x >= left && x + adv <= right) {
         emitQuad(layout, i, x, y, &pos);
-      } else if (plain) {
+      } else if (plain && text[i] != 10) {
         break;  // wraps: the next line starts with this code point
       }
+      // A line feed that does not fit still ends its own line: it keeps its advance for
+      // carets and hit tests, but never wraps onto a line of its own.
       x += adv;
     }
     if (y + lh > limit || (i == start && lh <= 0)) {
@@ -125,10 +127,14 @@ std::pair<int32_t, int32_t> layoutText(GlyphLayout& layout, FontKey key, const U
   int64_t pieces = 0;
   int32_t largest = 0;
   while (pos <= n) {
-    const auto [w, consumed] = measureLine(key, text.c_str() + pos, limit);
+    auto [w, consumed] = measureLine(key, text.c_str() + pos, limit);
     ++pieces;
     largest = std::max(largest, w);
     if (consumed <= 0) break;
+    // A piece cut at the limit right before its line feed keeps the line feed, as the
+    // placing does: it would otherwise measure as a line of its own.
+    const size_t next = pos + size_t(consumed);
+    if (next < n && text[next] == 10 && text[next - 1] != 10 && text[next - 1] != 13) ++consumed;
     pos += size_t(consumed);
   }
   const int32_t height = clamp32(pieces * layout.lineHeight);

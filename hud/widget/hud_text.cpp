@@ -26,6 +26,10 @@ HUDText::HUDText() : self_(MemMgrBase::threadCurrentHandle()) {
   hudtext::SharedFonts& shared = hudtext::sharedFonts();
   font_ = shared.defaultFont;
   key_ = shared.defaultKey;
+  makeBuffers();
+}
+
+void HUDText::makeBuffers() {
   for (auto& p : positions_) {
     p = std::make_unique<TP_Vert>();
     p->setStride(sizeof(hudtext::TextVertex));
@@ -35,6 +39,7 @@ HUDText::HUDText() : self_(MemMgrBase::threadCurrentHandle()) {
     u->setStride(sizeof(hudtext::UVW));
   }
   indices_ = std::make_unique<TP_Index>();
+  maxQuads_ = 0;
 }
 
 HUDText::~HUDText() = default;

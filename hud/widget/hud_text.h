@@ -24,6 +24,7 @@ namespace hudwidget {
 
 constexpr uint32_t kDirtyLayout = 1;
 constexpr uint32_t kDirtyDepth = 2;
+constexpr uint32_t kDirtyUpload = 4;  // kept while no device took the buffers
 constexpr uint32_t kDirtyAll = 0xFFFF;
 constexpr int32_t kMaxBatches = 4;
 
@@ -96,7 +97,8 @@ class HUDText {
   uint32_t dirty() const { return dirty_; }
   void markDirty(uint32_t bits) { dirty_ |= bits; }
   uint32_t self() const { return self_; }
-  // Brings layout, colours and buffers up to date.
+  // Brings layout, colours and buffers up to date. Without a device the upload waits (the
+  // widget stays dirty); buffers of a device that has been replaced are made anew.
   void updateCache();
 
   // ---- widget callbacks
@@ -111,7 +113,11 @@ class HUDText {
  private:
   void relayout();
   void recolour();
-  void upload();
+  // False when there is no device to upload to.
+  bool upload();
+  // Buffers made on another device than the current one are dropped for new ones.
+  bool renewStaleBuffers();
+  void makeBuffers();
   // Position clamped to 0..length.
   int32_t clampPos(int32_t pos) const;
   int32_t rowStart(int32_t row) const;

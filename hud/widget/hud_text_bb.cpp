@@ -10,7 +10,9 @@
 #include "app/qeldrin/qeldrin.h"
 #include "hud/text/a8_surface.h"
 #include "hud/text/font_context.h"
+#include "render/device/device_mgr.h"
 #include "render/draw/dtag_queue.h"
+#include "runtime/res/hdl_lock.h"
 #include "runtime/core/synclo.h"
 #include "runtime/mem/lua_class_desc.h"
 #include "runtime/mem/mem_mgr.h"
@@ -82,6 +84,12 @@ void HUDTextBB::makeBackBuffer() {
   if (!bb_.value) std::fprintf(stderr, "HUDTextBB: no back buffer of %d pixels; the widget shows nothing\n", size_);
 }
 
+bool HUDTextBB::backBufferOnDevice() const {
+  kesto::HdlLock<TextureMgr::TexHandle> lock(bb_, kesto::HdlLock<TextureMgr::TexHandle>::kShared);
+  const qxgfx::Texture* t = lock ? lock->texture() : nullptr;
+  return t && &t->device() == DeviceMgr::currentDevice();
+}
+
 void HUDTextBB::setViewPos(int32_t x, int32_t y) {
   pendingX_ = clampSum(int64_t(x) - viewX_);
   pendingY_ = clampSum(int64_t(y) - viewY_);
@@ -117,6 +125,7 @@ std::tuple<bool, TextureMgr::TexHandle> HUDTextBB::procBB(qxbind::ObjectRef app)
     return {false, {}};
   }
   auto* q = static_cast<Qeldrin*>(item->data());
+  if (!backBufferOnDevice()) makeBackBuffer();
   TextureMgr::TexHandle previous = q->setTargetTex(0, qxbind::ObjectRef{bb_.value});
   q->clearCurrentBuffer(0, 1.0f, 0);
   return {true, std::move(previous)};

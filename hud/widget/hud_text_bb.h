@@ -43,6 +43,8 @@ class HUDTextBB : public HUDText {
 
  private:
   void makeBackBuffer();
+  // False for a back buffer made before the window or on a device since replaced.
+  bool backBufferOnDevice() const;
   void drawWindows();
 
   uint32_t selfBB_ = 0;

@@ -56,9 +56,9 @@ void HUDText::recolour() {
     }
 }
 
-void HUDText::upload() {
+bool HUDText::upload() {
   ProfScope scope("HUDT_cache2");
-  if (!DeviceMgr::currentDevice()) return;
+  if (!DeviceMgr::currentDevice()) return false;
   const size_t n = std::min(layout_.batches.size(), size_t(kMaxBatches));
   for (size_t i = 0; i < size_t(kMaxBatches); ++i) {
     positions_[i]->reset();
@@ -78,12 +78,28 @@ void HUDText::upload() {
         std::fprintf(stderr, "HUDText: the device refused the text's index buffer\n");
     }
   }
+  return true;
+}
+
+bool HUDText::renewStaleBuffers() {
+  const qxgfx::Device* device = DeviceMgr::currentDevice();
+  if (!device) return false;
+  auto stale = [device](const qxgfx::Buffer* b) { return b && &b->device() != device; };
+  bool any = stale(indices_->indexBuffer());
+  for (size_t i = 0; i < size_t(kMaxBatches); ++i)
+    any = any || stale(positions_[i]->vertexBuffer()) || stale(uvs_[i]->vertexBuffer());
+  if (any) makeBuffers();
+  return any;
 }
 
 void HUDText::updateCache() {
   if (dirty_ & kDirtyLayout) relayout();
   if (dirty_ & kDirtyDepth) recolour();
-  if (dirty_) upload();
+  if (renewStaleBuffers()) dirty_ |= kDirtyUpload;
+  if (dirty_ && !upload()) {
+    dirty_ = kDirtyUpload;
+    return;
+  }
   dirty_ = 0;
 }
 

@@ -263,7 +263,7 @@ class Effect final : public IEffect {
     for (size_t i = 0; i < params_.size(); ++i) {
       Param& p = params_[i];
       if (p.type == ParamType::Texture) {
-        dev_->setTexture(uint32_t(p.stage), p.texture.get());
+        dev_->setTexture(uint32_t(p.stage), bound(i));
         for (auto [state, value] : desc_.params[i].sampler) dev_->setSamplerState(uint32_t(p.stage), state, value);
       }
       sendValue(*prog, i);
@@ -278,7 +278,7 @@ class Effect final : public IEffect {
     for (size_t i = 0; i < params_.size(); ++i) {
       Param& p = params_[i];
       if (!p.dirty) continue;
-      if (p.type == ParamType::Texture) dev_->setTexture(uint32_t(p.stage), p.texture.get());
+      if (p.type == ParamType::Texture) dev_->setTexture(uint32_t(p.stage), bound(i));
       sendValue(*prog, i);
       p.dirty = false;
     }
@@ -341,6 +341,7 @@ class Effect final : public IEffect {
     ParamType type = ParamType::Vec4;
     float value[16] = {};
     Ref<Texture> texture;
+    Ref<Texture> fallback;  // the sampler's declared default
     int stage = -1;
     bool dirty = true;
   };
@@ -365,6 +366,23 @@ class Effect final : public IEffect {
     const uint32_t t = (h >> 8) & 0xFFFFF, p = h & 0xFF;
     if (t >= desc_.techniques.size() || p >= desc_.techniques[t].passes.size()) return nullptr;
     return &desc_.techniques[t].passes[p];
+  }
+
+  // What texture parameter i samples: its texture, else the 1x1 texture of the colour its
+  // sampler declares as default (made on first use), else nothing.
+  Texture* bound(size_t i) {
+    Param& p = params_[i];
+    if (p.texture || !desc_.params[i].hasDefault) return p.texture.get();
+    if (!p.fallback) {
+      p.fallback = dev_->createTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+      LockedRect r;
+      if (p.fallback && p.fallback->lockRect(0, r, nullptr, 0)) {
+        const uint32_t colour = desc_.params[i].defaultColor;
+        std::memcpy(r.bits, &colour, sizeof colour);  // A8R8G8B8 is the word's byte order
+        p.fallback->unlockRect(0);
+      }
+    }
+    return p.fallback.get();
   }
 
   int32_t store(Param& p, const float* v, uint32_t n) {

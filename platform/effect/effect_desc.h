@@ -22,6 +22,8 @@ struct ParamDecl {
   std::vector<Annotation> annotations;
   float defaults[16] = {};                             // Int values are stored as floats
   std::vector<std::pair<uint32_t, uint32_t>> sampler;  // texture parameters: (D3DSAMP_*, value)
+  bool hasDefault = false;    // texture parameters: a null texture samples defaultColor
+  uint32_t defaultColor = 0;  // A8R8G8B8
   int line = 0;
 };
 

@@ -399,6 +399,14 @@ class Parser {
     if (type->type == ParamType::Texture) {
       if (accept('{')) {
         while (!accept('}')) {
+          if (tok_.kind == Tok::Ident && equalsNoCase(tok_.text, "Default")) {
+            advance();
+            expect('=');
+            p.defaultColor = stateValue(ValueKind::Int);
+            p.hasDefault = true;
+            expect(';');
+            continue;
+          }
           const StateName* s = nullptr;
           for (const StateName& n : kSamplerStates)
             if (tok_.kind == Tok::Ident && equalsNoCase(tok_.text, n.name)) s = &n;

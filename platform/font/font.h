@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,14 @@ FontRef createFontFromFile(const std::string& path, const LogFont& request, std:
 // that face (through the program's aliases too), or nothing when no such font is
 // installed. An empty face enumerates every family, so it gives the first outline font.
 std::optional<LogFont> enumOutlineFace(std::u16string_view face);
+
+// The Windows faces scripts name and the installed faces that stand in for them (the
+// face match puts the stand-in before the named face).
+struct FaceAlias {
+  const char16_t* windowsFace;
+  const char16_t* installedFace;
+};
+std::span<const FaceAlias> faceAliases();
 
 class Font {
  public:

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/core/utf.h"
@@ -12,21 +13,16 @@ namespace qxfont {
 
 namespace {
 
-// Scripts name the Japanese system face of the platform they were written on; IPA Gothic
-// stands in for it.
-constexpr char kAliases[] = R"(<?xml version="1.0"?>
-<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
-<fontconfig>
-  <alias binding="same">
-    <family>ＭＳ ゴシック</family>
-    <prefer><family>IPAGothic</family></prefer>
-  </alias>
-  <alias binding="same">
-    <family>MS Gothic</family>
-    <prefer><family>IPAGothic</family></prefer>
-  </alias>
-</fontconfig>
-)";
+// The fontconfig rules that put each table face's stand-in before it.
+std::string aliasConfig() {
+  std::string xml =
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig>\n";
+  for (const FaceAlias& a : faceAliases()) {
+    xml += "  <alias binding=\"same\"><family>" + qcore::utf16ToUtf8(a.windowsFace) + "</family><prefer><family>" +
+           qcore::utf16ToUtf8(a.installedFace) + "</family></prefer></alias>\n";
+  }
+  return xml + "</fontconfig>\n";
+}
 
 std::mutex& fcLock() {
   static std::mutex m;
@@ -36,7 +32,8 @@ std::mutex& fcLock() {
 FcConfig* config() {
   static FcConfig* cfg = [] {
     FcConfig* c = FcInitLoadConfigAndFonts();
-    if (c) FcConfigParseAndLoadFromMemory(c, reinterpret_cast<const FcChar8*>(kAliases), FcTrue);
+    const std::string aliases = aliasConfig();
+    if (c) FcConfigParseAndLoadFromMemory(c, reinterpret_cast<const FcChar8*>(aliases.c_str()), FcTrue);
     return c;
   }();
   return cfg;
@@ -125,6 +122,20 @@ std::optional<Found> findFace(std::u16string_view face, int32_t weight, bool ita
 }
 
 }  // namespace
+
+std::span<const FaceAlias> faceAliases() {
+  // Scripts name the faces of the system they were written on; the IPA faces (Debian's
+  // fonts-ipafont-gothic and fonts-ipafont-mincho) have the same proportional and
+  // fixed-pitch pairs. Meiryo is a proportional gothic.
+  static constexpr FaceAlias kTable[] = {
+      {u"ＭＳ ゴシック", u"IPAGothic"},   {u"MS Gothic", u"IPAGothic"},
+      {u"ＭＳ Ｐゴシック", u"IPAPGothic"}, {u"MS PGothic", u"IPAPGothic"},
+      {u"ＭＳ 明朝", u"IPAMincho"},       {u"MS Mincho", u"IPAMincho"},
+      {u"ＭＳ Ｐ明朝", u"IPAPMincho"},     {u"MS PMincho", u"IPAPMincho"},
+      {u"メイリオ", u"IPAPGothic"},       {u"Meiryo", u"IPAPGothic"},
+  };
+  return kTable;
+}
 
 FontRef createFont(const LogFont& request, std::string* error) {
   const std::u16string_view face =

@@ -1,6 +1,11 @@
 #include "render/texture/tex_data.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 #include "platform/gfx/format.h"
+#include "render/device/device_mgr.h"
 
 qxgfx::Ref<qxgfx::Surface> TexData::getSurface() const {
   if (isTarget_) return surface_;
@@ -9,24 +14,30 @@ qxgfx::Ref<qxgfx::Surface> TexData::getSurface() const {
 
 uint32_t TexData::pixelFormat() const {
   if (surface_) return surface_->desc().format;
+  if (managed_) return memoryFormat_;
   if (texture_) return texture_->format();
   return memoryFormat_;
 }
 
 uint32_t TexData::levelWidth() const {
   if (surface_) return surface_->desc().width;
+  if (managed_) return memoryWidth_;
   return texture_ ? texture_->width(0) : memoryWidth_;
 }
 
 uint32_t TexData::levelHeight() const {
   if (surface_) return surface_->desc().height;
+  if (managed_) return memoryHeight_;
   return texture_ ? texture_->height(0) : memoryHeight_;
 }
 
 void* TexData::lockLevel0(qxgfx::LockedRect& out) {
   out = qxgfx::LockedRect{};
   if (isTarget_ || locked_) return nullptr;
-  if (texture_) {
+  if (managed_) {
+    out.pitch = int32_t(qxgfx::formatPitch(memoryFormat_, memoryWidth_));
+    out.bits = memory_.data();
+  } else if (texture_) {
     if (!texture_->lockRect(0, out, nullptr, 0)) return nullptr;
   } else if (!memory_.empty()) {
     out.pitch = int32_t(qxgfx::formatPitch(memoryFormat_, memoryWidth_));
@@ -38,10 +49,50 @@ void* TexData::lockLevel0(qxgfx::LockedRect& out) {
   return out.bits;
 }
 
-void TexData::unlockLevel0() {
+void TexData::unlockLevel0(uint32_t top, uint32_t bottom) {
   if (!locked_) return;
   locked_ = false;
-  if (texture_) texture_->unlockRect(0);
+  if (managed_) {
+    bottom = std::min(bottom, memoryHeight_);
+    if (top >= bottom) return;
+    if (staleTop_ >= staleBottom_) {
+      staleTop_ = top;
+      staleBottom_ = bottom;
+    } else {
+      staleTop_ = std::min(staleTop_, top);
+      staleBottom_ = std::max(staleBottom_, bottom);
+    }
+  } else if (texture_) {
+    texture_->unlockRect(0);
+  }
+}
+
+qxgfx::Texture* TexData::managedTexture() const {
+  qxgfx::Device* device = DeviceMgr::currentDevice();
+  if (!device) return nullptr;
+  // The copy holds its device alive, so an address compare cannot meet a new device at
+  // an old one's address.
+  if (!copy_ || &copy_->device() != device) {
+    copy_ = device->createTexture(memoryWidth_, memoryHeight_, 1, 0, memoryFormat_, qxgfx::D3DPOOL_MANAGED);
+    if (!copy_) {
+      if (!refusalTold_) std::fputs("texture: the device refused a managed texture's copy\n", stderr);
+      refusalTold_ = true;
+      return nullptr;
+    }
+    staleTop_ = 0;
+    staleBottom_ = memoryHeight_;
+  }
+  if (staleTop_ < staleBottom_) {
+    const qxgfx::Rect rows{0, int32_t(staleTop_), int32_t(memoryWidth_), int32_t(staleBottom_)};
+    qxgfx::LockedRect r;
+    if (!copy_->lockRect(0, r, &rows, 0)) return copy_.get();  // tried again at the next draw
+    const size_t pitch = qxgfx::formatPitch(memoryFormat_, memoryWidth_);
+    for (uint32_t y = staleTop_; y < staleBottom_; ++y)
+      std::memcpy(static_cast<uint8_t*>(r.bits) + size_t(y - staleTop_) * size_t(r.pitch), &memory_[y * pitch], pitch);
+    copy_->unlockRect(0);
+    staleTop_ = staleBottom_ = 0;
+  }
+  return copy_.get();
 }
 
 void TexData::reset() {
@@ -60,4 +111,9 @@ void TexData::setMemoryLevel(uint32_t format, uint32_t width, uint32_t height) {
   memoryWidth_ = width;
   memoryHeight_ = height;
   memory_.assign(qxgfx::formatLevelBytes(format, width, height), 0);
+}
+
+void TexData::setManagedLevel(uint32_t format, uint32_t width, uint32_t height) {
+  setMemoryLevel(format, width, height);
+  managed_ = true;
 }

@@ -14,6 +14,11 @@
 //
 // Without a device (headless runs) created textures keep their level 0 in memory only,
 // with the same lock and unlock.
+//
+// Managed textures (the A8 textures the glyph cache draws into) belong to no device:
+// level 0 lives in memory, and texture() makes the device copy on whichever device
+// exists when it is asked, again after that device is replaced, and refreshes the rows
+// written since.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -35,8 +40,10 @@ class TexData {
   // The format given at creation; 0 for textures loaded from files.
   uint32_t format() const { return format_; }
   // The device texture; null for wrapped surfaces, empty textures, undecodable files and
-  // textures made without a device.
-  qxgfx::Texture* texture() const { return texture_.get(); }
+  // textures made without a device. A managed texture is brought onto the current device
+  // first (null while there is none, or when the device refuses it).
+  qxgfx::Texture* texture() const { return managed_ ? managedTexture() : texture_.get(); }
+  bool isManaged() const { return managed_; }
   // The target's surface, else level 0 of the texture; null when there is neither.
   qxgfx::Ref<qxgfx::Surface> getSurface() const;
   // The pixel format and size of level 0 as stored; 0 when there are no pixels.
@@ -45,9 +52,10 @@ class TexData {
   uint32_t levelHeight() const;
 
   // Level 0 as CPU bytes (pitch in out); null for render targets, wrapped surfaces and
-  // empty textures. unlockLevel0 uploads what was written.
+  // empty textures. unlockLevel0 uploads what was written (rows [top, bottom) of a managed
+  // texture reach its device copy the next time it is drawn).
   void* lockLevel0(qxgfx::LockedRect& out);
-  void unlockLevel0();
+  void unlockLevel0(uint32_t top = 0, uint32_t bottom = UINT32_MAX);
 
   // ---- set-up, used by the texture manager
   void reset();
@@ -56,6 +64,8 @@ class TexData {
   void setFormat(uint32_t format) { format_ = format; }
   // Level 0 kept in memory only (no device).
   void setMemoryLevel(uint32_t format, uint32_t width, uint32_t height);
+  // Level 0 kept in memory, copied to the current device when drawn.
+  void setManagedLevel(uint32_t format, uint32_t width, uint32_t height);
 
  private:
   qxgfx::Ref<qxgfx::Texture> texture_;
@@ -65,4 +75,11 @@ class TexData {
   std::vector<uint8_t> memory_;
   uint32_t memoryFormat_ = 0, memoryWidth_ = 0, memoryHeight_ = 0;
   bool locked_ = false;
+
+  qxgfx::Texture* managedTexture() const;
+  bool managed_ = false;
+  // The device copy of a managed texture and the rows it lacks.
+  mutable qxgfx::Ref<qxgfx::Texture> copy_;
+  mutable uint32_t staleTop_ = 0, staleBottom_ = 0;
+  mutable bool refusalTold_ = false;
 };

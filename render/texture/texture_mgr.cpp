@@ -88,21 +88,12 @@ TextureMgr::TexHandle TextureMgr::create_blank(int32_t n, uint32_t format) {
 TextureMgr::TexHandle TextureMgr::createA8Texture(int32_t w, int32_t h) {
   if (!validExponent(w) || !validExponent(h)) return {};
   const uint32_t width = 1u << w, height = 1u << h;
-  qxgfx::Ref<qxgfx::Texture> t;
-  if (qxgfx::Device* device = DeviceMgr::currentDevice()) {
-    t = device->createTexture(width, height, 1, 0, qxgfx::D3DFMT_A8, qxgfx::D3DPOOL_MANAGED);
-    if (!t) {
-      report("createA8Texture: the device made no texture");
-      return {};
-    }
-  }
   TexHandle handle = newEmpty();
   kesto::HdlLock<TexHandle> lock(handle);
   if (!lock) return {};
-  if (t)
-    lock->setTexture(std::move(t));
-  else
-    lock->setMemoryLevel(qxgfx::D3DFMT_A8, width, height);
+  // Managed: the pixels outlive any one device (a page made before the window, or under
+  // an application object that has since gone, still draws on the device of the day).
+  lock->setManagedLevel(qxgfx::D3DFMT_A8, width, height);
   lock->setFormat(qxgfx::D3DFMT_A8);
   lock->width = int32_t(width);
   lock->height = int32_t(height);

@@ -35,8 +35,8 @@ class TextureMgr : public kesto::ResourceMgr<TextureMgr, TexData, kesto::MultiP,
   // A new square render target of 2^n pixels; null for n outside 0..12, without a
   // device, or for a format the device cannot render to.
   TexHandle create_blank(int32_t n, uint32_t format);
-  // A new D3DFMT_A8 texture of 2^w by 2^h pixels (exponents 0..12) whose level 0 is
-  // locked and written on the CPU (see TexData).
+  // A new managed D3DFMT_A8 texture of 2^w by 2^h pixels (exponents 0..12) whose level 0
+  // is locked and written on the CPU and drawn on whichever device exists (see TexData).
   TexHandle createA8Texture(int32_t w, int32_t h);
   // Wraps the device's back buffer and depth-stencil surface (again after a release).
   void createDeviceTargets();

@@ -17,6 +17,7 @@ sampler2D diffuse : DIFFUSE {
     MipFilter = None;
     AddressU = Clamp;
     AddressV = Clamp;
+    Default = 0xFFFFFFFF;
 };
 
 common %{

@@ -39,16 +39,21 @@ function main()
   local b = Billboard.new():setPos(v(-40, 10, 0)):setSize(30, 30):setTex(tex):setTex(tex)
   local y = BillboardY.new():setPos(v(40, 10, 0)):setSize(30, 30):setTex(tex)
   local t = HUDText3D.new():setText("T", 1):setPos(v(0, -40, 0)):setScale(3, 3)
+  -- One number scales both axes: the same "T", 75 units (48 pixels) higher.
+  local one = HUDText3D.new():setText("T", 1):setPos(v(0, 35, 0)):setScale(3)
+  -- Without a texture: drawn as it always was.
+  local bare = Billboard.new():setPos(v(0, 80, 0)):setSize(10, 10)
   record('pos', b:getPos()[1], t:getPos()[2])
   q:beginDraw()
   q:setTargetTex(0, target)
   q:clearColorBuffer(0xFF000040)
   q:clearZBuffer(1)
   q:set_tech("Billboard")
-  q:draw_multi({b, y}, "")
+  q:draw_multi({b, y, bare}, "")
   q:flush_drawAll(true)
   q:set_tech("Text3D")
   q:draw_single(t, "")
+  q:draw_single(one, "")
   q:flush_drawAll(true)
   q:endDraw()
   grab(target)
@@ -97,6 +102,15 @@ TEST_F(EngineTest, BillboardsAndTextFaceTheCamera) {
   EXPECT_GT(bottom, 0);
   EXPECT_GT(top, bottom) << "the bar of the T should be on top";
   EXPECT_EQ(inkIn(0, 112, 128, 128), 0);
+  // Columns clear of the textured billboards beside the upper "T".
+  const int stemTop = inkIn(50, 70, 78, 90), stemBottom = inkIn(50, 90, 78, 110);
+  const int oneTop = inkIn(50, 22, 78, 42), oneBottom = inkIn(50, 42, 78, 62);
+  EXPECT_NEAR(oneTop, stemTop, stemTop / 8 + 2) << "setScale(3) scales both axes";
+  EXPECT_NEAR(oneBottom, stemBottom, stemBottom / 8 + 2);
+
+  // The untextured billboard samples no default: a black square, as before.
+  EXPECT_EQ(at(64, 13), 0x000000u);
+  EXPECT_EQ(at(64, 4), 0x000040u);
 }
 
 // keep(texture): every read-back kept in order.

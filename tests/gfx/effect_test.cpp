@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <tuple>
 
 #include "platform/effect/effect.h"
 #include "render/effect/fx_data.h"
@@ -123,6 +124,69 @@ TEST_F(EffectTest, PassesSetTheirProgramStatesTexturesAndValues) {
   fx->endPass();
   EXPECT_EQ(fx->end(), D3D_OK);
   EXPECT_EQ(fx->end(), D3DERR_INVALIDCALL);
+}
+
+TEST_F(EffectTest, ASamplerDefaultStandsInForANullTexture) {
+  const char* text = R"fx(
+sampler2D white : DIFFUSE { MinFilter = Point; default = 0x80336699; };
+sampler2D plain : TEXTURE1;
+vertex_shader vs %{ void main() { gl_Position = vec4(0.0); } %}
+fragment_shader fs %{ void main() { qx_Color = texture(white, vec2(0.0)) + texture(plain, vec2(0.0)); } %}
+technique T { pass { VertexShader = vs; FragmentShader = fs; } }
+)fx";
+  std::string log;
+  std::unique_ptr<IEffect> e = createEffect(*rec, text, "d.fx", &log);
+  ASSERT_TRUE(e) << log;
+  const FxHandle white = e->getParameterByName("white");
+  ASSERT_EQ(e->setTechnique(e->getTechniqueByName("T")), D3D_OK);
+  ASSERT_EQ(e->begin(nullptr, 0), D3D_OK);
+  ASSERT_EQ(e->beginPass(0), D3D_OK);
+  // Nothing set: the declared colour, 1 x 1; a sampler without a default samples nothing.
+  Texture* stand = rec->texture(0);
+  ASSERT_NE(stand, nullptr);
+  EXPECT_EQ(std::make_tuple(stand->width(0), stand->height(0), stand->format()), std::make_tuple(1u, 1u, D3DFMT_A8R8G8B8));
+  LockedRect r;
+  ASSERT_TRUE(stand->lockRect(0, r, nullptr, D3DLOCK_READONLY));
+  EXPECT_EQ(*static_cast<const uint32_t*>(r.bits), 0x80336699u);
+  stand->unlockRect(0);
+  EXPECT_EQ(rec->texture(1), nullptr);
+  EXPECT_EQ(e->getTexture(white), nullptr) << "the default is no value of the parameter";
+  // A texture set takes its place; a null texture brings the same default back.
+  auto tex = rec->createTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+  e->setTexture(white, tex.get());
+  e->commitChanges();
+  EXPECT_EQ(rec->texture(0), tex.get());
+  e->setTexture(white, nullptr);
+  e->commitChanges();
+  EXPECT_EQ(rec->texture(0), stand);
+}
+
+TEST_F(EffectTest, EveryParameterTypeReachesTheProgramAsItsUniform) {
+  const char* text = R"fx(
+float f; vec2 v2; vec3 v3 : EYEPOS = (1, 2, 3); vec4 v4; mat4 m; int i = 7; sampler2D s;
+vertex_shader vs %{ void main() { gl_Position = vec4(v3, f) * m + vec4(v2, v2) + v4 + float(i); } %}
+fragment_shader fs %{ void main() { qx_Color = texture(s, vec2(0.0)); } %}
+technique T { pass { VertexShader = vs; FragmentShader = fs; } }
+)fx";
+  std::string log;
+  std::unique_ptr<IEffect> e = createEffect(*rec, text, "types.fx", &log);
+  ASSERT_TRUE(e) << log;
+  ASSERT_EQ(e->setTechnique(e->getTechniqueByName("T")), D3D_OK);
+  ASSERT_EQ(e->begin(nullptr, 0), D3D_OK);
+  ASSERT_EQ(e->beginPass(0), D3D_OK);
+  Program* prog = rec->program();
+  ASSERT_TRUE(prog);
+  const std::pair<const char*, UniformType> want[] = {{"f", UniformType::Float}, {"v2", UniformType::Vec2},
+                                                      {"v3", UniformType::Vec3}, {"v4", UniformType::Vec4},
+                                                      {"m", UniformType::Mat4},  {"i", UniformType::Int},
+                                                      {"s", UniformType::Sampler2D}};
+  for (const auto& [name, type] : want) {
+    const int slot = prog->findUniform(name);
+    ASSERT_GE(slot, 0) << name;
+    EXPECT_EQ(prog->uniform(size_t(slot)).type, type) << name;
+  }
+  const float* v3 = static_cast<const float*>(prog->uniformData(size_t(prog->findUniform("v3"))));
+  EXPECT_EQ(std::make_tuple(v3[0], v3[1], v3[2]), std::make_tuple(1.0f, 2.0f, 3.0f));
 }
 
 TEST_F(EffectTest, AProgramThatDoesNotBuildGivesNullAndItsLog) {

@@ -3,6 +3,7 @@
 #include "hud/panel/gui_console.h"
 #include "hud/panel/hud_panels.h"
 #include "hud/panel/hud_units.h"
+#include "hud/panel/panel_bind.h"
 #include "render/draw/dtag_queue.h"
 #include "runtime/mem/lua_class_desc.h"
 
@@ -146,6 +147,48 @@ TEST(HUDBG, EntriesFollowVisibleBitsAndSizeReachesText) {
   const auto [x, y, w, h] = p.text.getTextRect();
   EXPECT_EQ(p.get_size(), std::make_tuple(float(w + 4), float(h + 2)));
   EXPECT_EQ(p.get_pos(), std::make_tuple(float(x), float(y)));
+}
+
+TEST(HUDBG, PartsSortAtThePanelDepthFromTheFirstCollect) {
+  // Never drawn: the parts' own records still hold their defaults (the wire's 1.0).
+  for (float depth : {0.0f, 0.25f}) {
+    HUDBG p;
+    p.set_text(u"panel", false);
+    p.set_depth(depth);
+    p.set_visible(7);
+    Queue q;
+    PassWord pw{0, 0};
+    p.collect(&pw, nullptr, &q);
+    ASSERT_EQ(q.entries.size(), 3u) << depth;
+    EXPECT_EQ(q.entries[0].distance, depth + HUDBG::kRectBias) << depth;
+    EXPECT_EQ(q.entries[1].distance, depth + HUDBG::kWireBias) << depth;
+    EXPECT_EQ(q.entries[2].distance, depth) << depth;
+  }
+  // A text outside a panel sorts at 0.
+  hudwidget::HUDText lone;
+  lone.setText(u"x", 1);
+  lone.setDepth(0.5f);
+  Queue q;
+  PassWord pw{0, 0};
+  hudwidget::HUDText::collectCallback(&lone, &pw, nullptr, &q);
+  ASSERT_EQ(q.entries.size(), 1u);
+  EXPECT_EQ(q.entries[0].distance, 0.0f);
+}
+
+TEST(HUDUnitRect, DescriptorHook4GivesTheBounds) {
+  const LuaClassDesc d = hudUnitRectBinding().first.describe("HUDUnit_rect");
+  HUDUnitRect a, b;
+  a.rect.ofsX = 5;
+  a.rect.ofsY = 6;
+  a.set_size(10, 20);
+  b.rect.ofsX = -3.5f;
+  b.rect.ofsY = 100;
+  b.set_size(0.5f, 7);
+  for (auto [rect, want] : {std::pair{&a, std::array<float, 4>{5, 6, 15, 26}}, {&b, {-3.5f, 100, -3, 107}}}) {
+    std::array<float, 4> out{-1, -1, -1, -1};
+    d.hook4(rect, out.data());
+    EXPECT_EQ(out, want);
+  }
 }
 
 TEST(GUIConsole, KeepsTheNewestLinesAtTheBottom) {

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "hud/text/text_place.h"
+#include "platform/core/utf.h"
 #include "render/device/device_mgr.h"
 #include "tests/text/text_fixture.h"
 
@@ -215,3 +216,24 @@ TEST(GlyphCache, DevicePagesCarryTheRowsTheLayoutWrote) {
 }
 
 }  // namespace
+
+TEST(FontMatch, WindowsFacesScriptsNameResolveToInstalledOnes) {
+  ASSERT_EQ(qxfont::faceAliases().size(), 10u);
+  for (const qxfont::FaceAlias& a : qxfont::faceAliases()) {
+    const std::string name = qcore::utf16ToUtf8(a.windowsFace);
+    qxfont::FontRef f = hudtext::matchFont(0, 17, a.windowsFace);
+    ASSERT_TRUE(f) << name;
+    EXPECT_EQ(f->faceName(), a.installedFace) << name;
+    EXPECT_EQ(f->textMetrics().tmHeight, 17) << name;
+    EXPECT_NE(f->glyphIndex(U'漢'), 0u) << name;
+  }
+  // A face that matches nothing installed: no match (the widget keeps the default), while
+  // creating a font by that face substitutes one, as GDI does.
+  EXPECT_FALSE(hudtext::matchFont(0, 17, u"No Such Face QX"));
+  qxfont::LogFont lf;
+  lf.lfHeight = 17;
+  lf.lfFaceName = u"No Such Face QX";
+  qxfont::FontRef substituted = qxfont::createFont(lf);
+  ASSERT_TRUE(substituted);
+  EXPECT_EQ(substituted->textMetrics().tmHeight, 17);
+}

@@ -68,6 +68,11 @@ TEST(Layout, WrapsAtTheWidthLimit) {
     Placed q(text);
     EXPECT_EQ(layoutText(q.layout, q.key, text, {0, 0, 100, 100}, 0, false), size);
   }
+  // A piece cut at the limit right before its line feed keeps it: no line of its own.
+  for (auto [text, size] : {std::pair{U32String(U"abcdefghij\nk"), std::pair{60, 24}}, {U"abcdefghijkl\nm", {60, 36}}}) {
+    Placed q(text);
+    EXPECT_EQ(layoutText(q.layout, q.key, text, {0, 0, 60, 100}, 0, true), size);
+  }
   // Without a cache nothing is consumed: one empty piece, and measuring ends.
   GlyphLayout none;
   EXPECT_EQ(layoutText(none, 0x1234, U"abc", {0, 0, 100, 100}, 0, true), std::make_pair(0, 0));
@@ -115,3 +120,34 @@ TEST(Layout, WindowEmitsTheTextInsideIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A layout made by hand: every code point advances 5 pixels on page batch 0.
+hudtext::GlyphLayout handLayout(size_t n, int32_t lineHeight) {
+  hudtext::GlyphLayout l;
+  l.batches.resize(1);
+  l.slots.assign(n, hudtext::GlyphSlot{5, 0});
+  l.uvQuads.resize(n);
+  l.cellWidth = 5;
+  l.lineHeight = lineHeight;
+  return l;
+}
+
+}  // namespace
+
+TEST(Layout, PlainPlacingGoesOnWhileLinesProgress) {
+  // Lines of no height still place every line that makes progress; a code point too wide
+  // for the box stops the placing, reported as incomplete.
+  const struct {
+    U32String text;
+    int32_t lineHeight, boxWidth;
+    bool complete;
+    size_t quads;
+  } cases[] = {{U"ab\ncd\ne", 0, 100, true, 7}, {U"ab\ncd", 4, 100, true, 5}, {U"ab\ncd", 4, 4, false, 0}};
+  for (const auto& c : cases) {
+    hudtext::GlyphLayout l = handLayout(c.text.size(), c.lineHeight);
+    EXPECT_EQ(hudtext::placeText(l, c.text, 0, {0, 0, c.boxWidth, 40}, 0, true), c.complete) << c.lineHeight;
+    EXPECT_EQ(l.batches[0].vertices.size() / 4, c.quads) << c.lineHeight;
+  }
+}

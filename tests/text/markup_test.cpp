@@ -29,7 +29,9 @@ TEST(Markup, ConvertsEscapesAndCounts) {
       {u"%s!", {ctl(0, kCtlS), U'!'}, 1, 1},
       {u"a\r\nb", U"a\nb", 3, 0},
       {u"a%\r\nb", U"a\nb", 3, 0},
-      {u"ab%", U"ab", 2, 0},                                  // a lone "%" ends the text
+      {u"ab%", U"ab%", 3, 0},                                 // a lone last "%" stays
+      {u"%", U"%", 1, 0},
+      {u"%%%", U"%%", 1, 1},
       {u"%w99999999999999999999", /* the low 11 bits of the number */ {ctl(2047, kCtlWidth)}, 0, 1},
       {u"\U00020B9F%\U00020B9F", U"\U00020B9F\U00020B9F", 2, 0},  // surrogate pairs
   };

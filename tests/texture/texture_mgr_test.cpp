@@ -135,3 +135,61 @@ TEST(ImageCodec, OversizedImagesAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// Level 0 of a device texture, read through a lock.
+std::vector<uint8_t> deviceBytes(qxgfx::Texture* t) {
+  std::vector<uint8_t> out;
+  qxgfx::LockedRect r;
+  if (!t || !t->lockRect(0, r, nullptr, qxgfx::D3DLOCK_READONLY)) return out;
+  for (uint32_t y = 0; y < t->height(0); ++y)
+    out.insert(out.end(), static_cast<uint8_t*>(r.bits) + size_t(y) * size_t(r.pitch),
+               static_cast<uint8_t*>(r.bits) + size_t(y) * size_t(r.pitch) + t->width(0));
+  t->unlockRect(0);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(TextureMgrTest, ManagedA8TexturesFollowTheDevice) {
+  DeviceMgr devices;
+  TexHandle page = textures.createA8Texture(3, 2);  // 8 x 4, before any device
+  std::vector<uint8_t> want(32, 0);
+  auto write = [&](uint32_t row, uint8_t v) {
+    Lock lock(page);
+    qxgfx::LockedRect r;
+    auto* bits = static_cast<uint8_t*>(lock->lockLevel0(r));
+    ASSERT_NE(bits, nullptr);
+    bits[row * uint32_t(r.pitch) + 5] = v;
+    want[row * 8 + 5] = v;
+    lock->unlockLevel0(row, row + 1);
+  };
+  write(1, 200);
+  {
+    Lock lock(page);
+    EXPECT_TRUE(lock->isManaged());
+    EXPECT_EQ(lock->texture(), nullptr);  // no device yet
+  }
+  // Each device of the day gets a copy of every row, the rows written since refreshed.
+  for (int round = 0; round < 2; ++round) {
+    qxgfx::Ref<qxgfx::RecordingDevice> device = qxgfx::createRecordingDevice(16, 16);
+    devices.adopt(device);
+    Lock lock(page);
+    qxgfx::Texture* t = lock->texture();
+    ASSERT_NE(t, nullptr) << round;
+    EXPECT_EQ(&t->device(), device.get());
+    EXPECT_EQ(t->format(), qxgfx::D3DFMT_A8);
+    EXPECT_EQ(lock->texture(), t) << "one copy per device";
+    EXPECT_EQ(deviceBytes(t), want) << round;
+    lock.unlock();
+    write(3, uint8_t(60 + round));
+    Lock again(page);
+    EXPECT_EQ(deviceBytes(again->texture()), want) << round;
+  }
+  devices.release();
+  Lock lock(page);
+  EXPECT_EQ(lock->texture(), nullptr);
+  EXPECT_EQ(lock->pixelFormat(), qxgfx::D3DFMT_A8);
+  EXPECT_EQ(lock->levelWidth() * 100 + lock->levelHeight(), 804u);
+}

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 #include "hud/widget/hud_text.h"
 #include "hud/widget/hud_text_bb.h"
+#include "platform/gfx/device.h"
 #include "platform/window/clipboard.h"
+#include "render/device/device_mgr.h"
+#include "render/texture/texture_mgr.h"
+#include "tests/widget/text_edit_driver.h"
 #include "render/draw/dtag_queue.h"
 #include "runtime/mem/lua_class_desc.h"
 
@@ -129,6 +136,52 @@ TEST(HUDTextLayout, HitTestsCaretsAndSelections) {
   EXPECT_TRUE(empty.selRects(0, 5).empty());
 }
 
+TEST(HUDTextLayout, WrappedLineFeedsEndTheirLineAndFit) {
+  MonoText t;
+  const int32_t cw = t.getFontWidth(), lh = t.getFontHeight();
+  // Wrapping modes: 1, and 2 with left alignment. The layout box is inset by one pixel on
+  // the left and top and two on the right and bottom.
+  const struct {
+    int32_t mode;
+    const char16_t* text;
+    int32_t width;  // of the rectangle
+    size_t lines;   // drawn lines
+    int32_t pieces; // measured lines (mode 1: the rectangle's height)
+  } cases[] = {
+      {1, u"Hello\nworld", 40 * cw, 2, 2},
+      {1, u"a\nb\nc", 40 * cw, 3, 3},
+      {1, u"a\nb\nc", cw + 3, 3, 4},              // each line as wide as the box: a last
+                                                    // piece cut at the limit measures one more
+      {1, u"abcdefghij\nk", 10 * cw + 3, 2, 2},    // cut at the limit right before its LF
+      {1, u"abcdefghijkl\nm", 10 * cw + 3, 3, 3},  // cut, then the rest of its line
+      {2, u"Hello\nworld", 40 * cw, 2, 0},
+      {2, u"a\nb\nc", cw + 3, 3, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string name = std::to_string(c.mode) + ":" + std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
+    t.setText(c.text, 1);
+    t.setRectMode(c.mode);
+    t.setRect(0, 0, c.width, c.mode == 2 ? int32_t(c.lines) * lh + 3 : 500);
+    const auto [x, y, w, h] = t.getTextRect();
+    EXPECT_TRUE(t.inRect()) << name;
+    if (c.mode == 1) {
+      EXPECT_EQ(h, c.pieces * lh) << name;
+    }
+    std::set<float> tops;
+    for (const auto& b : t.layout().batches)
+      for (const auto& v : b.vertices) tops.insert(v.y);
+    // Quads give their top and bottom edges: one top per drawn line, lh apart from 1.
+    std::set<float> want;
+    for (size_t i = 0; i <= c.lines; ++i) want.insert(float(1 + int32_t(i) * lh));
+    EXPECT_EQ(tops, want) << name;
+    // The first line feed keeps its advance for selections.
+    const int32_t lf = int32_t(std::u16string_view(c.text).find(u'\n'));
+    const std::vector<SelRect> sel = t.selRects(lf, lf + 1);
+    ASSERT_FALSE(sel.empty()) << name;
+    EXPECT_EQ(std::make_tuple(sel[0].left, sel[0].right), std::make_tuple(lf * cw, (lf + 1) * cw)) << name;
+  }
+}
+
 TEST(HUDTextLayout, EachRectangleSideRelaysOut) {
   MonoText t;
   t.setText(u"a\nb\nc", 1);
@@ -149,9 +202,10 @@ TEST(HUDTextLayout, EachRectangleSideRelaysOut) {
   t.setPlaceFlag(0);
   t.setRectMode(2);
   t.setDepth(0);
-  EXPECT_EQ(t.dirty(), 0u);  // the same values change nothing
+  // The same values change nothing; without a device the upload waits for one.
+  EXPECT_EQ(t.dirty(), hudwidget::kDirtyUpload);
   t.setDepth(0.5f);
-  EXPECT_EQ(t.dirty(), hudwidget::kDirtyDepth);
+  EXPECT_EQ(t.dirty(), hudwidget::kDirtyUpload | hudwidget::kDirtyDepth);
   t.getTextRect();
   EXPECT_EQ(t.layout().batches.at(0).vertices.at(0).z, 0.5f);
 }
@@ -224,4 +278,51 @@ TEST(HUDTextDraw, CollectGivesOneEntryPerPageWithItsIndexInThePassWord) {
   ASSERT_EQ(q.entries.size(), 2u);
   EXPECT_EQ(q.entries[1].passWord, 0xAABB01DDu);
   EXPECT_EQ(hudwidget::quadIndices(99999).size(), size_t(hudwidget::kMaxQuads) * 6);
+}
+
+TEST(HUDTextDraw, BuffersWaitForADeviceAndFollowItsReplacement) {
+  TextureMgr textures;
+  DeviceMgr devices;
+  HUDText t;
+  t.setText(u"ab", 1);
+  Collected q;
+  PassWord pw{0, 0};
+  // Laid out before any device: the upload waits.
+  HUDText::collectCallback(&t, &pw, nullptr, &q);
+  EXPECT_EQ(t.dirty(), hudwidget::kDirtyUpload);
+  qxgfx::Ref<qxgfx::RecordingDevice> previous;
+  size_t previousBase = 0;
+  for (int round = 0; round < 2; ++round) {
+    qxgfx::Ref<qxgfx::RecordingDevice> device = qxgfx::createRecordingDevice(16, 16);
+    const size_t base = device->liveResourceCount();
+    devices.adopt(device);
+    HUDText::collectCallback(&t, &pw, nullptr, &q);
+    EXPECT_EQ(t.dirty(), 0u) << round;
+    // Positions, texture corners and indices of its one page, on the device of the day;
+    // the replaced device's buffers are let go.
+    EXPECT_EQ(device->liveResourceCount(), base + 3) << round;
+    if (previous) {
+      EXPECT_EQ(previous->liveResourceCount(), previousBase) << round;
+    }
+    previous = device;
+    previousBase = base;
+  }
+  // Nothing changed, nothing made again.
+  HUDText::collectCallback(&t, &pw, nullptr, &q);
+  EXPECT_EQ(previous->liveResourceCount(), previousBase + 3);
+  devices.release();
+}
+
+TEST(HUDTextEdit, RandomEditSequencesKeepTheLineBookkeeping) {
+  std::mt19937 rng(34);
+  for (int sequence = 0; sequence < 150; ++sequence) {
+    std::vector<uint8_t> bytes(400);
+    for (uint8_t& b : bytes) b = uint8_t(rng());
+    widgettest::EditDriver driver;
+    widgettest::EditBytes in(bytes.data(), bytes.size());
+    for (int step = 0; in.more(); ++step) {
+      const std::string failed = driver.step(in);
+      ASSERT_TRUE(failed.empty()) << "sequence " << sequence << " step " << step << ": " << failed;
+    }
+  }
 }

@@ -6,7 +6,7 @@ test("visible characters of markup text", function()
     { "%cFF8000red%s", 3 },
     { "x%w12y", 2 },
     { "line\r\nnext", 9 },
-    { "世界%", 2 },
+    { "世界%", 3 },  -- a last "%" shows
     { "\240\159\152\128", 1 },
   }
   for _, c in ipairs(cases) do
