@@ -22,7 +22,20 @@ void setRepeat(RIData& d, int32_t delay, int32_t interval) {
   if (d.ctrl) d.ctrl->setRepeat(delay, interval);
 }
 
+const qxbind::ClassNotes kInputNotes = {
+    "The input manager: devices, named key bindings and the keyboard buffer.",
+    {
+        {"create", "guid, background", nullptr, "A device reader for the device id from enum."},
+        {"enum", "kind", "table",
+         "The devices of a kind (\"keyboard\", \"mouse\", \"gamepad\"): {id, instance, product} each."},
+        {"repeated", "name"},
+        {"pressed", "name"},
+        {"pressing", "name"},
+        {"clicked", "name"},
+    }};
+
 void registerInput(qxbind::ClassTable& t) {
+  t.notes(kInputNotes);
   t.method<&ResInput::createDevice>("create")
       .method<&ResInput::enumDevices>("enum")
       .method<&ResInput::repeated>("repeated")

@@ -56,7 +56,14 @@ void setScaleText3D(HUDText3D& t, lua_State* L, float x) {
   t.setScale(x, lua_isnoneornil(L, 3) ? x : float(lua_tonumber(L, 3)));
 }
 
+const qxbind::ClassNotes kHUDText3DNotes = {
+    "Text on a billboard in the 3D scene.",
+    {
+        {"setScale", "x, number y?", nullptr, "Scales the text: both axes by x, or by x and y."},
+    }};
+
 void registerHUDText3D(qxbind::ClassTable& t) {
+  t.notes(kHUDText3DNotes);
   t.method<&HUDText3D::setPos>("setPos")
       .method<&HUDText3D::getPos>("getPos")
       .method<&HUDText3D::setAxis>("setAxis")

@@ -38,7 +38,14 @@ void registerHUDRay(qxbind::ClassTable& t) {
       .method<&HUDRay::setDivision>("setDivision");
 }
 
+const qxbind::ClassNotes kHUDMatPlaneNotes = {
+    "A textured plane through a point, facing a direction.",
+    {
+        {"getPlane", "", "plane", "The plane as QXL.plane.newABCD(dir.x, dir.y, dir.z, pos . dir) makes it."},
+    }};
+
 void registerHUDMatPlane(qxbind::ClassTable& t) {
+  t.notes(kHUDMatPlaneNotes);
   t.method<&HUDMatPlane::setPos>("setPos")
       .method<&HUDMatPlane::setDir>("setDir")
       .method<&HUDMatPlane::setIteration>("setIteration")

@@ -21,7 +21,15 @@ void registerRectInfo(qxbind::ClassTable& t) {
       .colour<&RectInfo::color>("color");
 }
 
+const qxbind::ClassNotes kHUDTextNotes = {
+    "A block of text on the HUD, with a caret and selection for editing.",
+    {
+        {"getSelRect", "from, to", "table",
+         "The rectangles ({left, top, right, bottom} each) that cover the characters from..to."},
+    }};
+
 void registerHUDText(qxbind::ClassTable& t) {
+  t.notes(kHUDTextNotes);
   t.method<&HUDText::inRect>("inRect")
       .method<&HUDText::setText>("setText")
       .method<&HUDText::initFont>("initFont")

@@ -52,8 +52,18 @@ GetFileResult getFileNtf(M& mgr, std::u16string path, std::string url, bool over
   return result(queueDownload(mgr, path, url, overwrite, std::move(ref)));
 }
 
+const qxbind::ClassNotes kSockMgrNotes = {
+    "A download manager: fetches URLs to files on its worker threads.",
+    {
+        {"getThreadStatus", "", "table", "One line of text per worker thread saying what it does."},
+        {"getFile", "path, url, overwrite", nullptr, "Queues a download; gives its id and whether it was queued."},
+        {"getFile_ntf", "path, url, overwrite, function done", nullptr,
+         "Queues a download whose end calls done(true or false); gives its id and whether it was queued."},
+    }};
+
 template <class M>
 void registerSockMgr(qxbind::ClassTable& t) {
+  t.notes(kSockMgrNotes);
   t.method<&getThreadStatus<M>>("getThreadStatus");
   t.method<&nThread<M>>("nThread");
   t.method<&getFile<M>>("getFile");

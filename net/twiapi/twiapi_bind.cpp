@@ -5,7 +5,23 @@
 
 namespace {
 
+const qxbind::ClassNotes kTwiAPINotes = {
+    "The service client: sends named requests and passes each reply to the notified game object.",
+    {
+        {"setNotify", "gobj", nullptr, "The game object whose recvmsg gets every reply."},
+        {"sendRequest", "name, table params", nullptr,
+         "Sends the named request with the table's key/value parameters; gives its id."},
+        {"cancelRequest", "id"},
+        {"getReqToken", "", nullptr, "Asks for a request token (the first sign-in step); gives the request id."},
+        {"openAuthURI", "", nullptr, "Opens the authorize page for the request token in the browser."},
+        {"inputVeliID", "pin", nullptr, "Trades the PIN the authorize page showed for an access token."},
+        {"loadAcToken", "path"},
+        {"saveAcToken", "path"},
+        {"loadCSKey", "path", nullptr, "Loads the consumer key and secret."},
+    }};
+
 void registerTwiAPI(qxbind::ClassTable& t) {
+  t.notes(kTwiAPINotes);
   t.method<&TwiAPI::setNotify>("setNotify")
       .method<&TwiAPI::sendRequest>("sendRequest")
       .method<&TwiAPI::cancelRequest>("cancelRequest")

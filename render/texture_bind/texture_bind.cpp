@@ -41,7 +41,16 @@ void registerTextureMgr(qxbind::ClassTable& t) {
       "saveAsFile");
 }
 
+const qxbind::ClassNotes kTexDataNotes = {
+    "A texture, with its sprite descriptions.",
+    {
+        {"get_desclist", "", "table", "The names of the sprite descriptions in order."},
+        {"get_desc_index", "index", nullptr, "Cell width, cell height and frame of the description (counted from 0)."},
+        {"get_desc_name", "name", nullptr, "Cell width, cell height and frame of the named description."},
+    }};
+
 void registerTexData(qxbind::ClassTable& t) {
+  t.notes(kTexDataNotes);
   t.field<&TexData::width>("width")
       .field<&TexData::height>("height")
       .method<&getDescList>("get_desclist")

@@ -4,7 +4,24 @@
 
 namespace {
 
+const qxbind::ClassNotes kColMgrNotes = {
+    "The collision manager: makes collision units and runs the collision queries.",
+    {
+        {"create", "flag", nullptr, "A new unit, and whether it was made."},
+        {"newCUC", "flags, owner, id, code", nullptr,
+         "A new unit owned by the game object, with a unit code from cuid."},
+        {"cuid", "is3D, table shapes", nullptr, "The unit code of a shape description (at most 7 shapes)."},
+        {"collision", "a, b, policyA, policyB, tag, time", "table or number or boolean",
+         "Tests unit or pipe a against b; the result depends on the policy codes (hit paths, a count or whether any "
+         "hit)."},
+        {"collision_scp", "pipe, policyA, policyB, tag, time", "table or number or boolean",
+         "Tests the units of one pipe against each other."},
+        {"collision_pair", "a, b, policyA, policyB, tag, time", "table or number or boolean",
+         "Tests the pipes a and b pairwise, unit by unit."},
+    }};
+
 void registerColMgr(qxbind::ClassTable& t) {
+  t.notes(kColMgrNotes);
   t.method<&ColMgr::scriptCreate>("create")
       .method<&ColMgr::newCUC>("newCUC")
       .method<&ColMgr::cuid>("cuid")
@@ -13,7 +30,17 @@ void registerColMgr(qxbind::ClassTable& t) {
       .method<&ColMgr::collision_pair>("collision_pair");
 }
 
+const qxbind::ClassNotes kTopCUCNotes = {
+    "A collision unit: a tree of shapes built from a script table, owned by a game object.",
+    {
+        {"set_source", "table tree", nullptr, "The shape tree the unit is built from."},
+        {"get_source", "", "table", "The kept source tree (an empty table when the unit keeps none)."},
+        {"refresh", "time", nullptr, "Rebuilds from the source when time is past the last build."},
+        {"getcif", "table path", "table or nil", "The source node the hit path leads to."},
+    }};
+
 void registerTopCUC(qxbind::ClassTable& t) {
+  t.notes(kTopCUCNotes);
   t.method<&TopCUC::set_source>("set_source")
       .method<&TopCUC::get_source>("get_source")
       .method<&TopCUC::refresh>("refresh")

@@ -19,6 +19,7 @@
 
 #include "runtime/mem/mem_item.h"
 #include "script/bind/class_def.h"
+#include "script/bind/class_notes.h"
 #include "script/bind/glue_signature.h"
 
 namespace qxbind {
@@ -36,8 +37,17 @@ class ClassTable {
   Kind kind() const { return kind_; }
   // The class descriptor of a memory-item class (null for other kinds).
   const LuaClassDesc* desc() const { return desc_; }
-  // When set, every entry stored is also described there, in registration order.
-  void describeInto(std::vector<EntryDesc>* out) { described_ = out; }
+  // When set, every entry stored is also described there, in registration order, and
+  // the class's notes are kept.
+  void describeInto(std::vector<EntryDesc>* out, const ClassNotes** notes = nullptr) {
+    described_ = out;
+    notes_ = notes;
+  }
+  // The notes written beside the registration (class_notes.h); only the generator reads them.
+  ClassTable& notes(const ClassNotes& n) {
+    if (notes_) *notes_ = &n;
+    return *this;
+  }
 
   template <auto Fn, bool Exclusive = true>
   ClassTable& method(const char* name) {
@@ -114,6 +124,7 @@ class ClassTable {
   const void* objectKey_;
   const LuaClassDesc* desc_;
   std::vector<EntryDesc>* described_ = nullptr;
+  const ClassNotes** notes_ = nullptr;
 };
 
 }  // namespace qxbind

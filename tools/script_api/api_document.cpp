@@ -9,29 +9,14 @@ namespace {
 
 using qxbind::EntryDesc;
 
-std::string argsText(const EntryDesc& e, const std::vector<StepApi>& model) {
-  std::string out;
-  for (const qxbind::KindDesc& k : e.args) out += (out.empty() ? "" : ", ") + kindText(k, model);
-  return out;
-}
-
-std::string resultText(const EntryDesc& e, const std::vector<StepApi>& model) {
-  switch (e.result) {
-    case EntryDesc::Result::self:
-      return "self";
-    case EntryDesc::Result::declared:
-      return "?";
-    case EntryDesc::Result::values:
-      break;
-  }
-  if (e.results.empty()) return "nothing";
-  std::string out;
-  for (const qxbind::KindDesc& k : e.results) out += (out.empty() ? "" : ", ") + kindText(k, model);
-  return out;
+std::string argText(const ArgDoc& a) {
+  return a.kind + (a.name.empty() ? "" : " " + a.name) + (a.optional ? " (optional)" : "");
 }
 
 void writeClass(std::ostream& os, const ClassApi& c, const std::vector<StepApi>& model) {
+  std::vector<std::string> ignored;  // reported by noteProblems
   os << "### " << c.name << " (" << c.role << ")\n\n";
+  if (c.notes && c.notes->text) os << c.notes->text << "\n";
   if (c.managerId >= 0) os << "Manager id " << c.managerId << ".\n";
   os << c.made << "\n\n";
   bool any = false;
@@ -39,8 +24,11 @@ void writeClass(std::ostream& os, const ClassApi& c, const std::vector<StepApi>&
     if (e.field) continue;
     if (!any) os << "Methods" << (c.pointer ? " (called as `" + c.name + ".name(...)`)" : "") << ":\n\n";
     any = true;
-    os << "- `" << e.name << "(" << argsText(e, model) << ")` → " << resultText(e, model);
-    if (e.takesState) os << " (reads its arguments itself)";
+    const EntryDoc d = documentEntry(c, e, model, ignored);
+    std::string args;
+    for (const ArgDoc& a : d.args) args += (args.empty() ? "" : ", ") + argText(a);
+    os << "- `" << e.name << "(" << args << ")` → " << d.results;
+    if (!d.text.empty()) os << ": " << d.text;
     os << "\n";
   }
   if (any) os << "\n";
@@ -49,8 +37,10 @@ void writeClass(std::ostream& os, const ClassApi& c, const std::vector<StepApi>&
     if (!e.field) continue;
     if (!any) os << "Fields:\n\n";
     any = true;
-    os << "- `" << e.name << "`: " << argsText(e, model) << (e.writable ? ", read and write" : ", read only")
-       << "\n";
+    const EntryDoc d = documentEntry(c, e, model, ignored);
+    os << "- `" << e.name << "`: " << d.args.at(0).kind << (e.writable ? ", read and write" : ", read only");
+    if (!d.text.empty()) os << ": " << d.text;
+    os << "\n";
   }
   if (any) os << "\n";
   if (c.entries.empty()) os << "No methods or fields.\n\n";

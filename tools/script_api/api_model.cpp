@@ -19,7 +19,8 @@ using qxbind::EntryDesc;
 
 // Runs the class's registration against an empty class table and keeps what it
 // described, in registration order.
-std::vector<EntryDesc> entriesOf(lua_State* L, const qxbind::ClassSpec& spec, bool pointer) {
+std::vector<EntryDesc> entriesOf(lua_State* L, const qxbind::ClassSpec& spec, bool pointer,
+                                 const qxbind::ClassNotes** notes) {
   std::vector<EntryDesc> out;
   if (!spec.methods) return out;
   const int top = lua_gettop(L);
@@ -30,7 +31,7 @@ std::vector<EntryDesc> entriesOf(lua_State* L, const qxbind::ClassSpec& spec, bo
   }
   qxbind::ClassTable table(L, spec.name, pointer ? qxbind::ClassTable::Kind::pointer : qxbind::ClassTable::Kind::handle,
                            nullptr, spec.key, nullptr);
-  table.describeInto(&out);
+  table.describeInto(&out, notes);
   spec.methods(table);
   lua_settop(L, top);
   return out;
@@ -42,7 +43,7 @@ ClassApi classOf(lua_State* L, const qxbind::ClassSpec& spec, bool pointer, std:
   c.role = std::move(role);
   c.pointer = pointer;
   c.key = spec.key;
-  c.entries = entriesOf(L, spec, pointer);
+  c.entries = entriesOf(L, spec, pointer, &c.notes);
   return c;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "script/bind/class_binding.h"
+#include "script/bind/class_notes.h"
 #include "script/bind/glue_signature.h"
 
 namespace scriptapi {
@@ -19,6 +20,21 @@ struct ClassApi {
   int managerId = -1;      // a manager and its resource class: the manager's id
   const void* key = nullptr;
   std::vector<qxbind::EntryDesc> entries;
+  const qxbind::ClassNotes* notes = nullptr;
+};
+
+// One argument or result as the document gives it.
+struct ArgDoc {
+  std::string kind;
+  std::string name;
+  bool optional = false;
+};
+
+// An entry with its signature and its note put together.
+struct EntryDoc {
+  std::vector<ArgDoc> args;
+  std::string results;  // "self", "nothing", "number, string", ...
+  std::string text;
 };
 
 struct StepApi {
@@ -37,6 +53,14 @@ std::vector<StepApi> apiModel();
 // "number", "vec3", a class name for a handle whose class is bound, ... ("?" when the
 // kind is not known from the signature).
 std::string kindText(const qxbind::KindDesc& k, const std::vector<StepApi>& model);
+
+// The entry as documented; a mismatch between the note and the signature is added to
+// problems ("Class.method: why").
+EntryDoc documentEntry(const ClassApi& c, const qxbind::EntryDesc& e, const std::vector<StepApi>& model,
+                       std::vector<std::string>& problems);
+
+// Every mismatch between the notes and the registrations (empty when the notes hold).
+std::vector<std::string> noteProblems(const std::vector<StepApi>& model);
 
 // The whole document.
 std::string document();

@@ -7,10 +7,15 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tools/script_api/api_model.h"
 
 int main(int argc, char** argv) {
+  // A note that disagrees with its registration fails the build's check as a stale
+  // document does.
+  const std::vector<std::string> problems = scriptapi::noteProblems(scriptapi::apiModel());
+  for (const std::string& p : problems) std::cerr << "script_api: " << p << "\n";
   const std::string doc = scriptapi::document();
   if (argc == 3 && std::string(argv[1]) == "--check") {
     std::ifstream in(argv[2], std::ios::binary);
@@ -20,12 +25,12 @@ int main(int argc, char** argv) {
       std::cerr << argv[2] << " is not current: regenerate it with `script_api > " << argv[2] << "`\n";
       return 1;
     }
-    return 0;
+    return problems.empty() ? 0 : 1;
   }
   if (argc != 1) {
     std::cerr << "usage: script_api [--check FILE]\n";
     return 2;
   }
   std::cout << doc;
-  return 0;
+  return problems.empty() ? 0 : 1;
 }
