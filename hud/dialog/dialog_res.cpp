@@ -95,6 +95,10 @@ void qxDialogRes(QXView& v, uint32_t) {
 
 void addDialogQXFunctions() {
   prepareDialogGrammars();
-  addQXGlobalFunction("DialogRes", qxDialogRes);
-  addQXGlobalFunction("GetFontInfo", qxGetFontInfo);
+  addQXGlobalFunction("DialogRes", qxDialogRes,
+                      {"string file", "table or nothing, table or nothing",
+                       "The dialog templates of the file by name, then the JSON data after them if any."});
+  addQXGlobalFunction("GetFontInfo", qxGetFontInfo,
+                      {"integer width, integer height, integer weight, string face", "table or nothing",
+                       "{aveWidth, maxWidth, height, weight, name} of the font made from the request."});
 }

@@ -14,4 +14,7 @@ void qxCountChara(QXView& v, uint32_t) {
   qxResult(v);
 }
 
-void addTextQXFunctions() { addQXGlobalFunction("CountChara", qxCountChara); }
+void addTextQXFunctions() {
+  addQXGlobalFunction("CountChara", qxCountChara,
+                      {"string text", "integer", "The characters the text shows, its markup left out."});
+}

@@ -25,7 +25,12 @@ struct Entry {
 struct Registry {
   kesto::Synclo lock;
   std::deque<Entry> entries;
-  std::vector<std::pair<std::string, QXFunction>> added;  // other subsystems' functions
+  struct Added {
+    std::string name;
+    QXFunction fn;
+    QXDoc doc;
+  };
+  std::vector<Added> added;  // other subsystems' functions
 };
 
 Registry& registry() {
@@ -79,44 +84,99 @@ void registerQXFunction(lua_State* L, const char* name, QXFunction fn) {
   lua_pop(L, 1);
 }
 
-void addQXGlobalFunction(const char* name, QXFunction fn) {
+void addQXGlobalFunction(const char* name, QXFunction fn, QXDoc doc) {
   Registry& r = registry();
   kesto::SyncloGuard g(r.lock);
   for (auto& a : r.added) {
-    if (a.first == name) {
-      a.second = fn;
+    if (a.name == name) {
+      a.fn = fn;
+      a.doc = doc;
       return;
     }
   }
-  r.added.emplace_back(name, fn);
+  r.added.push_back({name, fn, doc});
+}
+
+namespace {
+
+struct CoreFunction {
+  const char* name;
+  QXFunction fn;
+  QXDoc doc;
+};
+
+const CoreFunction kCore[] = {
+    {"createRes", qxfn::createRes,
+     {"string file", "object or nil", "The resource of that file, made by the manager its extension names."}},
+    {"createAux", qxfn::createAux,
+     {"string className, boolean single", "object or nil",
+      "A new object of a bound class (single: of this thread only); what `new` calls."}},
+    {"Error", qxfn::Error, {"string message", "nothing", "Writes the message and the script stack to log.txt."}},
+    {"RTError", qxfn::RTError, {"string message", "string", "The message followed by the script stack."}},
+    {"Print", qxfn::Print,
+     {"string text, integer depth", "nothing", "Shows the text and the stack (tables to depth 1..16) in a box."}},
+    {"validHdl", qxfn::validHdl, {"object handle", "boolean", "Whether the object still lives."}},
+    {"getStrong", qxfn::getStrong, {"object handle", "object or nil", "The counted handle of the object."}},
+    {"getWeak", qxfn::getWeak, {"object handle", "object or nil", "The weak handle of the object."}},
+    {"GetHdlID", qxfn::GetHdlID, {"object handle", "integer", "The handle's slot index."}},
+    {"GetRefCount", qxfn::GetRefCount, {"object handle", "integer"}},
+    {"AttatchTbl", qxfn::AttatchTbl,
+     {"userdata object", "table or nil", "Gives the userdata a table of its own for fields; nil for anything else."}},
+    {"GetUID", qxfn::GetUID, {"string pool", "QXInteger", "An id no other holder of that pool has."}},
+    {"RetUID", qxfn::RetUID, {"string pool, QXInteger id", "nothing", "Gives an id back to its pool."}},
+    {"HdlInfo", qxfn::HdlInfo,
+     {"object handle", "table", "{r_index, index, magic, name, ref_count, valid} of the handle."}},
+    {"dump", qxfn::dump, {"integer depth", "nothing", "Shows the script stack (tables to depth 1..16) in a box."}},
+    {"rpt", qxfn::rpt, {"string ...", "nothing", "Writes its arguments, separated by \", \", to log.txt."}},
+    {"Cmp64Num", qxfn::Cmp64Num,
+     {"string a, string b", "integer", "-1, 0 or 1 as the 64-bit decimal numbers compare."}},
+    {"log", qxfn::log, {"string text", "nothing", "Writes the line to log.txt."}},
+};
+
+struct PlainFunction {
+  const char* name;
+  lua_CFunction fn;
+  QXDoc doc;
+};
+
+const PlainFunction kPlain[] = {
+    {"LoadJson", luaGuarded<qxfn::LoadJson>,
+     {"string file", "table or string or number or boolean or nothing",
+      "The JSON file's value; nothing when it cannot be read."}},
+    {"IsLightData", luaGuarded<qxfn::IsLightData>, {"table t", "boolean", "Whether the table has no list part."}},
+    {"profBegin", luaGuarded<qxfn::profBegin>, {"string name", "nothing", "Opens a profiler sample."}},
+    {"profEnd", luaGuarded<qxfn::profEnd>, {"string name", "nothing", "Closes the profiler sample."}},
+    {"profStr", luaGuarded<qxfn::profStr>, {"", "string", "The profiler's report."}},
+    {"profTable", luaGuarded<qxfn::profTable>, {"", "nothing", "Kept for old scripts; does nothing."}},
+};
+
+}  // namespace
+
+std::vector<std::pair<std::string, QXDoc>> qxFunctionDocs() {
+  std::vector<std::pair<std::string, QXDoc>> out;
+  for (const CoreFunction& f : kCore) out.emplace_back(f.name, f.doc);
+  {
+    Registry& r = registry();
+    kesto::SyncloGuard g(r.lock);
+    for (const Registry::Added& a : r.added) out.emplace_back(a.name, a.doc);
+  }
+  for (const PlainFunction& f : kPlain) out.emplace_back(f.name, f.doc);
+  return out;
 }
 
 void registerQXGlobals(lua_State* L) {
   installHandlePushers();
-  static const std::pair<const char*, QXFunction> kCore[] = {
-      {"createRes", qxfn::createRes},     {"createAux", qxfn::createAux}, {"Error", qxfn::Error},
-      {"RTError", qxfn::RTError},         {"Print", qxfn::Print},         {"validHdl", qxfn::validHdl},
-      {"getStrong", qxfn::getStrong},     {"getWeak", qxfn::getWeak},     {"GetHdlID", qxfn::GetHdlID},
-      {"GetRefCount", qxfn::GetRefCount}, {"AttatchTbl", qxfn::AttatchTbl}, {"GetUID", qxfn::GetUID},
-      {"RetUID", qxfn::RetUID},           {"HdlInfo", qxfn::HdlInfo},     {"dump", qxfn::dump},
-      {"rpt", qxfn::rpt},                 {"Cmp64Num", qxfn::Cmp64Num},   {"log", qxfn::log},
-  };
-  for (const auto& [name, fn] : kCore) registerQXFunction(L, name, fn);
+  for (const CoreFunction& f : kCore) registerQXFunction(L, f.name, f.fn);
   std::vector<std::pair<std::string, QXFunction>> added;
   {
     Registry& r = registry();
     kesto::SyncloGuard g(r.lock);
-    added = r.added;
+    for (const Registry::Added& a : r.added) added.emplace_back(a.name, a.fn);
   }
   for (const auto& [name, fn] : added) registerQXFunction(L, name.c_str(), fn);
 
   pushQXTable(L);
-  setPlain(L, "LoadJson", luaGuarded<qxfn::LoadJson>);
-  setPlain(L, "IsLightData", luaGuarded<qxfn::IsLightData>);
-  setPlain(L, "profBegin", luaGuarded<qxfn::profBegin>);
-  setPlain(L, "profEnd", luaGuarded<qxfn::profEnd>);
-  setPlain(L, "profStr", luaGuarded<qxfn::profStr>);
-  setPlain(L, "profTable", luaGuarded<qxfn::profTable>);
+  for (const PlainFunction& f : kPlain) setPlain(L, f.name, f.fn);
   lua_pop(L, 1);
   lua_pushcfunction(L, QX_Release);
   lua_setglobal(L, "QX_Release");

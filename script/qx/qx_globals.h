@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "script/lua/lstk_cursor.h"
 #include "script/lua/lua_wrap.h"
@@ -35,11 +37,24 @@ void registerQXGlobals(const ScriptHdl& state);
 // as QX[name], creating the global "QX" when it is missing. The caller holds the state.
 void registerQXFunction(lua_State* L, const char* name, QXFunction fn);
 
+// How a "QX" function is called, for the script API reference. The functions read their
+// arguments at run time, so each declares them beside its registration: args as
+// "kind name" separated by ", " (a trailing "?" where the function tests for absence,
+// "kind ..." for any number), results as kinds in order ("nothing" for none).
+struct QXDoc {
+  const char* args = "";
+  const char* results = "nothing";
+  const char* text = nullptr;
+};
+
 // Functions that other subsystems bring: the HUD adds "DialogRes", "GetFontInfo" and
 // "CountChara" here once at start-up. registerQXGlobals registers them after the core
 // functions, in the order they were added; states set up before they were added do not
 // get them.
-void addQXGlobalFunction(const char* name, QXFunction fn);
+void addQXGlobalFunction(const char* name, QXFunction fn, QXDoc doc = {});
+
+// Every function registerQXGlobals sets in "QX", in its order, with its declaration.
+std::vector<std::pair<std::string, QXDoc>> qxFunctionDocs();
 
 // Counts n more results pushed through the view.
 inline void qxResult(QXView& v, int n = 1) { v.setPushedResults(v.pushedResults() + n); }

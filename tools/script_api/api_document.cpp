@@ -64,6 +64,17 @@ std::string document() {
     }
     for (const ClassApi& c : s.classes) writeClass(os, c, model);
   }
+  std::vector<std::string> ignored;  // reported by noteProblems
+  os << "## QX functions\n\n"
+        "The global table `QX`, set before \"QXMain.lua\" runs. Each function reads its arguments\n"
+        "itself; `kind ...` takes any number of them.\n\n";
+  for (const FunctionApi& f : qxFunctions(ignored)) {
+    std::string args;
+    for (const ArgDoc& a : f.args) args += (args.empty() ? "" : ", ") + argText(a);
+    os << "- `QX." << f.name << "(" << args << ")` → " << f.results;
+    if (!f.text.empty()) os << ": " << f.text;
+    os << "\n";
+  }
   return os.str();
 }
 

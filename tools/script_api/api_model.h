@@ -59,6 +59,18 @@ std::string kindText(const qxbind::KindDesc& k, const std::vector<StepApi>& mode
 EntryDoc documentEntry(const ClassApi& c, const qxbind::EntryDesc& e, const std::vector<StepApi>& model,
                        std::vector<std::string>& problems);
 
+// A "QX" function as declared beside its registration.
+struct FunctionApi {
+  std::string name;
+  std::vector<ArgDoc> args;
+  std::string results;
+  std::string text;
+};
+
+// Every "QX" function a main state gets, in registration order; a declaration that
+// names an argument without a kind is added to problems.
+std::vector<FunctionApi> qxFunctions(std::vector<std::string>& problems);
+
 // Every mismatch between the notes and the registrations (empty when the notes hold).
 std::vector<std::string> noteProblems(const std::vector<StepApi>& model);
 

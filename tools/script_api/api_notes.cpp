@@ -1,6 +1,8 @@
 // Puts an entry's signature and its note together, and finds where they disagree.
 #include <set>
 
+#include "program/main/script_setup.h"
+#include "script/qx/qx_globals.h"
 #include "tools/script_api/api_model.h"
 
 namespace scriptapi {
@@ -125,8 +127,27 @@ EntryDoc documentEntry(const ClassApi& c, const EntryDesc& e, const std::vector<
   return d;
 }
 
+std::vector<FunctionApi> qxFunctions(std::vector<std::string>& problems) {
+  installScriptStateSetup();  // the functions other floors add
+  std::vector<FunctionApi> out;
+  for (const auto& [name, doc] : qxFunctionDocs()) {
+    FunctionApi f;
+    f.name = name;
+    for (const std::string& token : splitList(doc.args)) {
+      f.args.push_back(parseArg(token));
+      if (f.args.back().kind.empty()) problems.push_back("QX." + name + ": argument " + token + " has no kind");
+    }
+    f.results = doc.results ? doc.results : "";
+    if (f.results.empty()) problems.push_back("QX." + name + ": no results declared");
+    f.text = doc.text ? doc.text : "";
+    out.push_back(std::move(f));
+  }
+  return out;
+}
+
 std::vector<std::string> noteProblems(const std::vector<StepApi>& model) {
   std::vector<std::string> problems;
+  qxFunctions(problems);
   std::set<std::string> seen;
   for (const StepApi& s : model) {
     for (const ClassApi& c : s.classes) {
