@@ -23,15 +23,37 @@ void setRepeat(RIData& d, int32_t delay, int32_t interval) {
 }
 
 const qxbind::ClassNotes kInputNotes = {
-    "The input manager: devices, named key bindings and the keyboard buffer.",
+    "The input manager: devices, named key bindings, the keyboard buffer and input logs.",
     {
-        {"create", "guid, background", nullptr, "A device reader for the device id from enum."},
+        {"create", "guid, background", nullptr, "A device reader for a device id from enum."},
         {"enum", "kind", "table",
          "The devices of a kind (\"keyboard\", \"mouse\", \"gamepad\"): {id, instance, product} each."},
         {"repeated", "name"},
         {"pressed", "name"},
         {"pressing", "name"},
-        {"clicked", "name"},
+        {"clicked", "name", nullptr, "Released this frame."},
+        {"entry_upd", "reader", nullptr, "Reads the device every frame."},
+        {"remove_upd", "reader"},
+        {"register", "name", nullptr, "A new name that bindings may give channels to."},
+        {"bind", "name, reader, channel", nullptr, "The name also follows the reader's channel."},
+        {"rbind", "name, delay, interval", nullptr, "The key repeat of the name."},
+        {"clear", "name", nullptr, "Drops the name's bindings."},
+        {"start_log", "file", nullptr, "Records the input to a log file."},
+        {"stop_log", ""},
+        {"log_load", "file", nullptr, "A reader that plays a recorded log back."},
+        {"get_cspos", "", nullptr, "The mouse cursor's position."},
+        {"keybuff", "on", nullptr, "Collects typed text; gives the old setting."},
+        {"settrace", "kind, reader"},
+        {"getkeybuff", "", nullptr, "The text typed since the last call, and the last key."},
+        {"setkeystop", "spec"},
+        {"getkeybddelay", ""},
+        {"getkeybdspeed", ""},
+        {"getcaretblink", ""},
+        {"reg_mpos", "", nullptr, "Starts tracking mouse moves; gives the tracker's index."},
+        {"get_mposaxis", "index", nullptr, "The tracked movement since the last call."},
+        {"get_mposbtn", "index, button", nullptr, "Whether the button went down since the last call, and how often."},
+        {"rem_mpos", "index"},
+        {"reset", "name"},
     }};
 
 void registerInput(qxbind::ClassTable& t) {
@@ -66,7 +88,23 @@ void registerInput(qxbind::ClassTable& t) {
       .method<&ResInput::reset>("reset");
 }
 
+const qxbind::ClassNotes kRIDataNotes = {
+    "A device reader: one keyboard, mouse, joypad or input log, read by channel.",
+    {
+        {"active", "on"},
+        {"get_value", "channel"},
+        {"get_type", "", nullptr, "0 keyboard, 1 mouse, 2 joypad, 3 log; -1 for none."},
+        {"get_axis", "channel"},
+        {"pressed", "channel"},
+        {"pressing", "channel"},
+        {"clicked", "channel", nullptr, "Released this frame."},
+        {"repeated", "channel"},
+        {"scan", "", nullptr, "Reads the device now."},
+        {"set_repeat", "delay, interval"},
+    }};
+
 void registerRIData(qxbind::ClassTable& t) {
+  t.notes(kRIDataNotes);
   t.method<&active>("active")
       .method<&getValue, false>("get_value")
       .method<&getType, false>("get_type")

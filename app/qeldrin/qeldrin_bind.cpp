@@ -23,7 +23,11 @@ const qxbind::ClassNotes kQeldrinNotes = {
         {"cam_pos", "", nullptr, "The eye position of the current camera view."},
         {"cam_axis", "axis", "vec3 or nil", "Axis 0, 1 or 2 of the current camera view; nil for another number."},
         {"clear_losthandle", "memoryItems"},
+        {"has_window", ""},
         {"_setIMENotify", "gobj", nullptr, "The game object told of text input (IME) events."},
+        {"_resetIMENotify", ""},
+        {"isIMEActive", ""},
+        {"cancelIMECP", "", nullptr, "Drops the text being composed."},
         {"getWnd", "", nullptr, "The window's id."},
         {"draw_single", "object, tag", nullptr, "Queues one object under the draw tag."},
         {"draw_multi", "table objects, tag", nullptr, "Queues every object of the list under the draw tag."},
@@ -35,12 +39,14 @@ const qxbind::ClassNotes kQeldrinNotes = {
         {"setTargetTex", "index, texture", nullptr,
          "Renders into the texture as target index; gives the one it replaced."},
         {"getTargetTex", "index"},
+        {"getCamera", ""},
         {"setCamera", "camera"},
         {"sp2wp", "x, y, depth", nullptr, "The world point under a screen point at that depth."},
         {"getRay", "x, y", nullptr, "The world ray (origin, direction) under a screen point."},
         {"sp2vp", "x, y", nullptr, "A screen point in view coordinates (-1..1)."},
-        {"upd_time", nullptr, nullptr, "Seconds the last update took."},
-        {"draw_time", nullptr, nullptr, "Seconds the last draw took."},
+        {"upd_time", "", nullptr, "Seconds the last update took."},
+        {"draw_time", "", nullptr, "Seconds the last draw took."},
+        {"count_fps", "", nullptr, "Frames in the last second."},
     }};
 
 void registerQeldrin(qxbind::ClassTable& t) {

@@ -30,7 +30,19 @@ LuaClassDesc describeHUDText3D(const char* name) {
   return d;
 }
 
+const qxbind::ClassNotes kBillboardBaseNotes = {
+    "A textured quad in the 3D scene that turns to face the camera.",
+    {
+        {"setPos", "pos"},
+        {"setSize", "width, height"},
+        {"setAxis", "axis", nullptr, "Turns only about this axis."},
+        {"disableAxis", "", nullptr, "Faces the camera freely again."},
+        {"setZOffset", "z", nullptr, "Moves the quad toward the camera by z."},
+        {"setDistGain", "a, b", nullptr, "How the size grows with the distance to the camera."},
+    }};
+
 void registerBillboardBase(qxbind::ClassTable& t) {
+  t.notes(kBillboardBaseNotes);
   t.method<&BillboardBase::setPos>("setPos")
       .method<&BillboardBase::setSize>("setSize")
       .method<&BillboardBase::setAxis>("setAxis")
@@ -40,11 +52,27 @@ void registerBillboardBase(qxbind::ClassTable& t) {
       .method<&BillboardBase::setDistGain>("setDistGain");
 }
 
+const qxbind::ClassNotes kBillboardNotes = {"A billboard that always faces the camera.",
+                                            {
+                                                {"setTex", "texture"},
+                                                {"setAlpha", "alpha"},
+                                            }};
+
 void registerBillboard(qxbind::ClassTable& t) {
+  t.notes(kBillboardNotes);
   t.method<&Billboard::setTex>("setTex").method<&Billboard::setAlpha>("setAlpha");
 }
 
+const qxbind::ClassNotes kBillboardYNotes = {"A billboard that stays upright, turning only about the vertical axis.",
+                                             {
+                                                 {"setPos", "pos"},
+                                                 {"setSize", "width, height"},
+                                                 {"setTex", "texture"},
+                                                 {"setAlpha", "alpha"},
+                                             }};
+
 void registerBillboardY(qxbind::ClassTable& t) {
+  t.notes(kBillboardYNotes);
   t.method<&BillboardY::setPos>("setPos")
       .method<&BillboardY::setSize>("setSize")
       .method<&BillboardY::setTex>("setTex")
@@ -59,6 +87,10 @@ void setScaleText3D(HUDText3D& t, lua_State* L, float x) {
 const qxbind::ClassNotes kHUDText3DNotes = {
     "Text on a billboard in the 3D scene.",
     {
+        {"setPos", "pos"},
+        {"setAxis", "axis", nullptr, "Turns only about this axis."},
+        {"disableAxis", "", nullptr, "Faces the camera freely again."},
+        {"setDistGain", "a, b", nullptr, "How the size grows with the distance to the camera."},
         {"setScale", "x, number y?", nullptr, "Scales the text: both axes by x, or by x and y."},
     }};
 

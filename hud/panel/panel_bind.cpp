@@ -9,7 +9,27 @@ using namespace hudpanel;
 
 namespace {
 
+const qxbind::ClassNotes kRectNotes = {
+    "A textured rectangle on the HUD, with a sprite animator.",
+    {
+        {"rect", "", nullptr, "Its position, size, depth and texture."},
+        {"setUV", "left, top, right, bottom", nullptr, "The part of the texture shown, in texture coordinates."},
+        {"init_animator", "name, eventId", nullptr,
+         "Takes the sprite animation of that name; eventId is sent to the callback."},
+        {"add", "slot, loops", nullptr, "Queues an animation slot to play loops times."},
+        {"start", ""},
+        {"stop", ""},
+        {"clear", "", nullptr, "Empties the animation queue."},
+        {"update", "dt", nullptr, "Advances the animation by dt seconds."},
+        {"set_callback", "gobj", nullptr, "The game object told of animation events."},
+        {"set_flip", "horizontal, vertical"},
+        {"set_size", "width, height"},
+        {"set_scale", "sx, sy"},
+        {"set_depth", "depth"},
+    }};
+
 void registerRect(qxbind::ClassTable& t) {
+  t.notes(kRectNotes);
   t.subObject<&HUDUnitRect::rect>("rect", "RectInfo")
       .method<&HUDUnitRect::setUV>("setUV")
       .method<&HUDUnitRect::init_animator>("init_animator")
@@ -27,11 +47,31 @@ void registerRect(qxbind::ClassTable& t) {
       .method<&HUDUnitRect::set_depth>("set_depth");
 }
 
+const qxbind::ClassNotes kWireNotes = {"A rectangle outline on the HUD.",
+                                       {
+                                           {"rect", "", nullptr, "Its position, size, depth and texture."},
+                                           {"set_type", "type", nullptr, "The outline's style."},
+                                       }};
+
 void registerWire(qxbind::ClassTable& t) {
+  t.notes(kWireNotes);
   t.subObject<&HUDUnitWire::rect>("rect", "RectInfo").method<&HUDUnitWire::set_type>("set_type");
 }
 
+const qxbind::ClassNotes kMeterUnitNotes = {
+    "A scale with major and minor ticks on the HUD.",
+    {
+        {"setPos", "x, y"},
+        {"setRange", "range"},
+        {"setHeight", "height"},
+        {"setDivision", "major, minor", nullptr, "Ticks per range: major and minor."},
+        {"setType", "type"},
+        {"setDepth", "depth"},
+        {"setColor", "rgb, alpha"},
+    }};
+
 void registerMeterUnit(qxbind::ClassTable& t) {
+  t.notes(kMeterUnitNotes);
   t.method<&HUDUnitMeter::setPos>("setPos")
       .method<&HUDUnitMeter::setRange>("setRange")
       .method<&HUDUnitMeter::setHeight>("setHeight")
@@ -41,7 +81,32 @@ void registerMeterUnit(qxbind::ClassTable& t) {
       .method<&HUDUnitMeter::setColor>("setColor");
 }
 
+const qxbind::ClassNotes kBGNotes = {
+    "A HUD panel: a rectangle, its outline and a text, shown together.",
+    {
+        {"set_visible", "bits", nullptr, "Which parts show: bit 0 the rectangle, bit 1 the outline, bit 2 the text."},
+        {"get_visible", ""},
+        {"set_pos", "x, y"},
+        {"set_size", "width, height"},
+        {"set_depth", "depth"},
+        {"set_alpha", "alpha"},
+        {"set_color", "rgb"},
+        {"get_color", ""},
+        {"get_pos", ""},
+        {"get_size", ""},
+        {"set_text", "text, append"},
+        {"get_text", ""},
+        {"set_rectmode", "mode", nullptr, "How the text is placed in the rectangle."},
+        {"set_textflag", "flags"},
+        {"get_fontsize", ""},
+        {"get_textsize", "", nullptr, "The size the text takes."},
+        {"rect", "", nullptr, "The panel's rectangle."},
+        {"wire", "", nullptr, "The panel's outline."},
+        {"text", "", nullptr, "The panel's text."},
+    }};
+
 void registerBG(qxbind::ClassTable& t) {
+  t.notes(kBGNotes);
   t.method<&HUDBG::set_visible>("set_visible")
       .method<&HUDBG::get_visible>("get_visible")
       .method<&HUDBG::set_pos>("set_pos")
@@ -76,7 +141,19 @@ void registerBG(qxbind::ClassTable& t) {
   }
 }
 
+const qxbind::ClassNotes kMeterNotes = {"A bar meter on the HUD.",
+                                        {
+                                            {"set_value", "value"},
+                                            {"set_range", "minimum, maximum"},
+                                            {"set_pos", "x, y"},
+                                            {"set_size", "width, height"},
+                                            {"set_colormt", "r, g, b", nullptr, "The colour of the bar."},
+                                            {"set_colorbdr", "r, g, b", nullptr, "The colour of the border."},
+                                            {"copy_from", "other", nullptr, "Takes the other meter's settings."},
+                                        }};
+
 void registerMeter(qxbind::ClassTable& t) {
+  t.notes(kMeterNotes);
   t.method<&HUDMeter::set_value>("set_value")
       .method<&HUDMeter::set_range>("set_range")
       .method<&HUDMeter::set_pos>("set_pos")
@@ -86,7 +163,22 @@ void registerMeter(qxbind::ClassTable& t) {
       .method<&HUDMeter::copy_from>("copy_from");
 }
 
+const qxbind::ClassNotes kConsoleNotes = {
+    "A scrolling text console on the HUD.",
+    {
+        {"send", "text", nullptr, "Adds a line."},
+        {"cls", "", nullptr, "Clears the console."},
+        {"set_row", "kept, shown, width", nullptr, "Lines kept, lines shown and the width of a line."},
+        {"set_fontsize", "size"},
+        {"set_alpha", "alpha"},
+        {"set_fileout", "path", nullptr, "Also writes every line to the file."},
+        {"set_externalcs", "on"},
+        {"set_notify", "gobj", nullptr, "The game object told of console events."},
+        {"set_id", "id"},
+    }};
+
 void registerConsole(qxbind::ClassTable& t) {
+  t.notes(kConsoleNotes);
   t.method<&GUIConsole::send>("send")
       .method<&GUIConsole::cls>("cls")
       .method<&GUIConsole::set_row>("set_row")

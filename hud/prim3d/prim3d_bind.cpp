@@ -31,7 +31,16 @@ LuaClassDesc describeTextured(const char* name) {
   return d;
 }
 
+const qxbind::ClassNotes kHUDRayNotes = {"A ray drawn as a tube between two points of the 3D scene.",
+                                         {
+                                             {"setPos", "start, end"},
+                                             {"setColor", "rgb, alpha"},
+                                             {"setRadius", "radius, shape, third"},
+                                             {"setDivision", "sectors, rings"},
+                                         }};
+
 void registerHUDRay(qxbind::ClassTable& t) {
+  t.notes(kHUDRayNotes);
   t.method<&HUDRay::setPos>("setPos")
       .method<&HUDRay::setColor>("setColor")
       .method<&HUDRay::setRadius>("setRadius")
@@ -41,6 +50,11 @@ void registerHUDRay(qxbind::ClassTable& t) {
 const qxbind::ClassNotes kHUDMatPlaneNotes = {
     "A textured plane through a point, facing a direction.",
     {
+        {"setPos", "pos"},
+        {"setDir", "dir"},
+        {"setIteration", "count", nullptr, "How often the texture repeats."},
+        {"setTex", "texture, alpha", nullptr, "The texture and the texture of its alpha."},
+        {"setSize", "size"},
         {"getPlane", "", "plane", "The plane as QXL.plane.newABCD(dir.x, dir.y, dir.z, pos . dir) makes it."},
     }};
 
@@ -54,7 +68,18 @@ void registerHUDMatPlane(qxbind::ClassTable& t) {
       .method<&HUDMatPlane::getPlane>("getPlane");
 }
 
+const qxbind::ClassNotes kPolyLineSNotes = {
+    "A straight textured line between two points of the 3D scene.",
+    {
+        {"setPos", "start, end"},
+        {"setWidth", "width"},
+        {"setSrc", "name", nullptr, "The texture or sprite drawn along the line."},
+        {"setZOffset", "z"},
+        {"setAlpha", "alpha"},
+    }};
+
 void registerPolyLineS(qxbind::ClassTable& t) {
+  t.notes(kPolyLineSNotes);
   t.method<&PolyLineS::setPos>("setPos")
       .method<&PolyLineS::setWidth>("setWidth")
       .method<&PolyLineS::setSrc>("setSrc")
@@ -62,7 +87,21 @@ void registerPolyLineS(qxbind::ClassTable& t) {
       .method<&PolyLineS::setAlpha>("setAlpha");
 }
 
+const qxbind::ClassNotes kPolyLineTRNotes = {
+    "A textured trail through the points pushed to it.",
+    {
+        {"pushPos", "pos", nullptr, "Adds a point at the head of the trail."},
+        {"setNVtx", "count", nullptr, "The most points the trail keeps."},
+        {"setWidth", "width"},
+        {"setSrc", "name", nullptr, "The texture or sprite drawn along the trail."},
+        {"setZOffset", "z"},
+        {"setAlpha", "alpha"},
+        {"setDivDist", "step", nullptr, "The distance between points of the smoothed trail."},
+        {"setDivision", "count"},
+    }};
+
 void registerPolyLineTR(qxbind::ClassTable& t) {
+  t.notes(kPolyLineTRNotes);
   t.method<&PolyLineTR::pushPos>("pushPos")
       .method<&PolyLineTR::setNVtx>("setNVtx")
       .method<&PolyLineTR::clear>("clear")
@@ -74,7 +113,16 @@ void registerPolyLineTR(qxbind::ClassTable& t) {
       .method<&PolyLineTR::setDivision>("setDivision");
 }
 
+const qxbind::ClassNotes kPlantSphereNotes = {"A sphere drawn in the 3D scene.",
+                                              {
+                                                  {"setCenter", "center"},
+                                                  {"setColor", "rgb, alpha"},
+                                                  {"setRadius", "radius"},
+                                                  {"setDivision", "sectors, rings"},
+                                              }};
+
 void registerPlantSphere(qxbind::ClassTable& t) {
+  t.notes(kPlantSphereNotes);
   t.method<&PlantSphere::setCenter>("setCenter")
       .method<&PlantSphere::setColor>("setColor")
       .method<&PlantSphere::setRadius>("setRadius")

@@ -10,7 +10,14 @@ using hudwidget::RectInfo;
 
 namespace {
 
+const qxbind::ClassNotes kRectInfoNotes = {
+    "Where and how a HUD rectangle is drawn: size, alpha, depth, offset and texture.",
+    {
+        {"hTex", "", nullptr, "The texture drawn."},
+    }};
+
 void registerRectInfo(qxbind::ClassTable& t) {
+  t.notes(kRectInfoNotes);
   t.field<&RectInfo::width>("width")
       .field<&RectInfo::height>("height")
       .field<&RectInfo::alpha>("alpha")
@@ -22,10 +29,41 @@ void registerRectInfo(qxbind::ClassTable& t) {
 }
 
 const qxbind::ClassNotes kHUDTextNotes = {
-    "A block of text on the HUD, with a caret and selection for editing.",
+    "A block of text on the HUD, with a caret and selection for editing. Positions count characters from 0.",
     {
+        {"inRect", "", nullptr, "Whether the mouse is over the text's rectangle."},
+        {"setText", "text, flags"},
+        {"initFont", "width, height, weight, face", nullptr, "The font, as Windows sizes it."},
+        {"setRect", "left, top, right, bottom"},
+        {"setPlaceFlag", "alignment"},
+        {"setRectMode", "mode"},
+        {"getNText", "", nullptr, "The number of characters."},
+        {"getFontPos1D", "x, y", nullptr, "The position of the character at a point."},
+        {"tpos1_2", "pos", nullptr, "A position as column and row."},
+        {"tpos2_1", "column, row", nullptr, "Column and row as a position."},
+        {"getRowBegin1D", "pos", nullptr, "The position that begins the row of pos."},
+        {"getCaret", "pos", nullptr, "The caret's x, y and height at pos."},
+        {"getCharRect", "pos", nullptr, "The rectangle of the character at pos."},
         {"getSelRect", "from, to", "table",
          "The rectangles ({left, top, right, bottom} each) that cover the characters from..to."},
+        {"delRange", "from, to"},
+        {"delAt", "pos"},
+        {"insertText", "pos, text"},
+        {"findText", "from, text", nullptr, "The position of the text's next occurrence from there."},
+        {"copyRange", "from, to", nullptr, "Copies to the clipboard."},
+        {"cutRange", "from, to", nullptr, "Cuts to the clipboard."},
+        {"paste", "pos, singleLine", nullptr, "Inserts the clipboard's text."},
+        {"getText", ""},
+        {"getTextRect", ""},
+        {"getTextCenter", ""},
+        {"getFontWidth", ""},
+        {"getFontHeight", ""},
+        {"setOffset", "x, y", nullptr, "Scrolls the text within its rectangle."},
+        {"getEndLine", "pos"},
+        {"getBeginLine", "pos"},
+        {"setAlpha", "alpha"},
+        {"setDepth", "depth"},
+        {"setWidth", "width"},
     }};
 
 void registerHUDText(qxbind::ClassTable& t) {
@@ -64,7 +102,15 @@ void registerHUDText(qxbind::ClassTable& t) {
       .method<&HUDText::setWidth>("setWidth");
 }
 
+const qxbind::ClassNotes kHUDTextBBNotes = {"Text drawn into a texture for billboards.",
+                                            {
+                                                {"setViewPos", "x, y"},
+                                                {"setViewSize", "width, height"},
+                                                {"procBB", "app", nullptr, "Renders the text into its texture."},
+                                            }};
+
 void registerHUDTextBB(qxbind::ClassTable& t) {
+  t.notes(kHUDTextBBNotes);
   t.method<&HUDTextBB::setViewPos>("setViewPos")
       .method<&HUDTextBB::setViewSize>("setViewSize")
       .method<&HUDTextBB::getBB>("getBB")

@@ -59,6 +59,7 @@ const qxbind::ClassNotes kSockMgrNotes = {
         {"getFile", "path, url, overwrite", nullptr, "Queues a download; gives its id and whether it was queued."},
         {"getFile_ntf", "path, url, overwrite, function done", nullptr,
          "Queues a download whose end calls done(true or false); gives its id and whether it was queued."},
+        {"isCompleted", "id"},
     }};
 
 template <class M>

@@ -15,9 +15,9 @@ const qxbind::ClassNotes kTwiAPINotes = {
         {"getReqToken", "", nullptr, "Asks for a request token (the first sign-in step); gives the request id."},
         {"openAuthURI", "", nullptr, "Opens the authorize page for the request token in the browser."},
         {"inputVeliID", "pin", nullptr, "Trades the PIN the authorize page showed for an access token."},
-        {"loadAcToken", "path"},
-        {"saveAcToken", "path"},
-        {"loadCSKey", "path", nullptr, "Loads the consumer key and secret."},
+        {"loadAcToken", "file"},
+        {"saveAcToken", "file"},
+        {"loadCSKey", "file", nullptr, "Loads the consumer key and secret."},
     }};
 
 void registerTwiAPI(qxbind::ClassTable& t) {

@@ -4,9 +4,39 @@
 
 namespace {
 
-void registerCamMgr(qxbind::ClassTable& t) { t.method<&CamMgr::createCamera>("create"); }
+const qxbind::ClassNotes kCamMgrNotes = {"The camera manager: makes cameras.",
+                                         {
+                                             {"create", "pos, aimPoint, zNear, zFar"},
+                                         }};
+
+void registerCamMgr(qxbind::ClassTable& t) {
+  t.notes(kCamMgrNotes);
+  t.method<&CamMgr::createCamera>("create");
+}
+
+const qxbind::ClassNotes kCamDataNotes = {
+    "A camera: where the scene is seen from.",
+    {
+        {"set_pos", "pos"},
+        {"set_aim", "aimPoint"},
+        {"set_up", "up"},
+        {"set_roll", "radians", nullptr, "Turns the upright orientation about the view direction."},
+        {"set_aspect", "aspect"},
+        {"set_fov", "radians"},
+        {"move_fwd3d", "distance"},
+        {"move_side3d", "distance"},
+        {"set_zplane", "zNear, zFar"},
+        {"get_rotation", ""},
+        {"set_rotation", "rotation"},
+        {"get_pos", ""},
+        {"get_dir", ""},
+        {"get_up", ""},
+        {"get_right", ""},
+        {"vp2wp", "x, y, z", nullptr, "The world point of a view point (x, y in -1..1, z the depth 0..1)."},
+    }};
 
 void registerCamData(qxbind::ClassTable& t) {
+  t.notes(kCamDataNotes);
   t.method<&CamData::set_pos>("set_pos")
       .method<&CamData::set_aim>("set_aim")
       .method<&CamData::set_up>("set_up")

@@ -36,7 +36,15 @@ Cell getDescName(TexData& tex, std::u16string name) {
   return {0, 0, 0};
 }
 
+const qxbind::ClassNotes kTextureMgrNotes = {"The texture manager: loads, makes and saves textures.",
+                                             {
+                                                 {"load", "file, usage, pool"},
+                                                 {"create_blank", "size, format", nullptr, "A new empty texture."},
+                                                 {"saveAsFile", "texture, file"},
+                                             }};
+
 void registerTextureMgr(qxbind::ClassTable& t) {
+  t.notes(kTextureMgrNotes);
   t.method<&TextureMgr::load>("load").method<&TextureMgr::create_blank>("create_blank").method<&saveAsFile>(
       "saveAsFile");
 }

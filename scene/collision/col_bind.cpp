@@ -37,6 +37,8 @@ const qxbind::ClassNotes kTopCUCNotes = {
         {"get_source", "", "table", "The kept source tree (an empty table when the unit keeps none)."},
         {"refresh", "time", nullptr, "Rebuilds from the source when time is past the last build."},
         {"getcif", "table path", "table or nil", "The source node the hit path leads to."},
+        {"get_gobj", "", nullptr, "The owning game object."},
+        {"get_id", ""},
     }};
 
 void registerTopCUC(qxbind::ClassTable& t) {
@@ -49,9 +51,28 @@ void registerTopCUC(qxbind::ClassTable& t) {
       .method<&TopCUC::get_id>("get_id");
 }
 
-void registerColPipeMgr(qxbind::ClassTable& t) { t.method<&ColPipeMgr::scriptCreate>("create"); }
+const qxbind::ClassNotes kColPipeMgrNotes = {
+    "The collision pipe manager: makes pipes, ordered lists of collision units.",
+    {
+        {"create", "flag", nullptr, "A new pipe, and whether it was made."},
+    }};
+
+void registerColPipeMgr(qxbind::ClassTable& t) {
+  t.notes(kColPipeMgrNotes);
+  t.method<&ColPipeMgr::scriptCreate>("create");
+}
+
+const qxbind::ClassNotes kColPipeNotes = {"An ordered list of collision units, tested together.",
+                                          {
+                                              {"add", "unit"},
+                                              {"has", "unit"},
+                                              {"remove", "unit"},
+                                              {"get", "index"},
+                                              {"size", ""},
+                                          }};
 
 void registerColPipe(qxbind::ClassTable& t) {
+  t.notes(kColPipeNotes);
   t.method<&ColPipe::add>("add")
       .method<&ColPipe::has>("has")
       .method<&ColPipe::remove>("remove")

@@ -8,9 +8,34 @@ SSHandle duplicateSound(SoundMgr& m, qxbind::ObjectRef instance, bool is3D) { re
 
 void setGobj(SSPtr& s, qxbind::ObjectRef gobj) { s.set_gobj(gobj.handle); }
 
-void registerSound(qxbind::ClassTable& t) { t.method<&SoundMgr::load>("load").method<&duplicateSound>("duplicate"); }
+const qxbind::ClassNotes kSoundNotes = {"The sound manager: loads sounds.",
+                                        {
+                                            {"load", "file, is3D", nullptr, "A sound from an Ogg Vorbis file."},
+                                            {"duplicate", "sound, is3D", nullptr, "Another voice of a loaded sound."},
+                                        }};
+
+void registerSound(qxbind::ClassTable& t) {
+  t.notes(kSoundNotes);
+  t.method<&SoundMgr::load>("load").method<&duplicateSound>("duplicate");
+}
+
+const qxbind::ClassNotes kSSPtrNotes = {"A sound voice: plays, and in 3D takes a position, direction and velocity.",
+                                        {
+                                            {"play", "loops, volume"},
+                                            {"resume", ""},
+                                            {"stop", ""},
+                                            {"is_playing", ""},
+                                            {"get_nchannel", "", nullptr, "The number of channels."},
+                                            {"alone", "", nullptr, "Whether it is the only voice of its sound."},
+                                            {"set_pan", "pan"},
+                                            {"set_pos", "pos"},
+                                            {"set_dir", "dir"},
+                                            {"set_vel", "velocity"},
+                                            {"set_gobj", "gobj", nullptr, "The game object the voice follows."},
+                                        }};
 
 void registerSSPtr(qxbind::ClassTable& t) {
+  t.notes(kSSPtrNotes);
   t.method<&SSPtr::play>("play")
       .method<&SSPtr::resume>("resume")
       .method<&SSPtr::stop>("stop")

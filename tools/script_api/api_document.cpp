@@ -16,8 +16,8 @@ std::string argText(const ArgDoc& a) {
 void writeClass(std::ostream& os, const ClassApi& c, const std::vector<StepApi>& model) {
   std::vector<std::string> ignored;  // reported by noteProblems
   os << "### " << c.name << " (" << c.role << ")\n\n";
-  if (c.notes && c.notes->text) os << c.notes->text << "\n";
-  if (c.managerId >= 0) os << "Manager id " << c.managerId << ".\n";
+  if (c.notes && c.notes->text) os << c.notes->text << "\n\n";
+  if (c.managerId >= 0) os << "Manager id " << c.managerId << ". ";
   os << c.made << "\n\n";
   bool any = false;
   for (const EntryDesc& e : c.entries) {

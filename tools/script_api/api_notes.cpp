@@ -156,6 +156,13 @@ std::vector<std::string> noteProblems(const std::vector<StepApi>& model) {
       for (const EntryDesc& e : c.entries) {
         entries.insert(e.name);
         documentEntry(c, e, model, problems);
+        // A script author calls by position: every argument gets its name.
+        if (!e.field && !e.args.empty() && !noteOf(c, e.name)) {
+          problems.push_back(c.name + "." + e.name + ": its arguments need names");
+        }
+      }
+      if (!c.entries.empty() && !(c.notes && c.notes->text)) {
+        problems.push_back(c.name + ": a line on the class is missing");
       }
       if (!c.notes) continue;
       std::set<std::string> noted;
