@@ -18,7 +18,7 @@
 namespace qxbind {
 
 struct KindDesc {
-  const char* kind = nullptr;     // "number", "integer", ...; null: not known from the type
+  const char* kind = nullptr;       // "number", "integer", ...; null: not known from the type
   const void* objectKey = nullptr;  // a handle result or field: the C++ type behind it
 };
 
@@ -27,8 +27,8 @@ struct EntryDesc {
   std::string name;
   bool field = false;
   bool writable = false;
-  bool takesState = false;       // the method reads the Lua state itself
-  std::vector<KindDesc> args;    // a field: its one kind
+  bool takesState = false;     // the method reads the Lua state itself
+  std::vector<KindDesc> args;  // a field: its one kind
   Result result = Result::self;
   std::vector<KindDesc> results;
 };
@@ -105,8 +105,9 @@ void resultKinds(EntryDesc& e) {
     e.result = EntryDesc::Result::declared;
   } else if constexpr (IsTuple<R>::value) {
     e.result = EntryDesc::Result::values;
-    [&]<class... X>(std::tuple<X...>*) { (e.results.push_back(KindOf<std::decay_t<X>>::get()), ...); }(
-        static_cast<R*>(nullptr));
+    [&]<class... X>(std::tuple<X...>*) {
+      (e.results.push_back(KindOf<std::decay_t<X>>::get()), ...);
+    }(static_cast<R*>(nullptr));
   } else {
     e.result = EntryDesc::Result::values;
     e.results.push_back(KindOf<R>::get());

@@ -1,7 +1,6 @@
 #include "tools/script_api/api_model.h"
 
 #include <lua.hpp>
-
 #include <map>
 #include <sstream>
 
@@ -55,7 +54,7 @@ bool has(const ClassApi& c, const char* name) {
 
 std::string constructorText(const ClassApi& c) {
   const std::string n = c.name;
-  std::string by = has(c, "init") ? " (both call `init` with the arguments)"
+  std::string by = has(c, "init")   ? " (both call `init` with the arguments)"
                    : has(c, "load") ? " (both call `load` with the arguments)"
                                     : "";
   return "`" + n + ".new(...)`, or `" + n + ".newS(...)` for an object of this thread only" + by + ".";
@@ -77,12 +76,19 @@ std::string extensionsOf(int managerId) {
 
 }  // namespace
 
+ClassApi describeClass(const qxbind::ClassSpec& spec, bool pointer) {
+  lua_State* L = luaL_newstate();
+  ClassApi c = classOf(L, spec, pointer, "");
+  lua_close(L);
+  return c;
+}
+
 int managerIdOf(const std::string& managerClass) {
   using K = kesto::ManagerKind;
   static const std::map<std::string, K> kIds = {
-      {"sound", K::sound},        {"MtlMgr", K::material},   {"input", K::input},
-      {"ColMgr", K::collision},   {"GobjMgr", K::gameObject}, {"ColPipeMgr", K::collisionPipe},
-      {"CamMgr", K::camera},      {"EffectMgr", K::effect},  {"TextureMgr", K::texture},
+      {"sound", K::sound},      {"MtlMgr", K::material},    {"input", K::input},
+      {"ColMgr", K::collision}, {"GobjMgr", K::gameObject}, {"ColPipeMgr", K::collisionPipe},
+      {"CamMgr", K::camera},    {"EffectMgr", K::effect},   {"TextureMgr", K::texture},
   };
   auto it = kIds.find(managerClass);
   return it == kIds.end() ? -1 : static_cast<int>(it->second);
@@ -124,8 +130,8 @@ std::vector<StepApi> apiModel() {
           const std::string ext = extensionsOf(m.managerId);
           if (!ext.empty())
             ways += std::string(ways.empty() ? "" : ", or ") + "`QX.createRes(file)` for a file named " + ext;
-          r.made = ways.empty() ? "Made by the engine; scripts receive them from other calls."
-                                : "Made by " + ways + ".";
+          r.made =
+              ways.empty() ? "Made by the engine; scripts receive them from other calls." : "Made by " + ways + ".";
           s.classes.push_back(std::move(m));
           s.classes.push_back(std::move(r));
           break;

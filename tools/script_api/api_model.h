@@ -14,10 +14,10 @@ namespace scriptapi {
 
 struct ClassApi {
   std::string name;
-  std::string role;        // "engine object", "manager", "resource", ...
-  std::string made;        // how scripts get an object of the class
-  bool pointer = false;    // entries live in fvt_ptr (the class's one engine object)
-  int managerId = -1;      // a manager and its resource class: the manager's id
+  std::string role;      // "engine object", "manager", "resource", ...
+  std::string made;      // how scripts get an object of the class
+  bool pointer = false;  // entries live in fvt_ptr (the class's one engine object)
+  int managerId = -1;    // a manager and its resource class: the manager's id
   const void* key = nullptr;
   std::vector<qxbind::EntryDesc> entries;
   const qxbind::ClassNotes* notes = nullptr;
@@ -46,6 +46,9 @@ struct StepApi {
 
 // The manager id of a manager class as scripts know it ("sound", "TextureMgr"), or -1.
 int managerIdOf(const std::string& managerClass);
+
+// One class as its registration describes it (role and made left to the caller).
+ClassApi describeClass(const qxbind::ClassSpec& spec, bool pointer);
 
 // Every step of the bind order, as the program provides it.
 std::vector<StepApi> apiModel();

@@ -91,7 +91,8 @@ EntryDoc documentEntry(const ClassApi& c, const EntryDesc& e, const std::vector<
     if (i < arity) {
       const qxbind::KindDesc& k = e.args[i];
       if (known(k)) {
-        if (!a.kind.empty() && a.kind != kindText(k, model)) problem("argument " + a.name + " is " + kindText(k, model));
+        if (!a.kind.empty() && a.kind != kindText(k, model))
+          problem("argument " + a.name + " is " + kindText(k, model));
         if (a.optional) problem("argument " + a.name + " is read by the glue: a missing one is never tested");
         a.kind = kindText(k, model);
       } else if (a.kind.empty()) {
