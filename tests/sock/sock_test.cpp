@@ -1,16 +1,22 @@
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "net/http/header_chk.h"
 #include "net/http/term_chk.h"
 #include "net/sock/sth_mgr.h"
 #include "platform/net_peer/loop_peer.h"
@@ -24,6 +30,9 @@ struct Seen {
   std::mutex m;
   std::condition_variable cv;
   std::vector<std::string> replies;
+  std::vector<qxnet::Failure> failures;
+  std::vector<bool> afterReply;
+  std::string failedBytes;
   bool ended = false;
 
   bool waitEnd(std::chrono::milliseconds limit = 10s) {
@@ -34,7 +43,15 @@ struct Seen {
     std::lock_guard<std::mutex> l(m);
     return replies.size();
   }
+  // The failures the job was told of (none, or exactly one).
+  std::vector<qxnet::Failure> told() {
+    std::lock_guard<std::mutex> l(m);
+    return failures;
+  }
 };
+
+using F = qxnet::Failure;
+const std::vector<F> kNone;
 
 class Recorder : public ISockNotify {
  public:
@@ -51,6 +68,12 @@ class Recorder : public ISockNotify {
     seen_->cv.notify_all();
     return false;
   }
+  void failed(uint32_t, const void*, const SockFailure& why) override {
+    std::lock_guard<std::mutex> l(seen_->m);
+    seen_->failures.push_back(why.kind);
+    seen_->afterReply.push_back(why.afterReply);
+    if (why.data) seen_->failedBytes.assign(why.data, why.length);
+  }
 
  private:
   std::shared_ptr<Seen> seen_;
@@ -61,10 +84,17 @@ struct Job {
   std::shared_ptr<Seen> seen;
 };
 
-Job send(SThMgr& mgr, const std::string& host, uint16_t port, bool stream = false) {
+Job send(SThMgr& mgr, const std::string& host, uint16_t port, bool stream = false, std::string request = {}) {
   auto seen = std::make_shared<Seen>();
-  uint32_t id = mgr.enqueue(host, port, "GET /x HTTP/1.1\r\nHost: " + host + "\r\n\r\n",
-                            std::make_unique<HTTPTermChk>(false), std::make_unique<Recorder>(seen), nullptr, stream);
+  if (request.empty()) request = "GET /x HTTP/1.1\r\nHost: " + host + "\r\n\r\n";
+  std::unique_ptr<IHeaderCheck> framer;
+  if (stream) {
+    framer = HTTPHeaderChk::makeStream();
+  } else {
+    framer = std::make_unique<HTTPTermChk>(false);
+  }
+  uint32_t id = mgr.enqueue(host, port, std::move(request), std::move(framer), std::make_unique<Recorder>(seen),
+                            nullptr, stream);
   return {id, seen};
 }
 
@@ -97,6 +127,17 @@ bool waitFor(F done, std::chrono::milliseconds limit = 5s) {
   return done();
 }
 
+// A port on 127.0.0.1 where nothing listens.
+uint16_t closedPort() {
+  qxnet::LoopPeer gone([](qxnet::LoopConn&) {});
+  return gone.port();
+}
+
+// Neither reads nor answers until the peer stops: a large request stalls.
+void deaf(qxnet::LoopConn& c) {
+  while (!c.stopping()) std::this_thread::sleep_for(5ms);
+}
+
 class SockTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -105,11 +146,27 @@ class SockTest : public ::testing::Test {
     std::string cmd = "sh '" QX_SOURCE_DIR "/tests/net/make_test_ca.sh' '" + dir_ + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     setenv("SSL_CERT_FILE", (dir_ + "/ca.pem").c_str(), 1);
+    // Names resolve through a stub DNS server (tests/net/dns_stub.py), never the machine's.
+    const std::string ready = file("dns.port");
+    const std::string script = QX_SOURCE_DIR "/tests/net/dns_stub.py";
+    const char* argv[] = {"python3", script.c_str(), "--ready", ready.c_str(), "--lifetime", "900", nullptr};
+    ASSERT_EQ(posix_spawnp(&dns_, "python3", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+    std::string port;
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(ready); }, 20s));
+    std::ifstream(ready) >> port;
+    setenv("QX_DNS_SERVER", ("127.0.0.1:" + port).c_str(), 1);
   }
-  static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
+  static void TearDownTestSuite() {
+    if (dns_ > 0) {
+      kill(dns_, SIGTERM);
+      waitpid(dns_, nullptr, 0);
+    }
+    std::filesystem::remove_all(dir_);
+  }
   static std::string file(const char* name) { return dir_ + "/" + name; }
 
   static inline std::string dir_;
+  static inline pid_t dns_ = 0;
 };
 
 TEST_F(SockTest, CancelRemovesQueuedJobsAndAbortsTheRunningOne) {
@@ -128,12 +185,20 @@ TEST_F(SockTest, CancelRemovesQueuedJobsAndAbortsTheRunningOne) {
   EXPECT_EQ(plain.cancel(running.id), 0);
   ASSERT_TRUE(running.seen->waitEnd(2s));
   EXPECT_EQ(running.seen->count(), 0u);
+  // A cancelled job is told nothing, queued or running.
+  EXPECT_EQ(running.seen->told(), kNone);
+  EXPECT_EQ(queued.seen->told(), kNone);
   EXPECT_TRUE(plain.isCompleted(running.id));
   EXPECT_EQ(fine.accepted(), 0);
   // The abort stayed with its job: the next one runs to its reply.
   Job next = send(plain, "127.0.0.1", fine.port());
   ASSERT_TRUE(next.seen->waitEnd());
   EXPECT_EQ(next.seen->count(), 1u);
+  EXPECT_EQ(next.seen->told(), kNone);
+  // Nothing queued: an id not given yet is as unknown as a finished one.
+  EXPECT_TRUE(waitFor([&] { return plain.isCompleted(next.id); }));
+  EXPECT_EQ(plain.cancel(next.id + 1), 1);
+  EXPECT_EQ(plain.cancel(next.id), 1);
 }
 
 TEST_F(SockTest, LargeReplyInTinyWritesIsDeliveredOnceAndWhole) {
@@ -175,6 +240,10 @@ TEST_F(SockTest, AReplyCutOffByAResetOrACloseIsNotDelivered) {
     ASSERT_TRUE(s->waitEnd(3s));
     EXPECT_EQ(s->count(), 0u);
   }
+  // ... but each is told why, once.
+  EXPECT_EQ(a.seen->told(), std::vector<F>{F::closed});
+  EXPECT_EQ(b.seen->told(), std::vector<F>{F::closed});
+  EXPECT_EQ(seen->told(), std::vector<F>{F::sendFailed});
 }
 
 TEST_F(SockTest, TlsDeliversOnlyFromAVerifiedPeerOfTheRightName) {
@@ -188,10 +257,142 @@ TEST_F(SockTest, TlsDeliversOnlyFromAVerifiedPeerOfTheRightName) {
   for (Job* j : {&ok, &selfSigned, &wrongName, &unresolved}) ASSERT_TRUE(j->seen->waitEnd());
   ASSERT_EQ(ok.seen->count(), 1u);
   EXPECT_EQ(ok.seen->replies[0], reply("secure"));
+  EXPECT_EQ(ok.seen->told(), kNone);
   EXPECT_EQ(selfSigned.seen->count(), 0u);
   EXPECT_EQ(wrongName.seen->count(), 0u);
   EXPECT_EQ(unresolved.seen->count(), 0u);
+  EXPECT_EQ(selfSigned.seen->told(), std::vector<F>{F::untrusted});
+  EXPECT_EQ(wrongName.seen->told(), std::vector<F>{F::nameMismatch});
+  EXPECT_EQ(unresolved.seen->told(), std::vector<F>{F::resolve});
   EXPECT_EQ(self.accepted(), 1);
+}
+
+// Every way a job can end without its reply, each told once with its reason; short time
+// limits stand in for the real ones.
+TEST_F(SockTest, EveryEndWithoutAReplyIsToldOnceWithItsReason) {
+  const SThTimeouts limits{400, 300, 300};
+  SockMgr plain(limits);
+  SSockMgr tls(limits);
+  const std::string text = reply(std::string(3000, 'r'));
+  qxnet::LoopPeer fine(answer(reply("ok")));
+  qxnet::LoopPeer quiet(&silent);
+  qxnet::LoopPeer stalled(&deaf);
+  qxnet::LoopPeer resetAtOnce([](qxnet::LoopConn& c) { c.reset(); });
+  qxnet::LoopPeer cutOff([&](qxnet::LoopConn& c) {
+    c.readRequest();
+    c.write(text.data(), 100);
+  });
+  qxnet::LoopPeer garbage(answer("HTTP/1.1 200 OK\r\nContent-Length: 5\rX"));
+  qxnet::LoopPeer other(answer(reply("x")), file("other.pem"), file("other.key"));
+  const uint16_t nobody = closedPort();
+  const std::string big(8 << 20, 'x');
+  const struct {
+    const char* what;
+    SThMgr* mgr;
+    std::string host;
+    uint16_t port;
+    std::string request;  // empty: a small GET
+    F expected;
+  } cases[] = {
+      {"reply", &plain, "ok.qx.test", fine.port(), "", F::none},
+      {"unknown name", &plain, "nowhere.qx.test", fine.port(), "", F::resolve},
+      {"lookup beyond the connect limit", &plain, "late.qx.test", fine.port(), "", F::timeout},
+      {"nothing listens", &plain, "127.0.0.1", nobody, "", F::refused},
+      {"a peer that never answers", &plain, "127.0.0.1", quiet.port(), "", F::timeout},
+      {"a send that stalls", &plain, "127.0.0.1", stalled.port(), big, F::timeout},
+      {"a send to a peer that reset", &plain, "127.0.0.1", resetAtOnce.port(), big, F::sendFailed},
+      {"closed mid-reply", &plain, "127.0.0.1", cutOff.port(), "", F::closed},
+      {"no reply in the bytes", &plain, "127.0.0.1", garbage.port(), "", F::malformed},
+      {"a certificate for another name", &tls, "localhost", other.port(), "", F::nameMismatch},
+      {"a literal in brackets resolves without them", &plain, "[127.0.0.1]", fine.port(), "", F::none},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Job j = send(*c.mgr, c.host, c.port, false, c.request);
+    ASSERT_TRUE(j.seen->waitEnd(5s));
+    EXPECT_EQ(j.seen->count(), c.expected == F::none ? 1u : 0u);
+    EXPECT_EQ(j.seen->told(), c.expected == F::none ? kNone : std::vector<F>{c.expected});
+    if (c.expected == F::malformed) {
+      EXPECT_EQ(j.seen->failedBytes.substr(0, 17), "HTTP/1.1 200 OK\r\n");  // what was framed
+    }
+  }
+  for (F f : {F::resolve, F::refused, F::untrusted, F::nameMismatch, F::timeout, F::closed, F::sendFailed}) {
+    EXPECT_STRNE(qxnet::failureText(f), "");
+  }
+  EXPECT_STREQ(qxnet::failureText(F::closed), "connection closed before the reply ended");
+}
+
+// A stream ends cleanly with its last chunk (one final delivery without data); any other
+// end is told, after the header block was delivered.
+TEST_F(SockTest, AStreamEndsWithItsLastChunkOrIsToldWhyItEnded) {
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string message = "{\"id\":1}\r\n";
+  char size[16];
+  std::snprintf(size, sizeof size, "%zx\r\n", message.size());
+  const std::string chunk = size + message + "\r\n";
+  const struct {
+    const char* what;
+    std::string tail;
+    bool reset;
+    size_t deliveries;  // the header block, the message, and the final one for a clean end
+    F expected;
+  } cases[] = {
+      {"last chunk", chunk + "0\r\n\r\n", false, 3, F::none},
+      {"closed mid-message", chunk + size + "{\"id\"", false, 2, F::closed},
+      {"reset", chunk, true, 2, F::closed},
+      {"malformed chunk", chunk + "zz\r\n", false, 2, F::malformed},
+  };
+  SSockMgr tls(SThTimeouts{2000, 2000, 2000});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    qxnet::LoopPeer peer(
+        [&](qxnet::LoopConn& conn) {
+          conn.readRequest();
+          conn.write(head + c.tail);
+          std::this_thread::sleep_for(50ms);
+          if (c.reset) conn.reset();
+        },
+        file("server.pem"), file("server.key"));
+    Job j = send(tls, "localhost", peer.port(), true);
+    ASSERT_TRUE(j.seen->waitEnd(5s));
+    ASSERT_EQ(j.seen->count(), c.deliveries);
+    EXPECT_EQ(j.seen->replies[1], message);
+    if (c.expected == F::none) {
+      EXPECT_EQ(j.seen->replies[2], "");
+    }
+    EXPECT_EQ(j.seen->told(), c.expected == F::none ? kNone : std::vector<F>{c.expected});
+    if (c.expected != F::none) {
+      EXPECT_TRUE(j.seen->afterReply.at(0));
+    }
+  }
+}
+
+// A lookup that waits on a slow DNS server holds neither the queue nor shutdown.
+TEST_F(SockTest, ALookupEndsAtOnceOnCancelAndOnShutdown) {
+  qxnet::LoopPeer fine(answer(reply("ok")));
+  {
+    SockMgr plain;
+    Job slow = send(plain, "late.qx.test", fine.port());
+    Job behind = send(plain, "127.0.0.1", fine.port());
+    ASSERT_TRUE(waitFor([&] { return plain.getThreadStatus().at(0) == "sending"; }));
+    std::this_thread::sleep_for(100ms);  // well inside the lookup
+    const auto cancelled = std::chrono::steady_clock::now();
+    EXPECT_EQ(plain.cancel(slow.id), 0);
+    ASSERT_TRUE(behind.seen->waitEnd(2s));
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 100ms);
+    EXPECT_EQ(behind.seen->count(), 1u);
+    EXPECT_TRUE(slow.seen->waitEnd(1s));
+    EXPECT_EQ(slow.seen->told(), kNone);
+  }
+  auto plain = std::make_unique<SockMgr>();
+  Job slow = send(*plain, "late.qx.test", fine.port());
+  ASSERT_TRUE(waitFor([&] { return plain->getThreadStatus().at(0) == "sending"; }));
+  std::this_thread::sleep_for(100ms);
+  const auto start = std::chrono::steady_clock::now();
+  plain.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+  EXPECT_TRUE(slow.seen->waitEnd(0ms));
+  EXPECT_EQ(slow.seen->told(), kNone);
 }
 
 TEST_F(SockTest, ARequestCompletesWhileAStreamIsOpen) {
