@@ -133,8 +133,8 @@ bool resolveHost(const std::string& host, uint16_t port, const AbortEvent& abort
                  std::vector<SockAddr>& out, NetError& why) {
   out.clear();
   const std::string name = bareHost(host);
-  if (!setup().ok) {
-    why.set(Failure::resolve, "cannot resolve \"" + host + "\": the resolver is not initialised");
+  if (std::string failed; !initResolver(failed)) {
+    why.set(Failure::resolve, "cannot resolve \"" + host + "\": " + failed);
     return false;
   }
   if (name.empty()) {

@@ -13,8 +13,9 @@
 
 namespace qxnet {
 
-// Initialises the resolver library, once per process, before the first worker starts;
-// later calls give the first call's result. False, with the reason, when lookups cannot
+// Initialises the resolver library, once per process (the socket managers call it before
+// their workers start; the first lookup would otherwise); later calls give the first
+// call's result. False, with the reason, when lookups cannot
 // work (every lookup then fails with Failure::resolve).
 bool initResolver(std::string& why);
 

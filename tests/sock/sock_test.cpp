@@ -410,6 +410,29 @@ TEST_F(SockTest, ARequestCompletesWhileAStreamIsOpen) {
   EXPECT_TRUE(waitFor([&] { return tls.nThread() == 1; }));  // the stream's worker ended with it
 }
 
+// Writes to a TLS peer that has gone fail with the system's reason (EPIPE, ECONNRESET),
+// which OpenSSL leaves out of its own error queue.
+TEST_F(SockTest, ATlsSendToAPeerThatWentAwayGivesTheSystemError) {
+  qxnet::LoopPeer gone([](qxnet::LoopConn& c) { c.reset(); }, file("server.pem"), file("server.key"));
+  SThP_SSL tls;
+  std::string why;
+  ASSERT_TRUE(tls.init(why)) << why;
+  qxnet::AbortEvent abort;
+  qxnet::NetError err;
+  ASSERT_TRUE(tls.connect("localhost", gone.port(), abort, 5000, err)) << err.detail;
+  const std::string chunk(1 << 16, 'x');
+  long r = 1;
+  for (int i = 0; i < 2000 && (r > 0 || tls.want() != qxnet::Want::nothing); ++i) {
+    if (r <= 0) qxnet::waitFd(tls.fd(), tls.want() == qxnet::Want::write, abort, 1000);
+    r = tls.send(chunk.data(), chunk.size());
+  }
+  ASSERT_LT(r, 0);
+  EXPECT_TRUE(tls.error().find("Connection reset by peer") != std::string::npos ||
+              tls.error().find("Broken pipe") != std::string::npos)
+      << tls.error();
+  tls.term();
+}
+
 // A transport whose first send moves nothing and asks to wait until the socket takes more.
 class FirstSendWaits : public SThP_RAW {
  public:

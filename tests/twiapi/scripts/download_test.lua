@@ -104,6 +104,17 @@ test("a download's lookup runs off the main thread and a name that does not reso
   end
 end)
 
+test("getFile returns at once too; the worker fetches after the late answer", function()
+  local path = DIR .. "/late2.png"
+  local before = twitest.nowMs()
+  local id, ok = SockMgr:getFile(path, "http://late.qx.test:" .. os.getenv("QX_PORT_PLAIN") .. "/files/pic.png", true)
+  check(twitest.nowMs() - before < 20)
+  check_eq(ok, true)
+  check_eq(SockMgr:isCompleted(id), false)
+  E.pumpUntil(function() return SockMgr:isCompleted(id) end)
+  check(sameBytes(path, PNG))
+end)
+
 test("the manager, not the scheme, decides between TLS and plain; IPv6 literals keep their brackets", function()
   local c = download(SSockMgr, DIR .. "/tls.png", "http://" .. E.TLS .. "/files/pic.png", true)
   check_eq(c.ok, true)
