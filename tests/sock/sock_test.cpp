@@ -433,6 +433,23 @@ TEST_F(SockTest, ATlsSendToAPeerThatWentAwayGivesTheSystemError) {
   tls.term();
 }
 
+// At most kMaxStreamWorkers streams run at once; a further one waits for a free worker.
+TEST_F(SockTest, StreamsBeyondTheCapWaitForAFreeWorker) {
+  constexpr int kMax = SThMgr::kMaxStreamWorkers;
+  SockMgr plain;
+  qxnet::LoopPeer hold(&silent);
+  std::vector<Job> streams;
+  for (int i = 0; i <= kMax; ++i) streams.push_back(send(plain, "127.0.0.1", hold.port(), true));
+  EXPECT_TRUE(waitFor([&] { return hold.accepted() == kMax; }));
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(hold.accepted(), kMax);
+  EXPECT_EQ(plain.nThread(), 1 + kMax);
+  EXPECT_FALSE(plain.isCompleted(streams.back().id));
+  EXPECT_EQ(plain.cancel(streams.front().id), 0);
+  EXPECT_TRUE(waitFor([&] { return hold.accepted() == kMax + 1; }));
+  EXPECT_EQ(plain.nThread(), 1 + kMax);
+}
+
 // A transport whose first send moves nothing and asks to wait until the socket takes more.
 class FirstSendWaits : public SThP_RAW {
  public:
