@@ -98,15 +98,13 @@ Failure drive(ares_channel ch, const Lookup& l, const AbortEvent& abort, int64_t
     const int r = ::poll(p, n, static_cast<int>(waitMs));
     if (r < 0 && errno != EINTR) return Failure::resolve;
     if (p[0].revents & POLLIN) return Failure::aborted;
-    bool any = false;
     for (nfds_t i = 1; i < n && r > 0; ++i) {
       if (!p[i].revents) continue;
-      any = true;
       const bool in = p[i].revents & (POLLIN | POLLERR | POLLHUP);
       const bool out = p[i].revents & (POLLOUT | POLLERR | POLLHUP);
       ares_process_fd(ch, in ? p[i].fd : ARES_SOCKET_BAD, out ? p[i].fd : ARES_SOCKET_BAD);
     }
-    if (!any) ares_process_fd(ch, ARES_SOCKET_BAD, ARES_SOCKET_BAD);  // the resolver's own timeouts
+    ares_process_fd(ch, ARES_SOCKET_BAD, ARES_SOCKET_BAD);  // the resolver's own timeouts and retries
   }
   return Failure::none;
 }

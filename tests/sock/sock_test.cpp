@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -19,6 +21,7 @@
 #include "net/http/header_chk.h"
 #include "net/http/term_chk.h"
 #include "net/sock/sth_mgr.h"
+#include "platform/net/resolver.h"
 #include "platform/net_peer/loop_peer.h"
 
 namespace {
@@ -146,27 +149,36 @@ class SockTest : public ::testing::Test {
     std::string cmd = "sh '" QX_SOURCE_DIR "/tests/net/make_test_ca.sh' '" + dir_ + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     setenv("SSL_CERT_FILE", (dir_ + "/ca.pem").c_str(), 1);
-    // Names resolve through a stub DNS server (tests/net/dns_stub.py), never the machine's.
-    const std::string ready = file("dns.port");
+    startDnsStub();
+  }
+  static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
+  // Names resolve through a stub DNS server (tests/net/dns_stub.py), never the machine's.
+  // The resolver reads QX_DNS_SERVER once per process, so the stub lives as long.
+  static void startDnsStub() {
+    static struct Stub {
+      pid_t pid = 0;
+      ~Stub() {
+        if (pid > 0) {
+          kill(pid, SIGTERM);
+          waitpid(pid, nullptr, 0);
+        }
+      }
+    } stub;
+    if (stub.pid > 0) return;
+    char tmpl[] = "/tmp/qx_dns_XXXXXX";
+    const std::string ready = std::string(mkdtemp(tmpl)) + "/dns.port";
     const std::string script = QX_SOURCE_DIR "/tests/net/dns_stub.py";
     const char* argv[] = {"python3", script.c_str(), "--ready", ready.c_str(), "--lifetime", "900", nullptr};
-    ASSERT_EQ(posix_spawnp(&dns_, "python3", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+    ASSERT_EQ(posix_spawnp(&stub.pid, "python3", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
     std::string port;
     ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(ready); }, 20s));
     std::ifstream(ready) >> port;
+    std::filesystem::remove_all(std::filesystem::path(ready).parent_path());
     setenv("QX_DNS_SERVER", ("127.0.0.1:" + port).c_str(), 1);
-  }
-  static void TearDownTestSuite() {
-    if (dns_ > 0) {
-      kill(dns_, SIGTERM);
-      waitpid(dns_, nullptr, 0);
-    }
-    std::filesystem::remove_all(dir_);
   }
   static std::string file(const char* name) { return dir_ + "/" + name; }
 
   static inline std::string dir_;
-  static inline pid_t dns_ = 0;
 };
 
 TEST_F(SockTest, CancelRemovesQueuedJobsAndAbortsTheRunningOne) {
@@ -228,13 +240,18 @@ TEST_F(SockTest, AReplyCutOffByAResetOrACloseIsNotDelivered) {
     c.readRequest();
     c.write(text.data(), 2000);
   });
-  qxnet::LoopPeer refusing([&](qxnet::LoopConn& c) { c.reset(); });
+  // Resets once the request's head came (connected for sure), while the rest is on its way.
+  qxnet::LoopPeer refusing([&](qxnet::LoopConn& c) {
+    c.readRequest();
+    c.reset();
+  });
   Job a = send(plain, "127.0.0.1", resetting.port());
   Job b = send(plain, "127.0.0.1", closing.port());
   // A request far larger than the socket buffers, to a peer that resets at once: the
   // send fails instead of waiting for room that never comes.
   auto seen = std::make_shared<Seen>();
-  plain.enqueue("127.0.0.1", refusing.port(), std::string(8 << 20, 'x'), std::make_unique<HTTPTermChk>(false),
+  plain.enqueue("127.0.0.1", refusing.port(), "GET /x HTTP/1.1\r\n\r\n" + std::string(8 << 20, 'x'),
+                std::make_unique<HTTPTermChk>(false),
                 std::make_unique<Recorder>(seen));
   for (Seen* s : {a.seen.get(), b.seen.get(), seen.get()}) {
     ASSERT_TRUE(s->waitEnd(3s));
@@ -277,7 +294,10 @@ TEST_F(SockTest, EveryEndWithoutAReplyIsToldOnceWithItsReason) {
   qxnet::LoopPeer fine(answer(reply("ok")));
   qxnet::LoopPeer quiet(&silent);
   qxnet::LoopPeer stalled(&deaf);
-  qxnet::LoopPeer resetAtOnce([](qxnet::LoopConn& c) { c.reset(); });
+  qxnet::LoopPeer resetAtOnce([](qxnet::LoopConn& c) {
+    c.readRequest();  // the request's head: the connection is up for sure
+    c.reset();
+  });
   qxnet::LoopPeer cutOff([&](qxnet::LoopConn& c) {
     c.readRequest();
     c.write(text.data(), 100);
@@ -285,7 +305,7 @@ TEST_F(SockTest, EveryEndWithoutAReplyIsToldOnceWithItsReason) {
   qxnet::LoopPeer garbage(answer("HTTP/1.1 200 OK\r\nContent-Length: 5\rX"));
   qxnet::LoopPeer other(answer(reply("x")), file("other.pem"), file("other.key"));
   const uint16_t nobody = closedPort();
-  const std::string big(8 << 20, 'x');
+  const std::string big = "GET /x HTTP/1.1\r\n\r\n" + std::string(8 << 20, 'x');
   const struct {
     const char* what;
     SThMgr* mgr;
@@ -316,10 +336,67 @@ TEST_F(SockTest, EveryEndWithoutAReplyIsToldOnceWithItsReason) {
       EXPECT_EQ(j.seen->failedBytes.substr(0, 17), "HTTP/1.1 200 OK\r\n");  // what was framed
     }
   }
-  for (F f : {F::resolve, F::refused, F::untrusted, F::nameMismatch, F::timeout, F::closed, F::sendFailed}) {
-    EXPECT_STRNE(qxnet::failureText(f), "");
+}
+
+TEST_F(SockTest, EachFailureHasItsShortReason) {
+  const std::pair<F, const char*> texts[] = {
+      {F::resolve, "cannot resolve host"},
+      {F::refused, "connection refused"},
+      {F::connectFailed, "connection failed"},
+      {F::untrusted, "certificate not trusted"},
+      {F::nameMismatch, "certificate name mismatch"},
+      {F::tlsFailed, "TLS handshake failed"},
+      {F::timeout, "timed out"},
+      {F::closed, "connection closed before the reply ended"},
+      {F::sendFailed, "send failed"},
+      {F::malformed, "malformed reply"},
+  };
+  for (const auto& [kind, text] : texts) {
+    ASSERT_NE(qxnet::failureText(kind), nullptr);
+    EXPECT_STREQ(qxnet::failureText(kind), text);
   }
-  EXPECT_STREQ(qxnet::failureText(F::closed), "connection closed before the reply ended");
+}
+
+// Lookups through the stub DNS server: found, not found, beyond the time limit, aborted;
+// IPv6 literals lose their brackets.
+TEST_F(SockTest, ALookupEndsWithItsAddressesOrWhyNot) {
+  const struct {
+    std::string host;
+    int limitMs;
+    bool abort;
+    F expected;
+    const char* detail;  // a part of the log text
+    std::string address;
+  } cases[] = {
+      {"ok.qx.test", 2000, false, F::none, "", "127.0.0.1"},
+      {"[::1]", 2000, false, F::none, "", "::1"},
+      {"nowhere.qx.test", 2000, false, F::resolve, "cannot resolve \"nowhere.qx.test\"", ""},
+      {"", 2000, false, F::resolve, "empty host name", ""},
+      {"late.qx.test", 200, false, F::timeout, "resolving \"late.qx.test\" timed out", ""},
+      {"late.qx.test", 2000, true, F::aborted, "aborted while resolving", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host);
+    qxnet::AbortEvent abort;
+    if (c.abort) abort.set();
+    std::vector<qxnet::SockAddr> out;
+    qxnet::NetError why;
+    EXPECT_EQ(qxnet::resolveHost(c.host, 8080, abort, c.limitMs, out, why), c.expected == F::none);
+    EXPECT_EQ(why.kind, c.expected);
+    EXPECT_NE(why.detail.find(c.detail), std::string::npos) << why.detail;
+    if (c.expected != F::none) {
+      EXPECT_TRUE(out.empty());
+      continue;
+    }
+    ASSERT_FALSE(out.empty());
+    char text[64] = {};
+    const auto* a = reinterpret_cast<const sockaddr*>(&out[0].addr);
+    const void* raw = a->sa_family == AF_INET6 ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr)
+                                               : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(a)->sin_addr);
+    inet_ntop(a->sa_family, raw, text, sizeof text);
+    EXPECT_EQ(text, c.address);
+    EXPECT_EQ(ntohs(reinterpret_cast<const sockaddr_in*>(a)->sin_port), 8080);
+  }
 }
 
 // A stream ends cleanly with its last chunk (one final delivery without data); any other
