@@ -152,6 +152,11 @@ std::string refusal(const std::u16string& path, const std::string& url, bool ove
   return {};
 }
 
+uint16_t downloadPort(const qcore::UrlParts& parts, bool tls) {
+  if (parts.explicitPort) return static_cast<uint16_t>(parts.port);
+  return tls ? SSockMgr::defaultPort() : SockMgr::defaultPort();
+}
+
 uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::string& url, bool overwrite,
                        std::shared_ptr<LStkRef> function) {
   qcore::UrlParts parts;
@@ -163,8 +168,7 @@ uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::strin
   request.setMethod("GET");
   request.setScheme(mgr.kind() == SThMgr::kTls ? "https" : "http");
   request.setHost(parts.host);
-  const uint16_t port = parts.explicitPort ? static_cast<uint16_t>(parts.port)
-                                           : (mgr.kind() == SThMgr::kTls ? SSockMgr::defaultPort() : SockMgr::defaultPort());
+  const uint16_t port = downloadPort(parts, mgr.kind() == SThMgr::kTls);
   request.setPort(port);
   request.setPath(parts.path);
   request.selectHeader("Accept").addValue("application/octet-stream");

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "net/sock/sock_notify.h"
+#include "platform/core/url.h"
 #include "script/lua/lstk_ref.h"
 
 class SThMgr;
@@ -69,6 +70,10 @@ class ISLua : public ISockNotify {
 // Calls function(QXInteger id, ok, path) on a fresh coroutine of its state; a failure is
 // logged and shown.
 void runDownloadCallback(LStkRef& function, uint32_t id, bool ok, const std::string& path);
+
+// The port a download connects to: the URL's own, else the manager's default (80 plain,
+// 443 TLS), whatever the URL's scheme.
+uint16_t downloadPort(const qcore::UrlParts& parts, bool tls);
 
 // Queues a download of url into path on mgr; the job id, or 0 when the URL cannot be
 // read (control characters, over-long, not http/https) or no write target can create the
