@@ -6,7 +6,8 @@
 namespace {
 
 void registerTwiAPI(qxbind::ClassTable& t) {
-  t.method<&TwiAPI::setNotify>("setNotify")
+  t.method<&TwiAPI::init>("init")
+      .method<&TwiAPI::setNotify>("setNotify")
       .method<&TwiAPI::sendRequest>("sendRequest")
       .method<&TwiAPI::cancelRequest>("cancelRequest")
       .method<&TwiAPI::getReqToken>("getReqToken")
