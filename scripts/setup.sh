@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   liblua5.1-0-dev
   libssl-dev
+  libc-ares-dev
   libboost-dev
   libjsoncpp-dev
   libvorbis-dev

@@ -68,7 +68,7 @@ struct Bench : qxbench::ScriptEngine {
     createSockManagers();
     L = lock();
     if (luaL_dostring(L, "bench_rx = QXL.gobj_class() bench_got = 0 "
-                         "function bench_rx:recvmsg(_, name, result, id, v) if v.id then bench_got = bench_got + 1 end end "
+                         "function bench_rx:recvmsg(_, name, result, id, v) if v and v.id then bench_got = bench_got + 1 end end "
                          "bench_obj = bench_rx.new(0) bench_api = TwiAPI.new() bench_api:setNotify(bench_obj)") != 0) {
       std::fprintf(stderr, "stream bench: %s\n", lua_tostring(L, -1));
     }
@@ -123,7 +123,8 @@ double bareLoop(Bench& b) {
   qxnet::TlsStream tls;
   std::string why;
   if (!qxnet::acquireTlsContext(why)) return 0;
-  if (sock.connect("localhost", b.peer->port(), abort, 5000, why) && tls.handshake(sock, "localhost", abort, 5000, why)) {
+  qxnet::NetError err;
+  if (sock.connect("localhost", b.peer->port(), abort, 5000, err) && tls.handshake(sock, "localhost", abort, 5000, err)) {
     const std::string req = "GET /1/statuses/sample.json HTTP/1.1\r\nHost: localhost\r\n\r\n";
     tls.send(req.data(), req.size());
     static char buf[65536];

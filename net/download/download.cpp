@@ -10,7 +10,6 @@
 #include "net/sock/sth_mgr.h"
 #include "platform/core/url.h"
 #include "platform/core/utf.h"
-#include "platform/net/socket.h"
 #include "runtime/fs/bitstream.h"
 #include "runtime/fs/files.h"
 #include "runtime/res/res_registry.h"
@@ -73,6 +72,12 @@ bool saveDownload(const std::u16string& path, bool overwrite, const char* data, 
 
 ISSaveFile::~ISSaveFile() {
   if (!delivered_ && overwrite_) discardPart(path_);
+}
+
+void ISSaveFile::failed(uint32_t, const void*, const SockFailure&) {
+  // Without overwrite the file did not exist before this download created it.
+  if (overwrite_ || delivered_) return;
+  if (qx::IFiles* target = targetFor(path_)) target->remove(path_);
 }
 
 bool ISSaveFile::deliver(uint32_t, const void*, const void*, const char* data, uint32_t length) {
@@ -149,11 +154,15 @@ std::string refusal(const std::u16string& path, const std::string& url, bool ove
   if (url.size() > kMaxDownloadURL || !qcore::parseUrl(url, parts)) {
     return "not a URL to download (an http or https URL of at most 255 bytes without controls)";
   }
-  if (!qxnet::canResolve(parts.host)) return "cannot resolve \"" + parts.host + "\"";
   if (path.empty() || !ResRegistry::instance().createFile(overwrite ? partName(path) : path, overwrite)) {
     return "no write target can create \"" + qcore::utf16ToUtf8(path) + "\" (without overwrite it must not exist)";
   }
   return {};
+}
+
+uint16_t downloadPort(const qcore::UrlParts& parts, bool tls) {
+  if (parts.explicitPort) return static_cast<uint16_t>(parts.port);
+  return tls ? SSockMgr::defaultPort() : SockMgr::defaultPort();
 }
 
 uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::string& url, bool overwrite,
@@ -167,7 +176,8 @@ uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::strin
   request.setMethod("GET");
   request.setScheme(mgr.kind() == SThMgr::kTls ? "https" : "http");
   request.setHost(parts.host);
-  request.setPort(parts.port);
+  const uint16_t port = downloadPort(parts, mgr.kind() == SThMgr::kTls);
+  request.setPort(port);
   request.setPath(parts.path);
   request.selectHeader("Accept").addValue("application/octet-stream");
   std::string text;
@@ -180,7 +190,7 @@ uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::strin
   } else {
     notify = std::move(sink);
   }
-  const uint32_t id = mgr.enqueue(parts.host, static_cast<uint16_t>(parts.port), std::move(text),
+  const uint32_t id = mgr.enqueue(parts.host, port, std::move(text),
                                   std::make_unique<HTTPTermChk>(false), std::move(notify));
   jobId->store(id);
   return id;

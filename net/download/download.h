@@ -13,6 +13,7 @@
 #include <string>
 
 #include "net/sock/sock_notify.h"
+#include "platform/core/url.h"
 #include "script/lua/lstk_ref.h"
 
 class SThMgr;
@@ -31,6 +32,8 @@ class ISSaveFile : public ISockNotify {
   ~ISSaveFile() override;
   Readiness ready() override { return Readiness::ready; }
   bool deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) override;
+  // No reply came: a file this download created is removed again.
+  void failed(uint32_t id, const void* user, const SockFailure& why) override;
   bool written() const { return written_; }
 
  private:
@@ -51,6 +54,8 @@ class ISLua : public ISockNotify {
   ~ISLua() override;
   Readiness ready() override { return sink_->ready(); }
   bool deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) override;
+  // The function hears false when the job ends (its files are removed first).
+  void failed(uint32_t id, const void* user, const SockFailure& why) override { sink_->failed(id, user, why); }
 
  private:
   void tell(bool ok);
@@ -66,8 +71,14 @@ class ISLua : public ISockNotify {
 // logged and shown.
 void runDownloadCallback(LStkRef& function, uint32_t id, bool ok, const std::string& path);
 
+// The port a download connects to: the URL's own, else the manager's default (80 plain,
+// 443 TLS), whatever the URL's scheme.
+uint16_t downloadPort(const qcore::UrlParts& parts, bool tls);
+
 // Queues a download of url into path on mgr; the job id, or 0 when the URL cannot be
-// read (control characters, over-long, not http/https), its host does not resolve or no
-// write target can create the file.
+// read (control characters, over-long, not http/https) or no write target can create the
+// file. The worker resolves the host (never the calling thread): a name that does not
+// resolve ends the job as a refused connection does. The port is the URL's own, else the
+// manager's default (80 plain, 443 TLS), whatever the URL's scheme.
 uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::string& url, bool overwrite,
                        std::shared_ptr<LStkRef> function);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/net/resolver.h"
 #include "runtime/core/thread_ctx.h"
 #include "script/lua/script_report.h"
 
@@ -20,6 +21,7 @@ SThMgr* sockManagerOf(uint32_t id) {
 SThMgr::SThMgr(PolicyFactory factory, Kind kind, Timeouts timeouts)
     : factory_(factory), kind_(kind), timeouts_(timeouts) {
   qxnet::ignoreSigpipe();
+  if (std::string why; !qxnet::initResolver(why)) log(0, why);
   counter_ = ((counter_ + 1) & kLowBits) | (static_cast<uint32_t>(kind) << 28);
   kesto::SyncloGuard g(*this);
   addWorker(false);
@@ -99,7 +101,7 @@ int SThMgr::cancel(uint32_t id) {
       return 0;
     }
   }
-  if (ownsId(id) && (id & kLowBits) >= (counter_ & kLowBits)) return 2;
+  if (!queue_.empty() && ownsId(id) && (id & kLowBits) > (queue_.back().id & kLowBits)) return 2;
   return 1;
 }
 
@@ -197,7 +199,9 @@ void SThMgr::workerLoop(Worker* w) {
   for (;;) {
     SThJob job;
     if (takeJob(w, job)) {
-      runJob(w, job, buffer.get());
+      Ending end;
+      runJob(w, job, buffer.get(), end);
+      tellFailure(w, job, end);
       w->policy->close();
       {
         kesto::SyncloGuard g(*this);
@@ -224,27 +228,22 @@ void SThMgr::workerLoop(Worker* w) {
   if (w->stream) wake_.set();  // the dispatcher joins this thread
 }
 
-void SThMgr::runJob(Worker* w, SThJob& job, char* buffer) {
-  std::string why;
-  if (!w->policy->connect(job.host, job.port, w->abort, timeouts_.connectMs, why)) {
-    log(job.id, why);
+void SThMgr::runJob(Worker* w, SThJob& job, char* buffer, Ending& end) {
+  if (!w->policy->connect(job.host, job.port, w->abort, timeouts_.connectMs, end.error)) {
+    if (end.error.kind == qxnet::Failure::none) end.error.set(qxnet::Failure::connectFailed, "connect failed");
     return;
   }
   size_t sent = 0;
   while (sent < job.request.size()) {
-    bool quiet = false;
-    long n = waitedIo(w, true, job.request.data() + sent, job.request.size() - sent, quiet);
-    if (n <= 0) {
-      if (!quiet) log(job.id, "sending the request failed: " + w->policy->error());
-      return;
-    }
+    long n = waitedIo(w, true, job.request.data() + sent, job.request.size() - sent, end.error);
+    if (n <= 0) return;
     sent += static_cast<size_t>(n);
   }
   setStatus(w, "recving");
-  receive(w, job, buffer);
+  receive(w, job, buffer, end);
 }
 
-bool SThMgr::receive(Worker* w, SThJob& job, char* buffer) {
+void SThMgr::receive(Worker* w, SThJob& job, char* buffer, Ending& end) {
   IHeaderCheck& framer = *job.framer;
   size_t rd = 0, wr = 0;
   for (;;) {
@@ -261,49 +260,75 @@ bool SThMgr::receive(Worker* w, SThJob& job, char* buffer) {
         rd = 0;
       }
       if (wr == kBufferSize) {
-        log(job.id, "the reply framer takes nothing from a full buffer");
-        return false;
+        end.error.set(qxnet::Failure::malformed, "the reply framer takes nothing from a full buffer");
+        end.bytes = framer.buffered();
+        return;
       }
-      if (w->abort.isSet() || closing(w)) return false;
-      bool quiet = false;
-      long n = waitedIo(w, false, buffer + wr, kBufferSize - wr, quiet);
-      if (n <= 0) {
-        if (!quiet) log(job.id, n == 0 ? "the peer closed the connection before the reply was complete"
-                                       : "receiving failed: " + w->policy->error());
-        return false;
+      if (w->abort.isSet() || closing(w)) {
+        end.error.set(qxnet::Failure::aborted, "aborted");
+        return;
       }
+      long n = waitedIo(w, false, buffer + wr, kBufferSize - wr, end.error);
+      if (n == 0) end.error.set(qxnet::Failure::closed, "the peer closed the connection before the reply was complete");
+      if (n <= 0) return;
       wr += static_cast<size_t>(n);
     } else if (state == IHeaderCheck::kComplete || state == IHeaderCheck::kLast) {
-      if (!waitReady(w, *job.notify)) return false;
+      if (!waitReady(w, *job.notify)) {
+        end.error.set(qxnet::Failure::aborted, "the reply has nobody to go to");
+        return;
+      }
       FramedData d = framer.buffered();
       const bool stop = job.notify->deliver(job.id, job.user, d.info, d.data, d.length);
+      end.afterReply = true;
       framer.reset();
-      if (stop || state == IHeaderCheck::kLast) return true;
+      if (stop || state == IHeaderCheck::kLast) return;
     } else if (state == IHeaderCheck::kSkip) {
       framer.reset();
     } else {
-      log(job.id, "malformed reply: the connection is dropped");
-      return false;
+      end.error.set(qxnet::Failure::malformed, "malformed reply: the connection is dropped");
+      end.bytes = framer.buffered();
+      return;
     }
   }
 }
 
-long SThMgr::waitedIo(Worker* w, bool send, char* data, size_t n, bool& quiet) {
+void SThMgr::tellFailure(Worker* w, SThJob& job, const Ending& end) {
+  const qxnet::Failure kind = end.error.kind;
+  if (kind == qxnet::Failure::none || kind == qxnet::Failure::aborted) return;
+  log(job.id, end.error.detail);
+  if (!job.notify || !waitReady(w, *job.notify)) return;
+  SockFailure why;
+  why.kind = kind;
+  why.afterReply = end.afterReply;
+  if (kind == qxnet::Failure::malformed) {
+    why.data = end.bytes.data;
+    why.length = end.bytes.length;
+  }
+  job.notify->failed(job.id, job.user, why);
+}
+
+long SThMgr::waitedIo(Worker* w, bool send, char* data, size_t n, qxnet::NetError& fail) {
+  const qxnet::Failure broken = send ? qxnet::Failure::sendFailed : qxnet::Failure::closed;
   for (;;) {
     long r = send ? w->policy->send(data, n) : w->policy->recv(data, n);
     if (r > 0 || (!send && r == 0)) return r;
     const qxnet::Want want = w->policy->want();
-    if (want == qxnet::Want::nothing) return -1;
+    if (want == qxnet::Want::nothing) {
+      fail.set(broken, (send ? "sending the request failed: " : "receiving failed: ") + w->policy->error());
+      return -1;
+    }
     const int limit = send ? timeouts_.sendMs : timeouts_.recvMs;
     qxnet::WaitResult res = qxnet::waitFd(w->policy->fd(), want == qxnet::Want::write, w->abort, limit);
     if (res == qxnet::WaitResult::aborted) {
-      quiet = true;
+      fail.set(qxnet::Failure::aborted, "aborted");
+      return -1;
+    }
+    if (res == qxnet::WaitResult::timeout) {
+      fail.set(qxnet::Failure::timeout, "no progress within the time limit: the connection is dropped");
       return -1;
     }
     if (res != qxnet::WaitResult::ready) {
-      quiet = true;
-      log(w->current, res == qxnet::WaitResult::timeout ? "no progress within the time limit: the connection is dropped"
-                                                          : "waiting on the socket failed");
+      fail.set(broken, "waiting on the socket failed");
       return -1;
     }
   }

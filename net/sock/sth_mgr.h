@@ -4,6 +4,10 @@
 // receives into a 64 KiB buffer, feeds the framer and hands every complete reply to
 // the notify object on the worker thread.
 //
+// A job that ends without its reply (no lookup, no connection, a refused certificate, a
+// time limit, a peer that closed early, a malformed reply) tells its notify object why,
+// unless it was cancelled or the manager is ending.
+//
 // Ordinary jobs run one after the other on the manager's request worker. A stream job
 // (a kept-open connection) runs on a stream worker of its own, started for it and ended
 // with it, so no request waits behind an open stream; at most kMaxStreamWorkers run at
@@ -50,8 +54,9 @@ class SThMgr : public kesto::Synclo {
   // Queues a job and returns its id; takes the framer and notify object over.
   uint32_t enqueue(std::string host, uint16_t port, std::string request, std::unique_ptr<IHeaderCheck> framer,
                    std::unique_ptr<ISockNotify> notify, const void* user = nullptr, bool stream = false);
-  // 0: the job was queued (now removed) or running (now aborted); 1: no such job (done
-  // or unknown); 2: an id newer than any this manager has given.
+  // 0: the job was queued (now removed) or running (now aborted); 1: no such job (done,
+  // unknown, or not given yet while nothing is queued); 2: an id newer than every queued
+  // one.
   int cancel(uint32_t id);
   // False while the job is queued or running, and for an id not given yet.
   bool isCompleted(uint32_t id);
@@ -73,14 +78,21 @@ class SThMgr : public kesto::Synclo {
     qxnet::AbortEvent abort;
     std::unique_ptr<SThPolicy> policy;
   };
-  enum class End { done, failed };
+  // How a job ended: kind none after its last delivery, aborted when nobody is told.
+  struct Ending {
+    qxnet::NetError error;
+    bool afterReply = false;
+    FramedData bytes;  // a malformed reply's bytes
+  };
 
   void dispatcherLoop();
   void workerLoop(Worker* w);
   bool takeJob(Worker* w, SThJob& job);
-  void runJob(Worker* w, SThJob& job, char* buffer);
-  bool receive(Worker* w, SThJob& job, char* buffer);
-  long waitedIo(Worker* w, bool send, char* data, size_t n, bool& quiet);
+  void runJob(Worker* w, SThJob& job, char* buffer, Ending& end);
+  void receive(Worker* w, SThJob& job, char* buffer, Ending& end);
+  void tellFailure(Worker* w, SThJob& job, const Ending& end);
+  // > 0 bytes moved; 0: the peer closed (receiving); < 0: failed as fail says.
+  long waitedIo(Worker* w, bool send, char* data, size_t n, qxnet::NetError& fail);
   bool waitReady(Worker* w, ISockNotify& notify);
   bool closing(Worker* w);
   void setStatus(Worker* w, const char* status);

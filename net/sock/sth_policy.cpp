@@ -12,9 +12,9 @@ void SThP_SSL::term() {
 }
 
 bool SThP_SSL::connect(const std::string& host, uint16_t port, const qxnet::AbortEvent& abort, int timeoutMs,
-                       std::string& why) {
+                       qxnet::NetError& why) {
   if (!context_) {
-    why = "no TLS context";
+    why.set(qxnet::Failure::tlsFailed, "no TLS context");
     return false;
   }
   return socket_.connect(host, port, abort, timeoutMs, why) && tls_.handshake(socket_, host, abort, timeoutMs, why);

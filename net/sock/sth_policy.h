@@ -15,7 +15,7 @@ class SThPolicy {
   virtual void term() = 0;
   // Resolves, connects (and handshakes) within timeoutMs; false with the reason in why.
   virtual bool connect(const std::string& host, uint16_t port, const qxnet::AbortEvent& abort, int timeoutMs,
-                       std::string& why) = 0;
+                       qxnet::NetError& why) = 0;
   // > 0 bytes; recv 0: the peer closed; < 0: failed, or retry once the socket is ready
   // the way want() says.
   virtual long send(const char* data, size_t n) = 0;
@@ -34,7 +34,7 @@ class SThP_RAW : public SThPolicy {
   bool init(std::string&) override { return true; }
   void term() override {}
   bool connect(const std::string& host, uint16_t port, const qxnet::AbortEvent& abort, int timeoutMs,
-               std::string& why) override {
+               qxnet::NetError& why) override {
     return socket_.connect(host, port, abort, timeoutMs, why);
   }
   long send(const char* data, size_t n) override { return socket_.send(data, n); }
@@ -57,7 +57,7 @@ class SThP_SSL : public SThPolicy {
   bool init(std::string& why) override;
   void term() override;
   bool connect(const std::string& host, uint16_t port, const qxnet::AbortEvent& abort, int timeoutMs,
-               std::string& why) override;
+               qxnet::NetError& why) override;
   long send(const char* data, size_t n) override { return tls_.send(data, n); }
   long recv(char* data, size_t n) override { return tls_.recv(data, n); }
   qxnet::Want want() const override { return tls_.want(); }

@@ -80,13 +80,18 @@ bool readTokenFile(const std::string& path, std::string& bytes) {
 
 bool writeTokenFile(const std::string& path, std::string_view bytes, std::string& why) {
   const std::string temp = path + ".tmp";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // A leftover (or planted) temporary file is never written through: it goes first, and
+  // the new one must be created here, not opened through a link.
+  if (::unlink(temp.c_str()) != 0 && errno != ENOENT) {
+    why = "cannot remove " + temp + ": " + errnoText();
+    return false;
+  }
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
     why = "cannot create " + temp + ": " + errnoText();
     return false;
   }
-  // An older temporary file keeps its mode through O_TRUNC.
-  bool ok = ::fchmod(fd, 0600) == 0;
+  bool ok = true;
   size_t done = 0;
   while (ok && done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -103,6 +108,17 @@ bool writeTokenFile(const std::string& path, std::string_view bytes, std::string
     ok = false;
     why = "cannot replace " + path + ": " + errnoText();
   }
-  if (!ok) std::remove(temp.c_str());
-  return ok;
+  if (!ok) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  // The rename lasts through a crash only once the folder is on disk too.
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return true;
 }

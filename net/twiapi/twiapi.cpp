@@ -1,7 +1,5 @@
 #include "net/twiapi/twiapi.h"
 
-#include <fstream>
-#include <mutex>
 #include <optional>
 
 #include "net/http/header_chk.h"
@@ -11,8 +9,6 @@
 #include "net/twiapi/twiapi_notify.h"
 #include "net/values/body_values.h"
 #include "platform/core/numconv.h"
-#include "runtime/fs/host_path.h"
-#include "runtime/fs/path_stack.h"
 #include "runtime/json/json_reader.h"
 #include "runtime/mem/mem_mgr.h"
 #include "script/lua/script_report.h"
@@ -112,7 +108,9 @@ void TwiAPI::onResponse(uint32_t id, const APIEndpoint& row, const void* info, c
   // A message of an open stream (the header block came before it).
   if (host.keepAlive && info && static_cast<const HTTPHeaderChk::Info*>(info)->messageFlag == 1) {
     if (!data || length == 0) {
-      out.name = nullptr;  // the stream's last chunk carries nothing to post
+      // The last chunk: the stream's clean end, one final delivery without a value.
+      out.values[0] = LuaVar("keep-alive");
+      out.count = 3;
       return;
     }
     JSONValue message;
@@ -162,23 +160,4 @@ void TwiAPI::onResponse(uint32_t id, const APIEndpoint& row, const void* info, c
   if (body) takeScriptValue(*body, out.values[2]);
   if (!out.values[2].isSet()) out.values[2].setNewTable();
   out.count = 3;
-}
-
-bool writeHttpLog(const char* data, uint32_t length) {
-  static std::mutex lock;
-  std::lock_guard<std::mutex> g(lock);
-  if (programPath().empty()) return false;
-  try {
-    PathStack p = programPath();
-    p.push(u"http_log.txt");
-    std::optional<std::string> host = qx::toHostPath(p.str());
-    if (host) host = qx::hostPathForWrite(*host);
-    if (!host) return false;
-    std::ofstream f(*host, std::ios::app | std::ios::binary);
-    f.write(data, length);
-    f.write("\r\n", 2);
-    return static_cast<bool>(f);
-  } catch (const std::exception&) {
-    return false;
-  }
 }

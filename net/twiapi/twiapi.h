@@ -6,12 +6,18 @@
 //   "succeeded", id, body          a reply below 400 ("keep-alive" for a streaming host;
 //                                  a sign-in step's reply carries no body value)
 //   "keep-alive", id, message      every message of an open stream
+//   "keep-alive", id, nil          the stream's last chunk: its clean end
 //   "failed", id, table            a reply of 400 or more: the body's fields plus
 //                                  "code" (the status) and "response" (the reason)
 //   "failed", id, text             a reply that is not HTTP ("HTTPレスポンス解釈失敗")
+//   "failed", id, table            no reply (no lookup, no connection, a refused
+//                                  certificate, a time limit, a peer that closed
+//                                  early): code 0, response and error the reason,
+//                                  request "/" + the path; a stream's other ends give
+//                                  the reason "stream ended: <why>"
 //
-// Replies that never come (no connection, a refused certificate, a cancel) post nothing;
-// the reason goes to the debug log.
+// Only cancelRequest, the program's end and the loss of the object end a request without
+// a message; the detail of every failure goes to the debug log.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -19,6 +25,7 @@
 #include "net/http/http_request.h"
 #include "net/http/http_response.h"
 #include "net/oauth/oauth.h"
+#include "net/sock/sock_notify.h"
 #include "net/twiapi/api_table.h"
 #include "script/bind/glue_types.h"
 #include "script/lua/lua_var.h"
@@ -27,7 +34,9 @@ class TwiAPI {
  public:
   TwiAPI();
 
-  // Script methods.
+  // Script methods. init runs when a script makes the object: replies reach only objects
+  // the socket workers can lock, so one made with newS (a thread's own) is refused.
+  void init();
   void setNotify(qxbind::ObjectRef target) { notify_ = target.handle; }
   qxbind::QXInt sendRequest(const char* name, qxbind::StackArg params);
   int32_t cancelRequest(qxbind::QXInt id);
@@ -63,6 +72,9 @@ class TwiAPI {
   };
   void onResponse(uint32_t id, const APIEndpoint& row, const void* info, const char* data, uint32_t length,
                   Outcome& out);
+
+  // What a request that ended without its reply posts. Runs as onResponse does.
+  void onFailure(uint32_t id, const APIEndpoint& row, const SockFailure& why, Outcome& out);
 
   bool loadTokenFile(const std::u16string& name, uint8_t key, void (OAuth::*setter)(std::string, std::string));
 

@@ -22,7 +22,8 @@ const qxbind::ClassNotes kTwiAPINotes = {
 
 void registerTwiAPI(qxbind::ClassTable& t) {
   t.notes(kTwiAPINotes);
-  t.method<&TwiAPI::setNotify>("setNotify")
+  t.method<&TwiAPI::init>("init")
+      .method<&TwiAPI::setNotify>("setNotify")
       .method<&TwiAPI::sendRequest>("sendRequest")
       .method<&TwiAPI::cancelRequest>("cancelRequest")
       .method<&TwiAPI::getReqToken>("getReqToken")

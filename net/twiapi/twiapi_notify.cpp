@@ -33,14 +33,29 @@ void ITAPINotify::unlock() {
   held_ = MemMgrMulti::HandleType();
 }
 
+namespace {
+
+void post(TwiAPI::Outcome& out) {
+  if (!out.name) return;
+  if (GobjMgr* gobjs = GobjMgr::instance()) gobjs->postMsg(out.target, out.name, out.values, out.count);
+}
+
+}  // namespace
+
 bool ITAPINotify::deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) {
   if (!locked_ || !user) return true;
   TwiAPI::Outcome out;
   locked_->onResponse(id, *static_cast<const APIEndpoint*>(user), info, data, length, out);
   // Posting under the owner's lock would stall a recvmsg that calls the owner.
   unlock();
-  if (out.name) {
-    if (GobjMgr* gobjs = GobjMgr::instance()) gobjs->postMsg(out.target, out.name, out.values, out.count);
-  }
+  post(out);
   return out.stop;
+}
+
+void ITAPINotify::failed(uint32_t id, const void* user, const SockFailure& why) {
+  if (!locked_ || !user) return;
+  TwiAPI::Outcome out;
+  locked_->onFailure(id, *static_cast<const APIEndpoint*>(user), why, out);
+  unlock();
+  post(out);
 }

@@ -1,6 +1,7 @@
 // The notify object of one TwiAPI request: on the socket worker it locks the TwiAPI
 // that sent the request (never waiting for it), lets it turn the reply into a message,
-// unlocks it and only then posts the message.
+// unlocks it and only then posts the message; a request that ends without its reply
+// posts its failure the same way.
 #pragma once
 #include <cstdint>
 
@@ -18,6 +19,7 @@ class ITAPINotify : public ISockNotify {
   // gone when the owner no longer exists.
   Readiness ready() override;
   bool deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) override;
+  void failed(uint32_t id, const void* user, const SockFailure& why) override;
 
  private:
   void unlock();

@@ -103,6 +103,7 @@ bool parseUrl(std::string_view url, UrlParts& out) {
   if (size_t at = authority.rfind('@'); at != std::string_view::npos) authority = authority.substr(at + 1);
   std::string_view host = authority;
   int port = defPort;
+  bool explicitPort = false;
   if (!authority.empty() && authority.front() == '[') {  // IPv6 literal
     size_t close = authority.find(']');
     if (close == std::string_view::npos) return false;
@@ -113,6 +114,7 @@ bool parseUrl(std::string_view url, UrlParts& out) {
       std::string_view digits = after.substr(1);
       if (digits.empty() || digits.size() > 5) return false;
       port = 0;
+      explicitPort = true;
       for (char c : digits) {
         if (c < '0' || c > '9') return false;
         port = port * 10 + (c - '0');
@@ -123,6 +125,7 @@ bool parseUrl(std::string_view url, UrlParts& out) {
     std::string_view digits = authority.substr(colon + 1);
     if (digits.empty() || digits.size() > 5) return false;
     port = 0;
+    explicitPort = true;
     for (char c : digits) {
       if (c < '0' || c > '9') return false;
       port = port * 10 + (c - '0');
@@ -135,6 +138,7 @@ bool parseUrl(std::string_view url, UrlParts& out) {
   if (size_t hash = tail.find('#'); hash != std::string_view::npos) tail = tail.substr(0, hash);
   out.path.assign(tail);
   out.port = port;
+  out.explicitPort = explicitPort;
   return true;
 }
 

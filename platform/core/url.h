@@ -26,6 +26,7 @@ struct UrlParts {
   std::string host;
   std::string path;
   int port = 0;
+  bool explicitPort = false;  // the URL names its port
 };
 bool parseUrl(std::string_view url, UrlParts& out);
 }  // namespace qcore

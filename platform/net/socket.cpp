@@ -15,6 +15,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <vector>
+
+#include "platform/net/resolver.h"
 
 namespace qxnet {
 
@@ -83,52 +86,68 @@ WaitResult waitFd(int fd, bool forWrite, const AbortEvent& abort, int timeoutMs)
   }
 }
 
-bool canResolve(const std::string& host) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* list = nullptr;
-  if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list) return false;
-  freeaddrinfo(list);
-  return true;
+const char* failureText(Failure f) {
+  switch (f) {
+    case Failure::none:
+      return "";
+    case Failure::aborted:
+      return "cancelled";
+    case Failure::resolve:
+      return "cannot resolve host";
+    case Failure::refused:
+      return "connection refused";
+    case Failure::connectFailed:
+      return "connection failed";
+    case Failure::untrusted:
+      return "certificate not trusted";
+    case Failure::nameMismatch:
+      return "certificate name mismatch";
+    case Failure::tlsFailed:
+      return "TLS handshake failed";
+    case Failure::timeout:
+      return "timed out";
+    case Failure::closed:
+      return "connection closed before the reply ended";
+    case Failure::sendFailed:
+      return "send failed";
+    case Failure::malformed:
+      return "malformed reply";
+  }
+  return "failed";
+}
+
+std::string bareHost(const std::string& host) {
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
+  return host;
 }
 
 bool TcpSocket::connect(const std::string& host, uint16_t port, const AbortEvent& abort, int timeoutMs,
-                        std::string& why) {
+                        NetError& why) {
   close();
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_protocol = IPPROTO_TCP;
-  addrinfo* list = nullptr;
-  const std::string service = std::to_string(port);
-  int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
-  if (rc != 0 || !list) {
-    why = "cannot resolve \"" + host + "\": " + gai_strerror(rc);
-    return false;
-  }
+  std::vector<SockAddr> addrs;
+  if (!resolveHost(host, port, abort, timeoutMs, addrs, why)) return false;
   const int64_t end = nowMs() + timeoutMs;
-  why = "no address of \"" + host + "\" answered";
-  for (addrinfo* a = list; a; a = a->ai_next) {
-    int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+  why.set(Failure::connectFailed, "no address of \"" + host + "\" answered");
+  for (const SockAddr& a : addrs) {
+    int fd = ::socket(a.addr.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) {
-      why = "socket: " + errnoText(errno);
+      why.set(Failure::connectFailed, "socket: " + errnoText(errno));
       continue;
     }
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    int r = ::connect(fd, a->ai_addr, a->ai_addrlen);
+    int r = ::connect(fd, reinterpret_cast<const sockaddr*>(&a.addr), a.len);
     if (r != 0 && errno == EINPROGRESS) {
       int64_t left = end - nowMs();
       WaitResult w = waitFd(fd, true, abort, left > 0 ? static_cast<int>(left) : 0);
       if (w == WaitResult::aborted) {
         ::close(fd);
-        why = "aborted while connecting to \"" + host + "\"";
+        why.set(Failure::aborted, "aborted while connecting to \"" + host + "\"");
         break;
       }
       if (w != WaitResult::ready) {
         ::close(fd);
-        why = "connecting to \"" + host + "\" timed out";
+        why.set(Failure::timeout, "connecting to \"" + host + "\" timed out");
         continue;
       }
       int err = 0;
@@ -138,16 +157,17 @@ bool TcpSocket::connect(const std::string& host, uint16_t port, const AbortEvent
       errno = err;
     }
     if (r != 0) {
-      why = "connect to \"" + host + "\": " + errnoText(errno);
+      const int e = errno;
+      why.set(e == ECONNREFUSED ? Failure::refused : Failure::connectFailed,
+              "connect to \"" + host + "\": " + errnoText(e));
       ::close(fd);
       continue;
     }
     fd_ = fd;
     break;
   }
-  freeaddrinfo(list);
   if (fd_ < 0) return false;
-  why.clear();
+  why = NetError();
   return true;
 }
 

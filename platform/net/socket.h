@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace qxnet {
 
@@ -30,6 +31,36 @@ class AbortEvent {
 
 enum class WaitResult { ready, aborted, timeout, error };
 
+// Why an exchange ended without its reply; failureText gives the short reason scripts see.
+enum class Failure {
+  none,
+  aborted,        // cancelled or shut down: nobody is told
+  resolve,        // the name did not resolve
+  refused,        // nothing listens at the address
+  connectFailed,  // any other connect error (unreachable, ...)
+  untrusted,      // the peer's certificate chain is not trusted
+  nameMismatch,   // the certificate is for another name
+  tlsFailed,      // any other handshake failure
+  timeout,        // no progress within the time limit
+  closed,         // closed or reset before the reply ended
+  sendFailed,
+  malformed,      // the bytes received are no reply
+};
+const char* failureText(Failure f);
+
+// A failure and its detail for the debug log.
+struct NetError {
+  Failure kind = Failure::none;
+  std::string detail;
+  void set(Failure k, std::string d) {
+    kind = k;
+    detail = std::move(d);
+  }
+};
+
+// host without the brackets of an IPv6 literal ("[::1]" -> "::1").
+std::string bareHost(const std::string& host);
+
 // Waits until fd can be read (or written), the abort is set, or timeoutMs pass (< 0: no
 // limit). The abort wins over readiness.
 WaitResult waitFd(int fd, bool forWrite, const AbortEvent& abort, int timeoutMs);
@@ -44,9 +75,9 @@ class TcpSocket {
   TcpSocket(const TcpSocket&) = delete;
   TcpSocket& operator=(const TcpSocket&) = delete;
 
-  // Resolves host on the calling thread and connects to the first of its addresses that
-  // answers, within timeoutMs in all. False with the reason in why.
-  bool connect(const std::string& host, uint16_t port, const AbortEvent& abort, int timeoutMs, std::string& why);
+  // Resolves host (resolver.h) and connects to the first of its addresses that answers;
+  // the lookup and the connect each within timeoutMs. False with the reason in why.
+  bool connect(const std::string& host, uint16_t port, const AbortEvent& abort, int timeoutMs, NetError& why);
   // > 0 bytes moved; 0 from recv: the peer closed; < 0: failed, or nothing could be done
   // now when want() is not nothing.
   long send(const void* data, size_t n);
@@ -63,9 +94,6 @@ class TcpSocket {
   Want want_ = Want::nothing;
   std::string error_;
 };
-
-// Whether host resolves to at least one address (a lookup on the calling thread).
-bool canResolve(const std::string& host);
 
 // The text of errno value e.
 std::string errnoText(int e);

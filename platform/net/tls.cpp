@@ -5,6 +5,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <cerrno>
+#include <ctime>
 #include <mutex>
 
 namespace qxnet {
@@ -66,39 +68,50 @@ void releaseTlsContext() {
 }
 
 bool TlsStream::handshake(TcpSocket& socket, const std::string& host, const AbortEvent& abort, int timeoutMs,
-                          std::string& why) {
+                          NetError& why) {
   close();
   ERR_clear_error();
+  const std::string name = bareHost(host);
   {
     std::lock_guard<std::mutex> g(gContextLock);
     if (!gContext) {
-      why = "no TLS context";
+      why.set(Failure::tlsFailed, "no TLS context");
       return false;
     }
     ssl_ = SSL_new(gContext);
   }
   if (!ssl_ || SSL_set_fd(ssl_, socket.fd()) != 1) {
-    why = "TLS session: " + sslErrors();
+    why.set(Failure::tlsFailed, "TLS session: " + sslErrors());
     close();
     return false;
   }
-  bool named = isIpLiteral(host) ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host.c_str()) == 1
-                                 : (SSL_set_tlsext_host_name(ssl_, host.c_str()) == 1 && SSL_set1_host(ssl_, host.c_str()) == 1);
+  bool named = isIpLiteral(name) ? X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), name.c_str()) == 1
+                                 : (SSL_set_tlsext_host_name(ssl_, name.c_str()) == 1 && SSL_set1_host(ssl_, name.c_str()) == 1);
   if (!named) {
-    why = "TLS host name \"" + host + "\": " + sslErrors();
+    why.set(Failure::tlsFailed, "TLS host name \"" + host + "\": " + sslErrors());
     close();
     return false;
   }
   struct timespec start;
   clock_gettime(CLOCK_MONOTONIC, &start);
   for (;;) {
+    errno = 0;
     int r = SSL_connect(ssl_);
+    const int sysErr = errno;
     if (r == 1) return true;
     int e = SSL_get_error(ssl_, r);
     if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE) {
-      long verify = SSL_get_verify_result(ssl_);
-      why = "TLS handshake with \"" + host + "\": " +
-            (verify != X509_V_OK ? std::string(X509_verify_cert_error_string(verify)) : sslErrors());
+      const long verify = SSL_get_verify_result(ssl_);
+      const std::string head = "TLS handshake with \"" + host + "\": ";
+      if (verify == X509_V_ERR_HOSTNAME_MISMATCH || verify == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+        why.set(Failure::nameMismatch, head + X509_verify_cert_error_string(verify));
+      } else if (verify != X509_V_OK) {
+        why.set(Failure::untrusted, head + X509_verify_cert_error_string(verify));
+      } else {
+        std::string text = takeSslErrors();
+        if (text.empty()) text = sysErr ? errnoText(sysErr) : "the peer closed the connection";
+        why.set(Failure::tlsFailed, head + text);
+      }
       close();
       return false;
     }
@@ -108,14 +121,18 @@ bool TlsStream::handshake(TcpSocket& socket, const std::string& host, const Abor
     WaitResult w = waitFd(socket.fd(), e == SSL_ERROR_WANT_WRITE, abort,
                           spent < timeoutMs ? static_cast<int>(timeoutMs - spent) : 0);
     if (w != WaitResult::ready) {
-      why = w == WaitResult::aborted ? "aborted during the TLS handshake" : "TLS handshake with \"" + host + "\" timed out";
+      if (w == WaitResult::aborted) {
+        why.set(Failure::aborted, "aborted during the TLS handshake");
+      } else {
+        why.set(Failure::timeout, "TLS handshake with \"" + host + "\" timed out");
+      }
       close();
       return false;
     }
   }
 }
 
-long TlsStream::result(int r) {
+long TlsStream::result(int r, int sysErr) {
   want_ = Want::nothing;
   if (r > 0) return r;
   int e = SSL_get_error(ssl_, r);
@@ -128,7 +145,10 @@ long TlsStream::result(int r) {
     return -1;
   }
   if (e == SSL_ERROR_ZERO_RETURN) return 0;
-  error_ = "TLS: " + sslErrors();
+  std::string text = takeSslErrors();
+  // A peer that went away (EPIPE, ECONNRESET) shows in errno, not in the TLS error queue.
+  if (text.empty()) text = sysErr ? errnoText(sysErr) : "the peer closed the connection";
+  error_ = "TLS: " + text;
   return -1;
 }
 
@@ -136,20 +156,24 @@ long TlsStream::send(const void* data, size_t n) {
   if (!ssl_) return -1;
   ERR_clear_error();
   size_t done = 0;
+  errno = 0;
   int r = SSL_write_ex(ssl_, data, n, &done);
-  return r == 1 ? static_cast<long>(done) : result(r);
+  const int sysErr = errno;
+  return r == 1 ? static_cast<long>(done) : result(r, sysErr);
 }
 
 long TlsStream::recv(void* data, size_t n) {
   if (!ssl_) return -1;
   ERR_clear_error();
   size_t done = 0;
+  errno = 0;
   int r = SSL_read_ex(ssl_, data, n, &done);
+  const int sysErr = errno;
   if (r == 1) {
     want_ = Want::nothing;
     return static_cast<long>(done);
   }
-  return result(r);
+  return result(r, sysErr);
 }
 
 void TlsStream::close() {

@@ -30,8 +30,7 @@ class TlsStream {
 
   // Handshakes over a connected socket within timeoutMs; needs an acquired context.
   // False with the reason (a refused certificate among them) in why.
-  bool handshake(TcpSocket& socket, const std::string& host, const AbortEvent& abort, int timeoutMs,
-                 std::string& why);
+  bool handshake(TcpSocket& socket, const std::string& host, const AbortEvent& abort, int timeoutMs, NetError& why);
   // As TcpSocket's: > 0 bytes; 0 from recv: closed; < 0 failed or, with want() set,
   // retry when the socket is ready that way.
   long send(const void* data, size_t n);
@@ -43,7 +42,8 @@ class TlsStream {
   void close();
 
  private:
-  long result(int r);
+  // r: the failed call's result; sysErr: errno right after it.
+  long result(int r, int sysErr);
 
   ssl_st* ssl_ = nullptr;
   Want want_ = Want::nothing;

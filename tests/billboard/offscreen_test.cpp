@@ -113,17 +113,6 @@ TEST_F(EngineTest, BillboardsAndTextFaceTheCamera) {
   EXPECT_EQ(at(64, 4), 0x000040u);
 }
 
-// keep(texture): every read-back kept in order.
-std::vector<std::vector<uint32_t>>& kept() {
-  static std::vector<std::vector<uint32_t>> shots;
-  return shots;
-}
-
-int luaKeep(lua_State* L) {
-  if (qxtest::TargetPixels t = qxtest::readTargetAt(L, 1); t.read) kept().push_back(std::move(t.words));
-  return 0;
-}
-
 // Red half-transparent in front of green as each camera sees them, and a level quad seen
 // from in front and from the side within one frame. Cameras 100 units from the origin.
 const char* kCameras = R"(
@@ -190,24 +179,24 @@ TEST_F(EngineTest, BillboardsSortAndFaceByTheCameraTheyAreDrawnWith) {
   std::filesystem::create_directories(root_ / "resource" / "tex");
   qxtest::writePng(root_ / "resource" / "tex" / "red.png", 4, 4, 0xFFFF0000u);
   qxtest::writePng(root_ / "resource" / "tex" / "green.png", 4, 4, 0xFF00FF00u);
-  kept().clear();
-  onScriptReady = [](lua_State* L) { lua_register(L, "keep", &luaKeep); };
+  qxtest::kept().clear();
+  onScriptReady = [](lua_State* L) { lua_register(L, "keep", &qxtest::luaKeep); };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
-  ASSERT_EQ(kept().size(), 4u);
+  ASSERT_EQ(qxtest::kept().size(), 4u);
   auto channel = [](uint32_t p, int shift) { return int((p >> shift) & 0xFF); };
   // Far first, near blended over it: the near colour at half, the far one at a quarter.
   const char* nearer[2] = {"red (front)", "green (back)"};
   for (int i = 0; i < 2; ++i) {
-    const uint32_t p = kept()[size_t(i)][64 * kSide + 64];
+    const uint32_t p = qxtest::kept()[size_t(i)][64 * kSide + 64];
     const int nearC = channel(p, i == 0 ? 16 : 8), farC = channel(p, i == 0 ? 8 : 16);
     EXPECT_NEAR(nearC, 128, 8) << nearer[i] << std::hex << " " << p;
     EXPECT_NEAR(farC, 64, 8) << nearer[i] << std::hex << " " << p;
   }
   // Both passes of one frame show the quad facing their own camera.
   for (size_t i : {2u, 3u}) {
-    const uint32_t p = kept()[i][64 * kSide + 64] & 0xFFFFFFu;
+    const uint32_t p = qxtest::kept()[i][64 * kSide + 64] & 0xFFFFFFu;
     EXPECT_EQ(p, 0xFF0000u) << (i == 2 ? "render target, front" : "screen, side") << std::hex << " " << p;
   }
 }

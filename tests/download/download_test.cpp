@@ -77,4 +77,24 @@ TEST_F(DownloadTest, OnlyAGoodRawReplyIsWritten) {
   EXPECT_FALSE(saveDownload(qcore::utf8ToUtf16((dir_ / "null").string()), true, nullptr, 0));
 }
 
+TEST(DownloadPortTest, TheURLsOwnPortElseTheManagersDefault) {
+  const struct {
+    const char* url;
+    bool tls;
+    uint16_t port;
+  } cases[] = {
+      {"http://h/x", false, 80},        {"http://h/x", true, 443},         {"https://h/x", false, 80},
+      {"https://h/x", true, 443},       {"http://h:8080/x", true, 8080},   {"https://h:443/x", false, 443},
+      {"http://h:80/x", true, 80},      {"http://[::1]:81/x", false, 81},  {"http://[::1]/x", true, 443},
+  };
+  for (const auto& c : cases) {
+    qcore::UrlParts parts;
+    ASSERT_TRUE(qcore::parseUrl(c.url, parts)) << c.url;
+    EXPECT_EQ(downloadPort(parts, c.tls), c.port) << c.url << (c.tls ? " tls" : " plain");
+  }
+  qcore::UrlParts v6;
+  ASSERT_TRUE(qcore::parseUrl("http://[::1]:81/x", v6));
+  EXPECT_EQ(v6.host, "[::1]");  // kept for the Host header; the resolver drops the brackets
+}
+
 }  // namespace

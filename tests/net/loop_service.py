@@ -1,10 +1,16 @@
 """A loopback stand-in for the microblogging service (plain HTTP and TLS) for the client's end-to-end
-tests; signed requests are verified with oauthlib (401 when they do not), routes below."""
+tests; signed requests are verified with oauthlib (401 when they do not), routes below.
+
+Besides the service ("plain", "tls") it keeps ports that fail, named in the ready file: "plain6" (the
+plain service on ::1, where IPv6 is there), "untrusted" (TLS, a self-signed certificate), "othername" (TLS, a certificate for another name), "reset" (plain:
+half a reply, then a reset) and "refused" (nothing listens). A stream asked with tail=close stops
+in the middle of a message instead of ending with its last chunk."""
 import argparse
 import json
 import os
 import socket
 import ssl
+import struct
 import subprocess
 import sys
 import threading
@@ -80,6 +86,9 @@ def serve_signin_and_files(conn, path, params, headers):
     if path == "/files/pic.png":
         conn.sendall(http_reply(200, "OK", "image/png", PICTURE))
         return True
+    if path == "/files/host":  # the Host header the download sent, as a file
+        conn.sendall(http_reply(200, "OK", "application/octet-stream", headers.get("Host", "").encode("ascii")))
+        return True
     if path == "/oauth/access_token" and oauth_params(headers).get("oauth_verifier", PIN) != PIN:
         body = json.dumps({"error": "Invalid oauth_verifier"}).encode("utf-8")
         conn.sendall(http_reply(401, "Unauthorized", "application/json", body))
@@ -103,6 +112,10 @@ def serve_stream(conn, route, params, raw, verdict):
             message.update({"request": raw.decode("utf-8", "replace"), "oauth": verdict})
         line = (json.dumps(message) + "\r\n").encode("utf-8")
         conn.sendall(b"%x\r\n" % len(line) + line + b"\r\n")
+    if params.get("tail") == "close":
+        conn.sendall(b"20\r\n{\"id\": 4, \"te")  # the connection closes inside this message
+        time.sleep(0.1)
+        return
     conn.sendall(b"0\r\n\r\n")
 
 
@@ -119,6 +132,11 @@ ROUTES.update(dict.fromkeys(["/1/statuses/filter.json", "/1/statuses/sample.json
 def handle(conn, listener):
     raw = read_request(conn)
     if raw is None:
+        return
+    if listener == "reset":
+        conn.sendall(http_reply(200, "OK", "application/json", b"[" + b"1," * 500 + b"1]")[:200])
+        time.sleep(0.1)
+        conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         return
     scheme = "https" if listener == "tls" else "http"
     verdict = verdict_of(raw, scheme)
@@ -149,8 +167,9 @@ def handle(conn, listener):
     conn.sendall(http_reply(200, "OK", "application/json", json.dumps(reply).encode("utf-8")))
 
 
-def listen(port_holder, name, context):
-    srv = socket.create_server(("127.0.0.1", 0), backlog=64)
+def listen(port_holder, name, context, address="127.0.0.1"):
+    family = socket.AF_INET6 if ":" in address else socket.AF_INET
+    srv = socket.create_server((address, 0), family=family, backlog=64)
     port_holder[name] = srv.getsockname()[1]
 
     def run():
@@ -185,11 +204,24 @@ def main():
         f.write(bytes(b ^ 0x2E for b in b"qxconsumer\r\nqxcsecret"))
     with open(os.path.join(args.dir, "pic.png"), "wb") as f:
         f.write(PICTURE)
-    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(os.path.join(args.dir, "server.pem"), os.path.join(args.dir, "server.key"))
+    def tls_context(name):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(os.path.join(args.dir, name + ".pem"), os.path.join(args.dir, name + ".key"))
+        return context
+
     ports = {}
     listen(ports, "plain", None)
-    listen(ports, "tls", context)
+    listen(ports, "tls", tls_context("server"))
+    listen(ports, "untrusted", tls_context("self"))
+    listen(ports, "othername", tls_context("other"))
+    listen(ports, "reset", None)
+    try:
+        listen(ports, "plain6", None, "::1")  # the plain service on IPv6 loopback, where there is one
+    except OSError:
+        pass
+    gone = socket.create_server(("127.0.0.1", 0))
+    ports["refused"] = gone.getsockname()[1]
+    gone.close()
     ready = dict(ports, ca=os.path.join(args.dir, "ca.pem"))
     with open(args.ready + ".tmp", "w") as f:
         json.dump(ready, f)

@@ -247,16 +247,6 @@ technique B < string SYS_VType = "HudVtx"; > {
 }
 )fx";
 
-std::vector<std::vector<uint32_t>>& kept() {
-  static std::vector<std::vector<uint32_t>> shots;
-  return shots;
-}
-
-int luaKeep(lua_State* L) {
-  if (qxtest::TargetPixels t = qxtest::readTargetAt(L, 1); t.read) kept().push_back(std::move(t.words));
-  return 0;
-}
-
 TEST_F(EngineTest, EachPassOfATechniqueDrawsWithItsOwnDefaults) {
   qxtest::preferSoftwareGL();
   writeMain(R"(
@@ -287,15 +277,15 @@ end
   std::filesystem::create_directories(root_ / "resource" / "effect");
   std::ofstream(root_ / "resource" / "effect" / "twopass.fx", std::ios::binary) << kTwoPass;
   registerQuad();
-  kept().clear();
+  qxtest::kept().clear();
   onScriptReady = [](lua_State* L) {
     lua_register(L, "makequad", &luaMakeQuad);
-    lua_register(L, "keep", &luaKeep);
+    lua_register(L, "keep", &qxtest::luaKeep);
   };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
-  ASSERT_EQ(kept().size(), 4u);
+  ASSERT_EQ(qxtest::kept().size(), 4u);
   // The quad covers pixels 4..19 on both axes; pass 1 draws it 8 pixels to the right.
   for (size_t shot = 0; shot < 4; ++shot) {
     const uint32_t second = shot % 2 == 0 ? 0xFFFF0000u : 0xFF0000FFu;
@@ -304,7 +294,7 @@ end
       for (int x = 0; x < 32; ++x) {
         const bool inY = y >= 4 && y < 20;
         const uint32_t want = !inY || x < 4 || x >= 28 ? 0xFF000000u : x < 12 ? 0xFFFFFF00u : second;
-        const uint32_t got = kept()[shot][size_t(y * 32 + x)];
+        const uint32_t got = qxtest::kept()[shot][size_t(y * 32 + x)];
         if (got != want && wrong++ < 3)
           ADD_FAILURE() << "shot " << shot << " (" << x << ", " << y << ") " << std::hex << got;
       }

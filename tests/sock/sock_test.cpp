@@ -1,18 +1,27 @@
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "net/http/header_chk.h"
 #include "net/http/term_chk.h"
 #include "net/sock/sth_mgr.h"
+#include "platform/net/resolver.h"
 #include "platform/net_peer/loop_peer.h"
 
 namespace {
@@ -24,6 +33,9 @@ struct Seen {
   std::mutex m;
   std::condition_variable cv;
   std::vector<std::string> replies;
+  std::vector<qxnet::Failure> failures;
+  std::vector<bool> afterReply;
+  std::string failedBytes;
   bool ended = false;
 
   bool waitEnd(std::chrono::milliseconds limit = 10s) {
@@ -34,7 +46,15 @@ struct Seen {
     std::lock_guard<std::mutex> l(m);
     return replies.size();
   }
+  // The failures the job was told of (none, or exactly one).
+  std::vector<qxnet::Failure> told() {
+    std::lock_guard<std::mutex> l(m);
+    return failures;
+  }
 };
+
+using F = qxnet::Failure;
+const std::vector<F> kNone;
 
 class Recorder : public ISockNotify {
  public:
@@ -51,6 +71,12 @@ class Recorder : public ISockNotify {
     seen_->cv.notify_all();
     return false;
   }
+  void failed(uint32_t, const void*, const SockFailure& why) override {
+    std::lock_guard<std::mutex> l(seen_->m);
+    seen_->failures.push_back(why.kind);
+    seen_->afterReply.push_back(why.afterReply);
+    if (why.data) seen_->failedBytes.assign(why.data, why.length);
+  }
 
  private:
   std::shared_ptr<Seen> seen_;
@@ -61,10 +87,17 @@ struct Job {
   std::shared_ptr<Seen> seen;
 };
 
-Job send(SThMgr& mgr, const std::string& host, uint16_t port, bool stream = false) {
+Job send(SThMgr& mgr, const std::string& host, uint16_t port, bool stream = false, std::string request = {}) {
   auto seen = std::make_shared<Seen>();
-  uint32_t id = mgr.enqueue(host, port, "GET /x HTTP/1.1\r\nHost: " + host + "\r\n\r\n",
-                            std::make_unique<HTTPTermChk>(false), std::make_unique<Recorder>(seen), nullptr, stream);
+  if (request.empty()) request = "GET /x HTTP/1.1\r\nHost: " + host + "\r\n\r\n";
+  std::unique_ptr<IHeaderCheck> framer;
+  if (stream) {
+    framer = HTTPHeaderChk::makeStream();
+  } else {
+    framer = std::make_unique<HTTPTermChk>(false);
+  }
+  uint32_t id = mgr.enqueue(host, port, std::move(request), std::move(framer), std::make_unique<Recorder>(seen),
+                            nullptr, stream);
   return {id, seen};
 }
 
@@ -97,6 +130,17 @@ bool waitFor(F done, std::chrono::milliseconds limit = 5s) {
   return done();
 }
 
+// A port on 127.0.0.1 where nothing listens.
+uint16_t closedPort() {
+  qxnet::LoopPeer gone([](qxnet::LoopConn&) {});
+  return gone.port();
+}
+
+// Neither reads nor answers until the peer stops: a large request stalls.
+void deaf(qxnet::LoopConn& c) {
+  while (!c.stopping()) std::this_thread::sleep_for(5ms);
+}
+
 class SockTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -105,8 +149,33 @@ class SockTest : public ::testing::Test {
     std::string cmd = "sh '" QX_SOURCE_DIR "/tests/net/make_test_ca.sh' '" + dir_ + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     setenv("SSL_CERT_FILE", (dir_ + "/ca.pem").c_str(), 1);
+    startDnsStub();
   }
   static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
+  // Names resolve through a stub DNS server (tests/net/dns_stub.py), never the machine's.
+  // The resolver reads QX_DNS_SERVER once per process, so the stub lives as long.
+  static void startDnsStub() {
+    static struct Stub {
+      pid_t pid = 0;
+      ~Stub() {
+        if (pid > 0) {
+          kill(pid, SIGTERM);
+          waitpid(pid, nullptr, 0);
+        }
+      }
+    } stub;
+    if (stub.pid > 0) return;
+    char tmpl[] = "/tmp/qx_dns_XXXXXX";
+    const std::string ready = std::string(mkdtemp(tmpl)) + "/dns.port";
+    const std::string script = QX_SOURCE_DIR "/tests/net/dns_stub.py";
+    const char* argv[] = {"python3", script.c_str(), "--ready", ready.c_str(), "--lifetime", "900", nullptr};
+    ASSERT_EQ(posix_spawnp(&stub.pid, "python3", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+    std::string port;
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(ready); }, 20s));
+    std::ifstream(ready) >> port;
+    std::filesystem::remove_all(std::filesystem::path(ready).parent_path());
+    setenv("QX_DNS_SERVER", ("127.0.0.1:" + port).c_str(), 1);
+  }
   static std::string file(const char* name) { return dir_ + "/" + name; }
 
   static inline std::string dir_;
@@ -128,12 +197,20 @@ TEST_F(SockTest, CancelRemovesQueuedJobsAndAbortsTheRunningOne) {
   EXPECT_EQ(plain.cancel(running.id), 0);
   ASSERT_TRUE(running.seen->waitEnd(2s));
   EXPECT_EQ(running.seen->count(), 0u);
+  // A cancelled job is told nothing, queued or running.
+  EXPECT_EQ(running.seen->told(), kNone);
+  EXPECT_EQ(queued.seen->told(), kNone);
   EXPECT_TRUE(plain.isCompleted(running.id));
   EXPECT_EQ(fine.accepted(), 0);
   // The abort stayed with its job: the next one runs to its reply.
   Job next = send(plain, "127.0.0.1", fine.port());
   ASSERT_TRUE(next.seen->waitEnd());
   EXPECT_EQ(next.seen->count(), 1u);
+  EXPECT_EQ(next.seen->told(), kNone);
+  // Nothing queued: an id not given yet is as unknown as a finished one.
+  EXPECT_TRUE(waitFor([&] { return plain.isCompleted(next.id); }));
+  EXPECT_EQ(plain.cancel(next.id + 1), 1);
+  EXPECT_EQ(plain.cancel(next.id), 1);
 }
 
 TEST_F(SockTest, LargeReplyInTinyWritesIsDeliveredOnceAndWhole) {
@@ -163,18 +240,27 @@ TEST_F(SockTest, AReplyCutOffByAResetOrACloseIsNotDelivered) {
     c.readRequest();
     c.write(text.data(), 2000);
   });
-  qxnet::LoopPeer refusing([&](qxnet::LoopConn& c) { c.reset(); });
+  // Resets once the request's head came (connected for sure), while the rest is on its way.
+  qxnet::LoopPeer refusing([&](qxnet::LoopConn& c) {
+    c.readRequest();
+    c.reset();
+  });
   Job a = send(plain, "127.0.0.1", resetting.port());
   Job b = send(plain, "127.0.0.1", closing.port());
   // A request far larger than the socket buffers, to a peer that resets at once: the
   // send fails instead of waiting for room that never comes.
   auto seen = std::make_shared<Seen>();
-  plain.enqueue("127.0.0.1", refusing.port(), std::string(8 << 20, 'x'), std::make_unique<HTTPTermChk>(false),
+  plain.enqueue("127.0.0.1", refusing.port(), "GET /x HTTP/1.1\r\n\r\n" + std::string(8 << 20, 'x'),
+                std::make_unique<HTTPTermChk>(false),
                 std::make_unique<Recorder>(seen));
   for (Seen* s : {a.seen.get(), b.seen.get(), seen.get()}) {
     ASSERT_TRUE(s->waitEnd(3s));
     EXPECT_EQ(s->count(), 0u);
   }
+  // ... but each is told why, once.
+  EXPECT_EQ(a.seen->told(), std::vector<F>{F::closed});
+  EXPECT_EQ(b.seen->told(), std::vector<F>{F::closed});
+  EXPECT_EQ(seen->told(), std::vector<F>{F::sendFailed});
 }
 
 TEST_F(SockTest, TlsDeliversOnlyFromAVerifiedPeerOfTheRightName) {
@@ -188,10 +274,202 @@ TEST_F(SockTest, TlsDeliversOnlyFromAVerifiedPeerOfTheRightName) {
   for (Job* j : {&ok, &selfSigned, &wrongName, &unresolved}) ASSERT_TRUE(j->seen->waitEnd());
   ASSERT_EQ(ok.seen->count(), 1u);
   EXPECT_EQ(ok.seen->replies[0], reply("secure"));
+  EXPECT_EQ(ok.seen->told(), kNone);
   EXPECT_EQ(selfSigned.seen->count(), 0u);
   EXPECT_EQ(wrongName.seen->count(), 0u);
   EXPECT_EQ(unresolved.seen->count(), 0u);
+  EXPECT_EQ(selfSigned.seen->told(), std::vector<F>{F::untrusted});
+  EXPECT_EQ(wrongName.seen->told(), std::vector<F>{F::nameMismatch});
+  EXPECT_EQ(unresolved.seen->told(), std::vector<F>{F::resolve});
   EXPECT_EQ(self.accepted(), 1);
+}
+
+// Every way a job can end without its reply, each told once with its reason; short time
+// limits stand in for the real ones.
+TEST_F(SockTest, EveryEndWithoutAReplyIsToldOnceWithItsReason) {
+  const SThTimeouts limits{400, 300, 300};
+  SockMgr plain(limits);
+  SSockMgr tls(limits);
+  const std::string text = reply(std::string(3000, 'r'));
+  qxnet::LoopPeer fine(answer(reply("ok")));
+  qxnet::LoopPeer quiet(&silent);
+  qxnet::LoopPeer stalled(&deaf);
+  qxnet::LoopPeer resetAtOnce([](qxnet::LoopConn& c) {
+    c.readRequest();  // the request's head: the connection is up for sure
+    c.reset();
+  });
+  qxnet::LoopPeer cutOff([&](qxnet::LoopConn& c) {
+    c.readRequest();
+    c.write(text.data(), 100);
+  });
+  qxnet::LoopPeer garbage(answer("HTTP/1.1 200 OK\r\nContent-Length: 5\rX"));
+  qxnet::LoopPeer other(answer(reply("x")), file("other.pem"), file("other.key"));
+  const uint16_t nobody = closedPort();
+  const std::string big = "GET /x HTTP/1.1\r\n\r\n" + std::string(8 << 20, 'x');
+  const struct {
+    const char* what;
+    SThMgr* mgr;
+    std::string host;
+    uint16_t port;
+    std::string request;  // empty: a small GET
+    F expected;
+  } cases[] = {
+      {"reply", &plain, "ok.qx.test", fine.port(), "", F::none},
+      {"unknown name", &plain, "nowhere.qx.test", fine.port(), "", F::resolve},
+      {"lookup beyond the connect limit", &plain, "late.qx.test", fine.port(), "", F::timeout},
+      {"nothing listens", &plain, "127.0.0.1", nobody, "", F::refused},
+      {"a peer that never answers", &plain, "127.0.0.1", quiet.port(), "", F::timeout},
+      {"a send that stalls", &plain, "127.0.0.1", stalled.port(), big, F::timeout},
+      {"a send to a peer that reset", &plain, "127.0.0.1", resetAtOnce.port(), big, F::sendFailed},
+      {"closed mid-reply", &plain, "127.0.0.1", cutOff.port(), "", F::closed},
+      {"no reply in the bytes", &plain, "127.0.0.1", garbage.port(), "", F::malformed},
+      {"a certificate for another name", &tls, "localhost", other.port(), "", F::nameMismatch},
+      {"a literal in brackets resolves without them", &plain, "[127.0.0.1]", fine.port(), "", F::none},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Job j = send(*c.mgr, c.host, c.port, false, c.request);
+    ASSERT_TRUE(j.seen->waitEnd(5s));
+    EXPECT_EQ(j.seen->count(), c.expected == F::none ? 1u : 0u);
+    EXPECT_EQ(j.seen->told(), c.expected == F::none ? kNone : std::vector<F>{c.expected});
+    if (c.expected == F::malformed) {
+      EXPECT_EQ(j.seen->failedBytes.substr(0, 17), "HTTP/1.1 200 OK\r\n");  // what was framed
+    }
+  }
+}
+
+TEST_F(SockTest, EachFailureHasItsShortReason) {
+  const std::pair<F, const char*> texts[] = {
+      {F::resolve, "cannot resolve host"},
+      {F::refused, "connection refused"},
+      {F::connectFailed, "connection failed"},
+      {F::untrusted, "certificate not trusted"},
+      {F::nameMismatch, "certificate name mismatch"},
+      {F::tlsFailed, "TLS handshake failed"},
+      {F::timeout, "timed out"},
+      {F::closed, "connection closed before the reply ended"},
+      {F::sendFailed, "send failed"},
+      {F::malformed, "malformed reply"},
+  };
+  for (const auto& [kind, text] : texts) {
+    ASSERT_NE(qxnet::failureText(kind), nullptr);
+    EXPECT_STREQ(qxnet::failureText(kind), text);
+  }
+}
+
+// Lookups through the stub DNS server: found, not found, beyond the time limit, aborted;
+// IPv6 literals lose their brackets.
+TEST_F(SockTest, ALookupEndsWithItsAddressesOrWhyNot) {
+  const struct {
+    std::string host;
+    int limitMs;
+    bool abort;
+    F expected;
+    const char* detail;  // a part of the log text
+    std::string address;
+  } cases[] = {
+      {"ok.qx.test", 2000, false, F::none, "", "127.0.0.1"},
+      {"[::1]", 2000, false, F::none, "", "::1"},
+      {"nowhere.qx.test", 2000, false, F::resolve, "cannot resolve \"nowhere.qx.test\"", ""},
+      {"", 2000, false, F::resolve, "empty host name", ""},
+      {"late.qx.test", 200, false, F::timeout, "resolving \"late.qx.test\" timed out", ""},
+      {"late.qx.test", 2000, true, F::aborted, "aborted while resolving", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host);
+    qxnet::AbortEvent abort;
+    if (c.abort) abort.set();
+    std::vector<qxnet::SockAddr> out;
+    qxnet::NetError why;
+    EXPECT_EQ(qxnet::resolveHost(c.host, 8080, abort, c.limitMs, out, why), c.expected == F::none);
+    EXPECT_EQ(why.kind, c.expected);
+    EXPECT_NE(why.detail.find(c.detail), std::string::npos) << why.detail;
+    if (c.expected != F::none) {
+      EXPECT_TRUE(out.empty());
+      continue;
+    }
+    ASSERT_FALSE(out.empty());
+    char text[64] = {};
+    const auto* a = reinterpret_cast<const sockaddr*>(&out[0].addr);
+    const void* raw = a->sa_family == AF_INET6 ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr)
+                                               : static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(a)->sin_addr);
+    inet_ntop(a->sa_family, raw, text, sizeof text);
+    EXPECT_EQ(text, c.address);
+    EXPECT_EQ(ntohs(reinterpret_cast<const sockaddr_in*>(a)->sin_port), 8080);
+  }
+}
+
+// A stream ends cleanly with its last chunk (one final delivery without data); any other
+// end is told, after the header block was delivered.
+TEST_F(SockTest, AStreamEndsWithItsLastChunkOrIsToldWhyItEnded) {
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string message = "{\"id\":1}\r\n";
+  char size[16];
+  std::snprintf(size, sizeof size, "%zx\r\n", message.size());
+  const std::string chunk = size + message + "\r\n";
+  const struct {
+    const char* what;
+    std::string tail;
+    bool reset;
+    size_t deliveries;  // the header block, the message, and the final one for a clean end
+    F expected;
+  } cases[] = {
+      {"last chunk", chunk + "0\r\n\r\n", false, 3, F::none},
+      {"closed mid-message", chunk + size + "{\"id\"", false, 2, F::closed},
+      {"reset", chunk, true, 2, F::closed},
+      {"malformed chunk", chunk + "zz\r\n", false, 2, F::malformed},
+  };
+  SSockMgr tls(SThTimeouts{2000, 2000, 2000});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    qxnet::LoopPeer peer(
+        [&](qxnet::LoopConn& conn) {
+          conn.readRequest();
+          conn.write(head + c.tail);
+          std::this_thread::sleep_for(50ms);
+          if (c.reset) conn.reset();
+        },
+        file("server.pem"), file("server.key"));
+    Job j = send(tls, "localhost", peer.port(), true);
+    ASSERT_TRUE(j.seen->waitEnd(5s));
+    ASSERT_EQ(j.seen->count(), c.deliveries);
+    EXPECT_EQ(j.seen->replies[1], message);
+    if (c.expected == F::none) {
+      EXPECT_EQ(j.seen->replies[2], "");
+    }
+    EXPECT_EQ(j.seen->told(), c.expected == F::none ? kNone : std::vector<F>{c.expected});
+    if (c.expected != F::none) {
+      EXPECT_TRUE(j.seen->afterReply.at(0));
+    }
+  }
+}
+
+// A lookup that waits on a slow DNS server holds neither the queue nor shutdown.
+TEST_F(SockTest, ALookupEndsAtOnceOnCancelAndOnShutdown) {
+  qxnet::LoopPeer fine(answer(reply("ok")));
+  {
+    SockMgr plain;
+    Job slow = send(plain, "late.qx.test", fine.port());
+    Job behind = send(plain, "127.0.0.1", fine.port());
+    ASSERT_TRUE(waitFor([&] { return plain.getThreadStatus().at(0) == "sending"; }));
+    std::this_thread::sleep_for(100ms);  // well inside the lookup
+    const auto cancelled = std::chrono::steady_clock::now();
+    EXPECT_EQ(plain.cancel(slow.id), 0);
+    ASSERT_TRUE(behind.seen->waitEnd(2s));
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 100ms);
+    EXPECT_EQ(behind.seen->count(), 1u);
+    EXPECT_TRUE(slow.seen->waitEnd(1s));
+    EXPECT_EQ(slow.seen->told(), kNone);
+  }
+  auto plain = std::make_unique<SockMgr>();
+  Job slow = send(*plain, "late.qx.test", fine.port());
+  ASSERT_TRUE(waitFor([&] { return plain->getThreadStatus().at(0) == "sending"; }));
+  std::this_thread::sleep_for(100ms);
+  const auto start = std::chrono::steady_clock::now();
+  plain.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+  EXPECT_TRUE(slow.seen->waitEnd(0ms));
+  EXPECT_EQ(slow.seen->told(), kNone);
 }
 
 TEST_F(SockTest, ARequestCompletesWhileAStreamIsOpen) {
@@ -207,6 +485,48 @@ TEST_F(SockTest, ARequestCompletesWhileAStreamIsOpen) {
   EXPECT_EQ(tls.cancel(stream.id), 0);
   ASSERT_TRUE(stream.seen->waitEnd(2s));
   EXPECT_TRUE(waitFor([&] { return tls.nThread() == 1; }));  // the stream's worker ended with it
+}
+
+// Writes to a TLS peer that has gone fail with the system's reason (EPIPE, ECONNRESET),
+// which OpenSSL leaves out of its own error queue.
+TEST_F(SockTest, ATlsSendToAPeerThatWentAwayGivesTheSystemError) {
+  qxnet::LoopPeer gone([](qxnet::LoopConn& c) { c.reset(); }, file("server.pem"), file("server.key"));
+  SThP_SSL tls;
+  std::string why;
+  ASSERT_TRUE(tls.init(why)) << why;
+  qxnet::AbortEvent abort;
+  qxnet::NetError err;
+  ASSERT_TRUE(tls.connect("localhost", gone.port(), abort, 5000, err)) << err.detail;
+  const std::string chunk(1 << 16, 'x');
+  long r = 1;
+  for (int i = 0; i < 2000 && (r > 0 || tls.want() != qxnet::Want::nothing); ++i) {
+    if (r <= 0) qxnet::waitFd(tls.fd(), tls.want() == qxnet::Want::write, abort, 1000);
+    r = tls.send(chunk.data(), chunk.size());
+  }
+  ASSERT_LT(r, 0);
+  EXPECT_TRUE(tls.error().find("Connection reset by peer") != std::string::npos ||
+              tls.error().find("Broken pipe") != std::string::npos)
+      << tls.error();
+  tls.term();
+}
+
+// At most kMaxStreamWorkers streams run at once; a further one waits for a free worker.
+TEST_F(SockTest, StreamsBeyondTheCapWaitForAFreeWorker) {
+  constexpr int kMax = SThMgr::kMaxStreamWorkers;
+  SockMgr plain;
+  qxnet::LoopPeer hold(&silent);
+  std::vector<Job> streams;
+  for (int i = 0; i < kMax; ++i) streams.push_back(send(plain, "127.0.0.1", hold.port(), true));
+  EXPECT_TRUE(waitFor([&] { return hold.accepted() == kMax; }));
+  // Queued once the others run: the dispatcher counts the running ones.
+  streams.push_back(send(plain, "127.0.0.1", hold.port(), true));
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(hold.accepted(), kMax);
+  EXPECT_EQ(plain.nThread(), 1 + kMax);
+  EXPECT_FALSE(plain.isCompleted(streams.back().id));
+  EXPECT_EQ(plain.cancel(streams.front().id), 0);
+  EXPECT_TRUE(waitFor([&] { return hold.accepted() == kMax + 1; }));
+  EXPECT_EQ(plain.nThread(), 1 + kMax);
 }
 
 // A transport whose first send moves nothing and asks to wait until the socket takes more.

@@ -96,6 +96,17 @@ inline int luaGrab(lua_State* L) {
   return 0;
 }
 
+// keep(texture): every read-back kept in order, in kept().
+inline std::vector<std::vector<uint32_t>>& kept() {
+  static std::vector<std::vector<uint32_t>> shots;
+  return shots;
+}
+
+inline int luaKeep(lua_State* L) {
+  if (TargetPixels t = readTargetAt(L, 1); t.read) kept().push_back(std::move(t.words));
+  return 0;
+}
+
 // Queues the memory item `self` on the draw list `q` in the HUD pass.
 inline void queueHudItem(uint32_t self, void* q) {
   DrawEntry e;

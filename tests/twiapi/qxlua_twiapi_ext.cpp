@@ -1,4 +1,5 @@
-// qxlua plus "twitest": pump(ms), shutdown(), setUrlOpener(program); QX_SERVICE_DIR is the program folder.
+// qxlua plus "twitest": pump(ms), shutdown(), setUrlOpener(program), nowMs() (a monotonic clock);
+// QX_SERVICE_DIR is the program folder.
 #include <cstdlib>
 #include <memory>
 
@@ -19,6 +20,11 @@ int pump(lua_State* L) {
   qxplat::sleepMs(static_cast<uint32_t>(luaL_optinteger(L, 1, 10)));
   if (GobjMgr* gobjs = GobjMgr::instance()) gobjs->deliverMsgs(0);
   return 0;
+}
+
+int nowMs(lua_State* L) {
+  lua_pushnumber(L, static_cast<lua_Number>(qxplat::monotonicNs()) / 1e6);
+  return 1;
 }
 
 int setUrlOpener(lua_State* L) {
@@ -73,6 +79,8 @@ void setUpState(const ScriptHdl& state) {
   lua_setfield(L, -2, "shutdown");
   lua_pushcfunction(L, setUrlOpener);
   lua_setfield(L, -2, "setUrlOpener");
+  lua_pushcfunction(L, nowMs);
+  lua_setfield(L, -2, "nowMs");
   lua_setglobal(L, "twitest");
 }
 

@@ -92,6 +92,30 @@ TEST_F(TokenFileTest, FilesWithoutTwoWordsChangeNothing) {
   EXPECT_FALSE(api.loadAcToken(u""));
 }
 
+// A leftover temporary file, or a link planted in its place, is removed, never written
+// through; the saved file is private whatever the old one was.
+TEST_F(TokenFileTest, ALeftoverOrPlantedTemporaryFileIsReplaced) {
+  std::string why;
+  for (bool link : {false, true}) {
+    SCOPED_TRACE(link);
+    put("victim", "untouched");
+    fs::remove(dir_ / "t.dat.tmp");
+    if (link) {
+      fs::create_symlink(dir_ / "victim", dir_ / "t.dat.tmp");
+    } else {
+      put("t.dat.tmp", "left over, readable by all");
+      fs::permissions(dir_ / "t.dat.tmp", fs::perms(0666));
+    }
+    ASSERT_TRUE(writeTokenFile((dir_ / "t.dat").string(), "new", why)) << why;
+    EXPECT_EQ(read("t.dat"), "new");
+    EXPECT_EQ(read("victim"), "untouched");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir_ / "t.dat.tmp")));
+    struct stat st {};
+    ASSERT_EQ(stat((dir_ / "t.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+  }
+}
+
 TEST_F(TokenFileTest, FailedSaveKeepsTheOldFile) {
   std::string why;
   EXPECT_FALSE(writeTokenFile((dir_ / "none" / "w.dat").string(), "abc", why));

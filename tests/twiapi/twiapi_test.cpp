@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "net/http/header_chk.h"
 #include "net/twiapi/api_table.h"
+#include "net/twiapi/http_log.h"
 #include "net/twiapi/twiapi.h"
 #include "runtime/json/json_value.h"
 
@@ -40,7 +43,7 @@ TEST(TwiAPITest, EachReplyBecomesItsMessage) {
       {"sys_request", -1, reply("200 OK", "text/html", "oauth_token=t1&oauth_token_secret=s1"), "succeeded", 2, false},
       {"stream_filter", 0, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "keep-alive", 3, false},
       {"stream_filter", 1, "{\"id\":5}\r\n", "keep-alive", 3, false},
-      {"stream_filter", 1, "", nullptr, 0, false},  // the stream's end
+      {"stream_filter", 1, "", "keep-alive", 3, false},  // the stream's end: its last chunk
       {"ustream_user", 0, reply("420 Enhance Your Calm", "application/json", "[1,2]"), "failed", 3, true},
   };
   for (const auto& c : cases) {
@@ -59,7 +62,61 @@ TEST(TwiAPITest, EachReplyBecomesItsMessage) {
     EXPECT_EQ(*out.values[0].asString(), c.result);
     EXPECT_EQ(out.values[1].asPointer(), reinterpret_cast<void*>(9));
     EXPECT_EQ(out.stop, c.stop);
+    if (c.messageFlag == 1 && c.data.empty()) {
+      EXPECT_FALSE(out.values[2].isSet());  // nil
+    }
   }
+}
+
+TEST(TwiAPITest, ARequestWithoutItsReplyPostsWhy) {
+  using F = qxnet::Failure;
+  const struct {
+    const char* row;
+    F kind;
+    bool afterReply;
+    const char* reason;
+  } cases[] = {
+      {"sys_request", F::resolve, false, "cannot resolve host"},
+      {"sys_access", F::refused, false, "connection refused"},
+      {"rest_home_tl", F::untrusted, false, "certificate not trusted"},
+      {"rest_home_tl", F::nameMismatch, false, "certificate name mismatch"},
+      {"rest_search", F::timeout, false, "timed out"},
+      {"rest_search", F::closed, false, "connection closed before the reply ended"},
+      {"rest_update", F::sendFailed, false, "send failed"},
+      {"stream_filter", F::refused, false, "connection refused"},
+      {"stream_filter", F::closed, true, "stream ended: connection closed"},
+      {"ustream_user", F::timeout, true, "stream ended: timed out"},
+      {"ustream_user", F::malformed, true, "stream ended: malformed reply"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    TwiAPI api;
+    api.setNotify({77});
+    SockFailure why;
+    why.kind = c.kind;
+    why.afterReply = c.afterReply;
+    TwiAPI::Outcome out;
+    api.onFailure(9, findEndpoint(c.row), why, out);
+    ASSERT_NE(out.name, nullptr);
+    EXPECT_STREQ(out.name, c.row);
+    EXPECT_EQ(out.target, 77u);
+    ASSERT_EQ(out.count, 3u);
+    EXPECT_EQ(*out.values[0].asString(), "failed");
+    EXPECT_EQ(out.values[1].asPointer(), reinterpret_cast<void*>(9));
+    LuaVar& v = out.values[2];
+    ASSERT_TRUE(v.isTable());
+    EXPECT_EQ(v.field("code").asInt(), 0);
+    EXPECT_EQ(*v.field("response").asString(), c.reason);
+    EXPECT_EQ(*v.field("error").asString(), c.reason);
+    EXPECT_EQ(*v.field("request").asString(), "/" + std::string(findEndpoint(c.row).path));
+  }
+  // Bytes that hold no reply are the reply that is not HTTP.
+  TwiAPI api;
+  SockFailure garbage;
+  garbage.kind = F::malformed;
+  TwiAPI::Outcome out;
+  api.onFailure(9, findEndpoint("rest_search"), garbage, out);
+  EXPECT_EQ(*out.values[2].asString(), "HTTPレスポンス解釈失敗");
 }
 
 TEST(TwiAPITest, ValuesCarryTheBodyAndTheStatus) {
@@ -88,6 +145,39 @@ TEST(TwiAPITest, HandshakeRepliesStoreTheTokenOnlyOnSuccess) {
   api.oauth().setToken("kept", "k");
   respond(api, "rest_home_tl", ok);
   EXPECT_EQ(api.oauth().token(), "kept");
+}
+
+TEST(HttpLogTest, EntriesAreCutAndTheFileRollsOver) {
+  namespace fs = std::filesystem;
+  char pattern[] = "/tmp/qx-httplog-XXXXXX";
+  const fs::path dir = mkdtemp(pattern);
+  const std::string log = (dir / "http_log.txt").string();
+  auto read = [](const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : std::string("<none>");
+  };
+  ASSERT_TRUE(appendHttpLog(log, "short", 5));
+  EXPECT_EQ(read(log), "short\r\n");
+  const std::string huge(kHttpLogEntryMax + 10, 'h');
+  ASSERT_TRUE(appendHttpLog(log, huge.data(), static_cast<uint32_t>(huge.size())));
+  const std::string cut = huge.substr(0, kHttpLogEntryMax) + "\r\n[cut to 65536 of 65546 bytes]\r\n";
+  EXPECT_EQ(read(log), "short\r\n" + cut);
+  // Up to 1 MiB stays in one file; the write that would pass it starts a new one.
+  while (fs::file_size(log) + cut.size() <= kHttpLogFileMax) {
+    ASSERT_TRUE(appendHttpLog(log, huge.data(), static_cast<uint32_t>(huge.size())));
+  }
+  EXPECT_FALSE(fs::exists(log + ".1"));
+  const std::string before = read(log);
+  ASSERT_TRUE(appendHttpLog(log, huge.data(), static_cast<uint32_t>(huge.size())));
+  EXPECT_TRUE(read(log + ".1") == before);
+  EXPECT_TRUE(read(log) == cut);
+  ASSERT_TRUE(appendHttpLog(log, "next", 4));
+  // Only one older file is kept.
+  std::ofstream(log, std::ios::app) << std::string(kHttpLogFileMax, 'z');
+  ASSERT_TRUE(appendHttpLog(log, "third", 5));
+  EXPECT_EQ(read(log), "third\r\n");
+  EXPECT_TRUE(read(log + ".1").substr(0, cut.size() + 6) == cut + "next\r\n");
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -51,10 +51,9 @@ test("downloads without a reply or refused at once write nothing", function()
 
   local old = DIR .. "/old.png"
   E.writeFile(old, "keep")
-  -- refused at once: an existing file without overwrite, an unknown host, unreadable URLs
+  -- refused at once: an existing file without overwrite, unreadable URLs
   local refused = {
     { old, PLAIN .. "/files/pic.png", false },
-    { DIR .. "/nohost.png", "http://no-such-host.invalid/pic.png", true },
     { DIR .. "/long.png", PLAIN .. "/files/" .. string.rep("a", 250), true },
   }
   for i, case in ipairs(refused) do
@@ -67,6 +66,68 @@ test("downloads without a reply or refused at once write nothing", function()
     end
   end
   check_eq(readFile(old), "keep")
+end)
+
+-- The worker resolves (a stub DNS server answers late); the frame loop never waits for it.
+test("a download's lookup runs off the main thread and a name that does not resolve writes nothing", function()
+  local cases = {
+    { DIR .. "/late.png", "http://late.qx.test:" .. os.getenv("QX_PORT_PLAIN") .. "/files/pic.png", false, true },
+    { DIR .. "/miss.png", "http://latemiss.qx.test/files/pic.png", false, false },
+    { DIR .. "/miss2.png", "http://latemiss.qx.test/files/pic.png", true, false },
+    { DIR .. "/nohost.png", "http://no-such-host.invalid/pic.png", false, false },
+  }
+  local ids = {}
+  for i, c in ipairs(cases) do
+    local before = twitest.nowMs()
+    local id, ok = SockMgr:getFile_ntf(c[1], c[2], c[3], record)
+    check(twitest.nowMs() - before < 20)
+    check_eq(ok, true)
+    ids[i] = id
+  end
+  local first = #calls
+  E.pumpUntil(function() return #calls >= first + #cases end)
+  for i, c in ipairs(cases) do
+    local call
+    for _, x in ipairs(calls) do
+      if x.id == ids[i] then
+        call = x
+      end
+    end
+    check(call ~= nil)
+    check_eq(call.ok, c[4])
+    if c[4] then
+      check(sameBytes(c[1], PNG))
+    else
+      check_eq(readFile(c[1]), nil)  -- the file this download created is gone again
+      check_eq(readFile(c[1] .. ".part"), nil)
+    end
+  end
+end)
+
+test("getFile returns at once too; the worker fetches after the late answer", function()
+  local path = DIR .. "/late2.png"
+  local before = twitest.nowMs()
+  local id, ok = SockMgr:getFile(path, "http://late.qx.test:" .. os.getenv("QX_PORT_PLAIN") .. "/files/pic.png", true)
+  check(twitest.nowMs() - before < 20)
+  check_eq(ok, true)
+  check_eq(SockMgr:isCompleted(id), false)
+  E.pumpUntil(function() return SockMgr:isCompleted(id) end)
+  check(sameBytes(path, PNG))
+end)
+
+test("the manager, not the scheme, decides between TLS and plain; IPv6 literals keep their brackets", function()
+  local c = download(SSockMgr, DIR .. "/tls.png", "http://" .. E.TLS .. "/files/pic.png", true)
+  check_eq(c.ok, true)
+  check(sameBytes(DIR .. "/tls.png", PNG))
+  c = download(SockMgr, DIR .. "/plain.png", "https://" .. E.PLAIN .. "/files/pic.png", true)
+  check_eq(c.ok, true)
+  check(sameBytes(DIR .. "/plain.png", PNG))
+  local port6 = os.getenv("QX_PORT_PLAIN6")
+  if port6 then  -- where the machine has IPv6 loopback
+    c = download(SockMgr, DIR .. "/host6", "http://[::1]:" .. port6 .. "/files/host", true)
+    check_eq(c.ok, true)
+    check_eq(readFile(DIR .. "/host6"), "[::1]:" .. port6)
+  end
 end)
 
 test("a callback that raises is reported and the next one still runs", function()
