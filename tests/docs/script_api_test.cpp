@@ -27,6 +27,7 @@ struct Probe {
   qxbind::Pushed raw(lua_State*, qxbind::StackArg) { return {}; }
   LuaVar value(LuaVar v) { return v; }
   bool state(lua_State*, int32_t) { return false; }
+  std::tuple<int32_t, LuaVar> mixed() { return {}; }
   float speed = 0;
   uint32_t tint = 0;
   uint32_t target = 0;
@@ -49,6 +50,7 @@ void registerProbe(qxbind::ClassTable& t) {
       .method<&Probe::value>("value")
       .method<&Probe::state>("state")
       .method<&freeFn>("freeFn")
+      .method<&Probe::mixed>("mixed")
       .field<&Probe::speed>("speed")
       .colour<&Probe::tint>("tint")
       .handleField<&Probe::target>("target")
@@ -103,6 +105,7 @@ TEST(ScriptApiSignature, KindsAndResultsComeFromTheGluesTypesInRegistrationOrder
       {"value", false, "?", EntryDesc::Result::declared, "", false},
       {"state", false, "integer", EntryDesc::Result::values, "boolean", true},
       {"freeFn", false, "number", EntryDesc::Result::values, "number", false},
+      {"mixed", false, "", EntryDesc::Result::values, "integer ?", false},
       {"speed", true, "number", EntryDesc::Result::values, "", false},
       {"tint", true, "colour", EntryDesc::Result::values, "", false},
       {"target", true, "object", EntryDesc::Result::values, "", false},
@@ -140,6 +143,7 @@ const std::vector<qxbind::MethodNote> kGood = {
     {"value", "number v", "number"},
     {"state", "level, string mode?"},
     {"freeFn", "x"},
+    {"mixed", "", "integer, table"},
     {"speed", "", nullptr, "Units a second."},
 };
 
@@ -178,6 +182,7 @@ TEST(ScriptApiNotes, NotesThatHoldDocumentNamesDeclaredKindsAndText) {
   EXPECT_EQ(count.results, "integer");
   EXPECT_EQ(entry("vectors").text, "Three vectors.");
   EXPECT_EQ(entry("none").results, "self");
+  EXPECT_EQ(entry("mixed").results, "integer, table");
   EXPECT_EQ(entry("speed").text, "Units a second.");
   EXPECT_EQ(problems, std::vector<std::string>{});
 }
@@ -219,6 +224,7 @@ TEST(ScriptApiNotes, EachWayANoteDisagreesWithItsRegistrationIsReported) {
        {{"freeFn", "x", "string"}},
        "A probe.",
        {"Probe.freeFn: the signature already gives its results"}},
+      {"a script value among typed results", {{"mixed", ""}}, "A probe.", {"Probe.mixed: its results need declaring"}},
       {"a note for no entry", {{"gone", ""}}, "A probe.", {"Probe.gone: a note for no entry"}},
       {"a field with names", {{"speed", "v"}}, "A probe.", {"Probe.speed: a field takes no argument names or results"}},
       {"no class line", {}, nullptr, {"Probe: a line on the class is missing"}},
