@@ -7,7 +7,7 @@
 // engine receives in random texture order and sorts with a texture sort chain. Prints
 // frames per second, engine / LÖVE and engine / floor, and the heap allocations of the
 // engine thread's steady frames. QX_PEER_RUNS (default 1) repeats every row that many
-// times, interleaved, and reports the medians; QX_PEER_ROWS (for example "1,3") runs only
+// times (the engine's runs in its one session, then each peer's) and reports the medians; QX_PEER_ROWS (for example "1,3") runs only
 // the rows of those numbers (counted from 0) and QX_PEER_ONLY ("engine", "love" or
 // "floor") only that peer, for profiling one of them.
 #include <benchmark/benchmark.h>
@@ -128,7 +128,7 @@ struct Figures {
 };
 
 struct EngineResult {
-  Figures rows[kRowCount];
+  std::vector<Figures> rows[kRowCount];  // one per run
   std::string error;
 };
 
@@ -138,7 +138,7 @@ int exponentOf(int side) {
   return e;
 }
 
-void drawRows(Qeldrin& q, uint32_t effect, EngineResult& out) {
+void drawRows(Qeldrin& q, uint32_t effect, int runs, EngineResult& out) {
   q.setShader({effect});
   // Plain-coloured render-target textures, per size.
   std::vector<TextureMgr::TexHandle> keep;
@@ -156,51 +156,55 @@ void drawRows(Qeldrin& q, uint32_t effect, EngineResult& out) {
     return ids;
   };
   const SortArg byTexture[] = {{SortArg::Type::number, 1, false}};
-  for (int r = 0; r < kRowCount; ++r) {
-    if (!rowWanted(r)) continue;
-    const peer::Row& row = kRows[r];
-    const std::vector<uint32_t> ids = texturesFor(row.side, row.textures);
-    if (ids.empty()) {
-      out.error = "no texture";
-      return;
-    }
-    // The engine sorts what it is given: by texture when there are several.
-    if (row.textures > 1)
-      q.setSortChain("Textured", byTexture);
-    else
-      q.setSortChain("Textured", {});
-    auto field = MemMgrMulti::instance()->createByName("PeerField");
-    {
-      ItemLock item(field.value);
-      auto* f = static_cast<Field*>(item->data());
-      f->side = float(row.side);
-      f->xy = peer::positions(row.quads);
-      const std::vector<uint32_t> choice = peer::textureChoices(row.quads, row.textures);
-      f->textures.resize(choice.size());
-      for (size_t i = 0; i < choice.size(); ++i) f->textures[i] = ids[choice[i]];
-    }
-    std::chrono::steady_clock::time_point start;
-    for (int frame = 0; frame < peer::kWarmUp + peer::kFrames; ++frame) {
-      if (frame == peer::kWarmUp) {
-        start = std::chrono::steady_clock::now();
-        gAllocations = 0;
-        gCounting = true;
+  for (int run = 0; run < runs; ++run) {
+    for (int r = 0; r < kRowCount; ++r) {
+      if (!rowWanted(r)) continue;
+      const peer::Row& row = kRows[r];
+      const std::vector<uint32_t> ids = texturesFor(row.side, row.textures);
+      if (ids.empty()) {
+        out.error = "no texture";
+        return;
       }
-      q.beginDraw();
-      q.clearColorBuffer(peer::kClear);
-      q.set_tech("Textured");
-      q.draw_single({field.value}, "");
-      q.flush_drawAll(true);
-      q.endDraw();
+      // The engine sorts what it is given: by texture when there are several.
+      if (row.textures > 1)
+        q.setSortChain("Textured", byTexture);
+      else
+        q.setSortChain("Textured", {});
+      auto field = MemMgrMulti::instance()->createByName("PeerField");
+      {
+        ItemLock item(field.value);
+        auto* f = static_cast<Field*>(item->data());
+        f->side = float(row.side);
+        f->xy = peer::positions(row.quads);
+        const std::vector<uint32_t> choice = peer::textureChoices(row.quads, row.textures);
+        f->textures.resize(choice.size());
+        for (size_t i = 0; i < choice.size(); ++i) f->textures[i] = ids[choice[i]];
+      }
+      std::chrono::steady_clock::time_point start;
+      for (int frame = 0; frame < peer::kWarmUp + peer::kFrames; ++frame) {
+        if (frame == peer::kWarmUp) {
+          start = std::chrono::steady_clock::now();
+          gAllocations = 0;
+          gCounting = true;
+        }
+        q.beginDraw();
+        q.clearColorBuffer(peer::kClear);
+        q.set_tech("Textured");
+        q.draw_single({field.value}, "");
+        q.flush_drawAll(true);
+        q.endDraw();
+      }
+      gCounting = false;
+      const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      Figures f;
+      f.engine = peer::kFrames / s;
+      f.allocations = double(gAllocations.load()) / peer::kFrames;
+      out.rows[r].push_back(f);
     }
-    gCounting = false;
-    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    out.rows[r].engine = peer::kFrames / s;
-    out.rows[r].allocations = double(gAllocations.load()) / peer::kFrames;
   }
 }
 
-void runEngine(EngineResult& out) {
+void runEngine(int runs, EngineResult& out) {
   char pattern[] = "/tmp/qx-peer-XXXXXX";
   if (!mkdtemp(pattern)) return;
   const std::filesystem::path root = pattern;
@@ -225,7 +229,7 @@ void runEngine(EngineResult& out) {
       if (!q.has_window() || !fx.isValid())
         out.error = "no window or effect";
       else
-        drawRows(q, fx.value, out);
+        drawRows(q, fx.value, runs, out);
     }
     files.unmount();
     detachThreadLane();
@@ -334,17 +338,21 @@ void quadsBesideLove(benchmark::State& state) {
   if (!love) std::printf("LOVE is not installed (Debian package \"love\"): it was left out\n");
   std::vector<double> engine[kRowCount], loveFps[kRowCount], floorFps[kRowCount], allocs[kRowCount];
   for (auto _ : state) {
-    for (int run = 0; run < runs; ++run) {
-      EngineResult result;
-      if (peerWanted("engine")) runEngine(result);
-      if (!result.error.empty()) {
-        state.SkipWithError(result.error.c_str());
-        return;
+    EngineResult result;
+    if (peerWanted("engine")) runEngine(runs, result);
+    if (!result.error.empty()) {
+      state.SkipWithError(result.error.c_str());
+      return;
+    }
+    for (int r = 0; r < kRowCount; ++r) {
+      for (const Figures& f : result.rows[r]) {
+        engine[r].push_back(f.engine);
+        allocs[r].push_back(f.allocations);
       }
+    }
+    for (int run = 0; run < runs; ++run) {
       for (int r = 0; r < kRowCount; ++r) {
         if (!rowWanted(r)) continue;
-        engine[r].push_back(result.rows[r].engine);
-        allocs[r].push_back(result.rows[r].allocations);
         std::string why;
         const double f = peerWanted("floor") ? peer::runFloor(kRows[r], why) : 0;
         if (f > 0) floorFps[r].push_back(f);

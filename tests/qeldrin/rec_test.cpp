@@ -58,6 +58,22 @@ TEST_F(QeldrinTest, ChainsGiveRunsInTheirOrderAndMaterialsOncePerRunOfEqualKeys)
   EXPECT_EQ(order, (std::vector<std::string>{"Do2 m1", "Do0 m1", "Do3 m1", "Do1 m1"}));
 }
 
+// An object's consecutive entries are drawn under one lock of its item; each still gets
+// its own draw callback and its material only when the key changes.
+TEST_F(QeldrinTest, RunsOfOneObjectsEntriesKeepTheirOrderAndMaterials) {
+  ASSERT_TRUE(q->set_tech("T"));
+  std::vector<DrawEntry> mine = {batched(0, 7), batched(0, 7), batched(0, 9)};
+  for (uint32_t i = 0; i < 3; ++i) mine[i].passWord = i;
+  object("a", mine);
+  object("b", {batched(0, 9)});
+  queue({"a", "b", "a"});
+  q->flush_drawAll(true);
+  EXPECT_EQ(callLog(), (std::vector<std::string>{"Ma p0", "Da m2", "Da m2", "Ma p2", "Da m2", "Db m2", "Ma p0",
+                                                 "Da m2", "Da m2", "Ma p2", "Da m2"}))
+      << "b shares a's last key: no material of its own";
+  EXPECT_EQ(deviceDraws(), 4u) << "a batch per material";
+}
+
 TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   ASSERT_TRUE(q->set_tech("T"));
   const ParamValue* colourDefault = q->currentList()->table.find("colour");
