@@ -79,6 +79,23 @@ class BatcherTest : public qxtest::RecDeviceTest {
   const void* zeros[2] = {zeroPos, zeroUV};
 };
 
+// A batch of fewer streams than the last one binds null for the streams it does not use,
+// even when the format keeps a stride for them.
+TEST_F(BatcherTest, StreamsPastTheBatchsOwnAreUnbound) {
+  ASSERT_TRUE(submitQuad(1));
+  batcher.flush(ctx);
+  ASSERT_NE(ctx.streamIds[1], 0u);
+  PosColor pos[4] = {};
+  static const uint16_t quad[] = {0, 1, 2, 0, 2, 3};
+  IdxCopy idx(quad);
+  const void* one[] = {pos};
+  ASSERT_TRUE(batcher.submit(D3DPT_TRIANGLELIST, one, 1, ctx, 4, 2, idx));
+  batcher.flush(ctx);
+  EXPECT_NE(ctx.streamIds[0], 0u);
+  EXPECT_EQ(ctx.streamIds[1], 0u);
+  EXPECT_EQ(ctx.streamStride[1], 0u);
+}
+
 TEST_F(BatcherTest, RunsOfOneTypeAndFormatDrawOnce) {
   ASSERT_TRUE(submitQuad(1));
   ASSERT_TRUE(submitQuad(2));

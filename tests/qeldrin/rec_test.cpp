@@ -321,6 +321,9 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
   std::vector<DrawRun> runs;
   q->list("U")->chain[0]->sort(prims.data(), prims.data() + 2, runs);
   EXPECT_EQ(runs.at(0).first->passWord, 0u) << "true: the smaller primitive type first";
+  q->set_dsort("U", {L, pushValue(L, "{2, true, 1}")});
+  ASSERT_EQ(q->list("U")->chain.size(), 2u) << "the array's last element is read too";
+  EXPECT_NE(dynamic_cast<SA_Texture*>(q->list("U")->chain[1].get()), nullptr);
   q->set_dsort("U", {L, pushValue(L, "{}")});
   EXPECT_TRUE(q->list("U")->chain.empty()) << "a second call replaces the chain";
   q->set_dsort("Missing", {L, pushValue(L, "{1}")});
