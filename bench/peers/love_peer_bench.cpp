@@ -6,8 +6,10 @@
 // 2x2 quads at 2 000 and 20 000 a frame, and 2 000 32x32 quads in 8 textures that the
 // engine receives in random texture order and sorts with a texture sort chain. Prints
 // frames per second, engine / LÖVE and engine / floor, and the heap allocations of the
-// engine thread's steady frames. QX_PEER_RUNS (default 1) repeats every row that many
-// times (the engine's runs in its one session, then each peer's) and reports the medians; QX_PEER_ROWS (for example "1,3") runs only
+// engine thread's steady frames. Each row's three halves run back to back (the floor on a
+// thread of its own, LÖVE in its own process, while the engine waits), so that the load of
+// a shared machine is alike for all three. QX_PEER_RUNS (default 1) repeats every row that
+// many times and reports the medians; QX_PEER_ROWS (for example "1,3") runs only
 // the rows of those numbers (counted from 0) and QX_PEER_ONLY ("engine", "love" or
 // "floor") only that peer, for profiling one of them.
 #include <benchmark/benchmark.h>
@@ -23,6 +25,7 @@
 #include <fstream>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "app/main/engine_files.h"
 #include "app/main/engine_singletons.h"
@@ -138,20 +141,44 @@ int exponentOf(int side) {
   return e;
 }
 
-void drawRows(Qeldrin& q, uint32_t effect, int runs, EngineResult& out) {
+double runLove(const peer::Row& row, std::string& why);
+
+// The floor's and LÖVE's halves of row r.
+void runPeers(int r, bool love, Figures& f) {
+  if (peerWanted("floor")) {
+    std::string why;
+    std::thread([&] { f.floor = peer::runFloor(kRows[r], why); }).join();
+    if (f.floor <= 0) std::printf("the floor did not run: %s\n", why.c_str());
+  }
+  if (love && peerWanted("love")) {
+    std::string why;
+    f.love = runLove(kRows[r], why);
+    if (f.love <= 0) std::printf("LOVE did not run: %s\n", why.c_str());
+  }
+}
+
+void drawRows(Qeldrin& q, uint32_t effect, int runs, bool love, EngineResult& out) {
   q.setShader({effect});
-  // Plain-coloured render-target textures, per size.
+  // Plain-coloured textures loaded from image files, as scripts have them (a render-target
+  // texture costs llvmpipe more to sample from): each is cleared as a target, saved and
+  // loaded back.
   std::vector<TextureMgr::TexHandle> keep;
   auto texturesFor = [&](int side, int count) {
     std::vector<uint32_t> ids;
+    TextureMgr* textures = TextureMgr::instance();
     for (int k = 0; k < count; ++k) {
-      TextureMgr::TexHandle t = TextureMgr::instance()->create_blank(exponentOf(side), qxgfx::D3DFMT_A8R8G8B8);
+      TextureMgr::TexHandle t = textures->create_blank(exponentOf(side), qxgfx::D3DFMT_A8R8G8B8);
       if (!t.isValid()) return std::vector<uint32_t>{};
       q.setTargetTex(0, {t.value});
       q.clearColorBuffer(peer::textureColour(k));
       q.setTargetTex(0, {0});
-      ids.push_back(t.value);
-      keep.push_back(t);
+      const std::string name = "peer" + std::to_string(side) + "_" + std::to_string(k) + ".png";
+      TextureMgr::TexHandle image;
+      if (textures->saveAsFile(t.value, qcore::utf8ToUtf16("resource\\" + name)))
+        image = textures->load(qcore::utf8ToUtf16(name), 0, 0);
+      if (!image.isValid()) return std::vector<uint32_t>{};
+      ids.push_back(image.value);
+      keep.push_back(image);
     }
     return ids;
   };
@@ -199,12 +226,13 @@ void drawRows(Qeldrin& q, uint32_t effect, int runs, EngineResult& out) {
       Figures f;
       f.engine = peer::kFrames / s;
       f.allocations = double(gAllocations.load()) / peer::kFrames;
+      runPeers(r, love, f);
       out.rows[r].push_back(f);
     }
   }
 }
 
-void runEngine(int runs, EngineResult& out) {
+void runEngine(int runs, bool love, EngineResult& out) {
   char pattern[] = "/tmp/qx-peer-XXXXXX";
   if (!mkdtemp(pattern)) return;
   const std::filesystem::path root = pattern;
@@ -229,7 +257,7 @@ void runEngine(int runs, EngineResult& out) {
       if (!q.has_window() || !fx.isValid())
         out.error = "no window or effect";
       else
-        drawRows(q, fx.value, runs, out);
+        drawRows(q, fx.value, runs, love, out);
     }
     files.unmount();
     detachThreadLane();
@@ -339,29 +367,28 @@ void quadsBesideLove(benchmark::State& state) {
   std::vector<double> engine[kRowCount], loveFps[kRowCount], floorFps[kRowCount], allocs[kRowCount];
   for (auto _ : state) {
     EngineResult result;
-    if (peerWanted("engine")) runEngine(runs, result);
+    if (peerWanted("engine")) {
+      runEngine(runs, love, result);
+    } else {
+      for (int run = 0; run < runs; ++run) {
+        for (int r = 0; r < kRowCount; ++r) {
+          if (!rowWanted(r)) continue;
+          Figures f;
+          runPeers(r, love, f);
+          result.rows[r].push_back(f);
+        }
+      }
+    }
     if (!result.error.empty()) {
       state.SkipWithError(result.error.c_str());
       return;
     }
     for (int r = 0; r < kRowCount; ++r) {
       for (const Figures& f : result.rows[r]) {
-        engine[r].push_back(f.engine);
-        allocs[r].push_back(f.allocations);
-      }
-    }
-    for (int run = 0; run < runs; ++run) {
-      for (int r = 0; r < kRowCount; ++r) {
-        if (!rowWanted(r)) continue;
-        std::string why;
-        const double f = peerWanted("floor") ? peer::runFloor(kRows[r], why) : 0;
-        if (f > 0) floorFps[r].push_back(f);
-        else if (peerWanted("floor")) std::printf("the floor did not run: %s\n", why.c_str());
-        if (!love || !peerWanted("love")) continue;
-        why.clear();
-        const double l = runLove(kRows[r], why);
-        if (l > 0) loveFps[r].push_back(l);
-        else std::printf("LOVE did not run: %s\n", why.c_str());
+        if (f.engine > 0) engine[r].push_back(f.engine);
+        if (f.engine > 0) allocs[r].push_back(f.allocations);
+        if (f.love > 0) loveFps[r].push_back(f.love);
+        if (f.floor > 0) floorFps[r].push_back(f.floor);
       }
     }
   }
