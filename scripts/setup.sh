@@ -21,6 +21,7 @@ packages=(
   python3 python3-oauthlib openssl
   locales xdg-utils
   clang libclang-rt-14-dev
+  love linux-perf
 )
 
 missing=()

@@ -180,11 +180,13 @@ class Qeldrin final : public DSortCBack, public IDTagQ, public IDrawContext {
   int32_t drawMode_ = 0;
   PrimBatcher batcher_;
   std::map<std::string, DrawList, std::less<>> lists_;
+  std::vector<DSortAlg*> chainView_;  // the flushed list's chain, reused across flushes
 
   std::string tech_;
   DrawList* current_ = nullptr;
   int32_t pass_ = -2;
   Mat43 world_;
+  bool worldIdentity_ = true;  // world_ is the identity (checked once per change)
   CamMgr::CamHandle camera_;
   Vec3 eye_{}, axes_[3]{};
   TextureMgr::TexHandle targets_[4];

@@ -118,11 +118,10 @@ void Qeldrin::set_dsort(std::string_view name, qxbind::StackArg list) {
 
 void Qeldrin::flushList(const std::string& name, DrawList& list) {
   if (list.entries.empty() || drawing_) return;
-  std::vector<DSortAlg*> chain;
-  chain.reserve(list.chain.size());
-  for (auto& a : list.chain) chain.push_back(a.get());
+  chainView_.clear();
+  for (auto& a : list.chain) chainView_.push_back(a.get());
   drawing_ = true;
-  drawSorted(name, list.entries, chain, *this);
+  drawSorted(name, list.entries, chainView_, *this);
   drawing_ = false;
   list.entries.clear();
 }
@@ -251,21 +250,29 @@ uint32_t Qeldrin::drawRun(DrawEntry* first, DrawEntry* end, uint32_t key) {
       if (batcher_.queuedVertices()) batcher_.flush(*this);
     } else {
       drawMode_ = flag ? 3 : 2;
-      for (DrawEntry* it = b; it != e; ++it) {
+      for (DrawEntry* it = b; it != e;) {
+        // Consecutive entries of one object share one lock of its item.
+        DrawEntry* same = it + 1;
+        while (same != e && same->item.value == it->item.value) ++same;
         ItemLock item(it->item.value);
-        if (!item) continue;
-        ProfScope scope("cbD_UP");
-        DrawCallArgs args{it->passWord, flag ? 0u : 0xFFFFFFFFu};
-        if (it->stateKey != key) {
-          if (batcher_.queuedVertices()) batcher_.flush(*this);
-          key = it->stateKey;
-          resetObjectDefaults();
-          item->callTypeFn3(&args, this);
-          batcher_.markDirty();
+        if (!item) {
+          it = same;
+          continue;
         }
-        key &= args.keepMask;
-        resetWorld();
-        item->callTypeFn2(&args, this);
+        for (; it != same; ++it) {
+          ProfScope scope("cbD_UP");
+          DrawCallArgs args{it->passWord, flag ? 0u : 0xFFFFFFFFu};
+          if (it->stateKey != key) {
+            if (batcher_.queuedVertices()) batcher_.flush(*this);
+            key = it->stateKey;
+            resetObjectDefaults();
+            item->callTypeFn3(&args, this);
+            batcher_.markDirty();
+          }
+          key &= args.keepMask;
+          resetWorld();
+          item->callTypeFn2(&args, this);
+        }
       }
       batcher_.flush(*this);
     }

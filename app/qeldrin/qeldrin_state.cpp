@@ -65,6 +65,7 @@ TextureMgr::TexHandle Qeldrin::setTargetTex(int32_t index, qxbind::ObjectRef tex
 
 void Qeldrin::setWorldMatrix(const float m[12]) {
   std::memcpy(world_.m, m, sizeof world_.m);
+  worldIdentity_ = isIdentity(world_);
   worldDirty_ = 0xFFFFFFFFu;
 }
 
@@ -221,8 +222,9 @@ void Qeldrin::resetObjectDefaults() {
 }
 
 void Qeldrin::resetWorld() {
-  if (isIdentity(world_)) return;
+  if (worldIdentity_) return;
   world_ = Mat43();
+  worldIdentity_ = true;
   worldDirty_ = 0xFFFFFFFFu;
 }
 

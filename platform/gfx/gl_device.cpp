@@ -3,6 +3,8 @@
 // at framebuffer row 0, so every image (textures, render targets, the back buffer) is
 // stored top row first, exactly as Direct3D lays it out in memory, and viewport and
 // scissor rectangles counted from the top map to GL unchanged.
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -639,7 +641,22 @@ bool GLDevice::doReadRenderTarget(Surface* rt, Surface* dest) {
   return glGetError() == GL_NO_ERROR;
 }
 
+// A software rasteriser (llvmpipe) mallocs its binned scene and its vertex and buffer
+// storage afresh every frame and frees it when the frame is drawn. With glibc's default
+// thresholds that memory goes back to the kernel each time and comes back through page
+// faults the next frame, which costs the drawing thread more than the engine's own work.
+// Keeping freed memory in the process ends that; the heap stays at its high-water mark.
+static void keepFreedMemory() {
+  static const bool done = [] {
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    return true;
+  }();
+  (void)done;
+}
+
 Ref<Device> createGLDevice(const GLDeviceParams& params, std::string* error) {
+  keepFreedMemory();
   std::unique_ptr<GLContext> ctx = params.sdlWindow ? createSdlWindowContext(params.sdlWindow, params.vsync, error)
                                                     : createOffscreenContext(error);
   if (!ctx) return nullptr;

@@ -1,5 +1,6 @@
 #include "render/device/prim_batcher.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "render/device/device_mgr.h"
@@ -20,6 +21,22 @@ uint32_t batchPrimCount(uint32_t type, uint32_t indices) {
 }
 
 }  // namespace
+
+template <class T>
+T* PrimBatcher::Staging<T>::extend(size_t n) {
+  if (n > capacity - size) {
+    const size_t needed = size + n;
+    size_t grown = std::max<size_t>(capacity * 2, 1024);
+    while (grown < needed) grown *= 2;
+    std::unique_ptr<T[]> fresh(new T[grown]);
+    if (size) std::memcpy(fresh.get(), data.get(), size * sizeof(T));
+    data = std::move(fresh);
+    capacity = grown;
+  }
+  T* at = data.get() + size;
+  size += n;
+  return at;
+}
 
 PrimBatcher::PrimBatcher() {
   for (VertexStream& s : vertices_.streams) s.buffer.useBatchGrowth();
@@ -54,13 +71,12 @@ bool PrimBatcher::submit(uint32_t primType, const void* const* streams, uint32_t
   if (indexCount) {
     // Indices are written first: a run whose indices leave its own vertices would make
     // the GPU read outside the buffers, so it is dropped before anything else is queued.
-    const size_t at = indices_.cpu.size();
-    indices_.cpu.resize(at + indexCount);
-    uint16_t* written = indices_.cpu.data() + at;
+    const size_t at = indices_.cpu.size;
+    uint16_t* written = indices_.cpu.extend(indexCount);
     indexWriter.copy(written, indexCount, base);
     for (uint32_t i = 0; i < indexCount; ++i) {
       if (written[i] < base || written[i] - base >= vertexCount) {
-        indices_.cpu.resize(at);
+        indices_.cpu.size = at;
         return false;
       }
     }
@@ -74,12 +90,11 @@ bool PrimBatcher::submit(uint32_t primType, const void* const* streams, uint32_t
   for (uint32_t i = 0; i < vertices_.active; ++i) {
     VertexStream& s = vertices_.streams[i];
     const size_t bytes = size_t(s.stride) * vertexCount;
-    const size_t at = s.cpu.size();
-    s.cpu.resize(at + bytes);
+    uint8_t* at = s.cpu.extend(bytes);
     if (i < streamCount && streams && streams[i])
-      std::memcpy(s.cpu.data() + at, streams[i], bytes);
+      std::memcpy(at, streams[i], bytes);
     else
-      std::memset(s.cpu.data() + at, 0, bytes);
+      std::memset(at, 0, bytes);
   }
   vertices_.count += vertexCount;
   return true;
@@ -93,10 +108,10 @@ bool PrimBatcher::upload() {
   for (uint32_t i = 0; i < vertices_.active; ++i) {
     VertexStream& s = vertices_.streams[i];
     if (!fit) s.buffer.reset();
-    if (s.stride && !s.buffer.append(s.cpu.data(), vertices_.count)) return false;
+    if (s.stride && !s.buffer.append(s.cpu.data.get(), vertices_.count)) return false;
   }
   TP_Index& ib = indices_.buffer;
-  return ib.append(indices_.cpu.data(), indices_.count);
+  return ib.append(indices_.cpu.data.get(), indices_.count);
 }
 
 void PrimBatcher::flush(IDrawContext& ctx) {

@@ -3,7 +3,7 @@
 // vertex format with one DrawIndexedPrimitive.
 #pragma once
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "render/device/draw_context.h"
 #include "render/device/dyn_buffer.h"
@@ -33,8 +33,18 @@ class PrimBatcher {
   uint32_t queuedIndices() const { return indices_.count; }
 
  private:
+  // A growable array whose new elements are left for the caller to write (a vector
+  // would zero them first); its storage is kept across flushes.
+  template <class T>
+  struct Staging {
+    std::unique_ptr<T[]> data;
+    size_t size = 0, capacity = 0;
+    // Room for n more elements at the end, or null when the size would overflow.
+    T* extend(size_t n);
+    void clear() { size = 0; }
+  };
   struct VertexStream {
-    std::vector<uint8_t> cpu;
+    Staging<uint8_t> cpu;
     TP_Vert buffer;
     uint32_t stride = 0;
   };
@@ -46,7 +56,7 @@ class PrimBatcher {
   };
   struct IndexSet {
     uint32_t count = 0;
-    std::vector<uint16_t> cpu;
+    Staging<uint16_t> cpu;
     TP_Index buffer;
   };
 

@@ -41,6 +41,9 @@ class DSortCBack {
 int64_t drawSorted(std::string_view listName, std::span<DrawEntry> entries, std::span<DSortAlg* const> chain,
                    DSortCBack& callback);
 
+// Sets every entry's state key (drawEntryStateKey).
+void setStateKeys(std::span<DrawEntry> entries);
+
 // One level of the walk: the algorithm at chain[pos] sorts the run and each of its runs
 // is walked with the next one; past the chain's end the run is drawn.
 uint32_t traverseSortChain(DSortCBack& callback, uint32_t value, DrawRun run, std::span<DSortAlg* const> chain,

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "render/device/prim_batcher.h"
 #include "tests/gfx/rec_fixture.h"
@@ -78,6 +79,38 @@ class BatcherTest : public qxtest::RecDeviceTest {
   Tex3 zeroUV[3] = {};
   const void* zeros[2] = {zeroPos, zeroUV};
 };
+
+// A batch whose upload fails (buffers cannot be locked off the device's thread) is
+// dropped without binding or drawing anything; the context still updates its values.
+TEST_F(BatcherTest, AFailedUploadDrawsNothingAndDropsTheBatch) {
+  ASSERT_TRUE(submitQuad(1));
+  const int binds = ctx.binds;
+  std::thread([&] { batcher.flush(ctx); }).join();
+  EXPECT_EQ(ctx.applies, 0);
+  EXPECT_EQ(ctx.binds, binds + 1);
+  EXPECT_EQ(batcher.queuedVertices(), 0u);
+  EXPECT_TRUE(rec->draws.empty());
+  ASSERT_TRUE(submitQuad(2));
+  batcher.flush(ctx);
+  EXPECT_EQ(rec->draws.size(), 1u) << "the next batch draws as usual";
+}
+
+// A batch of fewer streams than the last one binds null for the streams it does not use,
+// even when the format keeps a stride for them.
+TEST_F(BatcherTest, StreamsPastTheBatchsOwnAreUnbound) {
+  ASSERT_TRUE(submitQuad(1));
+  batcher.flush(ctx);
+  ASSERT_NE(ctx.streamIds[1], 0u);
+  PosColor pos[4] = {};
+  static const uint16_t quad[] = {0, 1, 2, 0, 2, 3};
+  IdxCopy idx(quad);
+  const void* one[] = {pos};
+  ASSERT_TRUE(batcher.submit(D3DPT_TRIANGLELIST, one, 1, ctx, 4, 2, idx));
+  batcher.flush(ctx);
+  EXPECT_NE(ctx.streamIds[0], 0u);
+  EXPECT_EQ(ctx.streamIds[1], 0u);
+  EXPECT_EQ(ctx.streamStride[1], 0u);
+}
 
 TEST_F(BatcherTest, RunsOfOneTypeAndFormatDrawOnce) {
   ASSERT_TRUE(submitQuad(1));

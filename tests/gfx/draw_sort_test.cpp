@@ -93,6 +93,59 @@ TEST(DrawSorted, StateKeysAreSetBeforeTheSelection) {
   EXPECT_EQ(drawEntryStateKey(same), cb.keysAtSelect[3]);
 }
 
+// Entries that repeat the one before them take its key without a checksum of their own:
+// every key must still be the checksum of its entry's first eleven words.
+TEST(DrawSorted, RepeatedEntriesShareKeysThatAreStillTheirChecksums) {
+  DrawEntry base = sixEntries()[0];
+  DrawKey::init(base.key, 2, 0);
+  base.textures[0] = kesto::HdlBase(0x4321);
+  std::vector<DrawEntry> entries;
+  for (int word = 0; word < 15; ++word) {
+    DrawEntry changed = base;
+    reinterpret_cast<uint32_t*>(&changed)[word] += 0x10001;
+    entries.push_back(base);
+    entries.push_back(base);
+    entries.push_back(changed);
+    entries.push_back(changed);
+  }
+  for (DrawEntry& e : entries) e.stateKey = 0xBAD;  // stale keys from an earlier flush
+  setStateKeys(entries);
+  for (size_t i = 0; i < entries.size(); ++i)
+    EXPECT_EQ(entries[i].stateKey, GetMemCRC32(&entries[i], 44)) << "entry " << i << ", word " << i / 4;
+  EXPECT_NE(entries[2].stateKey, entries[1].stateKey);
+  EXPECT_EQ(entries[46].stateKey, entries[45].stateKey) << "a changed sort distance keeps the key";
+}
+
+// A draw callback that starts another sorted draw (a widget drawing into a texture
+// mid-flush) must leave the outer walk's runs as they were.
+class Nesting : public Recorder {
+ public:
+  std::vector<DrawEntry> inner = sixEntries();
+  SplitBy byPrim{&DrawEntry::primType}, byTransp{&DrawEntry::transparency};
+  Recorder innerLog;
+  bool nested = false;
+  uint32_t drawRun(DrawEntry* first, DrawEntry* end, uint32_t value) override {
+    if (!nested) {
+      nested = true;
+      DSortAlg* chain[] = {&byPrim, &byTransp};
+      drawSorted("inner", inner, chain, innerLog);
+    }
+    return Recorder::drawRun(first, end, value);
+  }
+};
+
+TEST(DrawSorted, ACallbackMayStartAnotherSortedDraw) {
+  auto entries = sixEntries();
+  SplitBy byTransp(&DrawEntry::transparency), byPrim(&DrawEntry::primType);
+  DSortAlg* chain[] = {&byTransp, &byPrim};
+  Nesting cb;
+  EXPECT_EQ(drawSorted("hud", entries, chain, cb), 4);
+  EXPECT_EQ(cb.log, (std::vector<std::string>{"select hud 6", "begin 0", "draw v0: 3 5", "draw v1: 1",
+                                              "draw v2: 2", "draw v3: 0 4"}));
+  EXPECT_EQ(cb.innerLog.log, (std::vector<std::string>{"select inner 6", "begin 0", "draw v0: 3 5", "draw v1: 2",
+                                                       "draw v2: 1", "draw v3: 0 4"}));
+}
+
 TEST(DrawSorted, NothingToDrawAndRefusedSelections) {
   Recorder cb;
   std::vector<DrawEntry> none;

@@ -58,6 +58,22 @@ TEST_F(QeldrinTest, ChainsGiveRunsInTheirOrderAndMaterialsOncePerRunOfEqualKeys)
   EXPECT_EQ(order, (std::vector<std::string>{"Do2 m1", "Do0 m1", "Do3 m1", "Do1 m1"}));
 }
 
+// An object's consecutive entries are drawn under one lock of its item; each still gets
+// its own draw callback and its material only when the key changes.
+TEST_F(QeldrinTest, RunsOfOneObjectsEntriesKeepTheirOrderAndMaterials) {
+  ASSERT_TRUE(q->set_tech("T"));
+  std::vector<DrawEntry> mine = {batched(0, 7), batched(0, 7), batched(0, 9)};
+  for (uint32_t i = 0; i < 3; ++i) mine[i].passWord = i;
+  object("a", mine);
+  object("b", {batched(0, 9)});
+  queue({"a", "b", "a"});
+  q->flush_drawAll(true);
+  EXPECT_EQ(callLog(), (std::vector<std::string>{"Ma p0", "Da m2", "Da m2", "Ma p2", "Da m2", "Db m2", "Ma p0",
+                                                 "Da m2", "Da m2", "Ma p2", "Da m2"}))
+      << "b shares a's last key: no material of its own";
+  EXPECT_EQ(deviceDraws(), 4u) << "a batch per material";
+}
+
 TEST_F(QeldrinTest, ParametersReachTheEffectOnlyWhenChanged) {
   ASSERT_TRUE(q->set_tech("T"));
   const ParamValue* colourDefault = q->currentList()->table.find("colour");
@@ -333,6 +349,9 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
   std::vector<DrawRun> runs;
   q->list("U")->chain[0]->sort(prims.data(), prims.data() + 2, runs);
   EXPECT_EQ(runs.at(0).first->passWord, 0u) << "true: the smaller primitive type first";
+  q->set_dsort("U", {L, pushValue(L, "{2, true, 1}")});
+  ASSERT_EQ(q->list("U")->chain.size(), 2u) << "the array's last element is read too";
+  EXPECT_NE(dynamic_cast<SA_Texture*>(q->list("U")->chain[1].get()), nullptr);
   q->set_dsort("U", {L, pushValue(L, "{}")});
   EXPECT_TRUE(q->list("U")->chain.empty()) << "a second call replaces the chain";
   q->set_dsort("Missing", {L, pushValue(L, "{1}")});

@@ -1,0 +1,15 @@
+// The floor: the row's quads drawn from one prebuilt static buffer, one draw call per
+// texture, by a bare loop over the GL device (offscreen, no window, nothing else per
+// frame but a clear and the finish that ends it). What no engine drawing these quads
+// through llvmpipe can beat.
+#pragma once
+#include <string>
+
+#include "bench/peers/peer_scene.h"
+
+namespace peer {
+
+// Frames per second, or a negative value with the reason in why.
+double runFloor(const Row& row, std::string& why);
+
+}  // namespace peer
