@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -268,6 +269,22 @@ TEST(ScriptApiModel, ManagersHaveTheIdsOfTheirKinds) {
   EXPECT_EQ(scriptapi::managerIdOf("TextureMgr"), 3);
   EXPECT_EQ(scriptapi::managerIdOf("CamMgr"), 8);
   EXPECT_EQ(scriptapi::managerIdOf("HUDText"), -1);
+}
+
+TEST(ScriptApiModel, EachClassSaysHowScriptsGetOne) {
+  std::map<std::string, std::string> made;
+  for (const scriptapi::StepApi& s : scriptapi::apiModel())
+    for (const ClassApi& c : s.classes) made[c.name] = c.made;
+  // By the maker's result kind, by its name, and by the extensions createRes takes.
+  EXPECT_EQ(made["Gobj"], "Made by `GobjMgr.newGobj(...)`.");
+  EXPECT_EQ(made["CamData"], "Made by `CamMgr.create(...)`.");
+  EXPECT_EQ(made["MtlData"], "Made by `QX.createRes(file)` for a file named \".mtl\".");
+  EXPECT_EQ(made["GobjMgr"], "Not made by scripts: the class table `GobjMgr` itself is the manager.");
+  EXPECT_EQ(made["SockMgr"], "Not made by scripts: the class table `SockMgr` itself is the one engine object.");
+  EXPECT_EQ(made["Qeldrin"],
+            "`Qeldrin.new(...)`, or `Qeldrin.newS(...)` for an object of this thread only (both call `init` with the "
+            "arguments).");
+  EXPECT_EQ(made["GUIConsole"], "`GUIConsole.new(...)`, or `GUIConsole.newS(...)` for an object of this thread only.");
 }
 
 TEST(ScriptApiModel, TheProgramsNotesAndQXDeclarationsHold) {

@@ -52,6 +52,14 @@ bool has(const ClassApi& c, const char* name) {
   return false;
 }
 
+// A manager method that hands back an object of the resource class (by its signature),
+// or one named as the managers name their makers.
+bool makes(const EntryDesc& e, const ClassApi& resource) {
+  for (const qxbind::KindDesc& k : e.results)
+    if (k.objectKey && k.objectKey == resource.key) return true;
+  return e.name == "create" || e.name == "load";
+}
+
 std::string constructorText(const ClassApi& c) {
   const std::string n = c.name;
   std::string by = has(c, "init")   ? " (both call `init` with the arguments)"
@@ -125,8 +133,9 @@ std::vector<StepApi> apiModel() {
           m.managerId = r.managerId = managerIdOf(m.name);
           m.made = "Not made by scripts: the class table `" + m.name + "` itself is the manager.";
           std::string ways;
-          for (const char* f : {"create", "load", "newCUC"})
-            if (has(m, f)) ways += std::string(ways.empty() ? "" : " or ") + "`" + m.name + "." + f + "(...)`";
+          for (const EntryDesc& e : m.entries)
+            if (!e.field && makes(e, r))
+              ways += std::string(ways.empty() ? "" : " or ") + "`" + m.name + "." + e.name + "(...)`";
           const std::string ext = extensionsOf(m.managerId);
           if (!ext.empty())
             ways += std::string(ways.empty() ? "" : ", or ") + "`QX.createRes(file)` for a file named " + ext;
