@@ -63,6 +63,31 @@ std::string kindsText(const std::vector<qxbind::KindDesc>& kinds, const std::vec
 
 bool known(const qxbind::KindDesc& k) { return k.kind || k.objectKey; }
 
+// The words a declared kind may use: the glue's kinds, the script values a method reads or
+// pushes itself, and the bound classes. A misspelt kind is an error, not a new kind.
+bool isKindWord(const std::string& word, const std::vector<StepApi>& model) {
+  static const std::set<std::string> kWords = {"number",   "integer",   "boolean", "string",  "vec3",  "vec4",
+                                               "quat",     "QXInteger", "object",  "colour",  "table", "function",
+                                               "userdata", "plane",     "nil",     "nothing", "self"};
+  if (kWords.count(word)) return true;
+  for (const StepApi& s : model)
+    for (const ClassApi& c : s.classes)
+      if (c.name == word) return true;
+  return false;
+}
+
+// Each "a or b" of a declaration ("a or b, c" for results); "..." and a kind's own
+// arguments are not kinds.
+std::vector<std::string> unknownKinds(const std::string& declared, const std::vector<StepApi>& model) {
+  std::vector<std::string> out;
+  std::string rest = declared + " or ";
+  for (size_t at; (at = rest.find(" or ")) != std::string::npos; rest = rest.substr(at + 4)) {
+    for (const std::string& word : splitList(rest.substr(0, at).c_str()))
+      if (!word.empty() && !isKindWord(word, model)) out.push_back(word);
+  }
+  return out;
+}
+
 }  // namespace
 
 EntryDoc documentEntry(const ClassApi& c, const EntryDesc& e, const std::vector<StepApi>& model,
@@ -88,6 +113,7 @@ EntryDoc documentEntry(const ClassApi& c, const EntryDesc& e, const std::vector<
   }
   for (size_t i = 0; i < std::max(arity, names.size()); ++i) {
     ArgDoc a = i < names.size() ? parseArg(names[i]) : ArgDoc{};
+    for (const std::string& w : unknownKinds(a.kind, model)) problem("argument " + a.name + ": no kind \"" + w + "\"");
     if (i < arity) {
       const qxbind::KindDesc& k = e.args[i];
       if (known(k)) {
@@ -107,6 +133,9 @@ EntryDoc documentEntry(const ClassApi& c, const EntryDesc& e, const std::vector<
   }
 
   const bool declared = note && note->results;
+  if (declared) {
+    for (const std::string& w : unknownKinds(note->results, model)) problem("no kind \"" + w + "\"");
+  }
   switch (e.result) {
     case EntryDesc::Result::self:
       d.results = "self";
@@ -137,9 +166,13 @@ std::vector<FunctionApi> qxFunctions(std::vector<std::string>& problems) {
     for (const std::string& token : splitList(doc.args)) {
       f.args.push_back(parseArg(token));
       if (f.args.back().kind.empty()) problems.push_back("QX." + name + ": argument " + token + " has no kind");
+      for (const std::string& w : unknownKinds(f.args.back().kind, {}))
+        problems.push_back("QX." + name + ": no kind \"" + w + "\"");
     }
     f.results = doc.results ? doc.results : "";
     if (f.results.empty()) problems.push_back("QX." + name + ": no results declared");
+    for (const std::string& w : unknownKinds(f.results, {}))
+      problems.push_back("QX." + name + ": no kind \"" + w + "\"");
     f.text = doc.text ? doc.text : "";
     out.push_back(std::move(f));
   }
