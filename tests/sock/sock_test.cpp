@@ -514,6 +514,25 @@ TEST_F(SockTest, ATlsSendToAPeerThatWentAwayGivesTheSystemError) {
   tls.term();
 }
 
+// The shared TLS context lives while a worker holds it; the first one after the last has
+// ended reads the trust store (SSL_CERT_FILE here) again.
+TEST_F(SockTest, TheTrustStoreIsReadAgainOnceTheLastTlsWorkerEnded) {
+  qxnet::LoopPeer good(answer(reply("secure")), file("server.pem"), file("server.key"));
+  for (const std::string store : {"ca.pem", "self.pem", "ca.pem"}) {
+    SCOPED_TRACE(store);
+    setenv("SSL_CERT_FILE", file(store.c_str()).c_str(), 1);
+    SThP_SSL tls;
+    std::string why;
+    ASSERT_TRUE(tls.init(why)) << why;
+    qxnet::AbortEvent abort;
+    qxnet::NetError err;
+    EXPECT_EQ(tls.connect("localhost", good.port(), abort, 5000, err), store == "ca.pem") << err.detail;
+    EXPECT_EQ(err.kind, store == "ca.pem" ? F::none : F::untrusted);
+    tls.term();
+  }
+  setenv("SSL_CERT_FILE", file("ca.pem").c_str(), 1);
+}
+
 // At most kMaxStreamWorkers streams run at once; a further one waits for a free worker.
 TEST_F(SockTest, StreamsBeyondTheCapWaitForAFreeWorker) {
   constexpr int kMax = SThMgr::kMaxStreamWorkers;
