@@ -72,6 +72,9 @@ TEST(UrlParts, HostPathAndPort) {
       {"http://h:000080/", 0}, {"http://[::1]:65535/", 65535}, {"http://[::1]:000080/", 0},
       {"http://[::1]:12a/", 0}, {"http://[::1]:/", 0}, {"http://[::1/", 0}, {"http://[::1]x/", 0}};
   for (auto& [url, port] : ports) EXPECT_EQ(url_extractPort_C(url), port) << url;
+  for (const char* bad : {"http:///x", "http://:80/x", "http://h:0/x", "http://h:99999/x"}) {
+    EXPECT_FALSE(url_extractHost_C(bad, host, sizeof host)) << bad;
+  }
 }
 
 TEST(UrlParts, ControlCharactersAndSpacesNeverReachTheParts) {
