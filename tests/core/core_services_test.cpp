@@ -48,6 +48,8 @@ TEST(Checksum, KnownVectorsAndBase64Bounds) {
 TEST(UrlEncoding, ReservedCharactersAndNoEscapeSplitAtTheEnd) {
   EXPECT_EQ(qcore::urlEncode("a b+c&d=e/f-._~Zz09"), "a%20b%2Bc%26d%3De%2Ff-._~Zz09");
   EXPECT_EQ(qcore::urlEncode("\xE3\x81\x82"), "%E3%81%82");
+  // The bytes on either side of each unreserved range.
+  EXPECT_EQ(qcore::urlEncode("/09:@AZ[`az{"), "%2F09%3A%40AZ%5B%60az%7B");
   EXPECT_EQ(qcore::urlDecode("a%20b+c%zz%4", true), "a b c%zz%4");
   char out[5];
   size_t n = url_encode(out, sizeof out, "ab c", 4);
@@ -66,8 +68,13 @@ TEST(UrlParts, HostPathAndPort) {
   const std::pair<const char*, int> ports[] = {
       {"http://api.example.com/", 80}, {"https://api.example.com/", 443},
       {"http://user:pw@127.0.0.1:8080/x", 8080}, {"http://h:99999/", 0},
-      {"http://h:12a/", 0}, {"http:///", 0}, {"nonsense", 0}};
+      {"http://h:12a/", 0}, {"http:///", 0}, {"nonsense", 0}, {"http://h:65535/", 65535},
+      {"http://h:000080/", 0}, {"http://[::1]:65535/", 65535}, {"http://[::1]:000080/", 0},
+      {"http://[::1]:12a/", 0}, {"http://[::1]:/", 0}, {"http://[::1/", 0}, {"http://[::1]x/", 0}};
   for (auto& [url, port] : ports) EXPECT_EQ(url_extractPort_C(url), port) << url;
+  for (const char* bad : {"http:///x", "http://:80/x", "http://h:0/x", "http://h:99999/x"}) {
+    EXPECT_FALSE(url_extractHost_C(bad, host, sizeof host)) << bad;
+  }
 }
 
 TEST(UrlParts, ControlCharactersAndSpacesNeverReachTheParts) {

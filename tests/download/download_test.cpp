@@ -77,6 +77,40 @@ TEST_F(DownloadTest, OnlyAGoodRawReplyIsWritten) {
   EXPECT_FALSE(saveDownload(qcore::utf8ToUtf16((dir_ / "null").string()), true, nullptr, 0));
 }
 
+// A folder whose files can be created but not opened for writing (a disk that filled, a
+// permission that changed after the download was queued).
+class UnwritableFolder : public qx::IFiles {
+ public:
+  explicit UnwritableFolder(qx::IFiles* folder) : folder_(folder) {}
+  std::unique_ptr<qx::ibitstream> openRead(std::u16string_view n) override { return folder_->openRead(n); }
+  FileData readWhole(std::u16string_view n, uint32_t flag) override { return folder_->readWhole(n, flag); }
+  int32_t size(std::u16string_view n) override { return folder_->size(n); }
+  std::unique_ptr<qx::obitstream> openWrite(std::u16string_view, bool) override { return nullptr; }
+  int32_t writeWhole(std::u16string_view, bool, const void*, uint32_t) override { return -1; }
+  bool create(std::u16string_view n, bool overwrite) override { return folder_->create(n, overwrite); }
+  bool rename(std::u16string_view from, std::u16string_view to) override { return folder_->rename(from, to); }
+  bool remove(std::u16string_view n) override { return folder_->remove(n); }
+
+ private:
+  qx::IFiles* folder_;
+};
+
+TEST_F(DownloadTest, AFileThatCannotBeOpenedIsAFailure) {
+  qx::FileRegistry unwritable;
+  unwritable.mountWrite(std::make_unique<UnwritableFolder>(files_.writeTarget(0)));
+  attached_.reset();
+  attached_ = std::make_unique<AttachedFileSources>(unwritable);
+  const std::string data = reply("200 OK", "image/png", "\x89PNG");
+  for (bool overwrite : {false, true}) {
+    SCOPED_TRACE(overwrite);
+    put("u", overwrite ? "old" : "");
+    EXPECT_FALSE(saveDownload(qcore::utf8ToUtf16((dir_ / "u").string()), overwrite, data.data(),
+                              static_cast<uint32_t>(data.size())));
+    EXPECT_EQ(read("u"), overwrite ? "old" : "");
+  }
+  attached_.reset();
+}
+
 TEST(DownloadPortTest, TheURLsOwnPortElseTheManagersDefault) {
   const struct {
     const char* url;

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include "net/sock/sth_mgr.h"
 #include "platform/net/resolver.h"
 #include "platform/net_peer/loop_peer.h"
+#include "script/lua/script_report.h"
 
 namespace {
 
@@ -318,6 +320,8 @@ TEST_F(SockTest, EveryEndWithoutAReplyIsToldOnceWithItsReason) {
       {"unknown name", &plain, "nowhere.qx.test", fine.port(), "", F::resolve},
       {"lookup beyond the connect limit", &plain, "late.qx.test", fine.port(), "", F::timeout},
       {"nothing listens", &plain, "127.0.0.1", nobody, "", F::refused},
+      // TCP to the broadcast address: the kernel refuses the connect at once, nothing is sent.
+      {"an address TCP cannot reach", &plain, "255.255.255.255", fine.port(), "", F::connectFailed},
       {"a peer that never answers", &plain, "127.0.0.1", quiet.port(), "", F::timeout},
       {"a send that stalls", &plain, "127.0.0.1", stalled.port(), big, F::timeout},
       {"a send to a peer that reset", &plain, "127.0.0.1", resetAtOnce.port(), big, F::sendFailed},
@@ -510,6 +514,25 @@ TEST_F(SockTest, ATlsSendToAPeerThatWentAwayGivesTheSystemError) {
   tls.term();
 }
 
+// The shared TLS context lives while a worker holds it; the first one after the last has
+// ended reads the trust store (SSL_CERT_FILE here) again.
+TEST_F(SockTest, TheTrustStoreIsReadAgainOnceTheLastTlsWorkerEnded) {
+  qxnet::LoopPeer good(answer(reply("secure")), file("server.pem"), file("server.key"));
+  for (const std::string store : {"ca.pem", "self.pem", "ca.pem"}) {
+    SCOPED_TRACE(store);
+    setenv("SSL_CERT_FILE", file(store.c_str()).c_str(), 1);
+    SThP_SSL tls;
+    std::string why;
+    ASSERT_TRUE(tls.init(why)) << why;
+    qxnet::AbortEvent abort;
+    qxnet::NetError err;
+    EXPECT_EQ(tls.connect("localhost", good.port(), abort, 5000, err), store == "ca.pem") << err.detail;
+    EXPECT_EQ(err.kind, store == "ca.pem" ? F::none : F::untrusted);
+    tls.term();
+  }
+  setenv("SSL_CERT_FILE", file("ca.pem").c_str(), 1);
+}
+
 // At most kMaxStreamWorkers streams run at once; a further one waits for a free worker.
 TEST_F(SockTest, StreamsBeyondTheCapWaitForAFreeWorker) {
   constexpr int kMax = SThMgr::kMaxStreamWorkers;
@@ -527,6 +550,43 @@ TEST_F(SockTest, StreamsBeyondTheCapWaitForAFreeWorker) {
   EXPECT_EQ(plain.cancel(streams.front().id), 0);
   EXPECT_TRUE(waitFor([&] { return hold.accepted() == kMax + 1; }));
   EXPECT_EQ(plain.nThread(), 1 + kMax);
+}
+
+// A transport that cannot start (as TLS without its context): the reason is logged, since
+// its jobs only learn that there is no transport.
+class CannotStart : public SThP_RAW {
+ public:
+  bool init(std::string& why) override {
+    why = "no transport here";
+    return false;
+  }
+};
+
+TEST_F(SockTest, AWorkerThatCannotStartLogsWhyAndOnlyThen) {
+  std::mutex m;
+  std::vector<std::string> lines;
+  setScriptDebugLogSink([&](std::string_view line) {
+    std::lock_guard<std::mutex> l(m);
+    lines.emplace_back(line);
+  });
+  auto logged = [&](const std::string& text) {
+    std::lock_guard<std::mutex> l(m);
+    return std::count(lines.begin(), lines.end(), text);
+  };
+  qxnet::LoopPeer peer(answer(reply("ok")));
+  {
+    SThMgrT<CannotStart> broken;
+    EXPECT_TRUE(waitFor([&] { return logged("socket job 00000000: no transport here") == 1; }));
+  }
+  {
+    SockMgr fine;
+    Job j = send(fine, "127.0.0.1", peer.port());
+    ASSERT_TRUE(j.seen->waitEnd());
+    EXPECT_EQ(j.seen->count(), 1u);
+  }
+  setScriptDebugLogSink(nullptr);
+  EXPECT_EQ(logged("socket job 00000000: no transport here"), 1);
+  EXPECT_EQ(logged("socket job 00000000: "), 0);  // a worker that started has nothing to say
 }
 
 // A transport whose first send moves nothing and asks to wait until the socket takes more.

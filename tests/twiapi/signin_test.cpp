@@ -121,6 +121,8 @@ TEST_F(TokenFileTest, FailedSaveKeepsTheOldFile) {
   EXPECT_FALSE(writeTokenFile((dir_ / "none" / "w.dat").string(), "abc", why));
   put("ac.dat", "old");
   fs::create_directory(dir_ / "ac.dat.tmp");  // the temporary file cannot be made
+  EXPECT_FALSE(writeTokenFile((dir_ / "ac.dat").string(), "abc", why));
+  EXPECT_EQ(why.rfind("cannot remove " + (dir_ / "ac.dat.tmp").string() + ": ", 0), 0u) << why;
   TwiAPI api;
   api.oauth().setToken("new", "newsecret");
   api.saveAcToken(u"ac.dat");

@@ -177,6 +177,12 @@ TEST(HttpLogTest, EntriesAreCutAndTheFileRollsOver) {
   ASSERT_TRUE(appendHttpLog(log, "third", 5));
   EXPECT_EQ(read(log), "third\r\n");
   EXPECT_TRUE(read(log + ".1").substr(0, cut.size() + 6) == cut + "next\r\n");
+  // A write that ends exactly at 1 MiB still fits.
+  fs::remove(log + ".1");
+  std::ofstream(log, std::ios::trunc | std::ios::binary) << std::string(kHttpLogFileMax - 6, 'y');
+  ASSERT_TRUE(appendHttpLog(log, "fits", 4));
+  EXPECT_EQ(fs::file_size(log), kHttpLogFileMax);
+  EXPECT_FALSE(fs::exists(log + ".1"));
   fs::remove_all(dir);
 }
 
