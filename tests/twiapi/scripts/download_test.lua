@@ -68,7 +68,9 @@ test("downloads without a reply or refused at once write nothing", function()
   check_eq(readFile(old), "keep")
 end)
 
--- The worker resolves (a stub DNS server answers late); the frame loop never waits for it.
+-- The worker resolves (a stub DNS server answers after 3 s); the frame loop never waits for it.
+-- The bound is loose so a loaded machine cannot fail it; a lookup on the caller's thread takes 3 s.
+local AT_ONCE_MS = 1000
 test("a download's lookup runs off the main thread and a name that does not resolve writes nothing", function()
   local cases = {
     { DIR .. "/late.png", "http://late.qx.test:" .. os.getenv("QX_PORT_PLAIN") .. "/files/pic.png", false, true },
@@ -80,7 +82,7 @@ test("a download's lookup runs off the main thread and a name that does not reso
   for i, c in ipairs(cases) do
     local before = twitest.nowMs()
     local id, ok = SockMgr:getFile_ntf(c[1], c[2], c[3], record)
-    check(twitest.nowMs() - before < 20)
+    check(twitest.nowMs() - before < AT_ONCE_MS)
     check_eq(ok, true)
     ids[i] = id
   end
@@ -108,7 +110,7 @@ test("getFile returns at once too; the worker fetches after the late answer", fu
   local path = DIR .. "/late2.png"
   local before = twitest.nowMs()
   local id, ok = SockMgr:getFile(path, "http://late.qx.test:" .. os.getenv("QX_PORT_PLAIN") .. "/files/pic.png", true)
-  check(twitest.nowMs() - before < 20)
+  check(twitest.nowMs() - before < AT_ONCE_MS)
   check_eq(ok, true)
   check_eq(SockMgr:isCompleted(id), false)
   E.pumpUntil(function() return SockMgr:isCompleted(id) end)
