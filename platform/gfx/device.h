@@ -365,6 +365,9 @@ struct GLDeviceParams {
   uint32_t width = 0;   // back-buffer size without a window; with one, 0 takes the
   uint32_t height = 0;  // window's drawable size
   bool vsync = false;
+  // Draw into the window's own buffers while they match the back buffer; false keeps
+  // every frame in the offscreen back buffer that Present copies (tests compare both).
+  bool drawIntoWindow = true;
 };
 Ref<Device> createGLDevice(const GLDeviceParams& params, std::string* error);
 

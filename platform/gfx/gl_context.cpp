@@ -23,6 +23,9 @@ class SdlContext final : public GLContext {
   }
   bool makeCurrent() override {
     if (tCurrent == this) return true;
+    // SDL skips a call for the context it last made current, even when an EGL context of
+    // ours has been made current (or released) since: let it go first.
+    if (SDL_GL_GetCurrentContext() == ctx_) SDL_GL_MakeCurrent(window_, nullptr);
     if (SDL_GL_MakeCurrent(window_, ctx_) != 0) return false;
     tCurrent = this;
     return true;

@@ -1,8 +1,9 @@
 // The GL 3.3 core device. Direct3D conventions are kept by the GL state itself:
 // glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE) gives depth 0..1 and puts clip-space +y
-// at framebuffer row 0, so every image (textures, render targets, the back buffer) is
-// stored top row first, exactly as Direct3D lays it out in memory, and viewport and
-// scissor rectangles counted from the top map to GL unchanged.
+// at framebuffer row 0, so every image (textures, render targets, the offscreen back
+// buffer) is stored top row first, exactly as Direct3D lays it out in memory, and
+// viewport and scissor rectangles counted from the top map to GL unchanged. The window,
+// stored bottom row first, is drawn with the origin flipped (gl_window_target.cpp).
 #include <malloc.h>
 
 #include <algorithm>
@@ -179,8 +180,8 @@ bool hasExtension(const char* name) {
 
 }  // namespace
 
-GLDevice::GLDevice(std::unique_ptr<GLContext> ctx, uint32_t width, uint32_t height)
-    : ctx_(std::move(ctx)), width_(width), height_(height) {}
+GLDevice::GLDevice(std::unique_ptr<GLContext> ctx, uint32_t width, uint32_t height, bool drawIntoWindow)
+    : ctx_(std::move(ctx)), width_(width), height_(height), drawIntoWindow_(drawIntoWindow) {}
 
 GLDevice::~GLDevice() {
   unbindAll();
@@ -238,10 +239,12 @@ bool GLDevice::init(std::string* error) {
   Ref<Surface> ds = createDepthStencilSurface(width_, height_, D3DFMT_D24S8);
   if (!ds) return fail("no depth-stencil buffer");
   initDefaultTargets(bb, ds);
-  applyTargets();
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, defaultTargetsFramebuffer());
   if (glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
     return fail("back buffer framebuffer incomplete");
   if (glGetError() != GL_NO_ERROR) return fail("GL error during set-up");
+  windowFits_ = windowTakesDefaultTargets();
+  applyTargets();
   return true;
 }
 
@@ -383,7 +386,7 @@ GLDevice::Attachment GLDevice::attachmentOf(const Surface* s) {
   return a;
 }
 
-GLuint GLDevice::framebufferFor(const FboKey& key) {
+GLuint GLDevice::framebufferFor(const FboKey& key, const Surface* depth) {
   for (const Fbo& f : fbos_)
     if (f.key == key) return f.name;
   Fbo f;
@@ -398,8 +401,7 @@ GLuint GLDevice::framebufferFor(const FboKey& key) {
   }
   glDrawBuffers(kMaxRenderTargets, drawBuffers);
   if (key.depth.name) {
-    const Surface* ds = currentDepth_.get();
-    const bool stencil = ds && ds->desc().format == D3DFMT_D24S8;
+    const bool stencil = depth && depth->desc().format == D3DFMT_D24S8;
     const GLenum point = stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
     if (key.depth.renderbuffer)
       glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, point, GL_RENDERBUFFER, key.depth.name);
@@ -415,11 +417,34 @@ GLuint GLDevice::framebufferFor(const FboKey& key) {
   return f.name;
 }
 
+GLuint GLDevice::defaultTargetsFramebuffer() {
+  FboKey key;
+  key.color[0] = attachmentOf(backBuffer_.get());
+  key.depth = attachmentOf(depthStencil_.get());
+  return framebufferFor(key, depthStencil_.get());
+}
+
 void GLDevice::applyTargets() {
+  bool usesBackBuffer = false, onlyBackBuffer = renderTargets_[0] == backBuffer_;
+  for (int i = 0; i < kMaxRenderTargets; ++i) {
+    usesBackBuffer = usesBackBuffer || (renderTargets_[i] && renderTargets_[i] == backBuffer_);
+    onlyBackBuffer = onlyBackBuffer && (i == 0 || !renderTargets_[i]);
+  }
+  const bool usesDefaultDepth = currentDepth_ && currentDepth_ == depthStencil_;
+  // The window has its own depth buffer, so only the default pair can be drawn there.
+  if (windowFits_ && onlyBackBuffer && usesDefaultDepth) {
+    moveColor(Home::Window);
+    moveDepth(Home::Window);
+    bindWindow(true);
+    return;
+  }
+  if (usesBackBuffer) moveColor(Home::Offscreen);
+  if (usesDefaultDepth) moveDepth(Home::Offscreen);
   FboKey key;
   for (int i = 0; i < kMaxRenderTargets; ++i) key.color[i] = attachmentOf(renderTargets_[i].get());
   key.depth = attachmentOf(currentDepth_.get());
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebufferFor(key));
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebufferFor(key, currentDepth_.get()));
+  bindWindow(false);
 }
 
 void GLDevice::onRenderState(uint32_t, uint32_t) { renderStatesDirty_ = true; }
@@ -518,11 +543,13 @@ void GLDevice::applySamplers() {
 void GLDevice::applyState() {
   if (dirty_ & kDirtyTargets) applyTargets();
   if (dirty_ & kDirtyViewport) {
-    glViewport(GLint(viewport_.x), GLint(viewport_.y), GLsizei(viewport_.width), GLsizei(viewport_.height));
+    glViewport(GLint(viewport_.x), glRow(int32_t(viewport_.y), int32_t(viewport_.height)), GLsizei(viewport_.width),
+               GLsizei(viewport_.height));
     glDepthRangef(viewport_.minZ, viewport_.maxZ);
   }
   if (dirty_ & kDirtyScissor)
-    glScissor(scissor_.left, scissor_.top, scissor_.right - scissor_.left, scissor_.bottom - scissor_.top);
+    glScissor(scissor_.left, glRow(scissor_.top, scissor_.bottom - scissor_.top), scissor_.right - scissor_.left,
+              scissor_.bottom - scissor_.top);
   if (renderStatesDirty_) applyRenderStates();
   if (dirty_ & kDirtyVertexInput) applyVertexInput();
   if (dirty_ & kDirtyProgram) glUseProgram(program_ ? static_cast<GLProgram*>(program_.get())->name : 0);
@@ -565,7 +592,7 @@ void GLDevice::doClear(uint32_t rectCount, const Rect* rects, uint32_t flags, ui
     const Rect a{std::max(r.left, vp.left), std::max(r.top, vp.top), std::min(r.right, vp.right),
                  std::min(r.bottom, vp.bottom)};
     if (a.left >= a.right || a.top >= a.bottom) return;
-    glScissor(a.left, a.top, a.right - a.left, a.bottom - a.top);
+    glScissor(a.left, glRow(a.top, a.bottom - a.top), a.right - a.left, a.bottom - a.top);
     glClear(bits);
   };
   if (rectCount == 0) {
@@ -580,21 +607,24 @@ void GLDevice::doClear(uint32_t rectCount, const Rect* rects, uint32_t flags, ui
 void GLDevice::doPresent() {
   if (!enter()) return;
   if (ctx_->hasWindow()) {
-    int dw = 0, dh = 0;
-    ctx_->drawableSize(dw, dh);
-    FboKey key;
-    key.color[0] = attachmentOf(backBuffer_.get());
-    const GLuint src = framebufferFor(key);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, src);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glDisable(GL_SCISSOR_TEST);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    // The window is stored bottom row first: flip while copying.
-    const bool same = uint32_t(dw) == width_ && uint32_t(dh) == height_;
-    glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
-                      same ? GL_NEAREST : GL_LINEAR);
+    if (colorHome_ == Home::Offscreen) {
+      int dw = 0, dh = 0;
+      ctx_->drawableSize(dw, dh);
+      FboKey key;
+      key.color[0] = attachmentOf(backBuffer_.get());
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, framebufferFor(key, nullptr));
+      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+      glDisable(GL_SCISSOR_TEST);
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      // The window is stored bottom row first: flip while copying.
+      const bool same = uint32_t(dw) == width_ && uint32_t(dh) == height_;
+      glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
+                        same ? GL_NEAREST : GL_LINEAR);
+      renderStatesDirty_ = true;
+    }
     ctx_->swapBuffers();
-    renderStatesDirty_ = true;
+    // A window that no longer matches the back buffer is drawn through the copy again.
+    if (windowFits_ && !drawableMatches()) windowFits_ = false;
     dirty_ |= kDirtyTargets;
   } else {
     // Nothing else paces an offscreen device: finishing keeps the queue from growing
@@ -618,6 +648,10 @@ void GLDevice::doDraw(uint32_t primType, int32_t baseVertex, uint32_t, uint32_t,
 
 bool GLDevice::doReadRenderTarget(Surface* rt, Surface* dest) {
   if (!enter()) return false;
+  if (rt == backBuffer_.get() && colorHome_ == Home::Window) {
+    moveColor(Home::Offscreen);  // a read is rare: the next draw moves it back
+    dirty_ |= kDirtyTargets;
+  }
   const Attachment a = attachmentOf(rt);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo_);
   glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, a.name, a.level);
@@ -664,7 +698,7 @@ Ref<Device> createGLDevice(const GLDeviceParams& params, std::string* error) {
     if (error) *error = "an offscreen device needs a back-buffer size";
     return nullptr;
   }
-  auto dev = Ref<GLDevice>::adopt(new GLDevice(std::move(ctx), params.width, params.height));
+  auto dev = Ref<GLDevice>::adopt(new GLDevice(std::move(ctx), params.width, params.height, params.drawIntoWindow));
   if (!dev->init(error)) return nullptr;
   return dev;
 }

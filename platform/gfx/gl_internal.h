@@ -119,7 +119,7 @@ class GLProgram final : public Program {
 
 class GLDevice final : public Device {
  public:
-  GLDevice(std::unique_ptr<GLContext> ctx, uint32_t width, uint32_t height);
+  GLDevice(std::unique_ptr<GLContext> ctx, uint32_t width, uint32_t height, bool drawIntoWindow);
   ~GLDevice() override;
   bool init(std::string* error);
 
@@ -168,9 +168,21 @@ class GLDevice final : public Device {
     GLuint name = 0;
   };
 
+  // Where the back buffer's colour, and the default depth-stencil, hold their pixels.
+  enum class Home : uint8_t { Offscreen, Window };
+
   static Attachment attachmentOf(const Surface* s);
-  GLuint framebufferFor(const FboKey& key);
+  GLuint framebufferFor(const FboKey& key, const Surface* depth);
+  GLuint defaultTargetsFramebuffer();
   void applyTargets();
+  // The window's own buffers (gl_window_target.cpp).
+  bool windowTakesDefaultTargets();
+  bool drawableMatches() const;
+  void moveColor(Home to);
+  void moveDepth(Home to);
+  void copyDefaultTargets(bool toWindow, GLbitfield mask);
+  void bindWindow(bool window);
+  int32_t glRow(int32_t top, int32_t height) const;
   void applyState();
   void applyRenderStates();
   void applyVertexInput();
@@ -188,6 +200,14 @@ class GLDevice final : public Device {
   std::vector<Fbo> fbos_;
   bool renderStatesDirty_ = true;
   bool s3tc_ = false;
+  // A window whose buffers match the back buffer is drawn into directly, so a frame is
+  // one pass through the driver: copying an offscreen back buffer at Present serialises
+  // a software rasteriser's frames. The offscreen pair stays for every other case.
+  bool drawIntoWindow_;
+  bool windowFits_ = false;  // buffer formats checked at init, size at each Present
+  bool windowBound_ = false;
+  Home colorHome_ = Home::Offscreen;
+  Home depthHome_ = Home::Offscreen;
   uint32_t enabledAttribs_ = 0;
 };
 

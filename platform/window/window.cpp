@@ -77,6 +77,10 @@ std::unique_ptr<Window> Window::create(const WindowSpec& spec) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  // The device draws the back buffer straight into the window when the window's buffers
+  // match it (the back buffer's D24S8 included); otherwise it goes through a copy.
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
   const std::string title = clampWindowTitle(spec.title);
   // Fixed size: no SDL_WINDOW_RESIZABLE.
   SDL_Window* w = SDL_CreateWindow(title.c_str(), kWindowX, kWindowY, static_cast<int>(spec.clientWidth),

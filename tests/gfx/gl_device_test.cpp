@@ -4,7 +4,10 @@
 #include <numeric>
 #include <thread>
 
-#include "tests/gfx/gl_fixture.h"
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/glcorearb.h>
+
+#include "tests/gfx/gl_window_fixture.h"
 
 using namespace qxgfx;
 using qxtest::GLTest;
@@ -46,14 +49,31 @@ layout(location = 0) out vec4 outColor;
 void main() { outColor = texture(tex, vUV); }
 )";
 
+// The alpha test as effects compile it, for the functions used here.
+const char* kAlphaTestFS = R"(#version 330 core
+in vec4 vColor;
+uniform int qx_AlphaFunc;
+uniform float qx_AlphaRef;
+layout(location = 0) out vec4 outColor;
+void main() {
+  if (qx_AlphaFunc == 5 && !(vColor.a > qx_AlphaRef)) discard;
+  outColor = vColor;
+}
+)";
+
 constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
 
 
-class GLDeviceTest : public GLTest {
+// Every case runs offscreen, drawn into a window, and through the copy into a window.
+class GLDeviceTest : public qxtest::GLTargetTest {
  protected:
   void SetUp() override {
     GLTest::SetUp();
     if (!dev) return;
+    prepare();
+  }
+  // Layouts and programs on the current device.
+  void prepare() {
     const VertexElement colorDecl[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
                                        {0, 12, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0}};
     colorLayout = dev->createVertexDeclaration(colorDecl, 2);
@@ -62,6 +82,8 @@ class GLDeviceTest : public GLTest {
     texLayout = dev->createVertexDeclaration(texDecl, 2);
     std::string log;
     colorProg = dev->createProgram(ProgramSource{kColorVS, kColorFS, {}}, &log);
+    ASSERT_TRUE(colorProg) << log;
+    alphaTestProg = dev->createProgram(ProgramSource{kColorVS, kAlphaTestFS, {}}, &log);
     ASSERT_TRUE(colorProg) << log;
     texProg = dev->createProgram(
         ProgramSource{kTexVS, kTexFS, {{"world", UniformType::Mat4}, {"tex", UniformType::Sampler2D}}}, &log);
@@ -116,12 +138,12 @@ class GLDeviceTest : public GLTest {
   uint32_t at(uint32_t x, uint32_t y) { return pixel(readPixels(*dev), x, y); }
 
   Ref<VertexDecl> colorLayout, texLayout;
-  Ref<Program> colorProg, texProg;
+  Ref<Program> colorProg, alphaTestProg, texProg;
   Ref<VertexBuffer> vb;
   Ref<IndexBuffer> ib;
 };
 
-TEST_F(GLDeviceTest, ClearRectsOriginAndCulling) {
+TEST_P(GLDeviceTest, ClearRectsOriginAndCulling) {
   dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
   dev->setViewport(Viewport{8, 8, 16, 16, 0, 1});
   const Rect r{0, 0, 12, 12};  // only 8..12 lies inside the viewport
@@ -152,7 +174,7 @@ TEST_F(GLDeviceTest, ClearRectsOriginAndCulling) {
   EXPECT_EQ(at(2, 2), kGreen);
 }
 
-TEST_F(GLDeviceTest, DepthRangeTestAndClears) {
+TEST_P(GLDeviceTest, DepthRangeTestAndClears) {
   dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
   drawFull(-0.1f, kRed);  // in front of the near plane: clipped
   EXPECT_EQ(at(10, 10), kBlack);
@@ -183,7 +205,7 @@ TEST_F(GLDeviceTest, DepthRangeTestAndClears) {
   EXPECT_EQ(at(5, 5), kRed);
 }
 
-TEST_F(GLDeviceTest, NoOverwriteAppendKeepsEarlierDataAndDiscardDoesNot) {
+TEST_P(GLDeviceTest, NoOverwriteAppendKeepsEarlierDataAndDiscardDoesNot) {
   dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
   const ColorVertex left[] = {{-1, 1, 0.5f, kRed}, {0, 1, 0.5f, kRed}, {-1, -1, 0.5f, kRed}};
   const ColorVertex right[] = {{0.2f, 1, 0.5f, kGreen}, {1, 1, 0.5f, kGreen}, {1, -1, 0.5f, kGreen}};
@@ -212,7 +234,7 @@ TEST_F(GLDeviceTest, NoOverwriteAppendKeepsEarlierDataAndDiscardDoesNot) {
   EXPECT_EQ(at(kW - 3, 2), kGreen);
 }
 
-TEST_F(GLDeviceTest, RenderTargetTextureIsTopDownAndResetsViewport) {
+TEST_P(GLDeviceTest, RenderTargetTextureIsTopDownAndResetsViewport) {
   auto rt = dev->createTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
   ASSERT_TRUE(rt);
   auto rtSurface = rt->getSurfaceLevel(0);
@@ -239,7 +261,7 @@ TEST_F(GLDeviceTest, RenderTargetTextureIsTopDownAndResetsViewport) {
   EXPECT_EQ(dev->setRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
 }
 
-TEST_F(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
+TEST_P(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
   auto buf = dev->createVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT);
   void* fromOther = reinterpret_cast<void*>(1);
   std::thread([&] { fromOther = buf->lock(0, 0, 0); }).join();
@@ -268,6 +290,24 @@ TEST_F(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
   EXPECT_EQ(readPixels(*dev)[0], kBlue);
 }
 
+// Devices on one thread take turns: an offscreen device that comes and goes leaves the
+// window's device drawing into its window.
+TEST(GLDeviceThread, AWindowDeviceOutlivesAnOffscreenOne) {
+  std::string why;
+  std::unique_ptr<qxplat::Window> win;
+  Ref<Device> onWindow = qxtest::makeWindowGLDevice(16, 16, true, win, &why);
+  if (!onWindow) GTEST_SKIP() << "no GL window: " << why;
+  Ref<Device> offscreen = qxtest::makeGLDevice(8, 8, &why);
+  ASSERT_TRUE(offscreen) << why;
+  offscreen->clear(0, nullptr, D3DCLEAR_TARGET, kRed, 1.0f, 0);
+  offscreen = nullptr;  // makes its own context current to free it, then releases it
+  onWindow->clear(0, nullptr, D3DCLEAR_TARGET, kGreen, 1.0f, 0);
+  const auto px = readPixels(*onWindow);
+  ASSERT_EQ(px.size(), 256u);
+  EXPECT_EQ(px[17], kGreen);
+  onWindow = nullptr;
+}
+
 // Back buffers up to the largest texture side are fine; past it the device says why.
 TEST(GLDeviceSize, BackBuffersReachTheLargestSide) {
   std::string why;
@@ -280,5 +320,136 @@ TEST(GLDeviceSize, BackBuffersReachTheLargestSide) {
     EXPECT_EQ(why.find("too large"), std::string::npos) << w << "x" << h << ": " << why;
   }
 }
+
+// The window's own pixels after Present, top row first, read on the device's context
+// (current after Present).
+std::vector<uint32_t> windowPixels(uint32_t w, uint32_t h) {
+  std::vector<uint32_t> rows(size_t(w) * h), out(size_t(w) * h);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glReadPixels(0, 0, GLsizei(w), GLsizei(h), GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) out[size_t(y) * w + x] = rows[size_t(h - 1 - y) * w + x] | 0xFF000000u;
+  return out;
+}
+
+// One frame that moves between the window and the offscreen targets in every way the
+// device allows, drawn into a window and through the copy into one. The window draws
+// the same pixels as the offscreen back buffer at every step, and shows them after
+// Present.
+class GLTargetsTest : public GLDeviceTest {
+ protected:
+  qxtest::GLTarget target() const override { return qxtest::GLTarget::WindowCopy; }
+
+  struct Frame {
+    std::vector<std::vector<uint32_t>> steps;  // the back buffer (or a target) at each check
+    std::vector<uint32_t> shown;               // the window after Present
+    GLint drawBinding = -1;                    // the draw framebuffer after the first draw
+  };
+
+  void drawQuad(float x0, float y0, float x1, float y1, float z, uint32_t c) {
+    drawColored({{x0, y0, z, c}, {x1, y0, z, c}, {x1, y1, z, c}, {x0, y0, z, c}, {x1, y1, z, c}, {x0, y1, z, c}});
+  }
+
+  Frame drawMixedFrame() {
+    Frame f;
+    const uint32_t kWhite = 0xFFFFFFFF, kYellow = 0xFFFFFF00, kMagenta = 0xFFFF00FF, kCyan = 0xFF00FFFF;
+    dev->setRenderState(D3DRS_ZENABLE, 1);
+    dev->setRenderState(D3DRS_ZWRITEENABLE, 1);
+    dev->setRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
+    dev->setViewport(Viewport{8, 8, 16, 16, 0, 1});
+    const Rect r{0, 0, 12, 12};
+    dev->clear(1, &r, D3DCLEAR_TARGET, kRed, 1.0f, 0);
+    dev->setViewport(Viewport{0, 0, kW, kH, 0, 1});
+    // A scissor near the top right, and a clockwise triangle at the top left.
+    dev->setRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    dev->setScissorRect(Rect{40, 4, 60, 20});
+    drawFull(0.5f, kGreen);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &f.drawBinding);
+    dev->setRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    dev->setRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    drawColored({{-1, -0.2f, 0.5f, kBlue}, {-0.2f, -0.2f, 0.5f, kBlue}, {-1, -1, 0.5f, kBlue}});
+    drawColored({{-1, -0.2f, 0.5f, kRed}, {-1, -1, 0.5f, kRed}, {-0.2f, -0.2f, 0.5f, kRed}});  // culled
+    dev->setRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    // An alpha-0 quad in front with depth writes on: discarded, so it leaves no depth.
+    dev->setRenderState(D3DRS_ALPHATESTENABLE, 1);
+    dev->setRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    dev->setRenderState(D3DRS_ALPHAREF, 0);
+    bindVertices<ColorVertex>({{-1, 1, 0.2f, 0x00FF0000}, {0, 1, 0.2f, 0x00FF0000}, {0, -1, 0.2f, 0x00FF0000},
+                               {-1, -1, 0.2f, 0x00FF0000}},
+                              colorLayout.get(), alphaTestProg.get());
+    EXPECT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    dev->setRenderState(D3DRS_ALPHATESTENABLE, 0);
+    drawFull(0.6f, kWhite);
+    f.steps.push_back(readPixels(*dev));
+
+    // A target texture with the default depth-stencil: it sees the depth drawn so far.
+    auto rt = dev->createTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+    auto rts = rt->getSurfaceLevel(0);
+    dev->setRenderTarget(0, rts.get());
+    dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    drawFull(0.55f, kCyan);  // behind the scissored green, in front of the white
+    f.steps.push_back(readPixels(*dev, rts.get()));
+    dev->clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.3f, 0);  // the top left 32x32 of the depth
+    dev->setRenderTarget(0, dev->getBackBuffer().get());
+    drawFull(0.4f, kYellow);  // everywhere but the top left 32x32
+
+    // The back buffer with a depth-stencil of its own, then the default one again.
+    auto ownDepth = dev->createDepthStencilSurface(kW, kH, D3DFMT_D24S8);
+    dev->setDepthStencilSurface(ownDepth.get());
+    dev->clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    drawQuad(0.5f, 1, 1, 0.5f, 0.9f, kMagenta);
+    dev->setDepthStencilSurface(dev->getDepthStencilSurface().get());
+    drawQuad(-1, -0.5f, -0.5f, -1, 0.35f, kCyan);  // the bottom left, in front of the yellow only
+    f.steps.push_back(readPixels(*dev));
+    drawQuad(-0.25f, 0.25f, 0.25f, -0.25f, 0.1f, kMagenta);  // after a read, into the window again
+    dev->present();
+    if (target() != qxtest::GLTarget::Offscreen) f.shown = windowPixels(kW, kH);
+    f.steps.push_back(readPixels(*dev));
+    return f;
+  }
+};
+
+TEST_F(GLTargetsTest, AFrameDrawsTheSameInTheWindowAsOffscreen) {
+  const Frame offscreen = drawMixedFrame();
+  EXPECT_NE(offscreen.drawBinding, 0);
+  ASSERT_EQ(offscreen.steps.size(), 4u);
+  const auto& first = offscreen.steps[0];
+  EXPECT_EQ(pixel(first, 50, 10), kGreen);
+  EXPECT_EQ(pixel(first, 2, kH - 3), kBlue);
+  EXPECT_EQ(pixel(first, 2, 2), 0xFFFFFFFFu) << "the alpha-0 quad must leave no depth";
+  const auto& inTarget = offscreen.steps[1];
+  EXPECT_EQ(inTarget.at(2 * 32 + 2), 0xFF00FFFFu);
+  const auto& later = offscreen.steps[2];
+  EXPECT_EQ(pixel(later, 2, 2), 0xFFFFFFFFu) << "the target's depth clear must reach the back buffer's depth";
+  EXPECT_EQ(pixel(later, 45, 15), 0xFFFFFF00u);
+  EXPECT_EQ(pixel(later, 35, 40), 0xFFFFFF00u);
+  EXPECT_EQ(pixel(later, 60, 2), 0xFFFF00FFu);
+  EXPECT_EQ(pixel(later, 2, kH - 3), 0xFF00FFFFu);
+  EXPECT_EQ(pixel(offscreen.steps[3], kW / 2, kH / 2), 0xFFFF00FFu);
+
+  EXPECT_EQ(offscreen.shown, offscreen.steps[3]);
+
+  std::string why;
+  std::unique_ptr<qxplat::Window> win;
+  dev = qxtest::makeWindowGLDevice(kW, kH, true, win, &why);
+  ASSERT_TRUE(dev) << why;
+  prepare();
+  const Frame f = drawMixedFrame();
+  EXPECT_EQ(f.drawBinding, 0) << "drawn into the window itself";
+  ASSERT_EQ(f.steps.size(), offscreen.steps.size());
+  for (size_t i = 0; i < f.steps.size(); ++i) EXPECT_EQ(f.steps[i], offscreen.steps[i]) << "check " << i;
+  EXPECT_EQ(f.shown, offscreen.steps[3]);
+  colorLayout = texLayout = nullptr;
+  colorProg = alphaTestProg = texProg = nullptr;
+  vb = nullptr;
+  ib = nullptr;
+  dev = nullptr;  // before its window
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, GLDeviceTest,
+                         ::testing::Values(qxtest::GLTarget::Offscreen, qxtest::GLTarget::Window,
+                                           qxtest::GLTarget::WindowCopy),
+                         qxtest::targetName);
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "render/device/prim_batcher.h"
-#include "tests/gfx/gl_fixture.h"
+#include "tests/gfx/gl_window_fixture.h"
 #include "tests/gfx/hud_context.h"
 
 using namespace qxgfx;
@@ -25,14 +25,18 @@ std::string readFile(const std::string& path) {
 
 constexpr uint32_t kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
 
-class GLEffectTest : public qxtest::GLTest {
+// Every case runs offscreen, drawn into a window, and through the copy into a window.
+class GLEffectTest : public qxtest::GLTargetTest {
  protected:
   void SetUp() override {
-    GLTest::SetUp();
+    GLTargetTest::SetUp();
     if (!dev) return;
     mgr.adopt(dev);
   }
-  void TearDown() override { mgr.release(); }
+  void TearDown() override {
+    mgr.release();
+    GLTargetTest::TearDown();
+  }
 
   // Loads an effect into fx, with the screen size set.
   void load(const std::string& text, const char* name = "test.fx") {
@@ -53,7 +57,7 @@ class GLEffectTest : public qxtest::GLTest {
   PrimBatcher batcher;
 };
 
-TEST_F(GLEffectTest, HudColoredRectanglesLandOnWholePixels) {
+TEST_P(GLEffectTest, HudColoredRectanglesLandOnWholePixels) {
   loadHud();
   HudContext ctx(&fx);
   dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
@@ -74,7 +78,7 @@ TEST_F(GLEffectTest, HudColoredRectanglesLandOnWholePixels) {
                 {20, 14, kBlue}, {21, 10, kBlack}, {19, 10, kBlack}});
 }
 
-TEST_F(GLEffectTest, HudAlphaBlendsAndSkipsTransparentPixels) {
+TEST_P(GLEffectTest, HudAlphaBlendsAndSkipsTransparentPixels) {
   loadHud();
   HudContext ctx(&fx);
   dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
@@ -88,6 +92,21 @@ TEST_F(GLEffectTest, HudAlphaBlendsAndSkipsTransparentPixels) {
   auto px = readPixels(*dev);
   EXPECT_TRUE(qxtest::near(pixel(px, 5, 5), 0xFF800080)) << std::hex << pixel(px, 5, 5);
   EXPECT_EQ(pixel(px, 40, 5), kBlue);
+}
+
+TEST_P(GLEffectTest, HudTexturedDrawsItsColourWithoutATexture) {
+  loadHud();
+  HudContext ctx(&fx);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+  ASSERT_EQ(fx.set_tech("Textured"), 1);
+  fx.pass(0);
+  ASSERT_TRUE(submitRect(batcher, ctx, 4, 4, 20, 12, kRed));
+  ASSERT_TRUE(submitRect(batcher, ctx, 30, 20, 40, 30, 0x80FFFFFF));
+  batcher.flush(ctx);
+  auto px = readPixels(*dev);
+  EXPECT_EQ(pixel(px, 4, 4), kRed);
+  EXPECT_EQ(pixel(px, 3, 4), kBlack);
+  EXPECT_TRUE(qxtest::near(pixel(px, 35, 25), 0xFF808080)) << std::hex << pixel(px, 35, 25);
 }
 
 const char* kCutoutFx = R"fx(
@@ -105,7 +124,7 @@ technique Cutout { pass { ZEnable = false; CullMode = None; AlphaBlendEnable = f
   AlphaTestEnable = true; AlphaFunc = GreaterEqual; AlphaRef = 128; VertexShader = vs; FragmentShader = fs; } }
 )fx";
 
-TEST_F(GLEffectTest, AlphaTestDiscardsWithDiscard) {
+TEST_P(GLEffectTest, AlphaTestDiscardsWithDiscard) {
   load(kCutoutFx);
   HudContext ctx(&fx);
   dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
@@ -121,7 +140,7 @@ TEST_F(GLEffectTest, AlphaTestDiscardsWithDiscard) {
   expectPixels({{5, 5, kGreen}});
 }
 
-TEST_F(GLEffectTest, CompileErrorsNameTheFileAndItsLine) {
+TEST_P(GLEffectTest, CompileErrorsNameTheFileAndItsLine) {
   std::string text = kCutoutFx;
   text.replace(text.find("qx_Color = vc;"), 0, "undefinedThing = 1;\n");
   std::string log;
@@ -130,5 +149,10 @@ TEST_F(GLEffectTest, CompileErrorsNameTheFileAndItsLine) {
   EXPECT_NE(log.find("broken.fx: technique 'Cutout' pass 0 (vs, fs)"), std::string::npos) << log;
   EXPECT_NE(log.find(":10("), std::string::npos) << "line 10 of the file:\n" << log;
 }
+
+INSTANTIATE_TEST_SUITE_P(Targets, GLEffectTest,
+                         ::testing::Values(qxtest::GLTarget::Offscreen, qxtest::GLTarget::Window,
+                                           qxtest::GLTarget::WindowCopy),
+                         qxtest::targetName);
 
 }  // namespace

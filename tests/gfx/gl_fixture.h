@@ -42,9 +42,10 @@ inline std::vector<uint32_t> readPixels(qxgfx::Device& d, qxgfx::Surface* rt = n
 class GLTest : public ::testing::Test {
  protected:
   static constexpr uint32_t kW = 64, kH = 48;
+  virtual qxgfx::Ref<qxgfx::Device> makeDevice(std::string* why) { return makeGLDevice(kW, kH, why); }
   void SetUp() override {
     std::string why;
-    dev = makeGLDevice(kW, kH, &why);
+    dev = makeDevice(&why);
     // A context made but never current is a fault, not a machine without GL.
     ASSERT_EQ(why.find("cannot be made current"), std::string::npos) << why;
     if (!dev) GTEST_SKIP() << "no GL context: " << why;
