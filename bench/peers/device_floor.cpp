@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "platform/gfx/device.h"
+#include "platform/window/ui_thread.h"
+#include "platform/window/window.h"
 
 namespace peer {
 namespace {
@@ -51,10 +53,10 @@ Ref<Texture> plainTexture(Device& d, int side, uint32_t argb) {
   return t;
 }
 
-}  // namespace
-
-double runFloor(const Row& row, std::string& why) {
-  Ref<Device> d = createGLDevice(GLDeviceParams{nullptr, kWidth, kHeight, false}, &why);
+double drawFloor(const Row& row, SDL_Window* window, std::string& why) {
+  GLDeviceParams params;
+  params.sdlWindow = window;
+  Ref<Device> d = createGLDevice(params, &why);
   if (!d) return -1;
   ProgramSource src{kVertex, kFragment, {UniformDecl{"diffuse", UniformType::Sampler2D}}};
   Ref<Program> program = d->createProgram(src, &why);
@@ -138,6 +140,31 @@ double runFloor(const Row& row, std::string& why) {
     d->present();
   }
   return kFrames / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// On a window of the engine's size, as the engine draws, made by the UI thread.
+double floorOnWindow(const Row& row, std::string& why) {
+  qxplat::WindowSpec spec;
+  spec.clientWidth = kWidth;
+  spec.clientHeight = kHeight;
+  spec.title = "floor";
+  qxplat::Window* w = qxplat::uiCreateWindow(spec);
+  if (!w) {
+    why = "no window";
+    return -1;
+  }
+  const double fps = drawFloor(row, w->sdlWindow(), why);
+  qxplat::uiCloseWindow(w);
+  return fps;
+}
+
+}  // namespace
+
+double runFloor(const Row& row, std::string& why) {
+  if (qxplat::uiThreadId() != 0) return floorOnWindow(row, why);
+  double fps = -1;
+  qxplat::runUiThread([&](uint32_t) { fps = floorOnWindow(row, why); });
+  return fps;
 }
 
 }  // namespace peer

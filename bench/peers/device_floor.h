@@ -1,7 +1,7 @@
 // The floor: the row's quads drawn from one prebuilt static buffer, one draw call per
-// texture, by a bare loop over the GL device (offscreen, no window, nothing else per
-// frame but a clear and the finish that ends it). What no engine drawing these quads
-// through llvmpipe can beat.
+// texture, by a bare loop over the GL device into a window of the engine's size (nothing
+// else per frame but a clear and Present). What no engine drawing these quads through
+// llvmpipe into a window can beat.
 #pragma once
 #include <string>
 
