@@ -243,7 +243,8 @@ bool GLDevice::init(std::string* error) {
   if (glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
     return fail("back buffer framebuffer incomplete");
   if (glGetError() != GL_NO_ERROR) return fail("GL error during set-up");
-  windowFits_ = windowTakesDefaultTargets();
+  windowFormats_ = windowTakesDefaultTargets();
+  windowFits_ = windowFormats_;
   applyTargets();
   return true;
 }
@@ -623,8 +624,8 @@ void GLDevice::doPresent() {
       renderStatesDirty_ = true;
     }
     ctx_->swapBuffers();
-    // A window that no longer matches the back buffer is drawn through the copy again.
-    if (windowFits_ && !drawableMatches()) windowFits_ = false;
+    // While the window's size differs from the back buffer's, frames go through the copy.
+    windowFits_ = windowFormats_ && drawableMatches();
     dirty_ |= kDirtyTargets;
   } else {
     // Nothing else paces an offscreen device: finishing keeps the queue from growing

@@ -204,7 +204,8 @@ class GLDevice final : public Device {
   // one pass through the driver: copying an offscreen back buffer at Present serialises
   // a software rasteriser's frames. The offscreen pair stays for every other case.
   bool drawIntoWindow_;
-  bool windowFits_ = false;  // buffer formats checked at init, size at each Present
+  bool windowFormats_ = false;  // the window's buffers can hold the default targets
+  bool windowFits_ = false;     // and are the back buffer's size (checked at Present)
   bool windowBound_ = false;
   Home colorHome_ = Home::Offscreen;
   Home depthHome_ = Home::Offscreen;

@@ -308,6 +308,31 @@ TEST(GLDeviceThread, AWindowDeviceOutlivesAnOffscreenOne) {
   onWindow = nullptr;
 }
 
+// While the window's size differs from the back buffer's, frames go through the copy;
+// once it matches again they are drawn into the window again.
+TEST(GLDeviceWindow, AWindowOfAnotherSizeIsDrawnThroughTheCopy) {
+  std::string why;
+  std::unique_ptr<qxplat::Window> win;
+  Ref<Device> d = qxtest::makeWindowGLDevice(16, 16, true, win, &why);
+  if (!d) GTEST_SKIP() << "no GL window: " << why;
+  auto frame = [&](uint32_t colour) {
+    d->clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0);
+    GLint binding = -1;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &binding);
+    EXPECT_EQ(readPixels(*d).at(17), colour);
+    d->present();
+    return binding;
+  };
+  EXPECT_EQ(frame(kRed), 0);
+  SDL_SetWindowSize(win->sdlWindow(), 8, 12);
+  EXPECT_EQ(frame(kGreen), 0) << "a frame ends where it began";
+  EXPECT_NE(frame(kBlue), 0);
+  SDL_SetWindowSize(win->sdlWindow(), 16, 16);
+  EXPECT_NE(frame(kRed), 0);
+  EXPECT_EQ(frame(kGreen), 0);
+  d = nullptr;
+}
+
 // Back buffers up to the largest texture side are fine; past it the device says why.
 TEST(GLDeviceSize, BackBuffersReachTheLargestSide) {
   std::string why;
