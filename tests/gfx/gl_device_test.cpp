@@ -324,7 +324,7 @@ TEST(GLDeviceWindow, AWindowOfAnotherSizeIsDrawnThroughTheCopy) {
     return binding;
   };
   EXPECT_EQ(frame(kRed), 0);
-  SDL_SetWindowSize(win->sdlWindow(), 8, 12);
+  SDL_SetWindowSize(win->sdlWindow(), 16, 12);  // one side is enough
   EXPECT_EQ(frame(kGreen), 0) << "a frame ends where it began";
   EXPECT_NE(frame(kBlue), 0);
   SDL_SetWindowSize(win->sdlWindow(), 16, 16);
