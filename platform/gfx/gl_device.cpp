@@ -3,7 +3,7 @@
 // at framebuffer row 0, so every image (textures, render targets, the offscreen back
 // buffer) is stored top row first, exactly as Direct3D lays it out in memory, and
 // viewport and scissor rectangles counted from the top map to GL unchanged. The window,
-// stored bottom row first, is drawn with the origin flipped (gl_window_target.cpp).
+// stored bottom row first, is drawn with the origin flipped (gl_targets.cpp).
 #include <malloc.h>
 
 #include <algorithm>
@@ -286,22 +286,6 @@ void GLDevice::releaseName(uint32_t kind, GLuint name) {
     deferRelease(kind, name);
 }
 
-void GLDevice::forgetAttachment(GLuint name, bool renderbuffer) {
-  for (size_t i = 0; i < fbos_.size();) {
-    const FboKey& k = fbos_[i].key;
-    bool uses = k.depth.name == name && k.depth.renderbuffer == renderbuffer;
-    for (const Attachment& a : k.color) uses = uses || (a.name == name && a.renderbuffer == renderbuffer);
-    if (uses) {
-      glDeleteFramebuffers(1, &fbos_[i].name);
-      fbos_[i] = fbos_.back();
-      fbos_.pop_back();
-      dirty_ |= kDirtyTargets;
-    } else {
-      ++i;
-    }
-  }
-}
-
 // ---- creation
 
 Ref<VertexBuffer> GLDevice::createVertexBuffer(uint32_t length, uint32_t usage, uint32_t, uint32_t pool) {
@@ -365,88 +349,6 @@ Ref<VertexDecl> GLDevice::makeVertexDecl(std::vector<VertexElement> elements) {
 }
 
 // ---- state
-
-GLDevice::Attachment GLDevice::attachmentOf(const Surface* s) {
-  Attachment a;
-  if (!s) return a;
-  switch (s->kind()) {
-    case SurfaceKind::TextureLevel:
-      a.name = static_cast<const GLTexture*>(s->texture())->name;
-      a.level = GLint(s->level());
-      break;
-    case SurfaceKind::BackBuffer:
-      a.name = static_cast<const GLSurface*>(s)->texture;
-      break;
-    case SurfaceKind::DepthStencil:
-      a.name = static_cast<const GLSurface*>(s)->renderbuffer;
-      a.renderbuffer = true;
-      break;
-    case SurfaceKind::OffscreenPlain:
-      break;
-  }
-  return a;
-}
-
-GLuint GLDevice::framebufferFor(const FboKey& key, const Surface* depth) {
-  for (const Fbo& f : fbos_)
-    if (f.key == key) return f.name;
-  Fbo f;
-  f.key = key;
-  glGenFramebuffers(1, &f.name);
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, f.name);
-  GLenum drawBuffers[kMaxRenderTargets];
-  for (int i = 0; i < kMaxRenderTargets; ++i) {
-    const Attachment& a = key.color[i];
-    drawBuffers[i] = a.name ? GLenum(GL_COLOR_ATTACHMENT0 + i) : GL_NONE;
-    if (a.name) glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, a.name, a.level);
-  }
-  glDrawBuffers(kMaxRenderTargets, drawBuffers);
-  if (key.depth.name) {
-    const bool stencil = depth && depth->desc().format == D3DFMT_D24S8;
-    const GLenum point = stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-    if (key.depth.renderbuffer)
-      glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, point, GL_RENDERBUFFER, key.depth.name);
-    else
-      glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, point, GL_TEXTURE_2D, key.depth.name, key.depth.level);
-  }
-  // A small cache: the engine switches between a handful of target sets.
-  if (fbos_.size() >= 32) {
-    glDeleteFramebuffers(1, &fbos_.front().name);
-    fbos_.erase(fbos_.begin());
-  }
-  fbos_.push_back(f);
-  return f.name;
-}
-
-GLuint GLDevice::defaultTargetsFramebuffer() {
-  FboKey key;
-  key.color[0] = attachmentOf(backBuffer_.get());
-  key.depth = attachmentOf(depthStencil_.get());
-  return framebufferFor(key, depthStencil_.get());
-}
-
-void GLDevice::applyTargets() {
-  bool usesBackBuffer = false, onlyBackBuffer = renderTargets_[0] == backBuffer_;
-  for (int i = 0; i < kMaxRenderTargets; ++i) {
-    usesBackBuffer = usesBackBuffer || (renderTargets_[i] && renderTargets_[i] == backBuffer_);
-    onlyBackBuffer = onlyBackBuffer && (i == 0 || !renderTargets_[i]);
-  }
-  const bool usesDefaultDepth = currentDepth_ && currentDepth_ == depthStencil_;
-  // The window has its own depth buffer, so only the default pair can be drawn there.
-  if (windowFits_ && onlyBackBuffer && usesDefaultDepth) {
-    moveColor(Home::Window);
-    moveDepth(Home::Window);
-    bindWindow(true);
-    return;
-  }
-  if (usesBackBuffer) moveColor(Home::Offscreen);
-  if (usesDefaultDepth) moveDepth(Home::Offscreen);
-  FboKey key;
-  for (int i = 0; i < kMaxRenderTargets; ++i) key.color[i] = attachmentOf(renderTargets_[i].get());
-  key.depth = attachmentOf(currentDepth_.get());
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebufferFor(key, currentDepth_.get()));
-  bindWindow(false);
-}
 
 void GLDevice::onRenderState(uint32_t, uint32_t) { renderStatesDirty_ = true; }
 
@@ -605,35 +507,6 @@ void GLDevice::doClear(uint32_t rectCount, const Rect* rects, uint32_t flags, ui
   dirty_ |= kDirtyScissor;
 }
 
-void GLDevice::doPresent() {
-  if (!enter()) return;
-  if (ctx_->hasWindow()) {
-    if (colorHome_ == Home::Offscreen) {
-      int dw = 0, dh = 0;
-      ctx_->drawableSize(dw, dh);
-      FboKey key;
-      key.color[0] = attachmentOf(backBuffer_.get());
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, framebufferFor(key, nullptr));
-      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-      glDisable(GL_SCISSOR_TEST);
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-      // The window is stored bottom row first: flip while copying.
-      const bool same = uint32_t(dw) == width_ && uint32_t(dh) == height_;
-      glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
-                        same ? GL_NEAREST : GL_LINEAR);
-      renderStatesDirty_ = true;
-    }
-    ctx_->swapBuffers();
-    // While the window's size differs from the back buffer's, frames go through the copy.
-    windowFits_ = windowFormats_ && drawableMatches();
-    dirty_ |= kDirtyTargets;
-  } else {
-    // Nothing else paces an offscreen device: finishing keeps the queue from growing
-    // without bound and makes a presented frame a finished one.
-    glFinish();
-  }
-}
-
 void GLDevice::doDraw(uint32_t primType, int32_t baseVertex, uint32_t, uint32_t, uint32_t startIndex,
                       uint32_t primCount) {
   if (!enter() || !program_) return;
@@ -645,35 +518,6 @@ void GLDevice::doDraw(uint32_t primType, int32_t baseVertex, uint32_t, uint32_t,
   glDrawElementsBaseVertex(glPrimitive(primType), GLsizei(indexCountFor(primType, primCount)),
                            isz == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                            reinterpret_cast<const void*>(uintptr_t(startIndex) * isz), baseVertex);
-}
-
-bool GLDevice::doReadRenderTarget(Surface* rt, Surface* dest) {
-  if (!enter()) return false;
-  if (rt == backBuffer_.get() && colorHome_ == Home::Window) {
-    moveColor(Home::Offscreen);  // a read is rare: the next draw moves it back
-    dirty_ |= kDirtyTargets;
-  }
-  const Attachment a = attachmentOf(rt);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo_);
-  glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, a.name, a.level);
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
-  GLFormat gf;
-  if (!glFormatFor(dest->desc().format, gf) || gf.compressed) return false;
-  LockedRect out;
-  if (!dest->lockRect(out, nullptr, 0)) return false;
-  const uint32_t bpp = formatInfo(dest->desc().format)->bytesPerPixel;
-  glPixelStorei(GL_PACK_ROW_LENGTH, out.pitch / GLint(bpp));
-  glReadPixels(0, 0, GLsizei(rt->desc().width), GLsizei(rt->desc().height), gf.format, gf.type, out.bits);
-  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-  if (dest->desc().format == D3DFMT_X8R8G8B8) {
-    // The unused byte reads as opaque, so screenshots never come out transparent.
-    auto* p = static_cast<uint8_t*>(out.bits);
-    for (uint32_t y = 0; y < rt->desc().height; ++y)
-      for (uint32_t x = 0; x < rt->desc().width; ++x) p[size_t(y) * out.pitch + x * 4 + 3] = 0xFF;
-  }
-  dest->unlockRect();
-  glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-  return glGetError() == GL_NO_ERROR;
 }
 
 // A software rasteriser (llvmpipe) mallocs its binned scene and its vertex and buffer

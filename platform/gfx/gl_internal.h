@@ -175,7 +175,7 @@ class GLDevice final : public Device {
   GLuint framebufferFor(const FboKey& key, const Surface* depth);
   GLuint defaultTargetsFramebuffer();
   void applyTargets();
-  // The window's own buffers (gl_window_target.cpp).
+  // The window's own buffers (gl_targets.cpp).
   bool windowTakesDefaultTargets();
   bool drawableMatches() const;
   void moveColor(Home to);

@@ -83,8 +83,17 @@ std::unique_ptr<Window> Window::create(const WindowSpec& spec) {
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
   const std::string title = clampWindowTitle(spec.title);
   // Fixed size: no SDL_WINDOW_RESIZABLE.
-  SDL_Window* w = SDL_CreateWindow(title.c_str(), kWindowX, kWindowY, static_cast<int>(spec.clientWidth),
-                                   static_cast<int>(spec.clientHeight), SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
+  auto create = [&] {
+    return SDL_CreateWindow(title.c_str(), kWindowX, kWindowY, static_cast<int>(spec.clientWidth),
+                            static_cast<int>(spec.clientHeight), SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
+  };
+  SDL_Window* w = create();
+  if (w == nullptr) {
+    // A display without such a surface still gets a window, drawn through the copy.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    w = create();
+  }
   if (w == nullptr) {
     std::fprintf(stderr, "window: %s\n", SDL_GetError());
     return nullptr;

@@ -114,9 +114,11 @@ uint32_t getUIThreadId() { return gUIThreadId.load(std::memory_order_acquire); }
 void setUIThreadId(uint32_t id) { gUIThreadId.store(id, std::memory_order_release); }
 
 ProfScope::ProfScope(const char* tag) : profiler_(getThreadProfiler()) {
+  tag_[0] = '\0';
+  if (!profiler_) return;  // draw runs open one each: without a profiler, copy nothing
   std::strncpy(tag_, tag ? tag : "", sizeof tag_ - 1);
   tag_[sizeof tag_ - 1] = '\0';
-  if (profiler_) profiler_->beginSample(tag_);
+  profiler_->beginSample(tag_);
 }
 
 ProfScope::~ProfScope() {

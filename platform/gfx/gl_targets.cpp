@@ -1,0 +1,256 @@
+// Where the GL device draws: framebuffers for each target set, the window, Present and
+// reading a target back.
+//
+// A frame that draws into an offscreen back buffer and then copies it into the window
+// touches two framebuffers, and a software rasteriser then finishes one frame before it
+// starts setting up the next. So while the window's buffers match the back buffer
+// (RGB8 with D24S8 at the same size), the back buffer with the default depth-stencil is
+// drawn into the window itself and Present only swaps. Every other target set still
+// sees the offscreen pair: before one is used, the pixels move there (and back again
+// when the window is drawn into next), so what a frame draws never depends on where.
+//
+// The window stores its bottom row first. Drawing into it flips the clip-space origin
+// to the lower left and counts viewport, scissor and clear rows from the bottom, so the
+// image lands upright and rasterises to the same pixels as in a top-down texture.
+#include "platform/gfx/format.h"
+#include "platform/gfx/gl_internal.h"
+
+namespace qxgfx {
+
+namespace {
+
+GLint attachmentBits(GLenum attachment, GLenum what) {
+  GLint v = 0;
+  glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, attachment, what, &v);
+  return v;
+}
+
+}  // namespace
+
+// ---- framebuffers
+
+void GLDevice::forgetAttachment(GLuint name, bool renderbuffer) {
+  for (size_t i = 0; i < fbos_.size();) {
+    const FboKey& k = fbos_[i].key;
+    bool uses = k.depth.name == name && k.depth.renderbuffer == renderbuffer;
+    for (const Attachment& a : k.color) uses = uses || (a.name == name && a.renderbuffer == renderbuffer);
+    if (uses) {
+      glDeleteFramebuffers(1, &fbos_[i].name);
+      fbos_[i] = fbos_.back();
+      fbos_.pop_back();
+      dirty_ |= kDirtyTargets;
+    } else {
+      ++i;
+    }
+  }
+}
+
+GLDevice::Attachment GLDevice::attachmentOf(const Surface* s) {
+  Attachment a;
+  if (!s) return a;
+  switch (s->kind()) {
+    case SurfaceKind::TextureLevel:
+      a.name = static_cast<const GLTexture*>(s->texture())->name;
+      a.level = GLint(s->level());
+      break;
+    case SurfaceKind::BackBuffer:
+      a.name = static_cast<const GLSurface*>(s)->texture;
+      break;
+    case SurfaceKind::DepthStencil:
+      a.name = static_cast<const GLSurface*>(s)->renderbuffer;
+      a.renderbuffer = true;
+      break;
+    case SurfaceKind::OffscreenPlain:
+      break;
+  }
+  return a;
+}
+
+GLuint GLDevice::framebufferFor(const FboKey& key, const Surface* depth) {
+  for (const Fbo& f : fbos_)
+    if (f.key == key) return f.name;
+  Fbo f;
+  f.key = key;
+  glGenFramebuffers(1, &f.name);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, f.name);
+  GLenum drawBuffers[kMaxRenderTargets];
+  for (int i = 0; i < kMaxRenderTargets; ++i) {
+    const Attachment& a = key.color[i];
+    drawBuffers[i] = a.name ? GLenum(GL_COLOR_ATTACHMENT0 + i) : GL_NONE;
+    if (a.name) glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, a.name, a.level);
+  }
+  glDrawBuffers(kMaxRenderTargets, drawBuffers);
+  if (key.depth.name) {
+    const bool stencil = depth && depth->desc().format == D3DFMT_D24S8;
+    const GLenum point = stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    if (key.depth.renderbuffer)
+      glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, point, GL_RENDERBUFFER, key.depth.name);
+    else
+      glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, point, GL_TEXTURE_2D, key.depth.name, key.depth.level);
+  }
+  // A small cache: the engine switches between a handful of target sets.
+  if (fbos_.size() >= 32) {
+    glDeleteFramebuffers(1, &fbos_.front().name);
+    fbos_.erase(fbos_.begin());
+  }
+  fbos_.push_back(f);
+  return f.name;
+}
+
+GLuint GLDevice::defaultTargetsFramebuffer() {
+  FboKey key;
+  key.color[0] = attachmentOf(backBuffer_.get());
+  key.depth = attachmentOf(depthStencil_.get());
+  return framebufferFor(key, depthStencil_.get());
+}
+
+void GLDevice::applyTargets() {
+  bool usesBackBuffer = false, onlyBackBuffer = renderTargets_[0] == backBuffer_;
+  for (int i = 0; i < kMaxRenderTargets; ++i) {
+    usesBackBuffer = usesBackBuffer || (renderTargets_[i] && renderTargets_[i] == backBuffer_);
+    onlyBackBuffer = onlyBackBuffer && (i == 0 || !renderTargets_[i]);
+  }
+  const bool usesDefaultDepth = currentDepth_ && currentDepth_ == depthStencil_;
+  // The window has its own depth buffer, so only the default pair can be drawn there.
+  if (windowFits_ && onlyBackBuffer && usesDefaultDepth) {
+    moveColor(Home::Window);
+    moveDepth(Home::Window);
+    bindWindow(true);
+    return;
+  }
+  if (usesBackBuffer) moveColor(Home::Offscreen);
+  if (usesDefaultDepth) moveDepth(Home::Offscreen);
+  FboKey key;
+  for (int i = 0; i < kMaxRenderTargets; ++i) key.color[i] = attachmentOf(renderTargets_[i].get());
+  key.depth = attachmentOf(currentDepth_.get());
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebufferFor(key, currentDepth_.get()));
+  bindWindow(false);
+}
+
+void GLDevice::doPresent() {
+  if (!enter()) return;
+  if (ctx_->hasWindow()) {
+    if (colorHome_ == Home::Offscreen) {
+      int dw = 0, dh = 0;
+      ctx_->drawableSize(dw, dh);
+      FboKey key;
+      key.color[0] = attachmentOf(backBuffer_.get());
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, framebufferFor(key, nullptr));
+      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+      glDisable(GL_SCISSOR_TEST);
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+      // The window is stored bottom row first: flip while copying.
+      const bool same = uint32_t(dw) == width_ && uint32_t(dh) == height_;
+      glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
+                        same ? GL_NEAREST : GL_LINEAR);
+      renderStatesDirty_ = true;
+    }
+    ctx_->swapBuffers();
+    // While the window's size differs from the back buffer's, frames go through the copy.
+    windowFits_ = windowFormats_ && drawableMatches();
+    dirty_ |= kDirtyTargets;
+  } else {
+    // Nothing else paces an offscreen device: finishing keeps the queue from growing
+    // without bound and makes a presented frame a finished one.
+    glFinish();
+  }
+}
+
+bool GLDevice::doReadRenderTarget(Surface* rt, Surface* dest) {
+  if (!enter()) return false;
+  if (rt == backBuffer_.get() && colorHome_ == Home::Window) {
+    moveColor(Home::Offscreen);  // a read is rare: the next draw moves it back
+    dirty_ |= kDirtyTargets;
+  }
+  const Attachment a = attachmentOf(rt);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo_);
+  glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, a.name, a.level);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  GLFormat gf;
+  if (!glFormatFor(dest->desc().format, gf) || gf.compressed) return false;
+  LockedRect out;
+  if (!dest->lockRect(out, nullptr, 0)) return false;
+  const uint32_t bpp = formatInfo(dest->desc().format)->bytesPerPixel;
+  glPixelStorei(GL_PACK_ROW_LENGTH, out.pitch / GLint(bpp));
+  glReadPixels(0, 0, GLsizei(rt->desc().width), GLsizei(rt->desc().height), gf.format, gf.type, out.bits);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  if (dest->desc().format == D3DFMT_X8R8G8B8) {
+    // The unused byte reads as opaque, so screenshots never come out transparent.
+    auto* p = static_cast<uint8_t*>(out.bits);
+    for (uint32_t y = 0; y < rt->desc().height; ++y)
+      for (uint32_t x = 0; x < rt->desc().width; ++x) p[size_t(y) * out.pitch + x * 4 + 3] = 0xFF;
+  }
+  dest->unlockRect();
+  glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+  return glGetError() == GL_NO_ERROR;
+}
+
+// ---- the window
+
+bool GLDevice::drawableMatches() const {
+  int w = 0, h = 0;
+  ctx_->drawableSize(w, h);
+  return uint32_t(w) == width_ && uint32_t(h) == height_;
+}
+
+bool GLDevice::windowTakesDefaultTargets() {
+  if (!drawIntoWindow_ || !ctx_->hasWindow() || !drawableMatches()) return false;
+  while (glGetError() != GL_NO_ERROR) {
+  }
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  GLint drawBuffer = GL_NONE;
+  glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
+  const GLenum colour = drawBuffer == GL_FRONT ? GL_FRONT_LEFT : GL_BACK_LEFT;
+  const bool formats = attachmentBits(colour, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE) == 8 &&
+                       attachmentBits(colour, GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE) == 8 &&
+                       attachmentBits(colour, GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE) == 8 &&
+                       attachmentBits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE) == 24 &&
+                       attachmentBits(GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE) == 8;
+  if (!formats || glGetError() != GL_NO_ERROR) return false;
+  // Depth and stencil copy only between formats the driver counts as equal: try both
+  // ways now rather than fail in the middle of a frame.
+  copyDefaultTargets(true, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  copyDefaultTargets(false, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  return glGetError() == GL_NO_ERROR;
+}
+
+void GLDevice::copyDefaultTargets(bool toWindow, GLbitfield mask) {
+  const GLuint pair = defaultTargetsFramebuffer();
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, toWindow ? pair : 0);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, toWindow ? 0 : pair);
+  // A copy obeys the scissor and, in some drivers, the write masks.
+  glDisable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glStencilMask(0xFF);
+  const GLint w = GLint(width_), h = GLint(height_);
+  glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, mask, GL_NEAREST);
+  renderStatesDirty_ = true;
+  dirty_ |= kDirtyTargets;
+}
+
+void GLDevice::moveColor(Home to) {
+  if (colorHome_ == to) return;
+  copyDefaultTargets(to == Home::Window, GL_COLOR_BUFFER_BIT);
+  colorHome_ = to;
+}
+
+void GLDevice::moveDepth(Home to) {
+  if (depthHome_ == to) return;
+  copyDefaultTargets(to == Home::Window, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  depthHome_ = to;
+}
+
+void GLDevice::bindWindow(bool window) {
+  if (window) glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  if (window == windowBound_) return;
+  windowBound_ = window;
+  glClipControl(window ? GL_LOWER_LEFT : GL_UPPER_LEFT, GL_ZERO_TO_ONE);
+  dirty_ |= kDirtyViewport | kDirtyScissor;
+}
+
+int32_t GLDevice::glRow(int32_t top, int32_t height) const {
+  return windowBound_ ? int32_t(height_) - top - height : top;
+}
+
+}  // namespace qxgfx
