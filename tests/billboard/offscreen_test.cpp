@@ -82,7 +82,7 @@ TEST_F(EngineTest, BillboardsAndTextFaceTheCamera) {
   onScriptReady = [](lua_State* L) { lua_register(L, "grab", &qxtest::luaGrab); };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
-  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
+  QX_SKIP_WITHOUT_GL_WINDOW(!recordsOf("nowindow").empty());
   EXPECT_EQ(recordsOf("pos"), (std::vector<maintest::Record>{{"pos", "-40", "-40"}}));
   ASSERT_EQ(qxtest::grabbed().size(), size_t(kSide * kSide));
 
@@ -183,7 +183,7 @@ TEST_F(EngineTest, BillboardsSortAndFaceByTheCameraTheyAreDrawnWith) {
   onScriptReady = [](lua_State* L) { lua_register(L, "keep", &qxtest::luaKeep); };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
-  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
+  QX_SKIP_WITHOUT_GL_WINDOW(!recordsOf("nowindow").empty());
   ASSERT_EQ(qxtest::kept().size(), 4u);
   auto channel = [](uint32_t p, int shift) { return int((p >> shift) & 0xFF); };
   // Far first, near blended over it: the near colour at half, the far one at a quarter.

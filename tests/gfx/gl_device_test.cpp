@@ -261,6 +261,70 @@ TEST_P(GLDeviceTest, RenderTargetTextureIsTopDownAndResetsViewport) {
   EXPECT_EQ(dev->setRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
 }
 
+// Targets come and go, second targets sit beside the back buffer, depth buffers come in
+// two formats, and states set before a Present hold after it.
+TEST_P(GLDeviceTest, TargetSetsAndStatesAcrossTargetsAndFrames) {
+  // A released target's name goes to the next texture: it must not draw into the old one.
+  for (uint32_t c : {kRed, kGreen, kBlue}) {
+    auto t = dev->createTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+    auto s = t->getSurfaceLevel(0);
+    dev->setRenderTarget(0, s.get());
+    dev->clear(0, nullptr, D3DCLEAR_TARGET, c, 1.0f, 0);
+    EXPECT_EQ(readPixels(*dev, s.get()).at(17), c);
+    dev->setRenderTarget(0, dev->getBackBuffer().get());
+  }
+
+  // A second target beside the back buffer receives the shader's second output.
+  const char* twoOutputs = R"(#version 330 core
+in vec4 vColor;
+layout(location = 0) out vec4 first;
+layout(location = 1) out vec4 second;
+void main() { first = vColor; second = vec4(0.0, 0.0, 1.0, 1.0); }
+)";
+  std::string log;
+  auto both = dev->createProgram(ProgramSource{kColorVS, twoOutputs, {}}, &log);
+  ASSERT_TRUE(both) << log;
+  auto t = dev->createTexture(kW, kH, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+  auto second = t->getSurfaceLevel(0);
+  dev->setRenderTarget(1, second.get());
+  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
+  colorProg = both;
+  drawFull(0.5f, kRed);
+  dev->setRenderTarget(1, nullptr);
+  EXPECT_EQ(at(3, 3), kRed);
+  EXPECT_EQ(readPixels(*dev, second.get()).at(3 * kW + 3), kBlue);
+  prepare();
+
+  // A 16-bit depth buffer with a target texture: depth only, and it tests.
+  auto d16 = dev->createDepthStencilSurface(kW, kH, D3DFMT_D16);
+  ASSERT_TRUE(d16);
+  dev->setRenderTarget(0, second.get());
+  dev->setDepthStencilSurface(d16.get());
+  dev->setRenderState(D3DRS_ZENABLE, 1);
+  dev->clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
+  drawFull(0.3f, kGreen);
+  drawFull(0.6f, kRed);  // behind: fails the depth test
+  EXPECT_EQ(readPixels(*dev, second.get()).at(5 * kW + 5), kGreen);
+  dev->setRenderTarget(0, dev->getBackBuffer().get());
+  dev->setDepthStencilSurface(dev->getDepthStencilSurface().get());
+  dev->setRenderState(D3DRS_ZENABLE, 0);
+
+  // Scissor and write mask set before Present still apply to the next frame's draws.
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+  dev->setRenderState(D3DRS_SCISSORTESTENABLE, 1);
+  dev->setScissorRect(Rect{0, 0, 8, 8});
+  dev->setRenderState(D3DRS_COLORWRITEENABLE, 1 | 8);  // red and alpha
+  drawFull(0.5f, 0xFFFFFFFF);
+  dev->present();
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+  drawFull(0.5f, 0xFFFFFFFF);
+  const auto px = readPixels(*dev);
+  EXPECT_EQ(pixel(px, 2, 2), kRed) << "only red is written";
+  EXPECT_EQ(pixel(px, 20, 20), kBlack) << "outside the scissor";
+  dev->setRenderState(D3DRS_SCISSORTESTENABLE, 0);
+  dev->setRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+}
+
 TEST_P(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
   auto buf = dev->createVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT);
   void* fromOther = reinterpret_cast<void*>(1);
@@ -336,7 +400,10 @@ TEST(GLDeviceWindow, AWindowOfAnotherSizeIsDrawnThroughTheCopy) {
 // Back buffers up to the largest texture side are fine; past it the device says why.
 TEST(GLDeviceSize, BackBuffersReachTheLargestSide) {
   std::string why;
-  if (!qxtest::makeGLDevice(8, 8, &why)) GTEST_SKIP() << "no GL context: " << why;
+  if (!qxtest::makeGLDevice(8, 8, &why)) {
+    if (qxtest::glContextAvailable()) FAIL() << "GL works here, the device does not: " << why;
+    GTEST_SKIP() << "no GL context: " << why;
+  }
   EXPECT_FALSE(qxtest::makeGLDevice(16385, 1, &why));
   EXPECT_NE(why.find("back buffer too large"), std::string::npos) << why;
   for (auto [w, h] : {std::pair<uint32_t, uint32_t>{16384, 1}, {1, 16384}}) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gfx/device.h"
+#include "platform/gfx/gl_context.h"
 
 namespace qxtest {
 
@@ -39,6 +40,26 @@ inline std::vector<uint32_t> readPixels(qxgfx::Device& d, qxgfx::Surface* rt = n
   return out;
 }
 
+// Whether this machine makes a GL context at all: where it does, a device that cannot be
+// made is a fault to report, not a reason to skip.
+inline bool glContextAvailable() {
+  static const bool available = [] {
+    preferSoftwareGL();
+    std::string why;
+    return qxgfx::createOffscreenContext(&why) != nullptr;
+  }();
+  return available;
+}
+
+// For tests that draw through the engine's own window: skips where this machine has no
+// GL; where it has, an engine that made no window device is a failure.
+#define QX_SKIP_WITHOUT_GL_WINDOW(noWindow)                                                   \
+  do {                                                                                      \
+    if (!(noWindow)) break;                                                                 \
+    if (qxtest::glContextAvailable()) FAIL() << "GL works here, the engine made no window device"; \
+    GTEST_SKIP() << "no window with a GL device here";                                      \
+  } while (0)
+
 class GLTest : public ::testing::Test {
  protected:
   static constexpr uint32_t kW = 64, kH = 48;
@@ -48,6 +69,7 @@ class GLTest : public ::testing::Test {
     dev = makeDevice(&why);
     // A context made but never current is a fault, not a machine without GL.
     ASSERT_EQ(why.find("cannot be made current"), std::string::npos) << why;
+    if (!dev && glContextAvailable()) FAIL() << "GL works here, the device does not: " << why;
     if (!dev) GTEST_SKIP() << "no GL context: " << why;
   }
   uint32_t pixel(const std::vector<uint32_t>& px, uint32_t x, uint32_t y) const { return px.at(size_t(y) * kW + x); }

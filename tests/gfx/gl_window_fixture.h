@@ -16,24 +16,15 @@ inline const char* targetName(const ::testing::TestParamInfo<GLTarget>& info) {
   return info.param == GLTarget::Offscreen ? "Offscreen" : info.param == GLTarget::Window ? "Window" : "WindowCopy";
 }
 
-// Whether this machine makes offscreen GL devices at all.
-inline bool offscreenGLWorks() {
-  static const bool works = [] {
-    std::string why;
-    return bool(makeGLDevice(4, 4, &why));
-  }();
-  return works;
-}
-
 qxgfx::Ref<qxgfx::Device> tryWindowGLDevice(uint32_t w, uint32_t h, bool drawIntoWindow,
                                             std::unique_ptr<qxplat::Window>& window, std::string* why);
 
-// A device on a window of its own, made as the program makes its window. Where offscreen
-// GL works, a window device that cannot be made fails the test (callers then skip).
+// A device on a window of its own, made as the program makes its window. Where GL works,
+// a window device that cannot be made fails the test (callers then skip).
 inline qxgfx::Ref<qxgfx::Device> makeWindowGLDevice(uint32_t w, uint32_t h, bool drawIntoWindow,
                                                     std::unique_ptr<qxplat::Window>& window, std::string* why) {
   qxgfx::Ref<qxgfx::Device> d = tryWindowGLDevice(w, h, drawIntoWindow, window, why);
-  if (!d && offscreenGLWorks()) ADD_FAILURE() << "offscreen GL works, a window device does not: " << *why;
+  if (!d && glContextAvailable()) ADD_FAILURE() << "GL works here, a window device does not: " << *why;
   return d;
 }
 

@@ -57,7 +57,7 @@ bool yellow(uint32_t p) { return p == 0xFFFFFF00u; }
 TEST_F(HudShotTest, PanelMeterScaleAndConsoleDraw) {
   const std::filesystem::path here = std::filesystem::path(QX_SOURCE_DIR) / "tests" / "panel";
   std::filesystem::copy_file(here / "white.png", root_ / "resource" / "white.png");
-  if (!shoot(kMain, "panel_shot.png")) GTEST_SKIP() << "no window with a GL device here";
+  QX_SKIP_WITHOUT_GL_WINDOW(!shoot(kMain, "panel_shot.png"));
 
   // The panel fits its text: its colour fills the inside, the text shows in white, and
   // the raised frame's top-left edge is lighter than its bottom-right.

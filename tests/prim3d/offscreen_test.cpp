@@ -68,7 +68,7 @@ TEST_F(EngineTest, PrimitivesDrawIntoATarget) {
   onScriptReady = [](lua_State* L) { lua_register(L, "pixel", &luaPixel); };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
-  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
+  QX_SKIP_WITHOUT_GL_WINDOW(!recordsOf("nowindow").empty());
 
   // The colours read at each shot's points, in order.
   const auto colours = [&](const char* shot) {

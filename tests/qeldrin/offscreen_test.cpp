@@ -163,7 +163,7 @@ TEST_F(EngineTest, QeldrinOpensItsWindowClearsAndDrawsIntoATarget) {
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   const auto window = recordsOf("window");
-  if (window.empty() || window[0][1] != "true") GTEST_SKIP() << "no window with a GL device here";
+  QX_SKIP_WITHOUT_GL_WINDOW(window.empty() || window[0][1] != "true");
   EXPECT_EQ(recordsOf("title"), (std::vector<Record>{{"title", qxplat::makeWindowTitle("Tést")}}));
   EXPECT_EQ(recordsOf("sp2vp"), (std::vector<Record>{{"sp2vp", "-1", "1"}, {"sp2vp", "1", "-1"}, {"sp2vp", "0", "0.5"}}));
   EXPECT_EQ(recordsOf("back"), (std::vector<Record>{{"back", "FF204060", "FF204060"}}));
@@ -284,7 +284,7 @@ end
   };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
-  if (!recordsOf("nowindow").empty()) GTEST_SKIP() << "no window with a GL device here";
+  QX_SKIP_WITHOUT_GL_WINDOW(!recordsOf("nowindow").empty());
   ASSERT_EQ(qxtest::kept().size(), 4u);
   // The quad covers pixels 4..19 on both axes; pass 1 draws it 8 pixels to the right.
   for (size_t shot = 0; shot < 4; ++shot) {

@@ -133,7 +133,7 @@ class TextDeviceTest : public GLEngineTest {
 // One run (glyph caches live as long as the process): the device checks, then wrapping
 // and the panel on the first picture.
 TEST_F(TextDeviceTest, TextDrawsTheSameWhateverDeviceItMetWrapsAndPanels) {
-  if (!run2()) GTEST_SKIP() << "no window with a GL device here";
+  QX_SKIP_WITHOUT_GL_WINDOW(!run2());
   ASSERT_EQ(shots().size(), 2u);
   // Measuring before the window gives what measuring after it gives.
   for (auto [before, after] : {std::pair{"before", "after"}, {"caretBefore", "caretAfter"}, {"hitBefore", "hitAfter"}}) {

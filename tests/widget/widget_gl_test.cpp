@@ -53,7 +53,7 @@ end
 bool ink(uint32_t p) { return ((p >> 8) & 0xFF) > 128 && (p & 0xFF) > 128; }
 
 TEST_F(HudShotTest, TextWidgetsDrawTextAndBackBufferView) {
-  if (!shoot(kMain, "widget_text_shot.png")) GTEST_SKIP() << "no window with a GL device here";
+  QX_SKIP_WITHOUT_GL_WINDOW(!shoot(kMain, "widget_text_shot.png"));
   EXPECT_EQ(recordsOf("procBB"), (std::vector<maintest::Record>{{"procBB", "true"}}));
   // The Japanese glyph, the one outside the BMP (drawn from a second glyph page) and the
   // selected glyphs have ink in the cells their geometry gives.
