@@ -324,6 +324,36 @@ void main() { first = vColor; second = vec4(0.0, 0.0, 1.0, 1.0); }
   dev->setRenderState(D3DRS_COLORWRITEENABLE, 0xF);
 }
 
+// The framebuffers the device keeps for target sets go with the texture or depth buffer
+// they hold, and only those: a later object could reuse the name.
+TEST_P(GLDeviceTest, CachedFramebuffersGoWithTheirTargets) {
+  auto boundAfterClear = [&](Surface* colour, Surface* depth) {
+    dev->setRenderTarget(0, colour);
+    dev->setDepthStencilSurface(depth);
+    dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    GLint fbo = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &fbo);
+    return GLuint(fbo);
+  };
+  auto a = dev->createTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+  auto b = dev->createTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT);
+  auto depth = dev->createDepthStencilSurface(kW, kH, D3DFMT_D24S8);
+  const GLuint withA = boundAfterClear(a->getSurfaceLevel(0).get(), nullptr);
+  const GLuint withB = boundAfterClear(b->getSurfaceLevel(0).get(), nullptr);
+  const GLuint withDepth = boundAfterClear(dev->getBackBuffer().get(), depth.get());
+  boundAfterClear(dev->getBackBuffer().get(), dev->getDepthStencilSurface().get());
+  ASSERT_TRUE(withA && withB && withDepth);
+  // One at a time: texture and renderbuffer names are counted apart and may be equal.
+  depth = nullptr;
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);  // the device's context again
+  EXPECT_FALSE(glIsFramebuffer(withDepth));
+  EXPECT_TRUE(glIsFramebuffer(withA));
+  a = nullptr;
+  dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+  EXPECT_FALSE(glIsFramebuffer(withA));
+  EXPECT_TRUE(glIsFramebuffer(withB));
+}
+
 TEST_P(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
   auto buf = dev->createVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT);
   void* fromOther = reinterpret_cast<void*>(1);
