@@ -356,10 +356,12 @@ class Device {
   std::vector<std::pair<uint32_t, uint32_t>> deferred_;
 };
 
-// Devices. The GL device draws into an offscreen back buffer (RGBA8 texture with a D24S8
-// renderbuffer) through a GL 3.3 core context: with a window (an SDL_Window created with
-// the OpenGL flag) Present blits the back buffer to it; without one the context is an
-// EGL surfaceless (or pbuffer) context and Present only flushes.
+// Devices. The GL device draws through a GL 3.3 core context. With a window (an
+// SDL_Window created with the OpenGL flag) whose buffers match the back buffer, the back
+// buffer and its depth-stencil are the window's own and Present swaps; otherwise (and for
+// target sets the window cannot hold) they are an offscreen RGBA8 texture and a D24S8
+// renderbuffer, which Present copies to the window. Without a window the context is an
+// EGL surfaceless (or pbuffer) one and Present waits for the frame to finish.
 struct GLDeviceParams {
   void* sdlWindow = nullptr;
   uint32_t width = 0;   // back-buffer size without a window; with one, 0 takes the

@@ -107,7 +107,7 @@ GLuint GLDevice::defaultTargetsFramebuffer() {
 void GLDevice::applyTargets() {
   bool usesBackBuffer = false, onlyBackBuffer = renderTargets_[0] == backBuffer_;
   for (int i = 0; i < kMaxRenderTargets; ++i) {
-    usesBackBuffer = usesBackBuffer || (renderTargets_[i] && renderTargets_[i] == backBuffer_);
+    usesBackBuffer = usesBackBuffer || renderTargets_[i] == backBuffer_;
     onlyBackBuffer = onlyBackBuffer && (i == 0 || !renderTargets_[i]);
   }
   const bool usesDefaultDepth = currentDepth_ && currentDepth_ == depthStencil_;
@@ -167,7 +167,7 @@ bool GLDevice::doReadRenderTarget(Surface* rt, Surface* dest) {
   glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, a.name, a.level);
   glReadBuffer(GL_COLOR_ATTACHMENT0);
   GLFormat gf;
-  if (!glFormatFor(dest->desc().format, gf) || gf.compressed) return false;
+  if (!glFormatFor(dest->desc().format, gf)) return false;  // sizes were checked: never compressed
   LockedRect out;
   if (!dest->lockRect(out, nullptr, 0)) return false;
   const uint32_t bpp = formatInfo(dest->desc().format)->bytesPerPixel;

@@ -1,6 +1,7 @@
 // The GL device against pixels read back from llvmpipe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <thread>
 
@@ -354,6 +355,17 @@ TEST_P(GLDeviceTest, CachedFramebuffersGoWithTheirTargets) {
   EXPECT_TRUE(glIsFramebuffer(withB));
 }
 
+// Reading a target into a surface the caller holds locked is refused, not a success
+// that wrote nothing.
+TEST_P(GLDeviceTest, ReadingIntoALockedSurfaceIsRefused) {
+  auto sys = dev->createOffscreenPlainSurface(kW, kH, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM);
+  LockedRect held;
+  ASSERT_TRUE(sys->lockRect(held, nullptr, 0));
+  EXPECT_EQ(dev->getRenderTargetData(dev->getBackBuffer().get(), sys.get()), D3DERR_INVALIDCALL);
+  sys->unlockRect();
+  EXPECT_EQ(dev->getRenderTargetData(dev->getBackBuffer().get(), sys.get()), D3D_OK);
+}
+
 TEST_P(GLDeviceTest, OtherThreadsCannotLockButMayRelease) {
   auto buf = dev->createVertexBuffer(64, D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT);
   void* fromOther = reinterpret_cast<void*>(1);
@@ -423,6 +435,25 @@ TEST(GLDeviceWindow, AWindowOfAnotherSizeIsDrawnThroughTheCopy) {
   SDL_SetWindowSize(win->sdlWindow(), 16, 16);
   EXPECT_NE(frame(kRed), 0);
   EXPECT_EQ(frame(kGreen), 0);
+
+  // Stretched into a window of another size, the copy filters: a red-blue edge blends.
+  auto blendsAnEdge = [&](int w, int h) {
+    SDL_SetWindowSize(win->sdlWindow(), w, h);
+    d->present();
+    d->clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
+    const Rect corner{0, 0, 7, 7};
+    d->clear(1, &corner, D3DCLEAR_TARGET, kRed, 1.0f, 0);
+    d->present();
+    std::vector<uint32_t> px(16 * 16);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadPixels(0, 0, 16, 16, GL_BGRA, GL_UNSIGNED_BYTE, px.data());
+    return std::any_of(px.begin(), px.end(), [](uint32_t p) {
+      const uint32_t r = (p >> 16) & 0xFF, b = p & 0xFF;
+      return r > 0x10 && r < 0xF0 && b > 0x10 && b < 0xF0;
+    });
+  };
+  EXPECT_TRUE(blendsAnEdge(16, 12));
+  EXPECT_TRUE(blendsAnEdge(12, 16));
   d = nullptr;
 }
 
