@@ -180,7 +180,9 @@ class GLDevice final : public Device {
   bool drawableMatches() const;
   void moveColor(Home to);
   void moveDepth(Home to);
-  void copyDefaultTargets(bool toWindow, GLbitfield mask);
+  // Copies between the offscreen pair and a window of the given size (the back buffer's,
+  // but at Present).
+  void copyDefaultTargets(bool toWindow, GLbitfield mask, int windowWidth, int windowHeight);
   void bindWindow(bool window);
   int32_t glRow(int32_t top, int32_t height) const;
   void applyState();

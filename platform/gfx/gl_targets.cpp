@@ -133,17 +133,7 @@ void GLDevice::doPresent() {
     if (colorHome_ == Home::Offscreen) {
       int dw = 0, dh = 0;
       ctx_->drawableSize(dw, dh);
-      FboKey key;
-      key.color[0] = attachmentOf(backBuffer_.get());
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, framebufferFor(key, nullptr));
-      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-      glDisable(GL_SCISSOR_TEST);
-      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-      // The window is stored bottom row first: flip while copying.
-      const bool same = uint32_t(dw) == width_ && uint32_t(dh) == height_;
-      glBlitFramebuffer(0, 0, GLint(width_), GLint(height_), 0, dh, dw, 0, GL_COLOR_BUFFER_BIT,
-                        same ? GL_NEAREST : GL_LINEAR);
-      renderStatesDirty_ = true;
+      copyDefaultTargets(true, GL_COLOR_BUFFER_BIT, dw, dh);
     }
     ctx_->swapBuffers();
     // While the window's size differs from the back buffer's, frames go through the copy.
@@ -209,12 +199,13 @@ bool GLDevice::windowTakesDefaultTargets() {
   if (!formats || glGetError() != GL_NO_ERROR) return false;
   // Depth and stencil copy only between formats the driver counts as equal: try both
   // ways now rather than fail in the middle of a frame.
-  copyDefaultTargets(true, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-  copyDefaultTargets(false, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  const GLbitfield all = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT;
+  copyDefaultTargets(true, all, int(width_), int(height_));
+  copyDefaultTargets(false, all, int(width_), int(height_));
   return glGetError() == GL_NO_ERROR;
 }
 
-void GLDevice::copyDefaultTargets(bool toWindow, GLbitfield mask) {
+void GLDevice::copyDefaultTargets(bool toWindow, GLbitfield mask, int windowWidth, int windowHeight) {
   const GLuint pair = defaultTargetsFramebuffer();
   glBindFramebuffer(GL_READ_FRAMEBUFFER, toWindow ? pair : 0);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, toWindow ? 0 : pair);
@@ -223,21 +214,27 @@ void GLDevice::copyDefaultTargets(bool toWindow, GLbitfield mask) {
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthMask(GL_TRUE);
   glStencilMask(0xFF);
+  // The window is stored bottom row first: flip while copying. Only Present meets a window
+  // of another size (colour alone), and stretches the image into it.
   const GLint w = GLint(width_), h = GLint(height_);
-  glBlitFramebuffer(0, 0, w, h, 0, h, w, 0, mask, GL_NEAREST);
+  const GLenum filter = windowWidth == w && windowHeight == h ? GL_NEAREST : GL_LINEAR;
+  if (toWindow)
+    glBlitFramebuffer(0, 0, w, h, 0, windowHeight, windowWidth, 0, mask, filter);
+  else
+    glBlitFramebuffer(0, windowHeight, windowWidth, 0, 0, 0, w, h, mask, filter);
   renderStatesDirty_ = true;
   dirty_ |= kDirtyTargets;
 }
 
 void GLDevice::moveColor(Home to) {
   if (colorHome_ == to) return;
-  copyDefaultTargets(to == Home::Window, GL_COLOR_BUFFER_BIT);
+  copyDefaultTargets(to == Home::Window, GL_COLOR_BUFFER_BIT, int(width_), int(height_));
   colorHome_ = to;
 }
 
 void GLDevice::moveDepth(Home to) {
   if (depthHome_ == to) return;
-  copyDefaultTargets(to == Home::Window, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  copyDefaultTargets(to == Home::Window, GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, int(width_), int(height_));
   depthHome_ = to;
 }
 
