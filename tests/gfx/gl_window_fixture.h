@@ -16,18 +16,6 @@ inline const char* targetName(const ::testing::TestParamInfo<GLTarget>& info) {
   return info.param == GLTarget::Offscreen ? "Offscreen" : info.param == GLTarget::Window ? "Window" : "WindowCopy";
 }
 
-qxgfx::Ref<qxgfx::Device> tryWindowGLDevice(uint32_t w, uint32_t h, bool drawIntoWindow,
-                                            std::unique_ptr<qxplat::Window>& window, std::string* why);
-
-// A device on a window of its own, made as the program makes its window. Where GL works,
-// a window device that cannot be made fails the test (callers then skip).
-inline qxgfx::Ref<qxgfx::Device> makeWindowGLDevice(uint32_t w, uint32_t h, bool drawIntoWindow,
-                                                    std::unique_ptr<qxplat::Window>& window, std::string* why) {
-  qxgfx::Ref<qxgfx::Device> d = tryWindowGLDevice(w, h, drawIntoWindow, window, why);
-  if (!d && glContextAvailable()) ADD_FAILURE() << "GL works here, a window device does not: " << *why;
-  return d;
-}
-
 inline qxgfx::Ref<qxgfx::Device> tryWindowGLDevice(uint32_t w, uint32_t h, bool drawIntoWindow,
                                                    std::unique_ptr<qxplat::Window>& window, std::string* why) {
   preferSoftwareGL();
@@ -47,6 +35,15 @@ inline qxgfx::Ref<qxgfx::Device> tryWindowGLDevice(uint32_t w, uint32_t h, bool 
   p.sdlWindow = window->sdlWindow();
   p.drawIntoWindow = drawIntoWindow;
   return qxgfx::createGLDevice(p, why);
+}
+
+// A device on a window of its own, made as the program makes its window. Where GL works,
+// a window device that cannot be made fails the test (callers then skip).
+inline qxgfx::Ref<qxgfx::Device> makeWindowGLDevice(uint32_t w, uint32_t h, bool drawIntoWindow,
+                                                    std::unique_ptr<qxplat::Window>& window, std::string* why) {
+  qxgfx::Ref<qxgfx::Device> d = tryWindowGLDevice(w, h, drawIntoWindow, window, why);
+  if (!d && glContextAvailable()) ADD_FAILURE() << "GL works here, a window device does not: " << *why;
+  return d;
 }
 
 // A GLTest on the kind of target its parameter names.
