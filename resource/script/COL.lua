@@ -12,6 +12,9 @@
 --   node:changed(i)       child i's values changed ("_chglist")
 --   node:chg_all()        marks every child of the subtree changed
 --
+-- Marks reach the node from the root: the change pass starts there and follows the lists,
+-- so every ancestor lists the child on the way down as well.
+--
 -- Shapes (2D / 3D; vectors are QXL.vec2 / QXL.vec3):
 --   COL.Rect.new(left, top, right, bottom)      COL.Rect.new(center, radius) (a sphere)
 --   COL.Line2D.new(from, to)                    COL.Line.new(from, to)
@@ -62,6 +65,57 @@ local function append(node, name, value)
   list[#list + 1] = value
 end
 
+-- Where a node was last seen in its parent's array part; checked before it is trusted.
+local slotOf = setmetatable({}, { __mode = "k" })
+
+local function slotIn(parent, node)
+  local i = slotOf[node]
+  if i and rawget(parent, i) == node then
+    return i
+  end
+  -- One pass notes every sibling, so marks under many of them stay cheap.
+  for j = 1, #parent do
+    local child = rawget(parent, j)
+    if type(child) == "table" then
+      slotOf[child] = j
+    end
+  end
+  i = slotOf[node]
+  if i and rawget(parent, i) == node then
+    return i
+  end
+end
+
+-- Lists the node in its parent's "_chglist", the parent in its own, and so on up to the
+-- root. A parent whose list already ends with the node was marked with its ancestors.
+local function markPath(node)
+  local parent = rawget(node, "_parent")
+  while type(parent) == "table" do
+    local i = slotIn(parent, node)
+    if not i then
+      return
+    end
+    local list = rawget(parent, "_chglist")
+    if type(list) == "table" and list[#list] == i then
+      return
+    end
+    append(parent, "_chglist", i)
+    node, parent = parent, rawget(parent, "_parent")
+  end
+end
+
+local function markAll(node)
+  local list = {}
+  for i = 1, #node do
+    list[i] = i
+    local child = rawget(node, i)
+    if type(child) == "table" and getmetatable(child) == COL.CUC.meta then
+      markAll(child)
+    end
+  end
+  rawset(node, "_chglist", list)
+end
+
 function Node:add(child)
   append(self, "_addlist", child)
 end
@@ -72,6 +126,7 @@ end
 
 function Node:changed(i)
   append(self, "_chglist", i)
+  markPath(self)
 end
 
 -- Index lists may be arrays ({2, 5}) or sets ({[2] = true}); the engine reads them as
@@ -104,9 +159,15 @@ function Node:do_addchild()
     rawset(self, i, child)
     -- The change pass after this one then maps the new child (and its subtree).
     append(self, "_chglist", i)
-    if type(child) == "table" and getmetatable(child) == COL.CUC.meta then
-      child:chg_all()
+    if type(child) == "table" then
+      slotOf[child] = i
+      if getmetatable(child) == COL.CUC.meta then
+        markAll(child)
+      end
     end
+  end
+  if #list > 0 then
+    markPath(self)
   end
 end
 
@@ -142,13 +203,6 @@ function Node:do_remchild()
 end
 
 function Node:chg_all()
-  local list = {}
-  for i = 1, #self do
-    list[i] = i
-    local child = rawget(self, i)
-    if type(child) == "table" and getmetatable(child) == COL.CUC.meta then
-      child:chg_all()
-    end
-  end
-  rawset(self, "_chglist", list)
+  markAll(self)
+  markPath(self)
 end

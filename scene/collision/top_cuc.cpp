@@ -18,6 +18,11 @@ void buildWork(lua_State* L, int root, int meta, void* arg) {
   treesync::luaBuildTree(L, root, meta, *tree, col::syncHooks(tree->layout().is3D()));
 }
 
+void mapWork(lua_State* L, int root, int /*meta*/, void* arg) {
+  auto* tree = static_cast<PackedTree*>(arg);
+  treesync::luaMapTree(L, root, *tree, col::syncHooks(tree->layout().is3D()));
+}
+
 struct RefreshArgs {
   PackedTree* tree;
   uint32_t flags;
@@ -110,6 +115,9 @@ bool TopCUC::rebuild(lua_State* L, int root, int meta, bool passes, std::string&
     callChgAll(L, root, "refresh");
     RefreshArgs args{built.get(), flags};
     if (!treesync::runProtected(L, root, meta, &refreshWork, &args, error)) return false;
+  } else if (!treesync::runProtected(L, root, meta, &mapWork, built.get(), error)) {
+    // Without the lists the tree still goes through its transforms: tests read that copy.
+    return false;
   }
   setTree(std::move(built));
   return true;

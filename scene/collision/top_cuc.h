@@ -10,8 +10,9 @@
 // (a query whose handler refreshes the unit): then it works on a copy, so the walk keeps
 // reading the old tree. A refresh that fails may have left the script's tree changed (its
 // do_remchild / do_addchild ran) and the packed one half done: the unit then takes a full
-// build of the script's tree as it now is, and its next refresh, even at the same time,
-// builds afresh and applies the lists again.
+// build of the script's tree as it now is, mapped through its transforms but with its lists
+// left alone, and its next refresh, even at the same time, builds afresh and applies the
+// lists again.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -60,7 +61,8 @@ struct TopCUC {
 
  private:
   // The packed tree of the source as it now is (at stack index root): a full build, then,
-  // with passes, chg_all and the refresh passes over it. False with the message in error.
+  // with passes, chg_all and the refresh passes over it, without them only the transforms.
+  // False with the message in error.
   bool rebuild(lua_State* L, int root, int meta, bool passes, std::string& error);
 };
 

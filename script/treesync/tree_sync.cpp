@@ -47,6 +47,7 @@ class Walker {
   void build(int node, int parent, int lvl, uint8_t* block);
   bool changes(int node, int lvl, uint8_t* block, bool callFlag);
   bool lists(int node, int lvl, uint8_t* block, bool callFlag);
+  void mapAll(int node, int lvl, uint8_t* block);
 
  private:
   size_t step(int lvl) const { return lay_.blockSize(lvl); }
@@ -313,6 +314,24 @@ bool Walker::changes(int node, int lvl, uint8_t* block, bool callFlag) {
   return updated;
 }
 
+void Walker::mapAll(int node, int lvl, uint8_t* block) {
+  luaL_checkstack(L_, 8, "collision tree");
+  requireTable(node);
+  const bool leaf = !lay_.hasChildren(lvl);
+  const int groups = lay_.level(lvl).groups;
+  mapGroups(block, lvl, leaf ? groups : groups - 1);
+  if (leaf) return;
+  const bool pushed = pushTransform(node);
+  const ChildList c = readChildren(lay_, block, lvl);
+  for (int i = 0; i < c.count; ++i) {
+    lua_rawgeti(L_, node, i + 1);
+    mapAll(lua_gettop(L_), lvl + 1, c.blocks + i * step(lvl + 1));
+    lua_pop(L_, 1);
+  }
+  updateBound(block, lvl, lay_.testCopy(), true);
+  if (pushed) popTransform();
+}
+
 ChildList Walker::resize(uint8_t* block, int lvl, const std::vector<int>& removed, int extra) {
   ChildList c = readChildren(lay_, block, lvl);
   const size_t sz = step(lvl + 1);
@@ -386,6 +405,11 @@ bool Walker::lists(int node, int lvl, uint8_t* block, bool callFlag) {
   }
   lua_pop(L_, 1);
   if (a > 0) callMethod(node, "do_addchild", nullptr);
+  lua_getfield(L_, node, "_chglist");
+  const bool chgTable = lua_istable(L_, -1);
+  lua_pop(L_, 1);
+  // Converted here as well: a change pass run without callFlag reads the list as it stands.
+  if (chgTable) callMethod(node, "cnv_tbl", "_chglist");
   if (callFlag) {
     lua_pushnil(L_);
     lua_setfield(L_, node, "_chglist");
@@ -422,6 +446,11 @@ void luaBuildTree(lua_State* L, int root, int meta, PackedTree& tree, const Sync
 bool luaSyncChgList(lua_State* L, int root, PackedTree& tree, const SyncHooks& hooks, bool callFlag) {
   if (tree.layout().levels() == 0) return false;
   return Walker(L, tree, hooks, 0).changes(root, 0, tree.root(), callFlag);
+}
+
+void luaMapTree(lua_State* L, int root, PackedTree& tree, const SyncHooks& hooks) {
+  if (tree.layout().levels() == 0 || tree.layout().copies() < 2) return;
+  Walker(L, tree, hooks, 0).mapAll(root, 0, tree.root());
 }
 
 bool luaSyncChildLists(lua_State* L, int root, int meta, PackedTree& tree, const SyncHooks& hooks, bool callFlag) {

@@ -46,8 +46,12 @@ void luaBuildTree(lua_State* L, int root, int meta, PackedTree& tree, const Sync
 // Applies every node's "_chglist", mapping values through the transforms (two-copy
 // trees). True when something below the root changed.
 bool luaSyncChgList(lua_State* L, int root, PackedTree& tree, const SyncHooks& hooks, bool callFlag);
+// Maps every node of a two-copy tree through the transforms above it, as a change pass
+// over a fully listed tree would, without reading or clearing the script's lists.
+void luaMapTree(lua_State* L, int root, PackedTree& tree, const SyncHooks& hooks);
 // Applies "_remlist" and "_addlist" of every node, rereads the leaves and keeps the
-// bounding shapes; with callFlag set also clears the nodes' "_chglist".
+// bounding shapes; converts every node's "_chglist" through cnv_tbl and, with callFlag set,
+// clears it.
 bool luaSyncChildLists(lua_State* L, int root, int meta, PackedTree& tree, const SyncHooks& hooks, bool callFlag);
 
 inline void luaBuildTree2D(lua_State* L, int root, int meta, PackedTree& t, const SyncHooks& h) {

@@ -342,3 +342,51 @@ test("a malformed tree leaves the unit as it was", function()
   check_eq(u:getcif({ 0 }).radius, 1)
 end)
 
+
+test("every change reaches the tested copy through the transforms above it", function()
+  local tf = { pos = V2(100, 0) }
+  local function tree(flags)
+    local src = { { circle(0, 0, 1) }, { circle(50, 0, 1) }, _tf = tf }
+    local u = unit({ 0, { 0, { 3 } } }, src, flags)
+    u:refresh(1)
+    src[2][1].center = V2(7, 0)
+    src[2]._tf = { pos = V2(1000, 0) }
+    return src, u
+  end
+  local function at(u, x, time, what)
+    check_eq(u:getcif({ 1, 0 }).center.x, x, what)
+    check_eq(hits(u, unit({ 4 }, point(x, 0)), time), true, what)
+  end
+  -- Change lists given as sets are applied as arrays are (flags bit 0 maps through the
+  -- transforms, bit 1 rereads the shapes).
+  for flags = 1, 3 do
+    local src, u = tree(flags)
+    rawset(src, "_chglist", { [2] = true })
+    rawset(src[2], "_chglist", { [1] = true })
+    u:refresh(2)
+    at(u, ({ 1150, 7, 1107 })[flags], 2, "set-form lists, flags " .. flags)
+  end
+  -- A move marked in a group, and a child added to it, pass every transform above.
+  for flags = 1, 3, 2 do
+    local src, u = tree(flags)
+    src[2]:changed(1)
+    u:refresh(2)
+    at(u, flags == 1 and 1150 or 1107, 2, "a move in a group, flags " .. flags)
+    if flags == 3 then
+      src[2]:add(circle(5, 0, 1))
+      u:refresh(3)
+      check_eq(u:getcif({ 1, 1 }).center.x, 1105, "an added child")
+      check_eq(hits(u, unit({ 4 }, point(1105, 0)), 3), true, "an added child")
+    end
+  end
+  -- A unit left by a failed refresh is tested where its transforms put it, until one gets through.
+  local src = { circle(10, 0, 1), _tf = tf }
+  local u = unit({ 0, { 3 } }, src, 3)
+  src:add(5)
+  check_error(function() u:refresh(1) end)
+  check_eq(hits(u, unit({ 4 }, point(110, 0)), 1), true, "after a failed refresh")
+  check_eq(hits(u, unit({ 4 }, point(10, 0)), 1), false, "after a failed refresh")
+  rawset(src, "_addlist", { circle(30, 0, 1) })
+  u:refresh(2)
+  check_eq(xsOf(u, 2), "110,130")
+end)
