@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "platform/core/utf.h"
 #include "runtime/fs/host_path.h"
+#include "runtime/fs/pack_files.h"
 #include "runtime/fs/path_stack.h"
 
 namespace qx {
@@ -21,7 +23,11 @@ bool utf16Name(const std::string& utf8, std::u16string& out, std::string* error)
   return false;
 }
 
-bool addFolder(const fs::path& dir, PackWriteDir& node, std::string* error) {
+// Host paths of the files listed so far, by the key the reader's index folds them to.
+using FoldedKeys = std::map<std::u16string, std::string>;
+
+bool addFolder(const fs::path& dir, const std::u16string& prefix, PackWriteDir& node, FoldedKeys& keys,
+               std::string* error) {
   std::error_code ec;
   std::vector<fs::directory_entry> entries;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
@@ -36,9 +42,16 @@ bool addFolder(const fs::path& dir, PackWriteDir& node, std::string* error) {
     std::u16string name;
     if (!utf16Name(e.path().filename().string(), name, error)) return false;
     const bool isLink = e.is_symlink(ec);
+    const std::u16string key = prefix.empty() ? name : prefix + u'\\' + name;
     if (e.is_directory(ec) && !isLink) {
-      if (!addFolder(e.path(), node.dir(name), error)) return false;
+      if (!addFolder(e.path(), key, node.dir(name), keys, error)) return false;
     } else if (e.is_regular_file(ec)) {
+      // The index ignores letter case: of two such files a reader would see only one.
+      const auto [it, added] = keys.emplace(packKey(key), e.path().string());
+      if (!added) {
+        if (error) *error = "names differ only in letter case: " + it->second + " and " + e.path().string();
+        return false;
+      }
       PackWriteFile& f = node.file(name);
       f.deleted = false;
       f.data.clear();
@@ -55,7 +68,8 @@ bool addFolderToPack(const std::string& hostDir, PackWriteDir& root, std::string
     if (error) *error = "not a folder: " + hostDir;
     return false;
   }
-  return addFolder(fs::path(hostDir), root, error);
+  FoldedKeys keys;
+  return addFolder(fs::path(hostDir), u"", root, keys, error);
 }
 
 bool addDeletionToPack(PackWriteDir& root, std::u16string_view key, std::string* error) {

@@ -38,9 +38,8 @@ bool BufPack::open(std::unique_ptr<IBuffer> window) {
   const uint32_t size = in_->readBits(32);
   const int64_t coded = length >= 4 ? int64_t{length} - 4 : 0;
   // A one-leaf code spends no bits per byte, so nothing else bounds the size it claims.
-  const uint64_t claimable = uint64_t(available) * kPackMaxExpansion + kPackFreeEntryBytes;
   if (length == 0 || length == kPackDeletedMark || size == 0 || size > kPackMaxEntryBytes ||
-      coded > available - 8 || uint64_t{size} > claimable) {
+      coded > available - 8 || uint64_t{size} > packEntryMaxClaim(8 + static_cast<uint64_t>(coded))) {
     close();
     return false;
   }

@@ -194,18 +194,34 @@ PackWriteFile& PackWriteDir::file(const std::u16string& childName) {
   return files.back();
 }
 
+namespace {
+
+std::vector<uint8_t> codeBytes(const uint8_t* data, size_t size, const uint64_t counts[256]) {
+  std::vector<uint8_t> coded;
+  HuffmanEncoder code;
+  code.build(counts);
+  coded.reserve(code.codedBits(counts) / 8 + 600);
+  obitstream bits(std::make_unique<BufVectorO>(coded));
+  code.writeTree(bits);
+  for (size_t i = 0; i < size; ++i) code.writeSymbol(bits, data[i]);
+  bits.flush();
+  return coded;
+}
+
+}  // namespace
+
 std::vector<uint8_t> encodePackEntry(const uint8_t* data, size_t size) {
   std::vector<uint8_t> coded;
   if (size > 0) {
     uint64_t counts[256] = {};
     for (size_t i = 0; i < size; ++i) ++counts[data[i]];
-    HuffmanEncoder code;
-    code.build(counts);
-    coded.reserve(code.codedBits(counts) / 8 + 600);
-    obitstream bits(std::make_unique<BufVectorO>(coded));
-    code.writeTree(bits);
-    for (size_t i = 0; i < size; ++i) code.writeSymbol(bits, data[i]);
-    bits.flush();
+    coded = codeBytes(data, size, counts);
+    // One byte value makes a one-leaf code, which spends no bits: past what its few bytes
+    // may claim, the value gets a partner that never occurs, and every byte one bit.
+    if (size > packEntryMaxClaim(8 + coded.size())) {
+      ++counts[data[0] ^ 1];
+      coded = codeBytes(data, size, counts);
+    }
   }
   std::vector<uint8_t> entry;
   entry.reserve(coded.size() + 8);

@@ -17,10 +17,14 @@ constexpr int kPackMaxDepth = 128;
 constexpr uint32_t kPackMaxRecords = 1u << 20;
 // Largest decoded entry: sizes are reported as signed 32-bit values.
 constexpr uint32_t kPackMaxEntryBytes = 0x7FFFFFFFu;
-// An entry's size may be at most kPackFreeEntryBytes plus kPackMaxExpansion times the
-// bytes of its part from the entry on (a code of at least one bit per byte gives 8).
+// An entry's size may be at most kPackFreeEntryBytes plus kPackMaxExpansion times its own
+// stored bytes (4 + L, from its L field on): a code of at least one bit per byte gives 8,
+// and only a one-leaf code, which spends no bits, needs the free bytes.
 constexpr uint64_t kPackMaxExpansion = 64;
 constexpr uint64_t kPackFreeEntryBytes = 1u << 20;
+constexpr uint64_t packEntryMaxClaim(uint64_t storedBytes) {
+  return kPackFreeEntryBytes + kPackMaxExpansion * storedBytes;
+}
 
 struct PackFileRecord {
   std::u16string name;

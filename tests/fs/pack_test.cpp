@@ -106,10 +106,24 @@ TEST(Huffman, MalformedTreesFailToOpen) {
   std::vector<uint8_t> out(300);
   ASSERT_EQ(pack.read(out.data(), out.size()), 300u);
   EXPECT_EQ(out, std::vector<uint8_t>(300, 0x61));
-  // Such an entry claims any size for free: at most 1 MiB and 64 times its part's bytes.
-  EXPECT_TRUE(opens(RawPart().u32(4 + 2).u32((1u << 20) + 640).u8(0xB0).u8(0x80).bytes, pack));
-  EXPECT_FALSE(opens(RawPart().u32(4 + 2).u32((1u << 20) + 641).u8(0xB0).u8(0x80).bytes, pack));
-  EXPECT_FALSE(opens(RawPart().u32(4 + 2).u32(256u << 20).u8(0xB0).u8(0x80).bytes, pack));
+  // Such an entry claims any size for free: at most 1 MiB and 64 times its own 10 bytes,
+  // whatever follows it in the part.
+  // The writer keeps a one-leaf code only as far as that reaches.
+  for (const uint32_t size : {(1u << 20) + 640, (1u << 20) + 641, 2000000u}) {
+    const std::vector<uint8_t> same(size, 'z');
+    const auto entry = qx::encodePackEntry(same.data(), same.size());
+    EXPECT_EQ(entry.size() == 10, size <= (1u << 20) + 640) << size;
+    ASSERT_TRUE(opens(entry, pack)) << size;
+    std::vector<uint8_t> back(size + 1);
+    EXPECT_EQ(pack.read(back.data(), back.size()), size);
+    back.pop_back();
+    EXPECT_EQ(back, same);
+  }
+  for (const size_t after : {0, 100000}) {
+    EXPECT_TRUE(opens(RawPart().u32(4 + 2).u32((1u << 20) + 640).u8(0xB0).u8(0x80).pad(after, 0).bytes, pack));
+    EXPECT_FALSE(opens(RawPart().u32(4 + 2).u32((1u << 20) + 641).u8(0xB0).u8(0x80).pad(after, 0).bytes, pack));
+    EXPECT_FALSE(opens(RawPart().u32(4 + 2).u32(256u << 20).u8(0xB0).u8(0x80).pad(after, 0).bytes, pack));
+  }
 }
 
 class PackFiles : public ::testing::Test {
@@ -261,6 +275,17 @@ TEST_F(PackFiles, TruncatedOrAbsurdPartsFailCleanly) {
     ASSERT_NE(claimed, nullptr);
     EXPECT_EQ(text(*claimed, u"f"), size == 64 ? std::string(64, 'a') : "<none>");
   }
+  // A 10-byte entry claiming 2 GiB in front of a 32 MiB one: refused as it is opened, so
+  // nothing of its claim is ever made (were it opened, the test stops before a read).
+  RawPart big;
+  big.dir(u"r", 2).file(u"f").u32(4 + 2).u32(qx::kPackMaxEntryBytes).u8(0xB0).u8(0x80);
+  big.file(u"g").u32(4 + (32u << 20)).u32(1).u8(0xB0).u8(0x80).pad((32u << 20) - 2, 0).u32(0);
+  dir.write("big.pak", big.bytes);
+  auto bigPack = open("big.pak");
+  ASSERT_NE(bigPack, nullptr);
+  ASSERT_EQ(bigPack->openRead(u"f"), nullptr);
+  EXPECT_EQ(text(*bigPack, u"f"), "<none>");
+  EXPECT_EQ(text(*bigPack, u"g"), "a");
   for (const RawPart* bad : {&huge, &deep, &longEntry}) {
     dir.write("bad.pak", bad->bytes);
     EXPECT_EQ(open("bad.pak"), nullptr) << bad->bytes.size();

@@ -19,27 +19,31 @@ using fstest::w;
 
 struct ToolRun {
   int status;
-  std::string out;
+  std::string out, err;
 };
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
 
 ToolRun runPacker(const TempDir& dir, std::vector<std::string> args) {
   args.insert(args.begin(), QX_PACKER_PATH);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  const std::string outPath = dir.at("packer.out");
+  const std::string outPath = dir.at("packer.out"), errPath = dir.at("packer.err");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid;
   int status = -1;
   if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) waitpid(pid, &status, 0);
   posix_spawn_file_actions_destroy(&actions);
-  std::ifstream f(outPath);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ss.str()};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(outPath), slurp(errPath)};
 }
 
 std::string text(qx::PackFile& pack, const char16_t* name) {
@@ -78,6 +82,26 @@ TEST(PackerTool, BuildAppendListAndRefuse) {
   EXPECT_EQ(dir.read("game.pak"), before);
   EXPECT_FALSE(dir.exists("game.pak.partial"));
   EXPECT_EQ(runPacker(dir, {"build"}).status, 2);
+
+  // Names the case-blind index would merge are refused, naming both files.
+  dir.write("clash/d/A.json", "upper");
+  dir.write("clash/d/a.json", "lower");
+  const ToolRun clash = runPacker(dir, {"build", pak, dir.at("clash")});
+  EXPECT_EQ(clash.status, 1);
+  EXPECT_NE(clash.err.find(dir.at("clash/d/A.json") + " and " + dir.at("clash/d/a.json")), std::string::npos) << clash.err;
+  EXPECT_EQ(dir.read("game.pak"), before);
+}
+
+TEST(PackerTool, AFileOfOneByteValueReadsBackWhole) {
+  TempDir dir;
+  const std::string same(2000000, 'x');
+  dir.write("in/same.bin", same);
+  const std::string pak = dir.at("one.pak");
+  ASSERT_EQ(runPacker(dir, {"build", pak, dir.at("in")}).status, 0);
+  EXPECT_EQ(runPacker(dir, {"list", pak}).out, "same.bin\t2000000\t0\n");
+  auto pack = qx::PackFile::create(w(pak));
+  ASSERT_NE(pack, nullptr);
+  EXPECT_TRUE(text(*pack, u"same.bin") == same);
 }
 
 }  // namespace
