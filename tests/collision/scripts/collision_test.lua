@@ -277,7 +277,7 @@ test("a refresh that fails leaves the unit usable, even at the same time", funct
   check_eq(hits(d, unit({ 4 }, point(0, 0)), 1), true)
 end)
 
-test("an added child is transformed at the first refresh; a quiet refresh allocates nothing", function()
+test("an added child is transformed at the first refresh; a quiet refresh or one moved group allocates nothing", function()
   local src = { circle(0, 0, 1), _tf = { pos = V2(100, 0) } }
   local u = unit({ 0, { 3 } }, src, 3)
   u:refresh(1)
@@ -286,11 +286,16 @@ test("an added child is transformed at the first refresh; a quiet refresh alloca
   check_eq(u:getcif({ 1 }).center.x, 105)
   check_eq(hits(u, unit({ 4 }, point(105, 0)), 2), true)
   for flags = 1, 3 do
-    local t = unit({ 0, { 0, { 3 } } }, { { circle(0, 0, 1) }, { circle(5, 0, 1), circle(6, 0, 1) } }, flags)
+    local tsrc = { { circle(0, 0, 1) }, { circle(5, 0, 1), circle(6, 0, 1) } }
+    local t = unit({ 0, { 0, { 3 } } }, tsrc, flags)
     t:refresh(1)
     local before = coltest.treeAllocs()
     t:refresh(2)
+    tsrc[2]._tf = { pos = V2(9, 0) }
+    tsrc[2]:chg_all()
+    t:refresh(3)
     check_eq(coltest.treeAllocs(), before, "flags " .. flags)
+    check_eq(t:getcif({ 1, 1 }).center.x, flags == 2 and 6 or 15, "flags " .. flags)
   end
 end)
 
