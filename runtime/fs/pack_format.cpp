@@ -219,7 +219,7 @@ std::vector<uint8_t> encodePackEntry(const uint8_t* data, size_t size) {
     // One byte value makes a one-leaf code, which spends no bits: past what its few bytes
     // may claim, the value gets a partner that never occurs, and every byte one bit.
     if (size > packEntryMaxClaim(8 + coded.size())) {
-      ++counts[data[0] ^ 1];
+      counts[data[0] ^ 1] = 1;
       coded = codeBytes(data, size, counts);
     }
   }
