@@ -385,13 +385,14 @@ test("every change reaches the tested copy through the transforms above it", fun
     end
   end
   -- A unit left by a failed refresh is tested where its transforms put it, until one gets through.
-  local src = { circle(10, 0, 1), _tf = tf }
+  local src = { circle(10, 0, 1), circle(20, 0, 1), _tf = tf }
   local u = unit({ 0, { 3 } }, src, 3)
   src:add(5)
   check_error(function() u:refresh(1) end)
+  check_eq(xsOf(u, 2), "110,120", "after a failed refresh")
   check_eq(hits(u, unit({ 4 }, point(110, 0)), 1), true, "after a failed refresh")
   check_eq(hits(u, unit({ 4 }, point(10, 0)), 1), false, "after a failed refresh")
   rawset(src, "_addlist", { circle(30, 0, 1) })
   u:refresh(2)
-  check_eq(xsOf(u, 2), "110,130")
+  check_eq(xsOf(u, 3), "110,120,130")
 end)
