@@ -350,33 +350,26 @@ end)
 
 test("every change reaches the tested copy through the transforms above it", function()
   local tf = { pos = V2(100, 0) }
-  local function tree(flags)
+  -- The second group under a transformed root moves its child and takes a transform too:
+  -- flags bit 0 maps through the transforms, bit 1 rereads the shapes.
+  local function moved(flags, mark)
     local src = { { circle(0, 0, 1) }, { circle(50, 0, 1) }, _tf = tf }
     local u = unit({ 0, { 0, { 3 } } }, src, flags)
     u:refresh(1)
-    src[2][1].center = V2(7, 0)
-    src[2]._tf = { pos = V2(1000, 0) }
+    src[2][1].center, src[2]._tf = V2(7, 0), { pos = V2(1000, 0) }
+    mark(src)
+    u:refresh(2)
+    local x = ({ 1150, 7, 1107 })[flags]
+    check_eq(u:getcif({ 1, 0 }).center.x, x, "flags " .. flags)
+    check_eq(hits(u, unit({ 4 }, point(x, 0)), 2), true, "flags " .. flags)
     return src, u
   end
-  local function at(u, x, time, what)
-    check_eq(u:getcif({ 1, 0 }).center.x, x, what)
-    check_eq(hits(u, unit({ 4 }, point(x, 0)), time), true, what)
-  end
-  -- Change lists given as sets are applied as arrays are (flags bit 0 maps through the
-  -- transforms, bit 1 rereads the shapes).
   for flags = 1, 3 do
-    local src, u = tree(flags)
-    rawset(src, "_chglist", { [2] = true })
-    rawset(src[2], "_chglist", { [1] = true })
-    u:refresh(2)
-    at(u, ({ 1150, 7, 1107 })[flags], 2, "set-form lists, flags " .. flags)
-  end
-  -- A move marked in a group, and a child added to it, pass every transform above.
-  for flags = 1, 3, 2 do
-    local src, u = tree(flags)
-    src[2]:changed(1)
-    u:refresh(2)
-    at(u, flags == 1 and 1150 or 1107, 2, "a move in a group, flags " .. flags)
+    moved(flags, function(src)  -- lists given as sets
+      rawset(src, "_chglist", { [2] = true })
+      rawset(src[2], "_chglist", { [1] = true })
+    end)
+    local src, u = moved(flags, function(src) src[2]:changed(1) end)  -- marked in the group alone
     if flags == 3 then
       src[2]:add(circle(5, 0, 1))
       u:refresh(3)
