@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <iterator>
 
 namespace qxaudio {
 
@@ -17,6 +18,48 @@ std::string hexCode(uint32_t code) {
 
 void setWhy(std::string* why, const std::string& text) {
   if (why) *why = text;
+}
+
+static_assert(sizeof(FAudioWaveFormatEx) == sizeof(WaveFormat));
+static_assert(sizeof(FAudioWaveFormatExtensible) == sizeof(FAudioWaveFormatEx) + 22);
+static_assert(sizeof(FAudioADPCMWaveFormat) == sizeof(FAudioWaveFormatEx) + 4);
+
+template <class T>
+void append(std::vector<uint8_t>& out, const T& value) {
+  const auto* p = reinterpret_cast<const uint8_t*>(&value);
+  out.insert(out.end(), p, p + sizeof value);
+}
+
+// The record the mixer reads: the header, its cbSize counting the extra bytes that follow.
+std::vector<uint8_t> recordOf(const SourceFormat& f) {
+  FAudioWaveFormatEx fx{};
+  fx.wFormatTag = f.wave.formatTag;
+  fx.nChannels = f.wave.channels;
+  fx.nSamplesPerSec = f.wave.samplesPerSec;
+  fx.nAvgBytesPerSec = f.wave.avgBytesPerSec;
+  fx.nBlockAlign = f.wave.blockAlign;
+  fx.wBitsPerSample = f.wave.bitsPerSample;
+  std::vector<uint8_t> out;
+  if (f.wave.formatTag == kFormatExtensible) {
+    FAudioWaveFormatExtensible ext{};
+    ext.Format = fx;
+    ext.Format.cbSize = sizeof ext - sizeof fx;
+    ext.Samples.wValidBitsPerSample = f.validBits;
+    ext.dwChannelMask = f.channelMask;
+    ext.SubFormat = f.subFormat == kFormatFloat ? DATAFORMAT_SUBTYPE_IEEE_FLOAT : DATAFORMAT_SUBTYPE_PCM;
+    append(out, ext);
+  } else if (f.wave.formatTag == kFormatAdpcm) {
+    FAudioADPCMWaveFormat adpcm{};
+    adpcm.wfx = fx;
+    adpcm.wfx.cbSize = uint16_t(sizeof adpcm - sizeof fx + sizeof kAdpcmCoefficients);
+    adpcm.wSamplesPerBlock = f.samplesPerBlock;
+    adpcm.wNumCoef = std::size(kAdpcmCoefficients);
+    append(out, adpcm);
+    for (const AdpcmCoefficient& c : kAdpcmCoefficients) append(out, FAudioADPCMCoefSet{c.c1, c.c2});
+  } else {
+    append(out, fx);  // plain PCM and float carry nothing more
+  }
+  return out;
 }
 
 }  // namespace
@@ -49,6 +92,7 @@ struct VoiceImpl {
   CallbackBridge bridge{{onBufferEnd, onBufferStart, onLoopEnd, onStreamEnd, onVoiceError, onPassEnd, onPassStart},
                         nullptr};
   FAudioSourceVoice* voice = nullptr;
+  std::vector<uint8_t> record;
 };
 
 struct EngineImpl {
@@ -101,6 +145,8 @@ void SourceVoice::setFrequencyRatio(float ratio) {
   FAudioSourceVoice_SetFrequencyRatio(impl_->voice, ratio, FAUDIO_COMMIT_NOW);
 }
 
+const std::vector<uint8_t>& SourceVoice::formatRecord() const { return impl_->record; }
+
 Engine::Engine(std::unique_ptr<EngineImpl> impl) : impl_(std::move(impl)) {}
 
 std::unique_ptr<Engine> Engine::create(std::string* why) {
@@ -128,19 +174,18 @@ Engine::~Engine() {
 
 void Engine::stopEngine() { FAudio_StopEngine(impl_->audio); }
 
-std::unique_ptr<SourceVoice> Engine::createSourceVoice(const WaveFormat& format, IVoiceCallback* callback,
+std::unique_ptr<SourceVoice> Engine::createSourceVoice(const SourceFormat& format, IVoiceCallback* callback,
                                                        float maxFrequencyRatio, std::string* why) {
+  // The mixer checks little of a format itself; some it takes crash it later.
+  if (std::string problem = sourceFormatProblem(format); !problem.empty()) {
+    setWhy(why, problem);
+    return nullptr;
+  }
   auto impl = std::make_unique<VoiceImpl>();
   impl->bridge.target = callback;
-  FAudioWaveFormatEx fx{};
-  fx.wFormatTag = format.formatTag;
-  fx.nChannels = format.channels;
-  fx.nSamplesPerSec = format.samplesPerSec;
-  fx.nAvgBytesPerSec = format.avgBytesPerSec;
-  fx.nBlockAlign = format.blockAlign;
-  fx.wBitsPerSample = format.bitsPerSample;
-  fx.cbSize = 0;  // only plain PCM and float formats reach the mixer
-  const uint32_t rc = FAudio_CreateSourceVoice(impl_->audio, &impl->voice, &fx, 0, maxFrequencyRatio,
+  impl->record = recordOf(format);
+  const auto* fx = reinterpret_cast<const FAudioWaveFormatEx*>(impl->record.data());
+  const uint32_t rc = FAudio_CreateSourceVoice(impl_->audio, &impl->voice, fx, 0, maxFrequencyRatio,
                                                callback ? &impl->bridge.table : nullptr, nullptr, nullptr);
   if (rc != 0) {
     setWhy(why, "the mixer refused the voice (" + hexCode(rc) + ")");

@@ -1,5 +1,5 @@
 // Sound output on FAudio: an engine with a two-channel mastering voice, source voices fed
-// with PCM buffers, and the voice callbacks, which run on the mixer's own thread.
+// with sample buffers, and the voice callbacks, which run on the mixer's own thread.
 //
 //   std::string why;
 //   auto engine = qxaudio::Engine::create(&why);          // null (and why) without a device
@@ -14,42 +14,18 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "platform/audio/source_format.h"
 
 namespace qxaudio {
 
-#pragma pack(push, 1)
-struct WaveFormat {
-  uint16_t formatTag = 0;
-  uint16_t channels = 0;
-  uint32_t samplesPerSec = 0;
-  uint32_t avgBytesPerSec = 0;
-  uint16_t blockAlign = 0;
-  uint16_t bitsPerSample = 0;
-  uint16_t cbSize = 0;
-};
-#pragma pack(pop)
-static_assert(sizeof(WaveFormat) == 18, "the format record is the packed 18-byte header");
-
-constexpr uint16_t kFormatPcm = 1;
-constexpr uint16_t kFormatFloat = 3;
-constexpr uint16_t kFormatExtensible = 0xFFFE;
-constexpr uint32_t kEndOfStream = 0x40;
-constexpr uint32_t kMaxLoopCount = 254;
-constexpr uint32_t kLoopInfinite = 255;
-// The mixer itself takes up to 64, but crashes creating voices of about 50 channels or
-// more; no sound file needs more than 7.1.
-constexpr uint32_t kMaxSourceChannels = 8;
-constexpr uint32_t kMinSampleRate = 1000;
-constexpr uint32_t kMaxSampleRate = 200000;
-
-// Whether the mixer takes a source of that many channels at that sample rate.
-constexpr bool sourceShapeSupported(uint32_t channels, uint32_t samplesPerSec) {
-  return channels >= 1 && channels <= kMaxSourceChannels && samplesPerSec >= kMinSampleRate &&
-         samplesPerSec <= kMaxSampleRate;
-}
 // The mastering voice's channel count: front left and right.
 constexpr uint32_t kOutputChannels = 2;
 constexpr uint32_t kSpeakerStereo = 3;
+constexpr uint32_t kEndOfStream = 0x40;
+constexpr uint32_t kMaxLoopCount = 254;
+constexpr uint32_t kLoopInfinite = 255;
 
 struct Buffer {
   uint32_t flags = 0;
@@ -100,6 +76,8 @@ class SourceVoice {
   // Levels from each source channel to each output channel, towards the mastering voice.
   void setOutputMatrix(uint32_t sourceChannels, uint32_t outputChannels, const float* matrix);
   void setFrequencyRatio(float ratio);
+  // The format record (WAVEFORMATEX and its extra bytes) the voice was made with.
+  const std::vector<uint8_t>& formatRecord() const;
 
  private:
   std::unique_ptr<VoiceImpl> impl_;
@@ -119,7 +97,7 @@ class Engine {
 
   // A voice for that format calling back into callback (which must outlive it); null,
   // with the reason, when the mixer refuses the format.
-  std::unique_ptr<SourceVoice> createSourceVoice(const WaveFormat& format, IVoiceCallback* callback,
+  std::unique_ptr<SourceVoice> createSourceVoice(const SourceFormat& format, IVoiceCallback* callback,
                                                  float maxFrequencyRatio, std::string* why);
   // Halts processing: no callback starts afterwards.
   void stopEngine();

@@ -14,7 +14,7 @@ void IFS_Stock::stop() {
   if (voice_) voice_->stop();
 }
 
-void IFS_Stock::createVoice(qxaudio::Engine* engine, const qxaudio::WaveFormat& format, const std::u16string& path) {
+void IFS_Stock::createVoice(qxaudio::Engine* engine, const qxaudio::SourceFormat& format, const std::u16string& path) {
   if (!engine) return;  // silent without a device; the manager said so once
   std::string why;
   voice_ = engine->createSourceVoice(format, this, kMaxFrequencyRatio, &why);

@@ -30,7 +30,7 @@ class IFS_Stock : public qxaudio::IVoiceCallback {
 
  protected:
   // Makes the voice; a refusal is logged and leaves the source without one.
-  void createVoice(qxaudio::Engine* engine, const qxaudio::WaveFormat& format, const std::u16string& path);
+  void createVoice(qxaudio::Engine* engine, const qxaudio::SourceFormat& format, const std::u16string& path);
   // Derived sources call this before tearing down what the callbacks use. Never under a
   // lock the callbacks take: destroying a voice waits for its running callback, and that
   // callback may still reach the voice through voice_, so it stays set until the voice is gone

@@ -5,7 +5,7 @@
 SS_OneShot::SS_OneShot(qxaudio::Engine* engine, qx::IFiles* source, const std::u16string& path) {
   entry_ = acquireWav(source, path);
   if (!entry_) return;
-  nchannel_ = entry_->wav.format.channels;
+  nchannel_ = entry_->wav.format.wave.channels;
   createVoice(engine, entry_->wav.format, path);
 }
 

@@ -71,14 +71,15 @@ SS_Stream::SS_Stream(qxaudio::Engine* engine, qx::IFiles* source, const std::u16
     return;
   }
   nchannel_ = info->channels;
-  qxaudio::WaveFormat f;
+  qxaudio::SourceFormat format;
+  qxaudio::WaveFormat& f = format.wave;
   f.formatTag = qxaudio::kFormatPcm;
   f.channels = static_cast<uint16_t>(info->channels);
   f.samplesPerSec = static_cast<uint32_t>(info->rate);
   f.bitsPerSample = 16;
   f.blockAlign = static_cast<uint16_t>(2 * info->channels);
   f.avgBytesPerSec = f.blockAlign * f.samplesPerSec;
-  createVoice(engine, f, path);
+  createVoice(engine, format, path);
 }
 
 SS_Stream::~SS_Stream() {

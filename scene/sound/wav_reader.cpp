@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
 uint32_t u32At(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
+
+uint16_t u16At(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 bool idIs(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
 
@@ -51,10 +54,8 @@ std::string guidText(const uint8_t* g) {
   return out;
 }
 
-// An EXTENSIBLE format with a PCM or float sub-format becomes that plain format, by the
-// container's bits per sample; the channel mask is not used (channels go out in file
-// order). False with the reason for anything else.
-bool plainFromExtensible(const uint8_t* fmt, uint64_t length, qxaudio::WaveFormat& f, std::string& why) {
+// EXTENSIBLE keeps its tag and carries the sub-format's, its valid bits and speaker mask.
+bool readExtensible(const uint8_t* fmt, uint64_t length, qxaudio::SourceFormat& f, std::string& why) {
   if (length < kExtensibleSize) {
     why = "WAVE_FORMAT_EXTENSIBLE without its 22-byte extension";
     return false;
@@ -63,25 +64,58 @@ bool plainFromExtensible(const uint8_t* fmt, uint64_t length, qxaudio::WaveForma
   const uint32_t tag = u32At(guid);
   if (std::memcmp(guid + 4, kSubFormatTail, sizeof kSubFormatTail) != 0 ||
       (tag != qxaudio::kFormatPcm && tag != qxaudio::kFormatFloat)) {
-    why = "unsupported WAVE_FORMAT_EXTENSIBLE sub-format {" + guidText(guid) + "}";
+    why = "unsupported WAVE_FORMAT_EXTENSIBLE sub-format {" + guidText(guid) + "} (FAudio decodes PCM and float)";
     return false;
   }
-  f.formatTag = static_cast<uint16_t>(tag);
-  f.cbSize = 0;
+  f.subFormat = static_cast<uint16_t>(tag);
+  f.validBits = u16At(fmt + 18);
+  f.channelMask = u32At(fmt + 20);
   return true;
 }
 
-bool formatPlayable(const qxaudio::WaveFormat& f) {
-  if (!qxaudio::sourceShapeSupported(f.channels, f.samplesPerSec)) return false;
-  const uint16_t b = f.bitsPerSample;
-  if (f.formatTag == qxaudio::kFormatPcm) {
-    if (b != 8 && b != 16 && b != 24 && b != 32) return false;
-  } else if (f.formatTag == qxaudio::kFormatFloat) {
-    if (b != 32) return false;
-  } else {
+// MS-ADPCM: the 18-byte record, samples per block (2), the coefficient count (2), then
+// that many pairs of 16-bit coefficients. The mixer decodes with the standard table only.
+constexpr size_t kAdpcmCoefficientsAt = 22;
+constexpr size_t kAdpcmCoefficientCount = std::size(qxaudio::kAdpcmCoefficients);
+
+bool readAdpcm(const uint8_t* fmt, uint64_t length, qxaudio::SourceFormat& f, std::string& why) {
+  if (length < kAdpcmCoefficientsAt) {
+    why = "MS-ADPCM without its samples per block and coefficient count";
     return false;
   }
-  return f.blockAlign == f.channels * (b / 8);
+  const uint16_t count = u16At(fmt + 20);
+  if (count != kAdpcmCoefficientCount) {
+    why = "MS-ADPCM with " + std::to_string(count) + " coefficient pairs (FAudio decodes with the standard 7)";
+    return false;
+  }
+  if (length < kAdpcmCoefficientsAt + 4 * kAdpcmCoefficientCount) {
+    why = "MS-ADPCM coefficient table cut short";
+    return false;
+  }
+  for (size_t i = 0; i < kAdpcmCoefficientCount; ++i) {
+    const uint8_t* pair = fmt + kAdpcmCoefficientsAt + 4 * i;
+    if (int16_t(u16At(pair)) != qxaudio::kAdpcmCoefficients[i].c1 ||
+        int16_t(u16At(pair + 2)) != qxaudio::kAdpcmCoefficients[i].c2) {
+      why = "MS-ADPCM coefficient table is not the standard one FAudio decodes with";
+      return false;
+    }
+  }
+  f.samplesPerBlock = u16At(fmt + 18);
+  return true;
+}
+
+// The mixer indexes its coefficient table with each block's predictor bytes unchecked.
+bool adpcmPredictorsValid(const uint8_t* data, uint64_t length, const qxaudio::WaveFormat& f, std::string& why) {
+  for (uint64_t at = 0; at < length; at += f.blockAlign) {
+    for (uint16_t c = 0; c < f.channels; ++c) {
+      if (data[at + c] >= kAdpcmCoefficientCount) {
+        why = "MS-ADPCM block " + std::to_string(at / f.blockAlign) + " names predictor " +
+              std::to_string(data[at + c]) + " (the table has 7)";
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -93,25 +127,26 @@ bool readWav(const uint8_t* bytes, size_t size, WavData& out, std::string* why) 
   }
   uint64_t pos = 12, start = 0, length = 0;
   if (!findChunk(bytes, size, pos, "fmt ", start, length)) return fail(why, "no \"fmt \" chunk", out);
-  std::memcpy(&out.format, bytes + start, std::min<uint64_t>(length, sizeof out.format));
+  qxaudio::WaveFormat& w = out.format.wave;
+  std::memcpy(&w, bytes + start, std::min<uint64_t>(length, sizeof w));
   // The extra-bytes count follows the chunk, not what the file wrote there.
-  out.format.cbSize = length > sizeof out.format ? uint16_t(std::min<uint64_t>(length - sizeof out.format, 0xFFFF)) : 0;
-  if (out.format.formatTag == qxaudio::kFormatExtensible) {
-    std::string reason;
-    if (!plainFromExtensible(bytes + start, length, out.format, reason)) return fail(why, reason, out);
+  w.cbSize = length > sizeof w ? uint16_t(std::min<uint64_t>(length - sizeof w, 0xFFFF)) : 0;
+  std::string reason;
+  if (w.formatTag == qxaudio::kFormatExtensible && !readExtensible(bytes + start, length, out.format, reason)) {
+    return fail(why, reason, out);
+  }
+  if (w.formatTag == qxaudio::kFormatAdpcm && !readAdpcm(bytes + start, length, out.format, reason)) {
+    return fail(why, reason, out);
   }
   pos = start + u32At(bytes + start - 4);
   if (!findChunk(bytes, size, pos, "data", start, length)) return fail(why, "no \"data\" chunk", out);
-  const qxaudio::WaveFormat& f = out.format;
-  if (!formatPlayable(f)) {
-    return fail(why,
-                "unsupported format (tag " + std::to_string(f.formatTag) + ", " + std::to_string(f.channels) +
-                    " channels, " + std::to_string(f.bitsPerSample) + " bits, " + std::to_string(f.samplesPerSec) +
-                    " Hz, block align " + std::to_string(f.blockAlign) + ")",
-                out);
-  }
-  const uint64_t whole = length - length % f.blockAlign;
+  reason = qxaudio::sourceFormatProblem(out.format);
+  if (!reason.empty()) return fail(why, reason, out);
+  const uint64_t whole = length - length % w.blockAlign;
   if (whole == 0) return fail(why, "no whole sample frame in \"data\"", out);
+  if (w.formatTag == qxaudio::kFormatAdpcm && !adpcmPredictorsValid(bytes + start, whole, w, reason)) {
+    return fail(why, reason, out);
+  }
   out.data.assign(bytes + start, bytes + start + whole);
   return true;
 }

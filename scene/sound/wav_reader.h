@@ -2,20 +2,21 @@
 //
 // Chunks before "fmt " and between "fmt " and "data" are skipped (a skipped chunk is
 // padded to an even length; "fmt " itself is not). A chunk that claims more bytes than the
-// file has is cut at the file's end. Only plain PCM (8, 16, 24 or 32 bits) and 32-bit
-// float are accepted, with a block align that matches, and the data is cut to whole
-// sample frames. WAVE_FORMAT_EXTENSIBLE with a PCM or float sub-format reads as that
-// plain format (its channel mask is not used); other sub-formats are refused.
+// file has is cut at the file's end. Only what the mixer plays is accepted (see
+// platform/audio/source_format.h): plain PCM, 32-bit float, MS-ADPCM with the standard
+// coefficient table and no block naming a predictor past it, and WAVE_FORMAT_EXTENSIBLE
+// with a PCM or float sub-format (its speaker mask kept). The data is cut to whole sample
+// frames (for MS-ADPCM, whole blocks).
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "platform/audio/audio.h"
+#include "platform/audio/source_format.h"
 
 struct WavData {
-  qxaudio::WaveFormat format;
+  qxaudio::SourceFormat format;
   std::vector<uint8_t> data;
 };
 

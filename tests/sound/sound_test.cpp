@@ -153,6 +153,36 @@ TEST_F(SoundTest, OneShotsPlayLoopAndRefuseBadCounts) {
   }
 }
 
+TEST_F(SoundTest, AdpcmAndExtensibleVoicesGetTheFilesWholeFormatAndPlay) {
+  const std::string adpcm = adpcmFmt(2, 128, 116), six = extensibleBody(1, 6, 22050, 16, 0x60F);
+  putFile("adpcm.wav", riff(chunk("fmt ", adpcm) + chunk("data", adpcmBlocks(2, 128, 40))));
+  putFile("six.wav", riff(chunk("fmt ", six) + chunk("data", pcm16(6 * 2000))));
+  bindtest::logLines().clear();
+  ASSERT_EQ(run("s = sound:load('adpcm.wav', false) s2 = sound:load('six.wav', true)"), "");
+  EXPECT_TRUE(bindtest::logLines().empty());
+  // The mixer decodes from the record it was handed: the file's own, mask and table included.
+  for (const auto& [global, fmt] : {std::pair{"s", adpcm}, std::pair{"s2", six}}) {
+    with(global, [&](SSPtr& s) {
+      ASSERT_NE(s.stock->voice(), nullptr);
+      const std::vector<uint8_t>& record = s.stock->voice()->formatRecord();
+      EXPECT_EQ(std::string(record.begin(), record.end()), fmt) << global;
+    });
+  }
+  EXPECT_EQ(evalNumber("s2:get_nchannel()"), 6);
+  ASSERT_EQ(run("s:play(0, 1.0) s2:play(0, 1.0)"), "");
+  EXPECT_TRUE(playing("s") && playing("s2"));
+  mgr().update(1.0f / 60);  // six channels placed in 3D: a 6 x 2 output matrix
+  with("s2", [&](SSPtr& s) { EXPECT_EQ(dynamic_cast<IFSound3D&>(*s.dim).matrix().size(), 12u); });
+  EXPECT_TRUE(waitFor([&] { return !playing("s") && !playing("s2"); }));
+  // Made directly, a record that would overrun the mixer is refused all the same.
+  qxaudio::SourceFormat bad;
+  bad.wave = {qxaudio::kFormatAdpcm, 2, 22050, 0, 129, 4, 0};
+  bad.samplesPerBlock = 116;
+  std::string why;
+  EXPECT_EQ(mgr().engine()->createSourceVoice(bad, nullptr, 2.0f, &why), nullptr);
+  EXPECT_NE(why.find("block align 129"), std::string::npos) << why;
+}
+
 TEST_F(SoundTest, WavCacheCountsItsUsersPanIsClampedAndNoBadFileIsKept) {
   putFile("c.wav", wavWithListAndOddChunk(100));
   ASSERT_EQ(run("s = sound:load('c.wav', false) s2 = sound:load('c.wav', true)"), "");

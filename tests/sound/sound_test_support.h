@@ -89,6 +89,47 @@ inline std::string fmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint1
   return s;
 }
 
+// WAVE_FORMAT_EXTENSIBLE with the sub-format GUID {tag-0000-0010-8000-00AA00389B71}.
+inline std::string extensibleBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t mask) {
+  std::string s = fmtBody(0xFFFE, channels, rate, bits, 22);
+  put16(s, uint16_t(bits - 4));  // valid bits: not the container's
+  put32(s, mask);
+  put32(s, tag);
+  return s + std::string("\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 12);
+}
+
+// An MS-ADPCM "fmt " body at 22050 Hz with pairs coefficient pairs (the standard ones, repeated).
+inline std::string adpcmFmt(uint16_t channels, uint16_t blockAlign, uint16_t samplesPerBlock, uint16_t pairs = 7) {
+  static const int16_t standard[7][2] = {{256, 0}, {512, -256}, {0, 0}, {192, 64}, {240, 0}, {460, -208}, {392, -232}};
+  std::string s;
+  put16(s, 2);
+  put16(s, channels);
+  put32(s, 22050);
+  put32(s, 11155 * channels);
+  put16(s, blockAlign);
+  put16(s, 4);
+  put16(s, uint16_t(4 + 4 * pairs));
+  put16(s, samplesPerBlock);
+  put16(s, pairs);
+  for (int i = 0; i < pairs; ++i) {
+    put16(s, uint16_t(standard[i % 7][0]));
+    put16(s, uint16_t(standard[i % 7][1]));
+  }
+  return s;
+}
+
+// count MS-ADPCM blocks: per channel a predictor, a delta of 16 and two samples, then nibbles.
+inline std::string adpcmBlocks(uint16_t channels, uint16_t blockAlign, size_t count, uint8_t predictor = 0) {
+  std::string s;
+  for (size_t b = 0; b < count; ++b) {
+    for (uint16_t c = 0; c < channels; ++c) s.push_back(char(predictor));
+    for (uint16_t c = 0; c < channels; ++c) put16(s, 16);
+    for (int i = 0; i < 2 * channels; ++i) put16(s, uint16_t(300 * i));
+    for (size_t i = 7u * channels; i < blockAlign; ++i) s.push_back(char(0x17 * i + b));
+  }
+  return s;
+}
+
 inline std::string riff(const std::string& chunks) {
   std::string s = "RIFF";
   put32(s, uint32_t(4 + chunks.size()));

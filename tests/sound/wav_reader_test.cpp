@@ -19,15 +19,6 @@ struct Case {
   const char* why;        // part of the reason when refused
 };
 
-// WAVE_FORMAT_EXTENSIBLE with the sub-format GUID {tag-0000-0010-8000-00AA00389B71}.
-std::string extensibleBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint32_t mask) {
-  std::string s = fmtBody(0xFFFE, channels, rate, bits, 22);
-  put16(s, uint16_t(bits - 4));  // valid bits: not the container's
-  put32(s, mask);
-  put32(s, tag);
-  return s + std::string("\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 12);
-}
-
 std::vector<Case> cases() {
   const std::string fmt = chunk("fmt ", fmtBody(1, 1, 22050, 16));
   const std::string pcm = pcm16(100), data = chunk("data", pcm);
@@ -65,6 +56,39 @@ std::vector<Case> cases() {
   std::string badAlign = fmtBody(1, 2, 22050, 16);
   badAlign[12] = 3;
   c.push_back({"block align", riff(chunk("fmt ", badAlign) + data), false, "", 0, "block align"});
+  const std::string mono = chunk("fmt ", adpcmFmt(1, 64, 116)), block = adpcmBlocks(1, 64, 1);
+  c.push_back({"MS-ADPCM cut to whole blocks", riff(mono + chunk("data", adpcmBlocks(1, 64, 2) + "0123456789")), true,
+               adpcmBlocks(1, 64, 2), 32, ""});
+  c.push_back({"MS-ADPCM stereo", riff(chunk("fmt ", adpcmFmt(2, 128, 116)) + chunk("data", adpcmBlocks(2, 128, 1))),
+               true, adpcmBlocks(2, 128, 1), 32, ""});
+  const std::string adpcmData = chunk("data", block);
+  c.push_back({"MS-ADPCM zero block align", riff(chunk("fmt ", adpcmFmt(1, 0, 116)) + adpcmData), false, "", 0,
+               "block align 0"});
+  c.push_back({"MS-ADPCM block shorter than its header", riff(chunk("fmt ", adpcmFmt(1, 6, 0)) + adpcmData), false, "",
+               0, "block align 6"});
+  c.push_back({"MS-ADPCM stereo block of odd size", riff(chunk("fmt ", adpcmFmt(2, 129, 116)) + adpcmData), false, "",
+               0, "block align 129"});
+  c.push_back({"MS-ADPCM samples per block off by one", riff(chunk("fmt ", adpcmFmt(1, 64, 117)) + adpcmData), false,
+               "", 0, "samples per block 117"});
+  c.push_back({"MS-ADPCM blocks too long", riff(chunk("fmt ", adpcmFmt(1, 4200, 8388)) + adpcmData), false, "", 0,
+               "at most"});
+  c.push_back({"MS-ADPCM three channels", riff(chunk("fmt ", adpcmFmt(3, 192, 116)) + adpcmData), false, "", 0,
+               "mono and stereo"});
+  c.push_back({"MS-ADPCM six coefficient pairs", riff(chunk("fmt ", adpcmFmt(1, 64, 116, 6)) + adpcmData), false, "",
+               0, "6 coefficient pairs"});
+  c.push_back({"MS-ADPCM eight coefficient pairs", riff(chunk("fmt ", adpcmFmt(1, 64, 116, 8)) + adpcmData), false,
+               "", 0, "8 coefficient pairs"});
+  c.push_back({"MS-ADPCM coefficient table cut short", riff(chunk("fmt ", adpcmFmt(1, 64, 116).substr(0, 48)) + adpcmData),
+               false, "", 0, "cut short"});
+  c.push_back({"MS-ADPCM without its extra bytes", riff(chunk("fmt ", adpcmFmt(1, 64, 116).substr(0, 20)) + adpcmData),
+               false, "", 0, "coefficient count"});
+  std::string ownTable = adpcmFmt(1, 64, 116);
+  ownTable[ownTable.size() - 1] ^= 1;
+  c.push_back({"MS-ADPCM own coefficient table", riff(chunk("fmt ", ownTable) + adpcmData), false, "", 0, "standard"});
+  c.push_back({"MS-ADPCM data shorter than a block", riff(mono + chunk("data", block.substr(0, 63))), false, "", 0,
+               "whole"});
+  c.push_back({"MS-ADPCM predictor past the table", riff(mono + chunk("data", block + adpcmBlocks(1, 64, 1, 7))), false,
+               "", 0, "block 1 names predictor 7"});
   c.push_back({"less than a frame", riff(chunk("fmt ", fmtBody(1, 2, 22050, 16)) + chunk("data", "abc")), false, "", 0,
                "frame"});
   return c;
@@ -79,8 +103,8 @@ TEST(WavReader, ReadsWhatPlaysAndRefusesTheRest) {
     ASSERT_EQ(ok, c.ok) << why;
     if (ok) {
       EXPECT_EQ(std::string(out.data.begin(), out.data.end()), c.data);
-      EXPECT_EQ(out.format.cbSize, c.cbSize);
-      EXPECT_EQ(out.data.size() % out.format.blockAlign, 0u);
+      EXPECT_EQ(out.format.wave.cbSize, c.cbSize);
+      EXPECT_EQ(out.data.size() % out.format.wave.blockAlign, 0u);
     } else {
       EXPECT_NE(why.find(c.why), std::string::npos) << why;
       EXPECT_TRUE(out.data.empty());
@@ -88,23 +112,30 @@ TEST(WavReader, ReadsWhatPlaysAndRefusesTheRest) {
   }
 }
 
-TEST(WavReader, ExtensiblePcmAndFloatReadAsTheirPlainForms) {
+TEST(WavReader, ExtensibleKeepsItsSubFormatAndSpeakerMask) {
   std::string samples;
   for (int i = 0; i < 240; ++i) samples.push_back(char(i * 7));
   const struct {
     uint16_t tag, channels, bits;
-  } cases[] = {{1, 2, 24}, {3, 2, 32}, {1, 6, 16}};
+    uint32_t mask;
+  } cases[] = {{1, 2, 24, 0x3}, {3, 2, 32, 0x600}, {1, 6, 16, 0x60F}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.tag) + "/" + std::to_string(c.bits));
     const std::string body = chunk("data", samples);
     const std::string plain = riff(chunk("fmt ", fmtBody(c.tag, c.channels, 48000, c.bits)) + body);
-    const std::string ext = riff(chunk("fmt ", extensibleBody(c.tag, c.channels, 48000, c.bits, 0x3F)) + body);
+    const std::string ext = riff(chunk("fmt ", extensibleBody(c.tag, c.channels, 48000, c.bits, c.mask)) + body);
     WavData a, b;
     std::string why;
     ASSERT_TRUE(readWav(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), a, &why)) << why;
     ASSERT_TRUE(readWav(reinterpret_cast<const uint8_t*>(ext.data()), ext.size(), b, &why)) << why;
-    EXPECT_EQ(std::memcmp(&a.format, &b.format, sizeof a.format), 0);
-    EXPECT_EQ(b.format.formatTag, c.tag);
+    EXPECT_EQ(b.format.wave.formatTag, 0xFFFE);
+    EXPECT_EQ(b.format.subFormat, c.tag);
+    EXPECT_EQ(b.format.channelMask, c.mask);
+    EXPECT_EQ(b.format.validBits, c.bits - 4);
+    EXPECT_EQ(b.format.wave.cbSize, 22);
+    b.format.wave.formatTag = c.tag;
+    b.format.wave.cbSize = 0;
+    EXPECT_EQ(std::memcmp(&a.format.wave, &b.format.wave, sizeof a.format.wave), 0);
     EXPECT_EQ(a.data, b.data);
   }
 }
