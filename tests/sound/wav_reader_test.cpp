@@ -89,6 +89,13 @@ std::vector<Case> cases() {
                "whole"});
   c.push_back({"MS-ADPCM predictor past the table", riff(mono + chunk("data", block + adpcmBlocks(1, 64, 1, 7))), false,
                "", 0, "block 1 names predictor 7"});
+  std::string rightPredictor = adpcmBlocks(2, 128, 1);
+  rightPredictor[1] = 9;
+  c.push_back({"MS-ADPCM right channel's predictor past the table",
+               riff(chunk("fmt ", adpcmFmt(2, 128, 116)) + chunk("data", rightPredictor)), false, "", 0, "predictor 9"});
+  c.push_back({"64-bit float", riff(chunk("fmt ", fmtBody(3, 1, 22050, 64)) + data), false, "", 0, "unsupported"});
+  c.push_back({"extensible 12-bit PCM", riff(chunk("fmt ", extensibleBody(1, 1, 22050, 12, 4)) + data), false, "", 0,
+               "unsupported"});
   c.push_back({"less than a frame", riff(chunk("fmt ", fmtBody(1, 2, 22050, 16)) + chunk("data", "abc")), false, "", 0,
                "frame"});
   return c;
