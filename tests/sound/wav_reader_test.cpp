@@ -93,6 +93,7 @@ std::vector<Case> cases() {
   rightPredictor[1] = 9;
   c.push_back({"MS-ADPCM right channel's predictor past the table",
                riff(chunk("fmt ", adpcmFmt(2, 128, 116)) + chunk("data", rightPredictor)), false, "", 0, "predictor 9"});
+  c.push_back({"mu-law", riff(chunk("fmt ", fmtBody(7, 1, 8000, 8)) + data), false, "", 0, "unsupported format (tag 7"});
   c.push_back({"64-bit float", riff(chunk("fmt ", fmtBody(3, 1, 22050, 64)) + data), false, "", 0, "unsupported"});
   c.push_back({"extensible 12-bit PCM", riff(chunk("fmt ", extensibleBody(1, 1, 22050, 12, 4)) + data), false, "", 0,
                "unsupported"});
