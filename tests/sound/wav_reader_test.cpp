@@ -76,8 +76,6 @@ std::vector<Case> cases() {
                "mono and stereo"});
   c.push_back({"MS-ADPCM six coefficient pairs", riff(chunk("fmt ", adpcmFmt(1, 64, 116, 6)) + adpcmData), false, "",
                0, "6 coefficient pairs"});
-  c.push_back({"MS-ADPCM eight coefficient pairs", riff(chunk("fmt ", adpcmFmt(1, 64, 116, 8)) + adpcmData), false,
-               "", 0, "8 coefficient pairs"});
   c.push_back({"MS-ADPCM coefficient table cut short", riff(chunk("fmt ", adpcmFmt(1, 64, 116).substr(0, 48)) + adpcmData),
                false, "", 0, "cut short"});
   c.push_back({"MS-ADPCM without its extra bytes", riff(chunk("fmt ", adpcmFmt(1, 64, 116).substr(0, 20)) + adpcmData),
