@@ -9,11 +9,16 @@ void init(MLDialog& d, qxbind::ObjectRef initParam, qxbind::QXInt parent, const 
 }
 
 const qxbind::ClassNotes kMLDialogNotes = {
-    "A dialog window made from a dialog template.",
+    "A hidden dialog of one of the program's own templates, through which a script shows message boxes. (Dialog "
+    "templates in resource files are read with `QX.DialogRes`.)",
     {
-        {"init", "initParam, parent, templateName"},
-        {"close", ""},
-        {"msgbox", "text, caption, type, modal", nullptr, "Shows a message box over the dialog."},
+        {"init", "initParam, parent, templateName", nullptr,
+         "Called by `new`: makes the dialog of the template \"IDD_PSEUDOMB\" or \"IDD_ASKVALID\", hidden; "
+         "initParam is handed to it, parent is a window id (0: none). Another name makes none."},
+        {"close", "", nullptr, "Closes the dialog."},
+        {"msgbox", "text, caption, type, modal", nullptr,
+         "Shows a message box over the dialog (type: the Windows MB_ flags); modal waits until it is dismissed. "
+         "Gives 0 either way."},
     }};
 
 void registerMLDialog(qxbind::ClassTable& t) {

@@ -23,37 +23,66 @@ void setRepeat(RIData& d, int32_t delay, int32_t interval) {
 }
 
 const qxbind::ClassNotes kInputNotes = {
-    "The input manager: devices, named key bindings, the keyboard buffer and input logs.",
+    "The input manager: devices, named bindings of device channels, the typed-key buffer, mouse trackers and "
+    "input logs. Levels run 0..100 (down at 50 or more); the name queries count update steps.",
     {
-        {"create", "guid, background", nullptr, "A device reader for a device id from enum."},
+        {"create", "guid, background", nullptr,
+         "A reader of the device whose `guid` an `enum` entry gave (the 16-byte string itself); background true for "
+         "a keyboard or joypad that reads while the window is not focused. nil when no such device can be read."},
         {"enum", "kind", "table",
-         "The devices of a kind (\"keyboard\", \"mouse\", \"gamepad\"): {id, instance, product} each."},
-        {"repeated", "name"},
-        {"pressed", "name"},
-        {"pressing", "name"},
-        {"clicked", "name", nullptr, "Released this frame."},
-        {"entry_upd", "reader", nullptr, "Reads the device every frame."},
-        {"remove_upd", "reader"},
-        {"register", "name", nullptr, "A new name that bindings may give channels to."},
-        {"bind", "name, reader, channel", nullptr, "The name also follows the reader's channel."},
-        {"rbind", "name, delay, interval", nullptr, "The key repeat of the name."},
-        {"clear", "name", nullptr, "Drops the name's bindings."},
-        {"start_log", "file", nullptr, "Records the input to a log file."},
-        {"stop_log", ""},
-        {"log_load", "file", nullptr, "A reader that plays a recorded log back."},
-        {"get_cspos", "", nullptr, "The mouse cursor's position."},
-        {"keybuff", "on", nullptr, "Collects typed text; gives the old setting."},
-        {"settrace", "kind, reader"},
-        {"getkeybuff", "", nullptr, "The text typed since the last call, and the last key."},
-        {"setkeystop", "spec"},
-        {"getkeybddelay", ""},
-        {"getkeybdspeed", ""},
-        {"getcaretblink", ""},
-        {"reg_mpos", "", nullptr, "Starts tracking mouse moves; gives the tracker's index."},
-        {"get_mposaxis", "index", nullptr, "The tracked movement since the last call."},
-        {"get_mposbtn", "index, button", nullptr, "Whether the button went down since the last call, and how often."},
-        {"rem_mpos", "index"},
-        {"reset", "name"},
+         "The attached devices of \"keyboard\", \"mouse\" or \"gamepad\" (any other kind: an empty table), "
+         "an array of {guid = 16-byte string, instanceN = name, productN = product name}."},
+        {"repeated", "name", nullptr,
+         "Whether the name repeats on this update step (as `pressed` until `rbind` sets a delay); false for a name "
+         "never registered."},
+        {"pressed", "name", nullptr, "Whether the name went down on this update step."},
+        {"pressing", "name", nullptr, "Whether the name is held (down on this or an earlier step)."},
+        {"clicked", "name", nullptr, "Whether the name went up on this update step."},
+        {"entry_upd", "reader", nullptr,
+         "Reads the device (or plays the log) on every update step from now on; a reader not entered keeps its "
+         "last levels."},
+        {"remove_upd", "reader", nullptr, "Stops that, and unbinds the reader's first channel from each name."},
+        {"register", "name", nullptr, "A name that `bind` can give channels to (nothing when it exists)."},
+        {"bind", "name, reader, channel", nullptr,
+         "The registered name also follows that channel of the reader (at most 3 per name; more are ignored). "
+         "Keyboard channels are scan codes (0x39 space, 0x1C return, 0xC8 up, 0xCB left, 0xCD right, 0xD0 down, "
+         "0x01 escape); mouse channels 0..5 are the axes (x-, x+, y-, y+, wheel-, wheel+) and 6..13 the buttons; "
+         "joypad channels 0..7 the axes and 8..23 the buttons."},
+        {"rbind", "name, delay, interval", nullptr,
+         "When `repeated` holds: on the step a name has been down for c steps (the step it went down counts 1) "
+         "when c - delay - 1 is a positive multiple of interval + 1; delay -1 (the default): only on the step it "
+         "went down."},
+        {"clear", "name", nullptr, "Forgets the name and its channels."},
+        {"start_log", "file", nullptr,
+         "Records every change of the names' levels to the file (a path on disk; a relative one starts at the "
+         "current directory), in the input log format of docs/data-files.md."},
+        {"stop_log", "", nullptr, "Ends the recording."},
+        {"log_load", "file", nullptr,
+         "A reader that plays the input log at that path on disk back: its channel i drives the log's i-th name. "
+         "Enter it with `entry_upd`. nil when there is no such file."},
+        {"get_cspos", "", nullptr, "The mouse cursor in window pixels, kept within the window."},
+        {"keybuff", "on", nullptr,
+         "Switches the typed-key buffer on or off (it reads the keyboard given to `settrace(0, ...)`) and empties "
+         "it; gives the previous setting."},
+        {"settrace", "kind, reader", nullptr,
+         "The keyboard (kind 0) that feeds the typed-key buffer, or the mouse (kind 1) that feeds the trackers."},
+        {"getkeybuff", "", nullptr,
+         "The text typed since the last call, up to the first stop or special key, and what ended it: 0 the buffer "
+         "ran out, n the n-th stop of `setkeystop`, 0x80..0x87 up, down, left, right, page up, page down, home, end, "
+         "0x88 return, 0x89 backspace, 0x8A delete, 0x8B escape."},
+        {"setkeystop", "spec", nullptr,
+         "The keys that end a `getkeybuff` read: each byte is a key, \"_\", \"@\" and \"|\" add control, "
+         "shift and alt to the next, \"%LEFT\", \"%RIGHT\", \"%UP\", \"%DOWN\", \"%PAGEUP\", \"%PAGEDOWN\" "
+         "name editing keys."},
+        {"getkeybddelay", "", nullptr, "The keyboard's repeat delay in update steps."},
+        {"getkeybdspeed", "", nullptr, "The keyboard's repeat interval in update steps."},
+        {"getcaretblink", "", nullptr, "The caret blink time in update steps (0: no blinking)."},
+        {"reg_mpos", "", nullptr, "A new mouse tracker (fed by the mouse of `settrace(1, ...)`); gives its index."},
+        {"get_mposaxis", "index", nullptr, "The tracker's movement in x, y and wheel since the last call."},
+        {"get_mposbtn", "index, button", nullptr,
+         "Whether button 0..7 is down, and how often it went down since the last call."},
+        {"rem_mpos", "index", nullptr, "Drops the tracker."},
+        {"reset", "name", nullptr, "A held name reads as released (`clicked`) on this step."},
     }};
 
 void registerInput(qxbind::ClassTable& t) {
@@ -89,18 +118,22 @@ void registerInput(qxbind::ClassTable& t) {
 }
 
 const qxbind::ClassNotes kRIDataNotes = {
-    "A device reader: one keyboard, mouse, joypad or input log, read by channel.",
+    "A device reader: one keyboard, mouse, joypad or input log, read by channel (see `input:bind` for the channel "
+    "numbers). It reads its device on the update steps after `input:entry_upd`, or when `scan` is called.",
     {
-        {"active", "on"},
-        {"get_value", "channel"},
-        {"get_type", "", nullptr, "0 keyboard, 1 mouse, 2 joypad, 3 log; -1 for none."},
-        {"get_axis", "channel"},
-        {"pressed", "channel"},
-        {"pressing", "channel"},
-        {"clicked", "channel", nullptr, "Released this frame."},
-        {"repeated", "channel"},
+        {"active", "on", nullptr, "Takes (true) or lets go of (false) the device."},
+        {"get_value", "channel", nullptr, "The channel's level: 0..100, down at 50 or more."},
+        {"get_type", "", nullptr, "0 keyboard, 1 mouse, 2 joypad, 3 input log; -1 for none."},
+        {"get_axis", "channel", nullptr,
+         "For an axis pair starting at channel (0, 2, ...): the level of channel + 1 minus that of channel."},
+        {"pressed", "channel", nullptr, "Whether the channel went down on the last read."},
+        {"pressing", "channel", nullptr, "Whether the channel is down."},
+        {"clicked", "channel", nullptr, "Whether the channel went up on the last read."},
+        {"repeated", "channel", nullptr, "Whether the channel repeats on the last read (see `set_repeat`)."},
         {"scan", "", nullptr, "Reads the device now."},
-        {"set_repeat", "delay, interval"},
+        {"set_repeat", "delay, interval", nullptr,
+         "When `repeated` holds, counted in reads as `input:rbind` counts steps; delay -1 (the default): only on "
+         "the read it went down."},
     }};
 
 void registerRIData(qxbind::ClassTable& t) {

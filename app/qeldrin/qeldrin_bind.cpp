@@ -8,46 +8,89 @@ namespace {
 void setTech(Qeldrin& q, std::string_view name) { q.set_tech(name); }
 
 const qxbind::ClassNotes kQeldrinNotes = {
-    "The renderer: opens the window, clears and presents frames, and draws the objects scripts queue by tag.",
+    "The application object: opens the window and draws. Frame recipe: `beginDraw`, a clear, `set_tech` of a "
+    "technique of the `setShader` effect, `draw_single`/`draw_multi` to queue objects into that technique's list, "
+    "`flush_drawAll` to draw the lists, `endDraw` to present.",
     {
-        {"init", "width, height, title, flag", nullptr, "Opens the window with that client size and title."},
-        {"clearCurrentBuffer", "colour, z, stencil"},
-        {"clearColorBuffer", "colour"},
-        {"clearZBuffer", "z"},
-        {"beginDraw", "", nullptr, "Starts a frame; draws are queued until endDraw."},
-        {"endDraw", "", nullptr, "Draws what was queued and presents the frame."},
-        {"setShader", "effect", nullptr, "The effect whose techniques later draws use."},
+        {"init", "width, height, title, flag", nullptr,
+         "Called by `new`: opens the window with that client size in pixels and the title (the engine appends "
+         "\":QX v0.03[date]\"); flag is not read. A second call does nothing."},
+        {"clearCurrentBuffer", "colour, z, stencil", nullptr,
+         "Draws every queued list, then clears the render target to the ARGB colour, the depth to z (0..1) and the "
+         "stencil."},
+        {"clearColorBuffer", "colour", nullptr, "Draws every queued list, then clears the render target to the ARGB colour."},
+        {"clearZBuffer", "z", nullptr, "Draws every queued list, then clears the depth buffer to z (0..1)."},
+        {"beginDraw", "", nullptr, "Starts the frame's drawing."},
+        {"endDraw", "", nullptr,
+         "Ends the frame and presents it. It does not draw the queued lists: `flush_drawAll` first, or what is "
+         "queued is drawn by the next clear or flush."},
+        {"setShader", "effect", nullptr,
+         "The effect (an `FxData` from `EffectMgr:create`) whose techniques `set_tech` selects; a list keeps the "
+         "effect it was selected under."},
         {"set_param", "table params", "nothing",
-         "Sets the current effect's parameters from name = number or vector pairs."},
-        {"upd_U", "table objects", "table", "The objects of the list still alive plus those lost since the last call."},
-        {"cam_pos", "", nullptr, "The eye position of the current camera view."},
-        {"cam_axis", "axis", "vec3 or nil", "Axis 0, 1 or 2 of the current camera view; nil for another number."},
-        {"clear_losthandle", "memoryItems"},
-        {"has_window", ""},
-        {"_setIMENotify", "gobj", nullptr, "The game object told of text input (IME) events."},
-        {"_resetIMENotify", ""},
-        {"isIMEActive", ""},
+         "Sets parameters of the current technique's effect: name = number, name = vector (dim 2..4) or name = "
+         "texture."},
+        {"upd_U", "table objects", "table",
+         "Calls each listed object's update hook; no engine class has one, so it gives an empty table."},
+        {"cam_pos", "", nullptr, "The eye position of the camera as the last draw bound it ((0, 0, 0) before any)."},
+        {"cam_axis", "axis", "vec3 or nil",
+         "Axis 0 (right), 1 (up) or 2 (view direction) of that camera; nil for another number."},
+        {"clear_losthandle", "memoryItems", nullptr,
+         "true: starts a new frame list of the memory manager's objects; false: starts a new list of the game objects "
+         "that died."},
+        {"has_window", "", nullptr, "Whether the window is open."},
+        {"_setIMENotify", "gobj", nullptr,
+         "The game object whose recvmsg is told of text composition (IME): \"STARTCOMPOSITION\", \"COMPOSITION\" "
+         "and \"ENDCOMPOSITION\"."},
+        {"_resetIMENotify", "", nullptr, "No game object is told of text composition."},
+        {"isIMEActive", "", nullptr, "Whether a text composition is open."},
         {"cancelIMECP", "", nullptr, "Drops the text being composed."},
-        {"getWnd", "", nullptr, "The window's id."},
-        {"draw_single", "object, tag", nullptr, "Queues one object under the draw tag."},
-        {"draw_multi", "table objects, tag", nullptr, "Queues every object of the list under the draw tag."},
-        {"draw_drawer", "table objects, tag", nullptr, "Lets each object of the list queue its own draws."},
-        {"set_tech", "name", nullptr, "Selects the current effect's technique; false when it has none of that name."},
-        {"set_dsort", "name, table keys", nullptr, "Sets the sort chain of a draw list from numbers and booleans."},
-        {"flush_drawAll", "flag"},
-        {"flush_draw", "name", nullptr, "Draws the named list now."},
+        {"getWnd", "", nullptr, "The window's id (0 without a window)."},
+        {"draw_single", "object, tag", nullptr,
+         "Queues the object's draw entries into the current technique's list (nothing before `set_tech`). The tag "
+         "reaches the object: `HUDTextBB` draws its text view into its texture under \"Backbuff\"; other classes "
+         "ignore it (use \"\")."},
+        {"draw_multi", "table objects, tag", nullptr, "`draw_single` for each object of the array, in order."},
+        {"draw_drawer", "table objects, tag", nullptr,
+         "Asks each object of the array for objects to queue; no engine class names any, so nothing is queued."},
+        {"set_tech", "name", nullptr,
+         "Selects the technique of the `setShader` effect whose list later draws queue into. It gives the object "
+         "back in every case: an effect without that technique (or no effect) leaves the previous list current and "
+         "writes the reason to log.txt."},
+        {"set_dsort", "name, table keys", nullptr,
+         "Selects the technique as `set_tech` does and gives its list a sort order, key by key: 0, nearFirst, "
+         "tolerance (by distance, a HUD part's depth; nearFirst false draws the largest first); 1 (by texture); "
+         "2, split (by vertex streams); 3, ascending (by primitive kind); 4 (transparent entries after the others). "
+         "A list without one draws in queue order."},
+        {"flush_drawAll", "flag", nullptr, "Draws every queued list and empties it; flag is not read."},
+        {"flush_draw", "name", nullptr,
+         "Draws every queued list, as `flush_drawAll` (the name is not used); nothing when the name is \"\" and no "
+         "technique was selected."},
         {"setTargetTex", "index, texture", nullptr,
-         "Renders into the texture as target index; gives the one it replaced."},
-        {"getTargetTex", "index"},
-        {"getCamera", ""},
-        {"setCamera", "camera"},
-        {"sp2wp", "x, y, depth", nullptr, "The world point under a screen point at that depth."},
-        {"getRay", "x, y", nullptr, "The world ray (origin, direction) under a screen point."},
-        {"sp2vp", "x, y", nullptr, "A screen point in view coordinates (-1..1)."},
-        {"upd_time", "", nullptr, "Seconds the last update took."},
-        {"draw_time", "", nullptr, "Seconds the last draw took."},
-        {"count_fps", "", nullptr, "Frames in the last second."},
-    }};
+         "Makes the texture (from `TextureMgr:create_blank`) render target index 0..3 and gives the texture that "
+         "was there: nil when the slot was empty, or for an index outside 0..3 or a texture that cannot be drawn "
+         "into (then nothing changes). Target 0 is the back buffer at first; give it back to draw to the window."},
+        {"getTargetTex", "index", nullptr, "The texture of render target 0..3; nil for an empty slot."},
+        {"getCamera", "", nullptr, "The current camera."},
+        {"setCamera", "camera", nullptr, "Draws every queued list, then makes the camera current."},
+        {"sp2wp", "x, y, depth", nullptr, "The world point under the window pixel (x, y) at depth 0 (near) .. 1 (far)."},
+        {"getRay", "x, y", nullptr,
+         "The camera's position and the world point under the window pixel (x, y) at depth 1."},
+        {"sp2vp", "x, y", nullptr,
+         "The window pixel (x, y) in view coordinates: (-1, 1) top left, (1, -1) bottom right."},
+        {"upd_time", "", nullptr,
+         "A number the script keeps; the engine never writes it (the frame loop hands the last update and draw "
+         "times to `main`)."},
+        {"draw_time", "", nullptr, "A number the script keeps; the engine never writes it."},
+        {"diff_time", "", nullptr, "A number the script keeps; the engine never writes it."},
+        {"accum_time", "", nullptr, "A number the script keeps; the engine never writes it."},
+        {"count_fps", "", nullptr,
+         "An integer the script keeps; the engine never writes it (the frame loop hands the draws of the last second "
+         "to `main`)."},
+        {"accum_frame", "", nullptr, "An integer the script keeps; the engine never writes it."},
+    },
+    "Made by `Qeldrin.new(width, height, title, flag)`, which opens the window. (`Qeldrin` is the script class of "
+    "L_Qeldrin.lua over the engine class: the object is a table holding the engine object in its field `udata`.)"};
 
 void registerQeldrin(qxbind::ClassTable& t) {
   t.notes(kQeldrinNotes);

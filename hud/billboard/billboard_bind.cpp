@@ -38,7 +38,8 @@ const qxbind::ClassNotes kBillboardBaseNotes = {
         {"setAxis", "axis", nullptr, "Turns only about this axis."},
         {"disableAxis", "", nullptr, "Faces the camera freely again."},
         {"setZOffset", "z", nullptr, "Moves the quad toward the camera by z."},
-        {"setDistGain", "a, b", nullptr, "How the size grows with the distance to the camera."},
+        {"setDistGain", "a, b", nullptr,
+         "The size is multiplied by (distance to the camera x a) ^ b; b = 0 keeps it fixed."},
     }};
 
 void registerBillboardBase(qxbind::ClassTable& t) {
@@ -90,8 +91,10 @@ const qxbind::ClassNotes kHUDText3DNotes = {
         {"setPos", "pos"},
         {"setAxis", "axis", nullptr, "Turns only about this axis."},
         {"disableAxis", "", nullptr, "Faces the camera freely again."},
-        {"setDistGain", "a, b", nullptr, "How the size grows with the distance to the camera."},
-        {"setScale", "x, number y?", nullptr, "Scales the text: both axes by x, or by x and y."},
+        {"setDistGain", "a, b", nullptr,
+         "The size is multiplied by (distance to the camera x a) ^ b; b = 0 keeps it fixed."},
+        {"setScale", "x, number y?", nullptr,
+         "World units per text pixel: x across and y down, or x both ways when y is missing."},
     }};
 
 void registerHUDText3D(qxbind::ClassTable& t) {

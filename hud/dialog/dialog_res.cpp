@@ -100,5 +100,9 @@ void addDialogQXFunctions() {
                        "The dialog templates of the file by name, then the JSON data after them if any."});
   addQXGlobalFunction("GetFontInfo", qxGetFontInfo,
                       {"integer width, integer height, integer weight, string face", "table or nothing",
-                       "{aveWidth, maxWidth, height, weight, name} of the font made from the request."});
+                       "{aveWidth, maxWidth, height, weight, name} of the font text of that face is drawn with "
+                       "(as `HUDText:initFont` takes it, with the weight applied): the installed face the name "
+                       "matches (Windows names are mapped, README) at that width and height in pixels, or, when it "
+                       "matches none, the default font (IPAGothic, 12 pixels high). aveWidth is the width of the 62 "
+                       "letters and digits divided by 62."});
 }

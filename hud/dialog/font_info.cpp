@@ -1,6 +1,7 @@
 #include "hud/dialog/font_info.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "hud/text/font_context.h"
 #include "platform/core/utf.h"
@@ -35,8 +36,18 @@ void qxGetFontInfo(QXView& v, uint32_t) {
   size_t n = 0;
   const char* face = lua_type(L, 4) == LUA_TSTRING ? lua_tolstring(L, 4, &n) : "";
   request.lfFaceName = qcore::utf8ToUtf16(std::string_view(face, n));
+  // The face text is drawn with: HUDText:initFont takes the installed face the name
+  // matches, and the default font when none does (fontconfig's nearest face would do
+  // for neither).
   std::string error;
-  qxfont::FontRef font = qxfont::createFont(request, &error);
+  qxfont::FontRef font;
+  if (std::optional<qxfont::LogFont> installed = qxfont::enumOutlineFace(request.lfFaceName)) {
+    request.lfFaceName = installed->lfFaceName;
+    font = qxfont::createFont(request, &error);
+  } else {
+    font = hudtext::sharedFonts().defaultFont;
+    error = "no default font";
+  }
   if (!font) {
     std::fprintf(stderr, "QX.GetFontInfo: no font for \"%s\": %s\n", face, error.c_str());
     return;

@@ -10,22 +10,33 @@ using namespace hudpanel;
 namespace {
 
 const qxbind::ClassNotes kRectNotes = {
-    "A textured rectangle on the HUD, with a sprite animator.",
+    "A rectangle on the HUD: plain, textured or showing a sprite animation (docs/data-files.md). Its place, size, "
+    "colour and texture are its field `rect`; it is 0 by 0 pixels, so invisible, until `set_size`.",
     {
-        {"rect", "", nullptr, "Its position, size, depth and texture."},
-        {"setUV", "left, top, right, bottom", nullptr, "The part of the texture shown, in texture coordinates."},
+        {"rect", "", nullptr, "Its place, size, depth, alpha, colour and texture."},
+        {"setUV", "left, top, right, bottom", nullptr,
+         "The part of `rect.hTex` shown, 0..1 across and down; it stops showing the animation."},
         {"init_animator", "name, eventId", nullptr,
-         "Takes the sprite animation of that name; eventId is sent to the callback."},
-        {"add", "slot, loops", nullptr, "Queues an animation slot to play loops times."},
-        {"start", ""},
-        {"stop", ""},
-        {"clear", "", nullptr, "Empties the animation queue."},
-        {"update", "dt", nullptr, "Advances the animation by dt seconds."},
-        {"set_callback", "gobj", nullptr, "The game object told of animation events."},
-        {"set_flip", "horizontal, vertical"},
-        {"set_size", "width, height"},
-        {"set_scale", "sx, sy"},
-        {"set_depth", "depth"},
+         "Shows the sprite animation of that .spr file (read once and shared); eventId comes with its messages. "
+         "Empties the queue and forgets the callback; an unknown file is logged and nothing plays."},
+        {"add", "slot, loops", nullptr,
+         "Queues the animation's slot of that name to play loops + 1 times (below 0: endlessly); a slot queued "
+         "first shows its first frame at once. An unknown name is ignored."},
+        {"start", "", nullptr, "Plays the queue (nothing when it is empty)."},
+        {"stop", "", nullptr, "Pauses on the current frame."},
+        {"clear", "", nullptr, "Stops and empties the queue."},
+        {"update", "dt", nullptr,
+         "Advances the animation by dt seconds in whole ticks of 1/60 s; call it on every update step. It calls "
+         "the callback's recvmsg at once: \"ANIM_TAG\" (eventId, tag) on entering a tagged frame, \"ANIM_END\" "
+         "(eventId) when the queue has run out, which stops it on the last frame."},
+        {"is_active", "", nullptr, "Whether it plays."},
+        {"get_size", "", nullptr, "Width and height in pixels of the animation's root rectangle at the current frame."},
+        {"set_callback", "gobj", nullptr,
+         "The game object told of \"ANIM_TAG\" and \"ANIM_END\" (set it after `init_animator`)."},
+        {"set_flip", "horizontal, vertical", nullptr, "Mirrors the animation's frames."},
+        {"set_size", "width, height", nullptr, "The drawn size in pixels (`rect.width`, `rect.height`)."},
+        {"set_scale", "sx, sy", nullptr, "Stored only: the drawn size stays `rect.width` by `rect.height`."},
+        {"set_depth", "depth", nullptr, "`rect.depth`."},
     }};
 
 void registerRect(qxbind::ClassTable& t) {
@@ -47,11 +58,13 @@ void registerRect(qxbind::ClassTable& t) {
       .method<&HUDUnitRect::set_depth>("set_depth");
 }
 
-const qxbind::ClassNotes kWireNotes = {"A rectangle outline on the HUD.",
-                                       {
-                                           {"rect", "", nullptr, "Its position, size, depth and texture."},
-                                           {"set_type", "type", nullptr, "The outline's style."},
-                                       }};
+const qxbind::ClassNotes kWireNotes = {
+    "A one-pixel bevelled frame on the HUD; its place, size and colour are its field `rect` (0 by 0 until set).",
+    {
+        {"rect", "", nullptr, "Its place, size, depth, alpha and colour."},
+        {"set_type", "type", nullptr,
+         "0 (the default) flat in a light shade of `rect.color`, 1 raised, 2 sunken; other values keep the colours."},
+    }};
 
 void registerWire(qxbind::ClassTable& t) {
   t.notes(kWireNotes);
@@ -59,15 +72,19 @@ void registerWire(qxbind::ClassTable& t) {
 }
 
 const qxbind::ClassNotes kMeterUnitNotes = {
-    "A scale with major and minor ticks on the HUD.",
+    "A scale of tick lines on the HUD.",
     {
-        {"setPos", "x, y"},
-        {"setRange", "range"},
-        {"setHeight", "height"},
-        {"setDivision", "major, minor", nullptr, "Ticks per range: major and minor."},
-        {"setType", "type"},
-        {"setDepth", "depth"},
-        {"setColor", "rgb, alpha"},
+        {"setPos", "x, y", nullptr, "Its top-left in window pixels."},
+        {"setRange", "range", nullptr, "Its length in pixels (100 at first)."},
+        {"setHeight", "height", nullptr, "Its height in pixels (0 at first: nothing shows)."},
+        {"setDivision", "major, minor", nullptr,
+         "Long ticks split the range into major parts, short ticks each part into minor (2, 2 at first; at least "
+         "1)."},
+        {"setType", "type", nullptr,
+         "Where short ticks stand: 0 (the default) the middle half, 1 the top half, 2 the bottom half; others "
+         "are refused (logged)."},
+        {"setDepth", "depth", nullptr, "The draw distance."},
+        {"setColor", "rgb, alpha", nullptr, "The colour, 0..1 each (white at first)."},
     }};
 
 void registerMeterUnit(qxbind::ClassTable& t) {
@@ -82,27 +99,32 @@ void registerMeterUnit(qxbind::ClassTable& t) {
 }
 
 const qxbind::ClassNotes kBGNotes = {
-    "A HUD panel: a rectangle, its outline and a text, shown together.",
+    "A panel: a rectangle (`rect`), a frame (`wire`) and a text (`text`) placed, coloured and faded together. It "
+    "draws nothing until `set_visible`. Unless its text is in rect mode 2, every draw fits the panel to its text "
+    "(4 pixels wider, 2 higher), whatever `set_size` said.",
     {
-        {"set_visible", "bits", nullptr, "Which parts show: bit 0 the rectangle, bit 1 the outline, bit 2 the text."},
+        {"set_visible", "bits", nullptr, "Which parts draw: 1 the rectangle, 2 the frame, 4 the text (0 at first)."},
         {"get_visible", ""},
-        {"set_pos", "x, y"},
-        {"set_size", "width, height"},
-        {"set_depth", "depth"},
-        {"set_alpha", "alpha"},
-        {"set_color", "rgb"},
-        {"get_color", ""},
-        {"get_pos", ""},
-        {"get_size", ""},
-        {"set_text", "text, append"},
-        {"get_text", ""},
-        {"set_rectmode", "mode", nullptr, "How the text is placed in the rectangle."},
-        {"set_textflag", "flags"},
-        {"get_fontsize", ""},
-        {"get_textsize", "", nullptr, "The size the text takes."},
-        {"rect", "", nullptr, "The panel's rectangle."},
-        {"wire", "", nullptr, "The panel's outline."},
-        {"text", "", nullptr, "The panel's text."},
+        {"set_pos", "x, y", nullptr, "The top-left in window pixels."},
+        {"set_size", "width, height", nullptr,
+         "The size in pixels; it holds only in rect mode 2 (`set_rectmode(2)`), where the text gets width - 4 by "
+         "height - 2."},
+        {"set_depth", "depth", nullptr, "The draw distance of the panel's parts."},
+        {"set_alpha", "alpha", nullptr, "The rectangle's and the text's alpha (0..1); the frame keeps its own."},
+        {"set_color", "rgb", nullptr, "The rectangle's colour, 0..1 each (`QXL.vec3(r, g, b)`; black at first)."},
+        {"get_color", "", nullptr, "The rectangle's colour, 0..1 each."},
+        {"get_pos", "", nullptr, "The top-left (as the last draw fitted it)."},
+        {"get_size", "", nullptr, "The size (as the last draw fitted it)."},
+        {"set_text", "text, append", nullptr,
+         "Replaces (append false) or extends the text; markup is read, and it draws with the text's flags (1)."},
+        {"get_text", "", nullptr, "The text, markup controls left out and line feeds as CR LF."},
+        {"set_rectmode", "mode", nullptr, "The text's rect mode (`HUDText:setRectMode`)."},
+        {"set_textflag", "flags", nullptr, "The text's alignment (`HUDText:setPlaceFlag`)."},
+        {"get_fontsize", "", nullptr, "The text's average character width and line height in pixels."},
+        {"get_textsize", "", nullptr, "The text's width and height in pixels."},
+        {"rect", "", nullptr, "The rectangle part (its own `rect` holds the texture: `panel.rect.rect.hTex`)."},
+        {"wire", "", nullptr, "The frame part."},
+        {"text", "", nullptr, "The text part (IPAGothic, 12 pixels high)."},
     }};
 
 void registerBG(qxbind::ClassTable& t) {
@@ -141,16 +163,17 @@ void registerBG(qxbind::ClassTable& t) {
   }
 }
 
-const qxbind::ClassNotes kMeterNotes = {"A bar meter on the HUD.",
-                                        {
-                                            {"set_value", "value"},
-                                            {"set_range", "minimum, maximum"},
-                                            {"set_pos", "x, y"},
-                                            {"set_size", "width, height"},
-                                            {"set_colormt", "r, g, b", nullptr, "The colour of the bar."},
-                                            {"set_colorbdr", "r, g, b", nullptr, "The colour of the border."},
-                                            {"copy_from", "other", nullptr, "Takes the other meter's settings."},
-                                        }};
+const qxbind::ClassNotes kMeterNotes = {
+    "A horizontal bar gauge with a border on the HUD: 128 by 16 pixels at (0, 0), value 50 of 0..100 at first.",
+    {
+        {"set_value", "value"},
+        {"set_range", "minimum, maximum"},
+        {"set_pos", "x, y", nullptr, "Its top-left in window pixels."},
+        {"set_size", "width, height", nullptr, "In pixels."},
+        {"set_colormt", "r, g, b", nullptr, "The bar's colour, 0..255 each (85, 255, 85 at first)."},
+        {"set_colorbdr", "r, g, b", nullptr, "The border's colour, 0..255 each (white at first)."},
+        {"copy_from", "other", nullptr, "Takes every setting of the other meter; anything else is ignored."},
+    }};
 
 void registerMeter(qxbind::ClassTable& t) {
   t.notes(kMeterNotes);
@@ -164,17 +187,24 @@ void registerMeter(qxbind::ClassTable& t) {
 }
 
 const qxbind::ClassNotes kConsoleNotes = {
-    "A scrolling text console on the HUD.",
+    "A console of text lines in the window's top-left corner.",
     {
-        {"send", "text", nullptr, "Adds a line."},
-        {"cls", "", nullptr, "Clears the console."},
-        {"set_row", "kept, shown, width", nullptr, "Lines kept, lines shown and the width of a line."},
-        {"set_fontsize", "size"},
-        {"set_alpha", "alpha"},
-        {"set_fileout", "path", nullptr, "Also writes every line to the file."},
-        {"set_externalcs", "on"},
-        {"set_notify", "gobj", nullptr, "The game object told of console events."},
-        {"set_id", "id"},
+        {"send", "text", nullptr,
+         "Adds the text as lines (split at line feeds, each cut to 255 characters), also to the file of "
+         "`set_fileout` and, with `set_externalcs`, to standard output."},
+        {"cls", "", nullptr, "Empties the console."},
+        {"set_row", "kept, shown, width", nullptr,
+         "Lines kept (1..4096), lines shown (0..4096) and the width in pixels (20, 10, 320 at first); empties the "
+         "console."},
+        {"set_fontsize", "size", nullptr, "The line height in pixels (8 at first)."},
+        {"set_alpha", "alpha", nullptr, "The black background's alpha (0 at first: only the text shows)."},
+        {"set_fileout", "path", nullptr,
+         "Also writes each line sent from now on to the file at that path on disk (a relative one starts at the "
+         "current directory), emptying it first; \"\" stops that."},
+        {"set_externalcs", "on", nullptr,
+         "true: also writes each line sent to standard output; true again, or false, stops that."},
+        {"set_notify", "gobj", nullptr, "Stored; the console sends no messages."},
+        {"set_id", "id", nullptr, "Stored; nothing reads it."},
     }};
 
 void registerConsole(qxbind::ClassTable& t) {

@@ -53,13 +53,20 @@ GetFileResult getFileNtf(M& mgr, std::u16string path, std::string url, bool over
 }
 
 const qxbind::ClassNotes kSockMgrNotes = {
-    "A download manager: fetches URLs to files on its worker threads.",
+    "A download manager: fetches URLs into files on its worker thread, SockMgr over plain HTTP and SSockMgr over "
+    "TLS (whatever the URL's scheme says; its port, when given, is used).",
     {
         {"getThreadStatus", "", "table", "One line of text per worker thread saying what it does."},
-        {"getFile", "path, url, overwrite", nullptr, "Queues a download; gives its id and whether it was queued."},
+        {"nThread", "", nullptr, "The number of worker threads."},
+        {"getFile", "path, url, overwrite", nullptr,
+         "Queues a download of the URL (http or https, at most 255 bytes) into the file of that name, made in the "
+         "folder \"save\" beside the program when there is one, else beside it. Only a reply of status 200 whose "
+         "type is none of the form, JSON and text types is written. overwrite false: the file must not exist yet "
+         "and is made at once. Gives the id and true, or 0 and false when refused (logged)."},
         {"getFile_ntf", "path, url, overwrite, function done", nullptr,
-         "Queues a download whose end calls done(true or false); gives its id and whether it was queued."},
-        {"isCompleted", "id"},
+         "`getFile`, and when the download ends (written or not) calls done(id, ok, path) on a later frame: ok true "
+         "when the file was written. An error in done is shown and logged; the program goes on."},
+        {"isCompleted", "id", nullptr, "Whether the download is no longer waiting or running."},
     }};
 
 template <class M>

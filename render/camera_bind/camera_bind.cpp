@@ -6,7 +6,9 @@ namespace {
 
 const qxbind::ClassNotes kCamMgrNotes = {"The camera manager: makes cameras.",
                                          {
-                                             {"create", "pos, aimPoint, zNear, zFar"},
+                                             {"create", "pos, aimPoint, zNear, zFar", nullptr,
+                                              "A camera at pos looking at aimPoint, with the near and far clip "
+                                              "distances (field of view pi/2, aspect 1.4)."},
                                          }};
 
 void registerCamMgr(qxbind::ClassTable& t) {
@@ -21,8 +23,8 @@ const qxbind::ClassNotes kCamDataNotes = {
         {"set_aim", "aimPoint"},
         {"set_up", "up"},
         {"set_roll", "radians", nullptr, "Turns the upright orientation about the view direction."},
-        {"set_aspect", "aspect"},
-        {"set_fov", "radians"},
+        {"set_aspect", "aspect", nullptr, "Width over height of the view (1.4 at first)."},
+        {"set_fov", "radians", nullptr, "The vertical field of view (pi/2 at first)."},
         {"move_fwd3d", "distance"},
         {"move_side3d", "distance"},
         {"set_zplane", "zNear, zFar"},

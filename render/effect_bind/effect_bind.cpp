@@ -4,10 +4,13 @@
 
 namespace {
 
-const qxbind::ClassNotes kEffectMgrNotes = {"The effect manager: loads effect files.",
-                                            {
-                                                {"create", "file"},
-                                            }};
+const qxbind::ClassNotes kEffectMgrNotes = {
+    "The effect manager: loads effect files (docs/effect-format.md).",
+    {
+        {"create", "file", nullptr,
+         "The effect of that file, read once and then shared by name (\"effect/hud.fx\" is the shipped HUD effect); "
+         "nil when the file is missing or does not compile (the reason is logged). Hand it to `Qeldrin:setShader`."},
+    }};
 
 void registerEffectMgr(qxbind::ClassTable& t) {
   t.notes(kEffectMgrNotes);
@@ -17,8 +20,10 @@ void registerEffectMgr(qxbind::ClassTable& t) {
 const qxbind::ClassNotes kFxDataNotes = {
     "An effect: techniques of passes that draw with shaders.",
     {
-        {"set_tech", "name", nullptr, "Selects the technique; gives its pass count."},
-        {"pass", "index", nullptr, "Begins the pass."},
+        {"set_tech", "name", nullptr,
+         "Makes the technique the effect's current one and gives its pass count; 0 when it has none of that name. "
+         "`Qeldrin:set_tech` is what draws use."},
+        {"pass", "index", nullptr, "Begins pass index (from 0) of the current technique on the device."},
     }};
 
 void registerFxData(qxbind::ClassTable& t) {

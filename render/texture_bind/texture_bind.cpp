@@ -36,12 +36,22 @@ Cell getDescName(TexData& tex, std::u16string name) {
   return {0, 0, 0};
 }
 
-const qxbind::ClassNotes kTextureMgrNotes = {"The texture manager: loads, makes and saves textures.",
-                                             {
-                                                 {"load", "file, usage, pool"},
-                                                 {"create_blank", "size, format", nullptr, "A new empty texture."},
-                                                 {"saveAsFile", "texture, file"},
-                                             }};
+const qxbind::ClassNotes kTextureMgrNotes = {
+    "The texture manager: loads, makes and saves textures.",
+    {
+        {"load", "file, usage, pool", nullptr,
+         "The texture of that image file (DDS, PNG, TGA, BMP or JPEG), read once and then shared by name, with the "
+         "sprites of its .desc file (docs/data-files.md). usage and pool are Direct3D codes: 0, 0 fits every use. "
+         "nil when the file is missing or cannot be decoded (the reason is logged)."},
+        {"create_blank", "size, format", nullptr,
+         "A texture to draw into (`Qeldrin:setTargetTex`) of 2^size by 2^size pixels, size 0..12, in a Direct3D "
+         "format: 21 A8R8G8B8, 22 X8R8G8B8, 23 R5G6B5 or 28 A8. nil for any other size or format, and before the "
+         "window exists (the reason is logged)."},
+        {"saveAsFile", "texture, file", nullptr,
+         "Writes the texture's pixels to an image file of that name: BMP, TGA or DDS by its extension, PNG "
+         "otherwise; into the folder \"save\" beside the program when there is one, else beside the program. A "
+         "render target (the back buffer too: `Qeldrin:getTargetTex(0)`) gives what was drawn into it."},
+    }};
 
 void registerTextureMgr(qxbind::ClassTable& t) {
   t.notes(kTextureMgrNotes);
@@ -50,11 +60,15 @@ void registerTextureMgr(qxbind::ClassTable& t) {
 }
 
 const qxbind::ClassNotes kTexDataNotes = {
-    "A texture, with its sprite descriptions.",
+    "A texture, with the sprites of its .desc file.",
     {
-        {"get_desclist", "", "table", "The names of the sprite descriptions in order."},
-        {"get_desc_index", "index", nullptr, "Cell width, cell height and frame of the description (counted from 0)."},
-        {"get_desc_name", "name", nullptr, "Cell width, cell height and frame of the named description."},
+        {"get_desclist", "", "table", "The sprites' names, an array in file order (entry k is sprite k - 1)."},
+        {"get_desc_index", "index", nullptr,
+         "Cell width, cell height (pixels) and frame count of sprite index, counted from 0; 0, 0, 0 outside."},
+        {"get_desc_name", "name", nullptr,
+         "Cell width, cell height and frame count of the first sprite of that name (case counts); 0, 0, 0 for none."},
+        {"width", "", nullptr, "The image's width in pixels; a script may overwrite the number."},
+        {"height", "", nullptr, "The image's height in pixels; a script may overwrite the number."},
     }};
 
 void registerTexData(qxbind::ClassTable& t) {

@@ -2,6 +2,17 @@
 
 #include "scene/anim/animator.h"
 
+namespace {
+
+const qxbind::ClassNotes kAnimatorNotes = {
+    "The player of sprite animations inside every `HUDUnit_rect`, driven through that class's methods "
+    "(`init_animator`, `add`, `start`, `update`, ...). An Animator made on its own does nothing.",
+    {}};
+
+void registerAnimator(qxbind::ClassTable& t) { t.notes(kAnimatorNotes); }
+
+}  // namespace
+
 qxbind::ClassBinding animatorBinding() {
-  return qxbind::objectBinding(qxbind::objectClass<Animator>("Animator", nullptr));
+  return qxbind::objectBinding(qxbind::objectClass<Animator>("Animator", &registerAnimator));
 }

@@ -5,19 +5,28 @@
 namespace {
 
 const qxbind::ClassNotes kColMgrNotes = {
-    "The collision manager: makes collision units and runs the collision queries.",
+    "The collision manager: makes collision units and tests them against each other (docs/writing-scripts.md, "
+    "Collision).",
     {
-        {"create", "flag", nullptr, "A new unit, and whether it was made."},
+        {"create", "flag", nullptr,
+         "An empty unit (it never hits until `set_source`, with code 0 it never does), and true; flag is not read."},
         {"newCUC", "flags, owner, id, code", nullptr,
-         "A new unit owned by the game object, with a unit code from cuid."},
-        {"cuid", "is3D, table shapes", nullptr, "The unit code of a shape description (at most 7 shapes)."},
+         "A unit of the unit code from `cuid`. flags: bit 0 keeps a transformed copy that `refresh` applies \"_tf\" "
+         "and \"_chglist\" to, bit 1 applies \"_addlist\" and \"_remlist\" on `refresh`; either bit keeps the "
+         "source table. owner: the game object told of hits (or nil), id: the script's own number."},
+        {"cuid", "is3D, table shapes", nullptr,
+         "The unit code of a description: the shape kinds of the root, then a table for the level below, e.g. "
+         "{3, {1}}: a circle over rectangles. 2D kinds 0 none, 1 rectangle, 2 line, 3 circle, 4 point; 3D kinds 1 "
+         "sphere, 2 line, 3 capsule, 4 cylinder, 5 triangle. At most 7 shapes."},
         {"collision", "a, b, policyA, policyB, tag, time", "table or number or boolean",
-         "Tests unit or pipe a against b; the result depends on the policy codes (hit paths, a count or whether any "
-         "hit)."},
+         "Tests unit or pipe a against unit or pipe b, refreshing each unit with time first. With policyA 0: "
+         "policyB 2 gives whether anything hit, 1 the number of hits, 0 the two hit paths {pathA, pathB}; "
+         "policyA 1, 2 or 3 also tell the owners (\"CUC_NOTIFY\", \"CUC_NOTIFY_TOP\", \"CUC_NOTIFY_LOW\"); "
+         "policies 9 and 10 on both sides collect positions or paths into a table."},
         {"collision_scp", "pipe, policyA, policyB, tag, time", "table or number or boolean",
-         "Tests the units of one pipe against each other."},
+         "`collision` for every pair of units within the pipe."},
         {"collision_pair", "a, b, policyA, policyB, tag, time", "table or number or boolean",
-         "Tests the pipes a and b pairwise, unit by unit."},
+         "`collision` for the units at equal positions of pipes a and b."},
     }};
 
 void registerColMgr(qxbind::ClassTable& t) {
@@ -31,14 +40,20 @@ void registerColMgr(qxbind::ClassTable& t) {
 }
 
 const qxbind::ClassNotes kTopCUCNotes = {
-    "A collision unit: a tree of shapes built from a script table, owned by a game object.",
+    "A collision unit: the shapes of a tree of script tables (its source), owned by a game object.",
     {
-        {"set_source", "table tree", nullptr, "The shape tree the unit is built from."},
-        {"get_source", "", "table", "The kept source tree (an empty table when the unit keeps none)."},
-        {"refresh", "time", nullptr, "Rebuilds from the source when time is past the last build."},
-        {"getcif", "table path", "table or nil", "The source node the hit path leads to."},
-        {"get_gobj", "", nullptr, "The owning game object."},
-        {"get_id", ""},
+        {"set_source", "table tree", nullptr,
+         "Builds the unit from the tree: a node holds its children at 1..n, a leaf is a shape of COL.lua "
+         "(docs/data-files.md). The table gets the node methods of COL.CUC."},
+        {"get_source", "", "table", "The source tree when flags bit 0 or 1 is set; otherwise a new empty table."},
+        {"refresh", "time", nullptr,
+         "Applies the tree's change lists and transforms (by the unit's flags) when time is greater than the last "
+         "refresh's; every test refreshes with its own time first."},
+        {"getcif", "table path", "table or nil",
+         "A new shape object for the shape a hit path leads to (0-based child indices, one per level below the "
+         "root; {} for a one-level unit), as the unit holds it (transformed)."},
+        {"get_gobj", "", nullptr, "The owning game object (nil for none)."},
+        {"get_id", "", nullptr, "The id given to `newCUC`."},
     }};
 
 void registerTopCUC(qxbind::ClassTable& t) {
@@ -54,7 +69,7 @@ void registerTopCUC(qxbind::ClassTable& t) {
 const qxbind::ClassNotes kColPipeMgrNotes = {
     "The collision pipe manager: makes pipes, ordered lists of collision units.",
     {
-        {"create", "flag", nullptr, "A new pipe, and whether it was made."},
+        {"create", "flag", nullptr, "An empty pipe, and true; flag is not read."},
     }};
 
 void registerColPipeMgr(qxbind::ClassTable& t) {
@@ -64,10 +79,10 @@ void registerColPipeMgr(qxbind::ClassTable& t) {
 
 const qxbind::ClassNotes kColPipeNotes = {"An ordered list of collision units, tested together.",
                                           {
-                                              {"add", "unit"},
+                                              {"add", "unit", nullptr, "Appends the unit (twice is allowed)."},
                                               {"has", "unit"},
-                                              {"remove", "unit"},
-                                              {"get", "index"},
+                                              {"remove", "unit", nullptr, "Removes its first place."},
+                                              {"get", "index", nullptr, "The unit at index, counted from 0."},
                                               {"size", ""},
                                           }};
 

@@ -8,31 +8,43 @@ SSHandle duplicateSound(SoundMgr& m, qxbind::ObjectRef instance, bool is3D) { re
 
 void setGobj(SSPtr& s, qxbind::ObjectRef gobj) { s.set_gobj(gobj.handle); }
 
-const qxbind::ClassNotes kSoundNotes = {"The sound manager: loads sounds.",
-                                        {
-                                            {"load", "file, is3D", nullptr, "A sound from an Ogg Vorbis file."},
-                                            {"duplicate", "sound, is3D", nullptr, "Another voice of a loaded sound."},
-                                        }};
+const qxbind::ClassNotes kSoundNotes = {
+    "The sound manager: makes voices from sound files.",
+    {
+        {"load", "file, is3D", nullptr,
+         "A voice of the sound file of that resource name: a name ending in \".ogg\" streams Ogg Vorbis, one ending "
+         "in \".wav\" plays a WAV file held in memory (the extension in lower case). is3D: positioned in space "
+         "(`set_pos`) instead of panned (`set_pan`). nil when no mounted source has the file or the extension is "
+         "neither (logged)."},
+        {"duplicate", "sound, is3D", nullptr,
+         "Another voice of the file the given voice plays, with its own position; nil when that voice is gone."},
+    }};
 
 void registerSound(qxbind::ClassTable& t) {
   t.notes(kSoundNotes);
   t.method<&SoundMgr::load>("load").method<&duplicateSound>("duplicate");
 }
 
-const qxbind::ClassNotes kSSPtrNotes = {"A sound voice: plays, and in 3D takes a position, direction and velocity.",
-                                        {
-                                            {"play", "loops, volume"},
-                                            {"resume", ""},
-                                            {"stop", ""},
-                                            {"is_playing", ""},
-                                            {"get_nchannel", "", nullptr, "The number of channels."},
-                                            {"alone", "", nullptr, "Whether it is the only voice of its sound."},
-                                            {"set_pan", "pan"},
-                                            {"set_pos", "pos"},
-                                            {"set_dir", "dir"},
-                                            {"set_vel", "velocity"},
-                                            {"set_gobj", "gobj", nullptr, "The game object the voice follows."},
-                                        }};
+const qxbind::ClassNotes kSSPtrNotes = {
+    "A voice: plays its sound file, panned (2D) or placed in space (3D).",
+    {
+        {"play", "loops, volume", nullptr,
+         "Plays from the start loops + 1 times at the volume (1 = as recorded). A WAV takes loops 0..254, or 255 for "
+         "endless (others are refused and logged); an Ogg file takes 0 or more."},
+        {"resume", "", nullptr, "Goes on after `stop`."},
+        {"stop", "", nullptr, "Pauses; the queued audio stays, so `resume` goes on from there."},
+        {"is_playing", "", nullptr, "Whether audio is queued: true after `stop` too, false once the last pass ended."},
+        {"get_nchannel", "", nullptr, "The file's channel count."},
+        {"alone", "", nullptr,
+         "Keeps the voice alive until it stops playing, so the script may drop it; gives the voice back."},
+        {"set_pan", "pan", nullptr, "-1 left .. 1 right (clamped); 2D voices only."},
+        {"set_pos", "pos", nullptr, "The position, heard from a listener at the origin; 3D voices only."},
+        {"set_dir", "dir", nullptr, "The direction it faces; 3D voices only."},
+        {"set_vel", "velocity", nullptr, "The velocity; 3D voices only. It does not change the pitch (no doppler shift)."},
+        {"set_gobj", "gobj", nullptr,
+         "A 3D voice takes the game object's `_pos` and `_dir` on every frame; it keeps the last ones when the "
+         "object dies."},
+    }};
 
 void registerSSPtr(qxbind::ClassTable& t) {
   t.notes(kSSPtrNotes);

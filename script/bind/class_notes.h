@@ -16,6 +16,8 @@
 // its typed ones; a trailing "?" marks an argument the method tests for absence.
 // results: null to take them from the signature, else "self", "nothing" or kinds in
 // order ("number, number", "CamData or nil").
+// made: how scripts get an object of the class, when the generator's own sentence (from
+// the class's kind and its makers) would not say it.
 // The generator checks each note against the registration: a note for no entry, a count
 // of names other than the signature's arity, or a kind left unknown is an error.
 #pragma once
@@ -33,6 +35,7 @@ struct MethodNote {
 struct ClassNotes {
   const char* text = nullptr;
   std::vector<MethodNote> methods;
+  const char* made = nullptr;
 };
 
 }  // namespace qxbind

@@ -5,9 +5,11 @@
 namespace {
 
 const qxbind::ClassNotes kGobjMgrNotes = {
-    "The game object manager: makes game objects.",
+    "The game object manager.",
     {
-        {"newGobj", "priority", nullptr, "A new game object updated at that priority."},
+        {"newGobj", "priority", nullptr,
+         "A bare game object (nil when 4096 are alive). No script object answers for it, so the engine's messages "
+         "to it are dropped: make game objects with `QXL.gobj_class()` or `QXL.attach_gobj` (QXGobj.lua)."},
     }};
 
 void registerGobjMgr(qxbind::ClassTable& t) {
@@ -15,11 +17,17 @@ void registerGobjMgr(qxbind::ClassTable& t) {
   t.method<&GobjMgr::newGobj>("newGobj");
 }
 
-const qxbind::ClassNotes kGobjNotes = {"A game object: a script table that receives messages and updates.",
-                                       {
-                                           {"upriority", "", nullptr, "The update priority."},
-                                           {"_upd_level", "", nullptr, "The update level."},
-                                       }};
+const qxbind::ClassNotes kGobjNotes = {
+    "A game object: the engine's handle of a script object that receives messages in its method `recvmsg`.",
+    {
+        {"_pos", "", nullptr, "Its position; a 3D voice that follows it (`SSPtr:set_gobj`) takes it every frame."},
+        {"_dir", "", nullptr, "Its direction; such a voice faces it."},
+        {"upriority", "", nullptr, "The priority given when it was made; the engine does not read it."},
+        {"_upd_level", "", nullptr, "A number the script keeps; the engine does not read it."},
+    },
+    "Made by `QXL.gobj_class().new(priority, ...)` or `QXL.attach_gobj(table, priority)` (QXGobj.lua): the script "
+    "object is a table holding the game object in its field `udata`, and messages reach its `recvmsg(self, 0, "
+    "name, ...)`. `GobjMgr:newGobj` alone gives one that no script object answers for."};
 
 void registerGobj(qxbind::ClassTable& t) {
   t.notes(kGobjNotes);

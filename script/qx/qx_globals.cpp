@@ -129,7 +129,10 @@ const CoreFunction kCore[] = {
     {"dump", qxfn::dump, {"integer depth", "nothing", "Shows the script stack (tables to depth 1..16) in a box."}},
     {"rpt", qxfn::rpt, {"string ...", "nothing", "Writes its arguments, separated by \", \", to log.txt."}},
     {"Cmp64Num", qxfn::Cmp64Num,
-     {"string a, string b", "integer", "-1, 0 or 1 as the 64-bit decimal numbers compare."}},
+     {"string a, string b", "integer",
+      "-1, 0 or 1 as the signed 64-bit decimal numbers a and b compare (ids of the service). Each is read from its "
+      "leading blanks, sign and digits (no digit: 0) and saturates: above 2^63 - 1 it reads as 2^63 - 1, below "
+      "-2^63 as -2^63, so two numbers past either end compare equal."}},
     {"log", qxfn::log, {"string text", "nothing", "Writes the line to log.txt."}},
 };
 

@@ -65,7 +65,12 @@ std::string constructorText(const ClassApi& c) {
   std::string by = has(c, "init")   ? " (both call `init` with the arguments)"
                    : has(c, "load") ? " (both call `load` with the arguments)"
                                     : "";
-  return "`" + n + ".new(...)`, or `" + n + ".newS(...)` for an object of this thread only" + by + ".";
+  return "Made by `" + n + ".new(...)`, or `" + n + ".newS(...)` for an object of this thread only" + by + ".";
+}
+
+// What the class's notes say instead, when they say it.
+std::string madeText(const ClassApi& c, std::string generated) {
+  return c.notes && c.notes->made ? std::string(c.notes->made) : std::move(generated);
 }
 
 // The file name extensions QX.createRes hands to this manager.
@@ -117,13 +122,13 @@ std::vector<StepApi> apiModel() {
       switch (b->kind) {
         case BindKind::object: {
           ClassApi c = classOf(L, b->first, false, "engine object");
-          c.made = constructorText(c);
+          c.made = madeText(c, constructorText(c));
           s.classes.push_back(std::move(c));
           break;
         }
         case BindKind::pointer: {
           ClassApi c = classOf(L, b->first, true, "single engine object");
-          c.made = "Not made by scripts: the class table `" + c.name + "` itself is the one engine object.";
+          c.made = madeText(c, "Not made by scripts: the class table `" + c.name + "` is the one engine object.");
           s.classes.push_back(std::move(c));
           break;
         }
@@ -131,16 +136,16 @@ std::vector<StepApi> apiModel() {
           ClassApi m = classOf(L, b->first, true, "manager");
           ClassApi r = classOf(L, b->second, false, "resource");
           m.managerId = r.managerId = managerIdOf(m.name);
-          m.made = "Not made by scripts: the class table `" + m.name + "` itself is the manager.";
+          m.made = madeText(m, "Not made by scripts: the class table `" + m.name + "` is the manager.");
           std::string ways;
           for (const EntryDesc& e : m.entries)
             if (!e.field && makes(e, r))
-              ways += std::string(ways.empty() ? "" : " or ") + "`" + m.name + "." + e.name + "(...)`";
+              ways += std::string(ways.empty() ? "" : " or ") + "`" + m.name + ":" + e.name + "(...)`";
           const std::string ext = extensionsOf(m.managerId);
           if (!ext.empty())
             ways += std::string(ways.empty() ? "" : ", or ") + "`QX.createRes(file)` for a file named " + ext;
-          r.made =
-              ways.empty() ? "Made by the engine; scripts receive them from other calls." : "Made by " + ways + ".";
+          r.made = madeText(r, ways.empty() ? "Made by the engine; scripts receive them from other calls."
+                                            : "Made by " + ways + ".");
           s.classes.push_back(std::move(m));
           s.classes.push_back(std::move(r));
           break;
@@ -148,8 +153,8 @@ std::vector<StepApi> apiModel() {
         case BindKind::derived: {
           ClassApi d = classOf(L, b->first, false, std::string("derives from ") + b->second.name);
           ClassApi base = classOf(L, b->second, false, "base");
-          d.made = constructorText(d) + " Methods and fields of `" + base.name + "` work on it too.";
-          base.made = constructorText(base);
+          d.made = madeText(d, constructorText(d)) + " Methods and fields of `" + base.name + "` work on it too.";
+          base.made = madeText(base, constructorText(base));
           s.classes.push_back(std::move(d));
           s.classes.push_back(std::move(base));
           break;

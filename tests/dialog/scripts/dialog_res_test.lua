@@ -33,8 +33,12 @@ end)
 test("font information of known and substituted faces", function()
   local f = QX.GetFontInfo(0, 16, 700, "DejaVu Sans Mono")
   check_eq(f.name .. " " .. f.height .. " " .. f.weight, "DejaVu Sans Mono 16 700")
-  -- A face that is not installed gives the substitute's name; the width comes first.
-  check(QX.GetFontInfo(0, 16, 400, "No Such Face Anywhere").name ~= "No Such Face Anywhere")
+  -- A face that is not installed gives the font text is drawn with then: the default one,
+  -- as HUDText:initFont takes it. The width comes first.
+  local unknown = QX.GetFontInfo(0, 16, 400, "No Such Face Anywhere")
+  local drawn = HUDText.new():initFont(0, 16, 400, "No Such Face Anywhere")
+  check_eq(unknown.name .. " " .. unknown.height, "IPAGothic " .. drawn:getFontHeight())
+  check_eq(QX.GetFontInfo(0, 16, 400, "MS Gothic").name, "IPAGothic")
   check_eq(QX.GetFontInfo(12, 16, 400, "DejaVu Sans Mono").aveWidth, 12)
 end)
 
