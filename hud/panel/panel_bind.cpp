@@ -111,7 +111,9 @@ const qxbind::ClassNotes kBGNotes = {
          "height - 2."},
         {"set_depth", "depth", nullptr, "The draw distance of the panel's parts."},
         {"set_alpha", "alpha", nullptr, "The rectangle's and the text's alpha (0..1); the frame keeps its own."},
-        {"set_color", "rgb", nullptr, "The rectangle's colour, 0..1 each (`QXL.vec3(r, g, b)`; black at first)."},
+        {"set_color", "rgb", nullptr,
+         "The rectangle's colour, 0..1 each (`QXL.vec3(r, g, b)`), opaque. Until it is set the rectangle is "
+         "transparent."},
         {"get_color", "", nullptr, "The rectangle's colour, 0..1 each."},
         {"get_pos", "", nullptr, "The top-left (as the last draw fitted it)."},
         {"get_size", "", nullptr, "The size (as the last draw fitted it)."},

@@ -65,8 +65,8 @@ const qxbind::ClassNotes kHUDTextNotes = {
         {"setRectMode", "mode", nullptr,
          "0 (the default): one line per line feed, and the rectangle takes the text's size. 1: lines wrap at the "
          "rectangle's width less 3 pixels, then the rectangle takes the text's size, so a later, longer text wraps "
-         "at the width the first one left. 2: the rectangle stays; the text is aligned and wrapped in it, and what "
-         "does not fit is not drawn (`inRect` false)."},
+         "at the width the first one left. 2: the rectangle stays; the text is aligned and wrapped in it; placing "
+         "stops after the first line that reaches below it, and `inRect` is false when characters were left out."},
         {"getNText", "", nullptr, "The number of characters."},
         {"getFontPos1D", "x, y", nullptr,
          "What lies under the point, as a kind and a position: 3, 0 above the text (y < 0); 4 and the text's length "

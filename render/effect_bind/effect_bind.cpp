@@ -9,7 +9,8 @@ const qxbind::ClassNotes kEffectMgrNotes = {
     {
         {"create", "file", nullptr,
          "The effect of that file, read once and then shared by name (\"effect/hud.fx\" is the shipped HUD effect); "
-         "nil when the file is missing or does not compile (the reason is logged). Hand it to `Qeldrin:setShader`."},
+         "nil when the file is missing, does not compile, or no window exists yet (the reason is logged). Hand it to "
+         "`Qeldrin:setShader`."},
     }};
 
 void registerEffectMgr(qxbind::ClassTable& t) {

@@ -5,19 +5,22 @@ An example is a set of fenced blocks that carry its name in their info string:
 
     ```lua example=NAME file=resource/script/QXMain.lua     a file of the example
     ```text example=NAME stdout                            the program's whole standard output
+                                                           (`unordered`: its lines in any order)
     ```text example=NAME stderr                            lines its standard error must hold
     ```text example=NAME log                               lines its log.txt must hold
 
-A `hex` word on a file block writes the bytes of the leading hex pairs of each line.
+A `hex` word on a file block writes the bytes of the leading hex pairs of each line, a
+`crlf` word ends its lines with CR LF.
 Settings the reader does not need stand in an HTML comment, `<!-- example NAME: ... -->`:
 
-    frames=N              stop the program after N draws (its QXMain.lua runs unchanged
-                          under a wrapper that ends the main coroutine)
+    frames=N              stop the program after N draws at most (its QXMain.lua runs
+                          unchanged under a wrapper that ends the main coroutine)
     exit=N                the exit code expected (0 when not given)
     env=KEY=VALUE         an environment variable for the run
     png=PATH:WxH:RRGGBB,...   an image of that size in vertical stripes of those colours
     wav=PATH:SECONDS      a 16-bit mono 440 Hz tone
-    pixel=X,Y:RRGGBB      the back buffer after the last draw has that colour there
+    pixel=X,Y:RRGGBB      the back buffer after the last draw (saved when the program
+                          ends) has that colour there
     ink=X0,Y0,X1,Y1:RRGGBB    some pixel of that box has that colour (frames= needed)
 
 Each example runs in a folder of its own: a link to the program, the shipped library
@@ -50,6 +53,7 @@ class Example:
         self.doc, self.name = doc, name
         self.files = {}  # path -> bytes
         self.stdout = None
+        self.unordered = False
         self.stderr, self.log = [], []
         self.frames = None
         self.exit = 0
@@ -105,9 +109,11 @@ def parse(doc):
             continue
         ex = get(attrs["example"])
         if "file" in attrs:
-            ex.files[attrs["file"]] = hex_bytes(body) if "hex" in attrs else body.encode("utf-8")
+            data = hex_bytes(body) if "hex" in attrs else body.encode("utf-8")
+            ex.files[attrs["file"]] = data.replace(b"\n", b"\r\n") if "crlf" in attrs else data
         elif "stdout" in attrs:
             ex.stdout = body
+            ex.unordered = "unordered" in attrs
         elif "stderr" in attrs:
             ex.stderr += [l for l in body.splitlines() if l.strip()]
         elif "log" in attrs:
@@ -221,7 +227,7 @@ def near(pixel, rgb):
 # ---- running
 
 WRAPPER = r"""-- Written by doc_examples.py: runs the example's own QXMain.lua and ends it after
--- %(frames)d draws, saving the back buffer first.
+-- %(frames)d draws; the back buffer is saved when it ends.
 local f = assert(io.open([==[%(path)s]==], "rb"))
 local source = f:read("*a")
 f:close()
@@ -239,13 +245,12 @@ function main()
   while true do
     local r = { coroutine.resume(co, unpack(args)) }
     if not r[1] then error(debug.traceback(co, r[2]), 0) end
-    if coroutine.status(co) == "dead" then return end
-    if args[1] == 2 then
-      draws = draws + 1
-      if draws >= %(frames)d then
-        if app then TextureMgr:saveAsFile(app:getTargetTex(0), "doc-shot.png") end
-        coroutine.yield(false)
-      end
+    if args[1] == 2 then draws = draws + 1 end
+    local dead = coroutine.status(co) == "dead"
+    if dead or not r[2] or draws >= %(frames)d then
+      if app and draws > 0 then TextureMgr:saveAsFile(app:getTargetTex(0), "doc-shot.png") end
+      if dead then return end
+      coroutine.yield(false)
     end
     args = { coroutine.yield(unpack(r, 2, table.maxn(r))) }
   end
@@ -300,7 +305,8 @@ def run(ex, program, resource, work):
     problems = []
     if code != ex.exit:
         problems.append("exit code %s, expected %d" % (code, ex.exit))
-    if ex.stdout is not None and out != ex.stdout:
+    if ex.stdout is not None and (sorted(out.splitlines()) != sorted(ex.stdout.splitlines()) if ex.unordered
+                                  else out != ex.stdout):
         problems.append("standard output differs:\n--- expected\n%s--- got\n%s" % (ex.stdout, out))
     problems += ["stderr lacks: " + l for l in ex.stderr if l not in err]
     problems += ["log.txt lacks: " + l for l in ex.log if l not in log]
@@ -354,7 +360,8 @@ def main():
         return 1 if failures else 0
 
     work = os.path.abspath(a.work)
-    os.makedirs(work, exist_ok=True)
+    shutil.rmtree(work, ignore_errors=True)  # only the last run's failures are kept
+    os.makedirs(work)
     with concurrent.futures.ThreadPoolExecutor(max_workers=a.jobs) as pool:
         results = list(pool.map(lambda ex: (ex, run(ex, os.path.abspath(a.program), os.path.abspath(a.resource), work)), examples))
     for ex, problems in results:
