@@ -34,9 +34,13 @@ LuaClassDesc describeTextured(const char* name) {
 const qxbind::ClassNotes kHUDRayNotes = {"A ray drawn as a tube between two points of the 3D scene.",
                                          {
                                              {"setPos", "start, end"},
-                                             {"setColor", "rgb, alpha"},
-                                             {"setRadius", "radius, shape, third"},
-                                             {"setDivision", "sectors, rings"},
+                                             {"setColor", "rgb, alpha", nullptr, "0..1 each."},
+                                             {"setRadius", "radius, shape, third", nullptr,
+                                              "The tube's radius; shape 1 makes it straight, below 1 its middle "
+                                              "is wider than its ends, above 1 narrower (1.5 at first); third is "
+                                              "stored, not used."},
+                                             {"setDivision", "sectors, rings", nullptr,
+                                              "Sectors around (at least 1) and rings along (at least 2)."},
                                          }};
 
 void registerHUDRay(qxbind::ClassTable& t) {

@@ -20,8 +20,11 @@ void registerGobjMgr(qxbind::ClassTable& t) {
 const qxbind::ClassNotes kGobjNotes = {
     "A game object: the engine's handle of a script object that receives messages in its method `recvmsg`.",
     {
-        {"_pos", "", nullptr, "Its position; a 3D voice that follows it (`SSPtr:set_gobj`) takes it every frame."},
-        {"_dir", "", nullptr, "Its direction; such a voice faces it."},
+        {"_pos", "", nullptr,
+         "Its position, written as a `QXL.vec3`; it reads back as a userdata of the three floats (no fields), "
+         "which can be written to a vec3 field again. A 3D voice that follows the object (`SSPtr:set_gobj`) takes "
+         "it every frame."},
+        {"_dir", "", nullptr, "Its direction, written and read as `_pos`; such a voice faces it."},
         {"upriority", "", nullptr, "The priority given when it was made; the engine does not read it."},
         {"_upd_level", "", nullptr, "A number the script keeps; the engine does not read it."},
     },
