@@ -28,7 +28,8 @@ const qxbind::ClassNotes kInputNotes = {
     {
         {"create", "guid, background", nullptr,
          "A reader of the device whose `guid` an `enum` entry gave (the 16-byte string itself); background true for "
-         "a keyboard or joypad that reads while the window is not focused. nil when no such device can be read."},
+         "a keyboard or joypad that reads while the window is not focused (README says where it can). nil when no "
+         "such device can be read."},
         {"enum", "kind", "table",
          "The attached devices of \"keyboard\", \"mouse\" or \"gamepad\" (any other kind: an empty table), "
          "an array of {guid = 16-byte string, instanceN = name, productN = product name}."},
@@ -74,9 +75,9 @@ const qxbind::ClassNotes kInputNotes = {
          "The keys that end a `getkeybuff` read: each byte is a key, \"_\", \"@\" and \"|\" add control, "
          "shift and alt to the next, \"%LEFT\", \"%RIGHT\", \"%UP\", \"%DOWN\", \"%PAGEUP\", \"%PAGEDOWN\" "
          "name editing keys."},
-        {"getkeybddelay", "", nullptr, "The keyboard's repeat delay in update steps."},
-        {"getkeybdspeed", "", nullptr, "The keyboard's repeat interval in update steps."},
-        {"getcaretblink", "", nullptr, "The caret blink time in update steps (0: no blinking)."},
+        {"getkeybddelay", "", nullptr, "The desktop's key repeat delay in units of 16 ms (about an update step)."},
+        {"getkeybdspeed", "", nullptr, "The desktop's key repeat interval in units of 16 ms."},
+        {"getcaretblink", "", nullptr, "The desktop's caret blink time in units of 16 ms (0: no blinking)."},
         {"reg_mpos", "", nullptr, "A new mouse tracker (fed by the mouse of `settrace(1, ...)`); gives its index."},
         {"get_mposaxis", "index", nullptr, "The tracker's movement in x, y and wheel since the last call."},
         {"get_mposbtn", "index, button", nullptr,

@@ -107,7 +107,10 @@ struct CoreFunction {
 
 const CoreFunction kCore[] = {
     {"createRes", qxfn::createRes,
-     {"string file", "object or nil", "The resource of that file, made by the manager its extension names."}},
+     {"string file", "object or nil",
+      "The resource of that file, read once and then shared by name: a texture (.dds, .png, .tga, .bmp, .jpg), a "
+      "material (.mtl) or a sprite animation (.spr, an object without methods that `HUDUnit_rect:init_animator` "
+      "finds by the same name); nil for a missing file or another extension."}},
     {"createAux", qxfn::createAux,
      {"string className, boolean single", "object or nil",
       "A new object of a bound class (single: of this thread only); what `new` calls."}},
