@@ -91,9 +91,10 @@ bool placeText(GlyphLayout& layout, const U32String& text, FontKey key, const Te
   const int64_t limit = y + height;
   bool complete = true;
   size_t i = 0;
+  size_t end = 0;  // the end of the line-feed line; wrapped pieces share it
   while (i < n) {
     int64_t x = ph.offset(key, text.c_str() + i, width) + left;
-    const size_t end = i + size_t(firstLineLength(text.c_str() + i));
+    if (i >= end) end = i + size_t(firstLineLength(text.c_str() + i));
     const size_t start = i;
     for (; i < end; ++i) {
       const int64_t adv = layout.slots[i].advance;

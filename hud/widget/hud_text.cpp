@@ -212,8 +212,8 @@ std::vector<SelRect> HUDText::selRects(int32_t from, int32_t to) {
   if (text_.empty() || from == to) return out;
   updateCache();
   const std::u32string_view all(text_);
-  auto piece = [&](int32_t row, int32_t a, int32_t b) {
-    const int32_t s = rowStart(row);
+  // [a, b) of the row that starts at s.
+  auto piece = [&](int32_t row, int32_t s, int32_t a, int32_t b) {
     const int32_t left = a == s ? 0 : hudtext::measureRun(key_, all.substr(size_t(s), size_t(a - s))).second;
     const int32_t width = hudtext::measureRun(key_, all.substr(size_t(a), size_t(b - a))).second;
     const int32_t top = height_ * row;
@@ -223,13 +223,17 @@ std::vector<SelRect> HUDText::selRects(int32_t from, int32_t to) {
   const auto [c1, r1] = tpos1_2(to);
   (void)c0;
   (void)c1;
+  int32_t s = rowStart(r0);
   if (r0 == r1) {
-    piece(r0, from, to);
+    piece(r0, s, from, to);
     return out;
   }
-  piece(r0, from, rowStart(r0) + rows_[size_t(r0)]);
-  for (int32_t r = r0 + 1; r < r1; ++r) piece(r, rowStart(r), rowStart(r) + rows_[size_t(r)]);
-  piece(r1, rowStart(r1), to);
+  for (int32_t r = r0; r < r1; ++r) {
+    const int32_t next = s + rows_[size_t(r)];
+    piece(r, s, r == r0 ? from : s, next);
+    s = next;
+  }
+  piece(r1, s, s, to);
   return out;
 }
 
