@@ -150,7 +150,7 @@ void GUIConsole::drawBackground(Qeldrin& q) {
   if (!bgIndices_->count()) bgIndices_->append(hudwidget::quadIndices(1).data(), 6);
   if (!bgPos_->append(bg_.positions().data(), 4) || !bgUV_->append(bg_.uvs().data(), 4)) return;
   bg_.material(q);
-  setDrawParams(q, bg_.rect.alpha, 0, 0);
+  setDrawParams(q);
   q.setStream(0, bgPos_->vertexBuffer());
   q.setStream(1, bgUV_->vertexBuffer());
   q.setIndexBuffer(bgIndices_->indexBuffer());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "app/qeldrin/item_lock.h"
 #include "app/qeldrin/qeldrin.h"
@@ -27,6 +28,15 @@ HUDBG::HUDBG() {
   text.initFont(0, 12, 400, u"ＭＳ ゴシック");
   text.setRect(0, 0, 0, 0);
   text.setPlaceFlag(0);
+}
+
+float HUDBG::wireDepth(float depth) {
+  return std::max(depth + kWireBias, std::nextafter(depth, std::numeric_limits<float>::infinity()));
+}
+
+float HUDBG::rectDepth(float depth) {
+  const float wire = wireDepth(depth);
+  return std::max(depth + kRectBias, std::nextafter(wire, std::numeric_limits<float>::infinity()));
 }
 
 void HUDBG::set_pos(float x, float y) {
@@ -95,8 +105,8 @@ void HUDBG::collect(PassWord* pw, void* passThrough, IDTagQ* queue) {
   if (!pw) return;
   // The parts sort at the depths the draw gives them, from the first frame on (their
   // records otherwise hold what the previous draw left, or their own defaults).
-  rect.rect.depth = record.depth + kRectBias;
-  wire.rect.depth = record.depth + kWireBias;
+  rect.rect.depth = rectDepth(record.depth);
+  wire.rect.depth = wireDepth(record.depth);
   PanelDepthQueue textQueue(queue, record.depth);
   const uint32_t shift = pw->shift & 31;
   for (uint32_t index = 0; index < 3; ++index) {
@@ -136,7 +146,7 @@ void HUDBG::draw(uint32_t passWord, Qeldrin& q) {
   if (index == 0) {
     // The bias is added to a copy: adding and subtracting would drift the panel's depth.
     RectInfo placed = record;
-    placed.depth = record.depth + kRectBias;
+    placed.depth = rectDepth(record.depth);
     rect.rect.copyPlacement(placed);
     const float own = rect.rect.alpha;
     rect.rect.alpha = own * record.alpha;
@@ -144,7 +154,7 @@ void HUDBG::draw(uint32_t passWord, Qeldrin& q) {
     rect.rect.alpha = own;
   } else if (index == 1) {
     RectInfo placed = record;
-    placed.depth = record.depth + kWireBias;
+    placed.depth = wireDepth(record.depth);
     wire.rect.copyPlacement(placed);
     wire.draw(q);
   } else if (index == 2) {
@@ -221,7 +231,7 @@ void HUDMeter::collect(IDTagQ* queue) {
 
 void HUDMeter::draw(Qeldrin& q) {
   buildVertices();
-  setDrawParams(q, 1.0f, 0, 0);
+  setDrawParams(q);
   q.setParamTexture("diffuse", 0);
   const void* frame[2] = {s_.frame.data(), s_.frameUV.data()};
   q.drawLineStrip(5, frame);

@@ -18,6 +18,10 @@ class HUDBG {
   static constexpr uint32_t kRect = 1, kWire = 2, kText = 4;
   // Part depth offsets: the background behind the frame behind the text.
   static constexpr float kRectBias = 2.3841858e-7f, kWireBias = 1.1920929e-7f;
+  // The parts' depths behind a panel depth: the offsets, and at least one float step
+  // apart where the offsets would round away.
+  static float wireDepth(float depth);
+  static float rectDepth(float depth);
 
   HUDBG();
 

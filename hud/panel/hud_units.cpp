@@ -23,8 +23,8 @@ uint32_t packColour(float r, float g, float b, float a) {
   return colourByte(a) << 24 | colourByte(r) << 16 | colourByte(g) << 8 | colourByte(b);
 }
 
-void setDrawParams(Qeldrin& q, float alpha, float offsetX, float offsetY) {
-  const float offset[2] = {offsetX, offsetY};
+void setDrawParams(Qeldrin& q) {
+  const float alpha = 1.0f, offset[2] = {0, 0};
   q.setParamVector("alpha", &alpha, 1);
   q.setParamVector("offset", offset, 2);
 }
@@ -129,7 +129,7 @@ void HUDUnitRect::buildVertices() {
 
 void HUDUnitRect::draw(Qeldrin& q) {
   buildVertices();
-  setDrawParams(q, rect.alpha, 0, 0);
+  setDrawParams(q);
   submitFan(q, pos_.data(), uv_.data(), 2);
 }
 
@@ -186,8 +186,8 @@ void HUDUnitWire::buildVertices() {
   const uint32_t corners[3][4] = {{L, L, L, L}, {L, M, D, M}, {D, M, L, M}};
   for (int i = 0; i < 8; ++i) pos_[i].color = corners[type_][i / 2];
   for (auto& uv : uv_) {
-    if (type_ == 0) uv = {0, 0, 1.0f};
-    else uv.w = 1.0f;
+    if (type_ == 0) uv = {0, 0, rect.alpha};
+    else uv.w = rect.alpha;
   }
 }
 
@@ -198,7 +198,7 @@ void HUDUnitWire::collect(PassWord* pw, IDTagQ* queue) {
 
 void HUDUnitWire::draw(Qeldrin& q) {
   buildVertices();
-  setDrawParams(q, rect.alpha, 0, 0);
+  setDrawParams(q);
   const void* streams[2] = {pos_.data(), uv_.data()};
   q.drawIndexed(8, kIndices, 8, streams);
 }
@@ -289,7 +289,7 @@ void HUDUnitMeter::collect(IDTagQ* queue) {
 
 void HUDUnitMeter::draw(Qeldrin& q) const {
   if (pos_.empty()) return;
-  setDrawParams(q, 1.0f, 0, 0);
+  setDrawParams(q);
   const void* streams[2] = {pos_.data(), uv_.data()};
   q.drawLineList(uint32_t(pos_.size()), streams);
 }

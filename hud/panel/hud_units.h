@@ -29,8 +29,10 @@ using hudwidget::RectInfo;
 uint32_t colourByte(float v);
 uint32_t packColour(float r, float g, float b, float a);
 
-// Effect parameters a unit draws with; set at every draw so no widget inherits another's.
-void setDrawParams(Qeldrin& q, float alpha, float offsetX, float offsetY);
+// Effect parameters a unit draws with ("alpha" 1, "offset" 0), set at every draw so no
+// widget inherits another's. Batched draws share one value, so a unit's own alpha rides
+// in its vertices.
+void setDrawParams(Qeldrin& q);
 
 class HUDUnitRect {
  public:

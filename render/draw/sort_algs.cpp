@@ -30,12 +30,12 @@ auto streamKey(const DrawEntry& e) {
 void SA_Dist::order(DrawEntry* first, DrawEntry* end) const {
   // NaN sorts last either way: a comparison without a total order is undefined.
   if (nearFirst_) {
-    std::sort(first, end, [](const DrawEntry& a, const DrawEntry& b) {
+    std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) {
       if (std::isnan(b.distance)) return !std::isnan(a.distance);
       return a.distance < b.distance;
     });
   } else {
-    std::sort(first, end, [](const DrawEntry& a, const DrawEntry& b) {
+    std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) {
       if (std::isnan(b.distance)) return !std::isnan(a.distance);
       return a.distance > b.distance;
     });
@@ -60,12 +60,12 @@ void SA_Dist::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs)
 }
 
 void SA_Texture::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) {
-  std::sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return textureKey(a) < textureKey(b); });
+  std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return textureKey(a) < textureKey(b); });
   runsOfEqualKey(first, end, runs, textureKey);
 }
 
 void SA_Stream::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) {
-  std::sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return streamKey(a) < streamKey(b); });
+  std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return streamKey(a) < streamKey(b); });
   if (split_) {
     runsOfEqualKey(first, end, runs, streamKey);
     return;
@@ -77,16 +77,16 @@ void SA_Stream::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& run
 
 void SA_PrimType::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) {
   if (ascending_) {
-    std::sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return a.primType < b.primType; });
+    std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return a.primType < b.primType; });
   } else {
-    std::sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return a.primType > b.primType; });
+    std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return a.primType > b.primType; });
   }
   runsOfEqualKey(first, end, runs, [](const DrawEntry& e) { return e.primType; });
 }
 
 void SA_Transp::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) {
   if (first == end) return;
-  std::sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return a.transparency < b.transparency; });
+  std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return a.transparency < b.transparency; });
   std::vector<DrawRun> classes;
   runsOfEqualKey(first, end, classes, [](const DrawEntry& e) { return e.transparency; });
   for (const DrawRun& r : classes) SA_Dist(r.first->transparency == 0, -1.0f).order(r.first, r.end);

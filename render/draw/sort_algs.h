@@ -1,5 +1,7 @@
 // The five sort algorithms a draw list's chain is made of, and the chain's reading from
-// the script's array of kind codes and parameters.
+// the script's array of kind codes and parameters. Every sort is stable: entries of equal
+// keys draw in the order they were queued, so widgets that queue their parts back to
+// front at one depth stay that way through any chain.
 #pragma once
 #include <cstdint>
 #include <memory>

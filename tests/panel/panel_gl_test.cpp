@@ -1,5 +1,7 @@
 // A panel with text, a bar meter, a tick scale and the console, drawn offscreen as the program
 // draws them; the shot is saved beside the test.
+#include <tuple>
+
 #include "tests/support/t_hud_shot.h"
 
 namespace {
@@ -87,6 +89,96 @@ TEST_F(HudShotTest, PanelMeterScaleAndConsoleDraw) {
   EXPECT_GT(count(0, 0, 140, 34, black), 140 * 34 / 2);
   EXPECT_GT(count(0, 0, 140, 34, white), 30);
   EXPECT_EQ(count(141, 0, 150, 34, black), 0);
+}
+
+// Units and panels at alpha 0.5, each alone in its draw list and beside opaque ones in
+// one list; then six framed panels at depth 10 in a list sorted far first.
+const char* kOrderAndAlpha = R"(
+require("QXL")
+local V3 = QXL.vec3
+local function rect(x, y, alpha)
+  local r = HUDUnit_rect.new():set_size(20, 20)
+  r.rect.ofsX, r.rect.ofsY, r.rect.alpha = x, y, alpha
+  return r
+end
+local function panel(x, y, alpha, bits)
+  return HUDBG.new():set_rectmode(2):set_pos(x, y):set_size(20, 20):set_color(V3(1, 1, 1))
+      :set_alpha(alpha):set_visible(bits)
+end
+local function wire(x, y, alpha)
+  local w = HUDUnit_wire.new()
+  w.rect.ofsX, w.rect.ofsY, w.rect.width, w.rect.height, w.rect.alpha = x, y, 20, 20, alpha
+  return w
+end
+local function meter(x, y, alpha)
+  return HUDUnit_meter.new():setPos(x, y):setHeight(20):setRange(20):setColor(V3(1, 1, 1), alpha)
+end
+local function list(widgets)
+  for _, w in ipairs(widgets) do q:draw_single(w, "") end
+  q:flush_drawAll(true)
+end
+function main()
+  q = Qeldrin.new(320, 160, "order")
+  record('window', q:has_window())
+  if not q:has_window() then coroutine.yield(false) end
+  q:setShader(EffectMgr:create("effect\\hud.fx"))
+  local back = q:getTargetTex(0)
+  q:beginDraw()
+  q:clearColorBuffer(0xFF000000)
+  q:set_tech("Textured")
+  list({rect(10, 10, 0.5)})
+  list({panel(40, 10, 0.5, 1)})
+  list({rect(10, 40, 1), rect(40, 40, 0.5), rect(70, 40, 1), panel(100, 40, 1, 3), panel(130, 40, 0.5, 3),
+        panel(160, 40, 1, 3), wire(190, 40, 0.5), wire(220, 40, 1)})
+  q:set_tech("Colored")
+  list({meter(10, 70, 0.5)})
+  list({meter(40, 70, 1), meter(70, 70, 0.5), meter(100, 70, 1)})
+  q:set_dsort("Textured", {0, false, 0})
+  local panels = {}
+  for i = 0, 5 do
+    local p = HUDBG.new():set_pos(10 + (i % 3) * 100, 100 + math.floor(i / 3) * 30):set_text("Panel", false)
+        :set_color(V3(0.2, 0.4, 0.8)):set_depth(10):set_visible(7)
+    p.wire:set_type(1)
+    panels[#panels + 1] = p
+  end
+  list(panels)
+  q:endDraw()
+  grab(back)
+  TextureMgr:saveAsFile(back, "shot.png")
+  for i, p in ipairs(panels) do
+    local x, y = p:get_pos()
+    local w, h = p:get_size()
+    record('panel', x, y, w, h)
+  end
+  coroutine.yield(false)
+end
+)";
+
+TEST_F(HudShotTest, PanelPartsKeepTheirOrderAndAlphaAppliesOnce) {
+  QX_SKIP_WITHOUT_GL_WINDOW(!shoot(kOrderAndAlpha, "panel_order_shot.png"));
+  // Grey of white at alpha a over black, the brightest around a point inside each widget
+  // (on the wires' top edge and the meters' left end line): a 0.5 alone or batched, 1.0
+  // beside them.
+  auto grey = [](int x, int y) {
+    uint32_t g = 0;
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) g = std::max(g, (at(x + dx, y + dy) >> 8) & 0xFF);
+    return int(g);
+  };
+  for (auto [x, y, alpha] : {std::tuple{20, 20, 0.5}, {50, 20, 0.5}, {20, 50, 1.0}, {50, 50, 0.5}, {80, 50, 1.0},
+                             {110, 50, 1.0}, {140, 50, 0.5}, {170, 50, 1.0}, {200, 41, 0.5}, {230, 41, 1.0},
+                             {10, 80, 0.5}, {40, 80, 1.0},
+                             {70, 80, 0.5}, {100, 80, 1.0}}) {
+    EXPECT_NEAR(grey(x, y), 255 * alpha, 6) << x << "," << y;
+  }
+  // Under the far-first sort every panel shows its background with its text over it.
+  const auto panels = recordsOf("panel");
+  ASSERT_EQ(panels.size(), 6u);
+  for (const auto& p : panels) {
+    const int x = int(std::stof(p[1])), y = int(std::stof(p[2])), w = int(std::stof(p[3])), h = int(std::stof(p[4]));
+    EXPECT_GT(count(x + 1, y + 1, x + w - 1, y + h - 1, panelBlue), (w - 2) * (h - 2) / 3) << x << "," << y;
+    EXPECT_GT(count(x + 1, y + 1, x + w - 1, y + h - 1, white), 10) << x << "," << y;
+  }
 }
 
 }  // namespace

@@ -151,7 +151,7 @@ TEST(HUDBG, EntriesFollowVisibleBitsAndSizeReachesText) {
 
 TEST(HUDBG, PartsSortAtThePanelDepthFromTheFirstCollect) {
   // Never drawn: the parts' own records still hold their defaults (the wire's 1.0).
-  for (float depth : {0.0f, 0.25f}) {
+  for (float depth : {0.0f, 0.25f, 4.0f, 10.0f, -10.0f, 1e6f}) {
     HUDBG p;
     p.set_text(u"panel", false);
     p.set_depth(depth);
@@ -160,9 +160,14 @@ TEST(HUDBG, PartsSortAtThePanelDepthFromTheFirstCollect) {
     PassWord pw{0, 0};
     p.collect(&pw, nullptr, &q);
     ASSERT_EQ(q.entries.size(), 3u) << depth;
-    EXPECT_EQ(q.entries[0].distance, depth + HUDBG::kRectBias) << depth;
-    EXPECT_EQ(q.entries[1].distance, depth + HUDBG::kWireBias) << depth;
+    // Back to front at any depth; the offsets themselves where a float holds them.
+    EXPECT_GT(q.entries[0].distance, q.entries[1].distance) << depth;
+    EXPECT_GT(q.entries[1].distance, q.entries[2].distance) << depth;
     EXPECT_EQ(q.entries[2].distance, depth) << depth;
+    if (depth == 0.0f || depth == 0.25f) {
+      EXPECT_EQ(q.entries[0].distance, depth + HUDBG::kRectBias) << depth;
+      EXPECT_EQ(q.entries[1].distance, depth + HUDBG::kWireBias) << depth;
+    }
   }
   // A text outside a panel sorts at 0.
   hudwidget::HUDText lone;

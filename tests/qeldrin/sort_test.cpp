@@ -55,14 +55,24 @@ TEST(DrawSort, DistanceOrderAndTolerance) {
   };
   for (const Case& c : cases) {
     SA_Dist alg(c.nearFirst, c.tolerance);
-    std::string got = sorted(alg, byDistance(c.d));
-    if (c.d[0] != c.d[0] && c.runs == "3|1|0|2") {
-      // The two NaN entries may come in either order.
-      EXPECT_TRUE(got == "3|1|0|2" || got == "3|1|2|0") << got;
-    } else {
-      EXPECT_EQ(got, c.runs) << c.nearFirst << " " << c.tolerance;
-    }
+    EXPECT_EQ(sorted(alg, byDistance(c.d)), c.runs) << c.nearFirst << " " << c.tolerance;
   }
+  // Ties keep queue order, also past the size where sorts stop inserting.
+  std::vector<float> ties(40, 10.0f);
+  ties[0] = ties[39] = 1.0f;
+  std::string inOrder;
+  for (int i = 1; i < 39; ++i) inOrder += std::to_string(i) + " ";
+  for (bool nearFirst : {true, false}) {
+    SA_Dist alg(nearFirst, -1.0f);
+    EXPECT_EQ(sorted(alg, byDistance(ties)), nearFirst ? "0 39 " + inOrder.substr(0, inOrder.size() - 1)
+                                                       : inOrder + "0 39");
+  }
+  std::vector<DrawEntry> tiedClasses = byDistance(ties);
+  for (size_t i = 0; i < tiedClasses.size(); ++i) tiedClasses[i].transparency = uint32_t(i % 2);
+  SA_Transp transp;
+  std::string opaque = "0", blended;
+  for (int i = 1; i < 39; ++i) (i % 2 ? blended : opaque) += " " + std::to_string(i);
+  EXPECT_EQ(sorted(transp, tiedClasses), opaque + blended + " 39");
 }
 
 TEST(DrawSort, KeysOfTexturesStreamsPrimitivesAndTransparency) {
@@ -96,10 +106,8 @@ TEST(DrawSort, KeysOfTexturesStreamsPrimitivesAndTransparency) {
     p[i].primType = prim[i];
   }
   SA_PrimType up(true), down(false);
-  std::string ascending = sorted(up, p);
-  EXPECT_TRUE(ascending == "1|0 2|3" || ascending == "1|2 0|3") << ascending;
-  std::string descending = sorted(down, p);
-  EXPECT_TRUE(descending == "3|0 2|1" || descending == "3|2 0|1") << descending;
+  EXPECT_EQ(sorted(up, p), "1|0 2|3");
+  EXPECT_EQ(sorted(down, p), "3|0 2|1");
 
   // Opaque entries near first, each blended class far first, all in one run.
   std::vector<DrawEntry> t = byDistance({5, 1, 9, 3, 2, 7});
