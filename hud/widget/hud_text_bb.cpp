@@ -131,16 +131,47 @@ std::tuple<bool, TextureMgr::TexHandle> HUDTextBB::procBB(qxbind::ObjectRef app)
   return {true, std::move(previous)};
 }
 
-void HUDTextBB::shownCorners(hudtext::TextVertex pos[4], hudtext::UVW uv[4]) const {
+namespace {
+
+// A stretch of the shown rectangle along one axis: its start from the rectangle's edge, its
+// length and the back-buffer texel it starts at.
+struct Span {
+  int64_t at, length, texel;
+};
+
+// [start, start + length) of an axis that wraps at side, as one or two spans that do not.
+int32_t splitAxis(int64_t start, int64_t length, int64_t side, Span out[2]) {
+  length = std::clamp<int64_t>(length, 0, side);
+  if (!length) return 0;
+  const int64_t first = std::min(length, side - start);
+  out[0] = {0, first, start};
+  if (first == length) return 1;
+  out[1] = {first, length - first, 0};
+  return 2;
+}
+
+}  // namespace
+
+int32_t HUDTextBB::shownQuads(hudtext::TextVertex pos[16], hudtext::UVW uv[16]) const {
   const auto& r = rect();
-  const float w = float(int64_t(r.right) - r.left), h = float(int64_t(r.bottom) - r.top);
+  const int64_t mask = size_ - 1;
+  Span xs[2], ys[2];
+  const int32_t nx = splitAxis(viewX_ & mask, int64_t(r.right) - r.left, size_, xs);
+  const int32_t ny = splitAxis(viewY_ & mask, int64_t(r.bottom) - r.top, size_, ys);
   const float s = float(size_);
-  const float rx = float(viewX_ & (size_ - 1)), ry = float(viewY_ & (size_ - 1));
-  for (int i = 0; i < 4; ++i) {
-    const float col = float(i & 1), row = float(i >> 1);
-    pos[i] = {float(r.left) + col * w, float(r.top) + row * h, depth(), 0xFFFFFFFFu};
-    uv[i] = {(rx + col * w) / s, (ry + row * h) / s, 1.0f};
+  int32_t n = 0;
+  for (int32_t j = 0; j < ny; ++j) {
+    for (int32_t i = 0; i < nx; ++i, ++n) {
+      const Span &sx = xs[i], &sy = ys[j];
+      for (int k = 0; k < 4; ++k) {
+        const int64_t col = k & 1, row = k >> 1;
+        pos[4 * n + k] = {float(r.left + sx.at + col * sx.length), float(r.top + sy.at + row * sy.length), depth(),
+                          0xFFFFFFFFu};
+        uv[4 * n + k] = {float(sx.texel + col * sx.length) / s, float(sy.texel + row * sy.length) / s, 1.0f};
+      }
+    }
   }
+  return n;
 }
 
 void HUDTextBB::drawWindows() {
@@ -214,12 +245,13 @@ void HUDTextBB::drawCallback(void* obj, void* args, void* app) {
   q->setParamVector("alpha", &alpha, 1);
   q->setParamVector("offset", zero, 2);
   if (part == 0) {
-    hudtext::TextVertex pos[4];
-    hudtext::UVW uv[4];
-    t->shownCorners(pos, uv);
-    static const uint16_t kIndices[6] = {0, 1, 2, 2, 1, 3};
+    hudtext::TextVertex pos[16];
+    hudtext::UVW uv[16];
+    const int32_t quads = t->shownQuads(pos, uv);
+    static const uint16_t kIndices[24] = {0, 1, 2,  2,  1,  3,  4,  5,  6,  6,  5,  7,
+                                          8, 9, 10, 10, 9,  11, 12, 13, 14, 14, 13, 15};
     const void* streams[2] = {pos, uv};
-    q->drawIndexed(4, kIndices, 2, streams);
+    q->drawIndexed(uint32_t(4 * quads), kIndices, uint32_t(2 * quads), streams);
     return;
   }
   const auto& batches = t->layout().batches;

@@ -34,8 +34,12 @@ class HUDTextBB : public HUDText {
   const std::array<hudtext::TextWindow, 4>& windows() const { return window_; }
   int32_t viewX() const { return viewX_; }
   int32_t viewY() const { return viewY_; }
-  // The four corners of the shown rectangle: positions (x, y, z, colour) and (u, v, w).
-  void shownCorners(hudtext::TextVertex pos[4], hudtext::UVW uv[4]) const;
+  // The shown rectangle as quads of four corners (top left, top right, bottom left, bottom
+  // right; positions and (u, v, w)). The view wraps at the back buffer's edges, but the HUD
+  // effect clamps its texture coordinates: the rectangle is cut where the view crosses an
+  // edge, so every coordinate stays inside 0..1. A rectangle larger than the back buffer
+  // shows it once. Gives the quad count, 0 to 4.
+  int32_t shownQuads(hudtext::TextVertex pos[16], hudtext::UVW uv[16]) const;
 
   static void collectCallback(void* obj, void* passWord, void* passThrough, void* list);
   static void materialCallback(void* obj, void* args, void* app);
