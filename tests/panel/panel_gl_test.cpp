@@ -129,7 +129,7 @@ function main()
   list({rect(10, 10, 0.5)})
   list({panel(40, 10, 0.5, 1)})
   list({rect(10, 40, 1), rect(40, 40, 0.5), rect(70, 40, 1), panel(100, 40, 1, 3), panel(130, 40, 0.5, 3),
-        panel(160, 40, 1, 3), wire(190, 40, 0.5), wire(220, 40, 1)})
+        panel(160, 40, 1, 3), wire(190, 40, 0.5):set_type(1), wire(220, 40, 1), wire(250, 40, 0.5)})
   q:set_tech("Colored")
   list({meter(10, 70, 0.5)})
   list({meter(40, 70, 1), meter(70, 70, 0.5), meter(100, 70, 1)})
@@ -167,8 +167,7 @@ TEST_F(HudShotTest, PanelPartsKeepTheirOrderAndAlphaAppliesOnce) {
   };
   for (auto [x, y, alpha] : {std::tuple{20, 20, 0.5}, {50, 20, 0.5}, {20, 50, 1.0}, {50, 50, 0.5}, {80, 50, 1.0},
                              {110, 50, 1.0}, {140, 50, 0.5}, {170, 50, 1.0}, {200, 41, 0.5}, {230, 41, 1.0},
-                             {10, 80, 0.5}, {40, 80, 1.0},
-                             {70, 80, 0.5}, {100, 80, 1.0}}) {
+                             {260, 41, 0.5}, {10, 80, 0.5}, {40, 80, 1.0}, {70, 80, 0.5}, {100, 80, 1.0}}) {
     EXPECT_NEAR(grey(x, y), 255 * alpha, 6) << x << "," << y;
   }
   // Under the far-first sort every panel shows its background with its text over it.

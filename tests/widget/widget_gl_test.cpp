@@ -86,7 +86,7 @@ TEST_F(HudShotTest, TextWidgetsDrawTextAndBackBufferView) {
 const char* kViews = R"(
 require("QXL")
 local lines = {}
-for i = 1, 50 do lines[i] = string.format("%02d ", i) .. string.rep("The quick brown fox jumps over a lazy dog. ", 4) end
+for i = 1, 50 do lines[i] = string.format("%02d ", i) .. string.rep("The quick brown fox jumps over a dog. ", 5) end
 local TEXT = table.concat(lines, "\n")
 local X, Y, W, H = 20, 20, 160, 60
 function main()
