@@ -314,6 +314,13 @@ void Device::unbindAll() {
 
 bool Device::onOwnerThread() const { return qxplat::currentThreadId() == ownerThread_; }
 
+void Device::report(std::string_view text) const {
+  if (log_)
+    log_(text);
+  else
+    std::fprintf(stderr, "device: %.*s\n", int(text.size()), text.data());
+}
+
 void Device::traceCall(const char* fmt, ...) {
   if (!tracing_) return;
   char buf[256];
@@ -577,7 +584,8 @@ int32_t Device::drawIndexedPrimitive(uint32_t primType, int32_t baseVertex, uint
 
 int32_t Device::getRenderTargetData(Surface* renderTarget, Surface* dest) {
   traceCall("GetRenderTargetData %u %u", renderTarget ? renderTarget->id() : 0, dest ? dest->id() : 0);
-  if (!onOwnerThread() || !isColorTarget(renderTarget) || !dest || dest->kind() != SurfaceKind::OffscreenPlain)
+  if (!onOwnerThread() || !isColorTarget(renderTarget) || !dest || dest->kind() != SurfaceKind::OffscreenPlain ||
+      &renderTarget->device() != this || &dest->device() != this)
     return D3DERR_INVALIDCALL;
   const SurfaceDesc& a = renderTarget->desc();
   const SurfaceDesc& b = dest->desc();

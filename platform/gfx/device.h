@@ -12,8 +12,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -265,7 +267,7 @@ class Device {
   int32_t drawIndexedPrimitive(uint32_t primType, int32_t baseVertex, uint32_t minIndex, uint32_t numVertices,
                                uint32_t startIndex, uint32_t primCount);
   // Copies a render target (or the back buffer) into an offscreen plain surface of the
-  // same size and format.
+  // same size and format, both made on this device.
   int32_t getRenderTargetData(Surface* renderTarget, Surface* dest);
 
   // Resources by id (null for an unknown or released id, or another type). The result
@@ -279,6 +281,8 @@ class Device {
   uint32_t ownerThread() const { return ownerThread_; }
   // Frames presented so far.
   uint64_t frameCount() const { return frames_; }
+  // Where the device reports what it could not keep (stderr until set).
+  void setLog(std::function<void(std::string_view)> sink) { log_ = std::move(sink); }
 
  protected:
   Device();
@@ -301,6 +305,7 @@ class Device {
   virtual void trace(const std::string& /*line*/) {}
   bool tracing_ = false;
   void traceCall(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  void report(std::string_view text) const;
 
   // Dirty bits of the state the backend applies before a draw or clear.
   enum Dirty : uint32_t {
@@ -354,14 +359,19 @@ class Device {
   uint32_t nextId_ = 1;
   std::mutex deferredMutex_;
   std::vector<std::pair<uint32_t, uint32_t>> deferred_;
+  std::function<void(std::string_view)> log_;
 };
 
 // Devices. The GL device draws through a GL 3.3 core context. With a window (an
 // SDL_Window created with the OpenGL flag) whose buffers match the back buffer, the back
 // buffer and its depth-stencil are the window's own and Present swaps; otherwise (and for
-// target sets the window cannot hold) they are an offscreen RGBA8 texture and a D24S8
-// renderbuffer, which Present copies to the window. Without a window the context is an
-// EGL surfaceless (or pbuffer) one and Present waits for the frame to finish.
+// target sets the window cannot hold) they are an offscreen RGB8 texture and a D24S8
+// renderbuffer, which Present copies to the window. Either way the back buffer stores no
+// alpha: a blend reads its alpha as 1. The window system reallocates a resized window's
+// buffers, so a depth-stencil left in the window when it is resized between frames is
+// undefined until cleared (logged once); one resized while a frame is drawn is carried
+// out before Present. Without a window the context is an EGL surfaceless (or pbuffer)
+// one and Present waits for the frame to finish.
 struct GLDeviceParams {
   void* sdlWindow = nullptr;
   uint32_t width = 0;   // back-buffer size without a window; with one, 0 takes the

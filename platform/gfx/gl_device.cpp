@@ -230,10 +230,13 @@ bool GLDevice::init(std::string* error) {
 
   auto bb = Ref<GLSurface>::adopt(new GLSurface(
       *this, SurfaceKind::BackBuffer, SurfaceDesc{D3DFMT_X8R8G8B8, D3DUSAGE_RENDERTARGET, 0, width_, height_}));
+  GLFormat bbFormat;
+  glFormatFor(D3DFMT_X8R8G8B8, bbFormat);
   glGenTextures(1, &bb->texture);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, bb->texture);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width_), GLsizei(height_), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  glTexImage2D(GL_TEXTURE_2D, 0, GLint(bbFormat.internalFormat), GLsizei(width_), GLsizei(height_), 0,
+               bbFormat.format, bbFormat.type, nullptr);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   glBindTexture(GL_TEXTURE_2D, 0);
   Ref<Surface> ds = createDepthStencilSurface(width_, height_, D3DFMT_D24S8);

@@ -8,8 +8,8 @@ bool glFormatFor(uint32_t f, GLFormat& out) {
     case D3DFMT_A8R8G8B8:  // bytes B, G, R, A
       out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE};
       return true;
-    case D3DFMT_X8R8G8B8:
-      out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_BYTE, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
+    case D3DFMT_X8R8G8B8:  // no alpha stored: blending with the destination's alpha reads 1
+      out = {GL_RGB8, GL_BGRA, GL_UNSIGNED_BYTE, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}};
       return true;
     case D3DFMT_A8B8G8R8:  // bytes R, G, B, A
       out = {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE};

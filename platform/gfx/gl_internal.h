@@ -178,6 +178,8 @@ class GLDevice final : public Device {
   // The window's own buffers (gl_targets.cpp).
   bool windowTakesDefaultTargets();
   bool drawableMatches() const;
+  // Once after each Present, before the window is touched: whether it still fits.
+  void followWindowSize();
   void moveColor(Home to);
   void moveDepth(Home to);
   // Copies between the offscreen pair and a window of the given size (the back buffer's,
@@ -209,6 +211,8 @@ class GLDevice final : public Device {
   bool windowFormats_ = false;  // the window's buffers can hold the default targets
   bool windowFits_ = false;     // and are the back buffer's size (checked at Present)
   bool windowBound_ = false;
+  bool windowCheckDue_ = false;
+  bool depthLossTold_ = false;
   Home colorHome_ = Home::Offscreen;
   Home depthHome_ = Home::Offscreen;
   uint32_t enabledAttribs_ = 0;

@@ -4,10 +4,18 @@
 // A frame that draws into an offscreen back buffer and then copies it into the window
 // touches two framebuffers, and a software rasteriser then finishes one frame before it
 // starts setting up the next. So while the window's buffers match the back buffer
-// (RGB8 with D24S8 at the same size), the back buffer with the default depth-stencil is
-// drawn into the window itself and Present only swaps. Every other target set still
-// sees the offscreen pair: before one is used, the pixels move there (and back again
-// when the window is drawn into next), so what a frame draws never depends on where.
+// (RGB8 without alpha, with D24S8, at the same size), the back buffer with the default
+// depth-stencil is drawn into the window itself and Present only swaps. Every other
+// target set still sees the offscreen pair: before one is used, the pixels move there
+// (and back again when the window is drawn into next), so what a frame draws never
+// depends on where.
+//
+// The window system reallocates a resized window's buffers the first time it looks at
+// them after a swap, and what they held is lost. Keeping the depth-stencil safe from that
+// would take a copy out of the window every frame, which is the cost drawing into it
+// avoids. So a resize seen at Present (it came while the frame was drawn) carries the
+// depth-stencil out before the swap; one first seen after the swap (it came between
+// frames) leaves it undefined until cleared, and the log says so once.
 //
 // The window stores its bottom row first. Drawing into it flips the clip-space origin
 // to the lower left and counts viewport, scissor and clear rows from the bottom, so the
@@ -105,6 +113,7 @@ GLuint GLDevice::defaultTargetsFramebuffer() {
 }
 
 void GLDevice::applyTargets() {
+  followWindowSize();
   bool usesBackBuffer = false, onlyBackBuffer = renderTargets_[0] == backBuffer_;
   for (int i = 0; i < kMaxRenderTargets; ++i) {
     usesBackBuffer = usesBackBuffer || renderTargets_[i] == backBuffer_;
@@ -130,14 +139,18 @@ void GLDevice::applyTargets() {
 void GLDevice::doPresent() {
   if (!enter()) return;
   if (ctx_->hasWindow()) {
-    if (colorHome_ == Home::Offscreen) {
-      int dw = 0, dh = 0;
-      ctx_->drawableSize(dw, dh);
-      copyDefaultTargets(true, GL_COLOR_BUFFER_BIT, dw, dh);
-    }
-    ctx_->swapBuffers();
+    followWindowSize();
+    int dw = 0, dh = 0;
+    ctx_->drawableSize(dw, dh);
     // While the window's size differs from the back buffer's, frames go through the copy.
-    windowFits_ = windowFormats_ && drawableMatches();
+    windowFits_ = windowFormats_ && uint32_t(dw) == width_ && uint32_t(dh) == height_;
+    // Its buffers still have the size this frame was drawn at, until after the swap.
+    if (!windowFits_) moveDepth(Home::Offscreen);
+    if (colorHome_ == Home::Offscreen) copyDefaultTargets(true, GL_COLOR_BUFFER_BIT, dw, dh);
+    ctx_->swapBuffers();
+    // What the window held is gone with its old buffers.
+    if (!windowFits_) colorHome_ = Home::Offscreen;
+    windowCheckDue_ = true;
     dirty_ |= kDirtyTargets;
   } else {
     // Nothing else paces an offscreen device: finishing keeps the queue from growing
@@ -148,6 +161,7 @@ void GLDevice::doPresent() {
 
 bool GLDevice::doReadRenderTarget(Surface* rt, Surface* dest) {
   if (!enter()) return false;
+  followWindowSize();
   if (rt == backBuffer_.get() && colorHome_ == Home::Window) {
     moveColor(Home::Offscreen);  // a read is rare: the next draw moves it back
     dirty_ |= kDirtyTargets;
@@ -183,6 +197,23 @@ bool GLDevice::drawableMatches() const {
   return uint32_t(w) == width_ && uint32_t(h) == height_;
 }
 
+void GLDevice::followWindowSize() {
+  if (!windowCheckDue_) return;
+  windowCheckDue_ = false;
+  const bool fitted = windowFits_;
+  windowFits_ = windowFormats_ && drawableMatches();
+  if (!fitted || windowFits_) return;
+  // Resized between frames: nothing is worth copying out of the window any more (its
+  // colour after a swap is undefined in any case).
+  colorHome_ = Home::Offscreen;
+  if (depthHome_ == Home::Window) {
+    depthHome_ = Home::Offscreen;
+    if (!depthLossTold_)
+      report("the window was resized between frames: the depth-stencil is undefined until it is cleared");
+    depthLossTold_ = true;
+  }
+}
+
 bool GLDevice::windowTakesDefaultTargets() {
   if (!drawIntoWindow_ || !ctx_->hasWindow() || !drawableMatches()) return false;
   while (glGetError() != GL_NO_ERROR) {
@@ -191,9 +222,11 @@ bool GLDevice::windowTakesDefaultTargets() {
   GLint drawBuffer = GL_NONE;
   glGetIntegerv(GL_DRAW_BUFFER, &drawBuffer);
   const GLenum colour = drawBuffer == GL_FRONT ? GL_FRONT_LEFT : GL_BACK_LEFT;
+  // No alpha, as in the offscreen back buffer: a blend reads the destination's alpha as 1.
   const bool formats = attachmentBits(colour, GL_FRAMEBUFFER_ATTACHMENT_RED_SIZE) == 8 &&
                        attachmentBits(colour, GL_FRAMEBUFFER_ATTACHMENT_GREEN_SIZE) == 8 &&
                        attachmentBits(colour, GL_FRAMEBUFFER_ATTACHMENT_BLUE_SIZE) == 8 &&
+                       attachmentBits(colour, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE) == 0 &&
                        attachmentBits(GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE) == 24 &&
                        attachmentBits(GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE) == 8;
   if (!formats || glGetError() != GL_NO_ERROR) return false;
