@@ -5,6 +5,7 @@
 #include "platform/core/utf.h"
 #include "platform/effect/effect_desc.h"
 #include "runtime/fs/files.h"
+#include "runtime/res/hdl_lock.h"
 #include "runtime/res/res_registry.h"
 
 EffectMgr::EffectMgr() {
@@ -13,6 +14,7 @@ EffectMgr::EffectMgr() {
 
 EffectMgr::FxHandle EffectMgr::create(const std::u16string& name) {
   FxHandle h = acquireByName(name).handle;
+  if (kesto::HdlLock<FxHandle> lock{h}) lock->effect();  // onto the current device
   if (h.value || name.empty() || !log_) return h;
   // A failed build has logged its reason already; a file nobody holds has not.
   std::u16string key = name;
@@ -36,7 +38,14 @@ bool EffectMgr::loadData(FxData& data, qx::IFiles* source, const std::u16string&
     return false;
   }
   std::string why;
+  data.setFileName(name);
   if (data.createEffect(std::string_view(file.chars(), file.size()), utf8Name, &why)) return true;
   if (log_) log_(why);
+  return false;
+}
+
+bool EffectMgr::rebuild(FxData& data, const std::u16string& name) {
+  if (qx::IFiles* source = ResRegistry::instance().findFile(name)) return loadData(data, source, name);
+  if (log_) log_(qcore::utf16ToUtf8(name) + ": no longer in the mounted sources; not built again on the new device");
   return false;
 }

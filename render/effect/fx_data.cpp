@@ -1,6 +1,7 @@
 #include "render/effect/fx_data.h"
 
 #include "render/device/device_mgr.h"
+#include "render/effect/effect_mgr.h"
 
 bool FxData::createEffect(std::string_view text, std::string_view fileName, std::string* log) {
   effect_.reset();
@@ -11,16 +12,30 @@ bool FxData::createEffect(std::string_view text, std::string_view fileName, std:
     return false;
   }
   effect_ = qxfx::createEffect(*d, text, fileName, log);
+  builtOn_ = effect_ ? d : nullptr;
   return effect_ != nullptr;
 }
 
 void FxData::adopt(std::unique_ptr<qxfx::IEffect> effect) {
   effect_ = std::move(effect);
+  builtOn_ = nullptr;
   passState_ = kNotBegun;
 }
 
+qxfx::IEffect* FxData::live() {
+  const qxgfx::Device* d = DeviceMgr::currentDevice();
+  if (!effect_ || !builtOn_ || !d || d == builtOn_) return effect_.get();
+  // Its programs belong to a device that has been replaced: nothing of it would draw.
+  effect_.reset();
+  builtOn_ = nullptr;
+  passState_ = kNotBegun;
+  EffectMgr* effects = EffectMgr::instance();
+  if (effects && !fileName_.empty()) effects->rebuild(*this, fileName_);
+  return effect_.get();
+}
+
 int32_t FxData::set_tech(std::string_view name) {
-  if (!effect_) return 0;
+  if (!live()) return 0;
   const qxfx::FxHandle tech = effect_->getTechniqueByName(name);
   if (!tech) return 0;
   if (passState_ >= 0) effect_->endPass();
@@ -32,7 +47,7 @@ int32_t FxData::set_tech(std::string_view name) {
 }
 
 void FxData::pass(int32_t n) {
-  if (!effect_ || n < 0) return;
+  if (!live() || n < 0) return;
   if (passState_ >= 0 && passState_ != n) {
     effect_->endPass();
     passState_ = kBegun;
@@ -46,7 +61,7 @@ void FxData::pass(int32_t n) {
 }
 
 uint32_t FxData::begin() {
-  if (!effect_) return 0;
+  if (!live()) return 0;
   if (passState_ >= 0) effect_->endPass();
   if (passState_ >= kBegun) effect_->end();
   uint32_t passes = 0;
@@ -57,15 +72,15 @@ uint32_t FxData::begin() {
 void FxData::beginPass(int32_t n) {
   // A refused pass (no such index, nothing begun) leaves the state as it is: recording
   // it would make the next set_tech skip the End the effect still needs.
-  if (effect_ && n >= 0 && effect_->beginPass(uint32_t(n)) == qxgfx::D3D_OK) passState_ = n;
+  if (live() && n >= 0 && effect_->beginPass(uint32_t(n)) == qxgfx::D3D_OK) passState_ = n;
 }
 
 void FxData::commit() {
-  if (effect_) effect_->commitChanges();
+  if (live()) effect_->commitChanges();
 }
 
 void FxData::setMatrix(qxfx::FxHandle param, const float m[16]) {
-  if (effect_ && param) effect_->setMatrix(param, m);
+  if (param && live()) effect_->setMatrix(param, m);
 }
 
 void FxData::setMatrix43(qxfx::FxHandle param, const float m[12]) {
@@ -75,9 +90,9 @@ void FxData::setMatrix43(qxfx::FxHandle param, const float m[12]) {
 }
 
 void FxData::setVector(qxfx::FxHandle param, const float v[4]) {
-  if (effect_ && param) effect_->setVector(param, v);
+  if (param && live()) effect_->setVector(param, v);
 }
 
 void FxData::setTexture(qxfx::FxHandle param, qxgfx::Texture* texture) {
-  if (effect_ && param) effect_->setTexture(param, texture);
+  if (param && live()) effect_->setTexture(param, texture);
 }

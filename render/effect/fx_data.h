@@ -24,7 +24,11 @@ class FxData {
 
   // Builds the effect from the file's text on the engine's device. Tried once: a file
   // that does not compile leaves no effect, and the compiler's message goes to log.
+  // Built from a file of the mounted sources (the effect manager names it), the effect
+  // is built again from that file on the current device when that device has been
+  // replaced since.
   bool createEffect(std::string_view text, std::string_view fileName, std::string* log);
+  void setFileName(std::u16string name) { fileName_ = std::move(name); }
   // Adopts a built effect (tests use a recording one).
   void adopt(std::unique_ptr<qxfx::IEffect> effect);
 
@@ -47,9 +51,15 @@ class FxData {
   void setTexture(qxfx::FxHandle param, qxgfx::Texture* texture);
 
   int32_t passState() const { return passState_; }
-  qxfx::IEffect* effect() const { return effect_.get(); }
+  // The effect on the current device (built again first when that has been replaced).
+  qxfx::IEffect* effect() { return live(); }
 
  private:
+  qxfx::IEffect* live();
+
   int32_t passState_ = kNotBegun;
   std::unique_ptr<qxfx::IEffect> effect_;
+  // The device it was built on, kept alive by the effect itself; null for an adopted one.
+  const qxgfx::Device* builtOn_ = nullptr;
+  std::u16string fileName_;
 };

@@ -4,12 +4,53 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/core/utf.h"
 #include "platform/gfx/format.h"
 #include "render/device/device_mgr.h"
+#include "render/texture/texture_mgr.h"
+
+qxgfx::Texture* TexData::texture() const {
+  if (managed_) return managedTexture();
+  return onCurrentDevice() ? texture_.get() : nullptr;
+}
 
 qxgfx::Ref<qxgfx::Surface> TexData::getSurface() const {
+  if (!onCurrentDevice()) return nullptr;
   if (isTarget_) return surface_;
   return texture_ ? texture_->getSurfaceLevel(0) : nullptr;
+}
+
+bool TexData::onCurrentDevice() const {
+  const qxgfx::Device* device = DeviceMgr::currentDevice();
+  // What is held keeps its device alive: an address compare cannot meet a new device at
+  // an old one's address.
+  const qxgfx::Resource* held = surface_ ? static_cast<const qxgfx::Resource*>(surface_.get()) : texture_.get();
+  if (!device || (held && &held->device() == device)) return true;
+  if (fromFile_) {
+    TextureMgr* textures = TextureMgr::instance();
+    qxgfx::Ref<qxgfx::Texture> again =
+        textures ? textures->textureFromFile(name_, fileUsage_, filePool_) : qxgfx::Ref<qxgfx::Texture>();
+    if (again) {
+      texture_ = std::move(again);
+      return true;
+    }
+    fromFile_ = false;  // its reason is logged; not tried at every draw
+    texture_ = nullptr;
+    return false;
+  }
+  if (!held) return true;  // nothing to draw on any device
+  tellOnce("made on a device that has been replaced; it cannot be made again and is not drawn or read");
+  return false;
+}
+
+void TexData::tellOnce(const std::string& why) const {
+  if (refusalTold_) return;
+  refusalTold_ = true;
+  const std::string text = "texture " + qcore::utf16ToUtf8(name_) + ": " + why;
+  if (TextureMgr* textures = TextureMgr::instance())
+    textures->report(text);
+  else
+    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 uint32_t TexData::pixelFormat() const {
@@ -33,7 +74,7 @@ uint32_t TexData::levelHeight() const {
 
 void* TexData::lockLevel0(qxgfx::LockedRect& out) {
   out = qxgfx::LockedRect{};
-  if (isTarget_ || locked_) return nullptr;
+  if (isTarget_ || locked_ || (!managed_ && !onCurrentDevice())) return nullptr;
   if (managed_) {
     out.pitch = int32_t(qxgfx::formatPitch(memoryFormat_, memoryWidth_));
     out.bits = memory_.data();
@@ -75,8 +116,7 @@ qxgfx::Texture* TexData::managedTexture() const {
   if (!copy_ || &copy_->device() != device) {
     copy_ = device->createTexture(memoryWidth_, memoryHeight_, 1, 0, memoryFormat_, qxgfx::D3DPOOL_MANAGED);
     if (!copy_) {
-      if (!refusalTold_) std::fputs("texture: the device refused a managed texture's copy\n", stderr);
-      refusalTold_ = true;
+      tellOnce("the device refused a copy of its pixels");
       return nullptr;
     }
     staleTop_ = 0;

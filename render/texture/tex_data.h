@@ -19,8 +19,14 @@
 // level 0 lives in memory, and texture() makes the device copy on whichever device
 // exists when it is asked, again after that device is replaced, and refreshes the rows
 // written since.
+//
+// A texture loaded from a file that another device (or no device) holds is made again
+// from its file on the current device when it is next asked for. What cannot be made
+// again (render targets, wrapped device surfaces) is refused once the device that made
+// it is replaced: texture() and getSurface() give null, and the log says so once.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/gfx/device.h"
@@ -40,11 +46,13 @@ class TexData {
   // The format given at creation; 0 for textures loaded from files.
   uint32_t format() const { return format_; }
   // The device texture; null for wrapped surfaces, empty textures, undecodable files and
-  // textures made without a device. A managed texture is brought onto the current device
-  // first (null while there is none, or when the device refuses it).
-  qxgfx::Texture* texture() const { return managed_ ? managedTexture() : texture_.get(); }
+  // textures made without a device. A managed texture, or a file's texture of another
+  // device, is brought onto the current device first (null while there is none, or when
+  // the device refuses it); a render target of a replaced device gives null.
+  qxgfx::Texture* texture() const;
   bool isManaged() const { return managed_; }
-  // The target's surface, else level 0 of the texture; null when there is neither.
+  // The target's surface, else level 0 of the texture; null when there is neither, or
+  // when the device it was made on has been replaced.
   qxgfx::Ref<qxgfx::Surface> getSurface() const;
   // The pixel format and size of level 0 as stored; 0 when there are no pixels.
   uint32_t pixelFormat() const;
@@ -59,6 +67,14 @@ class TexData {
 
   // ---- set-up, used by the texture manager
   void reset();
+  // The manager's name for the texture (for the log).
+  void setName(std::u16string name) { name_ = std::move(name); }
+  // Made from the named file with these usage and pool: made again from it on a new device.
+  void setMadeFromFile(uint32_t usage, uint32_t pool) {
+    fromFile_ = true;
+    fileUsage_ = usage;
+    filePool_ = pool;
+  }
   void setTexture(qxgfx::Ref<qxgfx::Texture> texture) { texture_ = std::move(texture); }
   void setTarget(qxgfx::Ref<qxgfx::Surface> surface, uint32_t format);
   void setFormat(uint32_t format) { format_ = format; }
@@ -68,7 +84,7 @@ class TexData {
   void setManagedLevel(uint32_t format, uint32_t width, uint32_t height);
 
  private:
-  qxgfx::Ref<qxgfx::Texture> texture_;
+  mutable qxgfx::Ref<qxgfx::Texture> texture_;  // replaced when made again from its file
   qxgfx::Ref<qxgfx::Surface> surface_;
   bool isTarget_ = false;
   uint32_t format_ = 0;
@@ -77,6 +93,13 @@ class TexData {
   bool locked_ = false;
 
   qxgfx::Texture* managedTexture() const;
+  // Whether what the texture holds may be used on the current device (true while there is
+  // none); a file's texture of another device is made again first.
+  bool onCurrentDevice() const;
+  void tellOnce(const std::string& why) const;
+  std::u16string name_;
+  mutable bool fromFile_ = false;
+  uint32_t fileUsage_ = 0, filePool_ = 0;
   bool managed_ = false;
   // The device copy of a managed texture and the rows it lacks.
   mutable qxgfx::Ref<qxgfx::Texture> copy_;

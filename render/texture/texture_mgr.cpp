@@ -57,7 +57,10 @@ TextureMgr::~TextureMgr() { releaseDeviceTargets(); }
 TextureMgr::TexHandle TextureMgr::load(const std::u16string& name, uint32_t usage, uint32_t pool) {
   usage_ = usage;
   pool_ = pool;
-  return acquireByName(name).handle;
+  TexHandle h = acquireByName(name).handle;
+  kesto::HdlLock<TexHandle> lock(h, kesto::HdlLock<TexHandle>::kShared);
+  if (lock) lock->texture();  // onto the current device, should it have been replaced
+  return h;
 }
 
 TextureMgr::TexHandle TextureMgr::newEmpty() { return acquireByName(std::u16string()).handle; }
@@ -123,47 +126,75 @@ void TextureMgr::releaseDeviceTargets() {
   depthStencil_.reset();
 }
 
-bool TextureMgr::loadData(TexData& data, qx::IFiles* source, const std::u16string& name) {
-  data.reset();
-  if (!source || name.empty() || name[0] == u'@') return true;
+bool TextureMgr::readImage(qx::IFiles* source, const std::u16string& name, qxtex::Image& image) {
   const std::string utf8Name = qcore::utf16ToUtf8(name);
   if (source->size(name) > kMaxImageFileBytes) {
     report(utf8Name + ": larger than 64 MiB");
-    return true;
+    return false;
   }
   FileData file = source->readWhole(name, 0);
-  qxtex::Image image;
   std::string why;
   if (!file || !qxtex::decodeImage(file.data(), file.size(), image, &why)) {
     report(utf8Name + ": " + (file ? why : std::string("cannot be read")));
-    return true;
+    return false;
   }
+  return true;
+}
+
+qxgfx::Ref<qxgfx::Texture> TextureMgr::deviceTexture(qxgfx::Device& device, const qxtex::Image& image,
+                                                     uint32_t usage, uint32_t pool) {
+  // A DDS image brings its whole chain; the device makes the others' from level 0.
+  const bool ownChain = !image.mips.empty() || qxgfx::formatInfo(image.format)->blockBytes != 0;
+  // Render-target and depth usages make no sense for an image.
+  usage = (usage & qxgfx::D3DUSAGE_DYNAMIC) | (ownChain ? 0 : qxgfx::D3DUSAGE_AUTOGENMIPMAP);
+  const uint32_t levels = ownChain ? 1 + uint32_t(image.mips.size()) : 0;
+  qxgfx::Ref<qxgfx::Texture> t = device.createTexture(image.width, image.height, levels, usage, image.format, pool);
+  bool filled = t && (!ownChain || t->levelCount() == levels);
+  for (uint32_t l = 0; filled && l < (ownChain ? levels : 1); ++l) {
+    qxgfx::LockedRect r;
+    filled = t->lockRect(l, r, nullptr, 0);
+    if (!filled) break;
+    copyRows(image, l, r.bits, r.pitch);
+    t->unlockRect(l);
+  }
+  if (!filled) return nullptr;
+  if (!ownChain && t->levelCount() > 1) t->generateMipSubLevels();
+  return t;
+}
+
+qxgfx::Ref<qxgfx::Texture> TextureMgr::textureFromFile(const std::u16string& name, uint32_t usage, uint32_t pool) {
+  qxgfx::Device* device = DeviceMgr::currentDevice();
+  qx::IFiles* source = ResRegistry::instance().findFile(name);
+  qxtex::Image image;
+  if (!device || !source) {
+    report(qcore::utf16ToUtf8(name) + ": no longer in the mounted sources; not made again on the new device");
+    return nullptr;
+  }
+  if (!readImage(source, name, image)) return nullptr;
+  qxgfx::Ref<qxgfx::Texture> t = deviceTexture(*device, image, usage, pool);
+  if (!t) report(qcore::utf16ToUtf8(name) + ": the device made no texture");
+  return t;
+}
+
+bool TextureMgr::loadData(TexData& data, qx::IFiles* source, const std::u16string& name) {
+  data.reset();
+  data.setName(name);
+  if (!source || name.empty() || name[0] == u'@') return true;
+  qxtex::Image image;
+  if (!readImage(source, name, image)) return true;
   data.width = int32_t(image.width);
   data.height = int32_t(image.height);
 
-  // A DDS image brings its whole chain; the device makes the others' from level 0.
-  const bool ownChain = !image.mips.empty() || qxgfx::formatInfo(image.format)->blockBytes != 0;
   if (qxgfx::Device* device = DeviceMgr::currentDevice()) {
-    // Render-target and depth usages make no sense for an image.
-    const uint32_t usage = (usage_ & qxgfx::D3DUSAGE_DYNAMIC) | (ownChain ? 0 : qxgfx::D3DUSAGE_AUTOGENMIPMAP);
-    const uint32_t levels = ownChain ? 1 + uint32_t(image.mips.size()) : 0;
-    qxgfx::Ref<qxgfx::Texture> t = device->createTexture(image.width, image.height, levels, usage, image.format, pool_);
-    bool filled = t && (!ownChain || t->levelCount() == levels);
-    for (uint32_t l = 0; filled && l < (ownChain ? levels : 1); ++l) {
-      qxgfx::LockedRect r;
-      filled = t->lockRect(l, r, nullptr, 0);
-      if (!filled) break;
-      copyRows(image, l, r.bits, r.pitch);
-      t->unlockRect(l);
-    }
-    if (filled) {
-      if (!ownChain && t->levelCount() > 1) t->generateMipSubLevels();
+    if (qxgfx::Ref<qxgfx::Texture> t = deviceTexture(*device, image, usage_, pool_)) {
       data.setTexture(std::move(t));
+      data.setMadeFromFile(usage_, pool_);
     } else {
-      report(utf8Name + ": the device made no texture");
+      report(qcore::utf16ToUtf8(name) + ": the device made no texture");
     }
   } else {
     data.setMemoryLevel(image.format, image.width, image.height);
+    data.setMadeFromFile(usage_, pool_);
     qxgfx::LockedRect r;
     if (void* bits = data.lockLevel0(r)) {
       copyRows(image, 0, bits, r.pitch);
@@ -173,6 +204,7 @@ bool TextureMgr::loadData(TexData& data, qx::IFiles* source, const std::u16strin
 
   const std::u16string descName = qxtex::spriteDescFileName(name, kMaxNameLength);
   qx::IFiles* descSource = descName.empty() ? nullptr : ResRegistry::instance().findFile(descName);
+  std::string why;
   if (descSource) {
     FileData desc = descSource->readWhole(descName, 0);
     if (desc && !qxtex::readSpriteDescs(std::string_view(desc.chars(), desc.size()), data.width, data.height,

@@ -18,6 +18,9 @@
 namespace qx {
 class IFiles;
 }
+namespace qxtex {
+struct Image;
+}
 
 class TextureMgr : public kesto::ResourceMgr<TextureMgr, TexData, kesto::MultiP, 1> {
  public:
@@ -30,7 +33,8 @@ class TextureMgr : public kesto::ResourceMgr<TextureMgr, TexData, kesto::MultiP,
   const char* dataTypeName() const override { return "TexData"; }
 
   // Keeps usage and pool for this and later loads by name (QX.createRes included), then
-  // gives the named texture; a texture already loaded is returned as it is.
+  // gives the named texture; a texture already loaded is returned as it is (made again
+  // from its file when it was loaded under a device that has since been replaced).
   TexHandle load(const std::u16string& name, uint32_t usage, uint32_t pool);
   // A new square render target of 2^n pixels; null for n outside 0..12, without a
   // device, or for a format the device cannot render to.
@@ -52,14 +56,22 @@ class TextureMgr : public kesto::ResourceMgr<TextureMgr, TexData, kesto::MultiP,
   // nothing.
   bool loadData(TexData& data, qx::IFiles* source, const std::u16string& name);
 
+  // The named file's texture made anew on the current device, with those usage and pool;
+  // null, with the reason logged, when the file no longer reads or the device refuses it.
+  qxgfx::Ref<qxgfx::Texture> textureFromFile(const std::u16string& name, uint32_t usage, uint32_t pool);
+
   // Where failures are reported (stderr until the program sets its log).
   void setLog(std::function<void(std::string_view)> sink) { log_ = std::move(sink); }
-
- private:
-  TexHandle newEmpty();
   void report(const std::string& text) const {
     if (log_) log_(text);
   }
+
+ private:
+  TexHandle newEmpty();
+  // The image of a file, with the failure logged by the file's name.
+  bool readImage(qx::IFiles* source, const std::u16string& name, qxtex::Image& image);
+  qxgfx::Ref<qxgfx::Texture> deviceTexture(qxgfx::Device& device, const qxtex::Image& image, uint32_t usage,
+                                           uint32_t pool);
 
   uint32_t usage_ = 0;
   uint32_t pool_ = 0;
