@@ -8,7 +8,12 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
 
+#include "render/device/device_mgr.h"
+#include "render/effect/effect_mgr.h"
+#include "render/texture/texture_mgr.h"
+#include "runtime/res/hdl_lock.h"
 #include "tests/gfx/gl_window_fixture.h"
+#include "tests/texture/texture_fixture.h"
 
 using namespace qxgfx;
 using qxtest::GLTest;
@@ -456,6 +461,105 @@ TEST_P(GLDeviceTest, BackBufferAlphaAndDepthHoldAcrossPathsAndResizes) {
   if (!intoWindow) {
     EXPECT_TRUE(logged.empty());
   }
+}
+
+// After the application object is made again (a device on a window of its own), nothing
+// made under the old device draws or reads back as another: a file's texture and effect
+// are made again from their files, fetched by name or held; a render target is refused
+// (logged once), and reading it back fails.
+TEST_P(GLDeviceTest, WhatAReplacedDeviceMadeIsMadeAgainOrRefused) {
+  textest::FolderSources files;
+  const uint8_t red[4] = {255, 0, 0, 255};
+  files.putPng("red.png", 4, 4, red);
+  files.put("tex.fx", R"(sampler2D tex;
+vertex_shader v %{ layout(location = QX_POSITION) in vec3 pos; layout(location = QX_TEXCOORD0) in vec2 uv;
+  out vec2 vUV; void main() { gl_Position = vec4(pos, 1.0); vUV = uv; } %}
+fragment_shader f %{ in vec2 vUV; void main() { qx_Color = texture(tex, vUV); } %}
+technique T { pass { ZEnable = false; VertexShader = v; FragmentShader = f; } })");
+  std::vector<std::string> logged;
+  auto log = [&](std::string_view m) { logged.emplace_back(m); };
+  DeviceMgr devices;
+  devices.adopt(dev);
+  TextureMgr textures;
+  textures.setLog(log);
+  EffectMgr effects;
+  effects.setLog(log);
+  using TexLock = kesto::HdlLock<TextureMgr::TexHandle>;
+  using FxLock = kesto::HdlLock<EffectMgr::FxHandle>;
+  TextureMgr::TexHandle tex = textures.load(u"red.png", 0, 1);
+  EffectMgr::FxHandle fx = effects.create(u"tex.fx");
+  TextureMgr::TexHandle target = textures.create_blank(4, D3DFMT_A8R8G8B8);
+  ASSERT_TRUE(tex.value && fx.value && target.value);
+  Ref<Surface> oldTarget = TexLock(target)->getSurface();
+
+  std::unique_ptr<qxplat::Window> oldWindow = std::move(window);
+  Ref<Device> old = dev;
+  devices.release();
+  std::string why;
+  dev = makeDevice(&why);
+  ASSERT_TRUE(dev) << why;
+  devices.adopt(dev);
+  prepare();
+  auto green = dev->createTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+  LockedRect r;
+  ASSERT_TRUE(green->lockRect(0, r, nullptr, 0));
+  *static_cast<uint32_t*>(r.bits) = kGreen;
+  green->unlockRect(0);
+
+  // Each draw leaves green bound first: a texture or effect of the old device draws that.
+  auto drawsRed = [&](bool byName) {
+    dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
+    drawTextured(green.get());
+    EXPECT_EQ(byName ? effects.create(u"TEX.fx").value : fx.value, fx.value);
+    const TextureMgr::TexHandle again = byName ? textures.load(u"Red.png", 0, 1) : TextureMgr::TexHandle();
+    EXPECT_TRUE(!byName || again.value == tex.value);
+    FxLock effect(fx);
+    ASSERT_TRUE(effect && effect->effect());
+    EXPECT_EQ(effect->set_tech("T"), 1);
+    effect->setTexture(effect->effect()->getParameterByName("tex"), TexLock(tex)->texture());
+    effect->pass(0);
+    ASSERT_EQ(dev->drawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    effect->set_tech("T");
+    EXPECT_EQ(at(kW / 2, kH / 2), kRed);
+  };
+  drawsRed(true);
+  EXPECT_TRUE(logged.empty()) << logged.front();
+
+  // Held across a second replacement without being fetched again.
+  devices.release();
+  std::unique_ptr<qxplat::Window> secondWindow = std::move(window);
+  Ref<Device> second = dev;
+  dev = makeDevice(&why);
+  ASSERT_TRUE(dev) << why;
+  devices.adopt(dev);
+  prepare();
+  green = dev->createTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+  ASSERT_TRUE(green->lockRect(0, r, nullptr, 0));
+  *static_cast<uint32_t*>(r.bits) = kGreen;
+  green->unlockRect(0);
+  drawsRed(false);
+
+  // The render target of the first device.
+  EXPECT_FALSE(TexLock(target)->getSurface());
+  EXPECT_FALSE(TexLock(target)->texture());
+  EXPECT_FALSE(textures.saveAsFile(target.value, u"rt.png"));
+  EXPECT_FALSE(files.has("rt.png"));
+  auto copy = dev->createOffscreenPlainSurface(16, 16, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM);
+  EXPECT_EQ(dev->getRenderTargetData(oldTarget.get(), copy.get()), D3DERR_INVALIDCALL);
+  EXPECT_EQ(std::count_if(logged.begin(), logged.end(),
+                          [](const std::string& m) { return m.find("replaced") != std::string::npos; }),
+            1)
+      << logged.size();
+
+  // What the old devices held goes before their windows.
+  tex.reset();
+  fx.reset();
+  target.reset();
+  oldTarget = nullptr;
+  old = nullptr;
+  second = nullptr;
+  oldWindow.reset();
+  secondWindow.reset();
 }
 
 // Reading a target into a surface the caller holds locked is refused, not a success
