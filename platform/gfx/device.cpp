@@ -315,10 +315,11 @@ void Device::unbindAll() {
 bool Device::onOwnerThread() const { return qxplat::currentThreadId() == ownerThread_; }
 
 void Device::report(std::string_view text) const {
+  const std::string line = "device: " + std::string(text);
   if (log_)
-    log_(text);
+    log_(line);
   else
-    std::fprintf(stderr, "device: %.*s\n", int(text.size()), text.data());
+    std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 void Device::traceCall(const char* fmt, ...) {

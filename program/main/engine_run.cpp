@@ -11,7 +11,10 @@
 #include "platform/core/utf.h"
 #include "platform/window/message_box.h"
 #include "platform/window/ui_thread.h"
+#include "render/device/device_mgr.h"
 #include "render/effect/effect_mgr.h"
+#include "render/material/mtl_mgr.h"
+#include "render/texture/texture_mgr.h"
 #include "runtime/core/profiler.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/fs/path_stack.h"
@@ -100,8 +103,12 @@ bool EngineRun::startUp() {
     return false;
   }
 
-  // Effect failures (parse, compile, a missing file) belong in the program's log.
-  if (EffectMgr* effects = EffectMgr::instance()) effects->setLog([](std::string_view m) { scriptDebugLog(m); });
+  // Failures of effects, textures, materials and the device belong in the program's log.
+  auto toLog = [](std::string_view m) { scriptDebugLog(m); };
+  if (EffectMgr* effects = EffectMgr::instance()) effects->setLog(toLog);
+  if (TextureMgr* textures = TextureMgr::instance()) textures->setLog(toLog);
+  if (MtlMgr* materials = MtlMgr::instance()) materials->setLog(toLog);
+  if (DeviceMgr* devices = DeviceMgr::instance()) devices->setLog(toLog);
   installScriptStateSetup();
   state = ScriptMgr::instance()->createState(&startError);
   if (!state.value) {

@@ -2,7 +2,9 @@
 // begin-draw to present; every buffer, texture and effect is made on its device.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/gfx/device.h"
 #include "runtime/core/synclo.h"
@@ -22,6 +24,9 @@ class DeviceMgr : public kesto::Singleton<DeviceMgr>, public kesto::Synclo {
   // Lets go of the device; it ends once the last resource made on it is released.
   void release();
 
+  // Where the devices it holds report what they could not keep (stderr until set).
+  void setLog(std::function<void(std::string_view)> sink);
+
   qxgfx::Device* device() const { return device_.get(); }
   const std::string& lastError() const { return error_; }
   // The published manager's device, or null.
@@ -33,4 +38,5 @@ class DeviceMgr : public kesto::Singleton<DeviceMgr>, public kesto::Synclo {
  private:
   qxgfx::Ref<qxgfx::Device> device_;
   std::string error_;
+  std::function<void(std::string_view)> log_;
 };

@@ -1,8 +1,10 @@
 #!/bin/sh
 # Runs the built program (a copy) whose script asks for a hostile effect file (65
-# programs of trivial shaders) and a missing one: both are refused at once, and each
-# reason reaches "log.txt" by the file's name.
-# Usage: effect_log.sh PROGRAM SHIPPED_SCRIPT_FOLDER
+# programs of trivial shaders) and a missing one: both are refused at once. It also loads
+# an image that does not decode, a DDS file cut short and a material that does not parse,
+# and saves a texture where nothing can be written. Each reason reaches "log.txt" by the
+# file's name.
+# Usage: resource_log.sh PROGRAM SHIPPED_SCRIPT_FOLDER
 set -u
 program=$1
 shipped=$2
@@ -24,6 +26,9 @@ cp "$shipped"/*.lua "$dir/resource/script/"
   done
   echo "}"
 } > "$dir/resource/hostile.fx"
+echo "not an image" > "$dir/resource/junk.png"
+printf 'DDS |\000\000\000' > "$dir/resource/short.dds"
+echo "{ \"a\": " > "$dir/resource/broken.mtl"
 cat > "$dir/resource/script/QXMain.lua" <<'LUA'
 require("QXL")
 require("QXGobj")
@@ -32,6 +37,10 @@ function main()
   local start = os.clock()
   print("hostile", EffectMgr:create("hostile.fx"), "missing", EffectMgr:create("missing.fx"))
   print("cpu", os.clock() - start < 2)
+  local junk = TextureMgr:load("junk.png", 0, 1)
+  TextureMgr:load("short.dds", 0, 1)
+  QX.createRes("broken.mtl")
+  TextureMgr:saveAsFile(junk, "unwritable/out.png")
   coroutine.yield(false)
 end
 LUA
@@ -39,7 +48,9 @@ LUA
 code=$?
 if [ $code -eq 0 ] && grep -qF "hostile	nil	missing	nil" "$dir/out" && grep -qF "cpu	true" "$dir/out" &&
    grep -qF "hostile.fx: more than 64 programs" "$dir/log.txt" &&
-   grep -qF "missing.fx: no effect file of that name" "$dir/log.txt"; then
+   grep -qF "missing.fx: no effect file of that name" "$dir/log.txt" &&
+   grep -qF "junk.png: " "$dir/log.txt" && grep -qF "short.dds: DDS header cut short" "$dir/log.txt" &&
+   grep -qF "broken.mtl: " "$dir/log.txt" && grep -qF "saveAsFile unwritable/out.png: " "$dir/log.txt"; then
   echo ok
   exit 0
 fi
