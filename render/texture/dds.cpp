@@ -1,6 +1,8 @@
 #include "render/texture/dds.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "platform/gfx/format.h"
 #include "platform/gfx/gfx_types.h"
@@ -10,7 +12,7 @@ namespace qxtex {
 namespace {
 
 constexpr size_t kHeaderBytes = 128;  // "DDS " and the 124-byte header
-constexpr uint32_t kPfAlphaPixels = 0x1, kPfAlpha = 0x2, kPfFourCC = 0x4, kPfRgb = 0x40;
+constexpr uint32_t kPfAlphaPixels = 0x1, kPfAlpha = 0x2, kPfFourCC = 0x4, kPfRgb = 0x40, kPfLuminance = 0x20000;
 constexpr uint32_t kHasPitch = 0x8, kHasMipCount = 0x20000, kHasLinearSize = 0x80000;
 constexpr uint32_t kCapsComplex = 0x8, kCapsTexture = 0x1000, kCapsMipmap = 0x400000, kCaps2Volume = 0x200000;
 
@@ -27,6 +29,57 @@ bool fail(std::string* why, const char* text) {
 
 uint64_t levelBytes(uint32_t format, uint32_t width, uint32_t height, uint32_t level) {
   return qxgfx::formatLevelBytes(format, levelSide(width, level), levelSide(height, level));
+}
+
+// The other uncompressed layouts D3DX reads, each known by its exact masks (red holds the
+// luminance); they are held as 32-bit colour, with alpha when they have it.
+struct MaskedLayout {
+  uint32_t kind;  // kPfRgb or kPfLuminance
+  uint32_t bits;
+  uint32_t masks[4];  // red, green, blue, alpha
+};
+constexpr MaskedLayout kMaskedLayouts[] = {
+    {kPfRgb, 16, {0xF800, 0x07E0, 0x001F, 0}},       // R5G6B5
+    {kPfRgb, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}},  // A1R5G5B5
+    {kPfRgb, 16, {0x7C00, 0x03E0, 0x001F, 0}},       // X1R5G5B5
+    {kPfRgb, 16, {0x0F00, 0x00F0, 0x000F, 0xF000}},  // A4R4G4B4
+    {kPfRgb, 16, {0x0F00, 0x00F0, 0x000F, 0}},       // X4R4G4B4
+    {kPfRgb, 24, {0xFF0000, 0xFF00, 0xFF, 0}},       // R8G8B8
+    {kPfLuminance, 8, {0xFF, 0, 0, 0}},              // L8
+    {kPfLuminance, 16, {0xFFFF, 0, 0, 0}},           // L16
+    {kPfLuminance, 16, {0xFF, 0, 0, 0xFF00}},        // A8L8
+    {kPfLuminance, 8, {0x0F, 0, 0, 0xF0}},           // A4L4
+};
+
+const MaskedLayout* maskedLayout(uint32_t flags, uint32_t bits, const uint32_t masks[4]) {
+  for (const MaskedLayout& l : kMaskedLayouts) {
+    if (!(flags & l.kind) || bits != l.bits) continue;
+    if (std::equal(std::begin(l.masks), std::end(l.masks), masks)) return &l;
+  }
+  return nullptr;
+}
+
+// A field of a pixel word widened to 8 bits, rounded to the nearest.
+uint8_t widen(uint32_t word, uint32_t mask) {
+  if (!mask) return 0xFF;
+  const uint32_t shift = uint32_t(__builtin_ctz(mask)), max = mask >> shift;
+  return uint8_t((((word & mask) >> shift) * 255 + max / 2) / max);
+}
+
+// Pixels of a masked layout as B, G, R, A bytes.
+void widenPixels(const MaskedLayout& layout, const uint8_t* in, size_t pixels, std::vector<uint8_t>& out) {
+  const uint32_t bytes = layout.bits / 8;
+  const bool luminance = layout.kind == kPfLuminance;
+  out.resize(pixels * 4);
+  for (size_t i = 0; i < pixels; ++i, in += bytes) {
+    uint32_t word = 0;
+    for (uint32_t b = 0; b < bytes; ++b) word |= uint32_t(in[b]) << (8 * b);
+    uint8_t* p = &out[i * 4];
+    p[2] = widen(word, layout.masks[0]);
+    p[1] = luminance ? p[2] : widen(word, layout.masks[1]);
+    p[0] = luminance ? p[2] : widen(word, layout.masks[2]);
+    p[3] = widen(word, layout.masks[3]);
+  }
 }
 
 }  // namespace
@@ -53,9 +106,13 @@ bool readDds(const uint8_t* data, size_t size, DdsImage& out, std::string* why) 
   const uint32_t flags = le32(data + 80), fourCC = le32(data + 84), bitCount = le32(data + 88);
   const uint32_t rMask = le32(data + 92), gMask = le32(data + 96), bMask = le32(data + 100), aMask = le32(data + 104);
 
+  const uint32_t masks[4] = {rMask, gMask, bMask, aMask};
+  const MaskedLayout* masked = (flags & kPfFourCC) ? nullptr : maskedLayout(flags, bitCount, masks);
   uint32_t format = 0;
   bool swapRB = false;
-  if (flags & kPfFourCC) {
+  if (masked) {
+    format = masked->masks[3] ? qxgfx::D3DFMT_A8R8G8B8 : qxgfx::D3DFMT_X8R8G8B8;
+  } else if (flags & kPfFourCC) {
     if (fourCC == qxgfx::D3DFMT_DXT1 || fourCC == qxgfx::D3DFMT_DXT3 || fourCC == qxgfx::D3DFMT_DXT5) format = fourCC;
   } else if ((flags & kPfRgb) && bitCount == 32 && gMask == 0xFF00u) {
     const bool hasAlpha = (flags & kPfAlphaPixels) && aMask == 0xFF000000u;
@@ -70,8 +127,13 @@ bool readDds(const uint8_t* data, size_t size, DdsImage& out, std::string* why) 
   }
   if (format == 0) return fail(why, "DDS pixel format not supported");
 
+  // Bytes of each stored level in the file.
+  auto fileLevelBytes = [&](uint32_t l) {
+    if (!masked) return levelBytes(format, width, height, l);
+    return uint64_t(levelSide(width, l)) * levelSide(height, l) * (masked->bits / 8);
+  };
   uint64_t total = 0;
-  for (uint32_t l = 0; l < stored; ++l) total += levelBytes(format, width, height, l);
+  for (uint32_t l = 0; l < stored; ++l) total += fileLevelBytes(l);
   if (size - kHeaderBytes < total) return fail(why, "DDS pixel data cut short");
   out.format = format;
   out.width = width;
@@ -80,8 +142,12 @@ bool readDds(const uint8_t* data, size_t size, DdsImage& out, std::string* why) 
   const uint8_t* at = data + kHeaderBytes;
   for (uint32_t l = 0; l < stored; ++l) {
     std::vector<uint8_t>& level = l == 0 ? out.bits : out.mips[l - 1];
-    level.assign(at, at + levelBytes(format, width, height, l));
-    at += level.size();
+    const size_t n = size_t(fileLevelBytes(l));
+    if (masked)
+      widenPixels(*masked, at, size_t(levelSide(width, l)) * levelSide(height, l), level);
+    else
+      level.assign(at, at + n);
+    at += n;
     if (swapRB) {
       for (size_t i = 0; i + 3 < level.size(); i += 4) std::swap(level[i], level[i + 2]);
     }

@@ -1,7 +1,9 @@
 // DDS files: every stored level of uncompressed 32-bit colour, A8 and DXT1/3/5 images is
 // read (of a cube map, the first face); those formats are written with all their levels,
-// DXT blocks as they are. Everything else, volume textures included, is refused with a
-// reason, never guessed at.
+// DXT blocks as they are. The other uncompressed layouts D3DX reads (16-bit 5-6-5,
+// 1-5-5-5 and 4-4-4-4 with or without alpha, 24-bit colour, L8, L16, A8L8 and A4L4) are
+// known by their masks and read as 32-bit colour. Everything else, volume textures
+// included, is refused with a reason, never guessed at.
 #pragma once
 #include <cstddef>
 #include <cstdint>

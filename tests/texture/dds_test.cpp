@@ -70,11 +70,65 @@ TEST(Dds, PixelFormatsTaken) {
   }
 }
 
+// The other uncompressed layouts D3DX reads: known by their masks, widened to 32-bit
+// colour (bytes B, G, R, A), each field rounded to the nearest 8-bit value.
+TEST(Dds, MaskedLayoutsAreReadAsColour) {
+  struct Row {
+    const char* what;
+    uint32_t flags, bits;
+    uint32_t masks[4];
+    std::vector<uint8_t> pixel;  // the first of two; the second is all zero bits
+    std::vector<uint8_t> bgra;
+  } rows[] = {
+      {"R5G6B5", 0x40, 16, {0xF800, 0x07E0, 0x001F, 0}, {0x08, 0x84}, {66, 130, 132, 255}},
+      {"A1R5G5B5", 0x41, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, {0x00, 0xFC}, {0, 0, 255, 255}},
+      {"X1R5G5B5", 0x40, 16, {0x7C00, 0x03E0, 0x001F, 0}, {0x1F, 0x80}, {255, 0, 0, 255}},
+      {"A4R4G4B4", 0x41, 16, {0x0F00, 0x00F0, 0x000F, 0xF000}, {0x0A, 0x8F}, {170, 0, 255, 136}},
+      {"X4R4G4B4", 0x40, 16, {0x0F00, 0x00F0, 0x000F, 0}, {0x5F, 0xF0}, {255, 85, 0, 255}},
+      {"R8G8B8", 0x40, 24, {0xFF0000, 0xFF00, 0xFF, 0}, {0x30, 0x20, 0x10}, {0x30, 0x20, 0x10, 255}},
+      {"L8", 0x20000, 8, {0xFF, 0, 0, 0}, {0x80}, {0x80, 0x80, 0x80, 255}},
+      {"L16", 0x20000, 16, {0xFFFF, 0, 0, 0}, {0x34, 0x12}, {18, 18, 18, 255}},
+      {"A8L8", 0x20001, 16, {0xFF, 0, 0, 0xFF00}, {0x40, 0xC0}, {0x40, 0x40, 0x40, 0xC0}},
+      {"A4L4", 0x20001, 8, {0x0F, 0, 0, 0xF0}, {0x3C}, {204, 204, 204, 51}},
+  };
+  for (const Row& r : rows) {
+    const size_t bytes = r.bits / 8;
+    auto f = ddsFile(2, 1, r.flags, 0, r.bits, r.masks, 2 * bytes);
+    std::copy(r.pixel.begin(), r.pixel.end(), f.begin() + 128);
+    std::fill(f.begin() + 128 + long(bytes), f.end(), 0);
+    qxtex::DdsImage img;
+    std::string why;
+    ASSERT_TRUE(qxtex::readDds(f.data(), f.size(), img, &why)) << r.what << ": " << why;
+    const bool alpha = r.masks[3] != 0;
+    EXPECT_EQ(img.format, alpha ? qxgfx::D3DFMT_A8R8G8B8 : qxgfx::D3DFMT_X8R8G8B8) << r.what;
+    std::vector<uint8_t> want = r.bgra;
+    want.insert(want.end(), {0, 0, 0, uint8_t(alpha ? 0 : 255)});
+    EXPECT_EQ(img.bits, want) << r.what;
+    f.pop_back();
+    EXPECT_FALSE(qxtex::readDds(f.data(), f.size(), img, &why)) << r.what;
+    EXPECT_EQ(why, "DDS pixel data cut short") << r.what;
+  }
+
+  // Stored levels are as many pixels each, in the file's own size.
+  const uint32_t l8[4] = {0xFF, 0, 0, 0};
+  auto f = ddsFile(4, 2, 0x20000, 0, 8, l8, 8 + 2 + 1);
+  f[10] |= 0x02;  // flags: the mip count is read (0x20000)
+  f[28] = 3;
+  f[128 + 8] = 0x11, f[128 + 10] = 0x22;
+  qxtex::DdsImage img;
+  ASSERT_TRUE(qxtex::readDds(f.data(), f.size(), img, nullptr));
+  ASSERT_EQ(img.mips.size(), 2u);
+  EXPECT_EQ(img.mips[0], (std::vector<uint8_t>{0x11, 0x11, 0x11, 255, 0x5A, 0x5A, 0x5A, 255}));
+  EXPECT_EQ(img.mips[1], (std::vector<uint8_t>{0x22, 0x22, 0x22, 255}));
+}
+
 TEST(Dds, HostileFilesAreRefused) {
   const uint32_t argb[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000u};
-  const uint32_t odd[4] = {0xF800, 0x7E0, 0x1F, 0};
+  const uint32_t odd[4] = {0xF800, 0x7C0, 0x3F, 0};  // 5-5-6: no layout D3DX reads
   const uint32_t sameRB[4] = {0xFF0000, 0xFF00, 0xFF0000, 0xFF000000u};
   const uint32_t alphaOnly[4] = {0, 0, 0, 0xFF};
+  const uint32_t odd565[4] = {0xF800, 0x7E0, 0x1F, 0};
+  const uint32_t lum8[4] = {0xFF, 0, 0, 0};
   struct Case {
     const char* what;
     std::vector<uint8_t> file;
@@ -83,7 +137,9 @@ TEST(Dds, HostileFilesAreRefused) {
       {"zero width", ddsFile(0, 2, 0x41, 0, 32, argb, 16)},
       {"width past the limit", ddsFile(16385, 1, 0x41, 0, 32, argb, 16)},
       {"too many pixels", ddsFile(16384, 16384, 0x41, 0, 32, argb, 16)},
-      {"16-bit colour", ddsFile(1, 1, 0x40, 0, 16, odd, 2)},
+      {"16-bit colour of no known layout", ddsFile(1, 1, 0x40, 0, 16, odd, 2)},
+      {"5-6-5 colour cut short", ddsFile(2, 1, 0x40, 0, 16, odd565, 3)},
+      {"luminance in 24 bits", ddsFile(1, 1, 0x20000, 0, 24, lum8, 3)},
       {"16-bit alpha", ddsFile(1, 1, 0x2, 0, 16, alphaOnly, 2)},
       {"red and blue in one place", ddsFile(1, 1, 0x41, 0, 32, sameRB, 4)},
       {"unknown four-cc", ddsFile(4, 4, 0x4, 0x31495441, 0, odd, 64)},
