@@ -14,8 +14,9 @@ end
 function main()
   local app = Qeldrin.new(640, 480, "QX")
   if not app:has_window() then
-    log("QXMain: no window")
-    return
+    -- Raised: the engine shows and logs it, and the program exits 1 (the log also says
+    -- whether the window or its device could not be made).
+    error("QXMain: no window could be made", 0)
   end
   log("QXMain: window open")
   local draws = 0

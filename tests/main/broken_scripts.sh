@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs the built program (a copy, beside a resource folder of its own) on broken main
-# scripts: each must exit non-zero, show its error (on stderr, headless) and log it.
+# scripts: each must exit non-zero, show its error (on stderr, headless) and log it. The
+# shipped main script meets a video driver without OpenGL (no window) the same way.
 # Usage: broken_scripts.sh PROGRAM SHIPPED_SCRIPT_FOLDER
 set -u
 program=$1
@@ -17,7 +18,7 @@ failures=0
 case_() {
   [ ! -d "$dir/resource" ] || printf '%s' "$5" > "$dir/resource/script/QXMain.lua"
   rm -f "$dir/log.txt"
-  "$dir/qx" > "$dir/out" 2> "$dir/err"
+  SDL_VIDEODRIVER=${video:-${SDL_VIDEODRIVER:-}} "$dir/qx" > "$dir/out" 2> "$dir/err"
   code=$?
   ok=1
   [ "$code" -eq "$2" ] || ok=0
@@ -69,6 +70,11 @@ case_ main_returns 0 "" "" \
 case_ main_yields_false 0 "" "" \
   'function main() coroutine.yield(false) end
 '
+cp "$shipped"/*.lua "$dir/resource/script/"
+video=dummy
+case_ shipped_main_without_window 1 "main: QXMain: no window could be made" "QXMain: no window could be made" \
+  "$(cat "$shipped/QXMain.lua")"
+video=
 rm -rf "$dir/resource"
 case_ no_resources 1 'no "resource" folder or pack beside the program' "" ""
 [ $failures -eq 0 ]
