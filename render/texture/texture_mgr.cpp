@@ -164,12 +164,13 @@ qxgfx::Ref<qxgfx::Texture> TextureMgr::deviceTexture(qxgfx::Device& device, cons
 
 qxgfx::Ref<qxgfx::Texture> TextureMgr::textureFromFile(const std::u16string& name, uint32_t usage, uint32_t pool) {
   qxgfx::Device* device = DeviceMgr::currentDevice();
+  if (!device) return nullptr;
   qx::IFiles* source = ResRegistry::instance().findFile(name);
-  qxtex::Image image;
-  if (!device || !source) {
+  if (!source) {
     report(qcore::utf16ToUtf8(name) + ": no longer in the mounted sources; not made again on the new device");
     return nullptr;
   }
+  qxtex::Image image;
   if (!readImage(source, name, image)) return nullptr;
   qxgfx::Ref<qxgfx::Texture> t = deviceTexture(*device, image, usage, pool);
   if (!t) report(qcore::utf16ToUtf8(name) + ": the device made no texture");
