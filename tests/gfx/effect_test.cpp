@@ -265,6 +265,13 @@ TEST_F(EffectTest, FilesAreRefusedBeforeTheirProgramsCostTooMuch) {
 }
 
 TEST_F(EffectTest, FxDataBeginsAndEndsAroundTheEffect) {
+  FxData none;  // no effect: nothing is set and nothing begins
+  const float v[4] = {1, 2, 3, 4};
+  none.setVector(1, v);
+  none.setTexture(1, nullptr);
+  EXPECT_EQ(none.set_tech("One"), 0);
+  none.pass(0);
+  EXPECT_EQ(none.passState(), FxData::kNotBegun);
   FxData data;
   data.adopt(std::move(fx));
   IEffect* e = data.effect();
@@ -294,6 +301,7 @@ TEST_F(EffectTest, FxDataBeginsAndEndsAroundTheEffect) {
 
   // A 4x3 matrix gains its last column; a null parameter sets nothing.
   const float m43[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  none.setMatrix43(1, m43);
   data.setMatrix43(0, m43);
   data.setMatrix43(e->getParameterByName("wvp"), m43);
   float out[16];
