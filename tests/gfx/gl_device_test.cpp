@@ -423,42 +423,33 @@ TEST_P(GLDeviceTest, BackBufferAlphaAndDepthHoldAcrossPathsAndResizes) {
   }
   if (!window) return;
   SDL_Window* w = window->sdlWindow();
-  auto resizeThenPresent = [&](int h) {
+  // Resized as a frame is drawn (and back): seen at Present, before the window system
+  // drops its buffers.
+  for (int h : {kH - 8, kH}) {
+    frame("resized as it is drawn", h == kH);
     SDL_SetWindowSize(w, int(kW), h);
     dev->present();
-  };
-  frame("resized as it is drawn", false, false);
-  resizeThenPresent(kH - 8);  // seen at Present: carried out
-  dropWindowDepth();
-  frame("in a window of another size", false);
-  dev->present();
-  frame("there, beside a second target", true);
-  resizeThenPresent(kH);
-  frame("back at the back buffer's size", false);
-  dev->present();
-  frame("after it", false);
-  dev->present();
+    dropWindowDepth();
+    frame("after the resize", false);
+    dev->present();
+  }
   EXPECT_TRUE(logged.empty());
 
-  // Between frames: not seen before the window system drops the depth.
+  // Resized between frames: the device learns of it after the window system.
   const bool intoWindow = GetParam() == qxtest::GLTarget::Window;
-  for (int h : {kH - 8, kH, kH - 8}) {
+  for (int h : {kH - 8, kH, kH - 8, kH}) {
     SDL_SetWindowSize(w, int(kW), h);
-    if (h != kH) dropWindowDepth();
+    dropWindowDepth();
     frame("resized between frames", false, !intoWindow);
     dev->present();
   }
-  SDL_SetWindowSize(w, int(kW), kH);
   if (intoWindow) {
     ASSERT_EQ(logged.size(), 1u) << "once";
     EXPECT_NE(logged[0].find("undefined until it is cleared"), std::string::npos) << logged[0];
     nearLeftHalf();
     dev->present();
-  }
-  frame("cleared, at the back buffer's size again", false);
-  dev->present();
-  frame("and after it", false);
-  if (!intoWindow) {
+    frame("cleared again", false);
+  } else {
     EXPECT_TRUE(logged.empty());
   }
 }
@@ -492,27 +483,27 @@ technique T { pass { ZEnable = false; VertexShader = v; FragmentShader = f; } })
   ASSERT_TRUE(tex.value && fx.value && target.value);
   Ref<Surface> oldTarget = TexLock(target)->getSurface();
 
-  std::unique_ptr<qxplat::Window> oldWindow = std::move(window);
-  Ref<Device> old = dev;
-  devices.release();
-  std::string why;
-  dev = makeDevice(&why);
-  ASSERT_TRUE(dev) << why;
-  devices.adopt(dev);
-  prepare();
-  auto green = dev->createTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
-  LockedRect r;
-  ASSERT_TRUE(green->lockRect(0, r, nullptr, 0));
-  *static_cast<uint32_t*>(r.bits) = kGreen;
-  green->unlockRect(0);
-
-  // Each draw leaves green bound first: a texture or effect of the old device draws that.
-  auto drawsRed = [&](bool byName) {
+  // The application object goes with its device and window, and comes back with new ones.
+  std::vector<std::pair<std::unique_ptr<qxplat::Window>, Ref<Device>>> replaced;
+  Ref<Texture> green;
+  auto replace = [&] {
+    devices.release();
+    replaced.emplace_back(std::move(window), dev);
+    std::string why;
+    dev = makeDevice(&why);
+    ASSERT_TRUE(dev) << why;
+    devices.adopt(dev);
+    prepare();
+    green = dev->createTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
+    LockedRect r;
+    ASSERT_TRUE(green->lockRect(0, r, nullptr, 0));
+    *static_cast<uint32_t*>(r.bits) = kGreen;
+    green->unlockRect(0);
+  };
+  // Green is bound first: a texture or effect of an old device would draw that.
+  auto drawsRed = [&] {
     dev->clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 1.0f, 0);
     drawTextured(green.get());
-    EXPECT_EQ(byName ? effects.create(u"TEX.fx").value : fx.value, fx.value);
-    const TextureMgr::TexHandle again = byName ? textures.load(u"Red.png", 0, 1) : TextureMgr::TexHandle();
-    EXPECT_TRUE(!byName || again.value == tex.value);
     FxLock effect(fx);
     ASSERT_TRUE(effect && effect->effect());
     EXPECT_EQ(effect->set_tech("T"), 1);
@@ -522,22 +513,13 @@ technique T { pass { ZEnable = false; VertexShader = v; FragmentShader = f; } })
     effect->set_tech("T");
     EXPECT_EQ(at(kW / 2, kH / 2), kRed);
   };
-  drawsRed(true);
+  ASSERT_NO_FATAL_FAILURE(replace());
+  EXPECT_EQ(effects.create(u"TEX.fx").value, fx.value);  // fetched by name
+  EXPECT_EQ(textures.load(u"Red.png", 0, 1).value, tex.value);
+  drawsRed();
   EXPECT_TRUE(logged.empty()) << logged.front();
-
-  // Held across a second replacement without being fetched again.
-  devices.release();
-  std::unique_ptr<qxplat::Window> secondWindow = std::move(window);
-  Ref<Device> second = dev;
-  dev = makeDevice(&why);
-  ASSERT_TRUE(dev) << why;
-  devices.adopt(dev);
-  prepare();
-  green = dev->createTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED);
-  ASSERT_TRUE(green->lockRect(0, r, nullptr, 0));
-  *static_cast<uint32_t*>(r.bits) = kGreen;
-  green->unlockRect(0);
-  drawsRed(false);
+  ASSERT_NO_FATAL_FAILURE(replace());  // only held
+  drawsRed();
 
   // The render target of the first device.
   EXPECT_FALSE(TexLock(target)->getSurface());
@@ -551,15 +533,12 @@ technique T { pass { ZEnable = false; VertexShader = v; FragmentShader = f; } })
             1)
       << logged.size();
 
-  // What the old devices held goes before their windows.
+  // What the old devices hold goes before their windows.
   tex.reset();
   fx.reset();
   target.reset();
   oldTarget = nullptr;
-  old = nullptr;
-  second = nullptr;
-  oldWindow.reset();
-  secondWindow.reset();
+  for (auto& old : replaced) old.second = nullptr;
 }
 
 // Reading a target into a surface the caller holds locked is refused, not a success
