@@ -131,8 +131,15 @@ void GLDevice::applyTargets() {
   if (usesDefaultDepth) moveDepth(Home::Offscreen);
   FboKey key;
   for (int i = 0; i < kMaxRenderTargets; ++i) key.color[i] = attachmentOf(renderTargets_[i].get());
-  key.depth = attachmentOf(currentDepth_.get());
-  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebufferFor(key, currentDepth_.get()));
+  // GL draws only where every attachment reaches, so a depth-stencil smaller than the
+  // targets (the window's, under a larger back buffer of text) would cut their drawing
+  // short: it is left out, and depth tests then pass as without one.
+  const Surface* target = renderTargets_[0].get();
+  const Surface* depth = currentDepth_.get();
+  if (depth && target && (depth->desc().width < target->desc().width || depth->desc().height < target->desc().height))
+    depth = nullptr;
+  key.depth = attachmentOf(depth);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebufferFor(key, depth));
   bindWindow(false);
 }
 
