@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/core/utf.h"
@@ -91,6 +92,7 @@ struct Dialog {
   std::vector<Item> items;
   SDL_Window* window = nullptr;
   bool shown = false;
+  int pressedButton = 0;  // the button the left mouse button went down on, 0 for none
   DialogCanvas canvas;
 };
 
@@ -222,6 +224,15 @@ std::string bodyText(const Dialog& d) {
     body += item.text;
   }
   return body;
+}
+
+// The id of the button at a point of the window, 0 for none.
+int buttonAt(const Dialog& d, int x, int y) {
+  for (const Item& i : d.items) {
+    const PixelRect& r = i.rect;
+    if (isButton(i) && x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h) return i.id;
+  }
+  return 0;
 }
 
 int defaultButton(const Dialog& d) {
@@ -387,15 +398,15 @@ bool handleDialogEvent(const SDL_Event& e) {
       }
       return true;
     }
+    case SDL_MOUSEBUTTONDOWN:
+      if (e.button.button == SDL_BUTTON_LEFT) d->pressedButton = buttonAt(*d, e.button.x, e.button.y);
+      return true;
     case SDL_MOUSEBUTTONUP: {
       if (e.button.button != SDL_BUTTON_LEFT) return true;
-      for (const Item& i : d->items) {
-        if (!isButton(i)) continue;
-        const PixelRect& r = i.rect;
-        if (e.button.x >= r.x && e.button.x < r.x + r.w && e.button.y >= r.y && e.button.y < r.y + r.h) {
-          sendDialogMessage(id, kWmCommand, static_cast<uintptr_t>(i.id), 0);
-          break;
-        }
+      // A button acts on a press and a release both on it.
+      const int pressed = std::exchange(d->pressedButton, 0);
+      if (pressed != 0 && buttonAt(*d, e.button.x, e.button.y) == pressed) {
+        sendDialogMessage(id, kWmCommand, static_cast<uintptr_t>(pressed), 0);
       }
       return true;
     }

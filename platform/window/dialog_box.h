@@ -63,8 +63,9 @@ void showDialogMessageBox(DialogId owner, std::string_view text, std::string_vie
 size_t dialogCount();
 
 // The pump's share: true when the event belonged to a dialog window, which then takes
-// all of it. A click on a button, and Enter or Space for the default button, become
-// WM_COMMAND with the button's id; Escape and the close box send IDCANCEL.
+// all of it. A click on a button (the left button pressed and released on it), and
+// Enter or Space for the default button, become WM_COMMAND with the button's id; Escape
+// and the close box send IDCANCEL.
 bool handleDialogEvent(const SDL_Event& event);
 // Destroys every dialog (the pump ends).
 void destroyAllDialogs();
