@@ -38,12 +38,13 @@ function(qx_subsystem target)
   target_link_libraries(${target} INTERFACE ${areas} ${ARG_LINKS})
 endfunction()
 
-# qx_gtest(<name> SOURCES ... LINKS ... [LABELS ...] [ENV VAR=value ...] [GL]): one
+# qx_gtest(<name> SOURCES ... LINKS ... [LABELS ...] [ENV VAR=value ...] [GL] [X11]): one
 # GoogleTest executable whose cases are registered one by one with CTest. LABELS apply to
 # every test of the calling folder; ENV is set by the executable itself before its tests
-# run; GL marks executables that render through Mesa (no leak check at exit).
+# run; GL marks executables that render through Mesa (no leak check at exit); X11 runs
+# all its cases as one test against an X server of its own (tests/support/with_xvfb.sh).
 function(qx_gtest name)
-  cmake_parse_arguments(ARG "GL" "" "SOURCES;LINKS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "GL;X11" "" "SOURCES;LINKS;LABELS;ENV" ${ARGN})
   set(support ${PROJECT_SOURCE_DIR}/tests/support/test_env.cpp)
   if(ARG_GL)
     list(APPEND support ${PROJECT_SOURCE_DIR}/tests/support/no_leak_check.cpp)
@@ -56,6 +57,12 @@ function(qx_gtest name)
   if(ARG_LABELS)
     # gtest_discover_tests flattens list-valued properties, so labels go on the folder.
     set_property(DIRECTORY APPEND PROPERTY LABELS ${ARG_LABELS})
+  endif()
+  if(ARG_X11)
+    add_test(NAME ${name} COMMAND sh ${PROJECT_SOURCE_DIR}/tests/support/with_xvfb.sh $<TARGET_FILE:${name}>
+      WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 120)
+    return()
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}

@@ -12,7 +12,7 @@ packages=(
   libboost-dev
   libjsoncpp-dev
   libvorbis-dev
-  libsdl2-dev
+  libsdl2-dev libx11-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho
   libstb-dev
@@ -21,6 +21,9 @@ packages=(
   python3 python3-oauthlib openssl
   locales xdg-utils
   clang libclang-rt-14-dev
+  # a private X server for the tests that need one, the core fonts SDL's message boxes
+  # draw with, and the tools that drive it
+  xvfb xfonts-base x11-xserver-utils xdotool
   love linux-perf
 )
 

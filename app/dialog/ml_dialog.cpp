@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/window/message_box.h"
 #include "platform/window/ui_thread.h"
+#include "script/lua/script_report.h"
 
 using namespace qxplat;
 
@@ -62,6 +64,10 @@ void MLDialog::helperWndProc(DialogId dialog, uint32_t message, uintptr_t wParam
   } else if (message == kMsgBoxMessage && wParam != 0) {
     if (lParam != 0) {
       const auto* request = reinterpret_cast<const MsgBoxRequest*>(wParam);
+      // The box shows what fits a screen; the log keeps the rest.
+      if (!messageBoxShowsWhole(request->text)) {
+        scriptDebugLog("message box \"" + request->caption + "\" cut to the screen; its text: " + request->text);
+      }
       showDialogMessageBox(dialog, request->text, request->caption, request->type);
       return;
     }

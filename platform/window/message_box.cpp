@@ -3,10 +3,12 @@
 #include <SDL.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "platform/core/utf.h"
 #include "platform/window/dialog_text.h"
 #include "platform/window/display_env.h"
 
@@ -25,6 +27,53 @@ void writeToStderr(std::string_view text, std::string_view caption) {
   // One write, so boxes from several threads do not interleave.
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
+}
+
+// SDL's boxes draw with an X core font of 12 points; a cell this size holds one of its
+// characters at 75 and at 100 dpi, and a CJK character in two.
+constexpr int kColumnPixels = 10;
+constexpr int kLinePixels = 20;
+// Past this a line is hard to read, however wide the screen.
+constexpr int kMaxColumns = 100;
+constexpr int kMinColumns = 20;
+// Room around the text: the frame and title bar, the margins and the row of buttons.
+constexpr int kFrameWidth = 80;
+constexpr int kFrameHeight = 160;
+// The screen assumed where SDL knows none.
+constexpr int kFallbackScreenWidth = 1024;
+constexpr int kFallbackScreenHeight = 768;
+
+int columnsOf(char32_t c) { return isCjk(c) ? 2 : 1; }
+
+int boxColumns(int screenWidth) {
+  return std::clamp((screenWidth - kFrameWidth) / kColumnPixels, kMinColumns, kMaxColumns);
+}
+
+void screenSize(int& width, int& height) {
+  SDL_Rect r{};
+  if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDisplayBounds(0, &r) == 0 && r.w > 0 && r.h > 0) {
+    width = r.w;
+    height = r.h;
+  } else {
+    width = kFallbackScreenWidth;
+    height = kFallbackScreenHeight;
+  }
+}
+
+std::string joinLines(const std::vector<std::u32string>& lines) {
+  std::string out;
+  for (const std::u32string& line : lines) {
+    if (!out.empty()) out.push_back('\n');
+    out += qcore::utf32ToUtf8(line);
+  }
+  return out;
+}
+
+// A caption is one line: the title bar shows no more.
+std::string captionText(std::string_view caption, int screenWidth) {
+  const int columns = boxColumns(screenWidth);
+  return joinLines(cutLines(wrapText(qcore::utf8ToUtf32(expandTabs(caption)), columns, columnsOf), 1, columns,
+                            columnsOf));
 }
 
 uint32_t sdlIcon(uint32_t type) {
@@ -69,6 +118,23 @@ MessageBoxLayout messageBoxLayout(uint32_t type) {
   return out;
 }
 
+BoxText messageBoxText(std::string_view text, int screenWidth, int screenHeight) {
+  const int columns = boxColumns(screenWidth);
+  const size_t lines = size_t(std::max(1, (screenHeight - kFrameHeight) / kLinePixels));
+  std::vector<std::u32string> wrapped = wrapText(qcore::utf8ToUtf32(expandTabs(text)), columns, columnsOf);
+  BoxText out;
+  out.whole = wrapped.size() <= lines;
+  out.text = joinLines(cutLines(std::move(wrapped), lines, columns, columnsOf));
+  return out;
+}
+
+bool messageBoxShowsWhole(std::string_view text) {
+  if (messageBoxesGoToStderr()) return true;
+  int width = 0, height = 0;
+  screenSize(width, height);
+  return messageBoxText(text, width, height).whole;
+}
+
 bool messageBoxesGoToStderr() {
   const char* mode = std::getenv("QX_MSGBOX");
   if (mode != nullptr && std::string_view(mode) == "stderr") return true;
@@ -81,9 +147,17 @@ bool messageBoxesGoToStderr() {
 }
 
 int showMessageBox(std::string_view text, std::string_view caption, uint32_t type) {
+  bool onStderr = false;
   if (!messageBoxesGoToStderr()) {
-    // SDL's boxes draw a tab as a stray glyph.
-    const std::string t = expandTabs(text), c = expandTabs(caption);
+    int width = 0, height = 0;
+    screenSize(width, height);
+    const BoxText t = messageBoxText(text, width, height);
+    const std::string c = captionText(caption, width);
+    // What the box cannot show still reaches a person.
+    if (!t.whole) {
+      writeToStderr(text, caption);
+      onStderr = true;
+    }
     const MessageBoxLayout layout = messageBoxLayout(type);
     std::vector<SDL_MessageBoxButtonData> buttons;
     for (const MessageBoxButton& b : layout.buttons) {
@@ -95,13 +169,13 @@ int showMessageBox(std::string_view text, std::string_view caption, uint32_t typ
     SDL_MessageBoxData data{};
     data.flags = layout.icon | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
     data.title = c.c_str();
-    data.message = t.c_str();
+    data.message = t.text.c_str();
     data.numbuttons = int(buttons.size());
     data.buttons = buttons.data();
     int pressed = 0;
     if (SDL_ShowMessageBox(&data, &pressed) == 0) return pressed < 0 ? 0 : pressed;
   }
-  writeToStderr(text, caption);
+  if (!onStderr) writeToStderr(text, caption);
   return 0;
 }
 

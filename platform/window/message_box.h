@@ -3,6 +3,7 @@
 // instead, so nothing ever waits for a click no one can give.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -45,9 +46,22 @@ struct MessageBoxLayout {
 // as warning, asterisk and question as information (SDL has no question icon).
 MessageBoxLayout messageBoxLayout(uint32_t type);
 
+// What a box shows of a text on a screen of that size in pixels: tabs as spaces, lines
+// wrapped to the box's width and cut, ending with "…", to the lines the screen holds. SDL's
+// boxes grow with their text: a long line or many lines would ask the X server for a
+// window it refuses, which takes the program down.
+struct BoxText {
+  std::string text;
+  bool whole = true;  // nothing was cut
+};
+BoxText messageBoxText(std::string_view text, int screenWidth, int screenHeight);
+// Whether a box shown now shows all of the text (on stderr it always does).
+bool messageBoxShowsWhole(std::string_view text);
+
 // Shows `text` under `caption` (both UTF-8) with the buttons of the type and returns when
 // it is dismissed, with the id of the button used (0 when none could be shown, for
-// instance on stderr). Tabs show as spaces. Callable from any thread.
+// instance on stderr). A text the box cannot show whole also goes to stderr whole.
+// Callable from any thread.
 int showMessageBox(std::string_view text, std::string_view caption, uint32_t type = kMbOk);
 
 // True when message boxes go to stderr.
