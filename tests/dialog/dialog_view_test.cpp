@@ -82,6 +82,51 @@ TEST(DialogText, TabsBecomeSpacesToTheNextFourthColumn) {
   EXPECT_EQ(expandTabs("abcd\t"), "abcd    ");
 }
 
+// A box's text on a screen: a cell of 10 x 20 pixels per column (two for CJK) and line,
+// 80 x 160 pixels kept for the frame and buttons, 20 to 100 columns.
+TEST(MessageBoxText, WrappedAndCutToTheScreenWithTheWholeTextNoted) {
+  auto repeat = [](const std::string& piece, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += piece;
+    return out;
+  };
+  std::string numbered;
+  for (int i = 1; i <= 5000; ++i) numbered += "n" + std::to_string(i) + "\n";
+  const struct {
+    std::string text;
+    int width, height;
+    size_t lines;
+    size_t widest;    // columns of the widest line
+    std::string last;  // the last line shown
+    bool whole;
+  } cases[] = {
+      {"Saved.\tok", 1024, 768, 1, 10, "Saved.  ok", true},
+      {repeat("word ", 20000), 1024, 768, 30, 94, repeat("word ", 18) + "wor…", false},
+      {numbered, 1024, 768, 30, 4, "n30…", false},
+      {repeat("ab\n", 29) + "ab", 1024, 768, 30, 2, "ab", true},
+      {repeat("日", 60), 1024, 768, 2, 47, repeat("日", 13), true},
+      {repeat("x", 300), 4000, 3000, 3, 100, repeat("x", 100), true},
+      {repeat("x", 300), 200, 200, 2, 20, repeat("x", 19) + "…", false},
+  };
+  int row = 0;
+  for (const auto& c : cases) {
+    const BoxText shown = messageBoxText(c.text, c.width, c.height);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = shown.text.find('\n', start)) != std::string::npos; start = end + 1) {
+      lines.push_back(shown.text.substr(start, end - start));
+    }
+    lines.push_back(shown.text.substr(start));
+    size_t widest = 0;
+    for (const auto& l : lines) widest = std::max(widest, qcore::utf8ToUtf32(l).size());
+    EXPECT_EQ(lines.size(), c.lines) << "row " << row;
+    EXPECT_EQ(widest, c.widest) << "row " << row;
+    EXPECT_EQ(lines.back(), c.last) << "row " << row;
+    EXPECT_EQ(shown.whole, c.whole) << "row " << row;
+    ++row;
+  }
+}
+
 TEST(MessageBoxLayout, EachTypeGivesItsButtonsDefaultEscapeAndIcon) {
   const struct {
     uint32_t type;
@@ -315,11 +360,43 @@ TEST_F(MessageDialogView, TextWrapsInsideItsAreaWithRealGlyphsAndALabelledOk) {
   testing::internal::GetCapturedStderr();
 }
 
+// The left mouse button pressed at one point and released at another, handled by the
+// pump before this returns.
+void drag(uint32_t windowId, const PixelRect& from, const PixelRect& to) {
+  for (const bool down : {true, false}) {
+    const PixelRect& at = down ? from : to;
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.windowID = windowId;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = at.x + at.w / 2;
+    e.button.y = at.y + at.h / 2;
+    SDL_PushEvent(&e);
+  }
+  do {
+    uiRunWaiting([] {});
+  } while (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP) > 0);
+  uiRunWaiting([] {});
+}
+
 TEST_F(MessageDialogView, EnterOrSpacePressOkEscapeAndTheCloseBoxDoNot) {
   testing::internal::CaptureStderr();
   runUiThread([](uint32_t) {
     MLDialog owner;
     owner.init(0, 0, u"IDD_PSEUDOMB");
+    // OK acts on a press and a release both on it; a press that began elsewhere does nothing.
+    const DialogId clicked = openMessage(owner, "Click OK");
+    const Picture p = pictureOf(clicked);
+    uint32_t clickedWindow = 0;
+    bool open = false;
+    uiRunWaiting([&] { clickedWindow = dialogWindowId(clicked); });
+    drag(clickedWindow, p.text, p.button);
+    drag(clickedWindow, p.button, p.text);
+    uiRunWaiting([&] { open = dialogExists(clicked); });
+    EXPECT_TRUE(open);
+    drag(clickedWindow, p.button, p.button);
+    uiRunWaiting([&] { open = dialogExists(clicked); });
+    EXPECT_FALSE(open);
     for (SDL_Scancode ok : {SDL_SCANCODE_RETURN, SDL_SCANCODE_KP_ENTER, SDL_SCANCODE_SPACE}) {
       const DialogId d = openMessage(owner, "Press a key");
       uint32_t window = 0;
