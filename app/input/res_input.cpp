@@ -229,15 +229,17 @@ std::tuple<int32_t, int32_t> ResInput::get_cspos() {
   return {std::clamp(x, 0, std::max(w, 0)), std::clamp(y, 0, std::max(h, 0))};
 }
 
+// The desktop's key repeat in 16 ms frames.
 int32_t ResInput::getkeybddelay() const {
-  const int64_t d = hub_->systemValues().keyboardDelay;
-  return static_cast<int32_t>((d + 1) * 250 / 16);
+  int32_t delay = 0, interval = 0;
+  hub_->keyRepeat(delay, interval);
+  return std::max(delay, 0) / 16;
 }
 
 int32_t ResInput::getkeybdspeed() const {
-  const int64_t s = hub_->systemValues().keyboardSpeed;
-  const int64_t r = s * 275 / 32 + 25;
-  return r > 0 ? static_cast<int32_t>(10000 / r / 16) : 0;
+  int32_t delay = 0, interval = 0;
+  hub_->keyRepeat(delay, interval);
+  return std::max(interval, 0) / 16;
 }
 
 int32_t ResInput::getcaretblink() const {

@@ -53,6 +53,32 @@ constexpr Pair kPairs[] = {
 constexpr uint8_t kLetters[26] = {0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32,
                                   0x31, 0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C};
 
+// Linux input codes past the first 88 (which are the PC's own scan codes, as DIK codes
+// are), by the key each one is.
+struct LinuxPair {
+  uint16_t code;
+  SDL_Scancode sdl;
+};
+constexpr int kLastPcCode = 0x58;
+constexpr LinuxPair kLinuxPairs[] = {
+    {89, SDL_SCANCODE_INTERNATIONAL1}, {92, SDL_SCANCODE_INTERNATIONAL4}, {93, SDL_SCANCODE_INTERNATIONAL2},
+    {94, SDL_SCANCODE_INTERNATIONAL5}, {96, SDL_SCANCODE_KP_ENTER}, {97, SDL_SCANCODE_RCTRL},
+    {98, SDL_SCANCODE_KP_DIVIDE}, {99, SDL_SCANCODE_PRINTSCREEN}, {100, SDL_SCANCODE_RALT},
+    {102, SDL_SCANCODE_HOME}, {103, SDL_SCANCODE_UP}, {104, SDL_SCANCODE_PAGEUP}, {105, SDL_SCANCODE_LEFT},
+    {106, SDL_SCANCODE_RIGHT}, {107, SDL_SCANCODE_END}, {108, SDL_SCANCODE_DOWN}, {109, SDL_SCANCODE_PAGEDOWN},
+    {110, SDL_SCANCODE_INSERT}, {111, SDL_SCANCODE_DELETE}, {113, SDL_SCANCODE_AUDIOMUTE},
+    {114, SDL_SCANCODE_VOLUMEDOWN}, {115, SDL_SCANCODE_VOLUMEUP}, {116, SDL_SCANCODE_POWER},
+    {117, SDL_SCANCODE_KP_EQUALS}, {119, SDL_SCANCODE_PAUSE}, {121, SDL_SCANCODE_KP_COMMA},
+    {124, SDL_SCANCODE_INTERNATIONAL3}, {125, SDL_SCANCODE_LGUI}, {126, SDL_SCANCODE_RGUI},
+    {127, SDL_SCANCODE_APPLICATION}, {128, SDL_SCANCODE_AC_STOP}, {140, SDL_SCANCODE_CALCULATOR},
+    {142, SDL_SCANCODE_SLEEP}, {155, SDL_SCANCODE_MAIL}, {156, SDL_SCANCODE_AC_BOOKMARKS},
+    {157, SDL_SCANCODE_COMPUTER}, {158, SDL_SCANCODE_AC_BACK}, {159, SDL_SCANCODE_AC_FORWARD},
+    {163, SDL_SCANCODE_AUDIONEXT}, {164, SDL_SCANCODE_AUDIOPLAY}, {165, SDL_SCANCODE_AUDIOPREV},
+    {166, SDL_SCANCODE_AUDIOSTOP}, {172, SDL_SCANCODE_AC_HOME}, {173, SDL_SCANCODE_AC_REFRESH},
+    {183, SDL_SCANCODE_F13}, {184, SDL_SCANCODE_F14}, {185, SDL_SCANCODE_F15}, {217, SDL_SCANCODE_AC_SEARCH},
+    {226, SDL_SCANCODE_MEDIASELECT},
+};
+
 std::array<uint8_t, SDL_NUM_SCANCODES> buildMap() {
   std::array<uint8_t, SDL_NUM_SCANCODES> m{};
   for (int i = 0; i < 26; ++i) m[SDL_SCANCODE_A + i] = kLetters[i];
@@ -68,6 +94,15 @@ uint8_t dikFromScancode(int sdlScancode) {
   static const auto kMap = buildMap();
   if (sdlScancode < 0 || sdlScancode >= SDL_NUM_SCANCODES) return 0;
   return kMap[static_cast<size_t>(sdlScancode)];
+}
+
+uint8_t dikFromLinuxKey(int code) {
+  // 0x54 is no key; 0x55 (Zenkaku/Hankaku of some keyboards) has no DIK code, as through SDL.
+  if (code >= 1 && code <= kLastPcCode) return code == 0x54 || code == 0x55 ? 0 : static_cast<uint8_t>(code);
+  for (const LinuxPair& p : kLinuxPairs) {
+    if (p.code == code) return dikFromScancode(p.sdl);
+  }
+  return 0;
 }
 
 }  // namespace qxinput

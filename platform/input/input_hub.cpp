@@ -51,6 +51,7 @@ struct HubState {
   std::vector<std::weak_ptr<DeviceRecord>> devices;
   std::function<void()> backgroundPadObserver;
   bool backgroundPad = false;
+  std::shared_ptr<DesktopSource> desktop;
 
   Pad* pad(uint32_t number) {
     for (Pad& p : pads) {
@@ -136,10 +137,22 @@ Result Device::poll() {
 
 Result Device::keyboardState(KeyboardState& out) {
   std::memset(&out, 0, sizeof out);
+  std::shared_ptr<DesktopSource> desktop;
+  {
+    std::lock_guard<std::mutex> g(hub_->lock);
+    const Result r = rec_->cls == DeviceClass::keyboard ? readable() : Result::otherError;
+    if (r != Result::ok) return r;
+    if (!rec_->foreground) desktop = hub_->desktop;
+    if (!desktop) {
+      std::memcpy(out.keys, hub_->keys, sizeof out.keys);
+      return r;
+    }
+  }
+  // The desktop is asked without the lock: the window's events go on meanwhile.
+  if (desktop->keys(out.keys)) return Result::ok;
   std::lock_guard<std::mutex> g(hub_->lock);
-  const Result r = rec_->cls == DeviceClass::keyboard ? readable() : Result::otherError;
-  if (r == Result::ok) std::memcpy(out.keys, hub_->keys, sizeof out.keys);
-  return r;
+  std::memcpy(out.keys, hub_->keys, sizeof out.keys);
+  return Result::ok;
 }
 
 Result Device::mouseState(MouseState& out) {
@@ -226,6 +239,22 @@ void InputHub::setBackgroundPadObserver(std::function<void()> observer) {
     already = state_->backgroundPad;
   }
   if (already && observer) observer();
+}
+
+void InputHub::keyRepeat(int32_t& delayMs, int32_t& intervalMs) {
+  std::shared_ptr<DesktopSource> desktop;
+  {
+    std::lock_guard<std::mutex> g(state_->lock);
+    desktop = state_->desktop;
+  }
+  if (desktop && desktop->keyRepeat(delayMs, intervalMs)) return;
+  delayMs = system_.keyDelayMs;
+  intervalMs = system_.keyIntervalMs;
+}
+
+void InputHub::setDesktop(std::shared_ptr<DesktopSource> desktop) {
+  std::lock_guard<std::mutex> g(state_->lock);
+  state_->desktop = std::move(desktop);
 }
 
 void InputHub::cursor(int32_t& x, int32_t& y, int32_t& width, int32_t& height) {

@@ -13,7 +13,9 @@
 // while it is acquired. A foreground device loses its acquisition when the window loses
 // the focus and cannot be acquired again until the focus returns. Losing the focus also
 // releases every key and mouse button (the window sees no more of them); pads keep
-// their state, which only background devices can still read.
+// their state, which only background devices can still read. Where the desktop tells
+// which keys are down whatever window has the focus (a DesktopSource), background
+// keyboards read them from it.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -28,6 +30,16 @@ namespace qxinput {
 
 struct HubState;
 struct DeviceRecord;
+
+// What the desktop tells without the window's focus, where the platform can ask it.
+class DesktopSource {
+ public:
+  virtual ~DesktopSource() = default;
+  // The keys down now, whatever window has the focus: bit 7 of each scan code.
+  virtual bool keys(uint8_t (&down)[256]) = 0;
+  // The keyboard's auto-repeat: the delay before the first repeat and the interval, in ms.
+  virtual bool keyRepeat(int32_t& delayMs, int32_t& intervalMs) = 0;
+};
 
 class Device {
  public:
@@ -83,6 +95,10 @@ class InputHub {
   // access, and at once when one already did: pads must then report without the focus.
   void setBackgroundPadObserver(std::function<void()> observer);
   void setSystemValues(const SystemValues& v) { system_ = v; }
+  // The keyboard's auto-repeat in ms: the desktop's, or the system values where it tells none.
+  void keyRepeat(int32_t& delayMs, int32_t& intervalMs);
+  // Null: none (the window's events are all there is).
+  void setDesktop(std::shared_ptr<DesktopSource> desktop);
 
   // ---- source side ----
   void keyEvent(uint8_t scanCode, bool down);

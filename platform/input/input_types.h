@@ -78,11 +78,13 @@ struct DeviceEvent {
 // Buffered events kept per device; later ones are dropped while it is full.
 constexpr size_t kEventBufferSize = 32;
 
-// The engine's system values (keyboard delay 0..3, speed 0..31, caret blink in ms, all
-// bits set for none; whether the primary and secondary mouse buttons are swapped).
+// The engine's system values where the desktop tells none: the keyboard's auto-repeat
+// delay and interval in ms (Windows' defaults: delay 1 is 500 ms, speed 31 is 10000 / 291
+// ms), the caret blink in ms (all bits set for none), whether the primary and secondary
+// mouse buttons are swapped.
 struct SystemValues {
-  int32_t keyboardDelay = 1;
-  int32_t keyboardSpeed = 31;
+  int32_t keyDelayMs = 500;
+  int32_t keyIntervalMs = 34;
   uint32_t caretBlinkMs = 530;
   bool swapButtons = false;
 };

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/core/utf.h"
+#include "platform/input/x11_desktop.h"
 #include "platform/window/ui_thread.h"
 #include "platform/window/window.h"
 
@@ -107,16 +108,18 @@ KeyLayout KeyLayout::read(const std::function<int32_t(int)>& keyOf) {
   return layout;
 }
 
-uint8_t KeyLayout::dik(int sdlScancode) const {
+uint8_t KeyLayout::dik(int sdlScancode) const { return relabel(dikFromScancode(sdlScancode)); }
+
+uint8_t KeyLayout::relabel(uint8_t positionalDik) const {
   if (jis_) {
-    switch (sdlScancode) {
-      case SDL_SCANCODE_LEFTBRACKET: return 0x91;
-      case SDL_SCANCODE_APOSTROPHE: return 0x92;
-      case SDL_SCANCODE_GRAVE: return 0x94;
+    switch (positionalDik) {
+      case 0x1A: return 0x91;  // right of P
+      case 0x28: return 0x92;  // right of ;
+      case 0x29: return 0x94;  // left of 1
       default: break;
     }
   }
-  return dikFromScancode(sdlScancode);
+  return positionalDik;
 }
 
 void feedSdlEvent(InputHub& hub, const SDL_Event& e, const KeyLayout& layout) {
@@ -183,13 +186,15 @@ std::unique_ptr<SdlInputLink> SdlInputLink::attach(qxplat::Window& window, std::
       SDL_Log("input: no game controllers: %s", SDL_GetError());
     }
     // The layout is read here and again whenever the system changes it.
-    auto layout = std::make_shared<KeyLayout>(KeyLayout::read(layoutKey));
+    auto layout = std::make_shared<std::atomic<KeyLayout>>(KeyLayout::read(layoutKey));
     l->handler_ = window.addEventHandler([hub, layout](const SDL_Event& e) {
-      if (e.type == SDL_KEYMAPCHANGED) *layout = KeyLayout::read(layoutKey);
-      feedSdlEvent(*hub, e, *layout);
+      if (e.type == SDL_KEYMAPCHANGED) layout->store(KeyLayout::read(layoutKey));
+      feedSdlEvent(*hub, e, layout->load());
     });
+    l->desktop_ = X11Desktop::open(window.sdlWindow(), layout);
   });
   if (!ran) return nullptr;
+  hub->setDesktop(l->desktop_);
   hub->setBackgroundPadObserver([] {
     qxplat::uiPost([] { SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1"); });
   });
@@ -198,6 +203,7 @@ std::unique_ptr<SdlInputLink> SdlInputLink::attach(qxplat::Window& window, std::
 
 SdlInputLink::~SdlInputLink() {
   hub_->setBackgroundPadObserver(nullptr);
+  hub_->setDesktop(nullptr);
   qxplat::uiRunWaiting([this] {
     SDL_ResetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS);
     window_.removeEventHandler(handler_);
@@ -208,6 +214,13 @@ SdlInputLink::~SdlInputLink() {
 }
 
 void SdlInputLink::sampleCursor() {
+  // SDL's positions lag behind pointer moves that come without raw device events (XTEST,
+  // remote desktops): the server is asked where the pointer is now.
+  if (desktop_) {
+    int32_t x = 0, y = 0;
+    if (desktop_->pointer(x, y)) hub_->cursorAt(x, y);
+    return;
+  }
   SDL_Window* w = window_.sdlWindow();
   std::shared_ptr<InputHub> hub = hub_;
   qxplat::uiRunWaiting([w, hub] {

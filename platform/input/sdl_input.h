@@ -8,8 +8,9 @@
 // Keys map to DIK scan codes by position (dikFromScancode), except the keys a Japanese
 // (JIS) layout gives codes of their own (KeyLayout). Keys and mouse input that arrive
 // while the window is in the background are not seen (SDL delivers none to a window
-// without the focus), so keyboards with background access read every key as released
-// there; pads with background access keep reporting (SDL's background-events hint).
+// without the focus); keyboards with background access read the keys down from the X
+// server instead (X11Desktop), and elsewhere read every key as released there. Pads with
+// background access keep reporting (SDL's background-events hint).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -25,8 +26,12 @@ class Window;
 
 namespace qxinput {
 
+class X11Desktop;
+
 // The DIK scan code of an SDL scancode, 0 for a key without one.
 uint8_t dikFromScancode(int sdlScancode);
+// The same for a Linux input key code, 0 for a key without one.
+uint8_t dikFromLinuxKey(int code);
 
 // Scan codes that depend on the keyboard layout. On a JIS layout (the key right of P
 // gives "@" and the key right of ";" gives ":") those two keys are 0x91 (at) and 0x92
@@ -38,6 +43,8 @@ class KeyLayout {
   static KeyLayout read(const std::function<int32_t(int)>& keyOf);
   bool isJis() const { return jis_; }
   uint8_t dik(int sdlScancode) const;
+  // The layout's code of a key given by the code of its position.
+  uint8_t relabel(uint8_t positionalDik) const;
 
  private:
   bool jis_ = false;
@@ -56,9 +63,9 @@ class SdlInputLink {
 
   // The cursor to the middle of the client area (on the UI thread, without waiting).
   void centreCursor();
-  // Reads the cursor where the system tells it also outside the window (on the UI
-  // thread, waiting), so the hub holds where it is now. Where no global position exists
-  // (Wayland, the offscreen driver) the hub keeps the last position inside the window.
+  // Reads the cursor where the system tells it also outside the window, so the hub holds
+  // where it is now. Where no global position exists (Wayland, the offscreen driver) the
+  // hub keeps the last position inside the window.
   void sampleCursor();
 
  private:
@@ -66,6 +73,7 @@ class SdlInputLink {
   qxplat::Window& window_;
   std::shared_ptr<InputHub> hub_;
   int handler_ = 0;
+  std::shared_ptr<X11Desktop> desktop_;  // on X11 only
 };
 
 }  // namespace qxinput

@@ -13,7 +13,7 @@ namespace {
 
 using qxinput::DeviceClass;
 
-TEST(InputSdl, ScancodesMapToScanCodesByKeyPosition) {
+TEST(InputSdl, ScancodesAndLinuxKeyCodesMapToScanCodesByKeyPosition) {
   // Main block, the function-key jump, extended keys and the Japanese keys.
   const std::pair<SDL_Scancode, int> cases[] = {
       {SDL_SCANCODE_ESCAPE, 0x01}, {SDL_SCANCODE_0, 0x0B},      {SDL_SCANCODE_A, 0x1E},
@@ -24,6 +24,13 @@ TEST(InputSdl, ScancodesMapToScanCodesByKeyPosition) {
   for (const auto& [sdl, dik] : cases) EXPECT_EQ(qxinput::dikFromScancode(sdl), dik) << sdl;
   EXPECT_EQ(qxinput::dikFromScancode(-1), 0);
   EXPECT_EQ(qxinput::dikFromScancode(SDL_NUM_SCANCODES), 0);
+  // Linux input codes (X keycodes less 8) give the code of the same key; holes give none.
+  const std::pair<int, int> linux[] = {
+      {1, 0x01},   {30, 0x1E},  {43, 0x2B},  {83, 0x53},  {84, 0},     {85, 0},     {86, 0x56},
+      {88, 0x58},  {89, 0x73},  {96, 0x9C},  {100, 0xB8}, {101, 0},    {103, 0xC8}, {111, 0xD3},
+      {113, 0xA0}, {124, 0x7D}, {125, 0xDB}, {226, 0xED}, {0, 0},      {-1, 0},     {255, 0},
+  };
+  for (const auto& [code, dik] : linux) EXPECT_EQ(qxinput::dikFromLinuxKey(code), dik) << code;
 }
 
 // The layout's unshifted keycodes as SDL_GetKeyFromScancode gives them.
@@ -66,6 +73,7 @@ TEST(InputSdl, AJisLayoutGivesAtColonAndKanjiTheirOwnScanCodes) {
     EXPECT_EQ(us.dik(c.key), c.us) << c.key;
     EXPECT_EQ(atOnly.dik(c.key), c.us) << c.key;
     EXPECT_EQ(jis.dik(c.key), c.jis) << c.key;
+    EXPECT_EQ(jis.relabel(uint8_t(c.us)), c.jis) << c.key;  // a key by its position
   }
   // The events of a JIS keyboard reach the hub under those codes.
   qxinput::InputHub hub;
