@@ -93,8 +93,8 @@ TEST_F(InputTest, ControllerMethodsForwardAndCheckTheirChannels) {
 
 namespace {
 
-// The cursor outside the window reads as the nearest edge.
-TEST_F(InputTest, CursorPositionsClampToTheWindowOnEverySide) {
+// The cursor outside the window reads as the nearest edge; the system values' defaults.
+TEST_F(InputTest, CursorPositionsClampToTheWindowOnEverySideAndSystemValuesDefault) {
   hub().setClientSize(320, 240);
   const struct {
     int32_t x, y, wantX, wantY;
@@ -108,6 +108,9 @@ TEST_F(InputTest, CursorPositionsClampToTheWindowOnEverySide) {
     EXPECT_EQ(evalNumber("x"), c.wantX) << c.x << "," << c.y;
     EXPECT_EQ(evalNumber("y"), c.wantY) << c.x << "," << c.y;
   }
+  // Without a desktop to ask, the system values are the defaults, in 16 ms frames.
+  EXPECT_EQ(run("d, s, c = input:getkeybddelay(), input:getkeybdspeed(), input:getcaretblink()"), "");
+  EXPECT_EQ(evalNumber("d * 10000 + s * 100 + c"), 31 * 10000 + 2 * 100 + 33);
 }
 
 }  // namespace
