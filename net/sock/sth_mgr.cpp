@@ -135,14 +135,16 @@ int SThMgr::nThread() {
 void SThMgr::dispatcherLoop() {
   for (;;) {
     wake_.wait();
-    std::vector<std::thread> ended;
+    // An exited worker leaves the list under the lock but is freed only after its thread
+    // has ended: the thread still runs its transport's term() after marking itself.
+    std::vector<std::unique_ptr<Worker>> ended;
     {
       kesto::SyncloGuard g(*this);
       if (quit_) return;
       int liveStreams = 0;
       for (auto it = workers_.begin(); it != workers_.end();) {
         if ((*it)->exited) {
-          ended.push_back(std::move((*it)->thread));
+          ended.push_back(std::move(*it));
           it = workers_.erase(it);
           continue;
         }
@@ -162,7 +164,7 @@ void SThMgr::dispatcherLoop() {
       // Stream workers that are running hold a stream each; a queued stream gets a new one.
       for (int i = 0; i < streams && liveStreams < kMaxStreamWorkers; ++i, ++liveStreams) addWorker(true);
     }
-    for (auto& t : ended) t.join();
+    for (auto& w : ended) w->thread.join();
   }
 }
 

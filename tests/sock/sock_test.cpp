@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -587,6 +588,53 @@ TEST_F(SockTest, AWorkerThatCannotStartLogsWhyAndOnlyThen) {
   setScriptDebugLogSink(nullptr);
   EXPECT_EQ(logged("socket job 00000000: no transport here"), 1);
   EXPECT_EQ(logged("socket job 00000000: "), 0);  // a worker that started has nothing to say
+}
+
+// A transport whose end takes a while: the worker's thread is still in term() after it
+// left its loop. Freeing the transport (and its worker) in that window is the fault.
+class SlowTerm : public SThP_RAW {
+ public:
+  static inline std::atomic<int> terming{0};
+  static inline std::atomic<bool> freedWhileTerming{false};
+  ~SlowTerm() override {
+    if (terming > 0) freedWhileTerming = true;
+  }
+  void term() override {
+    ++terming;
+    std::this_thread::sleep_for(150ms);
+    --terming;
+  }
+};
+
+TEST_F(SockTest, AnEndedStreamWorkerIsFreedOnlyOnceItsThreadIsDone) {
+  SThMgrT<SlowTerm> mgr;
+  qxnet::LoopPeer fine(answer(reply("ok")));
+  Job stream = send(mgr, "127.0.0.1", closedPort(), true);
+  ASSERT_TRUE(stream.seen->waitEnd());
+  ASSERT_TRUE(waitFor([] { return SlowTerm::terming > 0; }));
+  Job rest = send(mgr, "127.0.0.1", fine.port());  // wakes the dispatcher inside term()
+  ASSERT_TRUE(rest.seen->waitEnd());
+  EXPECT_EQ(rest.seen->count(), 1u);
+  EXPECT_TRUE(waitFor([&] { return mgr.nThread() == 1 && SlowTerm::terming == 0; }));
+  EXPECT_FALSE(SlowTerm::freedWhileTerming);
+}
+
+// Streams that end at once while requests wait behind them, round after round (run under
+// ASan: a worker freed under its thread shows there).
+TEST_F(SockTest, StreamsEndingWhileRequestsAreQueuedFreeNothingInUse) {
+  SockMgr plain;
+  qxnet::LoopPeer streams(answer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n"));
+  qxnet::LoopPeer fine(answer(reply("ok")));
+  for (int round = 0; round < 60; ++round) {
+    std::vector<Job> jobs;
+    for (int i = 0; i < 3; ++i) {
+      jobs.push_back(send(plain, "127.0.0.1", streams.port(), true));
+      jobs.push_back(send(plain, "127.0.0.1", fine.port()));
+    }
+    for (Job& j : jobs) ASSERT_TRUE(j.seen->waitEnd());
+    for (Job& j : jobs) EXPECT_EQ(j.seen->told(), kNone);
+  }
+  EXPECT_TRUE(waitFor([&] { return plain.nThread() == 1; }));
 }
 
 // A transport whose first send moves nothing and asks to wait until the socket takes more.
