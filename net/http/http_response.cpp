@@ -38,6 +38,7 @@ void HTTPResponse::clear() {
   body_.reset();
   bodyBytes_ = {};
   refusal_.clear();
+  chunked_ = false;
 }
 
 HTTPHeader* HTTPResponse::header(std::string_view name) const {
@@ -118,6 +119,7 @@ bool HTTPResponse::parseUpToBody(std::string_view t) {
   size_t bodyLength;
   const HTTPHeader* te = header("Transfer-Encoding");
   if (te && te->valueCount() > 0 && httptext::isChunkedCoding(te->valueAt(te->valueCount() - 1).text())) {
+    chunked_ = true;
     bodyLength = rest.size();
   } else {
     const HTTPHeader* cl = header("Content-Length");

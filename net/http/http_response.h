@@ -38,6 +38,8 @@ class HTTPResponse {
   void clear();
   bool isOK() const { return status_ < 400; }
   int status() const { return status_; }
+  // The body came chunked (the reply of an open stream); else it was complete as framed.
+  bool chunked() const { return chunked_; }
   const std::string& reason() const { return reason_; }
   HTTPBody* body() const { return body_.get(); }
   std::unique_ptr<HTTPBody> takeBody() { return std::move(body_); }
@@ -53,4 +55,5 @@ class HTTPResponse {
   std::unique_ptr<HTTPBody> body_;
   std::string_view bodyBytes_;
   std::string refusal_;
+  bool chunked_ = false;
 };

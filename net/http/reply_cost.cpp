@@ -36,12 +36,25 @@ size_t jsonValueCount(std::string_view text) {
   return count;
 }
 
+namespace {
+
+size_t formPairCount(std::string_view text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '&')) + 1; }
+
+}  // namespace
+
+size_t scriptValueCount(std::string_view contentType, std::string_view text) {
+  if (text.empty()) return 0;
+  if (JSONBody().accepts(contentType)) return jsonValueCount(text);
+  if (URLBody().accepts(contentType)) return formPairCount(text);
+  return 1;
+}
+
 bool acceptable(std::string_view contentType, std::string_view text, std::string* why) {
   size_t nodes = 0;
   if (JSONBody().accepts(contentType)) {
     nodes = jsonValueCount(text);
   } else if (URLBody().accepts(contentType)) {
-    nodes = static_cast<size_t>(std::count(text.begin(), text.end(), '&')) + 1;
+    nodes = formPairCount(text);
   } else {
     return true;  // text and raw bodies are a copy of their bytes
   }

@@ -20,6 +20,15 @@ inline constexpr size_t kNodeBytes = 64;
 // per empty array or object.
 size_t jsonValueCount(std::string_view text);
 
+// The most values one reply or stream message may carry into a script: JSON values
+// (containers included) or form pairs. Pushing the largest admitted body into Lua holds
+// the frame that delivers it for about 100 ms at most (bench_reply_values).
+inline constexpr size_t kMaxScriptValues = 200000;
+
+// The values a body of that content type carries into a script, counted from its text:
+// JSON values as jsonValueCount gives them, form pairs, 1 for any other non-empty body.
+size_t scriptValueCount(std::string_view contentType, std::string_view text);
+
 // Whether text may be parsed as a body of the given content type; false with the reason
 // in why when its parsed form would be too large.
 bool acceptable(std::string_view contentType, std::string_view text, std::string* why);

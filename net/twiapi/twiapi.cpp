@@ -10,6 +10,7 @@
 #include "net/values/body_values.h"
 #include "platform/core/numconv.h"
 #include "runtime/json/json_reader.h"
+#include "runtime/json/json_value.h"
 #include "runtime/mem/mem_mgr.h"
 #include "script/lua/script_report.h"
 
@@ -40,6 +41,13 @@ std::string paramText(lua_State* L, int index) {
 
 void ensureTable(LuaVar& v) {
   if (!v.isTable()) v.resetToTable();
+}
+
+bool isJsonNull(const LuaVar& v) { return v.json() && v.json()->isNull(); }
+
+std::string tooManyValues(size_t values) {
+  return "too many values for a script: " + std::to_string(values) + ", at most " +
+         std::to_string(replycost::kMaxScriptValues);
 }
 
 }  // namespace
@@ -113,21 +121,21 @@ void TwiAPI::onResponse(uint32_t id, const APIEndpoint& row, const void* info, c
       out.count = 3;
       return;
     }
-    JSONValue message;
-    std::string why;
-    if (!replycost::acceptable("application/json", std::string_view(data, length), &why)) {
-      scriptDebugLog(std::string(row.name) + ": stream message refused: " + why);
-      writeHttpLog(data, length);
-    } else if (!jsonParse(std::string_view(data, length), message)) {
-      writeHttpLog(data, length);
-    }
-    out.values[0] = LuaVar("keep-alive");
-    out.values[2].takeJSON(message);
-    out.count = 3;
+    onStreamMessage(row, std::string_view(data, length), out);
     return;
   }
 
-  if (!data || !response_.parse(std::string_view(data, length))) {
+  const std::string_view text = data ? std::string_view(data, length) : std::string_view();
+  if (data && response_.parseHead(text)) {
+    const size_t values = replycost::scriptValueCount(response_.contentType(), response_.bodyBytes());
+    if (values > replycost::kMaxScriptValues) {
+      const std::string reason = tooManyValues(values);
+      scriptDebugLog(std::string(row.name) + ": reply refused: " + reason);
+      failWith(row, reason, out);
+      return;
+    }
+  }
+  if (!data || !response_.parse(text)) {
     if (data) writeHttpLog(data, length);
     if (!response_.refusal().empty()) scriptDebugLog(std::string(row.name) + ": reply refused: " + response_.refusal());
     out.values[0] = LuaVar("failed");
@@ -158,6 +166,33 @@ void TwiAPI::onResponse(uint32_t id, const APIEndpoint& row, const void* info, c
   }
   out.values[0] = LuaVar(host.keepAlive ? "keep-alive" : "succeeded");
   if (body) takeScriptValue(*body, out.values[2]);
-  if (!out.values[2].isSet()) out.values[2].setNewTable();
+  // A stream's nil is its end: a header block whose body is JSON null carries a table.
+  if (!out.values[2].isSet() || (host.keepAlive && isJsonNull(out.values[2]))) out.values[2].setNewTable();
+  out.count = 3;
+  // A stream answered by one complete reply has ended with it.
+  out.endsStream = host.keepAlive && !response_.chunked();
+}
+
+void TwiAPI::onStreamMessage(const APIEndpoint& row, std::string_view text, Outcome& out) {
+  JSONValue message;
+  std::string why;
+  if (const size_t values = replycost::jsonValueCount(text); values > replycost::kMaxScriptValues) {
+    why = tooManyValues(values);
+  } else if (replycost::acceptable("application/json", text, &why)) {
+    if (JSONParseResult r = jsonParse(text, message); !r) {
+      why = std::string("not JSON: ") + r.error + " at byte " + std::to_string(r.errorOffset);
+    } else if (message.isNull()) {
+      why = "null carries no value";
+    }
+  }
+  if (!why.empty()) {
+    // Skipped: a nil here would read as the stream's end.
+    scriptDebugLog(std::string(row.name) + ": stream message skipped: " + why);
+    writeHttpLog(text.data(), static_cast<uint32_t>(text.size()));
+    out.name = nullptr;
+    return;
+  }
+  out.values[0] = LuaVar("keep-alive");
+  out.values[2].takeJSON(message);
   out.count = 3;
 }

@@ -21,6 +21,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "net/http/http_request.h"
 #include "net/http/http_response.h"
@@ -69,14 +70,20 @@ class TwiAPI {
     uint32_t count = 0;
     uint32_t target = 0;
     bool stop = false;
+    bool endsStream = false;  // the stream's final ("keep-alive", id, nil) follows
   };
   void onResponse(uint32_t id, const APIEndpoint& row, const void* info, const char* data, uint32_t length,
                   Outcome& out);
 
   // What a request that ended without its reply posts. Runs as onResponse does.
   void onFailure(uint32_t id, const APIEndpoint& row, const SockFailure& why, Outcome& out);
+  // ("failed", id, {code = 0, response = reason, error = reason, request = "/" + path}).
+  static void failWith(const APIEndpoint& row, const std::string& reason, Outcome& out);
 
   bool loadTokenFile(const std::u16string& name, uint8_t key, void (OAuth::*setter)(std::string, std::string));
+
+  // One message of an open stream; one that cannot be posted is logged and skipped.
+  void onStreamMessage(const APIEndpoint& row, std::string_view text, Outcome& out);
 
   uint32_t ownHandle() const { return own_; }
   uint32_t notifyTarget() const { return notify_; }

@@ -25,24 +25,31 @@ void TwiAPI::init() {
   }
 }
 
-void TwiAPI::onFailure(uint32_t id, const APIEndpoint& row, const SockFailure& why, Outcome& out) {
-  out.target = notify_;
+void TwiAPI::failWith(const APIEndpoint& row, const std::string& reason, Outcome& out) {
   out.name = row.name;
   out.values[0] = LuaVar("failed");
-  out.values[1].setLightUdata(reinterpret_cast<void*>(static_cast<uintptr_t>(id)));
   out.count = 3;
   out.stop = true;
-  if (why.kind == qxnet::Failure::malformed && !why.afterReply) {
-    // Bytes came, but no reply can be read from them.
-    if (why.data) writeHttpLog(why.data, why.length);
-    out.values[2] = LuaVar(kNotHttp);
-    return;
-  }
-  const std::string reason = reasonText(why);
   LuaVar& table = out.values[2];
   table.setNewTable();
   table.field("code").setInt(0);
   table.field("response") = LuaVar(reason);
   table.field("error") = LuaVar(reason);
   table.field("request") = LuaVar("/" + std::string(row.path));
+}
+
+void TwiAPI::onFailure(uint32_t id, const APIEndpoint& row, const SockFailure& why, Outcome& out) {
+  out.target = notify_;
+  out.values[1].setLightUdata(reinterpret_cast<void*>(static_cast<uintptr_t>(id)));
+  if (why.kind == qxnet::Failure::malformed && !why.afterReply) {
+    // Bytes came, but no reply can be read from them.
+    if (why.data) writeHttpLog(why.data, why.length);
+    out.name = row.name;
+    out.values[0] = LuaVar("failed");
+    out.values[2] = LuaVar(kNotHttp);
+    out.count = 3;
+    out.stop = true;
+    return;
+  }
+  failWith(row, reasonText(why), out);
 }

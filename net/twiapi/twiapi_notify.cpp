@@ -37,7 +37,11 @@ namespace {
 
 void post(TwiAPI::Outcome& out) {
   if (!out.name) return;
-  if (GobjMgr* gobjs = GobjMgr::instance()) gobjs->postMsg(out.target, out.name, out.values, out.count);
+  GobjMgr* gobjs = GobjMgr::instance();
+  if (!gobjs) return;
+  LuaVar id(out.values[1]);
+  gobjs->postMsg(out.target, out.name, out.values, out.count);
+  if (out.endsStream) gobjs->postMsg3(out.target, out.name, LuaVar("keep-alive"), id, LuaVar());
 }
 
 }  // namespace

@@ -4,7 +4,8 @@ tests; signed requests are verified with oauthlib (401 when they do not), routes
 Besides the service ("plain", "tls") it keeps ports that fail, named in the ready file: "plain6" (the
 plain service on ::1, where IPv6 is there), "untrusted" (TLS, a self-signed certificate), "othername" (TLS, a certificate for another name), "reset" (plain:
 half a reply, then a reset) and "refused" (nothing listens). A stream asked with tail=close stops
-in the middle of a message instead of ending with its last chunk."""
+in the middle of a message instead of ending with its last chunk; with bad=1 it sends a message
+that is no JSON before its second; with whole=1 it is one complete (not chunked) reply."""
 import argparse
 import json
 import os
@@ -97,6 +98,9 @@ def serve_signin_and_files(conn, path, params, headers):
 
 
 def serve_stream(conn, route, params, raw, verdict):
+    if params.get("whole"):  # one complete reply instead of a stream
+        conn.sendall(http_reply(200, "OK", "application/json", json.dumps({"id": 1, "whole": True}).encode("ascii")))
+        return
     head = (b"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n"
             b"Connection: keep-alive\r\n\r\n")
     conn.sendall(head)
@@ -111,6 +115,8 @@ def serve_stream(conn, route, params, raw, verdict):
         if n == 1:
             message.update({"request": raw.decode("utf-8", "replace"), "oauth": verdict})
         line = (json.dumps(message) + "\r\n").encode("utf-8")
+        if n == 2 and params.get("bad"):  # a message that is no JSON before the second one
+            line = b'{"id": 1.5, broken\r\n' + line
         conn.sendall(b"%x\r\n" % len(line) + line + b"\r\n")
     if params.get("tail") == "close":
         conn.sendall(b"20\r\n{\"id\": 4, \"te")  # the connection closes inside this message

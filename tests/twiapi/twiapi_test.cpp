@@ -3,12 +3,15 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "net/http/header_chk.h"
+#include "net/http/reply_cost.h"
 #include "net/twiapi/api_table.h"
 #include "net/twiapi/http_log.h"
 #include "net/twiapi/twiapi.h"
 #include "runtime/json/json_value.h"
+#include "script/lua/script_report.h"
 
 namespace {
 
@@ -27,14 +30,22 @@ TwiAPI::Outcome respond(TwiAPI& api, const char* row, const std::string& data, i
   return out;
 }
 
+// A stream message of one value more than a script may take.
+std::string overCap() {
+  std::string s = "[";
+  for (size_t i = 1; i < replycost::kMaxScriptValues; ++i) s += "0,";
+  return s + "0]\r\n";
+}
+
 TEST(TwiAPITest, EachReplyBecomesItsMessage) {
   const struct {
     const char* row;
     int messageFlag;
     std::string data;
-    const char* result;  // null: nothing posted
+    const char* result;  // null: nothing posted, the reason logged
     uint32_t count;
     bool stop;
+    bool endsStream = false;  // the stream's final message follows
   } cases[] = {
       {"rest_home_tl", -1, reply("200 OK", "application/json", "[{\"id\":1}]"), "succeeded", 3, false},
       {"rest_home_tl", -1, reply("401 Unauthorized", "application/json", "{\"error\":\"no\"}"), "failed", 3, true},
@@ -45,14 +56,28 @@ TEST(TwiAPITest, EachReplyBecomesItsMessage) {
       {"stream_filter", 1, "{\"id\":5}\r\n", "keep-alive", 3, false},
       {"stream_filter", 1, "", "keep-alive", 3, false},  // the stream's end: its last chunk
       {"ustream_user", 0, reply("420 Enhance Your Calm", "application/json", "[1,2]"), "failed", 3, true},
+      // A stream answered by one whole reply ends with it.
+      {"stream_sample", 0, reply("200 OK", "application/json", "{\"id\":1}"), "keep-alive", 3, false, true},
+      {"stream_sample", 0, reply("200 OK", "application/json", "null"), "keep-alive", 3, false, true},
+      // Messages that would read as the stream's end, or as nothing, are skipped.
+      {"stream_filter", 1, "{\"id\":\r\n", nullptr, 0, false},
+      {"stream_filter", 1, "null\r\n", nullptr, 0, false},
+      {"stream_filter", 1, overCap(), nullptr, 0, false},
   };
+  std::vector<std::string> logged;
+  setScriptDebugLogSink([&](std::string_view line) { logged.emplace_back(line); });
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.data);
+    SCOPED_TRACE(c.data.substr(0, 80));
     TwiAPI api;
     api.setNotify({77});
+    logged.clear();
     TwiAPI::Outcome out = respond(api, c.row, c.data, c.messageFlag);
+    EXPECT_EQ(out.endsStream, c.endsStream);
     if (!c.result) {
       EXPECT_EQ(out.name, nullptr);
+      EXPECT_FALSE(out.stop);
+      ASSERT_EQ(logged.size(), 1u);
+      EXPECT_EQ(logged[0].rfind(std::string(c.row) + ": stream message skipped: ", 0), 0u) << logged[0];
       continue;
     }
     ASSERT_NE(out.name, nullptr);
@@ -62,10 +87,15 @@ TEST(TwiAPITest, EachReplyBecomesItsMessage) {
     EXPECT_EQ(*out.values[0].asString(), c.result);
     EXPECT_EQ(out.values[1].asPointer(), reinterpret_cast<void*>(9));
     EXPECT_EQ(out.stop, c.stop);
-    if (c.messageFlag == 1 && c.data.empty()) {
-      EXPECT_FALSE(out.values[2].isSet());  // nil
+    // Only the last chunk is nil: a stream's header block holds a table at least.
+    if (c.count == 3) {
+      EXPECT_EQ(out.values[2].isSet(), !(c.messageFlag == 1 && c.data.empty()));
+    }
+    if (c.messageFlag == 0 && std::string(c.result) == "keep-alive") {
+      EXPECT_TRUE(out.values[2].isTable() || (out.values[2].json() && !out.values[2].json()->isNull()));
     }
   }
+  setScriptDebugLogSink(nullptr);
 }
 
 TEST(TwiAPITest, ARequestWithoutItsReplyPostsWhy) {

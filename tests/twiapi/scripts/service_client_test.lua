@@ -111,6 +111,26 @@ test("a stream posts keep-alive with its header, then one message per chunk", fu
   end
 end)
 
+-- The messages of one request as text: the result and the value's id ({} for a table without one).
+local function sequence(msgs)
+  local out = {}
+  for _, x in ipairs(msgs) do
+    local v = type(x.value) == "table" and "{" .. tostring(x.value.id or "") .. "}" or tostring(x.value)
+    out[#out + 1] = x.result .. " " .. v
+  end
+  return table.concat(out, ", ")
+end
+
+test("a stream skips a message that is no JSON and ends once; one whole reply ends it too", function()
+  local id = request("stream_filter", { bad = 1 }, 5)
+  twitest.pump(100)
+  check_eq(sequence(recv.got(id)), "keep-alive {}, keep-alive {1}, keep-alive {2}, keep-alive {3}, keep-alive nil")
+  check(E.readFile(E.DIR .. "/http_log.txt"):find('{"id": 1.5, broken\r\n', 1, true) ~= nil)
+  id = request("stream_sample", { whole = 1 }, 2)
+  twitest.pump(100)
+  check_eq(sequence(recv.got(id)), "keep-alive {1}, keep-alive nil")
+end)
+
 test("a request sent from recvmsg while a stream is open completes, and cancel ends the stream", function()
   local restId = nil
   recv.onMessage = function(name)
