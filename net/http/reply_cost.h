@@ -23,7 +23,7 @@ size_t jsonValueCount(std::string_view text);
 // The most values one reply or stream message may carry into a script: JSON values
 // (containers included) or form pairs. Pushing the largest admitted body into Lua holds
 // the frame that delivers it for about 100 ms at most (bench_reply_values).
-inline constexpr size_t kMaxScriptValues = 200000;
+inline constexpr size_t kMaxScriptValues = 100000;
 
 // The values a body of that content type carries into a script, counted from its text:
 // JSON values as jsonValueCount gives them, form pairs, 1 for any other non-empty body.

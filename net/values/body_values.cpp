@@ -4,9 +4,14 @@
 
 namespace {
 
+void formToTable(const URLBody& form, LuaVarTable& t) {
+  // The names come in byte order, the table's order for strings: each goes at the end.
+  for (const auto& [name, value] : form.params()) t.raw().emplace_hint(t.end(), LuaVar(name), LuaVar(value));
+}
+
 void formToTable(const URLBody& form, LuaVar& out) {
   LuaVarTable t;
-  for (const auto& [name, value] : form.params()) t[LuaVar(name)] = LuaVar(value);
+  formToTable(form, t);
   out.takeTable(t);
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "runtime/res/hdl_lock.h"
+#include "script/lua/gc_pause.h"
 #include "script/lua/handler_call.h"
 #include "script/lua/lua_func_path.h"
 #include "script/lua/script_mgr.h"
@@ -186,11 +187,14 @@ void GobjMgr::deliverOne(GobjMsg& msg) {
   if (!lua_checkstack(L, 4 + static_cast<int>(GobjMsg::kMaxValues))) return;
   if (GobjMsgHead(msg.target, msg.name).pushRecvmsg(L) != 3) return;
   const uint32_t count = msg.count <= GobjMsg::kMaxValues ? msg.count : 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    // Exactly one argument per value, so later values keep their places.
-    const int before = lua_gettop(L);
-    msg.values[i].push(L);
-    lua_settop(L, before + 1);
+  {
+    GcPause pause(L);
+    for (uint32_t i = 0; i < count; ++i) {
+      // Exactly one argument per value, so later values keep their places.
+      const int before = lua_gettop(L);
+      msg.values[i].push(L);
+      lua_settop(L, before + 1);
+    }
   }
   { LuaCallRes r = scope.record()->call(base, 3 + static_cast<int>(count), false, "recvmsg"); }
   scope.record()->dropResults();

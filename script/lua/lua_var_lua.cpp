@@ -1,4 +1,5 @@
 // LuaVar to and from Lua values.
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -163,7 +164,15 @@ int pushTable(lua_State* L, const LuaVarTable& t, int depth) {
     lua_pushnil(L);
     return 1;
   }
-  lua_createtable(L, 0, 0);
+  // Sized at once: growing it pair by pair would rehash it again and again. Integer keys
+  // sort before strings, so the array part's keys 1..n come first.
+  int arrayPart = 0;
+  for (auto it = t.begin(); it != t.end() && it->first.kind() == LuaVar::kInt && it->first.asInt() == arrayPart + 1;
+       ++it) {
+    ++arrayPart;
+  }
+  const size_t rest = t.size() - static_cast<size_t>(arrayPart);
+  lua_createtable(L, arrayPart, rest > INT_MAX ? INT_MAX : static_cast<int>(rest));
   for (const auto& [key, value] : t) {
     int top = lua_gettop(L);
     // A pair whose key or value pushes nothing (or whose key is nil or NaN) is skipped,

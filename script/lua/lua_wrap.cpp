@@ -6,6 +6,7 @@
 #include "platform/core/smalloc.h"
 #include "platform/core/utf.h"
 #include "runtime/core/text_encoding.h"
+#include "script/lua/gc_pause.h"
 #include "script/lua/handler_call.h"
 #include "script/lua/script_alloc.h"
 #include "script/lua/script_files.h"
@@ -108,6 +109,7 @@ bool LuaWrap<Policy>::openState() {
     L_ = L;
     lua_atpanic(L, throwOnPanic);
     luaL_openlibs(L);
+    trackScriptGcStop(L);
     lua_gc(L, LUA_GCSETPAUSE, 80);
     lua_gc(L, LUA_GCSETSTEPMUL, 150);
     // No system module may shadow a script module.
