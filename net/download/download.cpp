@@ -1,5 +1,6 @@
 #include "net/download/download.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "net/http/http_body.h"
@@ -25,11 +26,14 @@ std::u16string partName(const std::u16string& path) { return path + u".part"; }
 // The write target that takes the name (creating or emptying it).
 qx::IFiles* targetFor(const std::u16string& name) { return ResRegistry::instance().createFile(name, true); }
 
-bool writeBody(qx::IFiles& target, const std::u16string& name, const RAWBody& body) {
+// Empty when the body is in the file, else why not.
+std::string writeBody(qx::IFiles& target, const std::u16string& name, const RAWBody& body) {
   std::unique_ptr<qx::obitstream> out = target.openWrite(name, true);
-  if (!out) return false;
+  if (!out) return "cannot open \"" + qcore::utf16ToUtf8(name) + "\" for writing";
   const size_t n = body.writeBytes(*out);
-  return n == body.size() && out->flush() && !out->failed();
+  if (n == body.size() && out->flush() && !out->failed()) return {};
+  return "writing \"" + qcore::utf16ToUtf8(name) + "\" failed after " + std::to_string(n) + " of " +
+         std::to_string(body.size()) + " bytes";
 }
 
 // Only a body that no form, JSON or text kind would take is written. It is decided from
@@ -38,51 +42,69 @@ bool takenAsRaw(std::string_view type) {
   return !type.empty() && !URLBody().accepts(type) && !JSONBody().accepts(type) && !TEXTBody().accepts(type);
 }
 
+// Why the framed bytes hold no file to write; empty when body now holds one.
+std::string fileIn(const char* data, uint32_t length, HTTPResponse& response, RAWBody& body) {
+  if (!data || !response.parseHead(std::string_view(data, length))) return "the reply is not HTTP";
+  if (!response.isOK()) return "the reply is " + std::to_string(response.status()) + " " + response.reason();
+  if (response.bodyBytes().empty()) return "the reply has no body";
+  const std::string_view type = response.contentType();
+  if (!takenAsRaw(type)) return "the reply is \"" + std::string(type) + "\", not a file";
+  if (!body.parse(response.bodyBytes().data(), response.bodyBytes().size())) return "the reply has no body";
+  return {};
+}
+
 void discardPart(const std::u16string& path) {
   if (qx::IFiles* target = targetFor(partName(path))) target->remove(partName(path));
 }
 
 }  // namespace
 
-bool saveDownload(const std::u16string& path, bool overwrite, const char* data, uint32_t length) {
+bool saveDownload(const std::u16string& path, bool overwrite, const char* data, uint32_t length, std::string* why) {
   HTTPResponse response;
   RAWBody raw;
-  const RAWBody* body = nullptr;
-  if (data && response.parseHead(std::string_view(data, length)) && response.isOK() &&
-      takenAsRaw(response.contentType()) && raw.parse(response.bodyBytes().data(), response.bodyBytes().size())) {
-    body = &raw;
+  std::string failed = fileIn(data, length, response, raw);
+  const std::u16string name = overwrite ? partName(path) : path;
+  // Without overwrite the file was created when the download was queued; it stays as
+  // created when nothing is written.
+  qx::IFiles* target = nullptr;
+  if (failed.empty() && !(target = targetFor(name))) failed = "no write target takes \"" + qcore::utf16ToUtf8(name) + "\"";
+  if (failed.empty()) failed = writeBody(*target, name, raw);
+  if (failed.empty() && overwrite && !target->rename(name, path)) {
+    // A source that cannot rename (the in-memory tree) takes the body directly.
+    failed = writeBody(*target, path, raw);
+    target->remove(name);
   }
-  if (!overwrite) {
-    // The file was created when the download was queued; it stays as created otherwise.
-    qx::IFiles* target = body ? targetFor(path) : nullptr;
-    return target && writeBody(*target, path, *body);
-  }
-  const std::u16string part = partName(path);
-  qx::IFiles* target = body ? targetFor(part) : nullptr;
-  if (!target || !writeBody(*target, part, *body)) {
-    discardPart(path);
-    return false;
-  }
-  if (target->rename(part, path)) return true;
-  // A source that cannot rename (the in-memory tree) takes the body directly.
-  const bool ok = writeBody(*target, path, *body);
-  target->remove(part);
-  return ok;
+  if (failed.empty()) return true;
+  if (overwrite) discardPart(path);
+  if (why) *why = failed;
+  return false;
 }
 
 ISSaveFile::~ISSaveFile() {
-  if (!delivered_ && overwrite_) discardPart(path_);
+  if (delivered_) return;
+  if (!told_) notWritten(0, "cancelled, or the program ended first");
+  if (overwrite_) discardPart(path_);
 }
 
-void ISSaveFile::failed(uint32_t, const void*, const SockFailure&) {
+void ISSaveFile::notWritten(uint32_t id, const std::string& why) {
+  char job[16] = "";
+  if (id) std::snprintf(job, sizeof job, " (job %08x)", id);
+  scriptDebugLog("getFile \"" + qcore::utf16ToUtf8(path_) + "\"" + job + ": not written: " + why);
+}
+
+void ISSaveFile::failed(uint32_t id, const void*, const SockFailure& why) {
+  told_ = true;
+  notWritten(id, qxnet::failureText(why.kind));
   // Without overwrite the file did not exist before this download created it.
   if (overwrite_ || delivered_) return;
   if (qx::IFiles* target = targetFor(path_)) target->remove(path_);
 }
 
-bool ISSaveFile::deliver(uint32_t, const void*, const void*, const char* data, uint32_t length) {
+bool ISSaveFile::deliver(uint32_t id, const void*, const void*, const char* data, uint32_t length) {
   delivered_ = true;
-  written_ = saveDownload(path_, overwrite_, data, length);
+  std::string why;
+  written_ = saveDownload(path_, overwrite_, data, length, &why);
+  if (!written_) notWritten(id, why);
   return true;
 }
 

@@ -21,10 +21,13 @@ class SThMgr;
 constexpr size_t kMaxDownloadURL = 255;
 
 // Writes a framed reply's body to path (through "<path>.part" with overwrite); true when
-// the file now holds the body. Any other reply writes nothing (and removes the part file).
-bool saveDownload(const std::u16string& path, bool overwrite, const char* data, uint32_t length);
+// the file now holds the body. Any other reply writes nothing (and removes the part file);
+// why then says what the reply was (its status and reason, a type that is not a file) or
+// how the write failed.
+bool saveDownload(const std::u16string& path, bool overwrite, const char* data, uint32_t length,
+                  std::string* why = nullptr);
 
-// The file sink of one download.
+// The file sink of one download. A download that writes nothing logs why.
 class ISSaveFile : public ISockNotify {
  public:
   ISSaveFile(std::u16string path, bool overwrite) : path_(std::move(path)), overwrite_(overwrite) {}
@@ -37,9 +40,12 @@ class ISSaveFile : public ISockNotify {
   bool written() const { return written_; }
 
  private:
+  void notWritten(uint32_t id, const std::string& why);
+
   std::u16string path_;
   bool overwrite_;
   bool delivered_ = false;
+  bool told_ = false;  // failed() came
   bool written_ = false;
 };
 

@@ -4,10 +4,12 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/download/download.h"
 #include "platform/core/utf.h"
 #include "runtime/fs/file_registry.h"
+#include "script/lua/script_report.h"
 #include "script/lua/script_files.h"
 
 namespace {
@@ -52,15 +54,18 @@ TEST_F(DownloadTest, OnlyAGoodRawReplyIsWritten) {
     bool overwrite;
     bool ok;
     std::string after;  // the file's content afterwards ("<none>": no file)
+    std::string why;    // why nothing was written
   } cases[] = {
-      {"png, new file", reply("200 OK", "image/png", png), false, true, png},
-      {"png over an old file", reply("200 OK", "image/png", png), true, true, png},
-      {"404", reply("404 Not Found", "image/png", png), true, false, "old"},
-      {"404, new file", reply("404 Not Found", "image/png", png), false, false, ""},
-      {"json", reply("200 OK", "application/json", "{\"a\":1}"), true, false, "old"},
-      {"form", reply("200 OK", "application/x-www-form-urlencoded", "a=1"), true, false, "old"},
-      {"empty body", reply("200 OK", "image/png", ""), true, false, "old"},
-      {"not HTTP", "\x00\x01garbage\r\n\r\n", true, false, "old"},
+      {"png, new file", reply("200 OK", "image/png", png), false, true, png, ""},
+      {"png over an old file", reply("200 OK", "image/png", png), true, true, png, ""},
+      {"404", reply("404 Not Found", "image/png", png), true, false, "old", "the reply is 404 Not Found"},
+      {"404, new file", reply("404 Not Found", "image/png", png), false, false, "", "the reply is 404 Not Found"},
+      {"json", reply("200 OK", "application/json", "{\"a\":1}"), true, false, "old",
+       "the reply is \"application/json\", not a file"},
+      {"form", reply("200 OK", "application/x-www-form-urlencoded", "a=1"), true, false, "old",
+       "the reply is \"application/x-www-form-urlencoded\", not a file"},
+      {"empty body", reply("200 OK", "image/png", ""), true, false, "old", "the reply has no body"},
+      {"not HTTP", "\x00\x01garbage\r\n\r\n", true, false, "old", "the reply is not HTTP"},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -68,7 +73,10 @@ TEST_F(DownloadTest, OnlyAGoodRawReplyIsWritten) {
     // Without overwrite the file was created empty when the download was queued.
     put(name, c.overwrite ? "old" : "");
     const std::u16string path = qcore::utf8ToUtf16((dir_ / name).string());
-    EXPECT_EQ(saveDownload(path, c.overwrite, c.data.data(), static_cast<uint32_t>(c.data.size())), c.ok) << c.what;
+    std::string why;
+    EXPECT_EQ(saveDownload(path, c.overwrite, c.data.data(), static_cast<uint32_t>(c.data.size()), &why), c.ok)
+        << c.what;
+    EXPECT_EQ(why, c.why) << c.what;
     EXPECT_EQ(read(name), c.after) << c.what;
     EXPECT_FALSE(fs::exists(dir_ / (name + ".part"))) << c.what;
   }
@@ -104,11 +112,38 @@ TEST_F(DownloadTest, AFileThatCannotBeOpenedIsAFailure) {
   for (bool overwrite : {false, true}) {
     SCOPED_TRACE(overwrite);
     put("u", overwrite ? "old" : "");
+    std::string why;
     EXPECT_FALSE(saveDownload(qcore::utf8ToUtf16((dir_ / "u").string()), overwrite, data.data(),
-                              static_cast<uint32_t>(data.size())));
+                              static_cast<uint32_t>(data.size()), &why));
+    EXPECT_EQ(why, "cannot open \"" + (dir_ / (overwrite ? "u.part" : "u")).string() + "\" for writing");
     EXPECT_EQ(read("u"), overwrite ? "old" : "");
   }
   attached_.reset();
+}
+
+// Every download that writes nothing says why in the debug log, with its path and job.
+TEST_F(DownloadTest, ADownloadThatWritesNothingLogsWhy) {
+  std::vector<std::string> lines;
+  setScriptDebugLogSink([&](std::string_view line) { lines.emplace_back(line); });
+  const std::string path = (dir_ / "x.png").string();
+  const std::string head = "getFile \"" + path + "\"";
+  const std::string notFound = reply("404 Not Found", "image/png", "x");
+  const std::string png = reply("200 OK", "image/png", "x");
+  SockFailure refused;
+  refused.kind = qxnet::Failure::refused;
+  {
+    ISSaveFile a(qcore::utf8ToUtf16(path), true);
+    a.deliver(0x11, nullptr, nullptr, notFound.data(), static_cast<uint32_t>(notFound.size()));
+    ISSaveFile b(qcore::utf8ToUtf16(path), true);
+    b.failed(0x12, nullptr, refused);
+    ISSaveFile cancelled(qcore::utf8ToUtf16(path), true);
+    ISSaveFile fine(qcore::utf8ToUtf16(path), true);
+    fine.deliver(0x13, nullptr, nullptr, png.data(), static_cast<uint32_t>(png.size()));
+  }
+  setScriptDebugLogSink(nullptr);
+  EXPECT_EQ(lines, (std::vector<std::string>{head + " (job 00000011): not written: the reply is 404 Not Found",
+                                             head + " (job 00000012): not written: connection refused",
+                                             head + ": not written: cancelled, or the program ended first"}));
 }
 
 TEST(DownloadPortTest, TheURLsOwnPortElseTheManagersDefault) {

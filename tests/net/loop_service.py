@@ -87,6 +87,9 @@ def serve_signin_and_files(conn, path, params, headers):
     if path == "/files/pic.png":
         conn.sendall(http_reply(200, "OK", "image/png", PICTURE))
         return True
+    if path == "/files/missing":
+        conn.sendall(http_reply(404, "Not Found", "text/html", b"<p>no such file</p>"))
+        return True
     if path == "/files/host":  # the Host header the download sent, as a file
         conn.sendall(http_reply(200, "OK", "application/octet-stream", headers.get("Host", "").encode("ascii")))
         return True

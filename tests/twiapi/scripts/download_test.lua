@@ -49,6 +49,13 @@ test("downloads without a reply or refused at once write nothing", function()
   check_eq(c.ok, false)
   check_eq(readFile(DIR .. "/bad.png"), nil)
 
+  -- replies that hold no file (a 404, a JSON reply): the log says which
+  for _, route in ipairs({ "/files/missing", "/1/statuses/public_timeline.json" }) do
+    c = download(SSockMgr, DIR .. "/nofile.png", TLS .. route, true)
+    check_eq(c.ok, false)
+    check_eq(readFile(DIR .. "/nofile.png"), nil)
+  end
+
   local old = DIR .. "/old.png"
   E.writeFile(old, "keep")
   -- refused at once: an existing file without overwrite, unreadable URLs
