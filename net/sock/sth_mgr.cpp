@@ -22,6 +22,7 @@ SThMgr::SThMgr(PolicyFactory factory, Kind kind, Timeouts timeouts)
     : factory_(factory), kind_(kind), timeouts_(timeouts) {
   qxnet::ignoreSigpipe();
   if (std::string why; !qxnet::initResolver(why)) log(0, why);
+  if (std::string note = qxnet::takeResolverNotice(); !note.empty()) log(0, note);
   counter_ = ((counter_ + 1) & kLowBits) | (static_cast<uint32_t>(kind) << 28);
   kesto::SyncloGuard g(*this);
   addWorker(false);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 namespace qxnet {
 
@@ -18,6 +19,8 @@ struct ResolverSetup {
   bool ok = false;
   std::string why;
   std::string server;  // "host:port" of QX_DNS_SERVER, empty for resolv.conf's servers
+  std::mutex noticeLock;
+  std::string notice;  // a QX_DNS_SERVER that was left out, until someone takes it
 };
 
 ResolverSetup& setup() {
@@ -120,11 +123,32 @@ bool initResolver(std::string& why) {
       s.why = std::string("resolver library: ") + ares_strerror(rc);
       return;
     }
-    if (const char* server = std::getenv("QX_DNS_SERVER"); server && *server) s.server = server;
+    if (const char* server = std::getenv("QX_DNS_SERVER"); server && *server) {
+      // Checked once here: a value c-ares cannot read would fail every lookup.
+      ares_channel probe = nullptr;
+      ares_options opts{};
+      int bad = ares_init_options(&probe, &opts, 0);
+      if (bad == ARES_SUCCESS) {
+        bad = ares_set_servers_ports_csv(probe, server);
+        ares_destroy(probe);
+      }
+      if (bad == ARES_SUCCESS) {
+        s.server = server;
+      } else {
+        s.notice = std::string("QX_DNS_SERVER \"") + server + "\" is no server list (" + ares_strerror(bad) +
+                   "): names resolve through the system's servers";
+      }
+    }
     s.ok = true;
   });
   why = setup().why;
   return setup().ok;
+}
+
+std::string takeResolverNotice() {
+  ResolverSetup& s = setup();
+  std::lock_guard<std::mutex> g(s.noticeLock);
+  return std::exchange(s.notice, std::string());
 }
 
 bool resolveHost(const std::string& host, uint16_t port, const AbortEvent& abort, int timeoutMs,

@@ -18,6 +18,9 @@ namespace qxnet {
 // call's result. False, with the reason, when lookups cannot
 // work (every lookup then fails with Failure::resolve).
 bool initResolver(std::string& why);
+// What the first initResolver left out and someone should log: a QX_DNS_SERVER that is
+// no server list (lookups then go to the system's servers). Given once, then empty.
+std::string takeResolverNotice();
 
 struct SockAddr {
   sockaddr_storage addr{};
