@@ -155,6 +155,17 @@ test("a request sent from recvmsg while a stream is open completes, and cancel e
   check_eq(#recv.got(streamId), 1)
 end)
 
+test("the example of docs/service-client.md gets its timeline, its stream and its stream's end", function()
+  local doc = E.readFile(os.getenv("QX_DOCS") .. "/service-client.md")
+  local timeline = assert(loadstring(doc:match("```lua\n(.-)```"), "example"))()
+  E.pumpUntil(function() return timeline.ended end)
+  twitest.pump(50)
+  check_eq(timeline.ended, true)
+  check_eq(timeline.failure, nil)
+  check_eq(#timeline.statuses, 3)
+  check_eq(timeline.statuses[3].text, "status 3")
+end)
+
 test("hostile arguments raise or go out as text; the client keeps working", function()
   local raising = setmetatable({ a = 1 }, { __index = function() error("hostile") end,
     __newindex = function() error("hostile") end })
