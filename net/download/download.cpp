@@ -109,20 +109,11 @@ bool ISSaveFile::deliver(uint32_t id, const void*, const void*, const char* data
 }
 
 ISLua::~ISLua() {
-  // The job ended without a reply (no connection, cancelled, shut down); the sink goes
-  // first, so the callback finds its part file removed.
+  // The job has ended (its manager no longer lists it, so isCompleted is true when the
+  // function runs). The sink goes first: a download that wrote nothing finds its part
+  // file removed.
+  const bool ok = sink_->written();
   sink_.reset();
-  if (!told_) tell(false);
-}
-
-bool ISLua::deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) {
-  const bool done = sink_->deliver(id, user, info, data, length);
-  if (!told_) tell(sink_->written());
-  return done;
-}
-
-void ISLua::tell(bool ok) {
-  told_ = true;
   GobjMgr* gobjs = GobjMgr::instance();
   if (!gobjs || !function_) return;
   gobjs->postTask([function = std::move(function_), id = jobId_, ok, path = path_] {

@@ -4,8 +4,9 @@
 // (an existing file refuses it) and filled when the reply arrives; with overwrite the
 // body goes to "<path>.part", which replaces the file only once it is complete.
 //
-// A script callback runs on the main thread at the next message delivery, with the job
-// id, whether the file was written and the path; it runs also when no reply came.
+// A script callback runs on the main thread at the next message delivery after the job
+// has ended, with the job id, whether the file was written and the path; it runs also
+// when no reply came.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -49,7 +50,8 @@ class ISSaveFile : public ISockNotify {
   bool written_ = false;
 };
 
-// A file sink with a script function told of the outcome, once, on the main thread.
+// A file sink with a script function told of the outcome, once, on the main thread, after
+// the job has ended.
 class ISLua : public ISockNotify {
  public:
   // jobId is filled in once the job is queued; the callback reads it on the main thread,
@@ -59,18 +61,16 @@ class ISLua : public ISockNotify {
       : sink_(std::move(sink)), function_(std::move(function)), path_(std::move(path)), jobId_(std::move(jobId)) {}
   ~ISLua() override;
   Readiness ready() override { return sink_->ready(); }
-  bool deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) override;
-  // The function hears false when the job ends (its files are removed first).
+  bool deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) override {
+    return sink_->deliver(id, user, info, data, length);
+  }
   void failed(uint32_t id, const void* user, const SockFailure& why) override { sink_->failed(id, user, why); }
 
  private:
-  void tell(bool ok);
-
   std::unique_ptr<ISSaveFile> sink_;
   std::shared_ptr<LStkRef> function_;
   std::string path_;
   std::shared_ptr<std::atomic<uint32_t>> jobId_;
-  bool told_ = false;
 };
 
 // Calls function(QXInteger id, ok, path) on a fresh coroutine of its state; a failure is
