@@ -21,9 +21,13 @@ bool scriptStopped(lua_State* L) {
   return stopped;
 }
 
-// collectgarbage(opt, arg): the library's own (upvalue 1), then the note.
+// collectgarbage(opt, arg): the library's own (upvalue 1), then the note. The arguments
+// are checked here first, so a bad one is reported under this function's name as before.
 int collectGarbage(lua_State* L) {
-  const char* opt = luaL_optstring(L, 1, "collect");
+  static const char* const kOptions[] = {"stop", "restart", "collect", "count", "step", "setpause", "setstepmul",
+                                         nullptr};
+  const char* opt = kOptions[luaL_checkoption(L, 1, "collect", kOptions)];
+  luaL_optinteger(L, 2, 0);
   const bool stop = std::strcmp(opt, "stop") == 0;
   const bool start = std::strcmp(opt, "restart") == 0 || std::strcmp(opt, "collect") == 0 ||
                      std::strcmp(opt, "step") == 0;
