@@ -131,11 +131,13 @@ TEST_F(DownloadTest, ADownloadThatWritesNothingLogsWhy) {
   const std::string png = reply("200 OK", "image/png", "x");
   SockFailure refused;
   refused.kind = qxnet::Failure::refused;
+  put("x.png", "old");
   {
     ISSaveFile a(qcore::utf8ToUtf16(path), true);
     a.deliver(0x11, nullptr, nullptr, notFound.data(), static_cast<uint32_t>(notFound.size()));
     ISSaveFile b(qcore::utf8ToUtf16(path), true);
     b.failed(0x12, nullptr, refused);
+    EXPECT_EQ(read("x.png"), "old");  // overwrite keeps the old file until a body came
     ISSaveFile cancelled(qcore::utf8ToUtf16(path), true);
     ISSaveFile fine(qcore::utf8ToUtf16(path), true);
     fine.deliver(0x13, nullptr, nullptr, png.data(), static_cast<uint32_t>(png.size()));

@@ -110,21 +110,6 @@ TEST_F(GobjTest, MessagesArriveByHandleThenInPostingOrderWithSelfZeroNameAndValu
                "and byName.b2[3] == 'after'"));
 }
 
-// Delivery pauses the collector while it pushes values, and leaves it as the script had it.
-TEST_F(GobjTest, DeliveryLeavesTheCollectorAsTheScriptHadIt) {
-  for (const std::string mode : {"restart", "stop", "step"}) {
-    SCOPED_TRACE(mode);
-    ASSERT_EQ(run("a = Recv.new(0) collectgarbage('stop') collectgarbage('" + mode + "') post(a, 'm', 7)"), "");
-    gobjs().deliverMsgs();
-    // A running collector frees some of this garbage as it goes; a stopped one none.
-    ASSERT_EQ(run("freed = false local last = collectgarbage('count') for i = 1, 20000 do local t = {i} "
-                  "local now = collectgarbage('count') if now < last then freed = true end last = now end"),
-              "");
-    EXPECT_EQ(evalBool("freed"), mode != "stop");
-  }
-  ASSERT_EQ(run("collectgarbage('restart')"), "");
-}
-
 TEST_F(GobjTest, PostsDuringDeliveryWaitForTheNextOneAndOneTargetCanBeServedAlone) {
   lua_register(L, "postDuring", [](lua_State* S) -> int {
     // Another thread posts while this handler runs, and the handler waits for it.

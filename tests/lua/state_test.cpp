@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "lua_test_support.h"
+#include "script/lua/gc_pause.h"
 #include "script/lua/script_report.h"
 
 namespace {
@@ -31,6 +32,33 @@ class ScriptState : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> boxes;
   std::vector<std::string> log;
 };
+
+// The engine's pushes hold the collector, and leave it as the script had it.
+TEST_F(ScriptState, APauseHoldsTheCollectorAndLeavesItAsTheScriptHadIt) {
+  ScriptHdl h = ScriptMgr::instance()->createState();
+  Locked L(h);
+  // Whether the collector freed any of this garbage while it was made.
+  auto freesGarbage = [&] {
+    EXPECT_EQ(run(L, "freed = false local last = collectgarbage('count') for i = 1, 20000 do local t = {i} "
+                     "local now = collectgarbage('count') if now < last then freed = true end last = now end"),
+              "");
+    lua_getglobal(L, "freed");
+    const bool freed = lua_toboolean(L, -1) != 0;
+    lua_pop(L, 1);
+    return freed;
+  };
+  for (const std::string mode : {"restart", "stop", "step", "collect"}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(run(L, "collectgarbage('stop') collectgarbage('" + mode + "')"), "");
+    {
+      GcPause pause(L);
+      EXPECT_FALSE(freesGarbage());
+    }
+    EXPECT_EQ(freesGarbage(), mode != "stop");
+  }
+  EXPECT_NE(run(L, "collectgarbage('bogus')").find("bad argument #1 to 'collectgarbage'"), std::string::npos);
+  EXPECT_EQ(run(L, "collectgarbage('restart')"), "");
+}
 
 TEST_F(ScriptState, ANewStateHasTheEngineGlobalsAndClosesWithItsLastHandle) {
   ScriptMgr* m = ScriptMgr::instance();
