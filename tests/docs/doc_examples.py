@@ -9,6 +9,8 @@ An example is a set of fenced blocks that carry its name in their info string:
     ```text example=NAME stderr                            lines its standard error must hold
     ```text example=NAME log                               lines its log.txt must hold
 
+A block that a test of its own runs says so, `tested=PATH` (from the project's top), and
+that file must name the document.
 A `hex` word on a file block writes the bytes of the leading hex pairs of each line, a
 `crlf` word ends its lines with CR LF.
 Settings the reader does not need stand in an HTML comment, `<!-- example NAME: ... -->`:
@@ -103,6 +105,17 @@ def parse(doc):
         body = "\n".join(lines[start:i]) + "\n"
         i += 1
         attrs = dict(w.split("=", 1) if "=" in w else (w, "") for w in words)
+        if "tested" in attrs:
+            # run by a test of its own, which must read it from this document
+            test = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(doc))), attrs["tested"])
+            try:
+                with open(test, encoding="utf-8") as f:
+                    runs = os.path.basename(doc) in f.read()
+            except OSError:
+                runs = False
+            if not runs:
+                loose.append("%s:%d: %s does not run this block" % (doc, start, attrs["tested"]))
+            continue
         if "example" not in attrs:
             if lang in ("lua", "json"):
                 loose.append("%s:%d: a %s block that belongs to no example" % (doc, start, lang))

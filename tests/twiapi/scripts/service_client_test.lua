@@ -157,7 +157,7 @@ end)
 
 test("the example of docs/service-client.md gets its timeline, its stream and its stream's end", function()
   local doc = E.readFile(os.getenv("QX_DOCS") .. "/service-client.md")
-  local timeline = assert(loadstring(doc:match("```lua\n(.-)```"), "example"))()
+  local timeline = assert(loadstring(doc:match("```lua tested=[^\n]*\n(.-)```"), "example"))()
   E.pumpUntil(function() return timeline.ended end)
   twitest.pump(50)
   check_eq(timeline.ended, true)
