@@ -28,8 +28,8 @@ const qxbind::ClassNotes kInputNotes = {
     {
         {"create", "guid, background", nullptr,
          "A reader of the device whose `guid` an `enum` entry gave (the 16-byte string itself); background true for "
-         "a keyboard or joypad that reads while the window is not focused (README says where it can). nil when no "
-         "such device can be read."},
+         "a keyboard or joypad that also reads while the window is in the background (keyboards on X11, not on "
+         "Wayland: README). nil when no such device can be read."},
         {"enum", "kind", "table",
          "The attached devices of \"keyboard\", \"mouse\" or \"gamepad\" (any other kind: an empty table), "
          "an array of {guid = 16-byte string, instanceN = name, productN = product name}."},
@@ -61,7 +61,10 @@ const qxbind::ClassNotes kInputNotes = {
         {"log_load", "file", nullptr,
          "A reader that plays the input log at that path on disk back: its channel i drives the log's i-th name. "
          "Enter it with `entry_upd`. nil when there is no such file."},
-        {"get_cspos", "", nullptr, "The mouse cursor in window pixels, kept within the window."},
+        {"get_cspos", "", nullptr,
+         "The mouse pointer in window pixels, clamped to 0..the window's width and height. On X11 it follows the "
+         "pointer however it moved (a device, or a move another program injected), and outside the window gives the "
+         "nearest point of its edge; elsewhere it stays at the last position inside the window."},
         {"keybuff", "on", nullptr,
          "Switches the typed-key buffer on or off (it reads the keyboard given to `settrace(0, ...)`) and empties "
          "it; gives the previous setting."},
@@ -75,9 +78,13 @@ const qxbind::ClassNotes kInputNotes = {
          "The keys that end a `getkeybuff` read: each byte is a key, \"_\", \"@\" and \"|\" add control, "
          "shift and alt to the next, \"%LEFT\", \"%RIGHT\", \"%UP\", \"%DOWN\", \"%PAGEUP\", \"%PAGEDOWN\" "
          "name editing keys."},
-        {"getkeybddelay", "", nullptr, "The desktop's key repeat delay in units of 16 ms (about an update step)."},
-        {"getkeybdspeed", "", nullptr, "The desktop's key repeat interval in units of 16 ms."},
-        {"getcaretblink", "", nullptr, "The desktop's caret blink time in units of 16 ms (0: no blinking)."},
+        {"getkeybddelay", "", nullptr,
+         "The X server's keyboard auto-repeat delay in ms, divided by 16 (rounded down; about update steps); 31 "
+         "(500 ms) without X11."},
+        {"getkeybdspeed", "", nullptr,
+         "The X server's keyboard auto-repeat interval in ms, divided by 16 (rounded down); 2 (34 ms) without X11."},
+        {"getcaretblink", "", nullptr,
+         "Always 33 (530 ms divided by 16): desktops keep the caret blink in settings the program does not read."},
         {"reg_mpos", "", nullptr, "A new mouse tracker (fed by the mouse of `settrace(1, ...)`); gives its index."},
         {"get_mposaxis", "index", nullptr, "The tracker's movement in x, y and wheel since the last call."},
         {"get_mposbtn", "index, button", nullptr,

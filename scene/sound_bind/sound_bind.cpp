@@ -14,8 +14,9 @@ const qxbind::ClassNotes kSoundNotes = {
         {"load", "file, is3D", nullptr,
          "A voice of the sound file of that resource name: a name ending in \".ogg\" streams Ogg Vorbis, one ending "
          "in \".wav\" plays a WAV file held in memory (the extension in lower case). is3D: positioned in space "
-         "(`set_pos`) instead of panned (`set_pan`). nil when no mounted source has the file or the extension is "
-         "neither (logged)."},
+         "(`set_pos`) instead of panned (`set_pan`). nil when no root has the file, and when the extension is "
+         "neither (the reason goes to log.txt). A file that cannot be played (an encoding FAudio does not decode, "
+         "see README) gives a voice that stays silent; the reason goes to log.txt."},
         {"duplicate", "sound, is3D", nullptr,
          "Another voice of the file the given voice plays, with its own position; nil when that voice is gone."},
     }};

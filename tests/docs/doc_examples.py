@@ -24,6 +24,9 @@ Settings the reader does not need stand in an HTML comment, `<!-- example NAME: 
     pixel=X,Y:RRGGBB      the back buffer after the last draw (saved when the program
                           ends) has that colour there
     ink=X0,Y0,X1,Y1:RRGGBB    some pixel of that box has that colour (frames= needed)
+    service               run against the loopback service (tests/net/loop_service.py, started
+                          once for the run): the hosts, SSL_CERT_FILE and the program's
+                          "consumer.dat" as docs/service-client.md sets them
 
 Each example runs in a folder of its own: a link to the program, the shipped library
 scripts and effects, then the example's files. Usage:
@@ -33,6 +36,7 @@ scripts and effects, then the example's files. Usage:
 """
 import argparse
 import concurrent.futures
+import json
 import math
 import os
 import re
@@ -41,6 +45,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import wave
 import zlib
 
@@ -48,6 +53,7 @@ FENCE = re.compile(r"^```(\S*)(.*)$")
 COMMENT = re.compile(r"<!--\s*example\s+([\w.-]+):(.*?)-->", re.S)
 TIMEOUT = 120
 TOLERANCE = 8
+SERVICE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "net", "loop_service.py")
 
 
 class Example:
@@ -63,6 +69,7 @@ class Example:
         self.assets = []  # (kind, path, spec)
         self.pixels = []  # (x, y, rgb)
         self.inks = []  # (x0, y0, x1, y1, rgb)
+        self.service = False
 
     def where(self):
         return "%s: example %s" % (os.path.basename(self.doc), self.name)
@@ -141,6 +148,8 @@ def parse(doc):
             key, _, value = word.partition("=")
             if key == "frames":
                 ex.frames = int(value)
+            elif key == "service":
+                ex.service = True
             elif key == "exit":
                 ex.exit = int(value)
             elif key == "env":
@@ -271,6 +280,28 @@ end
 """
 
 
+def start_service(work):
+    """The loopback service's process, the environment that points the program at it and its
+    consumer key file."""
+    folder = os.path.join(work, "service")
+    os.makedirs(folder)
+    ready = os.path.join(folder, "ready.json")
+    process = subprocess.Popen([sys.executable, SERVICE, "--dir", folder, "--ready", ready, "--lifetime",
+                                str(TIMEOUT * 3)], stdout=subprocess.DEVNULL)
+    deadline = time.monotonic() + 30
+    while not os.path.exists(ready):
+        if process.poll() is not None or time.monotonic() > deadline:
+            process.kill()
+            raise RuntimeError("the loopback service did not start (it needs python3-oauthlib)")
+        time.sleep(0.05)
+    with open(ready) as f:
+        ports = json.load(f)
+    env = {"SSL_CERT_FILE": ports["ca"], "QX_HOST_SEARCH": "localhost:%d" % ports["plain"]}
+    for host in ("REST", "STREAM", "USTREAM"):
+        env["QX_HOST_" + host] = "localhost:%d" % ports["tls"]
+    return process, env, os.path.join(folder, "consumer.dat")
+
+
 def prepare(ex, program, resource, work):
     folder = tempfile.mkdtemp(prefix=ex.name + "-", dir=work)
     exe = os.path.join(folder, "qx")
@@ -300,10 +331,13 @@ def prepare(ex, program, resource, work):
     return folder
 
 
-def run(ex, program, resource, work):
+def run(ex, program, resource, work, service):
     """A list of what went wrong (empty when the example holds)."""
     folder = prepare(ex, program, resource, work)
     env = dict(os.environ, SDL_VIDEODRIVER="offscreen", SDL_AUDIODRIVER="dummy", QX_MSGBOX="stderr")
+    if ex.service:
+        env.update(service[1])
+        shutil.copy2(service[2], os.path.join(folder, "consumer.dat"))
     env.update(ex.env)
     try:
         p = subprocess.run([os.path.join(folder, "qx")], cwd=folder, env=env, capture_output=True,
@@ -375,8 +409,15 @@ def main():
     work = os.path.abspath(a.work)
     shutil.rmtree(work, ignore_errors=True)  # only the last run's failures are kept
     os.makedirs(work)
-    with concurrent.futures.ThreadPoolExecutor(max_workers=a.jobs) as pool:
-        results = list(pool.map(lambda ex: (ex, run(ex, os.path.abspath(a.program), os.path.abspath(a.resource), work)), examples))
+    service = start_service(work) if any(ex.service for ex in examples) else None
+    try:
+        with concurrent.futures.ThreadPoolExecutor(max_workers=a.jobs) as pool:
+            results = list(pool.map(lambda ex: (ex, run(ex, os.path.abspath(a.program), os.path.abspath(a.resource),
+                                                         work, service)), examples))
+    finally:
+        if service:
+            service[0].kill()
+            service[0].wait()
     for ex, problems in results:
         if problems:
             failures.append(ex.where() + ":\n  " + "\n  ".join(problems))
