@@ -18,7 +18,7 @@ const qxbind::ClassNotes kMLDialogNotes = {
         {"close", "", nullptr, "Closes the dialog."},
         {"msgbox", "text, caption, type, modal", nullptr,
          "Shows a message box over the dialog (type: the Windows MB_ flags); modal waits until it is dismissed. "
-         "Gives 0 either way."},
+         "Gives 0 either way. The box shows what fits the screen (README); a text cut so goes whole to log.txt."},
     }};
 
 void registerMLDialog(qxbind::ClassTable& t) {
