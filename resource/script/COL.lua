@@ -131,11 +131,7 @@ end
 
 -- Index lists may be arrays ({2, 5}) or sets ({[2] = true}); the engine reads them as
 -- ascending arrays without repeats.
-function Node:cnv_tbl(name)
-  local list = rawget(self, name)
-  if name == "_addlist" or type(list) ~= "table" then
-    return
-  end
+local function indices(list)
   local seen, out = {}, {}
   for k, v in pairs(list) do
     local i = (v == true) and k or v
@@ -145,7 +141,15 @@ function Node:cnv_tbl(name)
     end
   end
   table.sort(out)
-  rawset(self, name, out)
+  return out
+end
+
+function Node:cnv_tbl(name)
+  local list = rawget(self, name)
+  if name == "_addlist" or type(list) ~= "table" then
+    return
+  end
+  rawset(self, name, indices(list))
 end
 
 function Node:do_addchild()
@@ -186,19 +190,34 @@ function Node:do_remchild()
       kept = kept - 1
     end
   end
-  local filler = n
+  local filler, moved = n, {}
   for hole = 1, kept do
     if gone[hole] then
       while gone[filler] do
         filler = filler - 1
       end
       rawset(self, hole, rawget(self, filler))
+      moved[filler] = hole
       gone[filler] = true
       filler = filler - 1
     end
   end
   for i = n, kept + 1, -1 do
     rawset(self, i, nil)
+  end
+  -- The change pass of this refresh reads "_chglist" after the move: marks go with the
+  -- children they name, and a removed child's mark goes with it.
+  local marks = rawget(self, "_chglist")
+  if type(marks) == "table" then
+    local out = {}
+    for _, i in ipairs(indices(marks)) do
+      local to = moved[i] or (not gone[i] and i)
+      if to then
+        out[#out + 1] = to
+      end
+    end
+    table.sort(out)
+    rawset(self, "_chglist", out)
   end
 end
 

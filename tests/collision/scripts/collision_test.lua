@@ -388,4 +388,41 @@ test("every change reaches the tested copy through the transforms above it", fun
   rawset(src, "_addlist", { circle(30, 0, 1) })
   u:refresh(2)
   check_eq(xsOf(u, 3), "110,120,130")
+
+  -- Marks made in the refresh of a removal, before or after it, go with the children they
+  -- name; a removed child's mark goes with it. For leaves and for groups of one leaf.
+  for _, group in ipairs { false, true } do
+    local function move(s, i, x) (group and s[i][1] or s[i]).center = V2(x, 0) end
+    local function mark(s, i) if group then s[i]:changed(1) else s:changed(i) end end
+    local rows = {
+      -- what, the script's changes, the tested centres of the children left
+      { "marked before the remove", function(s) move(s, 4, 33) mark(s, 4) s:remove(2) end, "10,33,30" },
+      { "marked after the remove", function(s) move(s, 4, 33) s:remove(2) mark(s, 4) end, "10,33,30" },
+      { "two into two holes", function(s)
+          move(s, 3, 35) move(s, 4, 45) mark(s, 4) s:remove(1) mark(s, 3) s:remove(2)
+        end, "45,35" },
+      { "marked by hand as sets", function(s)
+          move(s, 4, 33) s:remove(2)
+          rawset(s, "_chglist", { [4] = true })
+          if group then rawset(s[4], "_chglist", { [1] = true }) end
+        end, "10,33,30" },
+      { "the removed child marked", function(s) move(s, 2, 25) mark(s, 2) s:remove(2) end, "10,40,30" },
+      { "a child that stays marked", function(s) move(s, 3, 35) mark(s, 3) s:remove(2) end, "10,40,35" },
+    }
+    for _, r in ipairs(rows) do
+      for flags = 2, 3 do
+        local s = {}
+        for i = 1, 4 do s[i] = group and { circle(i * 10, 0, 1) } or circle(i * 10, 0, 1) end
+        local u = unit(group and { 0, { 0, { 3 } } } or { 0, { 3 } }, s, flags)
+        u:refresh(1)
+        r[2](s)
+        u:refresh(2)
+        local xs = {}
+        for i = 0, #s - 1 do xs[#xs + 1] = u:getcif(group and { i, 0 } or { i }).center.x end
+        local what = r[1] .. (group and " in a group" or "") .. ", flags " .. flags
+        check_eq(table.concat(xs, ","), r[3], what)
+        check_eq(hits(u, unit({ 4 }, point(xs[2] or xs[1], 0)), 3), true, what)
+      end
+    end
+  end
 end)
