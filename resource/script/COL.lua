@@ -86,20 +86,27 @@ local function slotIn(parent, node)
   end
 end
 
+-- A unit's tree has at most this many levels, so a path up from a node is shorter; the
+-- bound also ends a "_parent" chain written by hand that loops.
+local MAX_LEVELS = 8
+
 -- Lists the node in its parent's "_chglist", the parent in its own, and so on up to the
--- root. A parent whose list already ends with the node was marked with its ancestors.
+-- root. Every ancestor is visited: a list that already names the way may have been written
+-- by hand below a node that does not list it.
 local function markPath(node)
   local parent = rawget(node, "_parent")
-  while type(parent) == "table" do
+  for _ = 1, MAX_LEVELS do
+    if type(parent) ~= "table" then
+      return
+    end
     local i = slotIn(parent, node)
     if not i then
       return
     end
     local list = rawget(parent, "_chglist")
-    if type(list) == "table" and list[#list] == i then
-      return
+    if type(list) ~= "table" or list[#list] ~= i then
+      append(parent, "_chglist", i)
     end
-    append(parent, "_chglist", i)
     node, parent = parent, rawget(parent, "_parent")
   end
 end

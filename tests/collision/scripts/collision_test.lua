@@ -425,4 +425,19 @@ test("every change reaches the tested copy through the transforms above it", fun
       end
     end
   end
+
+  -- A list written by hand below the root, which the root does not list, stops no later mark.
+  for flags = 1, 3, 2 do
+    local leaf = circle(0, 0, 1)
+    local inner = { leaf }
+    local outer = { inner }
+    local u = unit({ 0, { 0, { 0, { 3 } } } }, { outer }, flags)
+    u:refresh(1)
+    rawset(outer, "_chglist", { 1 })
+    u:refresh(2)
+    leaf.center, inner._tf = V2(7, 0), { pos = V2(50, 0) }
+    inner:changed(1)
+    u:refresh(3)
+    check_eq(u:getcif({ 0, 0, 0 }).center.x, flags == 1 and 50 or 57, "flags " .. flags)
+  end
 end)
