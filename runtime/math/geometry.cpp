@@ -16,6 +16,21 @@ void rectCorners(const Rect2& r, Vec2 out[4]) {
 }
 }  // namespace
 
+Rect2 mapRectBounds(const Mat23& m, const Rect2& r) {
+  Vec2 corners[4];
+  rectCorners(r, corners);
+  const Vec2 first = m.map(corners[0]);
+  Rect2 out{first.x, first.y, first.x, first.y};
+  for (int i = 1; i < 4; ++i) {
+    const Vec2 p = m.map(corners[i]);
+    out.x0 = std::min(out.x0, p.x);
+    out.y0 = std::min(out.y0, p.y);
+    out.x1 = std::max(out.x1, p.x);
+    out.y1 = std::max(out.y1, p.y);
+  }
+  return out;
+}
+
 Segment3 transformSegment3D(const Mat43& m, const Segment3& s) { return {mat3MulVec3(m, s.p0), mat3MulVec3(m, s.p1)}; }
 
 void transformTriangle(const Mat43& m, const TriangleNode& src, TriangleNode& out) {

@@ -7,6 +7,10 @@
 #include "runtime/math/matrix.h"
 #include "runtime/math/shapes.h"
 
+// The bounds of the rectangle's four corners mapped through m: the rectangle itself under
+// scales, mirrors and quarter turns, a box around it under other turns.
+Rect2 mapRectBounds(const Mat23& m, const Rect2& r);
+
 // Shapes through a 3D transform.
 Segment3 transformSegment3D(const Mat43& m, const Segment3& s);
 // out's corners become src's mapped through m, and out's dirty bits gain all three; the

@@ -221,14 +221,13 @@ void Walker::mapGroup(uint32_t kind, const uint8_t* src, uint8_t* dst, uint32_t 
   }
   const Mat23& m = stack2_.top();
   switch (kind) {
-    case 1:
-    case 2: {  // box and segment: both points
-      const float* f = reinterpret_cast<const float*>(src);
-      float v[4];
-      std::memcpy(v, f, sizeof v);
-      const Vec2 a = m.map({v[0], v[1]}), b = m.map({v[2], v[3]});
-      const float out[4] = {a.x, a.y, b.x, b.y};
-      std::memcpy(dst, out, sizeof out);
+    case 1:  // a turned or mirrored box is tested by its bounds
+      storeAt(dst, mapRectBounds(m, loadAt<Rect2>(src)));
+      return;
+    case 2: {  // segment: both points
+      const Segment2 s = loadAt<Segment2>(src);
+      const Vec2 a = m.map({s.x0, s.y0}), b = m.map({s.x1, s.y1});
+      storeAt(dst, Segment2{a.x, a.y, b.x, b.y});
       return;
     }
     case 3: {  // circle: the centre moves, the radius stays

@@ -179,6 +179,26 @@ test("transforms move children; spheres over spheres keep their bound", function
   check_eq(ColMgr:collision(u, probe, 0, 0, 0, 1)[1][1], 1)
   check_eq(ColMgr:collision(u, unit({ 1 }, ball(4, 0.5), 0, nil, 0, true), 0, 1, 0, 1), 0)
   check_eq(u:getcif({ 1 }).center.x, 104)
+
+  -- A turned or mirrored rectangle is tested by the bounds of its four corners.
+  local function r2(v) return math.floor(v * 100 + 0.5) / 100 end
+  for _, r in ipairs {
+    -- the square 0..10's transform, its bounds, a point inside them, one outside
+    { { rot = math.pi / 2 }, "-10,0,0,10", V2(-5, 5), V2(5, 5) },
+    { { rot = math.pi }, "-10,-10,0,0", V2(-5, -5), V2(5, 5) },
+    { { rot = math.pi / 4 }, "-7.07,0,7.07,14.14", V2(-5, 7), V2(9, 7) },
+    { { scale = V2(-1, 1) }, "-10,0,0,10", V2(-5, 5), V2(5, 5) },
+    { { scale = V2(1, -2), pos = V2(100, 0) }, "100,-20,110,0", V2(105, -15), V2(105, 5) },
+  } do
+    for flags = 1, 3, 2 do
+      local t = unit({ 0, { 1 } }, { COL.Rect.new(0, 0, 10, 10), _tf = r[1] }, flags)
+      t:refresh(1)
+      local b = t:getcif({ 0 })
+      check_eq(table.concat({ r2(b.left), r2(b.top), r2(b.right), r2(b.bottom) }, ","), r[2], r[2])
+      check_eq(hits(t, unit({ 4 }, COL.Point.new(r[3])), 1), true, r[2])
+      check_eq(hits(t, unit({ 4 }, COL.Point.new(r[4])), 1), false, r[2])
+    end
+  end
 end)
 
 test("a handler that empties the pipe during a query ends nothing early", function()
