@@ -52,6 +52,11 @@ bool addFolder(const fs::path& dir, const std::u16string& prefix, PackWriteDir& 
         if (error) *error = "names differ only in letter case: " + it->second + " and " + e.path().string();
         return false;
       }
+      // Refused before any part is written, so that a build or append changes nothing.
+      if (e.file_size(ec) == 0 && !ec) {
+        if (error) *error = emptyPackFileError(e.path().string());
+        return false;
+      }
       PackWriteFile& f = node.file(name);
       f.deleted = false;
       f.data.clear();

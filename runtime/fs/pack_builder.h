@@ -11,7 +11,7 @@ namespace qx {
 // Adds every regular file below a host folder (names kept as they are, sub-folders as
 // directory records, symbolic links to folders not followed). Files are read when the part
 // is written. False with a message on a name that is not UTF-8 or does not fit a record,
-// or on two files whose keys differ only in letter case.
+// on an empty file, or on two files whose keys differ only in letter case.
 bool addFolderToPack(const std::string& hostDir, PackWriteDir& root, std::string* error);
 // Adds a deletion record for a key ("a\b\c.txt" or "a/b/c.txt").
 bool addDeletionToPack(PackWriteDir& root, std::u16string_view key, std::string* error);

@@ -106,6 +106,7 @@ bool readHostFile(const std::string& path, std::vector<uint8_t>& out, std::strin
   BufFile file;
   if (!file.open(path)) return fail(error, "cannot read " + path);
   if (file.size() > static_cast<int64_t>(kPackMaxEntryBytes)) return fail(error, "too large for a pack entry: " + path);
+  if (file.size() == 0) return fail(error, emptyPackFileError(path));
   out.resize(static_cast<size_t>(file.size()));
   if (file.read(out.data(), out.size()) != out.size()) return fail(error, "short read of " + path);
   return true;
@@ -209,6 +210,10 @@ std::vector<uint8_t> codeBytes(const uint8_t* data, size_t size, const uint64_t 
 }
 
 }  // namespace
+
+std::string emptyPackFileError(const std::string& hostPath) {
+  return "empty file: " + hostPath + " (an empty entry would read as missing); remove it or give it content";
+}
 
 std::vector<uint8_t> encodePackEntry(const uint8_t* data, size_t size) {
   std::vector<uint8_t> coded;

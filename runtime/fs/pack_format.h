@@ -65,6 +65,10 @@ struct PackWriteDir {
   PackWriteFile& file(const std::u16string& childName);
 };
 
+// Why a host file cannot go into a pack because it is empty: the reader cannot open an
+// entry of size 0, so the file would read as missing.
+std::string emptyPackFileError(const std::string& hostPath);
+
 // One entry as stored from its L field on: L, size, the code tree and the coded bits.
 std::vector<uint8_t> encodePackEntry(const uint8_t* data, size_t size);
 

@@ -231,6 +231,9 @@ TEST_F(PackFiles, WriterRefusesWhatTheReaderWouldNotRead) {
   PackWriteDir slashDir;
   slashDir.dir(u"a/b").file(u"c.txt").data = bytesOf("x");
   refuses(slashDir, "separator in a folder name");
+  PackWriteDir emptied;  // a host file emptied after its folder was listed
+  emptied.file(u"e.lua").hostPath = dir.write("emptied/e.lua", "");
+  refuses(emptied, "an empty host file");
 
   // Folders as deep as the reader takes are written and read; one more level is refused.
   PackWriteDir deep;

@@ -90,6 +90,22 @@ TEST(PackerTool, BuildAppendListAndRefuse) {
   EXPECT_EQ(clash.status, 1);
   EXPECT_NE(clash.err.find(dir.at("clash/d/A.json") + " and " + dir.at("clash/d/a.json")), std::string::npos) << clash.err;
   EXPECT_EQ(dir.read("game.pak"), before);
+
+  // An empty module beside normal files would read as missing: refused by name, with no
+  // part written, also when it is in a later folder of a build.
+  dir.write("hollow/lib/empty.lua", "");
+  dir.write("hollow/lib/full.lua", "return 1");
+  const auto beforeAppend = dir.read("game.pak1");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"build", pak, dir.at("v2"), dir.at("hollow")},
+                                               std::vector<std::string>{"append", pak, dir.at("hollow")}}) {
+    const ToolRun empty = runPacker(dir, args);
+    EXPECT_EQ(empty.status, 1) << args[0];
+    EXPECT_NE(empty.err.find(dir.at("hollow/lib/empty.lua")), std::string::npos) << empty.err;
+    EXPECT_NE(empty.err.find("remove it or give it content"), std::string::npos) << empty.err;
+  }
+  EXPECT_EQ(dir.read("game.pak"), before);
+  EXPECT_EQ(dir.read("game.pak1"), beforeAppend);
+  EXPECT_FALSE(dir.exists("game.pak2"));
 }
 
 TEST(PackerTool, AFileOfOneByteValueReadsBackWhole) {
