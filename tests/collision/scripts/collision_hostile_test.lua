@@ -70,4 +70,10 @@ test("hostile trees and node lists leave units usable", function()
   end
   check_eq(ColMgr:collision(u, probe, 0, 2, 0, time + 1), #src > 0)
   check(calls > 1000)
+
+  -- Two nodes written as each other's child and parent: a mark still ends.
+  local a, b = setmetatable({}, COL.CUC.meta), setmetatable({}, COL.CUC.meta)
+  a[1], b[1], a._parent, b._parent = b, a, b, a
+  a:changed(1)
+  check_eq(table.concat(b._chglist, ","), "1")
 end)
