@@ -30,12 +30,16 @@ TwiAPI::Outcome respond(TwiAPI& api, const char* row, const std::string& data, i
   return out;
 }
 
-// A stream message of one value more than a script may take.
-std::string overCap() {
-  std::string s = "[";
-  for (size_t i = 1; i < replycost::kMaxScriptValues; ++i) s += "0,";
-  return s + "0]\r\n";
+// A stream message of one value more than a script may take, each value an item and a
+// comma: "0" makes it too large once parsed as well, "1234567" leaves it within that bound.
+std::string overCap(const char* before = "", const std::string& item = "0") {
+  std::string s = std::string(before) + "[";
+  for (size_t i = 1; i < replycost::kMaxScriptValues; ++i) s += item + ",";
+  return s + item + "]\r\n";
 }
+
+const std::string kCapReason = "too many values for a script: " + std::to_string(replycost::kMaxScriptValues + 1) +
+                               ", at most " + std::to_string(replycost::kMaxScriptValues);
 
 TEST(TwiAPITest, EachReplyBecomesItsMessage) {
   const struct {
@@ -46,6 +50,7 @@ TEST(TwiAPITest, EachReplyBecomesItsMessage) {
     uint32_t count;
     bool stop;
     bool endsStream = false;  // the stream's final message follows
+    std::string skipped = "";  // why a message was skipped, when it matters
   } cases[] = {
       {"rest_home_tl", -1, reply("200 OK", "application/json", "[{\"id\":1}]"), "succeeded", 3, false},
       {"rest_home_tl", -1, reply("401 Unauthorized", "application/json", "{\"error\":\"no\"}"), "failed", 3, true},
@@ -62,7 +67,9 @@ TEST(TwiAPITest, EachReplyBecomesItsMessage) {
       // Messages that would read as the stream's end, or as nothing, are skipped.
       {"stream_filter", 1, "{\"id\":\r\n", nullptr, 0, false},
       {"stream_filter", 1, "null\r\n", nullptr, 0, false},
-      {"stream_filter", 1, overCap(), nullptr, 0, false},
+      {"stream_filter", 1, overCap(), nullptr, 0, false, false, kCapReason},
+      // Within the memory bound: only the value cap refuses it.
+      {"stream_filter", 1, overCap("", "1234567"), nullptr, 0, false, false, kCapReason},
   };
   std::vector<std::string> logged;
   setScriptDebugLogSink([&](std::string_view line) { logged.emplace_back(line); });
@@ -77,7 +84,7 @@ TEST(TwiAPITest, EachReplyBecomesItsMessage) {
       EXPECT_EQ(out.name, nullptr);
       EXPECT_FALSE(out.stop);
       ASSERT_EQ(logged.size(), 1u);
-      EXPECT_EQ(logged[0].rfind(std::string(c.row) + ": stream message skipped: ", 0), 0u) << logged[0];
+      EXPECT_EQ(logged[0].rfind(std::string(c.row) + ": stream message skipped: " + c.skipped, 0), 0u) << logged[0];
       continue;
     }
     ASSERT_NE(out.name, nullptr);
