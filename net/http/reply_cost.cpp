@@ -4,37 +4,11 @@
 
 #include "net/http/http_body.h"
 #include "net/http/json_body.h"
+#include "runtime/json/json_reader.h"
 
 namespace replycost {
 
-size_t jsonValueCount(std::string_view text) {
-  size_t count = 1;
-  bool inString = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (inString) {
-      if (c == '\\') {
-        ++i;
-      } else if (c == '"') {
-        inString = false;
-      }
-      continue;
-    }
-    switch (c) {
-      case '"':
-        inString = true;
-        break;
-      case ',':
-      case '[':
-      case '{':
-        ++count;
-        break;
-      default:
-        break;
-    }
-  }
-  return count;
-}
+size_t jsonValueCount(std::string_view text) { return jsonCountValues(text.data(), text.size()); }
 
 namespace {
 

@@ -15,9 +15,9 @@ inline constexpr size_t kSlackBytes = 1u << 20;
 // What one JSON node or form pair is reckoned to cost.
 inline constexpr size_t kNodeBytes = 64;
 
-// The number of JSON values the text would hold, counted without parsing: separators and
-// openings outside strings. Exact for well-formed text without comments, but for one more
-// per empty array or object.
+// The number of JSON values the text would hold, counted without parsing by the JSON
+// reader's own scanning (jsonCountValues): never fewer than the reader builds, whatever
+// comments or strings hide separators.
 size_t jsonValueCount(std::string_view text);
 
 // The most values one reply or stream message may carry into a script: JSON values

@@ -300,3 +300,23 @@ size_t jsonSkipBlanks(const char* text, size_t length) {
   if (text == nullptr) return 0;
   return static_cast<size_t>(skipBlanks(text, text + length) - text);
 }
+
+size_t jsonCountValues(const char* text, size_t length) {
+  size_t count = 1;
+  if (text == nullptr) return count;
+  const char* end = text + length;
+  for (const char* p = skipBlanks(text, end); p < end; p = skipBlanks(p, end)) {
+    const char c = *p;
+    if (c == '"') {
+      std::string_view raw;
+      const char* why = nullptr;
+      p = scanString(p, end, raw, why);
+      if (p == nullptr) break;
+      continue;
+    }
+    if (c == '\0') break;
+    if (c == ',' || c == '[' || c == '{') ++count;
+    ++p;
+  }
+  return count;
+}

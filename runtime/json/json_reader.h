@@ -37,3 +37,10 @@ size_t jsonParseScalar(const char* text, size_t length, JSONScalar& out);
 
 // The number of leading characters that are blanks or comments.
 size_t jsonSkipBlanks(const char* text, size_t length);
+
+// At least as many values as jsonParse would build from the same text, found without
+// building any: the root and one for every ',', '[' and '{' outside strings and comments,
+// which are skipped exactly as the reader skips them. Exact for a document the reader
+// accepts, but for one more per empty array or object. The count stops where the reader
+// must stop: at a string it refuses, and at a zero byte outside strings.
+size_t jsonCountValues(const char* text, size_t length);

@@ -125,8 +125,18 @@ TEST(ReplyCost, CountsJsonValuesWithoutParsing) {
       {"{\"a\":1,\"b\":[true,null]}", 5},
       {"[\"a,b[{\",\"c\\\",d\"]", 3},  // separators inside strings, an escaped quote
       {"[]", 2},                         // an empty container counts one more
+      // Read as the JSON reader reads: comments hide quotes and separators, strings hide
+      // comment marks, and the count stops where the reader must.
+      {"/*\"*/[0,0,0]", 4},
+      {"//\"\n[0,0]", 3},
+      {"[0/*,\"*/,0 // \"\n,0]", 4},
+      {"[0,\"/*\",0,\"//\",0]", 6},
+      {"[0] /* [,,", 2},  // an unterminated comment runs to the end
+      {"[0]//,,", 2},
+      {"[\"\\q\",0,0]", 2},  // a string the reader refuses ends the reading
   };
   for (const auto& [text, count] : cases) EXPECT_EQ(replycost::jsonValueCount(text), count) << text;
+  EXPECT_EQ(replycost::jsonValueCount(std::string_view("[0]\0,,,", 7)), 2u);  // a zero ends the document
 }
 
 // A reply whose parsed form would take far more than its bytes is refused, with a reason.
@@ -149,6 +159,7 @@ TEST(ReplyCost, RefusesRepliesThatWouldGrowTooMuchOnceParsed) {
     bool ok;
   } cases[] = {
       {"application/json", zeros, false},
+      {"application/json", "/*\"*/" + zeros, false},  // a quote in a comment hides nothing
       {"application/x-www-form-urlencoded", pairs, false},
       {"application/json", words, true},
       {"text/plain", zeros, true},  // a copy of its bytes

@@ -91,8 +91,8 @@ TEST(TwiAPIReplies, InterimRepliesAreSkippedAndUntypedBodiesRefused) {
 }
 
 // A JSON array of n values (itself included), 8 bytes each: within the cost bound.
-std::string arrayReply(size_t n) {
-  std::string body = "[";
+std::string arrayReply(size_t n, const std::string& before = "") {
+  std::string body = before + "[";
   for (size_t i = 1; i < n; ++i) body += (i > 1 ? "," : "") + std::to_string(1000000 + i);
   body += "]";
   return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
@@ -101,27 +101,30 @@ std::string arrayReply(size_t n) {
 
 TEST(TwiAPIReplies, AReplyOverTheValueCapFailsWithItsReason) {
   const size_t cap = replycost::kMaxScriptValues;
-  for (const char* row : {"rest_home_tl", "stream_sample"}) {
-    SCOPED_TRACE(row);
-    auto framer = [&]() -> std::unique_ptr<IHeaderCheck> {
-      if (findEndpoint(row).apiHost().keepAlive) return HTTPHeaderChk::makeStream();
-      return std::make_unique<HTTPTermChk>(false);
-    };
-    TwiAPI::Outcome out = viaFramer(*framer(), row, arrayReply(cap));
-    ASSERT_EQ(out.count, 3u);
-    EXPECT_NE(*out.values[0].asString(), "failed");
-    ASSERT_NE(out.values[2].json(), nullptr);
-    EXPECT_EQ(out.values[2].json()->size(), cap - 1);
-    EXPECT_EQ(out.endsStream, findEndpoint(row).apiHost().keepAlive != 0);  // a whole reply
+  // Comments that hold a quote must not hide the values behind them.
+  for (const char* before : {"", "/*\"*/", "//\"\n"}) {
+    for (const char* row : {"rest_home_tl", "stream_sample"}) {
+      SCOPED_TRACE(std::string(row) + " " + before);
+      auto framer = [&]() -> std::unique_ptr<IHeaderCheck> {
+        if (findEndpoint(row).apiHost().keepAlive) return HTTPHeaderChk::makeStream();
+        return std::make_unique<HTTPTermChk>(false);
+      };
+      TwiAPI::Outcome out = viaFramer(*framer(), row, arrayReply(cap, before));
+      ASSERT_EQ(out.count, 3u);
+      EXPECT_NE(*out.values[0].asString(), "failed");
+      ASSERT_NE(out.values[2].json(), nullptr);
+      EXPECT_EQ(out.values[2].json()->size(), cap - 1);
+      EXPECT_EQ(out.endsStream, findEndpoint(row).apiHost().keepAlive != 0);  // a whole reply
 
-    out = viaFramer(*framer(), row, arrayReply(cap + 1));
-    ASSERT_EQ(out.count, 3u);
-    EXPECT_EQ(*out.values[0].asString(), "failed");
-    EXPECT_EQ(failureReason(out.values[2]),
-              "too many values for a script: " + std::to_string(cap + 1) + ", at most " + std::to_string(cap));
-    EXPECT_EQ(out.values[2].field("code").asInt(), 0);
-    EXPECT_TRUE(out.stop);
-    EXPECT_FALSE(out.endsStream);
+      out = viaFramer(*framer(), row, arrayReply(cap + 1, before));
+      ASSERT_EQ(out.count, 3u);
+      EXPECT_EQ(*out.values[0].asString(), "failed");
+      EXPECT_EQ(failureReason(out.values[2]),
+                "too many values for a script: " + std::to_string(cap + 1) + ", at most " + std::to_string(cap));
+      EXPECT_EQ(out.values[2].field("code").asInt(), 0);
+      EXPECT_TRUE(out.stop);
+      EXPECT_FALSE(out.endsStream);
+    }
   }
 }
 

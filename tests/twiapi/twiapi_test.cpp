@@ -70,6 +70,8 @@ TEST(TwiAPITest, EachReplyBecomesItsMessage) {
       {"stream_filter", 1, overCap(), nullptr, 0, false, false, kCapReason},
       // Within the memory bound: only the value cap refuses it.
       {"stream_filter", 1, overCap("", "1234567"), nullptr, 0, false, false, kCapReason},
+      {"stream_filter", 1, overCap("/*\"*/", "1234567"), nullptr, 0, false, false, kCapReason},
+      {"stream_filter", 1, overCap("//\"\n", "1234567"), nullptr, 0, false, false, kCapReason},
   };
   std::vector<std::string> logged;
   setScriptDebugLogSink([&](std::string_view line) { logged.emplace_back(line); });
