@@ -59,23 +59,24 @@ void discardPart(const std::u16string& path) {
 
 }  // namespace
 
-bool saveDownload(const std::u16string& path, bool overwrite, const char* data, uint32_t length, std::string* why) {
+bool saveDownload(const std::u16string& path, const char* data, uint32_t length, std::string* why) {
   HTTPResponse response;
   RAWBody raw;
   std::string failed = fileIn(data, length, response, raw);
-  const std::u16string name = overwrite ? partName(path) : path;
-  // Without overwrite the file was created when the download was queued; it stays as
-  // created when nothing is written.
+  // The body replaces the file only once it is whole, so a write that fails part way (a
+  // full disk, a size limit) leaves the file as it was: the old one, or the empty one made
+  // when the download was queued.
+  const std::u16string part = partName(path);
   qx::IFiles* target = nullptr;
-  if (failed.empty() && !(target = targetFor(name))) failed = "no write target takes \"" + qcore::utf16ToUtf8(name) + "\"";
-  if (failed.empty()) failed = writeBody(*target, name, raw);
-  if (failed.empty() && overwrite && !target->rename(name, path)) {
+  if (failed.empty() && !(target = targetFor(part))) failed = "no write target takes \"" + qcore::utf16ToUtf8(part) + "\"";
+  if (failed.empty()) failed = writeBody(*target, part, raw);
+  if (failed.empty() && !target->rename(part, path)) {
     // A source that cannot rename (the in-memory tree) takes the body directly.
     failed = writeBody(*target, path, raw);
-    target->remove(name);
+    target->remove(part);
   }
   if (failed.empty()) return true;
-  if (overwrite) discardPart(path);
+  discardPart(path);
   if (why) *why = failed;
   return false;
 }
@@ -103,7 +104,7 @@ void ISSaveFile::failed(uint32_t id, const void*, const SockFailure& why) {
 bool ISSaveFile::deliver(uint32_t id, const void*, const void*, const char* data, uint32_t length) {
   delivered_ = true;
   std::string why;
-  written_ = saveDownload(path_, overwrite_, data, length, &why);
+  written_ = saveDownload(path_, data, length, &why);
   if (!written_) notWritten(id, why);
   return true;
 }
@@ -168,7 +169,8 @@ std::string refusal(const std::u16string& path, const std::string& url, bool ove
     return "not a URL to download (an http or https URL of at most 255 bytes without controls)";
   }
   if (path.empty() || !ResRegistry::instance().createFile(overwrite ? partName(path) : path, overwrite)) {
-    return "no write target can create \"" + qcore::utf16ToUtf8(path) + "\" (without overwrite it must not exist)";
+    return "no write target can create \"" + qcore::utf16ToUtf8(path) +
+           (overwrite ? "\" (overwrite true)" : "\" (overwrite false: it must not exist yet)");
   }
   return {};
 }

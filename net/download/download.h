@@ -1,8 +1,8 @@
 // Script downloads: a GET of a URL whose reply body is written to a file, on a socket
 // manager's worker. Only a reply below 400 with a body of the raw kind (no form, JSON or
-// text) is written. Without overwrite the file is created when the download is queued
-// (an existing file refuses it) and filled when the reply arrives; with overwrite the
-// body goes to "<path>.part", which replaces the file only once it is complete.
+// text) is written. Without overwrite the file is created empty when the download is
+// queued (an existing file refuses it). Either way the body goes to "<path>.part", which
+// replaces the file only once it is complete.
 //
 // A script callback runs on the main thread at the next message delivery after the job
 // has ended, with the job id, whether the file was written and the path; it runs also
@@ -21,12 +21,11 @@ class SThMgr;
 
 constexpr size_t kMaxDownloadURL = 255;
 
-// Writes a framed reply's body to path (through "<path>.part" with overwrite); true when
-// the file now holds the body. Any other reply writes nothing (and removes the part file);
-// why then says what the reply was (its status and reason, a type that is not a file) or
-// how the write failed.
-bool saveDownload(const std::u16string& path, bool overwrite, const char* data, uint32_t length,
-                  std::string* why = nullptr);
+// Writes a framed reply's body to path through "<path>.part"; true when the file now holds
+// the body. Any other reply, and a write that fails, leaves the file as it was and no part
+// file; why then says what the reply was (its status and reason, a type that is not a
+// file) or how the write failed.
+bool saveDownload(const std::u16string& path, const char* data, uint32_t length, std::string* why = nullptr);
 
 // The file sink of one download. A download that writes nothing logs why.
 class ISSaveFile : public ISockNotify {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "net/download/download.h"
+#include "net/sock/sth_mgr.h"
 #include "platform/core/utf.h"
 #include "runtime/fs/file_registry.h"
 #include "script/lua/script_report.h"
@@ -74,15 +77,14 @@ TEST_F(DownloadTest, OnlyAGoodRawReplyIsWritten) {
     put(name, c.overwrite ? "old" : "");
     const std::u16string path = qcore::utf8ToUtf16((dir_ / name).string());
     std::string why;
-    EXPECT_EQ(saveDownload(path, c.overwrite, c.data.data(), static_cast<uint32_t>(c.data.size()), &why), c.ok)
+    EXPECT_EQ(saveDownload(path, c.data.data(), static_cast<uint32_t>(c.data.size()), &why), c.ok)
         << c.what;
     EXPECT_EQ(why, c.why) << c.what;
     EXPECT_EQ(read(name), c.after) << c.what;
     EXPECT_FALSE(fs::exists(dir_ / (name + ".part"))) << c.what;
   }
-  EXPECT_FALSE(saveDownload(u"/no/such/folder/x.png", true, cases[0].data.data(),
-                            static_cast<uint32_t>(cases[0].data.size())));
-  EXPECT_FALSE(saveDownload(qcore::utf8ToUtf16((dir_ / "null").string()), true, nullptr, 0));
+  EXPECT_FALSE(saveDownload(u"/no/such/folder/x.png", cases[0].data.data(), static_cast<uint32_t>(cases[0].data.size())));
+  EXPECT_FALSE(saveDownload(qcore::utf8ToUtf16((dir_ / "null").string()), nullptr, 0));
 }
 
 // A folder whose files can be created but not opened for writing (a disk that filled, a
@@ -103,20 +105,54 @@ class UnwritableFolder : public qx::IFiles {
   qx::IFiles* folder_;
 };
 
-TEST_F(DownloadTest, AFileThatCannotBeOpenedIsAFailure) {
+// A file-size limit on this process while it lives: a write past it fails (EFBIG) instead
+// of raising SIGXFSZ. It stops root, where a read-only folder would not.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit cut = old_;
+    cut.rlim_cur = bytes;
+    handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &cut);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, handler_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*handler_)(int) = SIG_DFL;
+};
+
+// A write that fails (the file cannot be opened, or is cut short part way as on a full
+// disk) leaves the file as it was, the empty one made when the download was queued or the
+// old one, and no part file.
+TEST_F(DownloadTest, AWriteThatFailsLeavesTheFileAsItWas) {
   qx::FileRegistry unwritable;
   unwritable.mountWrite(std::make_unique<UnwritableFolder>(files_.writeTarget(0)));
-  attached_.reset();
-  attached_ = std::make_unique<AttachedFileSources>(unwritable);
-  const std::string data = reply("200 OK", "image/png", "\x89PNG");
-  for (bool overwrite : {false, true}) {
-    SCOPED_TRACE(overwrite);
-    put("u", overwrite ? "old" : "");
-    std::string why;
-    EXPECT_FALSE(saveDownload(qcore::utf8ToUtf16((dir_ / "u").string()), overwrite, data.data(),
-                              static_cast<uint32_t>(data.size()), &why));
-    EXPECT_EQ(why, "cannot open \"" + (dir_ / (overwrite ? "u.part" : "u")).string() + "\" for writing");
-    EXPECT_EQ(read("u"), overwrite ? "old" : "");
+  const std::string data = reply("200 OK", "image/png", std::string(10000, 'x'));
+  const std::string part = (dir_ / "u.part").string();
+  for (bool cut : {false, true}) {
+    attached_.reset();
+    attached_ = std::make_unique<AttachedFileSources>(cut ? files_ : unwritable);
+    for (bool overwrite : {false, true}) {
+      SCOPED_TRACE(std::string(cut ? "cut short" : "unopenable") + (overwrite ? ", overwrite" : ""));
+      put("u", overwrite ? "old" : "");
+      std::string why;
+      bool ok = true;
+      {
+        FileSizeLimit limit(cut ? 1000 : RLIM_INFINITY);
+        ok = saveDownload(qcore::utf8ToUtf16((dir_ / "u").string()), data.data(), static_cast<uint32_t>(data.size()),
+                          &why);
+      }
+      EXPECT_FALSE(ok);
+      EXPECT_EQ(why, cut ? "writing \"" + part + "\" failed after 1000 of 10000 bytes"
+                         : "cannot open \"" + part + "\" for writing");
+      EXPECT_EQ(read("u"), overwrite ? "old" : "");
+      EXPECT_FALSE(fs::exists(part));
+    }
   }
   attached_.reset();
 }
@@ -141,11 +177,19 @@ TEST_F(DownloadTest, ADownloadThatWritesNothingLogsWhy) {
     ISSaveFile cancelled(qcore::utf8ToUtf16(path), true);
     ISSaveFile fine(qcore::utf8ToUtf16(path), true);
     fine.deliver(0x13, nullptr, nullptr, png.data(), static_cast<uint32_t>(png.size()));
+    // Refused before anything is queued, naming the overwrite flag it had.
+    SockMgr mgr;
+    EXPECT_EQ(queueDownload(mgr, qcore::utf8ToUtf16(path), "http://h/x.png", false, nullptr), 0u);
+    EXPECT_EQ(queueDownload(mgr, u"/no/such/folder/x.png", "http://h/x.png", true, nullptr), 0u);
   }
   setScriptDebugLogSink(nullptr);
-  EXPECT_EQ(lines, (std::vector<std::string>{head + " (job 00000011): not written: the reply is 404 Not Found",
-                                             head + " (job 00000012): not written: connection refused",
-                                             head + ": not written: cancelled, or the program ended first"}));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{
+                head + " (job 00000011): not written: the reply is 404 Not Found",
+                head + " (job 00000012): not written: connection refused",
+                "getFile: no write target can create \"" + path + "\" (overwrite false: it must not exist yet)",
+                "getFile: no write target can create \"/no/such/folder/x.png\" (overwrite true)",
+                head + ": not written: cancelled, or the program ended first"}));
 }
 
 TEST(DownloadPortTest, TheURLsOwnPortElseTheManagersDefault) {
