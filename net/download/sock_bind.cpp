@@ -60,9 +60,12 @@ const qxbind::ClassNotes kSockMgrNotes = {
         {"nThread", "", nullptr, "The number of worker threads."},
         {"getFile", "path, url, overwrite", nullptr,
          "Queues a download of the URL (http or https, at most 255 bytes) into the file of that name, made in the "
-         "folder \"save\" beside the program when there is one, else beside it. Only a reply of status 200 whose "
-         "type is none of the form, JSON and text types is written. overwrite false: the file must not exist yet "
-         "and is made at once. Gives the id and true, or 0 and false when refused (logged)."},
+         "folder \"save\" beside the program when there is one, else beside it. Only a reply of any status below 400 "
+         "(a redirect is not followed: its own body counts) with a body whose type is none of the form, JSON and text "
+         "types is written. overwrite false: the file must not exist yet and is made, empty, at once (and removed "
+         "again when it fails without a reply). The body goes to \"path.part\" and replaces the file only once whole: "
+         "a reply that is not written, or a write that fails part way, leaves the file as it was. Gives the id and "
+         "true, or 0 and false when refused (logged)."},
         {"getFile_ntf", "path, url, overwrite, function done", nullptr,
          "`getFile`, and when the download ends (written or not) calls done(id, ok, path) on a later frame: ok true "
          "when the file was written. An error in done is shown and logged; the program goes on."},
