@@ -57,6 +57,22 @@ void body(const Vec3& eye, float w, std::span<const Vec3> p, const Vec4& r, Ribb
   }
 }
 
+// The path's length, and whether it makes the line long: longer than the width. The
+// sum of the squared steps never exceeds the path's square, so a line long by that sum is
+// long by its path too; it is kept beside the path so that float rounding of the roots
+// never turns such a line (a two-point line just past its width) short.
+bool longPath(float w, std::span<const Vec3> p, float& path) {
+  float squares = 0;
+  path = 0;
+  for (size_t i = 0; i + 1 < p.size(); ++i) {
+    const float step = lengthSquared(p[i + 1] - p[i]);
+    squares += step;
+    path += std::sqrt(step);
+    if (squares > w * w || path > w) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 uint32_t buildRibbon(const Vec3& eye, float w, std::span<const Vec3> p, const RibbonRects& rects, RibbonPos* a,
@@ -64,22 +80,18 @@ uint32_t buildRibbon(const Vec3& eye, float w, std::span<const Vec3> p, const Ri
   const size_t c = p.size();
   if (c < 2) return 0;
   for (size_t i = 0; i < ribbonCapacity(c); ++i) a[i].color = 0xFFFFFFFFu;
-  float sum = 0;
-  bool isLong = false;
-  for (size_t i = 0; i + 1 < c && !isLong; ++i) {
-    sum += lengthSquared(p[i + 1] - p[i]);
-    isLong = sum > w * w;
-  }
+  float path = 0;
   size_t first;
   Vec3 endAnchor = p[c - 1];
-  if (isLong) {
+  if (longPath(w, p, path)) {
     body(eye, w, p, rects.line, a, b);
     copyVertex(a, b, 2 * c, 2 * c - 1);
     first = 2 * c + 1;
   } else {
     const Vec3 d = p[c - 1] - p[c - 2];
     if (lengthSquared(d) < 0.00001f) return 0;
-    endAnchor = p[c - 1] + vec3Normalize(d) * (w - std::sqrt(sum));
+    // The end cap moves on along the last step until the caps meet.
+    endAnchor = p[c - 1] + vec3Normalize(d) * (w - path);
     first = 0;
   }
   capQuad(p[0], p[1], eye, w, rects.begin, a + first + 1, b + first + 1);

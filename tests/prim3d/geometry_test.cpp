@@ -248,6 +248,11 @@ TEST(Prim3dRibbon, LongAndShortLinesBodiesAndCaps) {
   EXPECT_NEAR(a[15].pos.x, 105.0f, 1e-4f);
   EXPECT_EQ(b[12].u, 0.75f);
   expectNear(a[16].pos, a[15].pos);
+
+  // Long by its squared length one float step past the width, though its rounded root
+  // is the width: a two-point line decides as it always did.
+  s.setPos({0, 0, 0}, {10, 0.0028f, 0});
+  EXPECT_EQ(s.build({0, 0, 100}), 17u);
 }
 
 TEST(Prim3dRibbon, TrailPushesLimitsAndSplines) {
@@ -284,6 +289,7 @@ TEST(Prim3dRibbon, TrailPushesLimitsAndSplines) {
   t.setNVtx(5);
   t.clear();
   EXPECT_EQ(t.build({0, 0, 1}), 0u);
+
 }
 
 }  // namespace

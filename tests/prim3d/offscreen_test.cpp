@@ -50,6 +50,13 @@ function main()
   for _, p in ipairs({{-40, -20}, {-20, 10}, {0, 0}, {20, -10}, {40, 20}}) do trail:pushPos(v(p[1], p[2], 0)) end
   local line = PolyLineS.new():setSrc("anim\\rib.spr"):setPos(v(-40, -40, 0), v(40, -40, 0))
   shot('ribbon', "Ribbon", {trail, line}, {{32, 32}, {25, 28}, {32, 10}, {32, 44}, {32, 50}})
+  -- Close points at z = -80 (1.6 pixels a unit, about (32, 32)): 16 points 2 apart make a
+  -- long trail, drawn whole; 4 points 2 apart a short one whose end cap meets the first.
+  local close, short = PolyLineTR.new(), PolyLineTR.new()
+  for i = 0, 15 do close:pushPos(v(-15 + 2 * i, 8, -80)) end
+  for i = 0, 3 do short:pushPos(v(-3 + 2 * i, -8, -80)) end
+  for _, r in ipairs({close, short}) do r:setSrc("anim\\rib.spr"):setWidth(10) end
+  shot('close', "Ribbon", {close, short}, {{32, 19}, {37, 44}, {53, 44}})
   coroutine.yield(false)
 end
 )";
@@ -91,6 +98,9 @@ TEST_F(EngineTest, PrimitivesDrawIntoATarget) {
   EXPECT_LT(channel(ray[1], 16), 0x20u) << ray[1];
   EXPECT_EQ(ray[2], bg);
   EXPECT_EQ(colours("ribbon"), (std::vector<std::string>{yellow, yellow, bg, yellow, bg}));
+  // The long trail's middle; the short trail where its caps (-8..2, 2..12) meet and past
+  // its end cap.
+  EXPECT_EQ(colours("close"), (std::vector<std::string>{yellow, yellow, bg}));
 }
 
 }  // namespace
