@@ -232,15 +232,19 @@ void HUDTextBB::materialCallback(void* obj, void* args, void* app) {
   auto* q = static_cast<Qeldrin*>(app);
   const uint32_t part = static_cast<DrawCallArgs*>(args)->passWord;
   q->setParamTexture("diffuse", part == 0 ? t->bb_.value : t->batchTexture(part - 1));
-  const float one = 1.0f;
+  const float one = 1.0f, coverageInRed = part == 0 ? 1.0f : 0.0f;
   q->setParamVector("cadd", &one, 1);
+  // White glyphs drawn over the cleared back buffer leave their coverage in its colour;
+  // the blend leaves the coverage squared in its alpha.
+  q->setParamVector("calpha", &coverageInRed, 1);
 }
 
 void HUDTextBB::drawCallback(void* obj, void* args, void* app) {
   auto* t = static_cast<HUDTextBB*>(obj);
   auto* q = static_cast<Qeldrin*>(app);
   const uint32_t part = static_cast<DrawCallArgs*>(args)->passWord;
-  const float alpha = t->alpha();
+  // The glyphs go into the back buffer whole; the widget's alpha applies once, to the view.
+  const float alpha = part == 0 ? t->alpha() : 1.0f;
   const float zero[2] = {0, 0};
   q->setParamVector("alpha", &alpha, 1);
   q->setParamVector("offset", zero, 2);

@@ -2,7 +2,9 @@
 // Vertex format "HudVtx": stream 0 holds x, y, z and a D3DCOLOR; stream 1 holds u, v and
 // a per-vertex alpha. Techniques:
 //   Textured - the vertex colour times the "diffuse" texture (plus "cadd" on its colour,
-//              so alpha-only glyph pages draw in the vertex colour)
+//              so alpha-only glyph pages draw in the vertex colour; "calpha" 1 takes the
+//              texture's alpha from its red channel, where a HUDTextBB's back buffer
+//              holds its glyphs' coverage)
 //   Colored  - the vertex colour alone (frames, lines, meters)
 // Both scale the alpha by the vertex alpha and by "alpha", move by "offset", blend over
 // what is drawn and skip fully transparent pixels.
@@ -11,6 +13,7 @@ vec2 screenSize : SCREENSIZE = (640, 480);
 vec2 offset : OFFSET = (0, 0);
 float alpha : ALPHA = 1;
 float cadd : CADD = 0;
+float calpha : CALPHA = 0;
 sampler2D diffuse : DIFFUSE {
     MinFilter = Linear;
     MagFilter = Linear;
@@ -49,6 +52,7 @@ in vec4 vColor;
 in vec2 vUV;
 void main() {
     vec4 t = texture(diffuse, vUV);
+    t.a = mix(t.a, t.r, calpha);
     t.rgb = min(t.rgb + vec3(cadd), vec3(1.0));
     qx_Color = t * vColor;
 }
@@ -67,6 +71,7 @@ technique Textured <
     string OBJ_diffuse = "DIFFUSE";
     string OBJ_alpha = "ALPHA:1";
     string OBJ_cadd = "CADD:0";
+    string OBJ_calpha = "CALPHA:0";
     string OBJ_offset = "OFFSET:0 0";
 >
 {
