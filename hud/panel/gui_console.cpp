@@ -121,7 +121,11 @@ std::u16string GUIConsole::viewText() const {
 void GUIConsole::collect(IDTagQ* queue) {
   DrawEntry e;
   e.primType = 4;
-  DrawKey::init(e.key, 1, 0);
+  // Its own buffers' form: the console sets its own parameters and draws outside the
+  // batcher, so what is batched beside it must be drawn, and given its material again,
+  // on either side of it. A batched entry's key would equal an untextured rectangle's.
+  const auto id = [](const auto* buffer) { return buffer ? buffer->id() : 0u; };
+  DrawKey::setStreams(e.key, id(bgIndices_->indexBuffer()), {id(bgPos_->vertexBuffer()), id(bgUV_->vertexBuffer())});
   e.distance = bg_.rect.depth;
   e.item = kesto::HdlBase(self_);
   if (queue) queue->addEntry(e);

@@ -128,6 +128,8 @@ function main()
   q:set_tech("Textured")
   list({rect(0, 0, 1):set_size(8, 18)})
   list({GUIConsole.new():set_row(20, 2, 8):set_alpha(0.5)})
+  -- A console (blank line, clear background) between two plain rectangles.
+  list({rect(280, 10, 1), GUIConsole.new():send("   "), rect(280, 40, 1)})
   list({rect(10, 10, 0.5)})
   list({panel(40, 10, 0.5, 1)})
   list({rect(10, 40, 1), rect(40, 40, 0.5), rect(70, 40, 1), panel(100, 40, 1, 3), panel(130, 40, 0.5, 3),
@@ -160,14 +162,15 @@ TEST_F(HudShotTest, PanelPartsKeepTheirOrderAndAlphaAppliesOnce) {
   QX_SKIP_WITHOUT_GL_WINDOW(!shoot(kOrderAndAlpha, "panel_order_shot.png"));
   // Grey of white at alpha a over black, the brightest around a point inside each widget
   // (on the wires' top edge and the meters' left end line): a 0.5 alone or batched, 1.0
-  // beside them. First the console's black background at 0.5 over white.
+  // beside them. First the console's black background at 0.5 over white, then the
+  // rectangles queued before and after a console.
   auto grey = [](int x, int y) {
     uint32_t g = 0;
     for (int dy = -1; dy <= 1; ++dy)
       for (int dx = -1; dx <= 1; ++dx) g = std::max(g, (at(x + dx, y + dy) >> 8) & 0xFF);
     return int(g);
   };
-  for (auto [x, y, alpha] : {std::tuple{4, 9, 0.5}, {20, 20, 0.5}, {50, 20, 0.5}, {20, 50, 1.0}, {50, 50, 0.5}, {80, 50, 1.0},
+  for (auto [x, y, alpha] : {std::tuple{4, 9, 0.5}, {290, 20, 1.0}, {290, 50, 1.0}, {20, 20, 0.5}, {50, 20, 0.5}, {20, 50, 1.0}, {50, 50, 0.5}, {80, 50, 1.0},
                              {110, 50, 1.0}, {140, 50, 0.5}, {170, 50, 1.0}, {200, 41, 0.5}, {230, 41, 1.0},
                              {260, 41, 0.5}, {10, 80, 0.5}, {40, 80, 1.0}, {70, 80, 0.5}, {100, 80, 1.0}}) {
     EXPECT_NEAR(grey(x, y), 255 * alpha, 6) << x << "," << y;
