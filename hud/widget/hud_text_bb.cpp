@@ -80,7 +80,12 @@ HUDTextBB::HUDTextBB() : selfBB_(MemMgrBase::threadCurrentHandle()) {
 
 void HUDTextBB::makeBackBuffer() {
   TextureMgr* textures = TextureMgr::instance();
-  bb_ = textures ? textures->create_blank(log2Of(size_), kFormatA8R8G8B8) : TextureMgr::TexHandle();
+  if (!textures || !DeviceMgr::currentDevice()) {
+    // Before the window: procBB makes it on the device it draws with.
+    bb_ = TextureMgr::TexHandle();
+    return;
+  }
+  bb_ = textures->create_blank(log2Of(size_), kFormatA8R8G8B8);
   if (!bb_.value) std::fprintf(stderr, "HUDTextBB: no back buffer of %d pixels; the widget shows nothing\n", size_);
 }
 

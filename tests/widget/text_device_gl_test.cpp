@@ -102,8 +102,12 @@ class TextDeviceTest : public GLEngineTest {
     writeMain(kMain);
     installEffect("hud.fx");
     onScriptReady = [](lua_State* L) { lua_register(L, "shoot", &luaShoot); };
+    testing::internal::CaptureStderr();
     const EngineRunReport report = runWithUiThread();
+    const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+    // The back-buffer text made before the window draws: nothing says it would not.
+    EXPECT_EQ(err.find("HUDTextBB"), std::string::npos) << err;
     const auto window = recordsOf("window");
     return !window.empty() && window[0][1] == "true";
   }
