@@ -1,6 +1,10 @@
 #include "hud/prim3d/poly_line.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <string>
 
 #include "app/qeldrin/qeldrin.h"
 #include "platform/core/utf.h"
@@ -74,6 +78,14 @@ bool longPath(float w, std::span<const Vec3> p, float& path) {
 }
 
 }  // namespace
+
+uint32_t ribbonVertexCount(float w, std::span<const Vec3> p) {
+  const size_t c = p.size();
+  if (c < 2) return 0;
+  float path = 0;
+  if (longPath(w, p, path)) return uint32_t(std::min<size_t>(ribbonCapacity(c), UINT32_MAX));
+  return lengthSquared(p[c - 1] - p[c - 2]) < 0.00001f ? 0 : 12;
+}
 
 uint32_t buildRibbon(const Vec3& eye, float w, std::span<const Vec3> p, const RibbonRects& rects, RibbonPos* a,
                      RibbonUV* b) {
@@ -187,6 +199,15 @@ uint32_t PolyLineTR::build(const Vec3& eye) {
     subdividePolylineByStep(spline, divStep, control);
   } else {
     subdividePolylineByCount(spline, divCount, control);
+  }
+  if (prim3d::ribbonVertexCount(width, spline) > prim3d::kMaxMeshVertices) {
+    // The batcher would refuse it whole: nothing is built.
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true))
+      scriptDebugLog("PolyLineTR: a trail of " + std::to_string(spline.size()) +
+                     " smoothed points needs more than 65536 vertices and is not drawn");
+    vertexCount = 0;
+    return 0;
   }
   streamA.resize(prim3d::ribbonCapacity(spline.size()));
   streamB.resize(streamA.size());

@@ -27,11 +27,14 @@ struct RibbonRects {
 // Vertices a ribbon over c points may need.
 constexpr size_t ribbonCapacity(size_t c) { return 2 * c + 13; }
 
+// The vertices buildRibbon gives for these points: 0 for fewer than two points or a
+// short line whose last segment has no length, 12 for a line whose path is no longer
+// than its width (two caps that meet), 2c + 13 otherwise (body and caps).
+uint32_t ribbonVertexCount(float w, std::span<const Vec3> points);
+
 // Writes the strip of a ribbon of width w over the points, seen from eye, into a and b
-// (each of ribbonCapacity(points.size()) elements) and gives the vertex count: 0 for
-// fewer than two points or a short line whose last segment has no length, 12 for a
-// line whose path is no longer than its width (two caps that meet), 2c + 13 otherwise
-// (body and caps).
+// (each of ribbonCapacity(points.size()) elements) and gives the vertex count
+// (ribbonVertexCount).
 uint32_t buildRibbon(const Vec3& eye, float w, std::span<const Vec3> points, const RibbonRects& rects, RibbonPos* a,
                      RibbonUV* b);
 

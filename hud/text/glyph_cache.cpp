@@ -4,8 +4,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/core/utf.h"
+#include "script/lua/script_report.h"
 
 namespace hudtext {
 
@@ -60,7 +62,14 @@ Page* GlyphCache::pageWithRoom(std::vector<std::unique_ptr<Page>>& pages, int32_
     index = int32_t(pages.size() - 1);
     return pages.back().get();
   }
-  if (pages.size() >= kMaxPages) return nullptr;
+  if (pages.size() >= kMaxPages) {
+    if (!fullTold_) {
+      fullTold_ = true;
+      scriptDebugLog("glyph cache: the " + std::to_string(kMaxPages) + " glyph pages of font \"" +
+                     qcore::utf16ToUtf8(font_->faceName()) + "\" are full; characters new to it measure 0 and show nothing");
+    }
+    return nullptr;
+  }
   auto page = std::make_unique<Page>();
   page->surface = createA8Surface(kPageExp, kPageExp);
   if (!page->surface) return nullptr;

@@ -93,6 +93,7 @@ class GlyphCache {
   std::vector<std::unique_ptr<GlyphPageX>> pagesX_;
   std::vector<uint8_t> bitmap_;
   bool uploadFailureTold_ = false;
+  bool fullTold_ = false;
 };
 
 // The registry: the cache of a key, or null.

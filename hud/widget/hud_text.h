@@ -32,6 +32,9 @@ constexpr int32_t kMaxBatches = 4;
 // capped at the quads 16-bit indices reach.
 const std::vector<uint16_t>& quadIndices(uint32_t quads);
 constexpr uint32_t kMaxQuads = 16384;
+// Logs, the first time only, a layout with more glyphs on one page than kMaxQuads: the
+// rest of them are not drawn.
+void noteGlyphLimit(const hudtext::GlyphLayout& layout);
 
 struct SelRect {
   int32_t left, top, right, bottom;

@@ -202,6 +202,7 @@ void HUDTextBB::drawWindows() {
       it->uvs.insert(it->uvs.end(), b.uvs.begin(), b.uvs.end());
     }
   }
+  noteGlyphLimit(lay);
   // The next layout of the whole text replaces these quads.
   markDirty(kDirtyLayout);
 }

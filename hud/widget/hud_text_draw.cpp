@@ -1,6 +1,8 @@
 // The text widget's caches (layout, vertex colours, device buffers) and its draw callbacks.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <string>
 
 #include "app/qeldrin/qeldrin.h"
 #include "hud/text/a8_surface.h"
@@ -12,6 +14,7 @@
 #include "runtime/core/synclo.h"
 #include "runtime/core/thread_ctx.h"
 #include "runtime/mem/lua_class_desc.h"
+#include "script/lua/script_report.h"
 
 namespace hudwidget {
 
@@ -23,6 +26,18 @@ const std::vector<uint16_t>& quadIndices(uint32_t quads) {
     list.insert(list.end(), {b, uint16_t(b + 1), uint16_t(b + 2), uint16_t(b + 2), uint16_t(b + 3), b});
   }
   return list;
+}
+
+void noteGlyphLimit(const hudtext::GlyphLayout& layout) {
+  static std::atomic<bool> told{false};
+  for (const auto& b : layout.batches) {
+    if (b.vertices.size() > size_t(kMaxQuads) * 4) {
+      if (!told.exchange(true))
+        scriptDebugLog("HUDText: a text has more than " + std::to_string(kMaxQuads) +
+                       " glyphs on one glyph page; the glyphs past them are not drawn");
+      return;
+    }
+  }
 }
 
 void HUDText::relayout() {
@@ -93,7 +108,10 @@ bool HUDText::renewStaleBuffers() {
 }
 
 void HUDText::updateCache() {
-  if (dirty_ & kDirtyLayout) relayout();
+  if (dirty_ & kDirtyLayout) {
+    relayout();
+    noteGlyphLimit(layout_);
+  }
   if (dirty_ & kDirtyDepth) recolour();
   if (renewStaleBuffers()) dirty_ |= kDirtyUpload;
   if (dirty_ && !upload()) {

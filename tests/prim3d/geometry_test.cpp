@@ -10,6 +10,7 @@
 #include "hud/prim3d/plant_sphere.h"
 #include "hud/prim3d/poly_line.h"
 #include "render/draw/dtag_queue.h"
+#include "script/lua/script_report.h"
 
 namespace {
 
@@ -290,6 +291,22 @@ TEST(Prim3dRibbon, TrailPushesLimitsAndSplines) {
   t.clear();
   EXPECT_EQ(t.build({0, 0, 1}), 0u);
 
+  // 32 segments of 1024 steps need 65551 vertices: refused before anything is built,
+  // logged once; 31 segments (63503) are built.
+  std::vector<std::string> log;
+  setScriptDebugLogSink([&](std::string_view line) { log.emplace_back(line); });
+  PolyLineTR big;
+  big.setNVtx(33);
+  big.setDivision(1024);
+  for (int i = 0; i < 33; ++i) big.pushPos({float(i) * 10, float(i % 2) * 10, 0});
+  EXPECT_EQ(big.build({0, 0, 100}), 0u);
+  EXPECT_EQ(big.build({0, 0, 100}), 0u);
+  EXPECT_TRUE(big.streamA.empty());
+  big.setNVtx(32);
+  EXPECT_EQ(big.build({0, 0, 100}), 2 * (31 * 1024 + 1) + 13u);
+  setScriptDebugLogSink(nullptr);
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("65536"), std::string::npos) << log[0];
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "hud/text/text_place.h"
 #include "platform/core/utf.h"
 #include "render/device/device_mgr.h"
+#include "script/lua/script_report.h"
 #include "tests/text/text_fixture.h"
 
 namespace {
@@ -72,7 +73,13 @@ TEST(GlyphCache, TwelvePixelCellGridAndTheCodePointThatOpensPage1) {
   ASSERT_GT(per, 0u);
   cp = 0x4E00;
   for (uint32_t i = 0; i < per * kMaxPages; ++i) ASSERT_TRUE(full.glyph(cp++));
+  std::vector<std::string> log;
+  setScriptDebugLogSink([&](std::string_view line) { log.emplace_back(line); });
+  EXPECT_FALSE(full.glyph(cp + 1));
   EXPECT_FALSE(full.glyph(cp));
+  setScriptDebugLogSink(nullptr);
+  ASSERT_EQ(log.size(), 1u);  // the first refusal only
+  EXPECT_NE(log[0].find("are full"), std::string::npos) << log[0];
   EXPECT_EQ(full.advance(cp), -1);
   EXPECT_EQ(full.pageCount(), kMaxPages);
   EXPECT_EQ(full.advance(U'\u4E00'), big->textExtent(u"\u4E00").cx);  // wider than a byte, kept

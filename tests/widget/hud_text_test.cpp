@@ -12,6 +12,7 @@
 #include "tests/widget/text_edit_driver.h"
 #include "render/draw/dtag_queue.h"
 #include "runtime/mem/lua_class_desc.h"
+#include "script/lua/script_report.h"
 
 using hudwidget::HUDText;
 using hudwidget::SelRect;
@@ -278,6 +279,16 @@ TEST(HUDTextDraw, CollectGivesOneEntryPerPageWithItsIndexInThePassWord) {
   ASSERT_EQ(q.entries.size(), 2u);
   EXPECT_EQ(q.entries[1].passWord, 0xAABB01DDu);
   EXPECT_EQ(hudwidget::quadIndices(99999).size(), size_t(hudwidget::kMaxQuads) * 6);
+
+  // Glyphs of one page past those 16384 quads are not drawn: the first such layout logs.
+  std::vector<std::string> log;
+  setScriptDebugLogSink([&](std::string_view line) { log.emplace_back(line); });
+  for (uint32_t n : {hudwidget::kMaxQuads, hudwidget::kMaxQuads + 1, hudwidget::kMaxQuads + 2}) {
+    t.setText(std::u16string(n, u'a'), 1);
+    HUDText::collectCallback(&t, &pw, nullptr, &q);
+    EXPECT_EQ(log.size(), n == hudwidget::kMaxQuads ? 0u : 1u) << n;
+  }
+  setScriptDebugLogSink(nullptr);
 }
 
 TEST(HUDTextDraw, BuffersWaitForADeviceAndFollowItsReplacement) {

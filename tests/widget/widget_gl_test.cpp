@@ -30,6 +30,16 @@ function main()
   bb:setOffset(10, 100)
   bb:setViewPos(30, 4)
   local direct = HUDText.new():setText(TEXT, 1):setRectMode(2):setRect(120, 96, 320, 160)
+  -- Glyphs on two pages (the BMP's and the upper plane's), drawn, then fewer of each.
+  local shrink = HUDText.new():setText("aaaa𠮟𠮟𠮟𠮟", 1):setRect(200, 60, 200, 60)
+  record('long', shrink:getTextRect())
+  q:beginDraw()
+  q:set_tech("Textured")
+  q:draw_single(shrink, "")
+  q:flush_drawAll(true)
+  q:endDraw()
+  shrink:setText("a𠮟", 1)
+  record('short', shrink:getTextRect())
 
   local back = q:getTargetTex(0)
   q:beginDraw()
@@ -37,6 +47,7 @@ function main()
   q:set_tech("Textured")
   q:draw_single(t, "")
   q:draw_single(direct, "")
+  q:draw_single(shrink, "")
   q:flush_drawAll(true)
   local ok, previous = bb:procBB(q)
   record('procBB', ok)
@@ -61,6 +72,12 @@ TEST_F(HudShotTest, TextWidgetsDrawTextAndBackBufferView) {
   // selected glyphs have ink in the cells their geometry gives.
   for (const char* name : {"cjk", "upper", "sel"})
     EXPECT_GT(count(field(name, 1), field(name, 2), field(name, 3), field(name, 4), ink), 10) << name;
+  // A text laid out again shorter shows nothing of its longer self on either page.
+  const int top = field("long", 2), right = field("long", 1) + field("long", 3), bottom = top + field("long", 4);
+  const int shortRight = field("short", 1) + field("short", 3);
+  ASSERT_LT(shortRight + 20, right);
+  EXPECT_GT(count(field("short", 1), top, shortRight, bottom, ink), 10);
+  EXPECT_EQ(count(shortRight + 1, top, right + 2, bottom, ink), 0);
 
   // The back-buffer view (10..106, 100..140) shows what the text drawn directly shows in
   // its view window (150..246, 100..140), give or take where the layout's inset puts it.
