@@ -77,7 +77,12 @@ const qxbind::ClassNotes kPolyLineSNotes = {
     {
         {"setPos", "start, end"},
         {"setWidth", "width"},
-        {"setSrc", "name", nullptr, "The texture or sprite drawn along the line."},
+        {"setSrc", "name", nullptr,
+         "A sprite animation (.spr, docs/data-files.md): the first frames of its slots \"begin\", \"end\" and "
+         "\"line\" are the parts of the texture drawn on the start cap, the end cap and the line's body (a slot it "
+         "lacks gives the root's); the texture drawn is that of its first slot by name. A name no file has is "
+         "logged and keeps the source as it was; a file that gives no slots (a texture's own file, for one) is "
+         "logged and takes the texture away. Without a texture the line draws black."},
         {"setZOffset", "z"},
         {"setAlpha", "alpha"},
     }};
@@ -97,7 +102,12 @@ const qxbind::ClassNotes kPolyLineTRNotes = {
         {"pushPos", "pos", nullptr, "Adds a point at the head of the trail."},
         {"setNVtx", "count", nullptr, "The most points the trail keeps."},
         {"setWidth", "width"},
-        {"setSrc", "name", nullptr, "The texture or sprite drawn along the trail."},
+        {"setSrc", "name", nullptr,
+         "A sprite animation (.spr, docs/data-files.md): the first frames of its slots \"begin\", \"end\" and "
+         "\"line\" are the parts of the texture drawn on the start cap, the end cap and the trail's body (a slot it "
+         "lacks gives the root's); the texture drawn is that of its first slot by name. A name no file has is "
+         "logged and keeps the source as it was; a file that gives no slots (a texture's own file, for one) is "
+         "logged and takes the texture away. Without a texture the trail draws black."},
         {"setZOffset", "z"},
         {"setAlpha", "alpha"},
         {"setDivDist", "step", nullptr, "The distance between points of the smoothed trail."},

@@ -106,7 +106,11 @@ const qxbind::ClassNotes kHUDTextNotes = {
         {"getEndLine", "pos", nullptr, "The length of pos's row, its line feed included (0 for an empty text)."},
         {"getBeginLine", "pos", nullptr, "The first position of pos's row."},
         {"setAlpha", "alpha", nullptr, "0..1."},
-        {"setDepth", "depth", nullptr, "The draw distance: a list sorted by distance draws larger depths first."},
+        {"setDepth", "depth", nullptr,
+         "The draw distance of a `HUDTextBB` (its view, and its glyphs in the \"Backbuff\" list): a list sorted "
+         "by distance draws larger depths first. A plain `HUDText` always sorts at distance 0 and a `HUDText3D` at "
+         "its squared distance from the camera, whatever their depth; the text of a `HUDBG` sorts at the panel's "
+         "`set_depth`. For them this changes nothing drawn."},
         {"setWidth", "width", nullptr, "The rectangle's right edge becomes left + width."},
     }};
 
