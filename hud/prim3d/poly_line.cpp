@@ -77,34 +77,38 @@ bool longPath(float w, std::span<const Vec3> p, float& path) {
   return false;
 }
 
+// The vertex count (0, 12 short, 2c + 13 long) and the path's length.
+uint32_t ribbonShape(float w, std::span<const Vec3> p, float& path) {
+  const size_t c = p.size();
+  path = 0;
+  if (c < 2) return 0;
+  if (longPath(w, p, path)) return uint32_t(std::min<size_t>(ribbonCapacity(c), UINT32_MAX));
+  return lengthSquared(p[c - 1] - p[c - 2]) < 0.00001f ? 0 : 12;
+}
+
 }  // namespace
 
 uint32_t ribbonVertexCount(float w, std::span<const Vec3> p) {
-  const size_t c = p.size();
-  if (c < 2) return 0;
   float path = 0;
-  if (longPath(w, p, path)) return uint32_t(std::min<size_t>(ribbonCapacity(c), UINT32_MAX));
-  return lengthSquared(p[c - 1] - p[c - 2]) < 0.00001f ? 0 : 12;
+  return ribbonShape(w, p, path);
 }
 
 uint32_t buildRibbon(const Vec3& eye, float w, std::span<const Vec3> p, const RibbonRects& rects, RibbonPos* a,
                      RibbonUV* b) {
   const size_t c = p.size();
-  if (c < 2) return 0;
-  for (size_t i = 0; i < ribbonCapacity(c); ++i) a[i].color = 0xFFFFFFFFu;
   float path = 0;
-  size_t first;
+  const uint32_t count = ribbonShape(w, p, path);
+  if (count == 0) return 0;
+  for (size_t i = 0; i < ribbonCapacity(c); ++i) a[i].color = 0xFFFFFFFFu;
+  size_t first = 0;
   Vec3 endAnchor = p[c - 1];
-  if (longPath(w, p, path)) {
+  if (count > 12) {
     body(eye, w, p, rects.line, a, b);
     copyVertex(a, b, 2 * c, 2 * c - 1);
     first = 2 * c + 1;
   } else {
-    const Vec3 d = p[c - 1] - p[c - 2];
-    if (lengthSquared(d) < 0.00001f) return 0;
     // The end cap moves on along the last step until the caps meet.
-    endAnchor = p[c - 1] + vec3Normalize(d) * (w - path);
-    first = 0;
+    endAnchor = p[c - 1] + vec3Normalize(p[c - 1] - p[c - 2]) * (w - path);
   }
   capQuad(p[0], p[1], eye, w, rects.begin, a + first + 1, b + first + 1);
   copyVertex(a, b, first, first + 1);

@@ -250,8 +250,12 @@ TEST(Prim3dRibbon, LongAndShortLinesBodiesAndCaps) {
   EXPECT_EQ(b[12].u, 0.75f);
   expectNear(a[16].pos, a[15].pos);
 
-  // Long by its squared length one float step past the width, though its rounded root
-  // is the width: a two-point line decides as it always did.
+  // Exactly as long as its width: short, its caps meeting at its end. Long by its squared
+  // length one float step past the width, though its rounded root is the width: a
+  // two-point line decides as it always did.
+  s.setPos({0, 0, 0}, {10, 0, 0});
+  ASSERT_EQ(s.build({0, 0, 100}), 12u);
+  EXPECT_NEAR(s.streamA[10].pos.x, 15.0f, 1e-4f);
   s.setPos({0, 0, 0}, {10, 0.0028f, 0});
   EXPECT_EQ(s.build({0, 0, 100}), 17u);
 }
@@ -300,6 +304,7 @@ TEST(Prim3dRibbon, TrailPushesLimitsAndSplines) {
   big.setDivision(1024);
   for (int i = 0; i < 33; ++i) big.pushPos({float(i) * 10, float(i % 2) * 10, 0});
   EXPECT_EQ(big.build({0, 0, 100}), 0u);
+  EXPECT_EQ(log.size(), 1u);
   EXPECT_EQ(big.build({0, 0, 100}), 0u);
   EXPECT_TRUE(big.streamA.empty());
   big.setNVtx(32);
