@@ -147,14 +147,19 @@ void pump() {
 
 }  // namespace
 
-int runUiThread(const std::function<void(uint32_t)>& mainThread) {
+int runUiThread(const std::function<void(uint32_t)>& mainThread,
+                const std::function<void(const std::string&)>& failed) {
   UiState& s = ui();
   if (s.running.exchange(true)) {
     std::fputs("runUiThread: a UI thread is already running\n", stderr);
     return 1;
   }
   if (!initVideo()) {
-    showMessageBox(SDL_GetError(), "SDL", kMbIconError);
+    // SDL_GetError's text lives in SDL's own buffer, which the box's SDL calls reuse.
+    const std::string why = std::string("SDL video cannot start: ") + SDL_GetError();
+    if (failed) failed(why);
+    showMessageBox(why, "qx", kMbIconError);
+    SDL_Quit();
     s.running.store(false);
     return 1;
   }

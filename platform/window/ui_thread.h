@@ -14,9 +14,10 @@ namespace qxplat {
 // thread with this thread's id, and pumps events and requests until the main thread
 // returns, the window is closed or SDL asks to quit (SIGINT/SIGTERM). Then the request
 // queue closes, the main thread is waited for, the windows are destroyed and SDL quits.
-// Returns 0; 1 (after a message box) when SDL video cannot start, in which case
-// `mainThread` never runs.
-int runUiThread(const std::function<void(uint32_t uiThreadId)>& mainThread);
+// Returns 0; 1 when SDL video cannot start, in which case `mainThread` never runs: the
+// reason goes to `failed` (when given) and then to a message box.
+int runUiThread(const std::function<void(uint32_t uiThreadId)>& mainThread,
+                const std::function<void(const std::string& why)>& failed = nullptr);
 
 // The running UI thread's id (qxplat::currentThreadId), 0 when none runs.
 uint32_t uiThreadId();

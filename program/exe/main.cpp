@@ -12,6 +12,7 @@
 #include "platform/window/program_folder.h"
 #include "platform/window/ui_thread.h"
 #include "runtime/fs/path_stack.h"
+#include "script/qx/qx_log.h"
 
 namespace {
 
@@ -42,6 +43,10 @@ int main() {
     return 1;
   }
   int code = 0;
-  const int uiCode = qxplat::runUiThread([&code](uint32_t uiThreadId) { code = mainThreadProc(uiThreadId); });
+  const int uiCode = qxplat::runUiThread([&code](uint32_t uiThreadId) { code = mainThreadProc(uiThreadId); },
+                                         [](const std::string& why) {
+                                           writeQXLog(why);
+                                           closeQXLog();
+                                         });
   return uiCode != 0 ? uiCode : code;
 }

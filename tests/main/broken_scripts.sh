@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs the built program (a copy, beside a resource folder of its own) on broken main
 # scripts: each must exit non-zero, show its error (on stderr, headless) and log it. The
-# shipped main script meets a video driver without OpenGL (no window) the same way.
+# shipped main script meets a video driver without OpenGL (no window) the same way, and
+# the program one whose video cannot start at all.
 # Usage: broken_scripts.sh PROGRAM SHIPPED_SCRIPT_FOLDER
 set -u
 program=$1
@@ -18,7 +19,7 @@ failures=0
 case_() {
   [ ! -d "$dir/resource" ] || printf '%s' "$5" > "$dir/resource/script/QXMain.lua"
   rm -f "$dir/log.txt"
-  SDL_VIDEODRIVER=${video:-${SDL_VIDEODRIVER:-}} "$dir/qx" > "$dir/out" 2> "$dir/err"
+  SDL_VIDEODRIVER=${video:-${SDL_VIDEODRIVER:-}} env ${display:+-u QX_MSGBOX DISPLAY=$display} "$dir/qx" > "$dir/out" 2> "$dir/err"
   code=$?
   ok=1
   [ "$code" -eq "$2" ] || ok=0
@@ -74,6 +75,14 @@ cp "$shipped"/*.lua "$dir/resource/script/"
 video=dummy
 case_ shipped_main_without_window 1 "main: QXMain: no window could be made" "QXMain: no window could be made" \
   "$(cat "$shipped/QXMain.lua")"
+# A DISPLAY left over from an X server that is gone (the box then tries SDL first, which
+# fails the same way), and a driver SDL does not have.
+n=900
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+video=x11 display=":$n"
+case_ stale_display 1 "qx: SDL video cannot start: x11 not available" "SDL video cannot start: x11 not available" ""
+video=nosuch display=
+case_ unknown_driver 1 "qx: SDL video cannot start: nosuch not available" "SDL video cannot start: nosuch not available" ""
 video=
 rm -rf "$dir/resource"
 case_ no_resources 1 'no "resource" folder or pack beside the program' "" ""

@@ -174,9 +174,11 @@ TEST_F(UiThreadTest, WithoutADisplayTheRunIsHeadlessAndWithoutVideoItDoesNotStar
   }
   setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
   bool ran = false;
+  std::string why;
   testing::internal::CaptureStderr();
-  EXPECT_EQ(runUiThread([&](uint32_t) { ran = true; }), 1);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("SDL: "), std::string::npos);
+  EXPECT_EQ(runUiThread([&](uint32_t) { ran = true; }, [&](const std::string& reason) { why = reason; }), 1);
+  EXPECT_EQ(why, "SDL video cannot start: no-such-driver not available");
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("qx: " + why), std::string::npos);
   EXPECT_FALSE(ran);
   EXPECT_EQ(uiThreadId(), 0u);
 }
