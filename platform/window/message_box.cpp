@@ -30,7 +30,8 @@ void writeToStderr(std::string_view text, std::string_view caption) {
 }
 
 // SDL's boxes draw with an X core font of 12 points; a cell this size holds one of its
-// characters at 75 and at 100 dpi, and a CJK character in two.
+// characters at 75 and at 100 dpi, and a CJK character, or one beyond the 16-bit plane
+// (emoji, which the font draws about 14 pixels wide), in two.
 constexpr int kColumnPixels = 10;
 constexpr int kLinePixels = 20;
 // Past this a line is hard to read, however wide the screen.
@@ -43,7 +44,7 @@ constexpr int kFrameHeight = 160;
 constexpr int kFallbackScreenWidth = 1024;
 constexpr int kFallbackScreenHeight = 768;
 
-int columnsOf(char32_t c) { return isCjk(c) ? 2 : 1; }
+int columnsOf(char32_t c) { return isCjk(c) || c > 0xFFFF ? 2 : 1; }
 
 int boxColumns(int screenWidth) {
   return std::clamp((screenWidth - kFrameWidth) / kColumnPixels, kMinColumns, kMaxColumns);

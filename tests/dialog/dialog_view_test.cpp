@@ -83,8 +83,8 @@ TEST(DialogText, TabsBecomeSpacesToTheNextFourthColumn) {
   EXPECT_EQ(expandTabs("abcd\t"), "abcd    ");
 }
 
-// A box's text on a screen: a cell of 10 x 20 pixels per column (two for CJK) and line,
-// 80 x 160 pixels kept for the frame and buttons, 20 to 100 columns.
+// A box's text on a screen: a cell of 10 x 20 pixels per column (two for CJK and emoji)
+// and line, 80 x 160 pixels kept for the frame and buttons, 20 to 100 columns.
 TEST(MessageBoxText, WrappedAndCutToTheScreenWithTheWholeTextNoted) {
   auto repeat = [](const std::string& piece, int n) {
     std::string out;
@@ -105,6 +105,7 @@ TEST(MessageBoxText, WrappedAndCutToTheScreenWithTheWholeTextNoted) {
       {numbered, 1024, 768, 30, "n30…", false},
       {repeat("ab\n", 29) + "ab", 1024, 768, 30, "ab", true},
       {repeat("日", 60), 1024, 768, 2, repeat("日", 13), true},
+      {repeat("😀", 60), 1024, 768, 2, repeat("😀", 13), true},
       {repeat("x", 300), 4000, 3000, 3, repeat("x", 100), true},
       {repeat("x", 300), 200, 200, 2, repeat("x", 19) + "…", false},
   };
