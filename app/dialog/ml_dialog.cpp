@@ -13,6 +13,11 @@ namespace {
 // Template names longer than this are cut, as the request record holds no more.
 constexpr size_t kTemplateNameMax = 63;
 
+// A box or message dialog shows what fits a screen; the log keeps the rest.
+void logCutText(const MsgBoxRequest& request) {
+  scriptDebugLog("message box \"" + request.caption + "\" cut to the screen; its text: " + request.text);
+}
+
 }  // namespace
 
 MLDialog::~MLDialog() { close(); }
@@ -64,10 +69,7 @@ void MLDialog::helperWndProc(DialogId dialog, uint32_t message, uintptr_t wParam
   } else if (message == kMsgBoxMessage && wParam != 0) {
     if (lParam != 0) {
       const auto* request = reinterpret_cast<const MsgBoxRequest*>(wParam);
-      // The box shows what fits a screen; the log keeps the rest.
-      if (!messageBoxShowsWhole(request->text)) {
-        scriptDebugLog("message box \"" + request->caption + "\" cut to the screen; its text: " + request->text);
-      }
+      if (!messageBoxShowsWhole(request->text)) logCutText(*request);
       showDialogMessageBox(dialog, request->text, request->caption, request->type);
       return;
     }
@@ -76,8 +78,9 @@ void MLDialog::helperWndProc(DialogId dialog, uint32_t message, uintptr_t wParam
     const DialogId box =
         createDialog(u"IDD_PSEUDOMB", dialog, 0, &MLDialog::pseudoMsgBoxProc, reinterpret_cast<uintptr_t>(request.get()));
     if (box == 0) return;
-    request.release();  // the message dialog frees it when destroyed
+    const MsgBoxRequest* shown = request.release();  // the message dialog frees it when destroyed
     showDialog(box);
+    if (!dialogShowsWhole(box)) logCutText(*shown);
   }
 }
 

@@ -77,6 +77,7 @@ struct Item {
   ItemKind kind;
   PixelRect rect;                   // in pixels, as last laid out
   std::vector<std::u32string> lines;  // a static text's lines
+  bool cut = false;                   // the layout dropped some of them
 };
 
 bool isButton(const Item& i) { return i.kind == ItemKind::button || i.kind == ItemKind::defaultButton; }
@@ -154,7 +155,9 @@ std::pair<int, int> layout(Dialog& d) {
         room += extra;
       }
     }
-    i.lines = cutLines(std::move(i.lines), size_t(std::max(1, room / lineHeight)), textWidthMax, advance);
+    const size_t fits = size_t(std::max(1, room / lineHeight));
+    i.cut = i.lines.size() > fits;
+    i.lines = cutLines(std::move(i.lines), fits, textWidthMax, advance);
   }
   return {width, height};
 }
@@ -233,6 +236,10 @@ int buttonAt(const Dialog& d, int x, int y) {
     if (isButton(i) && x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h) return i.id;
   }
   return 0;
+}
+
+bool textCut(const Dialog& d) {
+  return std::any_of(d.items.begin(), d.items.end(), [](const Item& i) { return i.cut; });
 }
 
 int defaultButton(const Dialog& d) {
@@ -339,7 +346,15 @@ void showDialog(DialogId dialog) {
     if (!messageBoxesGoToStderr()) showMessageBox(bodyText(*d), d->caption);
     return;
   }
+  // What the window cannot show still reaches a person, as a message box's text does.
+  if (textCut(*d) && !messageBoxesGoToStderr()) writeMessageToStderr(bodyText(*d), d->caption);
   present(*d);
+}
+
+bool dialogShowsWhole(DialogId dialog) {
+  Dialog* d = find(dialog);
+  // On stderr the text went whole.
+  return !d || !d->window || messageBoxesGoToStderr() || !textCut(*d);
 }
 
 bool dialogPicture(DialogId dialog, std::vector<uint32_t>& pixels, int& width, int& height) {

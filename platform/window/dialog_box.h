@@ -48,9 +48,12 @@ std::string dialogItemText(DialogId dialog, int item);
 void setDialogUserData(DialogId dialog, uintptr_t value);
 uintptr_t dialogUserData(DialogId dialog);
 // Shows it as a window of its own: the caption as its title, its texts and labelled
-// buttons drawn in it (a long static text may make it taller); headless, its text also
-// goes to stderr.
+// buttons drawn in it (a long static text may make it taller, and is cut with "…" where
+// the display ends); headless, or when its window cuts a text, its text also goes to
+// stderr.
 void showDialog(DialogId dialog);
+// False while its window shows a text cut (as messageBoxShowsWhole, true on stderr).
+bool dialogShowsWhole(DialogId dialog);
 // The picture a shown dialog draws (0xAARRGGBB, rows top-down); false before it is shown.
 bool dialogPicture(DialogId dialog, std::vector<uint32_t>& pixels, int& width, int& height);
 // An item's place in that picture, in pixels; false before the dialog is shown.

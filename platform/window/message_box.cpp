@@ -14,9 +14,7 @@
 
 namespace qxplat {
 
-namespace {
-
-void writeToStderr(std::string_view text, std::string_view caption) {
+void writeMessageToStderr(std::string_view text, std::string_view caption) {
   std::string line;
   if (!caption.empty()) {
     line.append(caption);
@@ -28,6 +26,8 @@ void writeToStderr(std::string_view text, std::string_view caption) {
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }
+
+namespace {
 
 // SDL's boxes draw with an X core font of 12 points; a cell this size holds one of its
 // characters at 75 and at 100 dpi, and a CJK character, or one beyond the 16-bit plane
@@ -156,7 +156,7 @@ int showMessageBox(std::string_view text, std::string_view caption, uint32_t typ
     const std::string c = captionText(caption, width);
     // What the box cannot show still reaches a person.
     if (!t.whole) {
-      writeToStderr(text, caption);
+      writeMessageToStderr(text, caption);
       onStderr = true;
     }
     const MessageBoxLayout layout = messageBoxLayout(type);
@@ -176,7 +176,7 @@ int showMessageBox(std::string_view text, std::string_view caption, uint32_t typ
     int pressed = 0;
     if (SDL_ShowMessageBox(&data, &pressed) == 0) return pressed < 0 ? 0 : pressed;
   }
-  if (!onStderr) writeToStderr(text, caption);
+  if (!onStderr) writeMessageToStderr(text, caption);
   return 0;
 }
 

@@ -66,5 +66,7 @@ int showMessageBox(std::string_view text, std::string_view caption, uint32_t typ
 
 // True when message boxes go to stderr.
 bool messageBoxesGoToStderr();
+// "caption: text" on stderr in one write, as a box headless shows it.
+void writeMessageToStderr(std::string_view text, std::string_view caption);
 
 }  // namespace qxplat

@@ -1,8 +1,9 @@
 #!/bin/sh
 # The built program's message boxes on an X server (run through with_xvfb.sh): a modal
-# box with a 100 KB line or with 5000 lines, and a script error of 6000 characters. Each
-# box fits the screen and is dismissed with Enter; the program then goes on (exit 0) or
-# ends (exit 1), and stderr and log.txt hold the whole text. A hang is killed.
+# box with a 100 KB line, with 5000 lines or with a line of emoji, a message dialog with
+# a 100 KB line, and a script error of 6000 characters. Each box fits the screen and is
+# dismissed with Enter; the program then goes on (exit 0) or ends (exit 1), and stderr
+# and log.txt hold the whole text. A hang is killed.
 # Usage: x11_boxes.sh PROGRAM SHIPPED_SCRIPT_FOLDER
 set -u
 dir=$(mktemp -d /tmp/qx-boxes-XXXXXX)
@@ -21,11 +22,12 @@ window_named() {
   done
 }
 
-# run NAME CAPTION EXPECTED_CODE SCRIPT: the box of that caption must come, fit the
-# screen and close on Enter.
+# run NAME CAPTION EXPECTED_CODE ACTIONS SCRIPT: the box of that caption must come and
+# fit the screen; then each action in turn: "enter" presses Enter in it, "term" sends
+# the program SIGTERM.
 run() {
   name=$1
-  printf 'require("QXL")\n%s' "$4" > "$dir/resource/script/QXMain.lua"
+  printf 'require("QXL")\n%s' "$5" > "$dir/resource/script/QXMain.lua"
   rm -f "$dir/log.txt"
   timeout -s KILL 30 "$dir/qx" > /dev/null 2> "$dir/err" &
   pid=$!
@@ -39,7 +41,12 @@ run() {
   if [ -n "$id" ]; then
     eval "$(xdotool getwindowgeometry --shell "$id")"
     [ "$WIDTH" -le "${screen% *}" ] && [ "$HEIGHT" -le "${screen#* }" ] || fail "box of ${WIDTH}x$HEIGHT"
-    xdotool key --window "$id" Return
+    for action in $4; do
+      case $action in
+        enter) xdotool key --window "$id" Return 2>/dev/null ;;
+        term) kill -TERM "$(pgrep -P $pid)" ;;
+      esac
+    done
   else
     fail "no box \"$2\""
   fi
@@ -54,7 +61,7 @@ whole() {
   [ "$got" -eq "$2" ] || fail "$1 holds $got of $2 \"$3\""
 }
 
-run long_line long 0 'function main()
+run long_line long 0 enter 'function main()
   MLDialog.new(nil, 0, "IDD_PSEUDOMB"):msgbox(string.rep("word ", 20000), "long", 0, true)
   QX.log("went on")
 end'
@@ -62,7 +69,7 @@ whole err 20000 word
 whole log.txt 20000 word
 whole log.txt 1 "went on"
 
-run many_lines lines 0 'function main()
+run many_lines lines 0 enter 'function main()
   local t = {}
   for i = 1, 5000 do t[i] = "n" .. i end
   MLDialog.new(nil, 0, "IDD_PSEUDOMB"):msgbox(table.concat(t, "\n"), "lines", 0, true)
@@ -72,11 +79,26 @@ whole err 5000 "n[0-9]\+"
 whole log.txt 5000 "n[0-9]\+"
 whole log.txt 1 "went on"
 
-run script_error update 1 'function main()
+run script_error update 1 enter 'function main()
   coroutine.yield(true)
   error(string.rep("y", 6000))
 end'
 whole err 1 "y\{6000\}"
 whole log.txt 1 "y\{6000\}"
+
+# Emoji are drawn wider than Latin letters: the box still fits.
+run emoji emoji 0 enter 'function main()
+  MLDialog.new(nil, 0, "IDD_PSEUDOMB"):msgbox(string.rep("\240\159\152\128", 300), "emoji", 0, true)
+end'
+
+# A message dialog (not modal) cut to the screen: its text goes whole to stderr and
+# log.txt too. The script runs on until SIGTERM.
+run modeless_long modeless 0 "enter term" 'function main()
+  local d = MLDialog.new(nil, 0, "IDD_PSEUDOMB")
+  d:msgbox(string.rep("word ", 20000), "modeless", 0, false)
+  while true do coroutine.yield(true) end
+end'
+whole err 20000 word
+whole log.txt 20000 word
 
 [ $failures -eq 0 ]
