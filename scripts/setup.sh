@@ -12,7 +12,7 @@ packages=(
   libboost-dev
   libjsoncpp-dev
   libvorbis-dev
-  libsdl2-dev libx11-dev
+  libsdl2-dev libx11-dev libxcb1-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-ipafont-gothic fonts-ipafont-mincho
   libstb-dev

@@ -9,8 +9,10 @@
 #include <string>
 
 #include "platform/core/utf.h"
+#include "platform/window/box_closer.h"
 #include "platform/window/dialog_text.h"
 #include "platform/window/display_env.h"
+#include "platform/window/quit_signal.h"
 
 namespace qxplat {
 
@@ -149,7 +151,8 @@ bool messageBoxesGoToStderr() {
 
 int showMessageBox(std::string_view text, std::string_view caption, uint32_t type) {
   bool onStderr = false;
-  if (!messageBoxesGoToStderr()) {
+  // Once the program is asked to end, no box waits for a click: the text goes to stderr.
+  if (!messageBoxesGoToStderr() && !quitSignalled()) {
     int width = 0, height = 0;
     screenSize(width, height);
     const BoxText t = messageBoxText(text, width, height);
@@ -174,7 +177,17 @@ int showMessageBox(std::string_view text, std::string_view caption, uint32_t typ
     data.numbuttons = int(buttons.size());
     data.buttons = buttons.data();
     int pressed = 0;
-    if (SDL_ShowMessageBox(&data, &pressed) == 0) return pressed < 0 ? 0 : pressed;
+    int shown = -1;
+    {
+      // A box blocks until it is dismissed, except that the system's request to end the
+      // program (SIGINT, SIGTERM) closes it: a desktop that logs out, or a service
+      // manager, must not wait on a click no one may give.
+      const std::unique_ptr<BoxCloser> closer = BoxCloser::watch(c);
+      shown = SDL_ShowMessageBox(&data, &pressed);
+    }
+    // A box closed that way may not have been read.
+    if (shown == 0 && quitSignalled() && !onStderr) writeMessageToStderr(text, caption);
+    if (shown == 0) return pressed < 0 ? 0 : pressed;
   }
   if (!onStderr) writeMessageToStderr(text, caption);
   return 0;

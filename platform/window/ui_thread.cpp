@@ -25,6 +25,7 @@
 #include "platform/window/dialog_box.h"
 #include "platform/window/display_env.h"
 #include "platform/window/message_box.h"
+#include "platform/window/quit_signal.h"
 #include "platform/window/request_queue.h"
 #include "platform/window/url_opener.h"
 
@@ -59,6 +60,9 @@ bool onUiThread() {
 
 // SDL video, headless when there is no display and no driver is named.
 bool initVideo() {
+  // SIGINT and SIGTERM are ours (installQuitSignals): SDL's handlers would leave them
+  // unseen while a modal box keeps the pump from running.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   const char* fallback = fallbackVideoDriver();
   if (fallback) SDL_SetHint(SDL_HINT_VIDEODRIVER, fallback);
   const bool ok = SDL_Init(SDL_INIT_VIDEO) == 0;
@@ -96,6 +100,12 @@ void dispatchToWindows(const SDL_Event& e) {
   for (size_t i = 0; i < n; ++i) ui().windows[i]->dispatch(e);
 }
 
+// The pump ends on a quit: every window counts as closed.
+bool quit() {
+  for (auto& w : ui().windows) w->markClosed();
+  return true;
+}
+
 // Handles one pumped event; true when the pump must end.
 bool handleEvent(const SDL_Event& e) {
   UiState& s = ui();
@@ -105,10 +115,7 @@ bool handleEvent(const SDL_Event& e) {
     return false;
   }
   if (handleDialogEvent(e)) return false;
-  if (e.type == SDL_QUIT) {
-    for (auto& w : s.windows) w->markClosed();
-    return true;
-  }
+  if (e.type == SDL_QUIT || quitSignalled()) return quit();
   dispatchToWindows(e);
   if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
     for (auto& w : s.windows) {
@@ -134,6 +141,10 @@ void pump() {
     SDL_Event e;
     if (SDL_WaitEventTimeout(&e, kPumpPollMs) == 0) {
       if (s.mainEnded.load(std::memory_order_acquire)) return;
+      if (quitSignalled()) {
+        quit();
+        return;
+      }
       s.queue.drain();
       continue;
     }
@@ -163,6 +174,7 @@ int runUiThread(const std::function<void(uint32_t)>& mainThread,
     s.running.store(false);
     return 1;
   }
+  installQuitSignals();
   s.glPinned = false;
   std::srand(monotonicMs());
   s.wakeEvent.store(SDL_RegisterEvents(1), std::memory_order_relaxed);
@@ -197,6 +209,7 @@ int runUiThread(const std::function<void(uint32_t)>& mainThread,
   s.windows.clear();
   s.threadId.store(0, std::memory_order_release);
   SDL_Quit();
+  restoreQuitSignals();
   s.running.store(false);
   return 0;
 }

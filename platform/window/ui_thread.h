@@ -12,8 +12,9 @@ namespace qxplat {
 
 // Run on the process's first thread. Initialises SDL video, starts `mainThread` on a new
 // thread with this thread's id, and pumps events and requests until the main thread
-// returns, the window is closed or SDL asks to quit (SIGINT/SIGTERM). Then the request
-// queue closes, the main thread is waited for, the windows are destroyed and SDL quits.
+// returns, the window is closed, SDL asks to quit, or SIGINT or SIGTERM comes (which
+// also closes a modal box then open: quit_signal.h). Then the request queue closes, the
+// main thread is waited for, the windows are destroyed and SDL quits.
 // Returns 0; 1 when SDL video cannot start, in which case `mainThread` never runs: the
 // reason goes to `failed` (when given) and then to a message box.
 int runUiThread(const std::function<void(uint32_t uiThreadId)>& mainThread,

@@ -1,7 +1,7 @@
 #!/bin/sh
 # The built program as the README runs it: it opens its window, clears it every draw, and
-# ends with exit code 0 when asked to quit (SDL turns SIGTERM into a quit, as closing
-# the window does).
+# ends with exit code 0 when asked to quit (SIGTERM is a quit, as closing the window
+# is).
 # Usage: program_window.sh <qx> <folder of qx>
 qx=$1
 dir=$2

@@ -3,7 +3,8 @@
 # box with a 100 KB line, with 5000 lines or with a line of emoji, a message dialog with
 # a 100 KB line, and a script error of 6000 characters. Each box fits the screen and is
 # dismissed with Enter; the program then goes on (exit 0) or ends (exit 1), and stderr
-# and log.txt hold the whole text. A hang is killed.
+# and log.txt hold the whole text. SIGTERM while a modal box waits closes the box and
+# ends the program as it ends without one. A hang is killed.
 # Usage: x11_boxes.sh PROGRAM SHIPPED_SCRIPT_FOLDER
 set -u
 dir=$(mktemp -d /tmp/qx-boxes-XXXXXX)
@@ -100,5 +101,24 @@ run modeless_long modeless 0 "enter term" 'function main()
 end'
 whole err 20000 word
 whole log.txt 20000 word
+
+# SIGTERM while a modal box waits: the box closes, the script goes on to its next
+# yield, the frame loop stops and the program ends as a closed window ends it.
+run term_modal waiting 0 term 'function main()
+  QX.log("box up")
+  MLDialog.new(nil, 0, "IDD_PSEUDOMB"):msgbox("Nobody reads this", "waiting", 0, true)
+  QX.log("went on")
+  while true do coroutine.yield(true) end
+end'
+whole log.txt 1 "box up"
+whole log.txt 1 "went on"
+whole err 1 "waiting: Nobody reads this"
+
+# ... and a script error's box: the exit code stays 1.
+run term_error update 1 term 'function main()
+  coroutine.yield(true)
+  error("stopped by the script")
+end'
+whole log.txt 1 "stopped by the script"
 
 [ $failures -eq 0 ]
