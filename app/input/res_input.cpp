@@ -48,6 +48,7 @@ void ResInput::init(qxplat::Window* window) {
     return;
   }
   link_->centreCursor();
+  server_.reset();  // the link's desktop tells from now on
 }
 
 ResInput::Hdl ResInput::adopt(std::unique_ptr<qxin::IFCtrl> ctrl) {
@@ -229,16 +230,27 @@ std::tuple<int32_t, int32_t> ResInput::get_cspos() {
   return {std::clamp(x, 0, std::max(w, 0)), std::clamp(y, 0, std::max(h, 0))};
 }
 
+void ResInput::keyRepeat(int32_t& delayMs, int32_t& intervalMs) const {
+  if (!link_) {
+    if (!serverOpened_) {
+      serverOpened_ = true;
+      server_ = qxinput::openServerDesktop();
+    }
+    if (server_ && server_->keyRepeat(delayMs, intervalMs)) return;
+  }
+  hub_->keyRepeat(delayMs, intervalMs);
+}
+
 // The desktop's key repeat in 16 ms frames.
 int32_t ResInput::getkeybddelay() const {
   int32_t delay = 0, interval = 0;
-  hub_->keyRepeat(delay, interval);
+  keyRepeat(delay, interval);
   return std::max(delay, 0) / 16;
 }
 
 int32_t ResInput::getkeybdspeed() const {
   int32_t delay = 0, interval = 0;
-  hub_->keyRepeat(delay, interval);
+  keyRepeat(delay, interval);
   return std::max(interval, 0) / 16;
 }
 

@@ -115,9 +115,13 @@ class ResInput : public kesto::ResourceMgrNoName<ResInput, RIData>, public qxin:
   Hdl adopt(std::unique_ptr<qxin::IFCtrl> ctrl);
   void bindHandle(const std::string& name, const Hdl& ctrl, int32_t channel);
   int32_t bindingLevel(const InputBinding& b) const;
+  void keyRepeat(int32_t& delayMs, int32_t& intervalMs) const;
 
   std::shared_ptr<qxinput::InputHub> hub_;
   std::unique_ptr<qxinput::SdlInputLink> link_;
+  // Until the window's link exists, the desktop is asked without it (on X11).
+  mutable std::shared_ptr<qxinput::DesktopSource> server_;
+  mutable bool serverOpened_ = false;
   std::map<std::string, InputBinding> bindings_;
   std::vector<Hdl> updates_;
   std::vector<std::unique_ptr<qxin::IFCtrl>> ctrls_;

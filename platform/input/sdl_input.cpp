@@ -177,6 +177,8 @@ void feedSdlEvent(InputHub& hub, const SDL_Event& e, const KeyLayout& layout) {
   }
 }
 
+std::shared_ptr<DesktopSource> openServerDesktop() { return X11Desktop::openServer(); }
+
 std::unique_ptr<SdlInputLink> SdlInputLink::attach(qxplat::Window& window, std::shared_ptr<InputHub> hub) {
   std::unique_ptr<SdlInputLink> link(new SdlInputLink(window, hub));
   hub->setClientSize(static_cast<int32_t>(window.clientWidth()), static_cast<int32_t>(window.clientHeight()));

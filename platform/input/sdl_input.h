@@ -50,6 +50,10 @@ class KeyLayout {
   bool jis_ = false;
 };
 
+// What the desktop tells where no window is yet: the X server SDL's x11 driver talks to,
+// over a connection of its own; null under any other driver. Any thread but the UI's.
+std::shared_ptr<DesktopSource> openServerDesktop();
+
 // Gives the hub what one SDL event says (UI thread). Pads are opened and closed here.
 void feedSdlEvent(InputHub& hub, const SDL_Event& event, const KeyLayout& layout = KeyLayout());
 

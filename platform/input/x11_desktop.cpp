@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "platform/window/ui_thread.h"
+
 namespace qxinput {
 
 namespace {
@@ -24,6 +26,19 @@ std::shared_ptr<X11Desktop> X11Desktop::open(SDL_Window* window,
   Display* own = XOpenDisplay(DisplayString(info.info.x11.display));
   if (!own) return nullptr;
   return std::shared_ptr<X11Desktop>(new X11Desktop(own, info.info.x11.window, std::move(layout)));
+}
+
+std::shared_ptr<X11Desktop> X11Desktop::openServer() {
+  bool x11 = false;
+  qxplat::uiRunWaiting([&] {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    x11 = driver != nullptr && std::strcmp(driver, "x11") == 0;
+  });
+  if (!x11) return nullptr;
+  // SDL's driver opens the display DISPLAY names, as this does.
+  Display* own = XOpenDisplay(nullptr);
+  if (!own) return nullptr;
+  return std::shared_ptr<X11Desktop>(new X11Desktop(own, 0, std::make_shared<std::atomic<KeyLayout>>()));
 }
 
 X11Desktop::~X11Desktop() { XCloseDisplay(display_); }
@@ -56,6 +71,7 @@ bool X11Desktop::keyRepeat(int32_t& delayMs, int32_t& intervalMs) {
 }
 
 bool X11Desktop::pointer(int32_t& x, int32_t& y) {
+  if (window_ == 0) return false;
   Window root = 0, child = 0;
   int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
   unsigned int buttons = 0;

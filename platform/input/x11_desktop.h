@@ -21,6 +21,9 @@ class X11Desktop final : public DesktopSource {
   // Null unless the window is shown through SDL's X11 driver and its server answers.
   // The layout is read on every call to keys.
   static std::shared_ptr<X11Desktop> open(SDL_Window* window, std::shared_ptr<const std::atomic<KeyLayout>> layout);
+  // Without a window: the server SDL's x11 driver talks to (DISPLAY), its keys read by
+  // their positions; null under any other driver. Any thread but the UI thread's.
+  static std::shared_ptr<X11Desktop> openServer();
   ~X11Desktop() override;
   X11Desktop(const X11Desktop&) = delete;
   X11Desktop& operator=(const X11Desktop&) = delete;
@@ -28,7 +31,7 @@ class X11Desktop final : public DesktopSource {
   bool keys(uint8_t (&down)[256]) override;
   bool keyRepeat(int32_t& delayMs, int32_t& intervalMs) override;
   // Where the pointer is, relative to the window's client area; false when it is on
-  // another screen.
+  // another screen, or without a window.
   bool pointer(int32_t& x, int32_t& y);
 
  private:

@@ -38,6 +38,11 @@ class X11InputTest : public InputTest {};
 
 TEST_F(X11InputTest, CursorBackgroundKeysAndKeyRepeatComeFromTheServer) {
   qxplat::runUiThread([this](uint32_t) {
+    // Before there is a window the server is asked too.
+    ASSERT_EQ(sh("xset r rate 250 10"), 0);
+    EXPECT_EQ(input->getkeybddelay(), 250 / 16);
+    EXPECT_EQ(input->getkeybdspeed(), 100 / 16);
+
     qxplat::Window* main = qxplat::uiCreateWindow({kWidth, kHeight, "main", {}});
     ASSERT_NE(main, nullptr);
     input->init(main);
