@@ -64,9 +64,19 @@ std::string tokenFilePath(std::u16string_view name) {
   }
 }
 
-bool readTokenFile(const std::string& path, std::string& bytes) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+bool readTokenFile(const std::string& path, std::string& bytes, std::string& why) {
+  // Without O_NONBLOCK a FIFO would hold the open until a writer came, for good.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    why = "cannot open " + path + ": " + errnoText();
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    why = path + " is not a regular file";
+    return false;
+  }
   bytes.clear();
   char buffer[512];
   ssize_t n = 0;
@@ -74,7 +84,9 @@ bool readTokenFile(const std::string& path, std::string& bytes) {
   while (bytes.size() <= kTokenFileMax && (n = ::read(fd, buffer, sizeof buffer)) > 0) {
     bytes.append(buffer, static_cast<size_t>(n));
   }
+  if (n < 0) why = "cannot read " + path + ": " + errnoText();
   ::close(fd);
+  if (n >= 0 && bytes.size() > kTokenFileMax) why = path + " holds more than " + std::to_string(kTokenFileMax) + " bytes";
   return n >= 0 && bytes.size() <= kTokenFileMax;
 }
 

@@ -19,8 +19,10 @@ bool decodeTokenFile(std::string_view bytes, uint8_t key, std::string& first, st
 // The host path of a token file: the program's folder joined with the script's name;
 // empty when it cannot be made.
 std::string tokenFilePath(std::u16string_view name);
-// The file's bytes; false when it cannot be read or holds more than kTokenFileMax.
-bool readTokenFile(const std::string& path, std::string& bytes);
+// The file's bytes; false, with the reason in why, when it is no regular file (it is
+// opened without waiting: a FIFO never blocks), cannot be read or holds more than
+// kTokenFileMax.
+bool readTokenFile(const std::string& path, std::string& bytes, std::string& why);
 // Writes a temporary file beside path with mode 0600 and renames it over path; false,
 // with the reason in why, when any step fails (the old file is then untouched).
 bool writeTokenFile(const std::string& path, std::string_view bytes, std::string& why);

@@ -27,12 +27,14 @@ const qxbind::ClassNotes kTwiAPINotes = {
          "the id."},
         {"loadAcToken", "file", nullptr,
          "Reads the access token and its secret from the file of that name in the program's folder (scrambled with "
-         "0x5D, docs/data-files.md); false when it cannot be read or holds fewer than two words."},
+         "0x5D, docs/data-files.md); false, and log.txt says why, when it is no regular file, cannot be read or holds "
+         "fewer than two words."},
         {"saveAcToken", "file", nullptr,
          "Writes the access token and its secret to the file of that name in the program's folder (mode 0600)."},
         {"loadCSKey", "file", nullptr,
          "Reads the consumer key and secret from the file of that name in the program's folder (scrambled with "
-         "0x2E); false when it cannot be read or holds fewer than two words."},
+         "0x2E); false, and log.txt says why, when it is no regular file, cannot be read or holds fewer than two "
+         "words."},
     },
     "Made by `TwiAPI.new()`. (`TwiAPI.newS()` is refused with a script error: replies arrive on other threads.)"};
 

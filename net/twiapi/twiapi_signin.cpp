@@ -69,8 +69,12 @@ void TwiAPI::openAuthURI() {
 
 bool TwiAPI::loadTokenFile(const std::u16string& name, uint8_t key, void (OAuth::*setter)(std::string, std::string)) {
   const std::string path = tokenFilePath(name);
-  std::string bytes;
-  if (path.empty() || !readTokenFile(path, bytes)) return false;
+  std::string bytes, why;
+  if (path.empty()) return false;
+  if (!readTokenFile(path, bytes, why)) {
+    scriptDebugLog("token file: " + why + "; nothing loaded");
+    return false;
+  }
   std::string first, second;
   if (!decodeTokenFile(bytes, key, first, second)) {
     scriptDebugLog("token file " + path + " does not hold two words; nothing loaded");

@@ -70,14 +70,18 @@ TEST_F(TokenFileTest, FilesWithoutTwoWordsChangeNothing) {
   const struct {
     const char* what;
     std::string bytes;
+    bool fifo = false;  // a FIFO no one writes to, in place of a file
   } cases[] = {
       {"truncated after the first word", xored("acctok\r\n", 0x5D)},
       {"empty", ""},
       {"whitespace only", xored(" \r\n\t", 0x5D)},
       {"two words past the size cap", xored("tok sec" + std::string(kTokenFileMax - 6, ' '), 0x5D)},
+      {"a FIFO", "", true},
   };
   for (const auto& c : cases) {
-    put("t.dat", c.bytes);
+    fs::remove(dir_ / "t.dat");
+    if (c.fifo) ASSERT_EQ(mkfifo((dir_ / "t.dat").c_str(), 0600), 0);
+    else put("t.dat", c.bytes);
     TwiAPI api;
     api.oauth().setToken("held", "heldsecret");
     api.oauth().setConsumer("ck", "cs");
