@@ -24,8 +24,8 @@ constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatAdpcm = 2;
 constexpr uint16_t kFormatFloat = 3;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-// The mixer itself takes up to 64, but crashes creating voices of about 50 channels or
-// more; no sound file needs more than 7.1.
+// FAudio 23.02 plays sources of up to 55 channels but crashes creating one of 56 or more;
+// no sound file needs more than 7.1.
 constexpr uint32_t kMaxSourceChannels = 8;
 constexpr uint32_t kMinSampleRate = 1000;
 constexpr uint32_t kMaxSampleRate = 200000;

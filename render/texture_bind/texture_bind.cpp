@@ -42,8 +42,8 @@ const qxbind::ClassNotes kTextureMgrNotes = {
         {"load", "file, usage, pool", nullptr,
          "The texture of that image file (DDS, PNG, TGA, BMP or JPEG), read once and then shared by name, with the "
          "sprites of its .desc file (docs/data-files.md). usage and pool are Direct3D codes: 0, 0 fits every use. "
-         "nil when no root has the file. A file that cannot be decoded gives an empty texture (0 by 0, it draws "
-         "nothing) and its reason goes to log.txt."},
+         "nil when no root has the file. A file that cannot be decoded gives an empty texture (0 by 0: a rectangle "
+         "given it draws as one without a texture, plain in its colour) and its reason goes to log.txt."},
         {"create_blank", "size, format", nullptr,
          "A texture to draw into (`Qeldrin:setTargetTex`) of 2^size by 2^size pixels, size 0..12, in a Direct3D "
          "format: 21 A8R8G8B8, 22 X8R8G8B8, 23 R5G6B5 or 28 A8. nil for any other size or format, and before the "
