@@ -4,11 +4,13 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "net/twiapi/token_file.h"
 #include "net/twiapi/twiapi.h"
 #include "platform/core/utf.h"
 #include "runtime/fs/path_stack.h"
+#include "script/lua/script_report.h"
 
 namespace {
 
@@ -66,17 +68,27 @@ TEST_F(TokenFileTest, SavedFileIsExactPrivateAndLoadsBack) {
   EXPECT_EQ(again.oauth().tokenSecret(), "b");
 }
 
+// Each refusal says why in the log.
 TEST_F(TokenFileTest, FilesWithoutTwoWordsChangeNothing) {
   const struct {
     const char* what;
     std::string bytes;
+    const char* why;    // in the log line
     bool fifo = false;  // a FIFO no one writes to, in place of a file
   } cases[] = {
-      {"truncated after the first word", xored("acctok\r\n", 0x5D)},
-      {"empty", ""},
-      {"whitespace only", xored(" \r\n\t", 0x5D)},
-      {"two words past the size cap", xored("tok sec" + std::string(kTokenFileMax - 6, ' '), 0x5D)},
-      {"a FIFO", "", true},
+      {"truncated after the first word", xored("acctok\r\n", 0x5D), "does not hold two words"},
+      {"empty", "", "does not hold two words"},
+      {"whitespace only", xored(" \r\n\t", 0x5D), "does not hold two words"},
+      {"two words past the size cap", xored("tok sec" + std::string(kTokenFileMax - 6, ' '), 0x5D),
+       "holds more than 4096 bytes"},
+      {"a FIFO", "", "is not a regular file", true},
+  };
+  std::vector<std::string> logged;
+  setScriptDebugLogSink([&](std::string_view line) { logged.emplace_back(line); });
+  auto loggedWhy = [&](const char* why) {
+    const bool found = !logged.empty() && logged.back().find(why) != std::string::npos;
+    logged.clear();
+    return found;
   };
   for (const auto& c : cases) {
     fs::remove(dir_ / "t.dat");
@@ -86,6 +98,7 @@ TEST_F(TokenFileTest, FilesWithoutTwoWordsChangeNothing) {
     api.oauth().setToken("held", "heldsecret");
     api.oauth().setConsumer("ck", "cs");
     EXPECT_FALSE(api.loadAcToken(u"t.dat")) << c.what;
+    EXPECT_TRUE(loggedWhy(c.why)) << c.what;
     EXPECT_FALSE(api.loadCSKey(u"t.dat")) << c.what;
     EXPECT_EQ(api.oauth().token(), "held") << c.what;
     EXPECT_EQ(api.oauth().tokenSecret(), "heldsecret") << c.what;
@@ -93,7 +106,9 @@ TEST_F(TokenFileTest, FilesWithoutTwoWordsChangeNothing) {
   }
   TwiAPI api;
   EXPECT_FALSE(api.loadAcToken(u"missing.dat"));
+  EXPECT_TRUE(loggedWhy("cannot open"));
   EXPECT_FALSE(api.loadAcToken(u""));
+  setScriptDebugLogSink(nullptr);
 }
 
 // A leftover temporary file, or a link planted in its place, is removed, never written
