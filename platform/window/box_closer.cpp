@@ -1,12 +1,15 @@
 #include "platform/window/box_closer.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -29,6 +32,22 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
   const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
   std::free(r);
   return a;
+}
+
+// SDL shows its X11 box from a child process it forks. The fork must not catch the
+// watcher halfway through work that holds a lock (an allocator's, notably) which the
+// child's copy of it would then wait on for good: the watcher works only while it holds
+// this guard, and a fork takes it first.
+std::mutex& forkGuard() {
+  static std::mutex m;
+  return m;
+}
+
+void guardForks() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    pthread_atfork([] { forkGuard().lock(); }, [] { forkGuard().unlock(); }, [] { forkGuard().unlock(); });
+  });
 }
 
 // A property's bytes; none when the window is gone (xcb hands the error back here, where
@@ -87,7 +106,9 @@ struct BoxCloser::State {
     return false;
   }
 
-  void run() {
+  void run(std::promise<void>& ready) {
+    std::unique_lock<std::mutex> working(forkGuard());
+    ready.set_value();
     const int fd = xcb_get_file_descriptor(connection);
     bool closed = false;
     for (;;) {
@@ -102,7 +123,10 @@ struct BoxCloser::State {
       // The box may not have its title yet: it is looked for again until found.
       if (!closed && quitSignalled()) closed = closeBox();
       pollfd fds[2] = {{fd, POLLIN, 0}, {done, POLLIN, 0}};
-      if (::poll(fds, 2, kQuitPollMs) > 0 && (fds[1].revents & POLLIN)) return;
+      working.unlock();
+      const int woke = ::poll(fds, 2, kQuitPollMs);
+      working.lock();
+      if (woke > 0 && (fds[1].revents & POLLIN)) return;
     }
   }
 };
@@ -126,8 +150,13 @@ std::unique_ptr<BoxCloser> BoxCloser::watch(std::string title) {
   s->windowType = atom(s->connection, "_NET_WM_WINDOW_TYPE");
   s->dialogType = atom(s->connection, "_NET_WM_WINDOW_TYPE_DIALOG");
   if (s->dialogType == xcb_atom_t(XCB_ATOM_NONE)) return nullptr;
+  guardForks();
+  // The thread has started, and holds the guard, before the box's fork can come.
+  std::promise<void> ready;
+  std::future<void> started = ready.get_future();
   State* state = s.get();
-  s->thread = std::thread([state] { state->run(); });
+  s->thread = std::thread([state, &ready] { state->run(ready); });
+  started.wait();
   return std::unique_ptr<BoxCloser>(new BoxCloser(std::move(s)));
 }
 
