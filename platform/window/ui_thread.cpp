@@ -63,6 +63,9 @@ bool initVideo() {
   // SIGINT and SIGTERM are ours (installQuitSignals): SDL's handlers would leave them
   // unseen while a modal box keeps the pump from running.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // The program's own dialogs paint their pictures on the CPU; SDL would otherwise back
+  // their window surfaces with a GL renderer on this thread, where no GL is to run.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   const char* fallback = fallbackVideoDriver();
   if (fallback) SDL_SetHint(SDL_HINT_VIDEODRIVER, fallback);
   const bool ok = SDL_Init(SDL_INIT_VIDEO) == 0;
