@@ -80,16 +80,19 @@ void Qeldrin::init(int32_t width, int32_t height, std::string title, bool) {
     report("init: the window could not be made");
     return;
   }
+  DeviceMgr* devices = DeviceMgr::instance();
+  if (!devices || devices->create(window_->sdlWindow()) != qxgfx::D3D_OK) {
+    report("init: no device (" + (devices ? devices->lastError() : std::string("no device manager")) + ")");
+    // Nothing could be drawn in it: the window goes, so has_window tells the script.
+    qxplat::uiCloseWindow(window_);
+    window_ = nullptr;
+    return;
+  }
   std::shared_ptr<ImeLink> link = ime_;
   qxplat::attachImeTranslator(
       window_, [link](const qxplat::ImeEvent& e) { postImeEvent(link->receiver.load(std::memory_order_acquire), e); },
       &link->active);
   if (ResInput* input = ResInput::instance()) input->init(window_);
-  DeviceMgr* devices = DeviceMgr::instance();
-  if (!devices || devices->create(window_->sdlWindow()) != qxgfx::D3D_OK) {
-    report("init: no device (" + (devices ? devices->lastError() : std::string("no device manager")) + ")");
-    return;
-  }
   useDeviceTargets();
 }
 

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs the built program (a copy, beside a resource folder of its own) on broken main
 # scripts: each must exit non-zero, show its error (on stderr, headless) and log it. The
-# shipped main script meets a video driver without OpenGL (no window) the same way, and
-# the program one whose video cannot start at all.
+# shipped main script meets a video driver without OpenGL (no window) and an OpenGL older
+# than 3.3 (a window but no device) the same way, and the program one whose video cannot
+# start at all.
 # Usage: broken_scripts.sh PROGRAM SHIPPED_SCRIPT_FOLDER
 set -u
 program=$1
@@ -19,7 +20,9 @@ failures=0
 case_() {
   [ ! -d "$dir/resource" ] || printf '%s' "$5" > "$dir/resource/script/QXMain.lua"
   rm -f "$dir/log.txt"
-  SDL_VIDEODRIVER=${video:-${SDL_VIDEODRIVER:-}} env ${display:+-u QX_MSGBOX DISPLAY=$display} "$dir/qx" > "$dir/out" 2> "$dir/err"
+  # A program that runs on where it should stop is ended, and fails its case.
+  env ${display:+-u QX_MSGBOX DISPLAY=$display} SDL_VIDEODRIVER="${video:-${SDL_VIDEODRIVER:-}}" ${glenv:-} \
+    timeout 30 "$dir/qx" > "$dir/out" 2> "$dir/err"
   code=$?
   ok=1
   [ "$code" -eq "$2" ] || ok=0
@@ -84,6 +87,10 @@ case_ stale_display 1 "qx: SDL video cannot start: x11 not available" "SDL video
 video=nosuch display=
 case_ unknown_driver 1 "qx: SDL video cannot start: nosuch not available" "SDL video cannot start: nosuch not available" ""
 video=
+glenv="LIBGL_ALWAYS_SOFTWARE=1 MESA_GL_VERSION_OVERRIDE=3.2"
+case_ shipped_main_without_device 1 "main: QXMain: no window could be made" "Qeldrin: init: no device (" \
+  "$(cat "$shipped/QXMain.lua")"
+glenv=
 rm -rf "$dir/resource"
 case_ no_resources 1 'no "resource" folder or pack beside the program' "" ""
 [ $failures -eq 0 ]
