@@ -42,6 +42,7 @@ Qeldrin::~Qeldrin() {
     qxplat::detachImeTranslator(window_);
     qxplat::uiCloseWindow(window_);
   }
+  // Only an object with a window made the device (init gives up the window otherwise).
   TextureMgr* textures = TextureMgr::instance();
   if (window_ && textures) {
     // Back to the device's own targets before the texture manager lets go of them.
@@ -69,6 +70,13 @@ void Qeldrin::init(int32_t width, int32_t height, std::string title, bool) {
     report("init: no window of " + std::to_string(width) + "x" + std::to_string(height));
     return;
   }
+  DeviceMgr* devices = DeviceMgr::instance();
+  if (devices && devices->device()) {
+    // The first application object keeps the device; this one makes no window and takes
+    // nothing from it (input, targets), so its end releases nothing either.
+    report("init: no window: another application object holds the device (release it first)");
+    return;
+  }
   width_ = width;
   height_ = height;
   qxplat::WindowSpec spec;
@@ -80,7 +88,6 @@ void Qeldrin::init(int32_t width, int32_t height, std::string title, bool) {
     report("init: the window could not be made");
     return;
   }
-  DeviceMgr* devices = DeviceMgr::instance();
   if (!devices || devices->create(window_->sdlWindow()) != qxgfx::D3D_OK) {
     report("init: no device (" + (devices ? devices->lastError() : std::string("no device manager")) + ")");
     // Nothing could be drawn in it: the window goes, so has_window tells the script.

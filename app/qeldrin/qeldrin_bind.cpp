@@ -14,8 +14,9 @@ const qxbind::ClassNotes kQeldrinNotes = {
     {
         {"init", "width, height, title, flag", nullptr,
          "Called by `new`: opens the window with that client size in pixels and the title (the engine appends "
-         "\":QX v0.03[date]\"); flag is not read. A second call does nothing. Without an OpenGL 3.3 device the "
-         "window is closed again: `has_window` gives false and log.txt says why."},
+         "\":QX v0.03[date]\"); flag is not read. A second call does nothing. No window is made while another "
+         "application object lives (release that one first), and without an OpenGL 3.3 device the window is closed "
+         "again: either way `has_window` gives false and log.txt says why."},
         {"clearCurrentBuffer", "colour, z, stencil", nullptr,
          "Draws every queued list, then clears the render target to the ARGB colour, the depth to z (0..1) and the "
          "stencil."},

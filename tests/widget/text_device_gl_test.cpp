@@ -1,7 +1,10 @@
-// Text that meets no device or a replaced one draws as text that never did; wrapped line
-// feeds; a whole panel from one draw list. Drawn offscreen as the program draws them.
+// Text that meets no device or a replaced one draws as text that never did; an application
+// object made while another lives takes nothing from it; wrapped line feeds; a whole panel
+// from one draw list. Drawn offscreen as the program draws them.
+#include <atomic>
 #include <cstdlib>
 
+#include "script/lua/script_report.h"
 #include "tests/support/t_hud_shot.h"
 
 namespace {
@@ -70,7 +73,19 @@ function main()
   record('panel', p:get_pos())
   record('panelSize', p:get_size())
 
-  -- A second application object; the first goes with its device.
+  -- While one lives, another gets no window and takes nothing from it, whether dropped
+  -- at once or assigned over it: the live one draws the same picture again.
+  local over = Qeldrin.new(320, 160, "over")
+  record('over', over:has_window())
+  over = nil
+  collectgarbage("collect")
+  local live = q
+  q = Qeldrin.new(320, 160, "assigned")
+  record('assigned', q:has_window())
+  frame(live, {early, later, ref, hello, abc, p}, bb)
+  q, live = live, nil
+
+  -- Made again once the first is gone: the new one has the device.
   q = nil
   collectgarbage("collect")
   collectgarbage("collect")
@@ -103,7 +118,9 @@ class TextDeviceTest : public GLEngineTest {
     installEffect("hud.fx");
     onScriptReady = [](lua_State* L) { lua_register(L, "shoot", &luaShoot); };
     testing::internal::CaptureStderr();
+    setScriptDebugLogSink([this](std::string_view line) { refusals += line.find("holds the device") != line.npos; });
     const EngineRunReport report = runWithUiThread();
+    setScriptDebugLogSink(nullptr);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(report.exitCode(), 0) << report.failureText;
     // The back-buffer text made before the window draws: nothing says it would not.
@@ -112,6 +129,7 @@ class TextDeviceTest : public GLEngineTest {
     return !window.empty() && window[0][1] == "true";
   }
   uint32_t at(size_t shot, int x, int y) const { return shots().at(shot)[size_t(y * kShotW + x)] & 0xFFFFFFu; }
+  std::atomic<int> refusals{0};
   int field(const char* name, size_t i) { return int(std::stof(recordsOf(name).at(0).at(i))); }
   // Pixels of a w x h block at (x, y) that differ from the block at (x, y + dy) by more
   // than the filtering of a neighbouring cell can give.
@@ -138,7 +156,7 @@ class TextDeviceTest : public GLEngineTest {
 // and the panel on the first picture.
 TEST_F(TextDeviceTest, TextDrawsTheSameWhateverDeviceItMetWrapsAndPanels) {
   QX_SKIP_WITHOUT_GL_WINDOW(!run2());
-  ASSERT_EQ(shots().size(), 2u);
+  ASSERT_EQ(shots().size(), 3u);
   // Measuring before the window gives what measuring after it gives.
   for (auto [before, after] : {std::pair{"before", "after"}, {"caretBefore", "caretAfter"}, {"hitBefore", "hitAfter"}}) {
     std::vector<std::string> b = recordsOf(before).at(0), a = recordsOf(after).at(0);
@@ -153,9 +171,14 @@ TEST_F(TextDeviceTest, TextDrawsTheSameWhateverDeviceItMetWrapsAndPanels) {
   EXPECT_GT(ink(0, 10, 45, 10 + w, 45 + h), 20);
   EXPECT_EQ(differing(0, 10, 5, w, h, 40), 0) << "text laid out before the window";
   EXPECT_EQ(differing(0, 10, 25, w, h, 20), 0) << "text after it in the same font";
-  // Under the second application object all three draw as text made on its device does.
-  EXPECT_GT(ink(1, 10, 65, 10 + w, 65 + h), 20);
-  for (int y : {5, 25, 45}) EXPECT_EQ(differing(1, 10, y, w, h, 65 - y), 0) << y;
+  // Application objects made while the first lived: refused, once each in the log.
+  EXPECT_EQ(recordsOf("over"), (std::vector<maintest::Record>{{"over", "false"}}));
+  EXPECT_EQ(recordsOf("assigned"), (std::vector<maintest::Record>{{"assigned", "false"}}));
+  EXPECT_EQ(refusals, 2);
+  EXPECT_TRUE(shots()[1] == shots()[0]) << "the live one draws as before";
+  // Under the application object made again all three draw as text made on its device does.
+  EXPECT_GT(ink(2, 10, 65, 10 + w, 65 + h), 20);
+  for (int y : {5, 25, 45}) EXPECT_EQ(differing(2, 10, y, w, h, 65 - y), 0) << y;
 
   // The back-buffer view shows text: ink, but no solid box.
   const int bbInk = ink(0, 200, 130, 296, 150);
