@@ -213,6 +213,7 @@ class GLDevice final : public Device {
   bool windowBound_ = false;
   bool windowCheckDue_ = false;
   bool depthLossTold_ = false;
+  bool depthLeftOutTold_ = false;
   Home colorHome_ = Home::Offscreen;
   Home depthHome_ = Home::Offscreen;
   uint32_t enabledAttribs_ = 0;

@@ -20,6 +20,8 @@
 // The window stores its bottom row first. Drawing into it flips the clip-space origin
 // to the lower left and counts viewport, scissor and clear rows from the bottom, so the
 // image lands upright and rasterises to the same pixels as in a top-down texture.
+#include <string>
+
 #include "platform/gfx/format.h"
 #include "platform/gfx/gl_internal.h"
 
@@ -136,8 +138,15 @@ void GLDevice::applyTargets() {
   // short: it is left out, and depth tests then pass as without one.
   const Surface* target = renderTargets_[0].get();
   const Surface* depth = currentDepth_.get();
-  if (depth && target && (depth->desc().width < target->desc().width || depth->desc().height < target->desc().height))
+  if (depth && target && (depth->desc().width < target->desc().width || depth->desc().height < target->desc().height)) {
+    if (!depthLeftOutTold_)
+      report("a render target of " + std::to_string(target->desc().width) + "x" +
+             std::to_string(target->desc().height) + " is larger than the depth-stencil of " +
+             std::to_string(depth->desc().width) + "x" + std::to_string(depth->desc().height) +
+             ": it is drawn whole with no depth test, depth writes or stencil");
+    depthLeftOutTold_ = true;
     depth = nullptr;
+  }
   key.depth = attachmentOf(depth);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebufferFor(key, depth));
   bindWindow(false);
