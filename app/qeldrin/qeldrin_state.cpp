@@ -18,15 +18,13 @@ using FxLock = kesto::HdlLock<EffectMgr::FxHandle>;
 
 bool isIdentity(const Mat43& m) { return std::memcmp(m.m, Mat43().m, sizeof m.m) == 0; }
 
-// A texture that can be drawn into: the wrapped back buffer, or a render-target
-// texture of a colour format.
+// A texture that can be drawn into: the wrapped back buffer, or a render-target texture
+// (which the device makes only in formats it draws into).
 bool renderable(const TexData& t) {
   qxgfx::Ref<qxgfx::Surface> s = t.getSurface();
   if (!s) return false;
   if (s->kind() == qxgfx::SurfaceKind::BackBuffer) return true;
-  if (s->kind() != qxgfx::SurfaceKind::TextureLevel || !s->texture() || !s->texture()->isRenderTarget()) return false;
-  const uint32_t f = s->desc().format;
-  return f != qxgfx::D3DFMT_A8 && f != qxgfx::D3DFMT_DXT1 && f != qxgfx::D3DFMT_DXT3 && f != qxgfx::D3DFMT_DXT5;
+  return s->kind() == qxgfx::SurfaceKind::TextureLevel && s->texture() && s->texture()->isRenderTarget();
 }
 
 }  // namespace

@@ -317,7 +317,16 @@ Ref<Texture> GLDevice::createTexture(uint32_t w, uint32_t h, uint32_t levels, ui
   if ((usage & D3DUSAGE_RENDERTARGET) && (f->depth || f->blockBytes)) return nullptr;
   auto t = Ref<GLTexture>::adopt(new GLTexture(*this, w, h, levels, usage, format, pool));
   if (!t->init()) return nullptr;
+  if ((usage & D3DUSAGE_RENDERTARGET) && !drawsInto(*t)) return nullptr;
   return t;
+}
+
+bool GLDevice::drawsInto(const GLTexture& t) {
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, readFbo_);
+  glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, t.name, 0);
+  const bool complete = glCheckFramebufferStatus(GL_READ_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+  return complete;
 }
 
 Ref<Surface> GLDevice::createDepthStencilSurface(uint32_t w, uint32_t h, uint32_t format) {

@@ -55,4 +55,18 @@ bool glFormatFor(uint32_t f, GLFormat& out) {
   }
 }
 
+bool glTargetFormatFor(uint32_t f, GLFormat& out) {
+  // A draw writes its red into a one- or two-channel GL texture, where Direct3D writes alpha
+  // into A8 and alpha beside luminance into A8L8: those targets hold all four channels.
+  if (f == D3DFMT_A8) {
+    out = {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, {GL_ZERO, GL_ZERO, GL_ZERO, GL_ALPHA}};
+  } else if (f == D3DFMT_A8L8) {
+    out = {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, {GL_RED, GL_RED, GL_RED, GL_ALPHA}};
+  } else {
+    return glFormatFor(f, out);
+  }
+  out.heldAsRGBA = true;
+  return true;
+}
+
 }  // namespace qxgfx

@@ -23,9 +23,12 @@ struct GLFormat {
   GLenum type = 0;
   GLint swizzle[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};
   bool compressed = false;
+  bool heldAsRGBA = false;  // a render target of fewer channels, read back packed
 };
 // False for a format the GL backend cannot hold.
 bool glFormatFor(uint32_t d3dFormat, GLFormat& out);
+// As glFormatFor, for a texture that is drawn into.
+bool glTargetFormatFor(uint32_t d3dFormat, GLFormat& out);
 
 class GLDevice;
 
@@ -172,6 +175,9 @@ class GLDevice final : public Device {
   enum class Home : uint8_t { Offscreen, Window };
 
   static Attachment attachmentOf(const Surface* s);
+  // Whether the driver draws into a texture of that format: GL 3.3 promises few colour
+  // formats as targets (16-bit colour is not among them).
+  bool drawsInto(const GLTexture& t);
   GLuint framebufferFor(const FboKey& key, const Surface* depth);
   GLuint defaultTargetsFramebuffer();
   void applyTargets();

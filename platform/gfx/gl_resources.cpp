@@ -83,7 +83,8 @@ GLTexture::~GLTexture() { glDev(*this).releaseName(kDeferTexture, name); }
 
 bool GLTexture::init() {
   GLDevice& d = glDev(*this);
-  if (!glFormatFor(format(), fmt) || (fmt.compressed && !d.hasS3tc())) return false;
+  const bool formatKnown = isRenderTarget() ? glTargetFormatFor(format(), fmt) : glFormatFor(format(), fmt);
+  if (!formatKnown || (fmt.compressed && !d.hasS3tc())) return false;
   glGenTextures(1, &name);
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, name);

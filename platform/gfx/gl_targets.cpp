@@ -191,9 +191,25 @@ bool GLDevice::doReadRenderTarget(Surface* rt, Surface* dest) {
   LockedRect out;
   if (!dest->lockRect(out, nullptr, 0)) return false;
   const uint32_t bpp = formatInfo(dest->desc().format)->bytesPerPixel;
-  glPixelStorei(GL_PACK_ROW_LENGTH, out.pitch / GLint(bpp));
-  glReadPixels(0, 0, GLsizei(rt->desc().width), GLsizei(rt->desc().height), gf.format, gf.type, out.bits);
-  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  const uint32_t w = rt->desc().width, h = rt->desc().height;
+  const Texture* tex = rt->kind() == SurfaceKind::TextureLevel ? rt->texture() : nullptr;
+  if (tex && static_cast<const GLTexture*>(tex)->fmt.heldAsRGBA) {
+    // Back to the format's own bytes: A, or L and A.
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    glReadPixels(0, 0, GLsizei(w), GLsizei(h), GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    const bool alphaOnly = tex->format() == D3DFMT_A8;
+    for (uint32_t y = 0; y < h; ++y) {
+      auto* d = static_cast<uint8_t*>(out.bits) + size_t(y) * out.pitch;
+      for (const uint8_t* s = &rgba[size_t(y) * w * 4]; s != &rgba[size_t(y + 1) * w * 4]; s += 4) {
+        if (!alphaOnly) *d++ = s[0];
+        *d++ = s[3];
+      }
+    }
+  } else {
+    glPixelStorei(GL_PACK_ROW_LENGTH, out.pitch / GLint(bpp));
+    glReadPixels(0, 0, GLsizei(w), GLsizei(h), gf.format, gf.type, out.bits);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  }
   if (dest->desc().format == D3DFMT_X8R8G8B8) {
     // The unused byte reads as opaque, so screenshots never come out transparent.
     auto* p = static_cast<uint8_t*>(out.bits);

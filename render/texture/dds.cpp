@@ -37,18 +37,19 @@ struct MaskedLayout {
   uint32_t kind;  // kPfRgb or kPfLuminance
   uint32_t bits;
   uint32_t masks[4];  // red, green, blue, alpha
+  uint32_t format;    // the device's format of that layout, or 0
 };
 constexpr MaskedLayout kMaskedLayouts[] = {
-    {kPfRgb, 16, {0xF800, 0x07E0, 0x001F, 0}},       // R5G6B5
-    {kPfRgb, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}},  // A1R5G5B5
-    {kPfRgb, 16, {0x7C00, 0x03E0, 0x001F, 0}},       // X1R5G5B5
-    {kPfRgb, 16, {0x0F00, 0x00F0, 0x000F, 0xF000}},  // A4R4G4B4
-    {kPfRgb, 16, {0x0F00, 0x00F0, 0x000F, 0}},       // X4R4G4B4
-    {kPfRgb, 24, {0xFF0000, 0xFF00, 0xFF, 0}},       // R8G8B8
-    {kPfLuminance, 8, {0xFF, 0, 0, 0}},              // L8
-    {kPfLuminance, 16, {0xFFFF, 0, 0, 0}},           // L16
-    {kPfLuminance, 16, {0xFF, 0, 0, 0xFF00}},        // A8L8
-    {kPfLuminance, 8, {0x0F, 0, 0, 0xF0}},           // A4L4
+    {kPfRgb, 16, {0xF800, 0x07E0, 0x001F, 0}, qxgfx::D3DFMT_R5G6B5},
+    {kPfRgb, 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, qxgfx::D3DFMT_A1R5G5B5},
+    {kPfRgb, 16, {0x7C00, 0x03E0, 0x001F, 0}, 0},  // X1R5G5B5
+    {kPfRgb, 16, {0x0F00, 0x00F0, 0x000F, 0xF000}, qxgfx::D3DFMT_A4R4G4B4},
+    {kPfRgb, 16, {0x0F00, 0x00F0, 0x000F, 0}, 0},  // X4R4G4B4
+    {kPfRgb, 24, {0xFF0000, 0xFF00, 0xFF, 0}, 0},  // R8G8B8
+    {kPfLuminance, 8, {0xFF, 0, 0, 0}, qxgfx::D3DFMT_L8},
+    {kPfLuminance, 16, {0xFFFF, 0, 0, 0}, 0},  // L16
+    {kPfLuminance, 16, {0xFF, 0, 0, 0xFF00}, qxgfx::D3DFMT_A8L8},
+    {kPfLuminance, 8, {0x0F, 0, 0, 0xF0}, 0},  // A4L4
 };
 
 const MaskedLayout* maskedLayout(uint32_t flags, uint32_t bits, const uint32_t masks[4]) {
@@ -83,6 +84,21 @@ void widenPixels(const MaskedLayout& layout, const uint8_t* in, size_t pixels, s
 }
 
 }  // namespace
+
+uint32_t widenTo32Bit(uint32_t format, uint32_t width, uint32_t height, const uint8_t* bits, size_t pitch,
+                      std::vector<uint8_t>& out) {
+  const MaskedLayout* layout =
+      std::find_if(std::begin(kMaskedLayouts), std::end(kMaskedLayouts),
+                   [format](const MaskedLayout& l) { return format != 0 && l.format == format; });
+  if (layout == std::end(kMaskedLayouts)) return 0;
+  out.resize(size_t(width) * height * 4);
+  std::vector<uint8_t> row;
+  for (uint32_t y = 0; y < height; ++y) {
+    widenPixels(*layout, bits + y * pitch, width, row);
+    std::copy(row.begin(), row.end(), out.begin() + ptrdiff_t(y) * width * 4);
+  }
+  return layout->masks[3] ? qxgfx::D3DFMT_A8R8G8B8 : qxgfx::D3DFMT_X8R8G8B8;
+}
 
 uint32_t fullChainLevels(uint32_t width, uint32_t height) {
   uint32_t n = 1;

@@ -46,4 +46,11 @@ std::vector<uint8_t> writeDds(uint32_t format, uint32_t width, uint32_t height, 
 // One level.
 std::vector<uint8_t> writeDds(uint32_t format, uint32_t width, uint32_t height, const uint8_t* bits, size_t pitch);
 
+// A level of 16-bit colour (R5G6B5, A1R5G5B5, A4R4G4B4) or luminance (L8, A8L8), rows pitch
+// bytes apart, as 32-bit colour in tight rows: gives D3DFMT_A8R8G8B8 (bytes B, G, R, A)
+// or, for a format without alpha, D3DFMT_X8R8G8B8 (alpha bytes 255); 0 (out untouched)
+// for any other format.
+uint32_t widenTo32Bit(uint32_t format, uint32_t width, uint32_t height, const uint8_t* bits, size_t pitch,
+                      std::vector<uint8_t>& out);
+
 }  // namespace qxtex

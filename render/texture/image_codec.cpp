@@ -106,6 +106,12 @@ ImageFileFormat fileFormatFor(std::u16string_view fileName) {
 
 std::vector<uint8_t> encodeImage(ImageFileFormat file, uint32_t format, uint32_t width, uint32_t height,
                                  const uint8_t* bits, size_t pitch, std::string* why) {
+  std::vector<uint8_t> wide;
+  if (const uint32_t wideFormat = widenTo32Bit(format, width, height, bits, pitch, wide)) {
+    format = wideFormat;
+    bits = wide.data();
+    pitch = size_t(width) * 4;
+  }
   std::vector<uint8_t> rgba;
   if (file == ImageFileFormat::dds) {
     std::vector<uint8_t> out = writeDds(format, width, height, bits, pitch);

@@ -1,7 +1,7 @@
 // Image files to texture pixels and back. Decoding takes DDS (our reader) and PNG, TGA,
 // BMP and JPEG (stb_image), telling them apart by content; PNG, TGA, BMP and JPEG decode
 // to D3DFMT_A8R8G8B8, DDS to its own format with its full mip chain. Encoding writes BMP,
-// PNG, TGA (stb_image_write) or DDS from the 8-bit and DXT formats a texture can hold.
+// PNG, TGA (stb_image_write) or DDS from the formats a texture can hold.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -31,7 +31,8 @@ ImageFileFormat fileFormatFor(std::u16string_view fileName);
 
 // The file bytes of one level (rows, or rows of 4x4 blocks, pitch bytes apart) in
 // D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A8B8G8R8, D3DFMT_A8 or DXT1/3/5 (DDS keeps the
-// format, the others are written uncompressed); empty, with the reason in why, for other
+// format, the others are written uncompressed), or in a 16-bit colour or luminance format
+// (written as 32-bit colour, see widenTo32Bit); empty, with the reason in why, for other
 // formats.
 std::vector<uint8_t> encodeImage(ImageFileFormat file, uint32_t format, uint32_t width, uint32_t height,
                                  const uint8_t* bits, size_t pitch, std::string* why);

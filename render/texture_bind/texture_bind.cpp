@@ -46,8 +46,11 @@ const qxbind::ClassNotes kTextureMgrNotes = {
          "given it draws as one without a texture, plain in its colour) and its reason goes to log.txt."},
         {"create_blank", "size, format", nullptr,
          "A texture to draw into (`Qeldrin:setTargetTex`) of 2^size by 2^size pixels, size 0..12, in a Direct3D "
-         "format: 21 A8R8G8B8, 22 X8R8G8B8, 23 R5G6B5 or 28 A8. nil for any other size or format, and before the "
-         "window exists (the reason goes to log.txt)."},
+         "format: 21 A8R8G8B8, 22 X8R8G8B8, 23 R5G6B5, 25 A1R5G5B5, 26 A4R4G4B4, 28 A8 (keeps the alpha drawn; "
+         "drawn from, black at that alpha), 32 A8B8G8R8, 50 L8 or 51 A8L8 (keep the red drawn as their grey, A8L8 "
+         "the alpha too). `saveAsFile` writes the 16-bit and grey ones as 32-bit colour. nil for any other size or "
+         "format, for a format the graphics driver cannot draw into, and before the window exists (the reason goes "
+         "to log.txt)."},
         {"saveAsFile", "texture, file", nullptr,
          "Writes the texture's pixels to an image file of that name: BMP, TGA or DDS by its extension, PNG "
          "otherwise; into the folder \"save\" beside the program when there is one, else beside the program. A "

@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <fstream>
+#include <iterator>
 
 
 #include "app/qeldrin/item_lock.h"
@@ -11,6 +12,7 @@
 #include "platform/window/ui_thread.h"
 #include "platform/window/window.h"
 #include "render/device/device_mgr.h"
+#include "render/texture/image_codec.h"
 #include "runtime/mem/mem_mgr.h"
 #include "script/bind/glue_types.h"
 #include "script/lua/stack_readers.h"
@@ -215,6 +217,100 @@ end
   EXPECT_EQ(ime, (std::vector<Record>{{"STARTCOMPOSITION", "nil"},
                                       {"COMPOSITION", "にほ", "1", "2", "0,2"},
                                       {"ENDCOMPOSITION", "日本", "nil", "-1", ""}}));
+}
+
+// Each format create_blank takes: an 8x8 target cleared clear, magenta drawn into columns
+// 0-2 and cyan into 3-5 (red and alpha apart), shown over blue on the back buffer, and
+// saved as PNG and DDS.
+TEST_F(EngineTest, EveryCreateBlankFormatIsDrawnIntoDrawnFromAndSaved) {
+  qxtest::preferSoftwareGL();
+  writeMain(R"(
+require("QXL")
+local function rect(x, w, colour, tex)
+  local r = HUDUnit_rect.new():set_size(w, 8)
+  r.rect.ofsX, r.rect.color, r.rect.hTex = x, colour, tex
+  return r
+end
+local function hex(back, x) return string.format("%08X", pixel(back, x, 4)) end
+function main()
+  local q = Qeldrin.new(64, 48, "formats")
+  if not q:has_window() then record('nowindow') coroutine.yield(false) end
+  q:setShader(EffectMgr:create("effect\\hud.fx"))
+  local back = q:getTargetTex(0)
+  for _, f in ipairs({21, 22, 23, 25, 26, 28, 32, 50, 51, 20, 24, 77}) do
+    local t = TextureMgr:create_blank(3, f)
+    if t then
+      q:beginDraw()
+      local into = q:setTargetTex(0, t)
+      q:clearColorBuffer(0)
+      q:set_tech("Colored")
+      q:draw_multi({rect(0, 3, 0xFFFF00FF), rect(3, 3, 0xFF00FFFF)}, "")
+      q:flush_drawAll(true)
+      q:setTargetTex(0, back)
+      q:clearColorBuffer(0xFF0000FF)
+      q:set_tech("Textured")
+      q:draw_single(rect(0, 8, 0xFFFFFFFF, t), "")
+      q:flush_drawAll(true)
+      q:endDraw()
+      TextureMgr:saveAsFile(t, f .. ".png"):saveAsFile(t, f .. ".dds")
+      record('shown', f, into ~= nil, hex(back, 1), hex(back, 4), hex(back, 7))
+    else
+      record('refused', f)
+    end
+  end
+  coroutine.yield(false)
+end
+)");
+  installEffect("hud.fx");
+  onScriptReady = [](lua_State* L) { lua_register(L, "pixel", &luaPixel); };
+  const EngineRunReport report = runWithUiThread();
+  EXPECT_EQ(report.exitCode(), 0) << report.failureText;
+  QX_SKIP_WITHOUT_GL_WINDOW(!recordsOf("nowindow").empty());
+  EXPECT_EQ(recordsOf("refused"), (std::vector<Record>{{"refused", "20"}, {"refused", "24"}, {"refused", "77"}}));
+  // Columns 1, 4 and 7 as shown and as saved (A8R8G8B8), and the DDS file's size.
+  struct Row {
+    const char* format;
+    const char* shown[3];
+    uint32_t saved[3];
+    size_t ddsBytes;
+  };
+  const char *M = "FFFF00FF", *C = "FF00FFFF", *B = "FF0000FF", *K = "FF000000", *W = "FFFFFFFF";
+  const Row rows[] = {
+      {"21", {M, C, B}, {0xFFFF00FF, 0xFF00FFFF, 0x00000000}, 128 + 256},
+      {"22", {M, C, K}, {0xFFFF00FF, 0xFF00FFFF, 0xFF000000}, 128 + 256},
+      {"23", {M, C, K}, {0xFFFF00FF, 0xFF00FFFF, 0xFF000000}, 128 + 256},
+      {"25", {M, C, B}, {0xFFFF00FF, 0xFF00FFFF, 0x00000000}, 128 + 256},
+      {"26", {M, C, B}, {0xFFFF00FF, 0xFF00FFFF, 0x00000000}, 128 + 256},
+      {"28", {K, K, B}, {0xFF000000, 0xFF000000, 0x00000000}, 128 + 64},
+      {"32", {M, C, B}, {0xFFFF00FF, 0xFF00FFFF, 0x00000000}, 128 + 256},
+      {"50", {W, K, K}, {0xFFFFFFFF, 0xFF000000, 0xFF000000}, 128 + 256},
+      {"51", {W, K, B}, {0xFFFFFFFF, 0xFF000000, 0x00000000}, 128 + 256},
+  };
+  const std::vector<Record> shown = recordsOf("shown");
+  ASSERT_EQ(shown.size(), std::size(rows));
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const Row& r = rows[i];
+    EXPECT_EQ(shown[i], (Record{"shown", r.format, "true", r.shown[0], r.shown[1], r.shown[2]}));
+    for (const std::string ext : {".png", ".dds"}) {
+      std::ifstream in(root_ / (r.format + ext), std::ios::binary);
+      const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (ext == ".dds") {
+        EXPECT_EQ(bytes.size(), r.ddsBytes) << r.format;
+      }
+      qxtex::Image img;
+      ASSERT_TRUE(qxtex::decodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img, nullptr))
+          << r.format << ext;
+      for (int column = 0; column < 3; ++column) {
+        const size_t at = size_t(4 * 8 + 1 + 3 * column);
+        const uint32_t got = img.format == qxgfx::D3DFMT_A8
+                                 ? uint32_t(img.bits.at(at)) << 24
+                                 : (img.format == qxgfx::D3DFMT_X8R8G8B8 ? 0xFF000000u : 0u) |
+                                       uint32_t(img.bits.at(4 * at)) | uint32_t(img.bits[4 * at + 1]) << 8 |
+                                       uint32_t(img.bits[4 * at + 2]) << 16 | uint32_t(img.bits[4 * at + 3]) << 24;
+        EXPECT_EQ(got, r.saved[column]) << r.format << ext << " column " << 1 + 3 * column;
+      }
+    }
+  }
 }
 
 // Two techniques of two passes: pass 0 yellow, pass 1 (moved 8 pixels right) red in A and

@@ -232,8 +232,8 @@ TEST_F(QeldrinTest, RefusedTechniquesTargetsAndCameras) {
   EXPECT_TRUE(callLog().empty());
   EXPECT_TRUE(q->list("NoFormat")->entries.empty());
 
-  // With an entry queued: refused targets (out of range, an A8 page, an A8 render target, the
-  // depth-stencil wrapper) and the same camera change nothing and flush nothing.
+  // With an entry queued: refused targets (out of range, an A8 page, the depth-stencil
+  // wrapper) and the same camera change nothing and flush nothing.
   ASSERT_TRUE(q->set_tech("T"));
   queue({"a"});
   auto page = TextureMgr::instance()->createA8Texture(4, 4);
@@ -243,7 +243,6 @@ TEST_F(QeldrinTest, RefusedTechniquesTargetsAndCameras) {
   const std::pair<int32_t, uint32_t> refused[] = {{4, good.value},
                                                   {-1, good.value},
                                                   {1, page.value},
-                                                  {1, a8.value},
                                                   {1, TextureMgr::instance()->depthStencilTexture().value}};
   for (const auto& [index, texture] : refused) EXPECT_EQ(q->setTargetTex(index, {texture}).value, 0u) << index;
   EXPECT_EQ(q->getTargetTex(1).value, 0u);
@@ -261,6 +260,10 @@ TEST_F(QeldrinTest, RefusedTechniquesTargetsAndCameras) {
   q->flush_drawAll(true);
   EXPECT_FLOAT_EQ(q->cam_pos().x, 1.0f);
   EXPECT_FLOAT_EQ(q->cameraAxis(2).x, kesto::HdlLock<CamMgr::CamHandle>(other)->get_dir().x);
+  // An A8 render target is one to draw into.
+  EXPECT_EQ(q->setTargetTex(1, {a8.value}).value, 0u);
+  EXPECT_EQ(q->getTargetTex(1).value, a8.value);
+  q->setTargetTex(1, {0});
 }
 
 TEST_F(QeldrinTest, ImmediateDrawsAndStreamSlots) {
