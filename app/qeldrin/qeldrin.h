@@ -38,6 +38,7 @@ struct DrawList {
   ParamTable table;
   SortChain chain;
   std::vector<DrawEntry> entries;
+  std::vector<DrawEntry> sortSpace;  // the chain's working space, as long as the longest flush
   bool reportedNoFormat = false;
 };
 

@@ -79,6 +79,7 @@ bool Qeldrin::set_tech(std::string_view name) {
       // Built under another shader: its parameter handles belong to that effect.
       fresh.chain = std::move(it->second.chain);
       fresh.entries = std::move(it->second.entries);
+      fresh.sortSpace = std::move(it->second.sortSpace);
       it->second = std::move(fresh);
     }
   }
@@ -121,7 +122,7 @@ void Qeldrin::flushList(const std::string& name, DrawList& list) {
   chainView_.clear();
   for (auto& a : list.chain) chainView_.push_back(a.get());
   drawing_ = true;
-  drawSorted(name, list.entries, chainView_, *this);
+  drawSorted(name, list.entries, list.sortSpace, chainView_, *this);
   drawing_ = false;
   list.entries.clear();
 }

@@ -48,19 +48,22 @@ void setStateKeys(std::span<DrawEntry> entries) {
   }
 }
 
-uint32_t traverseSortChain(DSortCBack& callback, uint32_t value, DrawRun run, std::span<DSortAlg* const> chain,
-                           size_t pos) {
+uint32_t traverseSortChain(DSortCBack& callback, uint32_t value, DrawRun run, DrawEntry* scratch,
+                           std::span<DSortAlg* const> chain, size_t pos) {
   if (pos >= chain.size()) return callback.drawRun(run.first, run.end, value);
   RunListLease lease;
   std::vector<DrawRun>& runs = lease.list();
-  chain[pos]->sort(run.first, run.end, runs);
-  for (size_t i = 0; i < runs.size(); ++i) value = traverseSortChain(callback, value, runs[i], chain, pos + 1);
+  chain[pos]->sort(run.first, run.end, scratch, runs);
+  // A run's sort is over before the next level starts, so every level shares the space.
+  for (size_t i = 0; i < runs.size(); ++i)
+    value = traverseSortChain(callback, value, runs[i], scratch, chain, pos + 1);
   return value;
 }
 
-int64_t drawSorted(std::string_view listName, std::span<DrawEntry> entries, std::span<DSortAlg* const> chain,
-                   DSortCBack& callback) {
+int64_t drawSorted(std::string_view listName, std::span<DrawEntry> entries, std::vector<DrawEntry>& scratch,
+                   std::span<DSortAlg* const> chain, DSortCBack& callback) {
   if (entries.empty()) return 0;
+  if (!chain.empty() && scratch.size() < entries.size()) scratch.resize(entries.size());
   setStateKeys(entries);
   const int32_t n = callback.select(listName, entries);
   if (n < 1) return n;
@@ -68,7 +71,7 @@ int64_t drawSorted(std::string_view listName, std::span<DrawEntry> entries, std:
   const DrawRun all{entries.data(), entries.data() + entries.size()};
   for (int32_t i = 0; i < n; ++i) {
     callback.beginTraversal(i);
-    value = traverseSortChain(callback, 0, all, chain, 0);
+    value = traverseSortChain(callback, 0, all, scratch.data(), chain, 0);
   }
   return value;
 }

@@ -19,7 +19,8 @@ class DSortAlg {
  public:
   virtual ~DSortAlg() = default;
   // Sorts [first, end) in place and appends its runs, in order, covering the range.
-  virtual void sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) = 0;
+  // scratch has room for end - first entries, for the sort to work in.
+  virtual void sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) = 0;
 };
 
 class DSortCBack {
@@ -37,14 +38,16 @@ class DSortCBack {
 // Draws the entries in the chain's order: sets every entry's state key, asks the
 // callback how many traversals to make, and walks the chain once per traversal with the
 // running value starting at 0. Returns the running value after the last traversal (0
-// for no entries; the selection count itself when it is below 1).
-int64_t drawSorted(std::string_view listName, std::span<DrawEntry> entries, std::span<DSortAlg* const> chain,
-                   DSortCBack& callback);
+// for no entries; the selection count itself when it is below 1). scratch is the sorts'
+// working space, kept by the caller: it grows to the entries' count when shorter.
+int64_t drawSorted(std::string_view listName, std::span<DrawEntry> entries, std::vector<DrawEntry>& scratch,
+                   std::span<DSortAlg* const> chain, DSortCBack& callback);
 
 // Sets every entry's state key (drawEntryStateKey).
 void setStateKeys(std::span<DrawEntry> entries);
 
 // One level of the walk: the algorithm at chain[pos] sorts the run and each of its runs
-// is walked with the next one; past the chain's end the run is drawn.
-uint32_t traverseSortChain(DSortCBack& callback, uint32_t value, DrawRun run, std::span<DSortAlg* const> chain,
-                           size_t pos);
+// is walked with the next one; past the chain's end the run is drawn. scratch has room
+// for the run's entries.
+uint32_t traverseSortChain(DSortCBack& callback, uint32_t value, DrawRun run, DrawEntry* scratch,
+                           std::span<DSortAlg* const> chain, size_t pos);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <tuple>
 
+#include "render/draw/entry_sort.h"
+
 namespace {
 
 template <class Key>
@@ -27,24 +29,24 @@ auto streamKey(const DrawEntry& e) {
 
 }  // namespace
 
-void SA_Dist::order(DrawEntry* first, DrawEntry* end) const {
+void SA_Dist::order(DrawEntry* first, DrawEntry* end, DrawEntry* scratch) const {
   // NaN sorts last either way: a comparison without a total order is undefined.
   if (nearFirst_) {
-    std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) {
+    sortEntries(first, end, scratch, [](const DrawEntry& a, const DrawEntry& b) {
       if (std::isnan(b.distance)) return !std::isnan(a.distance);
       return a.distance < b.distance;
     });
   } else {
-    std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) {
+    sortEntries(first, end, scratch, [](const DrawEntry& a, const DrawEntry& b) {
       if (std::isnan(b.distance)) return !std::isnan(a.distance);
       return a.distance > b.distance;
     });
   }
 }
 
-void SA_Dist::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) {
+void SA_Dist::sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) {
   if (first == end) return;
-  order(first, end);
+  order(first, end, scratch);
   if (!(tolerance_ >= 0.0f)) {
     runs.push_back(DrawRun{first, end});
     return;
@@ -59,13 +61,13 @@ void SA_Dist::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs)
   runs.push_back(DrawRun{b, end});
 }
 
-void SA_Texture::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) {
-  std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return textureKey(a) < textureKey(b); });
+void SA_Texture::sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) {
+  sortEntries(first, end, scratch, [](const DrawEntry& a, const DrawEntry& b) { return textureKey(a) < textureKey(b); });
   runsOfEqualKey(first, end, runs, textureKey);
 }
 
-void SA_Stream::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) {
-  std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return streamKey(a) < streamKey(b); });
+void SA_Stream::sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) {
+  sortEntries(first, end, scratch, [](const DrawEntry& a, const DrawEntry& b) { return streamKey(a) < streamKey(b); });
   if (split_) {
     runsOfEqualKey(first, end, runs, streamKey);
     return;
@@ -75,21 +77,25 @@ void SA_Stream::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& run
   if (batched != end) runs.push_back(DrawRun{batched, end});
 }
 
-void SA_PrimType::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) {
+void SA_PrimType::sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) {
   if (ascending_) {
-    std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return a.primType < b.primType; });
+    sortEntries(first, end, scratch, [](const DrawEntry& a, const DrawEntry& b) { return a.primType < b.primType; });
   } else {
-    std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return a.primType > b.primType; });
+    sortEntries(first, end, scratch, [](const DrawEntry& a, const DrawEntry& b) { return a.primType > b.primType; });
   }
   runsOfEqualKey(first, end, runs, [](const DrawEntry& e) { return e.primType; });
 }
 
-void SA_Transp::sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) {
+void SA_Transp::sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) {
   if (first == end) return;
-  std::stable_sort(first, end, [](const DrawEntry& a, const DrawEntry& b) { return a.transparency < b.transparency; });
-  std::vector<DrawRun> classes;
-  runsOfEqualKey(first, end, classes, [](const DrawEntry& e) { return e.transparency; });
-  for (const DrawRun& r : classes) SA_Dist(r.first->transparency == 0, -1.0f).order(r.first, r.end);
+  sortEntries(first, end, scratch,
+              [](const DrawEntry& a, const DrawEntry& b) { return a.transparency < b.transparency; });
+  for (DrawEntry* b = first; b != end;) {
+    DrawEntry* e = b + 1;
+    while (e != end && e->transparency == b->transparency) ++e;
+    SA_Dist(b->transparency == 0, -1.0f).order(b, e, scratch);
+    b = e;
+  }
   runs.push_back(DrawRun{first, end});
 }
 

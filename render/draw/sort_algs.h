@@ -1,7 +1,8 @@
 // The five sort algorithms a draw list's chain is made of, and the chain's reading from
 // the script's array of kind codes and parameters. Every sort is stable: entries of equal
 // keys draw in the order they were queued, so widgets that queue their parts back to
-// front at one depth stay that way through any chain.
+// front at one depth stay that way through any chain. They sort in the space the list
+// gives them and keep no list of their own, so a steady frame's sorts allocate nothing.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -16,9 +17,9 @@
 class SA_Dist final : public DSortAlg {
  public:
   SA_Dist(bool nearFirst, float tolerance) : nearFirst_(nearFirst), tolerance_(tolerance) {}
-  void sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) override;
+  void sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) override;
   // The sort alone.
-  void order(DrawEntry* first, DrawEntry* end) const;
+  void order(DrawEntry* first, DrawEntry* end, DrawEntry* scratch) const;
 
  private:
   bool nearFirst_;
@@ -28,7 +29,7 @@ class SA_Dist final : public DSortAlg {
 // The four texture ids; runs of equal ids.
 class SA_Texture final : public DSortAlg {
  public:
-  void sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) override;
+  void sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) override;
 };
 
 // Index buffer, then the four stream words. Split: runs of equal buffers; otherwise two
@@ -36,7 +37,7 @@ class SA_Texture final : public DSortAlg {
 class SA_Stream final : public DSortAlg {
  public:
   explicit SA_Stream(bool split) : split_(split) {}
-  void sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) override;
+  void sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) override;
 
  private:
   bool split_;
@@ -46,7 +47,7 @@ class SA_Stream final : public DSortAlg {
 class SA_PrimType final : public DSortAlg {
  public:
   explicit SA_PrimType(bool ascending) : ascending_(ascending) {}
-  void sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) override;
+  void sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) override;
 
  private:
   bool ascending_;
@@ -56,7 +57,7 @@ class SA_PrimType final : public DSortAlg {
 // first. One run: the whole range (meant to end a chain).
 class SA_Transp final : public DSortAlg {
  public:
-  void sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) override;
+  void sort(DrawEntry* first, DrawEntry* end, DrawEntry* scratch, std::vector<DrawRun>& runs) override;
 };
 
 // One element of the script's sort array.

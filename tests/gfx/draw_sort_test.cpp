@@ -14,7 +14,7 @@ namespace {
 class SplitBy : public DSortAlg {
  public:
   explicit SplitBy(uint32_t DrawEntry::*field) : field_(field) {}
-  void sort(DrawEntry* first, DrawEntry* end, std::vector<DrawRun>& runs) override {
+  void sort(DrawEntry* first, DrawEntry* end, DrawEntry*, std::vector<DrawRun>& runs) override {
     std::stable_sort(first, end, [&](const DrawEntry& a, const DrawEntry& b) { return a.*field_ < b.*field_; });
     for (DrawEntry* b = first; b != end;) {
       DrawEntry* e = b;
@@ -66,13 +66,15 @@ TEST(DrawSorted, ChainsDrawNestedRunsAndEachSelectionWalksFromZero) {
   SplitBy byTransp(&DrawEntry::transparency), byPrim(&DrawEntry::primType);
   DSortAlg* chain[] = {&byTransp, &byPrim};
   Recorder cb;
-  EXPECT_EQ(drawSorted("hud", entries, chain, cb), 4);
+  std::vector<DrawEntry> scratch;
+  EXPECT_EQ(drawSorted("hud", entries, scratch, chain, cb), 4);
   EXPECT_EQ(cb.log, (std::vector<std::string>{"select hud 6", "begin 0", "draw v0: 3 5", "draw v1: 1",
                                               "draw v2: 2", "draw v3: 0 4"}));
+  EXPECT_EQ(scratch.size(), 6u) << "the sorts' space grows to the list";
   entries = sixEntries();
   Recorder twice;
   twice.selection = 2;
-  EXPECT_EQ(drawSorted("list", entries, std::span<DSortAlg*>(chain, 1), twice), 2);
+  EXPECT_EQ(drawSorted("list", entries, scratch, std::span<DSortAlg*>(chain, 1), twice), 2);
   EXPECT_EQ(twice.log, (std::vector<std::string>{"select list 6", "begin 0", "draw v0: 1 3 5", "draw v1: 0 2 4",
                                                  "begin 1", "draw v0: 1 3 5", "draw v1: 0 2 4"}));
 }
@@ -82,7 +84,8 @@ TEST(DrawSorted, StateKeysAreSetBeforeTheSelection) {
   entries[2].textures[0] = kesto::HdlBase(0x1234);
   entries[3].distance = 99.0f;  // not part of the key
   Recorder cb;
-  EXPECT_EQ(drawSorted("x", entries, {}, cb), 1);
+  std::vector<DrawEntry> scratch;
+  EXPECT_EQ(drawSorted("x", entries, scratch, {}, cb), 1);
   EXPECT_EQ(cb.log.back(), "draw v0: 0 1 2 3 4 5") << "no chain: one run in queue order";
   ASSERT_EQ(cb.keysAtSelect.size(), 6u);
   for (size_t i = 0; i < 6; ++i) EXPECT_EQ(cb.keysAtSelect[i], GetMemCRC32(&entries[i], 44));
@@ -123,12 +126,13 @@ class Nesting : public Recorder {
   std::vector<DrawEntry> inner = sixEntries();
   SplitBy byPrim{&DrawEntry::primType}, byTransp{&DrawEntry::transparency};
   Recorder innerLog;
+  std::vector<DrawEntry> scratch;
   bool nested = false;
   uint32_t drawRun(DrawEntry* first, DrawEntry* end, uint32_t value) override {
     if (!nested) {
       nested = true;
       DSortAlg* chain[] = {&byPrim, &byTransp};
-      drawSorted("inner", inner, chain, innerLog);
+      drawSorted("inner", inner, scratch, chain, innerLog);
     }
     return Recorder::drawRun(first, end, value);
   }
@@ -139,7 +143,8 @@ TEST(DrawSorted, ACallbackMayStartAnotherSortedDraw) {
   SplitBy byTransp(&DrawEntry::transparency), byPrim(&DrawEntry::primType);
   DSortAlg* chain[] = {&byTransp, &byPrim};
   Nesting cb;
-  EXPECT_EQ(drawSorted("hud", entries, chain, cb), 4);
+  std::vector<DrawEntry> scratch;
+  EXPECT_EQ(drawSorted("hud", entries, scratch, chain, cb), 4);
   EXPECT_EQ(cb.log, (std::vector<std::string>{"select hud 6", "begin 0", "draw v0: 3 5", "draw v1: 1",
                                               "draw v2: 2", "draw v3: 0 4"}));
   EXPECT_EQ(cb.innerLog.log, (std::vector<std::string>{"select inner 6", "begin 0", "draw v0: 3 5", "draw v1: 2",
@@ -148,14 +153,14 @@ TEST(DrawSorted, ACallbackMayStartAnotherSortedDraw) {
 
 TEST(DrawSorted, NothingToDrawAndRefusedSelections) {
   Recorder cb;
-  std::vector<DrawEntry> none;
-  EXPECT_EQ(drawSorted("x", none, {}, cb), 0);
+  std::vector<DrawEntry> none, scratch;
+  EXPECT_EQ(drawSorted("x", none, scratch, {}, cb), 0);
   EXPECT_TRUE(cb.log.empty()) << "an empty list selects nothing";
   auto entries = sixEntries();
   cb.selection = 0;
-  EXPECT_EQ(drawSorted("x", entries, {}, cb), 0);
+  EXPECT_EQ(drawSorted("x", entries, scratch, {}, cb), 0);
   cb.selection = -1;
-  EXPECT_EQ(drawSorted("x", entries, {}, cb), -1);
+  EXPECT_EQ(drawSorted("x", entries, scratch, {}, cb), -1);
   EXPECT_EQ(cb.log, (std::vector<std::string>{"select x 6", "select x 6"}));
 }
 

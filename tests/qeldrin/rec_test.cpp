@@ -350,7 +350,8 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
   prims[1].primType = 5;
   prims[1].passWord = 1;
   std::vector<DrawRun> runs;
-  q->list("U")->chain[0]->sort(prims.data(), prims.data() + 2, runs);
+  DrawEntry scratch[2];
+  q->list("U")->chain[0]->sort(prims.data(), prims.data() + 2, scratch, runs);
   EXPECT_EQ(runs.at(0).first->passWord, 0u) << "true: the smaller primitive type first";
   q->set_dsort("U", {L, pushValue(L, "{2, true, 1}")});
   ASSERT_EQ(q->list("U")->chain.size(), 2u) << "the array's last element is read too";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "render/draw/sort_algs.h"
+#include "tests/support/alloc_count.h"
 
 namespace {
 
@@ -32,7 +33,8 @@ std::vector<DrawEntry> byDistance(std::vector<float> d) {
 
 std::string sorted(DSortAlg& alg, std::vector<DrawEntry> v) {
   std::vector<DrawRun> runs;
-  alg.sort(v.data(), v.data() + v.size(), runs);
+  std::vector<DrawEntry> scratch(v.size());
+  alg.sort(v.data(), v.data() + v.size(), scratch.data(), runs);
   return runsText(runs);
 }
 
@@ -115,6 +117,118 @@ TEST(DrawSort, KeysOfTexturesStreamsPrimitivesAndTransparency) {
   for (uint32_t i = 0; i < 6; ++i) t[i].transparency = cls[i];
   SA_Transp transp;
   EXPECT_EQ(sorted(transp, t), "1 3 2 0 5 4");
+}
+
+// Each algorithm over keys drawn from a few values: at lengths that end inside the first
+// short run, on its edge, past it by one, and over several rounds of merging.
+struct KeyedAlg {
+  const char* name;
+  DSortAlg* alg;
+  void (*setKey)(DrawEntry&, uint32_t k);
+  int64_t (*rank)(const DrawEntry&);  // ascending in the order the algorithm gives
+};
+
+SA_Dist nearFirst(true, -1.0f), farFirst(false, 0.0f);
+SA_Texture byTexture;
+SA_Stream byStream(true);
+SA_PrimType primUp(true), primDown(false);
+SA_Transp byClass;
+
+const KeyedAlg kKeyed[] = {
+    {"near first", &nearFirst, [](DrawEntry& e, uint32_t k) { e.distance = float(k); },
+     [](const DrawEntry& e) { return int64_t(e.distance); }},
+    {"far first", &farFirst, [](DrawEntry& e, uint32_t k) { e.distance = float(k); },
+     [](const DrawEntry& e) { return -int64_t(e.distance); }},
+    {"texture", &byTexture,
+     [](DrawEntry& e, uint32_t k) {
+       e.textures[0] = kesto::HdlBase(k / 3);
+       e.textures[1] = kesto::HdlBase(k % 3);
+     },
+     [](const DrawEntry& e) { return int64_t(e.textures[0].value) * 3 + e.textures[1].value; }},
+    {"stream", &byStream, [](DrawEntry& e, uint32_t k) { DrawKey::setStreams(e.key, k / 2, {k % 2 + 1}); },
+     [](const DrawEntry& e) { return int64_t(e.key.indexBuffer) * 2 + e.key.streams[0] - 1; }},
+    {"primitive up", &primUp, [](DrawEntry& e, uint32_t k) { e.primType = k; },
+     [](const DrawEntry& e) { return int64_t(e.primType); }},
+    {"primitive down", &primDown, [](DrawEntry& e, uint32_t k) { e.primType = k; },
+     [](const DrawEntry& e) { return -int64_t(e.primType); }},
+    {"transparency", &byClass, [](DrawEntry& e, uint32_t k) { e.transparency = k; },
+     [](const DrawEntry& e) { return int64_t(e.transparency); }},
+};
+
+// n entries in queue order (passWord), keys 0..4 in a scrambled order.
+std::vector<DrawEntry> keyed(const KeyedAlg& a, size_t n) {
+  std::vector<DrawEntry> v(n);
+  uint32_t seed = 7;
+  for (size_t i = 0; i < n; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    v[i].passWord = uint32_t(i);
+    a.setKey(v[i], (seed >> 16) % 5);
+  }
+  return v;
+}
+
+TEST(DrawSort, EveryAlgorithmKeepsTiesInQueueOrder) {
+  for (const KeyedAlg& a : kKeyed) {
+    for (size_t n : {2, 16, 17, 33, 300}) {
+      std::vector<DrawEntry> v = keyed(a, n);
+      std::vector<DrawEntry> scratch(n);
+      std::vector<DrawRun> runs;
+      a.alg->sort(v.data(), v.data() + n, scratch.data(), runs);
+      std::vector<bool> seen(n);
+      for (size_t i = 0; i < n; ++i) {
+        ASSERT_LT(v[i].passWord, n);
+        EXPECT_FALSE(seen[v[i].passWord]) << a.name << " " << n << ": entry " << v[i].passWord << " twice";
+        seen[v[i].passWord] = true;
+        if (i == 0) continue;
+        const int64_t before = a.rank(v[i - 1]), here = a.rank(v[i]);
+        EXPECT_LE(before, here) << a.name << " " << n << " at " << i;
+        if (before == here) {
+          EXPECT_LT(v[i - 1].passWord, v[i].passWord) << a.name << " " << n << " at " << i;
+        }
+      }
+    }
+  }
+}
+
+// What a draw list does every frame: its entries queued afresh, then sorted and drawn
+// through the chain with the space the list keeps.
+class CountingDraw : public DSortCBack {
+ public:
+  uint32_t drawRun(DrawEntry*, DrawEntry*, uint32_t value) override { return value + 1; }
+  int32_t select(std::string_view, std::span<DrawEntry>) override { return 1; }
+  void beginTraversal(int32_t) override {}
+};
+
+TEST(DrawSort, SteadyFramesOfEverySortAllocateNothing) {
+  SA_Dist byDistance(true, 0.5f);
+  SA_Stream twoGroups(false);
+  const struct {
+    const char* name;
+    DSortAlg* alg;
+  } rows[] = {{"distance", &byDistance}, {"texture", &byTexture}, {"stream", &byStream},
+              {"stream, two groups", &twoGroups}, {"primitive", &primUp}, {"transparency", &byClass}};
+  for (const auto& row : rows) {
+    std::vector<DrawEntry> queued(500);
+    for (uint32_t i = 0; i < queued.size(); ++i) {
+      DrawEntry& e = queued[i];
+      e.distance = float(i % 13);
+      e.transparency = i % 3;
+      e.primType = 2 + i % 2;
+      e.textures[0] = kesto::HdlBase(i % 8);
+      i % 4 ? DrawKey::setStreams(e.key, i % 5, {1}) : DrawKey::init(e.key, 2, 0);
+    }
+    std::vector<DrawEntry> list(queued.size()), space;
+    DSortAlg* chain[] = {row.alg, &primDown};  // a second level sorts each run again
+    CountingDraw draw;
+    int64_t drawn = 0;
+    for (int frame = 0; frame < 6; ++frame) {
+      if (frame == 2) qxtest::startCountingAllocations();  // after warm-up
+      std::copy(queued.begin(), queued.end(), list.begin());
+      drawn = drawSorted("list", list, space, chain, draw);
+    }
+    EXPECT_EQ(qxtest::stopCountingAllocations(), 0u) << row.name;
+    EXPECT_GT(drawn, 1) << row.name;
+  }
 }
 
 }  // namespace
