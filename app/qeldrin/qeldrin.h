@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -162,6 +163,7 @@ class Qeldrin final : public DSortCBack, public IDTagQ, public IDrawContext {
   void flushList(const std::string& name, DrawList& list);
   void flushAll();
   bool buildList(DrawList& list, std::string_view name);
+  void warnShortDefaults(const TechniqueBindings& bindings, std::string_view technique);
   void setTarget(uint32_t index, uint32_t handle);
   void setDepth(uint32_t handle);
   void resetObjectDefaults();
@@ -182,6 +184,7 @@ class Qeldrin final : public DSortCBack, public IDTagQ, public IDrawContext {
   PrimBatcher batcher_;
   std::map<std::string, DrawList, std::less<>> lists_;
   std::vector<DSortAlg*> chainView_;  // the flushed list's chain, reused across flushes
+  std::set<std::string> warnedDefaults_;  // effect, technique, binding and parameter of each
 
   std::string tech_;
   DrawList* current_ = nullptr;

@@ -46,6 +46,7 @@ bool Qeldrin::buildList(DrawList& list, std::string_view name) {
   const qxfx::FxHandle technique = effect ? effect->getTechniqueByName(name) : 0;
   if (!technique) return false;
   list.bindings = buildTechniqueBindings(*effect, technique, loadTexture);
+  warnShortDefaults(list.bindings, name);
   list.table.clear();
   list.shader = shader_.value;
   list.reportedNoFormat = false;
@@ -54,6 +55,19 @@ bool Qeldrin::buildList(DrawList& list, std::string_view name) {
   if (f >= 0 && d) prepareVertexFormat(formats_[f], f, *d);
   setDefaults(list.table, list.bindings.technique, false);
   return true;
+}
+
+// Said once: a list is built again each time it is selected under another shader.
+void Qeldrin::warnShortDefaults(const TechniqueBindings& bindings, std::string_view technique) {
+  if (bindings.shortDefaults.empty()) return;
+  EffectMgr* effects = EffectMgr::instance();
+  const std::string effect = effects ? qcore::utf16ToUtf8(effects->nameOf(shader_.value)) : std::string();
+  for (const ShortDefault& d : bindings.shortDefaults) {
+    const std::string where = "effect \"" + effect + "\", technique \"" + std::string(technique) + "\"";
+    if (!warnedDefaults_.insert(where + '\n' + d.binding + '\n' + d.parameter).second) continue;
+    report("warning: " + where + ": the default of " + d.binding + " gives " + std::to_string(d.given) + " of the " +
+           std::to_string(d.wanted) + " numbers of parameter \"" + d.parameter + "\"; the others are 0");
+  }
 }
 
 bool Qeldrin::set_tech(std::string_view name) {

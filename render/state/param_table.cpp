@@ -1,15 +1,33 @@
 #include "render/state/param_table.h"
 
-#include <charconv>
-
 #include "render/effect/fx_data.h"
 #include "render/state/vertex_formats.h"
+#include "runtime/json/float_list.h"
 #include "runtime/res/hdl_lock.h"
 
 namespace {
 
-ParamBinding makeBinding(const qxfx::IEffect& effect, std::string_view value, bool keep,
-                         const std::function<uint32_t(std::string_view)>& loadTexture) {
+// The numbers a vector value gives the parameter (setVector fills that many); 0 for
+// parameters a vector does not set.
+int componentsOf(qxfx::ParamType type) {
+  switch (type) {
+    case qxfx::ParamType::Float:
+    case qxfx::ParamType::Int:
+      return 1;
+    case qxfx::ParamType::Vec2:
+      return 2;
+    case qxfx::ParamType::Vec3:
+      return 3;
+    case qxfx::ParamType::Vec4:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+ParamBinding makeBinding(const qxfx::IEffect& effect, const std::string& name, std::string_view value, bool keep,
+                         const std::function<uint32_t(std::string_view)>& loadTexture,
+                         std::vector<ShortDefault>& shortDefaults) {
   ParamBinding b;
   b.keep = keep;
   const size_t colon = value.find(':');
@@ -17,24 +35,22 @@ ParamBinding makeBinding(const qxfx::IEffect& effect, std::string_view value, bo
   const std::string_view rest = colon == std::string_view::npos ? std::string_view() : value.substr(colon + 1);
   b.param = effect.getParameterBySemantic(semantic);
   qxfx::ParamInfo info;
-  if (b.param && effect.getParameterInfo(b.param, info) && info.type == qxfx::ParamType::Texture) {
+  const bool known = b.param && effect.getParameterInfo(b.param, info);
+  if (known && info.type == qxfx::ParamType::Texture) {
     b.defaultValue.kind = ParamValue::kTexture;
     if (colon != std::string_view::npos && loadTexture) b.defaultValue.texture.adopt(loadTexture(rest));
     return b;
   }
   float v[4] = {};
-  int n = 0;
-  const char* p = rest.data();
-  const char* end = rest.data() + rest.size();
-  while (n < 4 && p < end) {
-    while (p < end && (*p == ' ' || *p == '\t')) ++p;
-    if (p == end) break;
-    const auto r = std::from_chars(p, end, v[n]);
-    if (r.ec != std::errc()) break;
-    ++n;
-    p = r.ptr;
+  if (colon == std::string_view::npos) {
+    b.defaultValue = ParamValue::ofVector(v, 4);
+    return b;
   }
+  int given = 0;
+  parseFloatList(v, std::string(rest).c_str(), 4, atofC, &given);
   b.defaultValue = ParamValue::ofVector(v, 4);
+  const int wanted = known ? componentsOf(info.type) : 0;
+  if (given < wanted) shortDefaults.push_back(ShortDefault{name, info.name, given, wanted});
   return b;
 }
 
@@ -53,7 +69,8 @@ TechniqueBindings buildTechniqueBindings(const qxfx::IEffect& effect, qxfx::FxHa
     if (prefix == "SYS_") {
       if (rest == "VType") out.vertexFormat = vertexFormatIndex(a.value);
     } else if (prefix == "OBJ_" || prefix == "EXT_") {
-      out.technique[std::string(rest)] = makeBinding(effect, a.value, prefix == "EXT_", loadTexture);
+      const std::string name(rest);
+      out.technique[name] = makeBinding(effect, name, a.value, prefix == "EXT_", loadTexture, out.shortDefaults);
     }
   }
   out.passes.resize(info.passes);
@@ -63,7 +80,8 @@ TechniqueBindings buildTechniqueBindings(const qxfx::IEffect& effect, qxfx::FxHa
     if (!pass || !effect.getPassInfo(pass, pi)) continue;
     for (uint32_t i = 0; i < pi.annotations; ++i) {
       qxfx::Annotation a;
-      if (effect.getAnnotation(pass, i, a)) out.passes[p][a.name] = makeBinding(effect, a.value, false, loadTexture);
+      if (effect.getAnnotation(pass, i, a))
+        out.passes[p][a.name] = makeBinding(effect, a.name, a.value, false, loadTexture, out.shortDefaults);
     }
   }
   return out;

@@ -22,16 +22,27 @@ struct ParamBinding {
 
 using BindingMap = std::map<std::string, ParamBinding, std::less<>>;
 
+// A default written with fewer numbers than its parameter has: the others read 0.
+struct ShortDefault {
+  std::string binding;    // the binding's name
+  std::string parameter;  // the effect parameter's
+  int given = 0;
+  int wanted = 0;
+};
+
 // What a technique's annotations give.
 struct TechniqueBindings {
   int32_t vertexFormat = -1;  // index in the vertex-format table, -1 for none
   BindingMap technique;
   std::vector<BindingMap> passes;
+  std::vector<ShortDefault> shortDefaults;  // for the caller to warn of
 };
 
 // Reads the "SYS_", "OBJ_" and "EXT_" annotations of the technique and every annotation
 // of its passes. loadTexture turns a default's file name into a texture handle value
-// (with a reference the binding takes over).
+// (with a reference the binding takes over). A number default is read with the number
+// scan (parseFloatList): up to four numbers, separated by spaces, tabs, commas or
+// brackets.
 TechniqueBindings buildTechniqueBindings(const qxfx::IEffect& effect, qxfx::FxHandle technique,
                                          const std::function<uint32_t(std::string_view)>& loadTexture);
 

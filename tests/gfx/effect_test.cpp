@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <tuple>
@@ -340,6 +341,55 @@ technique T < string SYS_VType = "HudVtx"; string OBJ_tint = "DIFFUSE:0.5 0.25";
   ASSERT_EQ(b.passes.size(), 1u);
   EXPECT_EQ(b.passes[0].at("glow").defaultValue.f[0], 3.0f);
   EXPECT_EQ(ParamValue::ofTexture(0).kind, ParamValue::kTexture) << "even without a texture";
+}
+
+// Number defaults go through the number scan; one written with fewer numbers than its
+// parameter has is reported with the binding and the parameter.
+TEST_F(EffectTest, NumberDefaultsAreScannedAndShortOnesReported) {
+  const struct {
+    const char* annotation;  // as written in the file
+    std::vector<float> value;
+    int given;  // of a short default; -1 when none is reported
+  } rows[] = {
+      {"V4:1, 0.5, 0.25, 1", {1, 0.5f, 0.25f, 1}, -1},
+      {"V4:(1, 0.5, 0.25, 1)", {1, 0.5f, 0.25f, 1}, -1},
+      {"V4:1\\t2\\t3\\t4", {1, 2, 3, 4}, -1},
+      {"V4:1,2,3,4", {1, 2, 3, 4}, -1},
+      {"V3:.5 -.25 1", {0.5f, -0.25f, 1, 0}, -1},
+      {"V4:1 2", {1, 2, 0, 0}, 2},
+      {"V2:(3)", {3, 0, 0, 0}, 1},
+      {"F:", {0, 0, 0, 0}, 0},
+      {"F", {0, 0, 0, 0}, -1},           // no default at all: nothing to say
+      {"V2:3 4 5", {3, 4, 5, 0}, -1},    // more than it has is no shortage
+      {"NONE:1", {1, 0, 0, 0}, -1},      // no parameter to count for
+  };
+  std::string technique = "technique T <";
+  for (size_t i = 0; i < std::size(rows); ++i)
+    technique += " string OBJ_r" + std::to_string(i) + " = \"" + rows[i].annotation + "\";";
+  std::string log;
+  fx = createEffect(*rec, "vec4 v4 : V4; vec3 v3 : V3; vec2 v2 : V2; float f : F;\n"
+                          "vertex_shader vs %{ void main() { gl_Position = v4 + vec4(v3, f) + vec4(v2, 0, 0); } %}\n"
+                          "fragment_shader fs %{ void main() { qx_Color = vec4(1.0); } %}\n" +
+                              technique + "> { pass { VertexShader = vs; FragmentShader = fs; } }\n",
+                   "d.fx", &log);
+  ASSERT_TRUE(fx) << log;
+  const TechniqueBindings b = buildTechniqueBindings(*fx, fx->getTechniqueByName("T"), {});
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const std::string name = "r" + std::to_string(i);
+    const ParamValue& v = b.technique.at(name).defaultValue;
+    EXPECT_EQ(std::vector<float>(v.f, v.f + 4), rows[i].value) << rows[i].annotation;
+    auto said = std::find_if(b.shortDefaults.begin(), b.shortDefaults.end(),
+                             [&](const ShortDefault& d) { return d.binding == name; });
+    if (rows[i].given < 0) {
+      EXPECT_EQ(said, b.shortDefaults.end()) << rows[i].annotation;
+      continue;
+    }
+    ASSERT_NE(said, b.shortDefaults.end()) << rows[i].annotation;
+    EXPECT_EQ(said->given, rows[i].given) << rows[i].annotation;
+    const std::string semantic(rows[i].annotation, std::string_view(rows[i].annotation).find(':'));
+    EXPECT_EQ(said->wanted, semantic == "F" ? 1 : semantic[1] - '0') << rows[i].annotation;
+    EXPECT_EQ(said->parameter, semantic == "F" ? "f" : "v" + semantic.substr(1)) << rows[i].annotation;
+  }
 }
 
 }  // namespace

@@ -20,8 +20,11 @@ TEST(FloatList, TokensSeparatorsAndCounts) {
       {"9 8 0", 3, true, {9, 8, 0}},
       {"(1, 2, 3, 4)", 4, true, {1, 2, 3, 4}},
       {"0.5,  0.25, 1e2", 3, true, {0.5f, 0.25f, 100}},
-      {".5 -.5", 2, true, {5, -0.5f}},  // a leading point is skipped as a separator
-      {"1\t2 3", 3, false, {1, 3}},     // only a space ends a token
+      {".5 -.5", 2, true, {0.5f, -0.5f}},  // a point before a digit starts a number
+      {"1\t2 3", 3, true, {1, 2, 3}},      // tabs, commas and brackets end one as spaces do
+      {"1,0.5,.25", 3, true, {1, 0.5f, 0.25f}},
+      {"[1,2](3)\t{4}", 4, true, {1, 2, 3, 4}},
+      {"1 . 2.", 2, true, {1, 2}},  // a point before no digit separates
       {"abc z Z 2", 4, true, {0, 0, 0, 2}},  // letters count as 0
       // The material lists try 3 and then 4: the result tells them apart.
       {"1 2 3 4", 3, false, {1, 2, 3}},

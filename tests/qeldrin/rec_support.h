@@ -180,6 +180,7 @@ technique T < string SYS_VType = "HudVtx"; string OBJ_colour = "COLOR:1 2 3 4"; 
 }
 technique U < string SYS_VType = "HudVtx"; > { pass { VertexShader = v; FragmentShader = f; } }
 technique NoFormat { pass { VertexShader = v; FragmentShader = f; } }
+technique Short < string SYS_VType = "HudVtx"; string OBJ_colour = "COLOR:1, 2"; > { pass { VertexShader = v; FragmentShader = f; } }
 technique M < string SYS_VType = "HudVtx"; > {
   pass p0 < string PG = "GAIN:1"; string PB = "BIAS:4"; > { VertexShader = v; FragmentShader = f; }
   pass p1 < string PG = "BIAS:2"; string PG1 = "GAIN:3"; > { VertexShader = v; FragmentShader = f; }

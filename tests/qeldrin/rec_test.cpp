@@ -177,6 +177,25 @@ TEST_F(QeldrinTest, EachPassBeginsWithItsOwnDefaults) {
   q->setParamVector("NOWHERE", &x, 1);
   q->bindEffectParams();
   EXPECT_FALSE(q->currentList()->table.hasPending());
+
+  // A default short of its parameter's numbers is a warning, once for each effect, though
+  // the list is built again under each shader it is selected with.
+  std::ofstream(root_ / "resource" / "effect" / "t2.fx", std::ios::binary) << qtest::kEffect;
+  auto second = EffectMgr::instance()->create(u"effect\\t2.fx");
+  ASSERT_TRUE(second.isValid());
+  std::vector<std::string> logged;
+  setScriptDebugLogSink([&](std::string_view line) { logged.emplace_back(line); });
+  for (uint32_t shader : {fxHandle.value, second.value, fxHandle.value, second.value}) {
+    q->setShader({shader});
+    ASSERT_TRUE(q->set_tech("Short"));
+    ASSERT_TRUE(q->set_tech("T"));
+  }
+  setScriptDebugLogSink(nullptr);
+  ASSERT_EQ(logged.size(), 2u);
+  EXPECT_NE(logged[0].find("warning: effect \"effect\\t.fx\", technique \"Short\""), std::string::npos) << logged[0];
+  EXPECT_NE(logged[0].find("colour gives 2 of the 4 numbers of parameter \"colour\""), std::string::npos) << logged[0];
+  EXPECT_NE(logged[1].find("t2.fx"), std::string::npos) << logged[1];
+  EXPECT_EQ(q->list("Short")->table.find("colour")->f[1], 2.0f);
 }
 
 TEST_F(QeldrinTest, ScreenSizeFollowsTargetAndWorldViewProjectionIsWorldTimesViewProjection) {
