@@ -30,8 +30,12 @@ const qxbind::ClassNotes kQeldrinNotes = {
          "The effect (an `FxData` from `EffectMgr:create`) whose techniques `set_tech` selects; a list keeps the "
          "effect it was selected under."},
         {"set_param", "table params", "nothing",
-         "Sets parameters of the current technique's effect: name = number, name = vector (dim 2..4) or name = "
-         "texture."},
+         "Sets parameters of the current technique's effect: key = number, vector (dim 2..4) or texture. A key is "
+         "the name of one of the technique's bindings (an `EXT_name` or `OBJ_name` annotation without its prefix, "
+         "or a pass annotation's name), else a parameter semantic in any letter case; a parameter's own name is "
+         "never looked at, so a parameter without a semantic cannot be set. `OBJ_` and pass bindings go back to "
+         "their defaults before each object or pass: to set a parameter from a script, give it a semantic and "
+         "bind it with `EXT_name = \"SEMANTIC\"` (docs/effect-format.md)."},
         {"upd_U", "table objects", "table",
          "Calls each listed object's update hook; no engine class has one, so it gives an empty table."},
         {"cam_pos", "", nullptr, "The eye position of the camera as the last draw bound it ((0, 0, 0) before any)."},
