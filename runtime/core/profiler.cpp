@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
 
 #include "platform/thread/thread.h"
 
@@ -139,10 +138,7 @@ void Profiler::writeLine(std::string& out, const ProfSample& s, int level) const
   share(mn, s.all.minShare);
   share(mx, s.all.maxShare);
   std::snprintf(num, sizeof num, "%3d", static_cast<int>(s.calls));
-  std::string indented;
-  for (int i = 0; i <= level; ++i) indented += "   ";
-  indented += s.name;
-  std::snprintf(name, sizeof name, "%s", indented.c_str());
+  std::snprintf(name, sizeof name, "%*s%s", 3 * (level + 1), "", s.name);
   char line[512];
   std::snprintf(line, sizeof line, "%3s : %5s : %5s : %3s : %s\n", ave, mn, mx, num, name);
   out += line;
@@ -158,27 +154,30 @@ void Profiler::writeTree(std::string& out, uint32_t index, int level,
   }
 }
 
-void Profiler::buildReport(std::string& out) const {
+void Profiler::buildReport(std::string& out) {
   out.clear();
-  std::vector<uint32_t> roots, single, multi;
+  roots_.clear();
+  single_.clear();
+  multi_.clear();
   for (uint32_t i = 0; i < samples_.size(); ++i) {
     const ProfSample& s = samples_[i];
     if (s.calls == 0) continue;
     if (s.nestedCloses == 0) {
-      roots.push_back(i);
+      roots_.push_back(i);
     } else if (s.nestedCloses == 1) {
-      single.push_back(i);
+      single_.push_back(i);
     } else {
-      multi.push_back(i);
+      multi_.push_back(i);
     }
   }
   out += "   Ave :   Min :   Max :   # : Profile Name\n";
   out += "--------------------------------------------\n";
-  for (uint32_t r : roots) writeTree(out, r, 0, single);
+  for (uint32_t r : roots_) writeTree(out, r, 0, single_);
   out += "-----------\n";
-  for (uint32_t m : multi) writeLine(out, samples_[m], 0);
-  std::ostringstream tail;
-  tail.imbue(std::locale::classic());
-  tail << remainder_.aveShare;
-  out += tail.str();
+  for (uint32_t m : multi_) writeLine(out, samples_[m], 0);
+  // As a stream writes a float by default (six significant digits), in the C locale.
+  char tail[32];
+  const auto r = std::to_chars(tail, tail + sizeof tail, static_cast<double>(remainder_.aveShare),
+                               std::chars_format::general, 6);
+  out.append(tail, r.ec == std::errc() ? r.ptr : tail);
 }

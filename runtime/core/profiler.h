@@ -50,7 +50,9 @@ class Profiler {
   void endFrame(bool skip = false);
   void beginSample(const char* name);
   void endSample(const char* name);
-  void buildReport(std::string& out) const;
+  // Writes the report into out; out and the profiler keep their storage for the next
+  // frame's report, so a steady frame's report allocates nothing.
+  void buildReport(std::string& out);
 
   const std::vector<ProfSample>& samples() const { return samples_; }
   const ProfStats& remainder() const { return remainder_; }
@@ -76,6 +78,8 @@ class Profiler {
   int64_t resetTime_ = 0;
   int64_t frameStart_ = 0;
   std::array<Open, kMaxDepth> open_{};
+  // The report's lists of sections: at the top, closed inside one section, inside several.
+  std::vector<uint32_t> roots_, single_, multi_;
   uint32_t depth_ = 0;
   // Sections opened beyond the sixteenth are not timed; their ends are matched here.
   uint32_t overflow_ = 0;

@@ -53,10 +53,18 @@ uint32_t ScriptMgr::exchangeThreadEntry(uint32_t handle) {
   auto it = threadEntries_.find(me);
   uint32_t old = it == threadEntries_.end() ? 0 : it->second;
   // A thread without a current state keeps no entry, so ended threads leave nothing.
-  if (handle) {
-    threadEntries_[me] = handle;
+  if (handle && it != threadEntries_.end()) {
+    it->second = handle;
+  } else if (handle) {
+    if (spareEntry_.empty()) {
+      threadEntries_.emplace(me, handle);
+    } else {
+      spareEntry_.key() = me;
+      spareEntry_.mapped() = handle;
+      threadEntries_.insert(std::move(spareEntry_));
+    }
   } else if (it != threadEntries_.end()) {
-    threadEntries_.erase(it);
+    spareEntry_ = threadEntries_.extract(it);
   }
   return old;
 }

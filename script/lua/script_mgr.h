@@ -45,8 +45,12 @@ class ScriptMgr : public kesto::ResourceMgrNoName<ScriptMgr, LuaWrap<LVPolicyHdl
   void noteStateClosed(lua_State* L);
 
  private:
+  using ThreadEntries = std::unordered_map<uint32_t, uint32_t>;
   kesto::Synclo mapLock_;
-  std::unordered_map<uint32_t, uint32_t> threadEntries_;
+  ThreadEntries threadEntries_;
+  // The node of the entry erased last, put back by the next insert: a script call adds an
+  // entry and erases it again, and steady frames must not allocate for that.
+  ThreadEntries::node_type spareEntry_;
   std::unordered_map<lua_State*, uint32_t> mainStates_;
 };
 
