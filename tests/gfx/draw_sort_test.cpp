@@ -87,6 +87,7 @@ TEST(DrawSorted, StateKeysAreSetBeforeTheSelection) {
   std::vector<DrawEntry> scratch;
   EXPECT_EQ(drawSorted("x", entries, scratch, {}, cb), 1);
   EXPECT_EQ(cb.log.back(), "draw v0: 0 1 2 3 4 5") << "no chain: one run in queue order";
+  EXPECT_TRUE(scratch.empty()) << "nothing to sort, no space taken";
   ASSERT_EQ(cb.keysAtSelect.size(), 6u);
   for (size_t i = 0; i < 6; ++i) EXPECT_EQ(cb.keysAtSelect[i], GetMemCRC32(&entries[i], 44));
   EXPECT_NE(cb.keysAtSelect[0], cb.keysAtSelect[2]);

@@ -375,6 +375,19 @@ TEST_F(QeldrinTest, ScriptTablesForParametersAndSortChains) {
   q->set_dsort("U", {L, pushValue(L, "{2, true, 1}")});
   ASSERT_EQ(q->list("U")->chain.size(), 2u) << "the array's last element is read too";
   EXPECT_NE(dynamic_cast<SA_Texture*>(q->list("U")->chain[1].get()), nullptr);
+  // The flag and the tolerance reach their algorithms: a run per own buffer when split,
+  // and distances within the tolerance make one run.
+  std::vector<DrawEntry> two(2);
+  DrawKey::setStreams(two[0].key, 1, {3});
+  DrawKey::setStreams(two[1].key, 2, {3});
+  two[1].distance = 0.25f;
+  runs.clear();
+  q->list("U")->chain[0]->sort(two.data(), two.data() + 2, scratch, runs);
+  EXPECT_EQ(runs.size(), 2u) << "split by buffers";
+  q->set_dsort("U", {L, pushValue(L, "{0, true, 0.5}")});
+  runs.clear();
+  q->list("U")->chain[0]->sort(two.data(), two.data() + 2, scratch, runs);
+  EXPECT_EQ(runs.size(), 1u) << "within the tolerance";
   q->set_dsort("U", {L, pushValue(L, "{}")});
   EXPECT_TRUE(q->list("U")->chain.empty()) << "a second call replaces the chain";
   q->set_dsort("Missing", {L, pushValue(L, "{1}")});
