@@ -22,7 +22,7 @@ TEST(FloatList, TokensSeparatorsAndCounts) {
       {"0.5,  0.25, 1e2", 3, true, {0.5f, 0.25f, 100}},
       {".5 -.5", 2, true, {0.5f, -0.5f}},  // a point before a digit starts a number
       {"1\t2 3", 3, true, {1, 2, 3}},      // tabs, commas and brackets end one as spaces do
-      {"1,0.5,.25", 3, true, {1, 0.5f, 0.25f}},
+      {"1,0.5,.05", 3, true, {1, 0.5f, 0.05f}},
       {"[1,2](3)\t{4}", 4, true, {1, 2, 3, 4}},
       {"1 . 2.", 2, true, {1, 2}},  // a point before no digit separates
       {"abc z Z 2", 4, true, {0, 0, 0, 2}},  // letters count as 0
