@@ -24,6 +24,7 @@
 #include "platform/thread/thread.h"
 #include "platform/window/dialog_box.h"
 #include "platform/window/display_env.h"
+#include "platform/window/display_lost.h"
 #include "platform/window/message_box.h"
 #include "platform/window/quit_signal.h"
 #include "platform/window/request_queue.h"
@@ -118,7 +119,7 @@ bool handleEvent(const SDL_Event& e) {
     return false;
   }
   if (handleDialogEvent(e)) return false;
-  if (e.type == SDL_QUIT || quitSignalled()) return quit();
+  if (e.type == SDL_QUIT) return quit();
   dispatchToWindows(e);
   if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
     for (auto& w : s.windows) {
@@ -144,18 +145,22 @@ void pump() {
     SDL_Event e;
     if (SDL_WaitEventTimeout(&e, kPumpPollMs) == 0) {
       if (s.mainEnded.load(std::memory_order_acquire)) return;
-      if (quitSignalled()) {
-        quit();
-        return;
-      }
       s.queue.drain();
-      continue;
-    }
-    do {
-      const bool end = handleEvent(e);
-      releaseEventText(e);
+    } else {
+      bool end = false;
+      do {
+        end = handleEvent(e);
+        releaseEventText(e);
+      } while (!end && !quitSignalled() && SDL_PollEvent(&e));
       if (end) return;
-    } while (SDL_PollEvent(&e));
+    }
+    // Looked at after every event: requests that keep coming (a script asking the UI
+    // thread every step) leave the pump no quiet moment, and the offscreen driver sends
+    // no event of its own.
+    if (quitSignalled()) {
+      quit();
+      return;
+    }
   }
 }
 
@@ -168,6 +173,9 @@ int runUiThread(const std::function<void(uint32_t)>& mainThread,
     std::fputs("runUiThread: a UI thread is already running\n", stderr);
     return 1;
   }
+  // Before any display is opened: a box can come before the first window ("SDL video
+  // cannot start", a start-up script error), from a child forked with this handler.
+  installDisplayLostHandler();
   if (!initVideo()) {
     // SDL_GetError's text lives in SDL's own buffer, which the box's SDL calls reuse.
     const std::string why = std::string("SDL video cannot start: ") + SDL_GetError();

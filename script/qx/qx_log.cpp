@@ -1,5 +1,8 @@
 #include "script/qx/qx_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -7,6 +10,7 @@
 
 #include "platform/core/numconv.h"
 #include "platform/thread/thread.h"
+#include "platform/window/display_lost.h"
 #include "runtime/fs/host_path.h"
 #include "runtime/fs/path_stack.h"
 
@@ -39,16 +43,29 @@ std::optional<std::string> logHostPath() {
   }
 }
 
-bool openLocked(LogFile& f) {
+// The descriptor a process that loses its display writes its last line through: it may
+// not take the log's lock or allocate then.
+void setLastLineLog(int fd) {
+  const int previous = qxplat::setDisplayLostLog(fd);
+  if (previous >= 0) ::close(previous);
+}
+
+void closeLocked(LogFile& f) {
+  setLastLineLog(-1);
   f.out.close();
   f.out.clear();
   f.path.clear();
+}
+
+bool openLocked(LogFile& f) {
+  closeLocked(f);
   f.tried = true;
   std::optional<std::string> path = logHostPath();
   if (!path) return false;
   f.out.open(*path, std::ios::out | std::ios::trunc | std::ios::binary);
   if (!f.out) return false;
   f.path = *path;
+  setLastLineLog(::open(path->c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
   return true;
 }
 
@@ -63,9 +80,7 @@ bool openQXLog() {
 void closeQXLog() {
   LogFile& f = logFile();
   std::lock_guard<std::mutex> g(f.mutex);
-  f.out.close();
-  f.out.clear();
-  f.path.clear();
+  closeLocked(f);
   f.tried = false;
 }
 

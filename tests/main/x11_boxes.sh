@@ -97,6 +97,12 @@ run emoji emoji 0 enter 'function main()
   MLDialog.new(nil, 0, "IDD_PSEUDOMB"):msgbox(string.rep("\240\159\152\128", 300), "emoji", 0, true)
 end'
 
+# So are the common symbols (★ ━ → ♪): three lines of 140 fit.
+run stars stars 0 enter 'function main()
+  local line = string.rep("\226\152\133", 140)
+  MLDialog.new(nil, 0, "IDD_PSEUDOMB"):msgbox(line .. "\n" .. line .. "\n" .. line, "stars", 0, true)
+end'
+
 # A message dialog (not modal) cut to the screen: its text goes whole to stderr and
 # log.txt too. The script runs on until SIGTERM.
 run modeless_long modeless 0 "enter term" 'function main()
@@ -125,5 +131,44 @@ run term_error update 1 term 'function main()
   error("stopped by the script")
 end'
 whole log.txt 1 "stopped by the script"
+
+# The X server going away under the program (a logout, an X crash): it ends within
+# seconds with exit 1 and says so in log.txt, under a window and under a modal box, whose
+# child (SDL forks one for it) ends too. Each run has an X server of its own, killed by
+# its PID; three runs each, since the old hang came only in some runs.
+lost() {
+  name=$1
+  printf 'require("QXL")\n%s' "$3" > "$dir/resource/script/QXMain.lua"
+  rm -f "$dir/log.txt" "$dir/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 &
+  server=$!
+  n=0
+  until [ -s "$dir/display" ] || [ $n -ge 200 ]; do sleep 0.05; n=$((n + 1)); done
+  display=":$(cat "$dir/display")"
+  DISPLAY=$display timeout -s KILL 15 "$dir/qx" > /dev/null 2> "$dir/err" &
+  pid=$!
+  n=0
+  until grep -q "$2" "$dir/log.txt" 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n + 1)); done
+  sleep 0.5  # the box is on screen
+  qx=$(pgrep -P $pid)
+  children=$(pgrep -P "$qx")
+  kill -KILL $server
+  wait $pid
+  code=$?
+  wait $server 2>/dev/null
+  [ $code -eq 1 ] || fail "exit $code (want 1)"
+  whole log.txt 1 "the connection to the X display \"$display\" was lost; the program ends"
+  for child in $children; do
+    ! kill -0 "$child" 2>/dev/null || { fail "child $child left"; kill -KILL "$child"; }
+  done
+}
+for i in 1 2 3; do
+  lost lost_under_window "first frame drawn" "$(cat "$2/QXMain.lua")"
+  lost lost_under_box "box up" 'function main()
+  QX.log("box up")
+  MLDialog.new(nil, 0, "IDD_PSEUDOMB"):msgbox("Nobody reads this", "waiting", 0, true)
+  while true do coroutine.yield(true) end
+end'
+done
 
 [ $failures -eq 0 ]

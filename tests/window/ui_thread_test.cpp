@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <memory>
@@ -136,6 +138,30 @@ TEST_F(UiThreadTest, ClosingTheWindowEndsThePumpAndLaterRequestsAnswerAtOnce) {
     mainStillRan = true;
   });
   EXPECT_TRUE(mainStillRan.load());
+}
+
+// SIGTERM and SIGINT end the pump even while the main thread keeps it busy with requests
+// (a script that asks the UI thread every step leaves it no quiet moment).
+TEST_F(UiThreadTest, QuitSignalsEndThePumpWhileRequestsKeepComing) {
+  for (const int sig : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    uint32_t signalledAt = 0, endedAt = 0;
+    EXPECT_EQ(runUiThread([&](uint32_t) {
+                const uint32_t start = monotonicMs();
+                while (!uiPumpEnded() && monotonicMs() - start < 5000) {
+                  uiRunWaiting([] {});
+                  if (signalledAt == 0 && monotonicMs() - start >= 100) {
+                    signalledAt = monotonicMs();
+                    kill(getpid(), sig);
+                  }
+                  sleepMs(5);
+                }
+                endedAt = monotonicMs();
+              }),
+              0);
+    ASSERT_NE(signalledAt, 0u);
+    EXPECT_LT(endedAt - signalledAt, 3000u);
+  }
 }
 
 // The system clipboard goes through the UI thread; only a failure is told.
