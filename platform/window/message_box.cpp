@@ -32,8 +32,9 @@ void writeMessageToStderr(std::string_view text, std::string_view caption) {
 namespace {
 
 // SDL's boxes draw with an X core font of 12 points; a cell this size holds one of its
-// characters at 75 and at 100 dpi, and a CJK character, or one beyond the 16-bit plane
-// (emoji, which the font draws about 14 pixels wide), in two.
+// characters at 75 and at 100 dpi, and a CJK character, a symbol of U+2000-U+2BFF (★ ━ →
+// ♪ ※, which the font set draws about 16 pixels wide), or one beyond the 16-bit plane
+// (emoji, about 14 pixels), in two.
 constexpr int kColumnPixels = 10;
 constexpr int kLinePixels = 20;
 // Past this a line is hard to read, however wide the screen.
@@ -46,7 +47,9 @@ constexpr int kFrameHeight = 160;
 constexpr int kFallbackScreenWidth = 1024;
 constexpr int kFallbackScreenHeight = 768;
 
-int columnsOf(char32_t c) { return isCjk(c) || c > 0xFFFF ? 2 : 1; }
+bool isWideSymbol(char32_t c) { return c >= 0x2000 && c <= 0x2BFF; }
+
+int columnsOf(char32_t c) { return isCjk(c) || isWideSymbol(c) || c > 0xFFFF ? 2 : 1; }
 
 int boxColumns(int screenWidth) {
   return std::clamp((screenWidth - kFrameWidth) / kColumnPixels, kMinColumns, kMaxColumns);

@@ -83,7 +83,7 @@ TEST(DialogText, TabsBecomeSpacesToTheNextFourthColumn) {
   EXPECT_EQ(expandTabs("abcd\t"), "abcd    ");
 }
 
-// A box's text on a screen: a cell of 10 x 20 pixels per column (two for CJK and emoji)
+// A box's text on a screen: a cell of 10 x 20 pixels per column (two for CJK, symbols and emoji)
 // and line, 80 x 160 pixels kept for the frame and buttons, 20 to 100 columns.
 TEST(MessageBoxText, WrappedAndCutToTheScreenWithTheWholeTextNoted) {
   auto repeat = [](const std::string& piece, int n) {
@@ -101,13 +101,14 @@ TEST(MessageBoxText, WrappedAndCutToTheScreenWithTheWholeTextNoted) {
     bool whole;
   } cases[] = {
       {"Saved.\tok", 1024, 768, 1, "Saved.  ok", true},
-      {repeat("word ", 20000), 1024, 768, 30, repeat("word ", 18) + "wor…", false},
+      {repeat("word ", 20000), 1024, 768, 30, repeat("word ", 18) + "wo…", false},  // "…" takes two
       {numbered, 1024, 768, 30, "n30…", false},
       {repeat("ab\n", 29) + "ab", 1024, 768, 30, "ab", true},
       {repeat("日", 60), 1024, 768, 2, repeat("日", 13), true},
       {repeat("😀", 60), 1024, 768, 2, repeat("😀", 13), true},
+      {repeat("★→", 30), 1024, 768, 2, repeat("→★", 6) + "→", true},
       {repeat("x", 300), 4000, 3000, 3, repeat("x", 100), true},
-      {repeat("x", 300), 200, 200, 2, repeat("x", 19) + "…", false},
+      {repeat("x", 300), 200, 200, 2, repeat("x", 18) + "…", false},
   };
   for (const auto& c : cases) {
     const BoxText shown = messageBoxText(c.text, c.width, c.height);
