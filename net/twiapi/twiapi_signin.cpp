@@ -69,9 +69,8 @@ void TwiAPI::openAuthURI() {
 
 bool TwiAPI::loadTokenFile(const std::u16string& name, uint8_t key, void (OAuth::*setter)(std::string, std::string)) {
   const std::string path = tokenFilePath(name);
-  std::string bytes, why;
-  if (path.empty()) return false;
-  if (!readTokenFile(path, bytes, why)) {
+  std::string bytes, why = "no path for \"" + qcore::utf16ToUtf8(name) + "\" in the program's folder";
+  if (path.empty() || !readTokenFile(path, bytes, why)) {
     scriptDebugLog("token file: " + why + "; nothing loaded");
     return false;
   }

@@ -108,6 +108,9 @@ TEST_F(TokenFileTest, FilesWithoutTwoWordsChangeNothing) {
   EXPECT_FALSE(api.loadAcToken(u"missing.dat"));
   EXPECT_TRUE(loggedWhy("cannot open"));
   EXPECT_FALSE(api.loadAcToken(u""));
+  EXPECT_TRUE(loggedWhy("no path for \"\" in the program's folder"));
+  EXPECT_FALSE(api.loadCSKey(u""));
+  EXPECT_TRUE(loggedWhy("no path for \"\" in the program's folder"));
   setScriptDebugLogSink(nullptr);
 }
 
