@@ -184,6 +184,7 @@ class Qeldrin final : public DSortCBack, public IDTagQ, public IDrawContext {
   PrimBatcher batcher_;
   std::map<std::string, DrawList, std::less<>> lists_;
   std::vector<DSortAlg*> chainView_;  // the flushed list's chain, reused across flushes
+  std::vector<uint32_t> multiHandles_;  // draw_multi's handles, reused across calls
   std::set<std::string> warnedDefaults_;  // effect, technique, binding and parameter of each
 
   std::string tech_;

@@ -35,7 +35,8 @@ const qxbind::ClassNotes kQeldrinNotes = {
          "or a pass annotation's name), else a parameter semantic in any letter case; a parameter's own name is "
          "never looked at, so a parameter without a semantic cannot be set. `OBJ_` and pass bindings go back to "
          "their defaults before each object or pass: to set a parameter from a script, give it a semantic and "
-         "bind it with `EXT_name = \"SEMANTIC\"` (docs/effect-format.md)."},
+         "bind it with `EXT_name = \"SEMANTIC\"` (docs/effect-format.md). A semantic that an `EXT_` binding also "
+         "binds is overwritten by the binding each draw: set it by the binding's name."},
         {"upd_U", "table objects", "table",
          "Calls each listed object's update hook; no engine class has one, so it gives an empty table."},
         {"cam_pos", "", nullptr, "The eye position of the camera as the last draw bound it ((0, 0, 0) before any)."},

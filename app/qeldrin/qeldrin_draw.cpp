@@ -18,11 +18,11 @@ uint32_t loadTexture(std::string_view name) {
   return textures ? textures->load(qcore::utf8ToUtf16(name), 0, 0).detach() : 0;
 }
 
-// The handles of a Lua array, in order.
-std::vector<uint32_t> handlesOf(const qxbind::StackArg& list) {
-  std::vector<uint32_t> out;
+// The handles of a Lua array, in order, in place of what out held.
+void handlesOf(const qxbind::StackArg& list, std::vector<uint32_t>& out) {
+  out.clear();
   lua_State* L = list.L;
-  if (!lua_istable(L, list.index)) return out;
+  if (!lua_istable(L, list.index)) return;
   const size_t n = lua_objlen(L, list.index);
   out.reserve(n);
   for (size_t i = 1; i <= n; ++i) {
@@ -30,7 +30,6 @@ std::vector<uint32_t> handlesOf(const qxbind::StackArg& list) {
     out.push_back(getHandleAt(L, lua_gettop(L)));
     lua_pop(L, 1);
   }
-  return out;
 }
 
 }  // namespace
@@ -184,14 +183,20 @@ void Qeldrin::draw_multi(qxbind::StackArg list, std::string_view tag) {
   if (!current_) return;
   ProfScope scope("dtagM");
   takeCameraView();
-  for (uint32_t h : handlesOf(list)) queueObject(h, tag);
+  // The kept storage is taken for the walk: a callback that queues a list of its own
+  // finds none and makes its own, and this call's handles stay as they were read.
+  std::vector<uint32_t> handles = std::move(multiHandles_);
+  handlesOf(list, handles);
+  for (uint32_t h : handles) queueObject(h, tag);
+  multiHandles_ = std::move(handles);
 }
 
 void Qeldrin::draw_drawer(qxbind::StackArg list, std::string_view tag) {
   if (!current_) return;
-  std::vector<uint32_t> previous, named;
+  std::vector<uint32_t> previous, named, drawers;
   if (MemMgrMulti* mem = MemMgrMulti::instance()) mem->copyFrameItems(previous);
-  for (uint32_t h : handlesOf(list)) {
+  handlesOf(list, drawers);
+  for (uint32_t h : drawers) {
     ItemLock item(h);
     if (item) item->callTypeFn9(this, &previous, &named);
   }

@@ -1,5 +1,6 @@
 // A textured Billboard and BillboardY and a HUDText3D drawn by a script through the
 // application's draw lists on the GL device, the target read back.
+#include "tests/support/alloc_count.h"
 #include "tests/support/gl_engine_fixture.h"
 
 namespace {
@@ -57,6 +58,19 @@ function main()
   q:flush_drawAll(true)
   q:endDraw()
   grab(target)
+  -- Once warmed up, steady calls of draw_multi allocate nothing.
+  phase = coroutine.yield(true)
+  while phase ~= 2 do phase = coroutine.yield(true) end
+  local list = {b, y, bare}
+  q:beginDraw()
+  q:set_tech("Billboard")
+  for round = 1, 2 do
+    if round == 2 then countAllocations() end
+    for i = 1, 60 do q:draw_multi(list, "") end
+    if round == 2 then record('allocs', allocationsCounted()) end
+    q:flush_drawAll(true)
+  end
+  q:endDraw()
   coroutine.yield(false)
 end
 )";
@@ -79,11 +93,22 @@ TEST_F(EngineTest, BillboardsAndTextFaceTheCamera) {
   installEffect("billboard.fx");
   std::filesystem::create_directories(root_ / "resource" / "tex");
   writeQuadrants(root_ / "resource" / "tex" / "quad.png");
-  onScriptReady = [](lua_State* L) { lua_register(L, "grab", &qxtest::luaGrab); };
+  onScriptReady = [](lua_State* L) {
+    lua_register(L, "grab", &qxtest::luaGrab);
+    lua_register(L, "countAllocations", [](lua_State*) {
+      qxtest::startCountingAllocations();
+      return 0;
+    });
+    lua_register(L, "allocationsCounted", [](lua_State* L) {
+      lua_pushnumber(L, double(qxtest::stopCountingAllocations()));
+      return 1;
+    });
+  };
   const EngineRunReport report = runWithUiThread();
   EXPECT_EQ(report.exitCode(), 0) << report.failureText;
   QX_SKIP_WITHOUT_GL_WINDOW(!recordsOf("nowindow").empty());
   EXPECT_EQ(recordsOf("pos"), (std::vector<maintest::Record>{{"pos", "-40", "-40"}}));
+  EXPECT_EQ(recordsOf("allocs"), (std::vector<maintest::Record>{{"allocs", "0"}}));
   ASSERT_EQ(qxtest::grabbed().size(), size_t(kSide * kSide));
 
   // Texture (0, 0) at the top left as the camera sees it, for both kinds of quad.

@@ -38,6 +38,14 @@ std::string sorted(DSortAlg& alg, std::vector<DrawEntry> v) {
   return runsText(runs);
 }
 
+// Draws nothing; counts the runs.
+class CountingDraw : public DSortCBack {
+ public:
+  uint32_t drawRun(DrawEntry*, DrawEntry*, uint32_t value) override { return value + 1; }
+  int32_t select(std::string_view, std::span<DrawEntry>) override { return 1; }
+  void beginTraversal(int32_t) override {}
+};
+
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 TEST(DrawSort, DistanceOrderAndTolerance) {
@@ -163,11 +171,19 @@ std::vector<DrawEntry> keyed(const KeyedAlg& a, size_t n) {
 
 TEST(DrawSort, EveryAlgorithmKeepsTiesInQueueOrder) {
   for (const KeyedAlg& a : kKeyed) {
+    // One list flushed at each length in turn: its kept space must grow with it.
+    std::vector<DrawEntry> space;
+    DSortAlg* chain[] = {a.alg, &primDown};
     for (size_t n : {2, 16, 17, 33, 300}) {
       std::vector<DrawEntry> v = keyed(a, n);
       std::vector<DrawEntry> scratch(n);
       std::vector<DrawRun> runs;
       a.alg->sort(v.data(), v.data() + n, scratch.data(), runs);
+      std::vector<DrawEntry> flushed = keyed(a, n);
+      CountingDraw draw;
+      drawSorted("list", flushed, space, chain, draw);
+      for (size_t i = 0; i < n; ++i)
+        ASSERT_EQ(flushed[i].passWord, v[i].passWord) << a.name << " " << n << ": flushed through the chain, at " << i;
       std::vector<bool> seen(n);
       for (size_t i = 0; i < n; ++i) {
         ASSERT_LT(v[i].passWord, n);
@@ -186,13 +202,6 @@ TEST(DrawSort, EveryAlgorithmKeepsTiesInQueueOrder) {
 
 // What a draw list does every frame: its entries queued afresh, then sorted and drawn
 // through the chain with the space the list keeps.
-class CountingDraw : public DSortCBack {
- public:
-  uint32_t drawRun(DrawEntry*, DrawEntry*, uint32_t value) override { return value + 1; }
-  int32_t select(std::string_view, std::span<DrawEntry>) override { return 1; }
-  void beginTraversal(int32_t) override {}
-};
-
 TEST(DrawSort, SteadyFramesOfEverySortAllocateNothing) {
   SA_Dist byDistance(true, 0.5f);
   SA_Stream twoGroups(false);
