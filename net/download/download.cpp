@@ -13,6 +13,7 @@
 #include "platform/core/utf.h"
 #include "runtime/fs/bitstream.h"
 #include "runtime/fs/files.h"
+#include "runtime/fs/fresh_name.h"
 #include "runtime/res/res_registry.h"
 #include "script/bind/glue_types.h"
 #include "script/gobj/gobj_mgr.h"
@@ -21,19 +22,32 @@
 
 namespace {
 
-std::u16string partName(const std::u16string& path) { return path + u".part"; }
+constexpr std::u16string_view kFreshSuffix = u".part";
 
-// The write target that takes the name (creating or emptying it).
-qx::IFiles* targetFor(const std::u16string& name) { return ResRegistry::instance().createFile(name, true); }
+std::string quoted(const std::u16string& path) { return "\"" + qcore::utf16ToUtf8(path) + "\""; }
 
-// Empty when the body is in the file, else why not.
-std::string writeBody(qx::IFiles& target, const std::u16string& name, const RAWBody& body) {
-  std::unique_ptr<qx::obitstream> out = target.openWrite(name, true);
-  if (!out) return "cannot open \"" + qcore::utf16ToUtf8(name) + "\" for writing";
+// Empty when the body is in out, else why not; path names the file it is meant for.
+std::string writeBody(std::unique_ptr<qx::obitstream> out, const std::u16string& path, const RAWBody& body) {
+  if (!out) return "cannot open " + quoted(path) + " for writing";
   const size_t n = body.writeBytes(*out);
   if (n == body.size() && out->flush() && !out->failed()) return {};
-  return "writing \"" + qcore::utf16ToUtf8(name) + "\" failed after " + std::to_string(n) + " of " +
-         std::to_string(body.size()) + " bytes";
+  return "writing " + quoted(path) + " failed after " + std::to_string(n) + " of " + std::to_string(body.size()) +
+         " bytes";
+}
+
+// The body replaces the file only once it is whole, so a write that fails part way (a full
+// disk, a size limit) leaves the file as it was: the old one, or the empty one made when
+// the download was queued.
+std::string replaceWithBody(qx::IFiles& target, const std::u16string& path, const RAWBody& body) {
+  std::optional<qx::FreshFile> fresh = target.createFresh(path, kFreshSuffix);
+  if (!fresh) return writeBody(target.openWrite(path, true), path, body);
+  if (!fresh->out) return "cannot make a file beside " + quoted(path) + ": " + fresh->error;
+  std::string failed = writeBody(std::move(fresh->out), path, body);
+  if (failed.empty() && !target.rename(fresh->name, path)) {
+    failed = "cannot replace " + quoted(path) + " with the new file";
+  }
+  if (!failed.empty()) target.remove(fresh->name);
+  return failed;
 }
 
 // Only a body that no form, JSON or text kind would take is written. It is decided from
@@ -53,38 +67,31 @@ std::string fileIn(const char* data, uint32_t length, HTTPResponse& response, RA
   return {};
 }
 
-void discardPart(const std::u16string& path) {
-  if (qx::IFiles* target = targetFor(partName(path))) target->remove(partName(path));
-}
-
 }  // namespace
 
-bool saveDownload(const std::u16string& path, const char* data, uint32_t length, std::string* why) {
+qx::IFiles* downloadTarget(const std::u16string& path, bool overwrite) {
+  if (path.empty()) return nullptr;
+  if (!overwrite) return ResRegistry::instance().createFile(path, false);
+  // Made where nothing stands, so it cannot block or reach through a link.
+  const std::u16string probe = qx::freshName(path, kFreshSuffix);
+  qx::IFiles* target = ResRegistry::instance().createFile(probe, false);
+  if (target) target->remove(probe);
+  return target;
+}
+
+bool saveDownload(qx::IFiles& target, const std::u16string& path, const char* data, uint32_t length,
+                  std::string* why) {
   HTTPResponse response;
   RAWBody raw;
   std::string failed = fileIn(data, length, response, raw);
-  // The body replaces the file only once it is whole, so a write that fails part way (a
-  // full disk, a size limit) leaves the file as it was: the old one, or the empty one made
-  // when the download was queued.
-  const std::u16string part = partName(path);
-  qx::IFiles* target = nullptr;
-  if (failed.empty() && !(target = targetFor(part))) failed = "no write target takes \"" + qcore::utf16ToUtf8(part) + "\"";
-  if (failed.empty()) failed = writeBody(*target, part, raw);
-  if (failed.empty() && !target->rename(part, path)) {
-    // A source that cannot rename (the in-memory tree) takes the body directly.
-    failed = writeBody(*target, path, raw);
-    target->remove(part);
-  }
+  if (failed.empty()) failed = replaceWithBody(target, path, raw);
   if (failed.empty()) return true;
-  discardPart(path);
   if (why) *why = failed;
   return false;
 }
 
 ISSaveFile::~ISSaveFile() {
-  if (delivered_) return;
-  if (!told_) notWritten(0, "cancelled, or the program ended first");
-  if (overwrite_) discardPart(path_);
+  if (!delivered_ && !told_) notWritten(0, "cancelled, or the program ended first");
 }
 
 void ISSaveFile::notWritten(uint32_t id, const std::string& why) {
@@ -97,22 +104,20 @@ void ISSaveFile::failed(uint32_t id, const void*, const SockFailure& why) {
   told_ = true;
   notWritten(id, qxnet::failureText(why.kind));
   // Without overwrite the file did not exist before this download created it.
-  if (overwrite_ || delivered_) return;
-  if (qx::IFiles* target = targetFor(path_)) target->remove(path_);
+  if (!overwrite_ && !delivered_) target_.remove(path_);
 }
 
 bool ISSaveFile::deliver(uint32_t id, const void*, const void*, const char* data, uint32_t length) {
   delivered_ = true;
   std::string why;
-  written_ = saveDownload(path_, data, length, &why);
+  written_ = saveDownload(target_, path_, data, length, &why);
   if (!written_) notWritten(id, why);
   return true;
 }
 
 ISLua::~ISLua() {
   // The job has ended (its manager no longer lists it, so isCompleted is true when the
-  // function runs). The sink goes first: a download that wrote nothing finds its part
-  // file removed.
+  // function runs). The sink goes first, so its log line comes before the callback's.
   const bool ok = sink_->written();
   sink_.reset();
   GobjMgr* gobjs = GobjMgr::instance();
@@ -163,14 +168,15 @@ void runDownloadCallback(LStkRef& function, uint32_t id, bool ok, const std::str
 }
 
 // Why a download cannot be queued; empty when it can (parts then hold the URL's parts and
-// the file is created).
-std::string refusal(const std::u16string& path, const std::string& url, bool overwrite, qcore::UrlParts& parts) {
+// target the write target that took the file).
+std::string refusal(const std::u16string& path, const std::string& url, bool overwrite, qcore::UrlParts& parts,
+                    qx::IFiles*& target) {
   if (url.size() > kMaxDownloadURL || !qcore::parseUrl(url, parts)) {
     return "not a URL to download (an http or https URL of at most 255 bytes without controls)";
   }
-  if (path.empty() || !ResRegistry::instance().createFile(overwrite ? partName(path) : path, overwrite)) {
-    return "no write target can create \"" + qcore::utf16ToUtf8(path) +
-           (overwrite ? "\" (overwrite true)" : "\" (overwrite false: it must not exist yet)");
+  if (!(target = downloadTarget(path, overwrite))) {
+    return "no write target can create " + quoted(path) +
+           (overwrite ? " (overwrite true)" : " (overwrite false: it must not exist yet)");
   }
   return {};
 }
@@ -183,7 +189,8 @@ uint16_t downloadPort(const qcore::UrlParts& parts, bool tls) {
 uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::string& url, bool overwrite,
                        std::shared_ptr<LStkRef> function) {
   qcore::UrlParts parts;
-  if (const std::string why = refusal(path, url, overwrite, parts); !why.empty()) {
+  qx::IFiles* target = nullptr;
+  if (const std::string why = refusal(path, url, overwrite, parts, target); !why.empty()) {
     scriptDebugLog("getFile: " + why);
     return 0;
   }
@@ -197,7 +204,7 @@ uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::strin
   request.selectHeader("Accept").addValue("application/octet-stream");
   std::string text;
   request.serialize(nullptr, text, nullptr);
-  auto sink = std::make_unique<ISSaveFile>(path, overwrite);
+  auto sink = std::make_unique<ISSaveFile>(*target, path, overwrite);
   auto jobId = std::make_shared<std::atomic<uint32_t>>(0);
   std::unique_ptr<ISockNotify> notify;
   if (function) {

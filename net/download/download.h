@@ -1,8 +1,12 @@
 // Script downloads: a GET of a URL whose reply body is written to a file, on a socket
 // manager's worker. Only a reply below 400 with a body of the raw kind (no form, JSON or
-// text) is written. Without overwrite the file is created empty when the download is
-// queued (an existing file refuses it). Either way the body goes to "<path>.part", which
-// replaces the file only once it is complete.
+// text) is written. The write target is chosen when the download is queued: without
+// overwrite it is the one that creates the file, empty, then (an existing entry refuses
+// it); with overwrite the file is not touched until a body came. The body goes to a new
+// file of a fresh name beside it, "<path>.XXXXXX.part", which is renamed over the file
+// only once whole and else removed; a program killed while it writes can leave one. A
+// download opens, empties or removes nothing else (a "<path>.part" of anyone's stays as
+// it is). Targets that keep no such files (the in-memory tree) take the body directly.
 //
 // A script callback runs on the main thread at the next message delivery after the job
 // has ended, with the job id, whether the file was written and the path; it runs also
@@ -18,30 +22,43 @@
 #include "script/lua/lstk_ref.h"
 
 class SThMgr;
+namespace qx {
+class IFiles;
+}
 
 constexpr size_t kMaxDownloadURL = 255;
 
-// Writes a framed reply's body to path through "<path>.part"; true when the file now holds
-// the body. Any other reply, and a write that fails, leaves the file as it was and no part
-// file; why then says what the reply was (its status and reason, a type that is not a
-// file) or how the write failed.
-bool saveDownload(const std::u16string& path, const char* data, uint32_t length, std::string* why = nullptr);
+// The write target that takes a download into path: without overwrite the first that
+// creates path, empty, where nothing stands; with overwrite the first that can make a file
+// beside it (made and removed again; path itself is neither opened nor emptied). Null when
+// none can.
+qx::IFiles* downloadTarget(const std::u16string& path, bool overwrite);
+
+// Writes a framed reply's body to path in target, through a fresh file beside it; true
+// when the file now holds the body. Any other reply, and a write that fails, leaves the
+// file as it was and no fresh file; why then says what the reply was (its status and
+// reason, a type that is not a file) or how the write failed.
+bool saveDownload(qx::IFiles& target, const std::u16string& path, const char* data, uint32_t length,
+                  std::string* why = nullptr);
 
 // The file sink of one download. A download that writes nothing logs why.
 class ISSaveFile : public ISockNotify {
  public:
-  ISSaveFile(std::u16string path, bool overwrite) : path_(std::move(path)), overwrite_(overwrite) {}
-  // A job that ended without a reply leaves no part file behind.
+  // target: the one downloadTarget chose when the download was queued; it outlives the sink
+  // (the socket managers end before the file sources are unmounted).
+  ISSaveFile(qx::IFiles& target, std::u16string path, bool overwrite)
+      : target_(target), path_(std::move(path)), overwrite_(overwrite) {}
   ~ISSaveFile() override;
   Readiness ready() override { return Readiness::ready; }
   bool deliver(uint32_t id, const void* user, const void* info, const char* data, uint32_t length) override;
-  // No reply came: a file this download created is removed again.
+  // No reply came: a file this download created is removed again (unlinked, never opened).
   void failed(uint32_t id, const void* user, const SockFailure& why) override;
   bool written() const { return written_; }
 
  private:
   void notWritten(uint32_t id, const std::string& why);
 
+  qx::IFiles& target_;
   std::u16string path_;
   bool overwrite_;
   bool delivered_ = false;
@@ -81,9 +98,9 @@ void runDownloadCallback(LStkRef& function, uint32_t id, bool ok, const std::str
 uint16_t downloadPort(const qcore::UrlParts& parts, bool tls);
 
 // Queues a download of url into path on mgr; the job id, or 0 when the URL cannot be
-// read (control characters, over-long, not http/https) or no write target can create the
-// file. The worker resolves the host (never the calling thread): a name that does not
-// resolve ends the job as a refused connection does. The port is the URL's own, else the
+// read (control characters, over-long, not http/https) or no write target takes the file
+// (downloadTarget). The worker resolves the host (never the calling thread): a name that
+// does not resolve ends the job as a refused connection does. The port is the URL's own, else the
 // manager's default (80 plain, 443 TLS), whatever the URL's scheme.
 uint32_t queueDownload(SThMgr& mgr, const std::u16string& path, const std::string& url, bool overwrite,
                        std::shared_ptr<LStkRef> function);

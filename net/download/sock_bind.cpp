@@ -63,9 +63,11 @@ const qxbind::ClassNotes kSockMgrNotes = {
          "folder \"save\" beside the program when there is one, else beside it. Only a reply of any status below 400 "
          "(a redirect is not followed: its own body counts) with a body whose type is none of the form, JSON and text "
          "types is written. overwrite false: the file must not exist yet and is made, empty, at once (and removed "
-         "again when it fails without a reply). The body goes to \"path.part\" and replaces the file only once whole: "
-         "a reply that is not written, or a write that fails part way, leaves the file as it was. Gives the id and "
-         "true, or 0 and false when refused (logged)."},
+         "again when it fails without a reply). The body goes to a new file \"path.XXXXXX.part\" beside it (X "
+         "random), which replaces the file only once whole and is removed otherwise: a reply that is not written, or "
+         "a write that fails part way, leaves the file as it was (overwrite true: an old file stays until a body "
+         "came). A program killed while it writes can leave that file behind. No other file is opened (a "
+         "\"path.part\" stays as it is). Gives the id and true, or 0 and false when refused (logged)."},
         {"getFile_ntf", "path, url, overwrite, function done", nullptr,
          "`getFile`, and when the download ends (written or not) calls done(id, ok, path) on a later frame: ok true "
          "when the file was written. An error in done is shown and logged; the program goes on."},

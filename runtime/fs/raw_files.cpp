@@ -1,9 +1,14 @@
 #include "runtime/fs/raw_files.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <new>
+#include <system_error>
 
+#include "runtime/fs/fresh_name.h"
 #include "runtime/fs/host_path.h"
 #include "runtime/fs/path_stack.h"
 
@@ -122,9 +127,35 @@ bool RawFile::rename(std::u16string_view from, std::u16string_view to) {
   return source && target && std::rename(source->c_str(), target->c_str()) == 0;
 }
 
+// unlink alone: opening first could block on a FIFO or empty what a link points to, and a
+// folder is never taken away.
 bool RawFile::remove(std::u16string_view name) {
-  auto path = locate(name);
-  return path && std::remove(path->c_str()) == 0;
+  auto path = writePath(name);
+  return path && ::unlink(path->c_str()) == 0;
+}
+
+std::optional<FreshFile> RawFile::createFresh(std::u16string_view name, std::u16string_view suffix) {
+  FreshFile made;
+  // A name taken (by chance, or by someone who guessed it) is tried again under another.
+  for (int tries = 0; tries < 100; ++tries) {
+    made.name = freshName(name, suffix);
+    auto path = writePath(made.name);
+    if (!path) {
+      made.error = "no such folder, or not a valid name";
+      break;
+    }
+    auto file = std::make_unique<BufFileO>();
+    if (file->open(*path, false)) {
+      made.out = std::make_unique<obitstream>(std::move(file));
+      made.error.clear();
+      return made;
+    }
+    const int error = errno;
+    made.error = std::error_code(error, std::generic_category()).message();
+    if (error != EEXIST) break;
+  }
+  made.name.clear();
+  return made;
 }
 
 }  // namespace qx

@@ -27,6 +27,7 @@ class RawFile final : public IFiles {
   bool create(std::u16string_view name, bool overwrite) override;
   bool rename(std::u16string_view from, std::u16string_view to) override;
   bool remove(std::u16string_view name) override;
+  std::optional<FreshFile> createFresh(std::u16string_view name, std::u16string_view suffix) override;
 
  private:
   // The root and the name joined through a path stack, as a host path; empty when it does

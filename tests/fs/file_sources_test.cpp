@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -92,6 +93,29 @@ TEST(FolderSource, CreateAndWriteRespectOverwrite) {
   }
   EXPECT_EQ(dir.read("Save/stream.dat"), (std::vector<uint8_t>{'1', '2', '3', '4', '5', 0}));
   EXPECT_EQ(src->openWrite(u"save\\stream.dat", false), nullptr);
+}
+
+// Fresh files are new each time and keep the umask's mode (not a private 0600); the
+// in-memory tree makes none. remove unlinks, so a folder is never taken.
+TEST(FolderSource, FreshFilesKeepTheUsualModeAndRemoveLeavesFolders) {
+  TempDir dir;
+  dir.write("save/x", "old");
+  auto src = RawFile::create(dir.wide());
+  const mode_t mask = ::umask(022);
+  auto a = src->createFresh(u"save\\x", u".part");
+  auto b = src->createFresh(u"save\\x", u".part");
+  ::umask(mask);
+  ASSERT_TRUE(a && a->out && b && b->out);
+  EXPECT_NE(a->name, b->name);
+  ASSERT_EQ(a->name.size(), 18u);
+  EXPECT_EQ(a->name.substr(0, 7) + a->name.substr(13), u"save\\x..part");
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.at("save/" + std::string(a->name.begin() + 5, a->name.end())).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  EXPECT_FALSE(MemFile().createFresh(u"$save\\x", u".part"));
+  std::filesystem::create_directory(dir.at("save/dir"));
+  EXPECT_FALSE(src->remove(u"save\\dir"));
+  EXPECT_TRUE(dir.exists("save/dir"));
 }
 
 TEST(MemorySource, NamesFoldFoldersAreNotFilesAndOverwriteIsAsked) {
