@@ -101,7 +101,7 @@ int64_t BufFileCopy::seek(int64_t pos) {
 
 bool BufFileO::open(const std::string& osPath, bool overwrite) {
   close();
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL | O_NOFOLLOW);
   int fd;
   do {
     fd = ::open(osPath.c_str(), flags, 0666);
@@ -121,13 +121,29 @@ void BufFileO::close() {
   fd_ = -1;
 }
 
+bool BufFileO::commit() {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  const bool synced = ::fsync(fd_) == 0;
+  const int syncError = errno;
+  const bool closed = ::close(fd_) == 0;
+  fd_ = -1;
+  if (!synced) errno = syncError;
+  return synced && closed;
+}
+
 size_t BufFileO::write(const void* src, size_t n) {
   if (fd_ < 0) return 0;
   size_t done = 0;
   while (done < n) {
     ssize_t put = ::write(fd_, static_cast<const uint8_t*>(src) + done, n - done);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;
+    if (put <= 0) {
+      lastError_ = put < 0 ? errno : ENOSPC;
+      break;
+    }
     done += static_cast<size_t>(put);
   }
   return done;

@@ -126,11 +126,16 @@ class BufFileO final : public OBuffer {
   BufFileO(const BufFileO&) = delete;
   BufFileO& operator=(const BufFileO&) = delete;
 
-  // overwrite: create or truncate; otherwise create only a new file.
+  // overwrite: create or truncate; otherwise create only a new file, where nothing stands
+  // (errno then says why not).
   bool open(const std::string& osPath, bool overwrite);
   void close() override;
+  // Makes what was written durable, then closes: false (errno says why) when either fails.
+  bool commit();
   bool isOpen() const override { return fd_ >= 0; }
   size_t write(const void* src, size_t n) override;
+  // The errno of the last write that fell short (0: none did).
+  int lastError() const { return lastError_; }
   int64_t seek(int64_t pos) override;
   int64_t seekRelative(int64_t distance) override;
   // Linux keeps no creation time: the second time is ignored.
@@ -138,6 +143,7 @@ class BufFileO final : public OBuffer {
 
  private:
   int fd_ = -1;
+  int lastError_ = 0;
 };
 
 }  // namespace qx

@@ -1,7 +1,13 @@
 #include "runtime/fs/pack_builder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 
@@ -15,6 +21,29 @@ namespace qx {
 namespace fs = std::filesystem;
 
 namespace {
+
+bool fail(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
+std::string reason(int err) { return std::strerror(err); }
+
+// Opened rather than looked at, so that a file the packer may not read is refused as surely
+// as an empty or oversized one, before any part is written.
+bool checkPackableFile(const std::string& path, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  struct stat st;
+  const bool known = fd >= 0 && fstat(fd, &st) == 0;
+  const int err = errno;
+  if (fd >= 0) ::close(fd);
+  if (!known) return fail(error, "cannot read " + path + ": " + reason(err));
+  if (st.st_size == 0) return fail(error, emptyPackFileError(path));
+  if (st.st_size > static_cast<off_t>(kPackMaxEntryBytes))
+    return fail(error, "too large for a pack entry: " + path + " (" + std::to_string(st.st_size) + " bytes, at most " +
+                           std::to_string(kPackMaxEntryBytes) + ")");
+  return true;
+}
 
 bool utf16Name(const std::string& utf8, std::u16string& out, std::string* error) {
   out = qcore::utf8ToUtf16(utf8);
@@ -53,10 +82,7 @@ bool addFolder(const fs::path& dir, const std::u16string& prefix, PackWriteDir& 
         return false;
       }
       // Refused before any part is written, so that a build or append changes nothing.
-      if (e.file_size(ec) == 0 && !ec) {
-        if (error) *error = emptyPackFileError(e.path().string());
-        return false;
-      }
+      if (!checkPackableFile(e.path().string(), error)) return false;
       PackWriteFile& f = node.file(name);
       f.deleted = false;
       f.data.clear();
@@ -101,25 +127,55 @@ bool addDeletionToPack(PackWriteDir& root, std::u16string_view key, std::string*
   }
 }
 
-bool writePackPartFile(const std::string& hostPath, const PackWriteDir& root, std::string* error) {
-  const std::string temp = hostPath + ".partial";
-  {
-    auto sink = std::make_unique<BufFileO>();
-    if (!sink->open(temp, true)) {
-      if (error) *error = "cannot create " + temp;
-      return false;
-    }
-    obitstream out(std::move(sink));
-    if (!writePackDirectory(out, root, error)) {
-      out.close();
-      std::remove(temp.c_str());
-      return false;
-    }
+namespace {
+
+// O_EXCL with O_NOFOLLOW: whatever already has the name (a link, a FIFO, a leftover) is
+// neither written through nor opened.
+bool writeTempPart(const std::string& temp, const PackWriteDir& root, std::string* error) {
+  auto sink = std::make_unique<BufFileO>();
+  BufFileO& file = *sink;
+  if (!file.open(temp, false)) {
+    const int err = errno;
+    if (err == EEXIST)
+      return fail(error, temp + " already exists (left by a killed run?) and was not touched: remove it and run again");
+    return fail(error, "cannot create " + temp + ": " + reason(err));
   }
-  if (std::rename(temp.c_str(), hostPath.c_str()) != 0) {
-    std::remove(temp.c_str());
-    if (error) *error = "cannot rename " + temp + " to " + hostPath;
-    return false;
+  obitstream out(std::move(sink));
+  const auto writeFailed = [&](int why) { return fail(error, "cannot write " + temp + ": " + reason(why)); };
+  bool ok = writePackDirectory(out, root, error);
+  if (!ok && out.failed()) writeFailed(file.lastError());
+  // Durable before it is renamed over a part, so a crash cannot leave an empty part.
+  if (ok && !file.commit()) ok = writeFailed(errno);
+  out.close();
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace
+
+bool writePackPartFiles(const std::vector<PackPartToWrite>& parts, std::string* error) {
+  std::vector<std::string> temps;
+  const auto removeTemps = [&temps](size_t from) {
+    for (size_t i = from; i < temps.size(); ++i) ::unlink(temps[i].c_str());
+  };
+  for (const PackPartToWrite& part : parts) {
+    const std::string temp = part.hostPath + ".partial";
+    if (!writeTempPart(temp, *part.root, error)) {
+      removeTemps(0);
+      return false;
+    }
+    temps.push_back(temp);
+  }
+  std::string replaced;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (std::rename(temps[i].c_str(), parts[i].hostPath.c_str()) != 0) {
+      const int err = errno;
+      removeTemps(i);
+      std::string message = "cannot rename " + temps[i] + " to " + parts[i].hostPath + ": " + reason(err);
+      if (!replaced.empty()) message += "; parts already replaced: " + replaced;
+      return fail(error, message);
+    }
+    replaced += (replaced.empty() ? "" : ", ") + parts[i].hostPath;
   }
   return true;
 }

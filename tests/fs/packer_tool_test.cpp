@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -14,6 +16,7 @@ extern char** environ;
 
 namespace {
 
+namespace fs = std::filesystem;
 using fstest::TempDir;
 using fstest::w;
 
@@ -118,6 +121,76 @@ TEST(PackerTool, AFileOfOneByteValueReadsBackWhole) {
   auto pack = qx::PackFile::create(w(pak));
   ASSERT_NE(pack, nullptr);
   EXPECT_TRUE(text(*pack, u"same.bin") == same);
+}
+
+
+TEST(PackerTool, AFailedBuildOrAppendChangesNoPart) {
+  TempDir dir;
+  const std::string pak = dir.at("p.pak");
+  dir.write("f1/a.txt", "first build");
+  dir.write("f2/b.txt", "second part");
+  dir.write("f3/c.txt", "third part");
+  ASSERT_EQ(runPacker(dir, {"build", pak, dir.at("f1"), dir.at("f2"), dir.at("f3")}).status, 0);
+  const std::vector<std::string> parts{"p.pak", "p.pak1", "p.pak2"};
+  std::vector<std::vector<uint8_t>> before;
+  for (const std::string& p : parts) before.push_back(dir.read(p));
+  const auto unchanged = [&](const std::string& what) {
+    for (size_t i = 0; i < parts.size(); ++i) EXPECT_TRUE(dir.read(parts[i]) == before[i]) << what << ": " << parts[i];
+    for (const char* temp : {"p.pak.partial", "p.pak1.partial", "p.pak3.partial"})
+      EXPECT_FALSE(fs::exists(fs::symlink_status(dir.at(temp)))) << what << ": " << temp;
+    EXPECT_FALSE(dir.exists("p.pak3")) << what;
+  };
+
+  // A file too large for an entry, in the second folder, is refused before the first part
+  // is written; and a shorter build removes no stale part. Sparse: nothing of it is read.
+  dir.write("n1/a.txt", "second build");
+  dir.write("big/b.txt", "x");
+  const std::string huge = dir.write("big/huge.bin", "");
+  ASSERT_EQ(::truncate(huge.c_str(), off_t{1} << 31), 0);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"build", pak, dir.at("n1"), dir.at("big"), dir.at("f3")},
+        std::vector<std::string>{"build", pak, dir.at("n1"), dir.at("big")},
+        std::vector<std::string>{"append", pak, dir.at("big")}}) {
+    const ToolRun r = runPacker(dir, args);
+    EXPECT_EQ(r.status, 1) << args.size();
+    EXPECT_NE(r.err.find("too large for a pack entry: " + huge + " (2147483648 bytes"), std::string::npos) << r.err;
+    unchanged(args[0] + " with a 2 GiB file");
+  }
+
+  // Whatever stands at a temporary name (a link, a leftover) is refused and left as it
+  // was, and only once every file has passed; the temporary files made before it are removed.
+  const std::string victim = dir.write("victim.txt", "keep me");
+  ASSERT_EQ(::symlink(victim.c_str(), dir.at("p.pak.partial").c_str()), 0);
+  dir.write("hollow/e.txt", "");
+  const std::string locked = dir.write("locked/l.txt", "secret");
+  ::chmod(locked.c_str(), 0);
+  std::vector<std::pair<std::string, std::string>> refusals{{"hollow", "empty file"}};
+  if (::access(locked.c_str(), R_OK) != 0) refusals.push_back({"locked", "cannot read " + locked});  // not as root
+  for (const auto& [folder, why] : refusals) {
+    const ToolRun r = runPacker(dir, {"build", pak, dir.at("n1"), dir.at(folder)});
+    EXPECT_EQ(r.status, 1) << folder;
+    EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+  }
+  ToolRun r = runPacker(dir, {"build", pak, dir.at("n1")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(dir.at("p.pak.partial")), std::string::npos) << r.err;
+  EXPECT_EQ(slurp(victim), "keep me");
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.at("p.pak.partial"))));
+  fs::remove(dir.at("p.pak.partial"));
+  unchanged("a link at p.pak.partial");
+  dir.write("p.pak2.partial", "leftover");
+  EXPECT_EQ(runPacker(dir, {"build", pak, dir.at("n1"), dir.at("f2"), dir.at("f3")}).status, 1);
+  EXPECT_EQ(slurp(dir.at("p.pak2.partial")), "leftover");
+  unchanged("a leftover p.pak2.partial");
+
+  // A set of renames cannot be atomic: one that fails names the parts already replaced.
+  fs::create_directories(dir.at("q.pak1/in"));
+  r = runPacker(dir, {"build", dir.at("q.pak"), dir.at("n1"), dir.at("f2")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot rename " + dir.at("q.pak1.partial") + " to " + dir.at("q.pak1")), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("already replaced: " + dir.at("q.pak") + "\n"), std::string::npos) << r.err;
+  EXPECT_FALSE(dir.exists("q.pak1.partial"));
+  EXPECT_TRUE(dir.exists("q.pak1/in"));
 }
 
 }  // namespace

@@ -20,7 +20,11 @@ const char kUsage[] =
     "      adds the next continuation part: the folder's files override earlier\n"
     "      parts and each key (a\\b\\c.txt or a/b/c.txt) is deleted\n"
     "  qx_packer list <pack>\n"
-    "      prints every live key with its size and part number\n";
+    "      prints every live key with its size and part number\n"
+    "build and append check every file before writing, write each part as\n"
+    "<part>.partial and rename the parts into place only when all are written, so a\n"
+    "failure changes no part; a <part>.partial already there (a killed run's leftover)\n"
+    "is refused and must be removed by hand\n";
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "qx_packer: %s\n", message.c_str());
@@ -30,21 +34,21 @@ int fail(const std::string& message) {
 bool exists(const std::string& path) { return qx::isHostRegularFile(path); }
 
 int build(const std::string& pack, const std::vector<std::string>& folders) {
-  // Every folder is listed before any part is written, so a wrong folder changes nothing.
+  // Every folder is listed and every file checked before any part is written, and the parts
+  // replace the old ones only when all are written, so a wrong folder or file changes nothing.
   std::vector<qx::PackWriteDir> roots(folders.size());
+  std::vector<qx::PackPartToWrite> parts;
   std::string error;
-  for (size_t i = 0; i < folders.size(); ++i)
+  for (size_t i = 0; i < folders.size(); ++i) {
     if (!qx::addFolderToPack(folders[i], roots[i], &error)) return fail(error);
-  int part = 0;
-  for (const qx::PackWriteDir& root : roots) {
-    const std::string name = qx::packPartHostPath(pack, part);
+    const std::string name = qx::packPartHostPath(pack, static_cast<int>(i));
     if (name.empty()) return fail("part name does not fit a path");
-    if (!qx::writePackPartFile(name, root, &error)) return fail(error);
-    std::printf("%s\n", name.c_str());
-    ++part;
+    parts.push_back({name, &roots[i]});
   }
+  if (!qx::writePackPartFiles(parts, &error)) return fail(error);
+  for (const qx::PackPartToWrite& written : parts) std::printf("%s\n", written.hostPath.c_str());
   // A stale part right after the new ones would be read as part of this pack.
-  for (;; ++part) {
+  for (int part = static_cast<int>(parts.size());; ++part) {
     const std::string stale = qx::packPartHostPath(pack, part);
     if (stale.empty() || !exists(stale)) break;
     if (std::remove(stale.c_str()) != 0) return fail("cannot remove stale part " + stale);
@@ -67,7 +71,7 @@ int append(const std::string& pack, const std::string& folder, const std::vector
   if (!folder.empty() && !qx::addFolderToPack(folder, root, &error)) return fail(error);
   for (const std::string& key : deletions)
     if (!qx::addDeletionToPack(root, qcore::utf8ToUtf16(key), &error)) return fail(error);
-  if (!qx::writePackPartFile(name, root, &error)) return fail(error);
+  if (!qx::writePackPartFiles({{name, &root}}, &error)) return fail(error);
   std::printf("%s\n", name.c_str());
   return 0;
 }
