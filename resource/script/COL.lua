@@ -8,8 +8,10 @@
 --   node:add(child)       appends child on the next refresh ("_addlist"), marked changed
 --                         so that the same refresh maps it through the transforms
 --   node:remove(i)        removes child i on the next refresh ("_remlist"); the removed
---                         slots are filled from the end, the last survivors first
---   node:changed(i)       child i's values changed ("_chglist")
+--                         slots are filled from the end, the last survivors first; an
+--                         index that names no child then is dropped
+--   node:changed(i)       child i's values or its "_tf" changed ("_chglist"); a group
+--                         child has its whole subtree marked
 --   node:chg_all()        marks every child of the subtree changed
 --
 -- Marks reach the node from the root: the change pass starts there and follows the lists,
@@ -111,13 +113,16 @@ local function markPath(node)
   end
 end
 
-local function markAll(node)
+-- Each node once: children written by hand may loop or repeat.
+local function markAll(node, seen)
+  seen = seen or {}
+  seen[node] = true
   local list = {}
   for i = 1, #node do
     list[i] = i
     local child = rawget(node, i)
-    if type(child) == "table" and getmetatable(child) == COL.CUC.meta then
-      markAll(child)
+    if type(child) == "table" and not seen[child] and getmetatable(child) == COL.CUC.meta then
+      markAll(child, seen)
     end
   end
   rawset(node, "_chglist", list)
@@ -133,6 +138,11 @@ end
 
 function Node:changed(i)
   append(self, "_chglist", i)
+  -- A group's "_tf" reaches its shapes only through marks on every node below it.
+  local child = rawget(self, i)
+  if type(child) == "table" and getmetatable(child) == COL.CUC.meta then
+    markAll(child)
+  end
   markPath(self)
 end
 

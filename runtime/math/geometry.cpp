@@ -75,7 +75,12 @@ ClosestPoint closestPointOnSegment(const Vec3& p0, const Vec3& p1, const Vec3& q
   return {p, distanceSquared3(p, q)};
 }
 
-bool pointInRect(const Rect2& r, Vec2 p) { return r.x0 <= p.x && p.x <= r.x1 && r.y0 <= p.y && p.y <= r.y1; }
+// Corners in either order: a transformed rectangle is tested by its ordered bounds, so an
+// untransformed one written right to left must cover the same points.
+bool pointInRect(const Rect2& r, Vec2 p) {
+  return std::min(r.x0, r.x1) <= p.x && p.x <= std::max(r.x0, r.x1) && std::min(r.y0, r.y1) <= p.y &&
+         p.y <= std::max(r.y0, r.y1);
+}
 
 bool pointInCircle(const Circle& c, Vec2 p) { return distSq2({c.cx, c.cy}, p) <= c.r * c.r; }
 

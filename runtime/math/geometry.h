@@ -32,7 +32,7 @@ struct ClosestPoint {
 };
 ClosestPoint closestPointOnSegment(const Vec3& p0, const Vec3& p1, const Vec3& q);
 
-bool pointInRect(const Rect2& r, Vec2 p);
+bool pointInRect(const Rect2& r, Vec2 p);  // borders included, corners in either order
 bool pointInCircle(const Circle& c, Vec2 p);
 bool pointsCoincide2D(Vec2 a, Vec2 b);
 bool circlesOverlap(const Circle& a, const Circle& b);

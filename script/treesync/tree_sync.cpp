@@ -370,6 +370,7 @@ bool Walker::lists(int node, int lvl, uint8_t* block, bool callFlag) {
   }
   const int n = readChildren(lay_, block, lvl).count;
   std::vector<int> removed;
+  int listed = 0;
   lua_getfield(L_, node, "_remlist");
   const bool remTable = lua_istable(L_, -1);
   lua_pop(L_, 1);
@@ -379,6 +380,7 @@ bool Walker::lists(int node, int lvl, uint8_t* block, bool callFlag) {
     if (lua_istable(L_, -1)) {
       std::vector<char> seen(static_cast<size_t>(n));
       const int r = static_cast<int>(lua_objlen(L_, -1));
+      listed = r;
       for (int i = 1; i <= r; ++i) {
         lua_rawgeti(L_, -1, i);
         const lua_Number k = lua_tonumber(L_, -1);
@@ -395,7 +397,9 @@ bool Walker::lists(int node, int lvl, uint8_t* block, bool callFlag) {
   const int add = lua_gettop(L_);
   const int a = lua_istable(L_, add) ? static_cast<int>(lua_objlen(L_, add)) : 0;
   ChildList c = removed.empty() && a == 0 ? readChildren(lay_, block, lvl) : resize(block, lvl, removed, a);
-  if (!removed.empty()) callMethod(node, "do_remchild", nullptr);
+  // Also when no index named a child: the script clears the list, so a stale index cannot
+  // take a child added later.
+  if (listed > 0) callMethod(node, "do_remchild", nullptr);
   const int kept = c.count - a;
   for (int i = 0; i < a; ++i) {
     lua_rawgeti(L_, add, i + 1);

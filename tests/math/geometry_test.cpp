@@ -16,6 +16,15 @@ TEST(Overlap2D, PointInRectIncludesTheBorder) {
   EXPECT_TRUE(pointInRect(r, {0, 0}));
   EXPECT_FALSE(pointInRect(r, {2.001f, 0.5f}));
   EXPECT_FALSE(pointInRect(r, {1, -0.001f}));
+  // Written right to left or bottom to top, a rectangle covers the same points.
+  for (const Rect2 w : {Rect2{2, 0, 0, 1}, Rect2{0, 1, 2, 0}, Rect2{2, 1, 0, 0}}) {
+    EXPECT_TRUE(pointInRect(w, {1, 0.5f}));
+    EXPECT_TRUE(pointInRect(w, {2, 1}));
+    EXPECT_TRUE(pointInRect(w, {0, 0}));
+    for (const Vec2 out : {Vec2{-0.001f, 0.5f}, Vec2{2.001f, 0.5f}, Vec2{1, -0.001f}, Vec2{1, 1.001f}}) {
+      EXPECT_FALSE(pointInRect(w, out)) << w.x0 << "," << w.y0 << " " << out.x << "," << out.y;
+    }
+  }
 }
 
 TEST(Overlap2D, CircleAgainstSegmentInAllThreeRegions) {

@@ -183,15 +183,21 @@ test("transforms move children; spheres over spheres keep their bound", function
   -- A turned or mirrored rectangle is tested by the bounds of its four corners.
   local function r2(v) return math.floor(v * 100 + 0.5) / 100 end
   for _, r in ipairs {
-    -- the square 0..10's transform, its bounds, a point inside them, one outside
+    -- the square 0..10's transform, its bounds, a point inside them, one outside, the
+    -- square's corners when not 0, 0, 10, 10
     { { rot = math.pi / 2 }, "-10,0,0,10", V2(-5, 5), V2(5, 5) },
     { { rot = math.pi }, "-10,-10,0,0", V2(-5, -5), V2(5, 5) },
     { { rot = math.pi / 4 }, "-7.07,0,7.07,14.14", V2(-5, 7), V2(9, 7) },
     { { scale = V2(-1, 1) }, "-10,0,0,10", V2(-5, 5), V2(5, 5) },
     { { scale = V2(1, -2), pos = V2(100, 0) }, "100,-20,110,0", V2(105, -15), V2(105, 5) },
+    -- Written right to left or bottom to top: the same bounds hit with no transform and with one
+    -- that changes nothing.
+    { nil, "10,0,0,10", V2(5, 5), V2(15, 5), { 10, 0, 0, 10 } },
+    { {}, "0,0,10,10", V2(5, 5), V2(-5, 5), { 10, 0, 0, 10 } },
+    { nil, "10,10,0,0", V2(5, 5), V2(5, 15), { 10, 10, 0, 0 } },
   } do
     for flags = 1, 3, 2 do
-      local t = unit({ 0, { 1 } }, { COL.Rect.new(0, 0, 10, 10), _tf = r[1] }, flags)
+      local t = unit({ 0, { 1 } }, { COL.Rect.new(unpack(r[5] or { 0, 0, 10, 10 })), _tf = r[1] }, flags)
       t:refresh(1)
       local b = t:getcif({ 0 })
       check_eq(table.concat({ r2(b.left), r2(b.top), r2(b.right), r2(b.bottom) }, ","), r[2], r[2])
@@ -238,6 +244,11 @@ test("removals fill from the end and additions append", function()
   local src = {}
   for i = 1, 5 do src[i] = circle(i * 10, 0, 1) end
   local u = unit({ 0, { 3 } }, src, 2)
+  local told = 0
+  function src:do_remchild()
+    told = told + 1
+    COL.CUC.methods.do_remchild(self)
+  end
   src:remove(2)
   src:remove(99)
   u:refresh(1)
@@ -250,6 +261,7 @@ test("removals fill from the end and additions append", function()
   src:add(circle(60, 0, 1))
   check_eq(hits(u, unit({ 4 }, point(60, 0)), 3), true, "the query refreshes the unit")
   check_eq(hits(u, unit({ 4 }, point(20, 0)), 3), false)
+  check_eq(told, 2, "told of each refresh with a removal list, and only then")
 end)
 
 test("refresh runs once per later time", function()
@@ -389,6 +401,7 @@ test("every change reaches the tested copy through the transforms above it", fun
       rawset(src, "_chglist", { [2] = true })
       rawset(src[2], "_chglist", { [1] = true })
     end)
+    moved(flags, function(src) src:changed(2) end)  -- the group marked by its parent
     local src, u = moved(flags, function(src) src[2]:changed(1) end)  -- marked in the group alone
     if flags == 3 then
       src[2]:add(circle(5, 0, 1))
@@ -412,6 +425,7 @@ test("every change reaches the tested copy through the transforms above it", fun
   -- Marks made in the refresh of a removal, before or after it, go with the children they
   -- name; a removed child's mark goes with it. For leaves and for groups of one leaf.
   for _, group in ipairs { false, true } do
+    local function kid(x) return group and { circle(x, 0, 1) } or circle(x, 0, 1) end
     local function move(s, i, x) (group and s[i][1] or s[i]).center = V2(x, 0) end
     local function mark(s, i) if group then s[i]:changed(1) else s:changed(i) end end
     local rows = {
@@ -431,20 +445,24 @@ test("every change reaches the tested copy through the transforms above it", fun
       { "the removed child marked", function(s) move(s, 2, 25) mark(s, 2) move(s, 4, 45) s:remove(2) end,
         "10,40,30", "10,45,30" },
       { "a child that stays marked", function(s) move(s, 3, 35) mark(s, 3) s:remove(2) end, "10,40,35" },
+      -- An index past the end is used up by its refresh, not kept for a child added later.
+      { "a remove past the end, then an add", function(s, u)
+          s:remove(4) u:refresh(1.2) s:remove(4) u:refresh(1.4) s:add(kid(50)) u:refresh(1.6)
+        end, "10,20,30,50" },
     }
     for _, r in ipairs(rows) do
       for flags = 2, 3 do
         local s = {}
-        for i = 1, 4 do s[i] = group and { circle(i * 10, 0, 1) } or circle(i * 10, 0, 1) end
+        for i = 1, 4 do s[i] = kid(i * 10) end
         local u = unit(group and { 0, { 0, { 3 } } } or { 0, { 3 } }, s, flags)
         u:refresh(1)
-        r[2](s)
+        r[2](s, u)
         u:refresh(2)
         local xs = {}
         for i = 0, #s - 1 do xs[#xs + 1] = u:getcif(group and { i, 0 } or { i }).center.x end
         local what = r[1] .. (group and " in a group" or "") .. ", flags " .. flags
         check_eq(table.concat(xs, ","), flags == 2 and r[4] or r[3], what)
-        check_eq(hits(u, unit({ 4 }, point(xs[2] or xs[1], 0)), 3), true, what)
+        for _, x in ipairs(xs) do check_eq(hits(u, unit({ 4 }, point(x, 0)), 3), true, what .. " at " .. x) end
       end
     end
   end
