@@ -136,6 +136,8 @@ whole log.txt 1 "stopped by the script"
 # seconds with exit 1 and says so in log.txt, under a window and under a modal box, whose
 # child (SDL forks one for it) ends too. Each run has an X server of its own, killed by
 # its PID; three runs each, since the old hang came only in some runs.
+# lost NAME LOG_LINE SCRIPT BOX_CAPTION: the run is ready once log.txt holds LOG_LINE and,
+# when BOX_CAPTION is given, that box is on screen.
 lost() {
   name=$1
   printf 'require("QXL")\n%s' "$3" > "$dir/resource/script/QXMain.lua"
@@ -149,9 +151,16 @@ lost() {
   pid=$!
   n=0
   until grep -q "$2" "$dir/log.txt" 2>/dev/null || [ $n -ge 300 ]; do sleep 0.1; n=$((n + 1)); done
-  sleep 0.5  # the box is on screen
+  # A box row waits until its box is on screen, so the child that shows it is connected.
+  n=0
+  while [ -n "$4" ] && [ -z "$(DISPLAY=$display window_named "$4")" ] && [ $n -lt 100 ]; do
+    sleep 0.1
+    n=$((n + 1))
+  done
   qx=$(pgrep -P $pid)
-  children=$(pgrep -P "$qx")
+  children=""
+  [ -z "$qx" ] || children=$(pgrep -P "$qx")
+  [ -z "$4" ] || [ -n "$children" ] || fail "no box child"
   kill -KILL $server
   wait $pid
   code=$?
@@ -163,12 +172,12 @@ lost() {
   done
 }
 for i in 1 2 3; do
-  lost lost_under_window "first frame drawn" "$(cat "$2/QXMain.lua")"
+  lost lost_under_window "first frame drawn" "$(cat "$2/QXMain.lua")" ""
   lost lost_under_box "box up" 'function main()
   QX.log("box up")
   MLDialog.new(nil, 0, "IDD_PSEUDOMB"):msgbox("Nobody reads this", "waiting", 0, true)
   while true do coroutine.yield(true) end
-end'
+end' waiting
 done
 
 [ $failures -eq 0 ]
