@@ -15,8 +15,13 @@ bool envSet(const char* name) {
 
 bool displayAvailable() { return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY"); }
 
-const char* fallbackVideoDriver() {
-  if (envSet("SDL_VIDEODRIVER") || displayAvailable()) return nullptr;
+const char* videoDriverChoice() {
+  if (envSet("SDL_VIDEODRIVER")) return nullptr;
+  const bool x11 = envSet("DISPLAY");
+  const bool wayland = envSet("WAYLAND_DISPLAY");
+  if (x11 && wayland) return "x11,wayland";
+  if (x11) return "x11";
+  if (wayland) return "wayland";
   return "offscreen";
 }
 

@@ -6,9 +6,11 @@ namespace qxplat {
 // True when DISPLAY or WAYLAND_DISPLAY names a display.
 bool displayAvailable();
 
-// The video driver SDL should use when the environment chooses none: "offscreen" when no
-// driver is named (SDL_VIDEODRIVER) and there is no display, so the program runs headless
-// as it is; otherwise null (SDL's own choice, or the one the user named, stands).
-const char* fallbackVideoDriver();
+// The video drivers SDL is offered when the environment names none (SDL_VIDEODRIVER):
+// those of the displays that are named ("x11", "wayland", or "x11,wayland" in SDL's own
+// order), so a named display that cannot be reached fails instead of falling through to
+// a window nobody sees; "offscreen" when no display is named, so the program runs
+// headless as it is. Null when SDL_VIDEODRIVER names a driver: the user's choice stands.
+const char* videoDriverChoice();
 
 }  // namespace qxplat

@@ -24,11 +24,11 @@
 #include "platform/thread/thread.h"
 #include "platform/window/dialog_box.h"
 #include "platform/window/display_env.h"
-#include "platform/window/display_lost.h"
 #include "platform/window/message_box.h"
 #include "platform/window/quit_signal.h"
 #include "platform/window/request_queue.h"
 #include "platform/window/url_opener.h"
+#include "platform/window/x_errors.h"
 
 namespace qxplat {
 
@@ -59,7 +59,7 @@ bool onUiThread() {
   return id != 0 && id == currentThreadId();
 }
 
-// SDL video, headless when there is no display and no driver is named.
+// SDL video on the displays the environment names, headless when it names none.
 bool initVideo() {
   // SIGINT and SIGTERM are ours (installQuitSignals): SDL's handlers would leave them
   // unseen while a modal box keeps the pump from running.
@@ -67,11 +67,12 @@ bool initVideo() {
   // The program's own dialogs paint their pictures on the CPU; SDL would otherwise back
   // their window surfaces with a GL renderer on this thread, where no GL is to run.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  const char* fallback = fallbackVideoDriver();
-  if (fallback) SDL_SetHint(SDL_HINT_VIDEODRIVER, fallback);
+  // Over an SDL_VIDEODRIVER that is set but empty too: SDL would then try every driver.
+  const char* drivers = videoDriverChoice();
+  if (drivers) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers, SDL_HINT_OVERRIDE);
   const bool ok = SDL_Init(SDL_INIT_VIDEO) == 0;
   // The choice holds for this run only: a later run looks at its own environment.
-  if (fallback) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  if (drivers) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
   return ok;
 }
 
@@ -174,8 +175,9 @@ int runUiThread(const std::function<void(uint32_t)>& mainThread,
     return 1;
   }
   // Before any display is opened: a box can come before the first window ("SDL video
-  // cannot start", a start-up script error), from a child forked with this handler.
-  installDisplayLostHandler();
+  // cannot start", a start-up script error), from a child forked with these handlers; and
+  // SDL's safety net hands X errors on to the handler it found installed.
+  installXErrorHandlers();
   if (!initVideo()) {
     // SDL_GetError's text lives in SDL's own buffer, which the box's SDL calls reuse.
     const std::string why = std::string("SDL video cannot start: ") + SDL_GetError();

@@ -10,7 +10,7 @@
 
 #include "platform/core/numconv.h"
 #include "platform/thread/thread.h"
-#include "platform/window/display_lost.h"
+#include "platform/window/x_errors.h"
 #include "runtime/fs/host_path.h"
 #include "runtime/fs/path_stack.h"
 
@@ -43,10 +43,10 @@ std::optional<std::string> logHostPath() {
   }
 }
 
-// The descriptor a process that loses its display writes its last line through: it may
-// not take the log's lock or allocate then.
+// The descriptor a process that loses its display, or whose X request is refused, writes
+// its last line through: it may not take the log's lock or allocate then.
 void setLastLineLog(int fd) {
-  const int previous = qxplat::setDisplayLostLog(fd);
+  const int previous = qxplat::setXErrorLog(fd);
   if (previous >= 0) ::close(previous);
 }
 

@@ -21,8 +21,11 @@ case_() {
   [ ! -d "$dir/resource" ] || printf '%s' "$5" > "$dir/resource/script/QXMain.lua"
   rm -f "$dir/log.txt"
   # A program that runs on where it should stop is ended, and fails its case.
-  env ${display:+-u QX_MSGBOX DISPLAY=$display} SDL_VIDEODRIVER="${video:-${SDL_VIDEODRIVER:-}}" ${glenv:-} \
-    timeout 30 "$dir/qx" > "$dir/out" 2> "$dir/err"
+  # video=none: SDL_VIDEODRIVER unset; unsets: more "-u NAME" words.
+  driver="SDL_VIDEODRIVER=${video:-${SDL_VIDEODRIVER:-}}"
+  [ "${video:-}" != none ] || { driver=; unsets="${unsets:-} -u SDL_VIDEODRIVER"; }
+  env ${unsets:-} ${display:+-u QX_MSGBOX DISPLAY=$display} $driver ${glenv:-} \
+    timeout "${limit:-30}" "$dir/qx" > "$dir/out" 2> "$dir/err"
   code=$?
   ok=1
   [ "$code" -eq "$2" ] || ok=0
@@ -84,6 +87,16 @@ n=900
 while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
 video=x11 display=":$n"
 case_ stale_display 1 "qx: SDL video cannot start: x11 not available" "SDL video cannot start: x11 not available" ""
+# With no driver named, a display that cannot be reached still ends the program at once:
+# SDL is offered only the drivers of the displays that are named, never its offscreen one.
+video=none limit=10
+case_ stale_display_default 1 "qx: SDL video cannot start: x11 not available" "SDL video cannot start: x11 not available" \
+  "$(cat "$shipped/QXMain.lua")"
+mkdir -m 700 "$dir/runtime"
+display= unsets="-u DISPLAY -u QX_MSGBOX" glenv="WAYLAND_DISPLAY=qx-nowhere XDG_RUNTIME_DIR=$dir/runtime"
+case_ stale_wayland_default 1 "qx: SDL video cannot start: wayland not available" \
+  "SDL video cannot start: wayland not available" "$(cat "$shipped/QXMain.lua")"
+unsets= glenv= limit=
 video=nosuch display=
 case_ unknown_driver 1 "qx: SDL video cannot start: nosuch not available" "SDL video cannot start: nosuch not available" ""
 video=

@@ -134,10 +134,14 @@ whole log.txt 1 "stopped by the script"
 
 # The X server going away under the program (a logout, an X crash): it ends within
 # seconds with exit 1 and says so in log.txt, under a window and under a modal box, whose
-# child (SDL forks one for it) ends too. Each run has an X server of its own, killed by
-# its PID; three runs each, since the old hang came only in some runs.
-# lost NAME LOG_LINE SCRIPT BOX_CAPTION: the run is ready once log.txt holds LOG_LINE and,
-# when BOX_CAPTION is given, that box is on screen.
+# child (SDL forks one for it) ends too. Another client destroying the program's window
+# (xdotool windowclose, as some desktop tools close windows) makes the server refuse SDL's
+# next request on it: the program ends the same way within 5 s, never by a signal, and
+# says which request was refused. Each run has an X server of its own, killed by its PID;
+# three runs each, since the old hang and crash came only in some runs.
+# lost NAME LOG_LINE SCRIPT BOX_CAPTION HOW: the run is ready once log.txt holds LOG_LINE
+# and, when BOX_CAPTION is given, that box is on screen; HOW is "server" (killed) or
+# "window" (destroyed).
 lost() {
   name=$1
   printf 'require("QXL")\n%s' "$3" > "$dir/resource/script/QXMain.lua"
@@ -161,23 +165,35 @@ lost() {
   children=""
   [ -z "$qx" ] || children=$(pgrep -P "$qx")
   [ -z "$4" ] || [ -n "$children" ] || fail "no box child"
-  kill -KILL $server
+  if [ "$5" = server ]; then
+    kill -KILL $server
+    line="the connection to the X display \"$display\" was lost; the program ends"
+  else
+    window=$(DISPLAY=$display xdotool search --name ":QX v0.03\[" | head -n 1)
+    [ -n "$window" ] && DISPLAY=$display xdotool windowclose "$window" || fail "no window to close"
+    n=0
+    while kill -0 $pid 2>/dev/null && [ $n -lt 50 ]; do sleep 0.1; n=$((n + 1)); done
+    ! kill -0 $pid 2>/dev/null || fail "still running 5 s after its window was destroyed"
+    line="the X display \"$display\" refused a request: error [0-9].*, major opcode [0-9]*, minor opcode [0-9]*, resource id 0x[0-9a-f]*; the program ends"
+  fi
   wait $pid
   code=$?
+  kill -KILL $server 2>/dev/null
   wait $server 2>/dev/null
   [ $code -eq 1 ] || fail "exit $code (want 1)"
-  whole log.txt 1 "the connection to the X display \"$display\" was lost; the program ends"
+  whole log.txt 1 "$line"
   for child in $children; do
     ! kill -0 "$child" 2>/dev/null || { fail "child $child left"; kill -KILL "$child"; }
   done
 }
 for i in 1 2 3; do
-  lost lost_under_window "first frame drawn" "$(cat "$2/QXMain.lua")" ""
+  lost lost_under_window "first frame drawn" "$(cat "$2/QXMain.lua")" "" server
   lost lost_under_box "box up" 'function main()
   QX.log("box up")
   MLDialog.new(nil, 0, "IDD_PSEUDOMB"):msgbox("Nobody reads this", "waiting", 0, true)
   while true do coroutine.yield(true) end
-end' waiting
+end' waiting server
+  lost window_destroyed "first frame drawn" "$(cat "$2/QXMain.lua")" "" window
 done
 
 [ $failures -eq 0 ]

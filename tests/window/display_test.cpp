@@ -1,4 +1,5 @@
-// Message boxes go to stderr and the offscreen driver is used whenever no one could see a screen.
+// Message boxes go to stderr whenever no one could see a screen, and SDL is offered only
+// the drivers of the displays that are named.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -13,20 +14,26 @@
 
 namespace {
 
-TEST(DisplayEnv, StderrBoxesAndOffscreenOnlyWhenNothingCouldShowThem) {
+TEST(DisplayEnv, StderrBoxesAndTheDriversOfTheNamedDisplays) {
   // Each row: QX_MSGBOX, SDL_VIDEODRIVER, DISPLAY, WAYLAND_DISPLAY (null: unset), then
-  // whether boxes go to stderr and whether the offscreen driver is the fallback.
+  // whether boxes go to stderr and the drivers SDL is offered (null: SDL_VIDEODRIVER's).
   const struct {
     const char *msgbox, *driver, *x11, *wayland;
-    bool toStderr, offscreen;
+    bool toStderr;
+    const char* offered;
   } cases[] = {
-      {nullptr, nullptr, nullptr, nullptr, true, true},
-      {nullptr, nullptr, "", nullptr, true, true},  // empty names nothing
-      {nullptr, nullptr, ":0", nullptr, false, false},
-      {nullptr, nullptr, nullptr, "wayland-0", false, false},
-      {nullptr, "offscreen", ":0", nullptr, true, false},
-      {"stderr", "x11", ":0", nullptr, true, false},
-      {nullptr, "kmsdrm", nullptr, nullptr, true, false},  // the user's choice stands
+      {nullptr, nullptr, nullptr, nullptr, true, "offscreen"},
+      {nullptr, nullptr, "", nullptr, true, "offscreen"},  // empty names nothing
+      {nullptr, "", "", "", true, "offscreen"},
+      {nullptr, nullptr, ":0", nullptr, false, "x11"},
+      {nullptr, "", ":0", nullptr, false, "x11"},
+      {nullptr, nullptr, nullptr, "wayland-0", false, "wayland"},
+      {nullptr, nullptr, "", "wayland-0", false, "wayland"},
+      {nullptr, nullptr, ":0", "wayland-0", false, "x11,wayland"},
+      {nullptr, "offscreen", ":0", nullptr, true, nullptr},  // the user's choice stands
+      {"stderr", "x11", ":0", nullptr, true, nullptr},
+      {nullptr, "wayland", ":0", "wayland-0", false, nullptr},
+      {nullptr, "kmsdrm", nullptr, nullptr, true, nullptr},
   };
   const char* names[] = {"QX_MSGBOX", "SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"};
   for (size_t row = 0; row < std::size(cases); ++row) {
@@ -36,7 +43,7 @@ TEST(DisplayEnv, StderrBoxesAndOffscreenOnlyWhenNothingCouldShowThem) {
     for (int i = 0; i < 4; ++i)
       if (values[i]) setenv(names[i], values[i], 1);
     EXPECT_EQ(qxplat::messageBoxesGoToStderr(), c.toStderr) << "row " << row;
-    EXPECT_STREQ(qxplat::fallbackVideoDriver(), c.offscreen ? "offscreen" : nullptr) << "row " << row;
+    EXPECT_STREQ(qxplat::videoDriverChoice(), c.offered) << "row " << row;
   }
 }
 

@@ -196,7 +196,7 @@ TEST_F(UiThreadTest, WithoutADisplayTheRunIsHeadlessAndWithoutVideoItDoesNotStar
               0);
     EXPECT_EQ(driver, "offscreen");
     EXPECT_TRUE(windowMade);
-    EXPECT_EQ(SDL_GetHint(SDL_HINT_VIDEODRIVER), nullptr);  // the fallback was for that run only
+    EXPECT_EQ(SDL_GetHint(SDL_HINT_VIDEODRIVER), nullptr);  // the choice was for that run only
   }
   setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
   bool ran = false;
