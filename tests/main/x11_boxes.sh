@@ -174,7 +174,7 @@ lost() {
     n=0
     while kill -0 $pid 2>/dev/null && [ $n -lt 50 ]; do sleep 0.1; n=$((n + 1)); done
     ! kill -0 $pid 2>/dev/null || fail "still running 5 s after its window was destroyed"
-    line="the X display \"$display\" refused a request: error [0-9].*, major opcode [0-9]*, minor opcode [0-9]*, resource id 0x[0-9a-f]*; the program ends"
+    line="the X display \"$display\" refused a request: error [0-9]* (Bad[A-Za-z]*), major opcode [0-9]*, minor opcode [0-9]*, resource id 0x[0-9a-f]*; the program ends"
   fi
   wait $pid
   code=$?
