@@ -22,9 +22,12 @@ case_() {
   rm -f "$dir/log.txt"
   # A program that runs on where it should stop is ended, and fails its case.
   # video=none: SDL_VIDEODRIVER unset; unsets: more "-u NAME" words.
-  driver="SDL_VIDEODRIVER=${video:-${SDL_VIDEODRIVER:-}}"
-  [ "${video:-}" != none ] || { driver=; unsets="${unsets:-} -u SDL_VIDEODRIVER"; }
-  env ${unsets:-} ${display:+-u QX_MSGBOX DISPLAY=$display} $driver ${glenv:-} \
+  if [ "${video:-}" = none ]; then
+    drop="-u SDL_VIDEODRIVER" driver=
+  else
+    drop= driver="SDL_VIDEODRIVER=${video:-${SDL_VIDEODRIVER:-}}"
+  fi
+  env $drop ${unsets:-} ${display:+-u QX_MSGBOX DISPLAY=$display} $driver ${glenv:-} \
     timeout "${limit:-30}" "$dir/qx" > "$dir/out" 2> "$dir/err"
   code=$?
   ok=1
