@@ -21,14 +21,20 @@ case_() {
   [ ! -d "$dir/resource" ] || printf '%s' "$5" > "$dir/resource/script/QXMain.lua"
   rm -f "$dir/log.txt"
   # A program that runs on where it should stop is ended, and fails its case.
-  # video=none: SDL_VIDEODRIVER unset; unsets: more "-u NAME" words.
-  if [ "${video:-}" = none ]; then
-    drop="-u SDL_VIDEODRIVER" driver=
-  else
-    drop= driver="SDL_VIDEODRIVER=${video:-${SDL_VIDEODRIVER:-}}"
-  fi
-  env $drop ${unsets:-} ${display:+-u QX_MSGBOX DISPLAY=$display} $driver ${glenv:-} \
-    timeout "${limit:-30}" "$dir/qx" > "$dir/out" 2> "$dir/err"
+  # The program sees only the display settings the row names, never the caller's session:
+  # video is a driver ("none": SDL_VIDEODRIVER unset, "empty": set but empty; offscreen
+  # when not given); display and wayland name DISPLAY and WAYLAND_DISPLAY (with
+  # XDG_RUNTIME_DIR the test's own folder), and drop QX_MSGBOX so boxes go where a
+  # desktop's would.
+  case ${video:-offscreen} in
+    none) driver= ;;
+    empty) driver=SDL_VIDEODRIVER= ;;
+    *) driver=SDL_VIDEODRIVER=${video:-offscreen} ;;
+  esac
+  env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR \
+    ${display:+-u QX_MSGBOX DISPLAY=$display} \
+    ${wayland:+-u QX_MSGBOX WAYLAND_DISPLAY=$wayland XDG_RUNTIME_DIR=$dir/runtime} \
+    $driver ${glenv:-} timeout "${limit:-30}" "$dir/qx" > "$dir/out" 2> "$dir/err"
   code=$?
   ok=1
   [ "$code" -eq "$2" ] || ok=0
@@ -95,11 +101,15 @@ case_ stale_display 1 "qx: SDL video cannot start: x11 not available" "SDL video
 video=none limit=10
 case_ stale_display_default 1 "qx: SDL video cannot start: x11 not available" "SDL video cannot start: x11 not available" \
   "$(cat "$shipped/QXMain.lua")"
+# A driver set but empty is no choice at all: it is made as if unset.
+video=empty
+case_ stale_display_empty_driver 1 "qx: SDL video cannot start: x11 not available" \
+  "SDL video cannot start: x11 not available" "$(cat "$shipped/QXMain.lua")"
 mkdir -m 700 "$dir/runtime"
-display= unsets="-u DISPLAY -u QX_MSGBOX" glenv="WAYLAND_DISPLAY=qx-nowhere XDG_RUNTIME_DIR=$dir/runtime"
+video=none display= wayland=qx-nowhere
 case_ stale_wayland_default 1 "qx: SDL video cannot start: wayland not available" \
   "SDL video cannot start: wayland not available" "$(cat "$shipped/QXMain.lua")"
-unsets= glenv= limit=
+wayland= limit=
 video=nosuch display=
 case_ unknown_driver 1 "qx: SDL video cannot start: nosuch not available" "SDL video cannot start: nosuch not available" ""
 video=

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs a command against an X server of its own: Xvfb on a display number the server
 # picks itself (so parallel runs never meet), 1024x768, ended with the command. The
-# command gets DISPLAY and SDL_VIDEODRIVER=x11 and none of the headless settings. A
-# server that cannot start is a failure, never a skip.
+# command gets DISPLAY and SDL_VIDEODRIVER=x11, none of the caller's other display
+# settings and none of the headless settings. A server that cannot start is a failure,
+# never a skip.
 # Usage: with_xvfb.sh COMMAND [ARGS...]
 set -u
 command -v Xvfb >/dev/null 2>&1 || { echo "with_xvfb: Xvfb is not installed (scripts/setup.sh)" >&2; exit 1; }
@@ -24,5 +25,5 @@ done
 DISPLAY=":$(cat "$dir/display")"
 SDL_VIDEODRIVER=x11
 export DISPLAY SDL_VIDEODRIVER
-unset WAYLAND_DISPLAY QX_MSGBOX
+unset WAYLAND_DISPLAY XDG_RUNTIME_DIR QX_MSGBOX
 "$@"
