@@ -26,10 +26,10 @@ case_() {
   # when not given); display and wayland name DISPLAY and WAYLAND_DISPLAY (with
   # XDG_RUNTIME_DIR the test's own folder), and drop QX_MSGBOX so boxes go where a
   # desktop's would.
-  case ${video:-offscreen} in
+  driver=SDL_VIDEODRIVER=${video:-offscreen}
+  case ${video:-} in
     none) driver= ;;
     empty) driver=SDL_VIDEODRIVER= ;;
-    *) driver=SDL_VIDEODRIVER=${video:-offscreen} ;;
   esac
   env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR \
     ${display:+-u QX_MSGBOX DISPLAY=$display} \
