@@ -64,11 +64,12 @@ const qxbind::ClassNotes kSockMgrNotes = {
          "(a redirect is not followed: its own body counts) with a body whose type is none of the form, JSON and text "
          "types is written. overwrite false: the file is made, empty, at once where no file of that name is yet (and "
          "removed again when it fails without a reply): when \"save\" holds one already, it is made beside the "
-         "program instead and the download goes there; only when every place holds one is the call refused. The body goes to a new file \"path.XXXXXX.part\" beside it (X "
-         "random), which replaces the file only once whole and is removed otherwise: a reply that is not written, or "
-         "a write that fails part way, leaves the file as it was (overwrite true: an old file stays until a body "
-         "came). A program killed while it writes can leave that file behind. No other file is opened (a "
-         "\"path.part\" stays as it is). Gives the id and true, or 0 and false when refused (logged)."},
+         "program instead and the download goes there; only when every place holds one is the call refused. The "
+         "body goes to a new file \"path.XXXXXX.part\" beside it (X random), which replaces the file only once "
+         "whole and is removed otherwise: a reply that is not written, or a write that fails part way, leaves the "
+         "file as it was (overwrite true: an old file stays until a body came). A program killed while it writes "
+         "can leave that file behind. No other file is opened (a \"path.part\" stays as it is). Gives the id and "
+         "true, or 0 and false when refused (logged)."},
         {"getFile_ntf", "path, url, overwrite, function done", nullptr,
          "`getFile`, and when the download ends (written or not) calls done(id, ok, path) on a later frame: ok true "
          "when the file was written. An error in done is shown and logged; the program goes on."},
